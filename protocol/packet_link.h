@@ -1,0 +1,52 @@
+#pragma once
+// Packet exchange over a serial port: write one request frame, find and
+// read one reply frame within a time budget, check it, and after any
+// transport failure pause 250 ms and purge so the next exchange starts clean.
+// Nothing here retries.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "protocol/frame.h"
+#include "serial/deadline_timer.h"
+#include "serial/serial_port.h"
+
+enum PacketErrorCode : int32_t {
+  kPacketNoStx = 100,
+  kPacketShort = 101,
+  kPacketWriteShort = 102,
+  kPacketBadCheck = 103,
+  kPacketWrongId = 104,
+};
+
+class PacketLink : public SerialPort {
+ public:
+  static constexpr uint32_t kBudgetMs = 1000;
+  static constexpr uint32_t kRecoverPauseMs = 250;
+
+  PacketLink() = default;
+
+  // Frame buffers passed to these hold at least frame::kBufferSize bytes.
+  bool dcs_ReadHeader(uint8_t* buffer, const DeadlineTimer& timer);
+  bool dcs_ReadPacket(uint8_t* buffer, uint32_t budgetMs, bool verify);
+  bool dcs_WritePacket(uint8_t* buffer, uint32_t budgetMs);
+  bool dcs_SendAndConfirm(uint8_t* buffer, uint32_t budgetMs, bool matchId, bool verify);
+
+  // Request with a reply of exactly `replyLength` data bytes, copied to `reply`.
+  bool dcs_Query(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data,
+                 size_t dataLength, uint8_t* reply, size_t replyLength);
+  // Request without a reply.
+  bool dcs_Send(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data,
+                size_t dataLength);
+  // One unsolicited reply with command id `command`; its data (up to 255
+  // bytes) go to `destination`, their count to `dataLength`.
+  bool dcs_Receive(uint8_t address, int32_t checkMode, uint8_t command, uint8_t* destination,
+                   size_t* dataLength);
+  // 250 ms pause, then purge both driver queues.
+  void dcs_Recover();
+
+  int32_t checkMode() const { return checkMode_; }
+
+ private:
+  int32_t checkMode_ = frame::kChecksum;
+};

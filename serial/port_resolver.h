@@ -1,0 +1,24 @@
+#pragma once
+// Turns a port number ("COMn") into a device path.
+//
+// Default: COMn -> /dev/ttyS(n-1). A map from port numbers to paths can be
+// installed (the settings file keeps one, so a technician can name a USB
+// adapter or a virtual sensor as a COM port). An explicit device path is
+// used as it is.
+
+#include <map>
+#include <string>
+
+class PortResolver {
+ public:
+  using PortMap = std::map<unsigned, std::string>;
+
+  // Installs the process-wide map; entries override the default mapping.
+  static void SetPortMap(const PortMap& map);
+  static PortMap GetPortMap();
+
+  // Device path of port number `port` ("COM" + port).
+  static std::string Resolve(unsigned port);
+  // The name the platform would show for the port: "COM%u".
+  static std::string PortName(unsigned port);
+};

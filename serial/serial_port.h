@@ -1,0 +1,50 @@
+#pragma once
+// One open serial device with its settings and its error record.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "serial/serial_comm.h"
+#include "serial/serial_error.h"
+#include "serial/serial_settings.h"
+
+class SerialPort {
+ public:
+  SerialPort() = default;
+  ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Closes any open handle, stores the settings, opens, configures, purges,
+  // then sleeps 250 ms. True on success.
+  bool Connect(unsigned port, int32_t baudRate, int32_t parity, int32_t stopBits, int32_t dataBits,
+               int32_t writeTimeoutMs, int32_t readTimeoutMs);
+  // The same for an explicit device path (USB adapter, pseudo-terminal).
+  bool ConnectDevice(const std::string& device, int32_t baudRate, int32_t parity, int32_t stopBits,
+                     int32_t dataBits, int32_t writeTimeoutMs, int32_t readTimeoutMs);
+  bool Disconnect();
+  bool IsOpen() const { return handle_ != kInvalidSerialHandle; }
+  bool ApplyBaudRate(int32_t baudRate);
+  void GetSettings(SerialSettings& out) const { out = settings_; }
+
+  bool Write(const void* buffer, size_t count, size_t* done, uint32_t budgetMs);
+  bool Read(void* buffer, size_t count, size_t* done, uint32_t budgetMs);
+  bool GetLineStatus(uint32_t* errors, LineStatus* status);
+  // Sleep 100 ms, purge, then read and discard what the driver reports
+  // waiting (at most 2048 bytes). Always true.
+  bool Drain();
+
+  int32_t errorCode() const { return error_.code; }
+  const char* errorText() const { return error_.text; }
+  SerialError& error() { return error_; }
+  SerialHandle handle() const { return handle_; }
+  // Device path of the open port (empty when closed).
+  const std::string& device() const { return device_; }
+
+ protected:
+  SerialError error_{};
+  SerialHandle handle_ = kInvalidSerialHandle;
+  SerialSettings settings_{};
+  std::string device_;
+};

@@ -1,0 +1,10 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+int main(int argc, char** argv) {
+  // A peer that closes its side of a line must not kill the test program.
+  std::signal(SIGPIPE, SIG_IGN);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
