@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "protocol/log_sink.h"
@@ -143,6 +144,29 @@ class SensorCommands {
   }
 
  private:
+  // Query pattern: one request without data, one reply of `length` bytes;
+  // the words at `words` are converted in CRC mode and the reply lands in
+  // `area` only on success.
+  int Query(const char* name, uint8_t command, uint8_t* area, size_t length,
+            std::initializer_list<size_t> words, bool log = true);
+  // Setting pattern: send `data`, read the acknowledgement in CRC mode if
+  // `ack`, then pause `pauseMs`, log and return the send's result.
+  int Setting(const char* name, uint8_t command, const uint8_t* data, size_t length, bool ack,
+              uint32_t pauseMs = 0);
+  int SettingByte(const char* name, uint8_t command, uint8_t value);
+  int SettingWord(const char* name, uint8_t command, int32_t value);
+  // Converts the words at `words` of a request record in CRC mode.
+  void ToWireOrder(uint8_t* record, std::initializer_list<size_t> words) const;
+  void ReadAcknowledgement(uint8_t command, int32_t checkMode);
+  int UploadStart(const char* name, uint8_t command);
+  // False (with a failure line) when no link is attached.
+  bool HaveLink(const char* name);
+  void LogSuccess(const char* name);
+  void LogFailure(const char* name, const char* reason);
+  void Log(const char* name, bool ok);
+  bool crc() const { return checkMode_ == 1; }
+  uint8_t wireAddress() const { return static_cast<uint8_t>(address_); }
+
   PacketLink* link_ = nullptr;
   LogSink* sink_ = nullptr;
   int32_t checkMode_ = 0;

@@ -1,0 +1,74 @@
+#pragma once
+// Sends a firmware image to the sensor's XMODEM receiver: 128-byte blocks
+// with the 16-bit CRC, each answered by ACK or NAK, ended by EOT. The upload
+// procedure feeds it one byte at a time; a block goes out whenever 128 bytes
+// have gathered, and the final block is padded with copies of the last byte.
+//
+// Single bytes are written and read directly through the connection's serial
+// port, outside the packet layer. All retries of one Put call share one try
+// counter; the first failure sticks until Reset.
+
+#include <cstdint>
+
+#include "serial/serial_port.h"
+
+class XmodemSender {
+ public:
+  // Result of Put: the transfer's state.
+  enum State : int32_t {
+    kRunning = 0,
+    kNoStartRequest = 1,   // the receiver never asked for blocks
+    kBlockNotAcknowledged = 2,
+    kEndNotAcknowledged = 3,
+  };
+  // Result of ReadByte.
+  enum ReadResult : int32_t {
+    kReadOk = 0,
+    kReadPortClosed = 1,
+    kReadTimeout = 2,  // nothing arrived within 2 seconds
+    kReadFailed = 3,
+  };
+
+  static constexpr uint8_t kSoh = 0x01;
+  static constexpr uint8_t kEot = 0x04;
+  static constexpr uint8_t kAck = 0x06;
+  static constexpr uint8_t kNak = 0x15;
+  static constexpr uint8_t kCrcRequest = 0x43;  // 'C'
+  static constexpr int32_t kBlockSize = 128;
+  static constexpr int32_t kMaxTries = 20;
+  static constexpr uint32_t kAnswerWaitMs = 2000;
+  static constexpr uint32_t kPollIntervalMs = 20;
+  static constexpr uint32_t kByteBudgetMs = 1000;
+
+  // `port` is the connection's port; it is not owned and may be null until
+  // Attach.
+  explicit XmodemSender(SerialPort* port = nullptr) : port_(port) {}
+  void Attach(SerialPort* port) { port_ = port; }
+
+  // Prepares a new transfer.
+  void Reset();
+  // Feeds one byte of the image; `last` marks the image's final byte.
+  // Returns the state after the call (see State).
+  int32_t Put(uint8_t byte, bool last);
+  // Waits up to 2 seconds for one byte from the receiver (see ReadResult).
+  int32_t ReadByte(uint8_t* byte);
+
+  int32_t state() const { return state_; }
+  int32_t lastReadOk() const { return lastReadOk_; }
+  int32_t bytesInBlock() const { return bytesInBlock_; }
+  int32_t blockCounter() const { return blockCounter_; }
+  uint16_t crc() const { return crc_; }
+  SerialPort* port() const { return port_; }
+
+ private:
+  void WriteByte(uint8_t byte);
+  void SendBlock();
+
+  int32_t state_ = kRunning;
+  int32_t lastReadOk_ = 0;
+  int32_t bytesInBlock_ = 0;
+  int32_t blockCounter_ = 0;
+  uint16_t crc_ = 0;
+  uint8_t block_[kBlockSize] = {};
+  SerialPort* port_ = nullptr;
+};
