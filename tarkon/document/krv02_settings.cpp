@@ -1,0 +1,364 @@
+#include "tarkon/document/krv02_settings.h"
+
+#include <cstring>
+
+#include "tarkon/document/number_reading.h"
+
+namespace {
+
+using settings_display::Format;
+using settings_display::FormatReal;
+using settings_display::Thousandths;
+using settings_display::Whole;
+namespace edit = settings_editing;
+
+// 31-byte setup reply: bytes, then 16-bit fields (host order) at odd offsets.
+constexpr size_t kSetupAddress = 8;
+constexpr size_t kSetupMode = 9;
+constexpr size_t kSetupThreshold = 12;
+constexpr size_t kSetupScanInterval = 13;
+constexpr size_t kSetupDropout = 15;
+constexpr size_t kSetupSmooth = 17;
+constexpr size_t kSetupOrder = 19;
+constexpr size_t kSetupRangeOffset = 21;
+constexpr size_t kSetupCosine = 23;
+constexpr size_t kSetupMultiplier = 25;
+// The fourth word of the offset record: the sensor reports it after the
+// three that the dialog shows, and gets it back unchanged.
+constexpr size_t kSetupOffsetSpare = 27;
+constexpr size_t kSetupLaser = 29;
+
+// Analog factors: the reply's six words are the record's six words in the
+// same order; bytes 12 to 19 travel unconverted both ways.
+constexpr size_t kAnalogMinVolts = 0;
+constexpr size_t kAnalogMinRange = 2;
+constexpr size_t kAnalogMaxVolts = 4;
+constexpr size_t kAnalogMaxRange = 6;
+constexpr size_t kAnalogOffset = 8;
+constexpr size_t kAnalogOutOfRange = 10;
+constexpr size_t kAnalogSpare = 12;
+constexpr size_t kAnalogSpareLength = 8;
+
+// In this family the 16-bit fields are signed.
+int32_t Signed(const uint8_t* area, size_t offset) {
+  return static_cast<int16_t>(SensorCommands::Word(area, offset));
+}
+
+// Display names, in the setup pane's order.
+constexpr char kLaser[] = "Laser";
+constexpr char kMode[] = "Mode";
+constexpr char kScanInterval[] = "Scan Interval";
+constexpr char kDropout[] = "Dropout";
+constexpr char kSmooth[] = "Smooth";
+constexpr char kOrder[] = "Order";
+constexpr char kRangeOffset[] = "Range Offset";
+constexpr char kMultiplier[] = "Multiplier";
+constexpr char kCosine[] = "Cosine";
+constexpr char kThreshold[] = "Threshold";
+constexpr char kMinLaserPower[] = "Min. Laser Power";
+constexpr char kMaxLaserPower[] = "Max. Laser Power";
+constexpr char kMinRange[] = "Min. Range";
+constexpr char kMaxRange[] = "Max. Range";
+constexpr char kMinVolts[] = "Min. Volts";
+constexpr char kMaxVolts[] = "Max. Volts";
+constexpr char kOffset[] = "Offset";
+constexpr char kOutOfRange[] = "Out of Range";
+constexpr char kAveragingPeriod[] = "Averaging Period(ms)";
+
+}  // namespace
+
+KRV02Settings::KRV02Settings(SensorCommands& commands, const RangeModeTable& modes,
+                             ModelGetter model, StateChanged changed)
+    : ModelSettings(commands, modes, std::move(model), std::move(changed)) {}
+
+std::vector<std::string> KRV02Settings::ModeTexts() const {
+  return modes().ModeTexts(ConnectedModel());
+}
+
+std::vector<std::string> KRV02Settings::LaserTexts() { return {edit::kOn, edit::kOff}; }
+
+std::vector<std::string> KRV02Settings::OrderFactorTexts() { return edit::OrderFactorTexts(); }
+
+std::vector<std::string> KRV02Settings::SettingNames() const {
+  return {kLaser,     kMode,          kScanInterval,  kDropout,   kSmooth,
+          kOrder,     kRangeOffset,   kMultiplier,    kCosine,    kThreshold,
+          kMinLaserPower, kMaxLaserPower, kMinRange,  kMaxRange,  kMinVolts,
+          kMaxVolts,  kOffset,        kOutOfRange,    kAveragingPeriod};
+}
+
+void KRV02Settings::Clear() {
+  ModelSettings::Clear();
+  fields_ = KRV02Fields{};
+  read_ = KRV02Fields{};
+}
+
+const RangeModeRow& KRV02Settings::ChosenModeRow(const KRV02Fields& fields) const {
+  return modes().Lookup(ConnectedModel(), fields.scanMode);
+}
+
+bool KRV02Settings::Refresh() {
+  SensorCommands& c = commands();
+  if (c.GetSensorSetup() == 0 || c.GetMinLP() == 0 || c.GetMaxLP() == 0 ||
+      c.GetAnalogFactors() == 0 || c.GetConfigVars() == 0) {
+    return false;
+  }
+  const uint8_t* setup = c.sensorSetup;
+  const uint8_t* analog = c.analogFactors;
+  const int mode = setup[kSetupMode];
+  const RangeModeRow& row = modes().Lookup(ConnectedModel(), mode);
+  const int modeCount = static_cast<int>(ModeTexts().size());
+
+  KRV02Fields f;
+  f.scanMode = mode < modeCount ? mode : -1;
+  f.minLaserPower = Whole(c.minLP);
+  f.maxLaserPower = Whole(c.maxLP);
+  f.rangeOffset = Format("%2.3f", Signed(setup, kSetupRangeOffset) / row.divisor);
+  f.rangeMultiplier = Thousandths(Signed(setup, kSetupMultiplier));
+  f.cosine = Format("%3.4f", Signed(setup, kSetupCosine) * 0.0001);
+  f.minRange = RangeModeTable::FormatBare(row, Signed(analog, kAnalogMinRange) / row.divisor);
+  f.maxRange = RangeModeTable::FormatBare(row, Signed(analog, kAnalogMaxRange) / row.divisor);
+  f.voltsAtMinRange = Thousandths(Signed(analog, kAnalogMinVolts));
+  f.voltsAtMaxRange = Thousandths(Signed(analog, kAnalogMaxVolts));
+  f.offsetVolts = Thousandths(Signed(analog, kAnalogOffset));
+  f.voltsOutsideRange = Thousandths(Signed(analog, kAnalogOutOfRange));
+  f.threshold = Whole(setup[kSetupThreshold]);
+  f.laser = Signed(setup, kSetupLaser) == 1 ? kLaserOn : kLaserOff;
+  // Unsigned 32 bits, in steps of the firmware's averaging scale.
+  f.averagingPeriod =
+      FormatReal(c.versionFormat(), edit::AveragingCountOf(c.configVars) / c.versionDivisor());
+  f.dropoutFactor = Whole(Signed(setup, kSetupDropout));
+  f.smoothFactor = Whole(Signed(setup, kSetupSmooth));
+  f.orderFactor = edit::OrderFactorIndex(Signed(setup, kSetupOrder));
+  f.scanInterval = Whole(Signed(setup, kSetupScanInterval));
+
+  SummaryRows rows = {
+      {kLaser, f.laser == kLaserOn ? edit::kOn : edit::kOff},
+      {kMode, row.text},
+      {kScanInterval, f.scanInterval},
+      {kDropout, f.dropoutFactor},
+      {kSmooth, f.smoothFactor},
+      {kOrder, Whole(Signed(setup, kSetupOrder))},
+      {kRangeOffset, f.rangeOffset},
+      {kMultiplier, f.rangeMultiplier},
+      {kCosine, f.cosine},
+      {kThreshold, f.threshold},
+      {kMinLaserPower, f.minLaserPower},
+      {kMaxLaserPower, f.maxLaserPower},
+      {kMinRange, f.minRange},
+      {kMaxRange, f.maxRange},
+      {kMinVolts, f.voltsAtMinRange},
+      {kMaxVolts, f.voltsAtMaxRange},
+      {kOffset, f.offsetVolts},
+      {kOutOfRange, f.voltsOutsideRange},
+      {kAveragingPeriod, f.averagingPeriod},
+  };
+  fields_ = f;
+  read_ = f;
+  Publish(std::move(rows), setup[kSetupAddress]);
+  return true;
+}
+
+// --- Buttons ---------------------------------------------------------------
+
+SetResult KRV02Settings::SetMode(const KRV02Fields& fields) {
+  fields_ = fields;
+  // Without a chosen entry there is no mode to send.
+  if (fields.scanMode < 0 || fields.scanMode >= static_cast<int>(ModeTexts().size())) {
+    return SetResult{};
+  }
+  commands().SetMode(fields.scanMode);
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetMinLaserPower(const KRV02Fields& fields) {
+  fields_ = fields;
+  const auto power = edit::LaserPower(fields.minLaserPower);
+  if (!power) return Refusal(edit::kMinLaserPowerMessage);
+  commands().SetMinLP(*power);
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetMaxLaserPower(const KRV02Fields& fields) {
+  fields_ = fields;
+  const auto power = edit::LaserPower(fields.maxLaserPower);
+  if (!power) return Refusal(edit::kMaxLaserPowerMessage);
+  commands().SetMaxLP(*power);
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetRangeOffset(const KRV02Fields& fields) {
+  fields_ = fields;
+  const auto cosine = edit::CosineWord(fields.cosine);
+  if (!cosine) return Refusal(edit::kCosineMessage);
+  if (!HasValues()) return Refusal(edit::kNotReadMessage);
+  uint8_t record[8] = {};
+  // The offset is taken in whole display units before scaling.
+  edit::PutWord(record, 0,
+                edit::ToWord(ReadWholeNumber(fields.rangeOffset), ChosenModeRow(fields).divisor));
+  edit::PutWord(record, 2, *cosine);
+  edit::PutWord(record, 4, edit::ToWordFloor(ReadRealNumber(fields.rangeMultiplier), 1000.0));
+  edit::PutWord(record, 6, SensorCommands::Word(commands().sensorSetup, kSetupOffsetSpare));
+  commands().SetOffset(record);
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetAnalogFactors(const KRV02Fields& fields) {
+  fields_ = fields;
+  const RangeModeRow& row = ChosenModeRow(fields);
+  const double minRange = ReadRealNumber(fields.minRange);
+  const double maxRange = ReadRealNumber(fields.maxRange);
+  // Both ranges are checked before the one record goes out.
+  if (!edit::WithinRow(minRange, row) || !edit::WithinRow(maxRange, row)) {
+    return Refusal(edit::RangeMessage(row));
+  }
+  if (!HasValues()) return Refusal(edit::kNotReadMessage);
+  uint8_t record[20] = {};
+  edit::PutWord(record, kAnalogMinVolts, edit::ToWord(ReadRealNumber(fields.voltsAtMinRange), 1000.0));
+  edit::PutWord(record, kAnalogMinRange, edit::ToWord(minRange, row.divisor));
+  edit::PutWord(record, kAnalogMaxVolts, edit::ToWord(ReadRealNumber(fields.voltsAtMaxRange), 1000.0));
+  edit::PutWord(record, kAnalogMaxRange, edit::ToWord(maxRange, row.divisor));
+  edit::PutWord(record, kAnalogOffset, edit::ToWord(ReadRealNumber(fields.offsetVolts), 1000.0));
+  edit::PutWord(record, kAnalogOutOfRange,
+                edit::ToWord(ReadRealNumber(fields.voltsOutsideRange), 1000.0));
+  // The bytes the dialog does not show go back as the sensor last reported them.
+  std::memcpy(record + kAnalogSpare, commands().analogFactors + kAnalogSpare, kAnalogSpareLength);
+  commands().SetAnalogOuputFactors(record);
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetThreshold(const KRV02Fields& fields) {
+  fields_ = fields;
+  const auto threshold = edit::Threshold(fields.threshold);
+  if (!threshold) return Refusal(edit::kThresholdMessageNoBlank);
+  commands().SetThreshold(*threshold);
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetLaser(const KRV02Fields& fields) {
+  fields_ = fields;
+  if (fields.laser == kLaserOn) {
+    commands().SetLaserOn();
+  } else if (fields.laser == kLaserOff) {
+    commands().SetLaserOff();
+  } else {
+    // Neither entry chosen: nothing to switch, the fields are read again.
+    SetResult result;
+    result.reread = Refresh();
+    return result;
+  }
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetAveragingPeriod(const KRV02Fields& fields) {
+  fields_ = fields;
+  const SensorCommands& c = commands();
+  const auto count =
+      edit::AveragingCount(ReadRealNumber(fields.averagingPeriod), c.versionDivisor(), c.versionValue());
+  if (!count) return Refusal(edit::kAveragingMessage);
+  if (!HasValues()) return Refusal(edit::kNotReadMessage);
+  // A copy of the last configuration block with the new count: the command
+  // converts the record it is given in place.
+  uint8_t block[10];
+  std::memcpy(block, c.configVars, sizeof block);
+  edit::PutAveragingCount(block, static_cast<uint32_t>(*count));
+  commands().SetConfigVars(block);
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetScanFilterVariables(const KRV02Fields& fields) {
+  fields_ = fields;
+  const auto& factors = edit::OrderFactors();
+  int32_t order = 0;
+  if (fields.orderFactor >= 0 && fields.orderFactor < static_cast<int>(factors.size())) {
+    order = factors[static_cast<size_t>(fields.orderFactor)];
+  } else {
+    // The list shows no entry when the sensor holds a factor outside it;
+    // the sensor's own factor then goes back unchanged.
+    if (!HasValues()) return Refusal(edit::kNotReadMessage);
+    order = Signed(commands().sensorSetup, kSetupOrder);
+  }
+  uint8_t record[6] = {};
+  edit::PutWord(record, 0, ReadWholeNumber(fields.dropoutFactor));
+  edit::PutWord(record, 2, ReadWholeNumber(fields.smoothFactor));
+  edit::PutWord(record, 4, order);
+  commands().SetFilterFactors(record);
+  return ReReadAfterSending();
+}
+
+SetResult KRV02Settings::SetScanInterval(const KRV02Fields& fields) {
+  fields_ = fields;
+  commands().SetScanInterval(ReadWholeNumber(fields.scanInterval));
+  return ReReadAfterSending();
+}
+
+// --- Change by display name --------------------------------------------------
+
+SetResult KRV02Settings::ChangeByName(const std::string& name, const std::string& value) {
+  KRV02Fields f = read_;
+  const std::string n = name;
+  if (n == kLaser) {
+    const auto on = edit::ReadSwitch(value);
+    if (!on) return Refusal("Laser must be On or Off");
+    f.laser = *on ? kLaserOn : kLaserOff;
+    return SetLaser(f);
+  }
+  if (n == kMode) {
+    const int count = static_cast<int>(ModeTexts().size());
+    int64_t mode = -1;
+    if (!IsWholeNumber(value, &mode) || mode < 0 || mode >= count) {
+      return Refusal("Mode must be a mode number from 0 to " + std::to_string(count - 1));
+    }
+    f.scanMode = static_cast<int>(mode);
+    return SetMode(f);
+  }
+  if (n == kScanInterval) {
+    f.scanInterval = value;
+    return SetScanInterval(f);
+  }
+  if (n == kDropout || n == kSmooth || n == kOrder) {
+    if (n == kDropout) f.dropoutFactor = value;
+    if (n == kSmooth) f.smoothFactor = value;
+    if (n == kOrder) {
+      int64_t order = -1;
+      const int index = IsWholeNumber(value, &order) && order >= 0 && order <= 255
+                            ? edit::OrderFactorIndex(static_cast<int32_t>(order))
+                            : -1;
+      if (index < 0) return Refusal("Order must be one of 1, 3, 5, 7, 9, 11, 13, 15, 17, 19");
+      f.orderFactor = index;
+    }
+    return SetScanFilterVariables(f);
+  }
+  if (n == kRangeOffset || n == kMultiplier || n == kCosine) {
+    if (n == kRangeOffset) f.rangeOffset = value;
+    if (n == kMultiplier) f.rangeMultiplier = value;
+    if (n == kCosine) f.cosine = value;
+    return SetRangeOffset(f);
+  }
+  if (n == kThreshold) {
+    f.threshold = value;
+    return SetThreshold(f);
+  }
+  if (n == kMinLaserPower) {
+    f.minLaserPower = value;
+    return SetMinLaserPower(f);
+  }
+  if (n == kMaxLaserPower) {
+    f.maxLaserPower = value;
+    return SetMaxLaserPower(f);
+  }
+  if (n == kMinRange || n == kMaxRange || n == kMinVolts || n == kMaxVolts || n == kOffset ||
+      n == kOutOfRange) {
+    if (n == kMinRange) f.minRange = value;
+    if (n == kMaxRange) f.maxRange = value;
+    if (n == kMinVolts) f.voltsAtMinRange = value;
+    if (n == kMaxVolts) f.voltsAtMaxRange = value;
+    if (n == kOffset) f.offsetVolts = value;
+    if (n == kOutOfRange) f.voltsOutsideRange = value;
+    return SetAnalogFactors(f);
+  }
+  if (n == kAveragingPeriod) {
+    f.averagingPeriod = value;
+    return SetAveragingPeriod(f);
+  }
+  return UnknownName(name);
+}

@@ -1,0 +1,312 @@
+#include "tarkon/document/krv04_settings.h"
+
+#include "tarkon/document/number_reading.h"
+
+namespace {
+
+using settings_display::Thousandths;
+using settings_display::Whole;
+namespace edit = settings_editing;
+
+// 28-byte setup reply.
+constexpr size_t kSetupMaxLaserPower = 8;
+constexpr size_t kSetupMinLaserPower = 9;
+constexpr size_t kSetupThreshold = 10;
+constexpr size_t kSetupAddress = 11;
+constexpr size_t kSetupMinRange = 12;
+constexpr size_t kSetupMaxRange = 14;
+constexpr size_t kSetupMinVolts = 16;
+constexpr size_t kSetupMaxVolts = 18;
+constexpr size_t kSetupOutOfRange = 20;
+constexpr size_t kSetupHoldLastRange = 26;
+constexpr size_t kSetupMode = 27;
+
+int32_t Unsigned(const uint8_t* area, size_t offset) { return SensorCommands::Word(area, offset); }
+
+constexpr char kMode[] = "Mode";
+constexpr char kMinLaserPower[] = "Min. Laser Power";
+constexpr char kMaxLaserPower[] = "Max. Laser Power";
+constexpr char kThreshold[] = "Threshold";
+constexpr char kMinRange[] = "Min. Range";
+constexpr char kMaxRange[] = "Max. Range";
+constexpr char kMinVolts[] = "Min. Volts";
+constexpr char kMaxVolts[] = "Max. Volts";
+constexpr char kOutOfRange[] = "Out of Range";
+constexpr char kHoldLastRange[] = "Hold Last Valid Range";
+constexpr char kHoldScans[] = "Max samples to hold last range";
+
+}  // namespace
+
+// --- The family ---------------------------------------------------------------
+
+KRV04FamilySettings::KRV04FamilySettings(SensorCommands& commands, const RangeModeTable& modes,
+                                         int model, StateChanged changed)
+    : ModelSettings(commands, modes, [model] { return model; }, std::move(changed)),
+      model_(model) {}
+
+void KRV04FamilySettings::Clear() {
+  ModelSettings::Clear();
+  fields_ = KRV04Fields{};
+  read_ = KRV04Fields{};
+}
+
+const char* KRV04FamilySettings::ThresholdMessage() const { return edit::kThresholdMessage; }
+
+const RangeModeRow& KRV04FamilySettings::ShownRow(int modeByte) const {
+  return modes().Lookup(model_, modeByte);
+}
+
+const RangeModeRow& KRV04FamilySettings::EditRow(const KRV04Fields& fields) const {
+  return modes().Lookup(model_, fields.mode);
+}
+
+std::vector<std::string> KRV04FamilySettings::SettingNames() const {
+  std::vector<std::string> names;
+  if (HasModeSelection()) names.emplace_back(kMode);
+  for (const char* name : {kMinLaserPower, kMaxLaserPower, kThreshold, kMinRange, kMaxRange,
+                           kMinVolts, kMaxVolts, kOutOfRange}) {
+    names.emplace_back(name);
+  }
+  for (std::string& name : ExtraNames()) names.push_back(std::move(name));
+  return names;
+}
+
+bool KRV04FamilySettings::Refresh() {
+  SensorCommands& c = commands();
+  if (c.GetKRV04Setup() == 0 || !ReadExtras()) return false;
+  const uint8_t* setup = c.krv04Setup;
+  const int modeByte = setup[kSetupMode];
+  const RangeModeRow& row = ShownRow(modeByte);
+
+  KRV04Fields f;
+  f.minLaserPower = Whole(setup[kSetupMinLaserPower]);
+  f.maxLaserPower = Whole(setup[kSetupMaxLaserPower]);
+  f.threshold = Whole(setup[kSetupThreshold]);
+  f.minRange = RangeModeTable::FormatBare(row, Unsigned(setup, kSetupMinRange) / row.divisor);
+  f.maxRange = RangeModeTable::FormatBare(row, Unsigned(setup, kSetupMaxRange) / row.divisor);
+  f.voltsAtMinRange = Thousandths(Unsigned(setup, kSetupMinVolts));
+  f.voltsAtMaxRange = Thousandths(Unsigned(setup, kSetupMaxVolts));
+  f.voltsOutsideRange = Thousandths(Unsigned(setup, kSetupOutOfRange));
+  const int modeCount = static_cast<int>(ModeTexts().size());
+  f.mode = HasModeSelection() && modeByte < modeCount ? modeByte : -1;
+
+  SummaryRows rows;
+  if (HasModeSelection()) rows.emplace_back(kMode, row.text);
+  rows.emplace_back(kMinLaserPower, f.minLaserPower);
+  rows.emplace_back(kMaxLaserPower, f.maxLaserPower);
+  rows.emplace_back(kThreshold, f.threshold);
+  rows.emplace_back(kMinRange, f.minRange);
+  rows.emplace_back(kMaxRange, f.maxRange);
+  rows.emplace_back(kMinVolts, f.voltsAtMinRange);
+  rows.emplace_back(kMaxVolts, f.voltsAtMaxRange);
+  rows.emplace_back(kOutOfRange, f.voltsOutsideRange);
+  AddExtras(f, rows);
+
+  fields_ = f;
+  read_ = f;
+  Publish(std::move(rows), setup[kSetupAddress]);
+  return true;
+}
+
+SetResult KRV04FamilySettings::SetMinLaserPower(const KRV04Fields& fields) {
+  fields_ = fields;
+  if (!ChecksFields()) {
+    commands().SetMinLP(edit::LowByte(fields.minLaserPower));
+    return ReReadAfterSending();
+  }
+  const auto power = edit::LaserPower(fields.minLaserPower);
+  if (!power) return Refusal(edit::kMinLaserPowerMessage);
+  commands().SetMinLP(*power);
+  return ReReadAfterSending();
+}
+
+SetResult KRV04FamilySettings::SetMaxLaserPower(const KRV04Fields& fields) {
+  fields_ = fields;
+  if (!ChecksFields()) {
+    commands().SetMaxLP(edit::LowByte(fields.maxLaserPower));
+    return ReReadAfterSending();
+  }
+  const auto power = edit::LaserPower(fields.maxLaserPower);
+  if (!power) return Refusal(edit::kMaxLaserPowerMessage);
+  commands().SetMaxLP(*power);
+  return ReReadAfterSending();
+}
+
+SetResult KRV04FamilySettings::SetThreshold(const KRV04Fields& fields) {
+  fields_ = fields;
+  if (!ChecksFields()) {
+    commands().SetThreshold(edit::LowByte(fields.threshold));
+    return ReReadAfterSending();
+  }
+  const auto threshold = edit::Threshold(fields.threshold);
+  if (!threshold) return Refusal(ThresholdMessage());
+  commands().SetThreshold(*threshold);
+  return ReReadAfterSending();
+}
+
+SetResult KRV04FamilySettings::SendRange(const std::string& text, bool maximum) {
+  const RangeModeRow& row = EditRow(fields_);
+  const double range = ReadRealNumber(text);
+  if (ChecksFields() && !edit::WithinRow(range, row)) return Refusal(edit::RangeMessage(row));
+  const int32_t raw = edit::ToWord(range, row.divisor);
+  if (maximum) {
+    commands().SetAnalogMaxRange(raw);
+  } else {
+    commands().SetAnalogMinRange(raw);
+  }
+  return ReReadAfterSending();
+}
+
+SetResult KRV04FamilySettings::SetMinRange(const KRV04Fields& fields) {
+  fields_ = fields;
+  return SendRange(fields.minRange, false);
+}
+
+SetResult KRV04FamilySettings::SetMaxRange(const KRV04Fields& fields) {
+  fields_ = fields;
+  return SendRange(fields.maxRange, true);
+}
+
+SetResult KRV04FamilySettings::SetMinVolts(const KRV04Fields& fields) {
+  fields_ = fields;
+  commands().SetAnalogMinVolts(edit::ToWord(ReadRealNumber(fields.voltsAtMinRange), 1000.0));
+  return ReReadAfterSending();
+}
+
+SetResult KRV04FamilySettings::SetMaxVolts(const KRV04Fields& fields) {
+  fields_ = fields;
+  commands().SetAnalogMaxVolts(edit::ToWord(ReadRealNumber(fields.voltsAtMaxRange), 1000.0));
+  return ReReadAfterSending();
+}
+
+SetResult KRV04FamilySettings::SetVoltsOutside(const KRV04Fields& fields) {
+  fields_ = fields;
+  commands().SetAnalogOutOfRange(edit::ToWord(ReadRealNumber(fields.voltsOutsideRange), 1000.0));
+  return ReReadAfterSending();
+}
+
+SetResult KRV04FamilySettings::SendChosenMode(const KRV04Fields& fields) {
+  fields_ = fields;
+  if (fields.mode < 0 || fields.mode >= static_cast<int>(ModeTexts().size())) return SetResult{};
+  commands().SetKRV04Mode(fields.mode);
+  return ReReadAfterSending();
+}
+
+bool KRV04FamilySettings::ChangeSharedByName(const std::string& name, const std::string& value,
+                                             KRV04Fields& f, SetResult& result) {
+  if (name == kMode && HasModeSelection()) {
+    const int count = static_cast<int>(ModeTexts().size());
+    int64_t mode = -1;
+    if (!IsWholeNumber(value, &mode) || mode < 0 || mode >= count) {
+      result = Refusal("Mode must be a mode number from 0 to " + std::to_string(count - 1));
+    } else {
+      f.mode = static_cast<int>(mode);
+      result = SendChosenMode(f);
+    }
+    return true;
+  }
+  if (name == kMinLaserPower) {
+    f.minLaserPower = value;
+    result = SetMinLaserPower(f);
+  } else if (name == kMaxLaserPower) {
+    f.maxLaserPower = value;
+    result = SetMaxLaserPower(f);
+  } else if (name == kThreshold) {
+    f.threshold = value;
+    result = SetThreshold(f);
+  } else if (name == kMinRange) {
+    f.minRange = value;
+    result = SetMinRange(f);
+  } else if (name == kMaxRange) {
+    f.maxRange = value;
+    result = SetMaxRange(f);
+  } else if (name == kMinVolts) {
+    f.voltsAtMinRange = value;
+    result = SetMinVolts(f);
+  } else if (name == kMaxVolts) {
+    f.voltsAtMaxRange = value;
+    result = SetMaxVolts(f);
+  } else if (name == kOutOfRange) {
+    f.voltsOutsideRange = value;
+    result = SetVoltsOutside(f);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+SetResult KRV04FamilySettings::ChangeByName(const std::string& name, const std::string& value) {
+  KRV04Fields f = read_;
+  SetResult result;
+  if (ChangeSharedByName(name, value, f, result)) return result;
+  return ChangeExtraByName(name, value, f);
+}
+
+SetResult KRV04FamilySettings::ChangeExtraByName(const std::string& name,
+                                                 const std::string& /*value*/,
+                                                 KRV04Fields& /*fields*/) {
+  return UnknownName(name);
+}
+
+// --- KRV04 -------------------------------------------------------------------
+
+KRV04Settings::KRV04Settings(SensorCommands& commands, const RangeModeTable& modes,
+                             StateChanged changed)
+    : KRV04FamilySettings(commands, modes, kModelKRV04, std::move(changed)) {}
+
+std::vector<std::string> KRV04Settings::ModeTexts() const { return modes().ModeTexts(model()); }
+
+bool KRV04Settings::ReadExtras() { return commands().GetNumHoldScans() != 0; }
+
+void KRV04Settings::AddExtras(KRV04Fields& f, SummaryRows& rows) const {
+  const SensorCommands& c = commands();
+  f.holdLastRange = c.krv04Setup[kSetupHoldLastRange] == 1;
+  f.maxDropouts = Whole(c.holdScans);
+  rows.emplace_back(kHoldLastRange, f.holdLastRange ? edit::kEnabled : edit::kDisabled);
+  rows.emplace_back(kHoldScans, f.maxDropouts);
+}
+
+std::vector<std::string> KRV04Settings::ExtraNames() const { return {kHoldLastRange, kHoldScans}; }
+
+SetResult KRV04Settings::SetMode(const KRV04Fields& fields) { return SendChosenMode(fields); }
+
+SetResult KRV04Settings::SetHoldLastRange(const KRV04Fields& fields) {
+  TakeFields(fields);
+  commands().SetOutOfRangeMode(fields.holdLastRange ? 1 : 0);
+  return ReReadAfterSending();
+}
+
+SetResult KRV04Settings::SetMaxDropouts(const KRV04Fields& fields) {
+  TakeFields(fields);
+  commands().SetNumHoldScans(edit::ToWord(ReadRealNumber(fields.maxDropouts), 1.0));
+  return ReReadAfterSending();
+}
+
+SetResult KRV04Settings::ChangeExtraByName(const std::string& name, const std::string& value,
+                                           KRV04Fields& f) {
+  if (name == kHoldLastRange) {
+    const auto on = edit::ReadSwitch(value);
+    if (!on) return Refusal("Hold Last Valid Range must be Enabled or Disabled");
+    f.holdLastRange = *on;
+    return SetHoldLastRange(f);
+  }
+  if (name == kHoldScans) {
+    f.maxDropouts = value;
+    return SetMaxDropouts(f);
+  }
+  return UnknownName(name);
+}
+
+// --- Qmt Short -----------------------------------------------------------------
+
+QmtShortSettings::QmtShortSettings(SensorCommands& commands, const RangeModeTable& modes,
+                                   StateChanged changed)
+    : KRV04FamilySettings(commands, modes, kModelQmtShort, std::move(changed)) {}
+
+const RangeModeRow& QmtShortSettings::ShownRow(int /*modeByte*/) const {
+  return modes().Lookup(model(), 0);
+}
+
+const RangeModeRow& QmtShortSettings::EditRow(const KRV04Fields& /*fields*/) const {
+  return modes().Lookup(model(), 0);
+}

@@ -1,0 +1,123 @@
+#include "tarkon/document/krv04bf_settings.h"
+
+#include <cstring>
+
+#include "tarkon/document/number_reading.h"
+
+namespace {
+
+using settings_display::Whole;
+namespace edit = settings_editing;
+
+constexpr size_t kSetupMode = 27;
+
+// 12-byte wane record, the same layout read and written.
+constexpr size_t kWaneHeight = 0;
+constexpr size_t kWaneWidth = 2;
+constexpr size_t kWaneSpeed = 4;
+constexpr size_t kWaneSpare = 6;  // bytes 6 to 9: sent back as last read
+constexpr size_t kWaneSpareLength = 4;
+constexpr size_t kWanePulse = 10;
+
+// Wane lengths are written in the units of the sensor's range mode:
+// thousandths of an inch in mode 0, hundredths of a millimetre otherwise.
+constexpr double kWaneScaleInch = 1000.0;
+constexpr double kWaneScaleMillimetre = 100.0;
+
+constexpr char kMinWaneHeight[] = "Min Wane Height";
+constexpr char kMinWaneWidth[] = "Min Wane Width";
+constexpr char kPulseDuration[] = "Pulse duration";
+constexpr char kConveyerSpeed[] = "Conveyer Speed";
+constexpr char kBoardTimeout[] = "Board timeout";
+
+}  // namespace
+
+KRV04BFSettings::KRV04BFSettings(SensorCommands& commands, const RangeModeTable& modes,
+                                 StateChanged changed)
+    : KRV04FamilySettings(commands, modes, kModelKRV04BoardFlipper, std::move(changed)) {}
+
+std::vector<std::string> KRV04BFSettings::ModeTexts() const {
+  return {"0:  From 00.000 to  8.000 inch", "1:  From 00.00 to  200.00 mm"};
+}
+
+const char* KRV04BFSettings::ThresholdMessage() const { return edit::kThresholdMessageNoBlank; }
+
+bool KRV04BFSettings::ReadExtras() {
+  return commands().ReadWaneParams() != 0 && commands().GetBoardTimeout() != 0;
+}
+
+void KRV04BFSettings::AddExtras(KRV04Fields& f, SummaryRows& rows) const {
+  const SensorCommands& c = commands();
+  const RangeModeRow& row = ShownRow(c.krv04Setup[kSetupMode]);
+  const uint8_t* wane = c.waneParams;
+  f.waneHeight = RangeModeTable::FormatBare(row, SensorCommands::Word(wane, kWaneHeight) / row.divisor);
+  f.waneWidth = RangeModeTable::FormatBare(row, SensorCommands::Word(wane, kWaneWidth) / row.divisor);
+  f.pulseDuration = Whole(SensorCommands::Word(wane, kWanePulse));
+  f.conveyerSpeed = Whole(SensorCommands::Word(wane, kWaneSpeed));
+  f.boardTimeout = Whole(c.boardTimeout);
+  // One empty row sets the wane rows apart from the analog ones.
+  rows.emplace_back(std::string(), std::string());
+  rows.emplace_back(kMinWaneHeight, f.waneHeight);
+  rows.emplace_back(kMinWaneWidth, f.waneWidth);
+  rows.emplace_back(kPulseDuration, f.pulseDuration);
+  rows.emplace_back(kConveyerSpeed, f.conveyerSpeed);
+  rows.emplace_back(kBoardTimeout, f.boardTimeout);
+}
+
+std::vector<std::string> KRV04BFSettings::ExtraNames() const {
+  return {kMinWaneHeight, kMinWaneWidth, kPulseDuration, kConveyerSpeed, kBoardTimeout};
+}
+
+SetResult KRV04BFSettings::SetMode(const KRV04Fields& fields) { return SendChosenMode(fields); }
+
+SetResult KRV04BFSettings::SetWaneVariables(const KRV04Fields& fields) {
+  TakeFields(fields);
+  // Bytes 6 to 9 are the sensor's own, known only from a read.
+  if (!HasValues()) return Refusal(edit::kNotReadMessage);
+  SensorCommands& c = commands();
+  const double scale = c.krv04Setup[kSetupMode] != 0 ? kWaneScaleMillimetre : kWaneScaleInch;
+  uint8_t record[12] = {};
+  edit::PutWord(record, kWaneHeight, edit::ToWord(ReadRealNumber(fields.waneHeight), scale));
+  edit::PutWord(record, kWaneWidth, edit::ToWord(ReadRealNumber(fields.waneWidth), scale));
+  edit::PutWord(record, kWaneSpeed, ReadWholeNumber(fields.conveyerSpeed));
+  std::memcpy(record + kWaneSpare, c.waneParams + kWaneSpare, kWaneSpareLength);
+  edit::PutWord(record, kWanePulse, ReadWholeNumber(fields.pulseDuration));
+  // The command leaves its record in wire order; it is not used afterwards.
+  c.WriteWaneParams(record);
+  c.SetBoardTimeout(ReadWholeNumber(fields.boardTimeout));
+  return ReReadAfterSending();
+}
+
+SetResult KRV04BFSettings::LaserOn(const KRV04Fields& fields) {
+  TakeFields(fields);
+  commands().SetLaserOn();
+  SetResult result;
+  result.sent = true;
+  return result;
+}
+
+SetResult KRV04BFSettings::LaserOff(const KRV04Fields& fields) {
+  TakeFields(fields);
+  commands().SetLaserOff();
+  SetResult result;
+  result.sent = true;
+  return result;
+}
+
+SetResult KRV04BFSettings::ChangeExtraByName(const std::string& name, const std::string& value,
+                                             KRV04Fields& f) {
+  if (name == kMinWaneHeight) {
+    f.waneHeight = value;
+  } else if (name == kMinWaneWidth) {
+    f.waneWidth = value;
+  } else if (name == kPulseDuration) {
+    f.pulseDuration = value;
+  } else if (name == kConveyerSpeed) {
+    f.conveyerSpeed = value;
+  } else if (name == kBoardTimeout) {
+    f.boardTimeout = value;
+  } else {
+    return UnknownName(name);
+  }
+  return SetWaneVariables(f);
+}

@@ -1,0 +1,161 @@
+#include "tarkon/document/model_settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+ModelSettings::ModelSettings(SensorCommands& commands, const RangeModeTable& modes,
+                             ModelGetter model, StateChanged changed)
+    : commands_(commands), modes_(modes), model_(std::move(model)), changed_(std::move(changed)) {}
+
+void ModelSettings::Clear() {
+  rows_.clear();
+  hasValues_ = false;
+}
+
+void ModelSettings::Summary(std::vector<std::string>& names,
+                            std::vector<std::string>& values) const {
+  names.clear();
+  values.clear();
+  for (const auto& [name, value] : rows_) {
+    names.push_back(name);
+    values.push_back(value);
+  }
+}
+
+std::string ModelSettings::DisplayedValue(const std::string& name) const {
+  if (name.empty()) return {};
+  for (const auto& [rowName, value] : rows_) {
+    if (rowName == name) return value;
+  }
+  return {};
+}
+
+SetResult ModelSettings::ChangeSetting(const std::string& name, const std::string& value) {
+  // Names match exactly or, failing that, in any letter case.
+  std::string known;
+  for (const std::string& candidate : SettingNames()) {
+    if (candidate == name) {
+      known = candidate;
+      break;
+    }
+  }
+  if (known.empty()) {
+    for (const std::string& candidate : SettingNames()) {
+      if (candidate.size() == name.size() &&
+          std::equal(candidate.begin(), candidate.end(), name.begin(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) ==
+                   std::tolower(static_cast<unsigned char>(b));
+          })) {
+        known = candidate;
+        break;
+      }
+    }
+  }
+  if (known.empty()) return UnknownName(name);
+  // The other fields of the group come from the last read; without one
+  // there is nothing sound to send with the new value.
+  if (!hasValues_) return Refusal(settings_editing::kNotReadMessage);
+  SetResult result = ChangeByName(known, value);
+  if (result.reread) result.value = DisplayedValue(known);
+  return result;
+}
+
+int ModelSettings::ConnectedModel() const { return model_ ? model_() : kModelKRV02; }
+
+void ModelSettings::Publish(SummaryRows rows, uint8_t address) {
+  rows_ = std::move(rows);
+  hasValues_ = true;
+  commands_.UseAddress(address);
+  if (changed_) changed_();
+}
+
+SetResult ModelSettings::Sent(bool reread) {
+  SetResult result;
+  result.sent = true;
+  result.reread = reread;
+  return result;
+}
+
+SetResult ModelSettings::ReReadAfterSending() { return Sent(Refresh()); }
+
+SetResult ModelSettings::Refusal(std::string message) {
+  SetResult result;
+  result.message = std::move(message);
+  return result;
+}
+
+SetResult ModelSettings::UnknownName(const std::string& name) {
+  return Refusal("No setting named \"" + name + "\" for this sensor model");
+}
+
+namespace settings_display {
+
+std::string Format(const char* format, ...) {
+  char text[128];
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return length < 0 ? std::string() : std::string(text);
+}
+
+namespace {
+
+// Position of the conversion of a format that holds exactly one
+// floating-point conversion (flags, width, precision, then f, e, g or a)
+// and otherwise only plain text and "%%"; npos when it holds anything else.
+size_t SingleRealConversion(const std::string& format) {
+  size_t found = std::string::npos;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    if (i + 1 < format.size() && format[i + 1] == '%') {
+      ++i;
+      continue;
+    }
+    if (found != std::string::npos) return std::string::npos;
+    size_t j = i + 1;
+    while (j < format.size() && std::strchr("-+ #0", format[j]) != nullptr) ++j;
+    while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])) != 0) ++j;
+    if (j < format.size() && format[j] == '.') {
+      ++j;
+      while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])) != 0) ++j;
+    }
+    if (j >= format.size() || std::strchr("fFeEgGaA", format[j]) == nullptr) {
+      return std::string::npos;
+    }
+    found = i;
+    i = j;
+  }
+  return found;
+}
+
+std::string PlainText(const std::string& format) {
+  std::string text;
+  for (size_t i = 0; i < format.size(); ++i) {
+    text.push_back(format[i]);
+    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == '%') ++i;
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string FormatReal(const std::string& format, double value) {
+  if (SingleRealConversion(format) == std::string::npos) return PlainText(format);
+  char text[512];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  // Checked above: one floating-point conversion and nothing else to fill.
+  const int length = std::snprintf(text, sizeof text, format.c_str(), value);
+#pragma GCC diagnostic pop
+  return length < 0 ? std::string() : std::string(text);
+}
+
+std::string Whole(int32_t value) { return Format("%d", value); }
+
+std::string Thousandths(int32_t value) { return Format("%3.3f", value * 0.001); }
+
+}  // namespace settings_display

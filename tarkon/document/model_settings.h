@@ -1,0 +1,115 @@
+#pragma once
+// The settings of the connected sensor as its model stores them: the read
+// sequence, where each value sits in the replies, how it is shown, the list
+// for the setup pane and the mode list. One object per settings dialog; the
+// document owns four and hands the connected model's one to the dialog, the
+// setup pane and the command-line tool.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "protocol/sensor_commands.h"
+#include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/settings_editing.h"
+
+// Model indices, as the document numbers the connected model.
+enum ModelIndex : int {
+  kModelKRV02 = 0,
+  kModelKRV04 = 1,
+  kModelQmtLong = 2,
+  kModelQmtShort = 3,
+  kModelKRV04BoardFlipper = 4,
+};
+
+class ModelSettings {
+ public:
+  // The connected model's index (the KRV02 object serves KRV02 and Qmt Long).
+  using ModelGetter = std::function<int()>;
+  // Called after each successful re-read: the sensor state changed.
+  using StateChanged = std::function<void()>;
+
+  ModelSettings(SensorCommands& commands, const RangeModeTable& modes, ModelGetter model,
+                StateChanged changed);
+  virtual ~ModelSettings() = default;
+  ModelSettings(const ModelSettings&) = delete;
+  ModelSettings& operator=(const ModelSettings&) = delete;
+
+  // Reads the model's settings, each command only after the previous one
+  // succeeded. When all succeed: the displayed values and fields are
+  // rebuilt, the command object talks to the address the sensor reported,
+  // and the state-changed callback runs. When one fails (it logs its own
+  // line) nothing displayed changes and false is returned.
+  virtual bool Refresh() = 0;
+
+  // Forgets everything read (at connect): no values, empty fields, an empty
+  // summary, and record writes refused until the next successful Refresh.
+  virtual void Clear();
+  bool HasValues() const { return hasValues_; }
+
+  // Display names and texts of the values last read, in the model's order
+  // (the board flipper's wane rows after one empty row). Empty before the
+  // first successful Refresh after Clear.
+  void Summary(std::vector<std::string>& names, std::vector<std::string>& values) const;
+  // Text of one summary row by display name; empty when there is none.
+  std::string DisplayedValue(const std::string& name) const;
+
+  // Texts of the model's mode selection (empty when the model has none).
+  virtual std::vector<std::string> ModeTexts() const = 0;
+
+  // Names that ChangeSetting takes: the summary's names of values that the
+  // dialog can write.
+  virtual std::vector<std::string> SettingNames() const = 0;
+
+  // Changes one setting by its display name, with the value typed in
+  // display units ("Mode" takes a mode number, switches "On"/"Off" or
+  // "Enabled"/"Disabled"). The dialog group's other fields keep the values
+  // last read; the group's button then runs with its check, conversion,
+  // commands and re-read. On success `value` holds the setting as re-read.
+  SetResult ChangeSetting(const std::string& name, const std::string& value);
+
+  SensorCommands& commands() const { return commands_; }
+  const RangeModeTable& modes() const { return modes_; }
+
+ protected:
+  using SummaryRows = std::vector<std::pair<std::string, std::string>>;
+
+  int ConnectedModel() const;
+  // After a successful read: keep the new rows, talk to the reported
+  // address, tell the document.
+  void Publish(SummaryRows rows, uint8_t address);
+  // Runs the re-read that follows a button and marks the outcome.
+  SetResult Sent(bool reread);
+  SetResult ReReadAfterSending();
+  // The per-model part of ChangeSetting: fill the field of `name` in the
+  // fields last read and run its group's button. An unknown name gives a
+  // refusal naming it.
+  virtual SetResult ChangeByName(const std::string& name, const std::string& value) = 0;
+  static SetResult Refusal(std::string message);
+  static SetResult UnknownName(const std::string& name);
+
+ private:
+  SensorCommands& commands_;
+  const RangeModeTable& modes_;
+  ModelGetter model_;
+  StateChanged changed_;
+  SummaryRows rows_;
+  bool hasValues_ = false;
+};
+
+// Display forms shared by the models.
+namespace settings_display {
+// printf with a literal format.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A format chosen at run time (the averaging format of the firmware
+// version, which may be a plain text such as "Unknown version"): printed
+// when it holds exactly one floating-point conversion, otherwise shown as
+// its text.
+std::string FormatReal(const std::string& format, double value);
+// "%d".
+std::string Whole(int32_t value);
+// value x 0.001 with "%3.3f" (volts, the range multiplier).
+std::string Thousandths(int32_t value);
+}  // namespace settings_display

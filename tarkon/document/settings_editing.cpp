@@ -1,0 +1,133 @@
+#include "tarkon/document/settings_editing.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+#include "tarkon/document/number_reading.h"
+
+namespace settings_editing {
+namespace {
+
+// A product that lies this close to a whole number (relative to its size) is
+// taken as that whole number: the parse of a decimal text and one or two
+// multiplications each add at most half a unit in the last place.
+constexpr double kSnapTolerance = 8 * DBL_EPSILON;
+
+double SnapToWhole(double product) {
+  const double nearest = std::round(product);
+  if (std::fabs(product - nearest) <= kSnapTolerance * std::max(1.0, std::fabs(product))) {
+    return nearest;
+  }
+  return product;
+}
+
+// A cut or rounded product as a 32-bit integer: the command keeps its low
+// 16 bits. Values beyond the 32-bit range are held at its ends and a text
+// that reads as "nan" gives 0, so no input can make the conversion undefined.
+int32_t ClampToInt32(double whole) {
+  if (std::isnan(whole)) return 0;
+  if (whole <= static_cast<double>(std::numeric_limits<int32_t>::min())) {
+    return std::numeric_limits<int32_t>::min();
+  }
+  if (whole >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
+    return std::numeric_limits<int32_t>::max();
+  }
+  return static_cast<int32_t>(whole);
+}
+
+std::string Trimmed(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])) != 0) ++begin;
+  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])) != 0) --end;
+  std::string out = text.substr(begin, end - begin);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+}  // namespace
+
+std::optional<int32_t> WholeWithin(const std::string& text, int32_t low, int32_t high) {
+  const int32_t value = ReadWholeNumber(text);
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+int32_t LowByte(const std::string& text) { return ReadWholeNumber(text) & 0xFF; }
+
+bool WithinRow(double value, const RangeModeRow& row) {
+  return row.low <= value && value <= row.high;
+}
+
+std::string RangeMessage(const RangeModeRow& row) {
+  return "Range values must be between " + RangeModeTable::FormatUnit(row, row.low) + " and " +
+         RangeModeTable::FormatUnit(row, row.high);
+}
+
+int32_t ToWord(double real, double k) { return ClampToInt32(std::trunc(SnapToWhole(real * k))); }
+
+int32_t ToWordFloor(double real, double k) {
+  return ClampToInt32(std::floor(SnapToWhole(real * k)));
+}
+
+std::optional<int32_t> CosineWord(const std::string& text) {
+  const double cosine = ReadRealNumber(text);
+  if (!(cosine >= 0.0 && cosine <= 1.0)) return std::nullopt;
+  return ToWordFloor(cosine, 10000.0);
+}
+
+std::optional<int32_t> AveragingCount(double periodMs, double factor, int32_t step) {
+  if (step <= 0) return std::nullopt;
+  const double steps = std::floor(SnapToWhole(periodMs * factor / step));
+  const double count = steps * step;
+  // Also false for "nan" and for infinities.
+  if (!(count >= 0.0 && count <= kAveragingCountMax)) return std::nullopt;
+  return static_cast<int32_t>(count);
+}
+
+void PutWord(uint8_t* record, size_t offset, int32_t value) {
+  record[offset] = static_cast<uint8_t>(value & 0xFF);
+  record[offset + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+}
+
+uint16_t GetWord(const uint8_t* record, size_t offset) {
+  return static_cast<uint16_t>(record[offset] | (record[offset + 1] << 8));
+}
+
+uint32_t AveragingCountOf(const uint8_t block[10]) {
+  return (static_cast<uint32_t>(GetWord(block, 4)) << 16) | GetWord(block, 6);
+}
+
+void PutAveragingCount(uint8_t block[10], uint32_t count) {
+  PutWord(block, 4, static_cast<int32_t>(count >> 16));
+  PutWord(block, 6, static_cast<int32_t>(count & 0xFFFF));
+}
+
+const std::vector<int32_t>& OrderFactors() {
+  static const std::vector<int32_t> factors = {1, 3, 5, 7, 9, 11, 13, 15, 17, 19};
+  return factors;
+}
+
+std::vector<std::string> OrderFactorTexts() {
+  std::vector<std::string> texts;
+  for (int32_t factor : OrderFactors()) texts.push_back(std::to_string(factor));
+  return texts;
+}
+
+int OrderFactorIndex(int32_t value) {
+  const auto& factors = OrderFactors();
+  const auto at = std::find(factors.begin(), factors.end(), value);
+  return at == factors.end() ? -1 : static_cast<int>(at - factors.begin());
+}
+
+std::optional<bool> ReadSwitch(const std::string& text) {
+  const std::string word = Trimmed(text);
+  if (word == "on" || word == "enabled" || word == "enable" || word == "1") return true;
+  if (word == "off" || word == "disabled" || word == "disable" || word == "0") return false;
+  return std::nullopt;
+}
+
+}  // namespace settings_editing

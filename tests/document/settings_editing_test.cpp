@@ -1,0 +1,336 @@
+// The rules of the settings dialogs' buttons that need no sensor: checks,
+// conversions of typed display values, record layouts and display formats;
+// and that each dialog object refuses with its own message.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "protocol/sensor_commands.h"
+#include "tarkon/document/krv02_settings.h"
+#include "tarkon/document/krv04_settings.h"
+#include "tarkon/document/krv04bf_settings.h"
+#include "tarkon/document/model_settings.h"
+#include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/settings_editing.h"
+
+namespace edit = settings_editing;
+
+TEST(SettingsEditingChecks, LaserPowerAcceptsZeroTo254AsWholeNumbers) {
+  EXPECT_EQ(edit::LaserPower("0"), 0);
+  EXPECT_EQ(edit::LaserPower("254"), 254);
+  EXPECT_EQ(edit::LaserPower("  17abc"), 17);  // read like strtol: digits up to the first other
+  EXPECT_EQ(edit::LaserPower("99.9"), 99);
+  EXPECT_FALSE(edit::LaserPower("255"));
+  EXPECT_FALSE(edit::LaserPower("-1"));
+  EXPECT_FALSE(edit::LaserPower("4294967296"));  // no wrap into range
+  EXPECT_EQ(edit::LaserPower("abc"), 0);         // no number reads as 0
+}
+
+TEST(SettingsEditingChecks, ThresholdAcceptsZeroTo255) {
+  EXPECT_EQ(edit::Threshold("255"), 255);
+  EXPECT_EQ(edit::Threshold("0"), 0);
+  EXPECT_FALSE(edit::Threshold("256"));
+  EXPECT_FALSE(edit::Threshold("-1"));
+}
+
+TEST(SettingsEditingChecks, UncheckedByteKeepsTheLow8Bits) {
+  EXPECT_EQ(edit::LowByte("256"), 0);
+  EXPECT_EQ(edit::LowByte("-1"), 255);
+  EXPECT_EQ(edit::LowByte("300"), 44);
+  EXPECT_EQ(edit::LowByte("x"), 0);
+}
+
+TEST(SettingsEditingChecks, RangeCheckIncludesBoundsAndRefusesNan) {
+  RangeModeTable table;
+  const RangeModeRow& up = table.Lookup(0, 0);    // 0 .. 32 inch
+  const RangeModeRow& down = table.Lookup(0, 3);  // -3200 .. 0 mm
+  EXPECT_TRUE(edit::WithinRow(0.0, up));
+  EXPECT_TRUE(edit::WithinRow(32.0, up));
+  EXPECT_FALSE(edit::WithinRow(32.001, up));
+  EXPECT_FALSE(edit::WithinRow(-0.001, up));
+  EXPECT_TRUE(edit::WithinRow(-3200.0, down));
+  EXPECT_FALSE(edit::WithinRow(0.1, down));
+  EXPECT_FALSE(edit::WithinRow(std::nan(""), up));
+  EXPECT_FALSE(edit::WithinRow(std::numeric_limits<double>::infinity(), up));
+}
+
+TEST(SettingsEditingChecks, RangeMessagePrintsBoundsWithTheUnitFormat) {
+  RangeModeTable table;
+  EXPECT_EQ(edit::RangeMessage(table.Lookup(0, 0)),
+            "Range values must be between 0.000 inch and 32.000 inch");
+  EXPECT_EQ(edit::RangeMessage(table.Lookup(0, 3)),
+            "Range values must be between -3200.0 mm and 0.0 mm");
+  EXPECT_EQ(edit::RangeMessage(table.Lookup(1, 1)),
+            "Range values must be between 0.00 mm and 200.00 mm");
+}
+
+TEST(SettingsEditingConversion, ScaledValuesAreCutTowardZero) {
+  EXPECT_EQ(edit::ToWord(1.2349, 100.0), 123);
+  EXPECT_EQ(edit::ToWord(-1.2349, 100.0), -123);
+  EXPECT_EQ(edit::ToWord(-0.0019, 1000.0), -1);
+  EXPECT_EQ(edit::ToWord(12.345, 1000.0), 12345);
+  EXPECT_EQ(edit::ToWord(3.2, 10000.0), 32000);
+}
+
+TEST(SettingsEditingConversion, ShownDecimalsGoBackWithoutLosingACount) {
+  // 0.29 x 100 is 28.999999999999996 in binary arithmetic; the value a
+  // dialog shows must come back as the same raw count.
+  ASSERT_LT(0.29 * 100.0, 29.0);
+  EXPECT_EQ(edit::ToWord(0.29, 100.0), 29);
+  for (int raw = -3200; raw <= 3200; ++raw) {
+    const double shown = std::stod(std::to_string(raw / 100.0));
+    ASSERT_EQ(edit::ToWord(shown, 100.0), raw) << raw;
+    const double volts = std::stod(std::to_string(raw * 0.001));
+    ASSERT_EQ(edit::ToWord(volts, 1000.0), raw) << raw;
+  }
+}
+
+TEST(SettingsEditingConversion, OutOfRangeProductsStayDefined) {
+  EXPECT_EQ(edit::ToWord(1e12, 1000.0), std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(edit::ToWord(-1e12, 1000.0), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(edit::ToWord(std::nan(""), 1000.0), 0);
+  EXPECT_EQ(edit::ToWordFloor(std::numeric_limits<double>::infinity(), 1000.0),
+            std::numeric_limits<int32_t>::max());
+}
+
+TEST(SettingsEditingConversion, MultiplierIsRoundedDown) {
+  EXPECT_EQ(edit::ToWordFloor(1.2345, 1000.0), 1234);
+  EXPECT_EQ(edit::ToWordFloor(-1.0005, 1000.0), -1001);
+  EXPECT_EQ(edit::ToWordFloor(1.001, 1000.0), 1001);
+}
+
+TEST(SettingsEditingConversion, CosineFromZeroToOneInclusive) {
+  EXPECT_EQ(edit::CosineWord("1"), 10000);
+  EXPECT_EQ(edit::CosineWord("0"), 0);
+  EXPECT_EQ(edit::CosineWord("0.99995"), 9999);
+  EXPECT_EQ(edit::CosineWord("0.8660"), 8660);
+  EXPECT_FALSE(edit::CosineWord("1.0001"));
+  EXPECT_FALSE(edit::CosineWord("-0.0001"));
+  EXPECT_FALSE(edit::CosineWord("nan"));
+  EXPECT_EQ(edit::CosineWord("x"), 0);  // no number reads as 0, which is in range
+}
+
+TEST(SettingsEditingConversion, AveragingPeriodRoundsDownToTheFirmwareStep) {
+  // Revision "C": factor 1000, step 1500.
+  EXPECT_EQ(edit::AveragingCount(74.565, 1000.0, 1500), 73500);
+  EXPECT_EQ(edit::AveragingCount(1.5, 1000.0, 1500), 1500);
+  EXPECT_EQ(edit::AveragingCount(1.4999, 1000.0, 1500), 0);
+  // Other revisions: factor 100, step 60.
+  EXPECT_EQ(edit::AveragingCount(745.65, 100.0, 60), 74520);
+  EXPECT_EQ(edit::AveragingCount(745.2, 100.0, 60), 74520);
+  EXPECT_EQ(edit::AveragingCount(0.6, 100.0, 60), 60);
+  // Before any version was read: factor 1, step 1.
+  EXPECT_EQ(edit::AveragingCount(5.9, 1.0, 1), 5);
+}
+
+TEST(SettingsEditingConversion, AveragingPeriodLimits) {
+  EXPECT_EQ(edit::AveragingCount(0.0, 1000.0, 1500), 0);
+  EXPECT_EQ(edit::AveragingCount(21474836.0, 1.0, 1), 21474836);
+  EXPECT_EQ(edit::AveragingCount(21474836.47, 1.0, 1), 21474836);
+  EXPECT_FALSE(edit::AveragingCount(21474837.0, 1.0, 1));
+  EXPECT_FALSE(edit::AveragingCount(-0.001, 1000.0, 1500));
+  EXPECT_FALSE(edit::AveragingCount(-1.0, 100.0, 60));
+  // Far beyond 32 bits must not wrap back into the accepted range.
+  EXPECT_FALSE(edit::AveragingCount(4294967296.0 + 100.0, 1.0, 1));
+  EXPECT_FALSE(edit::AveragingCount(1e300, 1000.0, 1500));
+  EXPECT_FALSE(edit::AveragingCount(std::nan(""), 1000.0, 1500));
+  EXPECT_FALSE(edit::AveragingCount(std::numeric_limits<double>::infinity(), 100.0, 60));
+}
+
+TEST(SettingsEditingRecords, AveragingCountHighHalfAtFourLowHalfAtSix) {
+  uint8_t block[10] = {1, 2, 3, 4, 0xAA, 0xBB, 0xCC, 0xDD, 9, 10};
+  edit::PutAveragingCount(block, 74565);  // 0x00012345
+  const uint8_t expected[10] = {1, 2, 3, 4, 0x01, 0x00, 0x45, 0x23, 9, 10};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(block[i], expected[i]) << i;
+  EXPECT_EQ(edit::AveragingCountOf(block), 74565u);
+  // 1 and 9029 read as 74565; the top bit is part of the unsigned value.
+  uint8_t high[10] = {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0};
+  EXPECT_EQ(edit::AveragingCountOf(high), 0xFFFFFFFFu);
+}
+
+TEST(SettingsEditingRecords, WordsGoInHostOrderAsTheirLow16Bits) {
+  uint8_t record[4] = {};
+  edit::PutWord(record, 0, -2);
+  edit::PutWord(record, 2, 0x12345);
+  EXPECT_EQ(record[0], 0xFE);
+  EXPECT_EQ(record[1], 0xFF);
+  EXPECT_EQ(record[2], 0x45);
+  EXPECT_EQ(record[3], 0x23);
+  EXPECT_EQ(edit::GetWord(record, 2), 0x2345);
+}
+
+TEST(SettingsEditingLists, OrderFactorsAreTheOddNumbersOneToNineteen) {
+  EXPECT_EQ(edit::OrderFactorTexts(),
+            (std::vector<std::string>{"1", "3", "5", "7", "9", "11", "13", "15", "17", "19"}));
+  EXPECT_EQ(edit::OrderFactorIndex(1), 0);
+  EXPECT_EQ(edit::OrderFactorIndex(19), 9);
+  EXPECT_EQ(edit::OrderFactorIndex(4), -1);
+  EXPECT_EQ(edit::OrderFactorIndex(21), -1);
+}
+
+TEST(SettingsEditingLists, SwitchWords) {
+  EXPECT_EQ(edit::ReadSwitch("On"), true);
+  EXPECT_EQ(edit::ReadSwitch(" off "), false);
+  EXPECT_EQ(edit::ReadSwitch("ENABLED"), true);
+  EXPECT_EQ(edit::ReadSwitch("Disabled"), false);
+  EXPECT_EQ(edit::ReadSwitch("1"), true);
+  EXPECT_FALSE(edit::ReadSwitch("maybe"));
+  EXPECT_FALSE(edit::ReadSwitch(""));
+}
+
+TEST(SettingsDisplay, RuntimeFormatsPrintOneRealOrTheirText) {
+  using settings_display::FormatReal;
+  EXPECT_EQ(FormatReal("%2.3f", 74.565), "74.565");
+  EXPECT_EQ(FormatReal("%2.2f", 745.65), "745.65");
+  EXPECT_EQ(FormatReal("Unknown version", 74565.0), "Unknown version");
+  EXPECT_EQ(FormatReal("%2.1f%%", 50.0), "50.0%");
+  // Anything but one floating-point conversion is shown as text, never
+  // handed to printf with a double.
+  EXPECT_EQ(FormatReal("%s", 1.0), "%s");
+  EXPECT_EQ(FormatReal("%d ms", 1.0), "%d ms");
+  EXPECT_EQ(FormatReal("%f %f", 1.0), "%f %f");
+  EXPECT_EQ(FormatReal("100%", 1.0), "100%");
+}
+
+// --- Each dialog refuses with its own words and sends nothing ---------------
+// Without a link every command fails at once, so a refused button is seen
+// by `sent` staying false and an accepted one by `sent` turning true.
+
+class SettingsRefusals : public ::testing::Test {
+ protected:
+  SensorCommands commands;
+  RangeModeTable table;
+};
+
+TEST_F(SettingsRefusals, KRV02Messages) {
+  KRV02Settings s(commands, table, [] { return 0; }, nullptr);
+  KRV02Fields f;
+  f.threshold = "256";
+  SetResult r = s.SetThreshold(f);
+  EXPECT_EQ(r.message, "Thresholdmust be between 0 and 255");
+  EXPECT_FALSE(r.sent);
+  f.minLaserPower = "255";
+  EXPECT_EQ(s.SetMinLaserPower(f).message, "Min laser power must be between 0 and 254");
+  f.maxLaserPower = "-1";
+  EXPECT_EQ(s.SetMaxLaserPower(f).message, "Max laser power must be between 0 and 254");
+  f.cosine = "1.0001";
+  EXPECT_EQ(s.SetRangeOffset(f).message, "Cosine must be between 0 and 1.0000");
+  f.averagingPeriod = "-1";
+  EXPECT_EQ(s.SetAveragingPeriod(f).message,
+            "Averaging period must be between 0 and 21474836.47");
+  f.scanMode = 0;
+  f.minRange = "1";
+  f.maxRange = "32.001";
+  EXPECT_EQ(s.SetAnalogFactors(f).message,
+            "Range values must be between 0.000 inch and 32.000 inch");
+  // The fields keep what was typed.
+  EXPECT_EQ(s.fields().maxRange, "32.001");
+  EXPECT_EQ(s.fields().threshold, "256");
+
+  f.threshold = "255";
+  r = s.SetThreshold(f);
+  EXPECT_TRUE(r.message.empty());
+  EXPECT_TRUE(r.sent);
+  EXPECT_FALSE(r.reread);  // no sensor: the re-read fails
+}
+
+TEST_F(SettingsRefusals, KRV02RecordWritesWaitForARead) {
+  KRV02Settings s(commands, table, [] { return 0; }, nullptr);
+  KRV02Fields f;
+  f.scanMode = 0;
+  f.cosine = "0.5";
+  f.minRange = "1";
+  f.maxRange = "2";
+  f.averagingPeriod = "10";
+  EXPECT_EQ(s.SetRangeOffset(f).message, edit::kNotReadMessage);
+  EXPECT_EQ(s.SetAnalogFactors(f).message, edit::kNotReadMessage);
+  EXPECT_EQ(s.SetAveragingPeriod(f).message, edit::kNotReadMessage);
+  EXPECT_FALSE(s.SetAveragingPeriod(f).sent);
+}
+
+TEST_F(SettingsRefusals, KRV04AndBoardFlipperThresholdWording) {
+  KRV04Settings krv04(commands, table, nullptr);
+  KRV04BFSettings flipper(commands, table, nullptr);
+  KRV04Fields f;
+  f.threshold = "-1";
+  EXPECT_EQ(krv04.SetThreshold(f).message, "Threshold must be between 0 and 255");
+  EXPECT_EQ(flipper.SetThreshold(f).message, "Thresholdmust be between 0 and 255");
+  f.minLaserPower = "255";
+  f.maxLaserPower = "255";
+  EXPECT_EQ(krv04.SetMinLaserPower(f).message, "Min laser power must be between 0 and 254");
+  EXPECT_EQ(flipper.SetMaxLaserPower(f).message, "Max laser power must be between 0 and 254");
+  f.mode = 1;
+  f.minRange = "200.01";
+  EXPECT_EQ(krv04.SetMinRange(f).message, "Range values must be between 0.00 mm and 200.00 mm");
+  f.mode = 0;
+  f.maxRange = "8.001";
+  EXPECT_EQ(flipper.SetMaxRange(f).message,
+            "Range values must be between 0.000 inch and 8.000 inch");
+  EXPECT_EQ(flipper.SetWaneVariables(f).message, edit::kNotReadMessage);
+}
+
+TEST_F(SettingsRefusals, QmtShortChecksNothing) {
+  QmtShortSettings s(commands, table, nullptr);
+  KRV04Fields f;
+  f.threshold = "256";
+  f.minLaserPower = "-1";
+  f.maxLaserPower = "999";
+  f.minRange = "-5";
+  f.maxRange = "1000";
+  for (SetResult r : {s.SetThreshold(f), s.SetMinLaserPower(f), s.SetMaxLaserPower(f),
+                      s.SetMinRange(f), s.SetMaxRange(f)}) {
+    EXPECT_TRUE(r.message.empty()) << r.message;
+    EXPECT_TRUE(r.sent);
+  }
+}
+
+TEST_F(SettingsRefusals, ModeWithoutAChosenEntrySendsNothing) {
+  KRV04Settings krv04(commands, table, nullptr);
+  KRV04BFSettings flipper(commands, table, nullptr);
+  KRV02Settings krv02(commands, table, [] { return 2; }, nullptr);
+  KRV04Fields f;
+  f.mode = -1;
+  SetResult r = krv04.SetMode(f);
+  EXPECT_FALSE(r.sent);
+  EXPECT_FALSE(r.Refused());
+  EXPECT_FALSE(flipper.SetMode(f).sent);
+  KRV02Fields g;
+  g.scanMode = -1;
+  EXPECT_FALSE(krv02.SetMode(g).sent);
+  g.scanMode = 16;  // beyond the 16 entries of the list
+  EXPECT_FALSE(krv02.SetMode(g).sent);
+}
+
+TEST_F(SettingsRefusals, ChangesByNameNeedAReadAndAKnownName) {
+  KRV04Settings krv04(commands, table, nullptr);
+  SetResult r = krv04.ChangeSetting("Threshold", "10");
+  EXPECT_EQ(r.message, edit::kNotReadMessage);
+  EXPECT_FALSE(r.sent);
+  r = krv04.ChangeSetting("Min Wane Height", "1");
+  EXPECT_EQ(r.message, "No setting named \"Min Wane Height\" for this sensor model");
+  QmtShortSettings qmt(commands, table, nullptr);
+  EXPECT_TRUE(qmt.ChangeSetting("Mode", "0").Refused());
+}
+
+TEST_F(SettingsRefusals, ListsOfEachDialog) {
+  KRV02Settings krv02(commands, table, [] { return 0; }, nullptr);
+  KRV04Settings krv04(commands, table, nullptr);
+  QmtShortSettings qmt(commands, table, nullptr);
+  KRV04BFSettings flipper(commands, table, nullptr);
+  ASSERT_EQ(krv02.ModeTexts().size(), 16u);
+  EXPECT_EQ(krv02.ModeTexts()[12], "12:  From 000.00 to 266.00 ft ");
+  EXPECT_EQ(KRV02Settings::LaserTexts(), (std::vector<std::string>{"On", "Off"}));
+  EXPECT_EQ(krv04.ModeTexts(), (std::vector<std::string>{"0:  From 00.000 to  8.000 inch",
+                                                         "1:  From 00.00 to  200.00 mm"}));
+  EXPECT_EQ(flipper.ModeTexts(), krv04.ModeTexts());
+  EXPECT_TRUE(qmt.ModeTexts().empty());
+  // Before any read nothing is listed for the setup pane.
+  std::vector<std::string> names{"stale"}, values{"stale"};
+  krv02.Summary(names, values);
+  EXPECT_TRUE(names.empty());
+  EXPECT_TRUE(values.empty());
+}
