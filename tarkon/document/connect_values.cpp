@@ -1,0 +1,249 @@
+#include "tarkon/document/connect_values.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "tarkon/document/model_table.h"
+#include "tarkon/document/number_reading.h"
+
+namespace {
+
+constexpr int32_t kRates[] = {9600, 19200, 38400, 57600};
+
+std::string Trimmed(const std::string& text) {
+  const char* blanks = " \t\r\n";
+  size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  size_t last = text.find_last_not_of(blanks);
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+int ConnectBaudChoice(int32_t baudRate) {
+  switch (baudRate) {
+    case 9600:
+      return 0;
+    case 19200:
+      return 1;
+    case 38400:
+      return 2;
+    default:
+      return 3;
+  }
+}
+
+int32_t BaudRateOfChoice(int choice) {
+  if (choice < 0 || choice > 3) return 9600;
+  return kRates[choice];
+}
+
+int32_t ParityOfChoice(bool enabled, int choice) {
+  if (!enabled) return kParityNone;
+  switch (choice) {
+    case 0:
+      return kParityEven;
+    case 1:
+      return kParityMark;
+    case 3:
+      return kParityOdd;
+    default:
+      return kParityNone;
+  }
+}
+
+int32_t StopBitsOfChoice(int choice) {
+  switch (choice) {
+    case 1:
+      return kStopOneAndHalf;
+    case 2:
+      return kStopTwo;
+    default:
+      return kStopOne;
+  }
+}
+
+int32_t DataBitsOfChoice(int choice) {
+  if (choice < 0 || choice > 4) return 8;
+  return 8 - choice;
+}
+
+int PortNumberOfText(const std::string& portText) {
+  std::string upper = portText;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  size_t com = upper.find("COM");
+  if (com == std::string::npos) return -1;
+  return ScaleTruncated(ReadRealNumber(upper.substr(com + 3)), 1.0);
+}
+
+std::string DevicePathOfText(const std::string& portText) {
+  std::string path = Trimmed(portText);
+  if (path.empty() || path[0] != '/') return std::string();
+  return path;
+}
+
+ConnectValues ConnectValuesFromSettings(const SettingsFile::SerialValues& stored) {
+  ConnectValues values;
+  values.portText = stored.device.empty() ? "COM" + std::to_string(stored.port) : stored.device;
+  values.baudChoice = ConnectBaudChoice(stored.baudRate);
+  values.address = static_cast<uint8_t>(stored.address & 0xFF);
+  values.readTimeout = stored.readTimeout;
+  values.writeTimeout = stored.writeTimeout;
+  return values;
+}
+
+ConnectTarget ConnectTargetFromValues(const ConnectValues& values) {
+  ConnectTarget target;
+  target.device = DevicePathOfText(values.portText);
+  target.port = target.device.empty() ? PortNumberOfText(values.portText) : -1;
+  target.baudRate = BaudRateOfChoice(values.baudChoice);
+  target.parity = ParityOfChoice(values.parityEnabled, values.parityChoice);
+  target.stopBits = StopBitsOfChoice(values.stopBitChoice);
+  target.dataBits = DataBitsOfChoice(values.dataBitChoice);
+  target.address = values.globalAddress ? 0 : values.address;
+  target.readTimeout = values.readTimeout;
+  target.writeTimeout = values.writeTimeout;
+  return target;
+}
+
+SettingsFile::SerialValues SerialValuesOfConnection(const ConnectTarget& target,
+                                                    const SettingsFile::SerialValues& stored) {
+  SettingsFile::SerialValues values;
+  values.port = target.device.empty() ? target.port : stored.port;
+  values.device = target.device;
+  values.baudRate = target.baudRate;
+  values.address = target.address;
+  values.readTimeout = target.readTimeout;
+  values.writeTimeout = target.writeTimeout;
+  return values;
+}
+
+SettingsFile::SerialValues SerialValuesOfPort(int port, const std::string& device,
+                                              const SerialSettings& settings, int32_t address) {
+  SettingsFile::SerialValues values;
+  values.port = port;
+  values.device = device;
+  values.baudRate = settings.baudRate;
+  values.address = address;
+  values.readTimeout = static_cast<uint32_t>(settings.readTimeoutMs);
+  values.writeTimeout = static_cast<uint32_t>(settings.writeTimeoutMs);
+  return values;
+}
+
+ConnectDialogState::ConnectDialogState(const ConnectValues& filled)
+    : portText(filled.portText),
+      baudChoice(filled.baudChoice),
+      stopBitChoice(filled.stopBitChoice),
+      parityChoice(filled.parityChoice),
+      dataBitChoice(filled.dataBitChoice),
+      readTimeoutText(std::to_string(filled.readTimeout)),
+      writeTimeoutText(std::to_string(filled.writeTimeout)),
+      parityEnabled_(filled.parityEnabled),
+      address_(filled.address) {
+  if (filled.address == 0 || filled.globalAddress) {
+    // Global address from the start: the warning appears only when the
+    // user switches it on.
+    global_ = true;
+    address_ = 0;
+    addressText = "0";
+  } else {
+    addressText = std::to_string(filled.address);
+  }
+}
+
+void ConnectDialogState::ClickParity() { parityEnabled_ = !parityEnabled_; }
+
+void ConnectDialogState::ClickGlobalAddress() {
+  if (global_) {
+    SwitchGlobalOff();
+  } else {
+    SwitchGlobalOn();
+  }
+}
+
+void ConnectDialogState::SwitchGlobalOn() {
+  warning_ = true;
+  addressText = "0";
+  address_ = 0;
+  global_ = true;
+}
+
+void ConnectDialogState::SwitchGlobalOff() {
+  if (address_ == 0) address_ = 1;
+  addressText = std::to_string(address_);
+  warning_ = false;
+  global_ = false;
+}
+
+void ConnectDialogState::LeaveAddressField() {
+  int32_t value = ReadWholeNumber(addressText);
+  if (value != 0) {
+    address_ = static_cast<uint8_t>(value & 0xFF);
+  } else if (!global_) {
+    SwitchGlobalOn();
+  }
+}
+
+std::string ConnectDialogState::Accept(ConnectValues* out) const {
+  int64_t address = 0;
+  if (!IsWholeNumber(addressText, &address) || address < 0 || address > 255) {
+    return kAddressRangeMessage;
+  }
+  int64_t readTimeout = 0;
+  int64_t writeTimeout = 0;
+  if (!IsWholeNumber(readTimeoutText, &readTimeout) || readTimeout < 0 ||
+      readTimeout > static_cast<int64_t>(UINT32_MAX)) {
+    return kPositiveIntegerMessage;
+  }
+  if (!IsWholeNumber(writeTimeoutText, &writeTimeout) || writeTimeout < 0 ||
+      writeTimeout > static_cast<int64_t>(UINT32_MAX)) {
+    return kPositiveIntegerMessage;
+  }
+  if (out != nullptr) {
+    out->portText = portText;
+    out->baudChoice = baudChoice;
+    out->stopBitChoice = stopBitChoice;
+    out->parityEnabled = parityEnabled_;
+    out->parityChoice = parityChoice;
+    out->dataBitChoice = dataBitChoice;
+    out->address = static_cast<uint8_t>(address);
+    out->globalAddress = global_;
+    out->readTimeout = static_cast<uint32_t>(readTimeout);
+    out->writeTimeout = static_cast<uint32_t>(writeTimeout);
+  }
+  return std::string();
+}
+
+std::string CheckAddressText(const std::string& text, uint8_t* address) {
+  int64_t value = 0;
+  if (!IsWholeNumber(text, &value) || value < 0 || value > 255) return kAddressRangeMessage;
+  if (address != nullptr) *address = static_cast<uint8_t>(value);
+  return std::string();
+}
+
+std::string AddressDialogSerial(const uint8_t serialNumber[16]) {
+  return ReplyText(serialNumber, 16, 8);
+}
+
+void BuildAddressPayload(const std::string& serialText, uint8_t address, uint8_t payload[9]) {
+  std::memset(payload, 0, 9);
+  for (size_t i = 0; i < serialText.size() && i < 8 && serialText[i] != 0; ++i) {
+    payload[i] = static_cast<uint8_t>(serialText[i]);
+  }
+  payload[8] = address;
+}
+
+int BaudDialogChoice(int32_t baudRate) {
+  switch (baudRate) {
+    case 19200:
+      return 1;
+    case 38400:
+      return 2;
+    case 57600:
+      return 3;
+    default:
+      return 0;
+  }
+}
+
+int32_t BaudDialogRate(int choice) { return BaudRateOfChoice(choice); }

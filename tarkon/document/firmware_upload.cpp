@@ -1,0 +1,187 @@
+#include "tarkon/document/firmware_upload.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+namespace {
+
+constexpr uint8_t kUnlockValue1 = 0x3C;
+constexpr uint8_t kUnlockValue2 = 0xC3;
+constexpr uint8_t kLockValue = 0;
+constexpr size_t kStatusInterval = 128;
+
+const std::array<UploadKindInfo, kUploadKindCount> kKinds = {{
+    {"FPGA", true, 20000, 28000, "Single point binary code file(*.bin)", "*.bin"},
+    {"DSP", true, 64000, 66000, "Single point binary code file(*.bin)", "*.bin"},
+    {"Calibration", false, 0, 0, "Single point binary calibration file(*.cal)", "*.cal"},
+}};
+
+// Sets a flag for a scope, so every way out of the upload clears it.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+const UploadKindInfo* UploadKindOf(int kind) {
+  if (kind < 0 || kind >= kUploadKindCount) return nullptr;
+  return &kKinds[static_cast<size_t>(kind)];
+}
+
+bool UploadSizeUsual(int kind, size_t length) {
+  const UploadKindInfo* info = UploadKindOf(kind);
+  if (info == nullptr || !info->sizeChecked) return true;
+  return length >= info->minSize && length <= info->maxSize;
+}
+
+std::string UploadErrorStatus(int32_t state) {
+  return "Error occurred.Code " + std::to_string(state);
+}
+
+std::string UploadSentStatus(size_t bytes) { return "Sent " + std::to_string(bytes) + " bytes"; }
+
+FirmwareUpload::FirmwareUpload(SensorCommands& commands, XmodemSender& sender,
+                               TransferFlag& transfer)
+    : commands_(commands), sender_(sender), transfer_(transfer) {}
+
+bool FirmwareUpload::RequestClose() {
+  if (!running_) return true;
+  closeRequested_ = true;
+  return false;
+}
+
+bool FirmwareUpload::TakeCloseRequest() {
+  bool requested = closeRequested_;
+  closeRequested_ = false;
+  return requested;
+}
+
+bool FirmwareUpload::ReadImage(const std::string& path, std::vector<uint8_t>* image) {
+  image->clear();
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+            static_cast<uint64_t>(st.st_size) <= kUploadMaxFileSize;
+  if (ok) {
+    image->resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < image->size()) {
+      ssize_t n = read(fd, image->data() + done, image->size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // an error, or the file shrank meanwhile
+      done += static_cast<size_t>(n);
+    }
+    ok = done == image->size();
+  }
+  close(fd);
+  if (!ok) image->clear();
+  return ok;
+}
+
+UploadOutcome FirmwareUpload::Upload(int kind, const std::string& path,
+                                     const UploadCallbacks& callbacks) {
+  // The question box and the pauses every 128 bytes let the dialog's own
+  // buttons run; a second "Upload" from there must not start anything.
+  if (running_) return UploadOutcome::kBusy;
+  FlagScope running(running_);
+
+  auto status = [&](const std::string& text) {
+    if (callbacks.status) callbacks.status(text);
+  };
+  if (UploadKindOf(kind) == nullptr) {
+    status(kUploadNoKindStatus);
+    return UploadOutcome::kNoKind;
+  }
+  std::vector<uint8_t> image;
+  if (!ReadImage(path, &image)) {
+    status(kUploadFileErrorStatus);
+    return UploadOutcome::kFileError;
+  }
+  if (!UploadSizeUsual(kind, image.size())) {
+    if (!callbacks.askYesNo || !callbacks.askYesNo(kUploadSizeQuestion)) {
+      return UploadOutcome::kDeclined;
+    }
+  }
+  TransferFlag::Scope transfer(transfer_);
+  if (!transfer.held()) return UploadOutcome::kBusy;
+  return Run(kind, image, callbacks);
+}
+
+UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
+                                  const UploadCallbacks& callbacks) {
+  if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
+  if (callbacks.progress) callbacks.progress(0);
+
+  if (!commands_.WriteFlashProtect1(kUnlockValue1)) return UploadOutcome::kUnlockFailed;
+  if (!commands_.WriteFlashProtect2(kUnlockValue2)) {
+    // The first half of the unlock went through: close it again rather
+    // than leave the flash half open.
+    Lock();
+    return UploadOutcome::kUnlockFailed;
+  }
+  int announced = 0;
+  switch (kind) {
+    case kUploadFPGA:
+      announced = commands_.UploadFPGA();
+      break;
+    case kUploadDSP:
+      announced = commands_.UploadCode();
+      break;
+    default:
+      announced = commands_.UploadCalibration();
+      break;
+  }
+  if (!announced) {
+    // Nothing was transferred; the flash is not left open for writing.
+    Lock();
+    return UploadOutcome::kAnnounceFailed;
+  }
+
+  lastState_ = Transfer(image, callbacks);
+  if (callbacks.status) {
+    callbacks.status(lastState_ == 0 ? std::string(kUploadDoneStatus)
+                                     : UploadErrorStatus(lastState_));
+  }
+  Lock();
+  return lastState_ == 0 ? UploadOutcome::kCompleted : UploadOutcome::kTransferFailed;
+}
+
+int32_t FirmwareUpload::Transfer(const std::vector<uint8_t>& image,
+                                 const UploadCallbacks& callbacks) {
+  const size_t length = image.size();
+  sender_.Reset();
+  int32_t state = 0;
+  size_t lastPut = 0;  // index of the byte put last
+  for (size_t i = 0; i + 1 < length; ++i) {
+    lastPut = i;
+    state = sender_.Put(image[i], false);
+    if (state != 0) break;
+    if (i % kStatusInterval == 0) {
+      if (callbacks.progress) callbacks.progress(static_cast<int>(i * 100 / length));
+      if (callbacks.status) callbacks.status(UploadSentStatus(i));
+      if (callbacks.letUserInterfaceRun) callbacks.letUserInterfaceRun();
+    }
+  }
+  if (state == 0) {
+    lastPut = length - 1;
+    state = sender_.Put(image[length - 1], true);
+  }
+  if (callbacks.progress) callbacks.progress(static_cast<int>(lastPut * 100 / length));
+  return state;
+}
+
+void FirmwareUpload::Lock() {
+  if (commands_.WriteFlashProtect1(kLockValue)) commands_.WriteFlashProtect2(kLockValue);
+}

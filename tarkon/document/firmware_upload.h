@@ -1,0 +1,107 @@
+#pragma once
+// Firmware upload of manufacturing mode: an FPGA image, DSP program code or
+// a calibration table. Checks the file, unlocks the sensor's flash,
+// announces the kind of image, streams the file through the XMODEM block
+// transfer with progress and status, and locks the flash again. The
+// "Upload FPGA/DSP/CAL Table" dialog and the command-line tool bind to this.
+//
+// A running upload cannot be disturbed: it holds the document's
+// TransferFlag from its first command to its last (see transfer_flag.h, the
+// poll path skips its ticks meanwhile), a second Upload while one runs is
+// refused, and a close asked for meanwhile is deferred until the end
+// (RequestClose / TakeCloseRequest).
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/sensor_commands.h"
+#include "protocol/xmodem_sender.h"
+#include "tarkon/document/transfer_flag.h"
+
+enum UploadKind : int { kUploadFPGA = 0, kUploadDSP = 1, kUploadCalibration = 2 };
+constexpr int kUploadKindCount = 3;
+
+struct UploadKindInfo {
+  const char* choiceText;     // "FPGA", "DSP", "Calibration"
+  bool sizeChecked;
+  size_t minSize;             // usual size, both ends inclusive
+  size_t maxSize;
+  const char* filterText;     // file filter "Browse" offers
+  const char* filterPattern;
+};
+// Null for an index outside 0..2 (no kind chosen).
+const UploadKindInfo* UploadKindOf(int kind);
+// False when the size check of the kind questions `length`.
+bool UploadSizeUsual(int kind, size_t length);
+
+constexpr const char* kUploadNoKindStatus = "Invalid type selection";
+constexpr const char* kUploadFileErrorStatus = "Error reading file";
+constexpr const char* kUploadSizeQuestion =
+    "The file size is unusual for the type of upload you are trying to do. Continue anyway? ";
+constexpr const char* kUploadDoneStatus = "Successfully completed";
+// "Error occurred.Code %d" and "Sent %d bytes".
+std::string UploadErrorStatus(int32_t state);
+std::string UploadSentStatus(size_t bytes);
+
+// Images larger than this are no firmware of these sensors and are not
+// read (the largest kind is about 66 kB).
+constexpr size_t kUploadMaxFileSize = 16 * 1024 * 1024;
+
+struct UploadCallbacks {
+  // Yes/No question with a question icon; true for Yes. Unset: No.
+  std::function<bool(const std::string& question)> askYesNo;
+  // Progress 0..100.
+  std::function<void(int percent)> progress;
+  std::function<void(const std::string& text)> status;
+  // Every 128 bytes: let the user interface handle its pending events.
+  std::function<void()> letUserInterfaceRun;
+};
+
+enum class UploadOutcome {
+  kCompleted,       // "Successfully completed"
+  kTransferFailed,  // "Error occurred.Code %d"; the flash was locked again
+  kNoKind,          // "Invalid type selection"
+  kFileError,       // "Error reading file"
+  kDeclined,        // unusual size and the answer was No; nothing sent
+  kUnlockFailed,    // an unlock command failed (logged by the command)
+  kAnnounceFailed,  // the announcing command failed (logged)
+  kBusy,            // an upload is already running; nothing changed
+};
+
+class FirmwareUpload {
+ public:
+  // All three belong to the document; the sender is attached to its port.
+  FirmwareUpload(SensorCommands& commands, XmodemSender& sender, TransferFlag& transfer);
+
+  // "Upload" with the chosen kind (-1: none) and the file.
+  UploadOutcome Upload(int kind, const std::string& path, const UploadCallbacks& callbacks);
+
+  bool running() const { return running_; }
+  // "Close" or closing the window: true if the dialog may close now; false
+  // while an upload runs, the close then being remembered.
+  bool RequestClose();
+  // After Upload returns: true (once) if a close was deferred.
+  bool TakeCloseRequest();
+
+  // State of the block transfer that ended the last upload (0 for success).
+  int32_t lastState() const { return lastState_; }
+
+  // The whole file; false when it cannot be opened, measured or read
+  // completely, is empty, or is larger than kUploadMaxFileSize.
+  static bool ReadImage(const std::string& path, std::vector<uint8_t>* image);
+
+ private:
+  UploadOutcome Run(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
+  int32_t Transfer(const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
+  void Lock();
+
+  SensorCommands& commands_;
+  XmodemSender& sender_;
+  TransferFlag& transfer_;
+  bool running_ = false;
+  bool closeRequested_ = false;
+  int32_t lastState_ = 0;
+};

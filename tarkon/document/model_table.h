@@ -1,0 +1,75 @@
+#pragma once
+// The five sensor models and the model strings by which a sensor names
+// itself, and the identification of a connected sensor from its reply.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+enum ModelIndex : int {
+  kModelKRV02 = 0,
+  kModelKRV04 = 1,
+  kModelQmtLong = 2,
+  kModelQmtShort = 3,
+  kModelKRV04BoardFlipper = 4,
+};
+constexpr int kModelCount = 5;
+
+// Which of the four settings dialogs and which view panel serve a model.
+// Qmt Long shares both with KRV02.
+enum class SettingsDialogKind : int { kKRV02, kKRV04, kQmtShort, kKRV04BoardFlipper };
+enum class ViewPanelKind : int { kKRV02, kKRV04, kQmtShort, kKRV04BoardFlipper };
+
+struct ModelEntry {
+  int index;
+  const char* displayName;
+  SettingsDialogKind settingsDialog;
+  ViewPanelKind panel;
+};
+
+struct ModelStringEntry {
+  const char* modelString;  // as the sensor reports it
+  int32_t modelIndex;
+};
+constexpr size_t kModelStringCount = 14;
+
+// The model table, rows 0..4 by model index.
+const std::array<ModelEntry, kModelCount>& ModelTable();
+// The model strings in the order they are compared.
+const std::array<ModelStringEntry, kModelStringCount>& ModelStringTable();
+
+// Display name of a model index; empty for an index outside 0..4.
+std::string ModelDisplayName(int model);
+// Model index of a model string (exact, whole-string match); -1 if none.
+int ModelIndexOfString(const std::string& modelString);
+// Display name of the model a model string stands for; empty if none.
+std::string DisplayNameOfModelString(const std::string& modelString);
+
+// The text of an identification reply field (model name, serial number):
+// its bytes up to the first NUL, within `size` bytes, at most `maxChars`.
+std::string ReplyText(const uint8_t* field, size_t size, size_t maxChars = SIZE_MAX);
+
+// Outcome of identifying a connected sensor.
+struct ModelIdentification {
+  bool identified = false;   // false: the connect fails with kUnknownModelLine
+  int model = -1;            // model index when identified
+  std::string modelText;     // display name when identified
+  // True when the string is unknown and manufacturing mode made it a KRV02;
+  // the document then logs kUnknownModelManufacturingLine with kind 0.
+  bool assumedKRV02 = false;
+};
+
+constexpr const char* kUnknownModelLine = "Connected to the sensor, but the model name is unknown.";
+constexpr const char* kUnknownModelManufacturingLine =
+    "Sensor responded with unknown model string.Since in manufacturing mode initializing as KRV02.";
+
+// Compares the model string with the table in order, byte for byte and
+// case-sensitive over the whole string (no prefix match, no trimming).
+ModelIdentification IdentifyModel(const std::string& modelString, bool manufacturingMode);
+// The same from the 16-byte model name reply area.
+ModelIdentification IdentifyModelReply(const uint8_t modelName[16], bool manufacturingMode);
+
+// True when the model's versions come from GetVersion (KRV02, Qmt Long);
+// the others answer GetKRV04Version.
+bool UsesKRV02VersionCommand(int model);

@@ -1,0 +1,167 @@
+#include "tarkon/document/scan_buffer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tarkon/document/number_reading.h"
+
+namespace {
+
+// RAII for the reading flag, so a read that returns early clears it too.
+class ReadingScope {
+ public:
+  explicit ReadingScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~ReadingScope() { flag_ = false; }
+  ReadingScope(const ReadingScope&) = delete;
+  ReadingScope& operator=(const ReadingScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+std::string RangePrompt(int high) {
+  return "Please enter an integer between 0 and " + std::to_string(high) + ".";
+}
+
+}  // namespace
+
+int KRV02RangesAvailable(const uint8_t krv02State[14]) {
+  int count = SensorCommands::Word(krv02State, 10);
+  return count > kScanBufferMaxRanges ? kScanBufferMaxRanges : count;
+}
+
+ScanBufferReader::ScanBufferReader(SensorCommands& commands, LogSink* sink)
+    : commands_(commands), sink_(sink) {}
+
+void ScanBufferReader::SetRangesAvailable(int available) {
+  if (available < 0) available = 0;
+  if (available > kScanBufferMaxRanges) available = kScanBufferMaxRanges;
+  available_ = available;
+}
+
+std::string ScanBufferReader::CheckFields(const std::string& rangesToReadText, int startIndex,
+                                          int* rangesToRead) const {
+  int64_t toRead = 0;
+  if (!IsWholeNumber(rangesToReadText, &toRead)) return "Please enter an integer.";
+  if (toRead < 0 || toRead > available_) return RangePrompt(available_);
+  int highStart = available_ - static_cast<int>(toRead);
+  if (startIndex < 0 || startIndex > highStart) return RangePrompt(highStart);
+  if (rangesToRead != nullptr) *rangesToRead = static_cast<int>(toRead);
+  return std::string();
+}
+
+ScanReadOutcome ScanBufferReader::Read(int rangesToRead, int startIndex,
+                                       const std::function<std::string(int16_t)>& rangeText,
+                                       const ScanReadCallbacks& callbacks) {
+  // A second start from inside the callbacks, or fields that do not fit
+  // the buffer, change nothing.
+  if (reading_) return ScanReadOutcome::kRefused;
+  if (rangesToRead < 0 || startIndex < 0 ||
+      static_cast<int64_t>(startIndex) + rangesToRead > available_) {
+    return ScanReadOutcome::kRefused;
+  }
+  ReadingScope scope(reading_);
+  rows_.clear();
+  buffer_.clear();
+  buffer_.reserve(static_cast<size_t>(rangesToRead));
+  if (callbacks.progress) callbacks.progress(0, rangesToRead);
+
+  ScanReadOutcome outcome = ScanReadOutcome::kCompleted;
+  int remaining = rangesToRead;
+  while (remaining > 0) {
+    if (stop_) {
+      outcome = ScanReadOutcome::kStopped;
+      break;
+    }
+    int portion = remaining > kPortion - 1 ? kPortion : remaining;
+    int first = startIndex + rangesToRead - remaining;
+    if (!commands_.GetScanBufferPortion(first, portion)) {
+      outcome = ScanReadOutcome::kFailed;
+      break;
+    }
+    // The reply: a count of replies still to come, then the samples, low
+    // byte first in both check modes. A reply with fewer samples than asked
+    // would leave stale bytes of an earlier read in the list.
+    size_t need = 1 + 2 * static_cast<size_t>(portion);
+    if (commands_.scanReplyLength[0] < need) {
+      if (sink_ != nullptr) {
+        sink_->LogLine(kLogError, "Scan buffer portion from " + std::to_string(first) + ": " +
+                                      std::to_string(commands_.scanReplyLength[0] > 0
+                                                         ? (commands_.scanReplyLength[0] - 1) / 2
+                                                         : 0) +
+                                      " of " + std::to_string(portion) + " ranges received");
+      }
+      outcome = ScanReadOutcome::kFailed;
+      break;
+    }
+    const uint8_t* samples = commands_.scanBuffer + 1;
+    for (int k = 0; k < portion; ++k) {
+      uint16_t word = static_cast<uint16_t>(samples[2 * k] | (samples[2 * k + 1] << 8));
+      buffer_.push_back(static_cast<int16_t>(word));
+    }
+    remaining -= portion;
+    if (callbacks.progress) callbacks.progress(rangesToRead - remaining, rangesToRead);
+    if (callbacks.betweenPortions) callbacks.betweenPortions();
+  }
+  if (outcome == ScanReadOutcome::kCompleted && stop_) outcome = ScanReadOutcome::kStopped;
+
+  if (outcome == ScanReadOutcome::kCompleted) {
+    rows_.reserve(buffer_.size());
+    for (size_t i = 0; i < buffer_.size(); ++i) {
+      rows_.push_back(ScanListRow{std::to_string(i + 1), rangeText ? rangeText(buffer_[i]) : ""});
+    }
+  }
+  stop_ = false;
+  return outcome;
+}
+
+std::string ScanExportBlock(const std::string& serialNumber, int32_t address,
+                            const std::vector<ScanListRow>& rows) {
+  std::string block = "\nSensor: " + serialNumber.substr(0, 8) + " \t Address: " +
+                      std::to_string(address) + "\n";
+  block += "\nScan buffer: Size: " + std::to_string(rows.size()) + "\n";
+  for (size_t i = 0; i < rows.size(); ++i) {
+    block += "#" + std::to_string(i) + ":\t\t" + rows[i].value.substr(0, 63) + "\n";
+  }
+  return block;
+}
+
+bool AppendScanExport(const std::string& path, const std::string& serialNumber, int32_t address,
+                      const std::vector<ScanListRow>& rows, std::string* error) {
+  const std::string block = ScanExportBlock(serialNumber, address, rows);
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (error != nullptr) *error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  bool known = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  size_t done = 0;
+  int failure = 0;
+  while (done < block.size()) {
+    ssize_t n = write(fd, block.data() + done, block.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failure = n < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (failure == 0 && fsync(fd) != 0 && errno != EINVAL) failure = errno;
+  if (failure != 0 && known) {
+    // Take back the part of the block that did get written.
+    if (ftruncate(fd, st.st_size) != 0) {
+      // Nothing more to do: the write failure is what gets reported.
+    }
+  }
+  if (close(fd) != 0 && failure == 0) failure = errno;
+  if (failure != 0) {
+    if (error != nullptr) *error = "cannot write " + path + ": " + std::strerror(failure);
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,103 @@
+#pragma once
+// Reading the sensor's scan buffer in portions, listing the ranges in the
+// units of the sensor's mode, and appending them to a text file: the logic
+// of the "Read sensor ranges buffer" dialog, shared by the command-line tool.
+//
+// Threading: a read runs on the thread that owns the sensor connection.
+// Between portions it calls back so that a user interface can handle its
+// pending events (the "Stop" button, closing, poll ticks); RequestStop() may
+// be called from there or from any other thread.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/log_sink.h"
+#include "protocol/sensor_commands.h"
+
+constexpr int kScanBufferMaxRanges = 8192;
+// Ranges a board-flipper panel offers.
+constexpr int kBoardFlipperRangesAvailable = 8192;
+// Ranges the KRV02 scan page offers: the scan count (word 5) of the last
+// GetKRV02State reply taken as unsigned, at most 8192.
+int KRV02RangesAvailable(const uint8_t krv02State[14]);
+
+struct ScanListRow {
+  std::string number;  // "Range #": "%d" counting from 1
+  std::string value;   // "Range value": the range text in the current mode
+};
+
+enum class ScanReadOutcome {
+  kCompleted,  // the list holds every range read
+  kStopped,    // the stop flag ended the read; the list is empty
+  kFailed,     // a portion failed; the list is empty
+  kRefused,    // bad fields or a read already running; nothing was sent
+};
+
+struct ScanReadCallbacks {
+  // Progress position 0..total after each portion (and 0 at the start).
+  std::function<void(int position, int total)> progress;
+  // After each portion: let the user interface run.
+  std::function<void()> betweenPortions;
+};
+
+class ScanBufferReader {
+ public:
+  static constexpr int kPortion = 126;
+
+  // Failures of the read beyond the commands' own lines (a short reply) go
+  // to `sink` as error lines.
+  explicit ScanBufferReader(SensorCommands& commands, LogSink* sink = nullptr);
+
+  // Set by the opener before showing (0..8192). Ranges to read starts equal.
+  void SetRangesAvailable(int available);
+  int rangesAvailable() const { return available_; }
+
+  // Field check of "Start": ranges to read an integer 0..available, start
+  // index 0..available - ranges to read. Empty text and `rangesToRead` set,
+  // or the prompt to show.
+  std::string CheckFields(const std::string& rangesToReadText, int startIndex,
+                          int* rangesToRead) const;
+
+  // "Start": empties the list, reads `rangesToRead` ranges from
+  // `startIndex` in portions of at most 126, then lists them through
+  // `rangeText` (the document's range text in the current mode). A stop or
+  // a failing portion leaves the list empty. The stop flag is cleared at the
+  // end.
+  ScanReadOutcome Read(int rangesToRead, int startIndex,
+                       const std::function<std::string(int16_t)>& rangeText,
+                       const ScanReadCallbacks& callbacks = {});
+  // "Stop", closing the window, Cancel: ends a read at its next portion
+  // boundary.
+  void RequestStop() { stop_ = true; }
+  bool reading() const { return reading_; }
+
+  // The raw ranges of the last read (buffer order) and the list.
+  const std::vector<int16_t>& buffer() const { return buffer_; }
+  const std::vector<ScanListRow>& rows() const { return rows_; }
+
+ private:
+  SensorCommands& commands_;
+  LogSink* sink_;
+  int available_ = 0;
+  std::vector<int16_t> buffer_;
+  std::vector<ScanListRow> rows_;
+  std::atomic<bool> stop_{false};
+  bool reading_ = false;
+};
+
+// "Save...": appends one block to the file (created if missing):
+//   "\nSensor: %s \t Address: %d\n" with the serial number (at most 8
+//   characters) and the address, "\nScan buffer: Size: %d\n" with the row
+//   count, then "#%d:\t\t%s\n" per row, counting from 0, with the row's value
+//   text (at most 63 characters).
+// The block is written whole or not at all: if the disk fills up midway the
+// file is cut back to its old length. False, with `error`, when the file
+// could not be opened or written.
+bool AppendScanExport(const std::string& path, const std::string& serialNumber, int32_t address,
+                      const std::vector<ScanListRow>& rows, std::string* error = nullptr);
+// The block's text.
+std::string ScanExportBlock(const std::string& serialNumber, int32_t address,
+                            const std::vector<ScanListRow>& rows);

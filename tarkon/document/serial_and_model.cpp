@@ -1,0 +1,69 @@
+#include "tarkon/document/serial_and_model.h"
+
+#include <cstring>
+
+#include "tarkon/document/model_table.h"
+
+namespace {
+
+// Text, NUL, zeros: at most 15 characters so the field always ends in NUL.
+void TextField(const std::string& text, uint8_t field[16]) {
+  std::memset(field, 0, 16);
+  for (size_t i = 0; i < text.size() && i < 15 && text[i] != 0; ++i) {
+    field[i] = static_cast<uint8_t>(text[i]);
+  }
+}
+
+}  // namespace
+
+SerialAndModel::SerialAndModel(SensorCommands& commands) : commands_(commands) {
+  for (const ModelStringEntry& row : ModelStringTable()) {
+    entries_.push_back(
+        Entry{std::string(row.modelString) + " [" + ModelDisplayName(row.modelIndex) + "]",
+              row.modelString});
+  }
+}
+
+void SerialAndModel::Select(int index) {
+  selection_ = index >= 0 && static_cast<size_t>(index) < entries_.size() ? index : -1;
+}
+
+bool SerialAndModel::Refresh() {
+  selection_ = -1;
+  serialText_.clear();
+  if (!commands_.GetModelName() || !commands_.GetSerialNum()) return false;
+  std::string model = ReplyText(commands_.modelName, sizeof commands_.modelName);
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].value == model) {
+      selection_ = static_cast<int>(i);
+      break;
+    }
+  }
+  serialText_ = ReplyText(commands_.serialNumber, sizeof commands_.serialNumber);
+  return true;
+}
+
+void SerialAndModel::ModelNameField(const std::string& text, uint8_t field[16]) {
+  TextField(text, field);
+}
+
+void SerialAndModel::SerialNumberField(const std::string& text, uint8_t field[16]) {
+  TextField(text, field);
+}
+
+bool SerialAndModel::SetModelName() {
+  if (selection_ < 0) return false;
+  uint8_t field[16];
+  ModelNameField(entries_[static_cast<size_t>(selection_)].value, field);
+  bool ok = commands_.SetModelName(field) != 0;
+  Refresh();
+  return ok;
+}
+
+bool SerialAndModel::SetSerialNumber() {
+  uint8_t field[16];
+  SerialNumberField(serialText_, field);
+  bool ok = commands_.SetSerialNum(field) != 0;
+  Refresh();
+  return ok;
+}

@@ -1,0 +1,457 @@
+#include "tarkon/document/settings_file.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "tarkon/document/number_reading.h"
+
+namespace {
+
+// A settings file is a few hundred bytes; anything far larger is no file of
+// ours and is left alone rather than read and then overwritten.
+constexpr off_t kMaxFileSize = 4 * 1024 * 1024;
+
+std::string ErrnoText(const std::string& what, int error) {
+  return what + ": " + std::strerror(error);
+}
+
+bool HasLineBreak(const std::string& text) {
+  return text.find_first_of("\r\n") != std::string::npos;
+}
+
+bool ValidKey(const std::string& key) {
+  return !HasLineBreak(key) && key.find('=') == std::string::npos &&
+         (key.empty() || key[0] != '[');
+}
+
+std::string Trimmed(const std::string& text) {
+  const char* blanks = " \t";
+  size_t first = text.find_first_not_of(blanks);
+  if (first == std::string::npos) return std::string();
+  size_t last = text.find_last_not_of(blanks);
+  return text.substr(first, last - first + 1);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Creates `dir` and its missing parents (private to the user).
+bool MakeDirectories(const std::string& dir, std::string* error) {
+  struct stat st {};
+  if (dir.empty() || stat(dir.c_str(), &st) == 0) return true;
+  std::string parent = DirectoryOf(dir);
+  if (parent != dir && !MakeDirectories(parent, error)) return false;
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
+    *error = ErrnoText("cannot create " + dir, errno);
+    return false;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const std::string& content) {
+  size_t done = 0;
+  while (done < content.size()) {
+    ssize_t n = write(fd, content.data() + done, content.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+SettingsFile::SettingsFile() : path_(DefaultPath()) {}
+
+SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}
+
+std::string SettingsFile::ExecutableDirectory() {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return std::string();
+  std::string path(buffer, static_cast<size_t>(n));
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return std::string();
+  return path.substr(0, slash + 1);
+}
+
+std::string SettingsFile::ChooseDefaultPath(const std::string& executableDirectory,
+                                            const char* xdgConfigHome, const char* home) {
+  if (!executableDirectory.empty() && access(executableDirectory.c_str(), W_OK | X_OK) == 0) {
+    return executableDirectory + kFileName;
+  }
+  // Relative values of these variables are to be ignored.
+  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+    return std::string(xdgConfigHome) + "/tarkon/" + kFileName;
+  }
+  if (home != nullptr && home[0] == '/') {
+    return std::string(home) + "/.config/tarkon/" + kFileName;
+  }
+  return std::string(kFileName);
+}
+
+std::string SettingsFile::DefaultPath() {
+  const char* home = std::getenv("HOME");
+  std::string passwdHome;
+  if (home == nullptr || home[0] != '/') {
+    if (const struct passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+      passwdHome = pw->pw_dir;
+      home = passwdHome.c_str();
+    }
+  }
+  return ChooseDefaultPath(ExecutableDirectory(), std::getenv("XDG_CONFIG_HOME"), home);
+}
+
+SettingsFile::Section* SettingsFile::FindSection(const std::string& name) {
+  for (Section& section : sections_) {
+    if (section.name == name) return &section;
+  }
+  return nullptr;
+}
+
+const SettingsFile::Section* SettingsFile::FindSection(const std::string& name) const {
+  for (const Section& section : sections_) {
+    if (section.name == name) return &section;
+  }
+  return nullptr;
+}
+
+bool SettingsFile::Load() {
+  preamble_.clear();
+  sections_.clear();
+  lastError_.clear();
+  int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) {
+      loadState_ = LoadState::kMissing;
+      return false;
+    }
+    loadState_ = LoadState::kUnreadable;
+    lastError_ = ErrnoText("cannot open " + path_, errno);
+    return false;
+  }
+  struct stat st {};
+  std::string content;
+  bool ok = fstat(fd, &st) == 0;
+  if (!ok) {
+    lastError_ = ErrnoText("cannot read " + path_, errno);
+  } else if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
+    ok = false;
+    lastError_ = path_ + " is not a settings file (not a regular file, or too large)";
+  } else {
+    char buffer[4096];
+    for (;;) {
+      ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        ok = false;
+        lastError_ = ErrnoText("cannot read " + path_, errno);
+        break;
+      }
+      if (n == 0) break;
+      content.append(buffer, static_cast<size_t>(n));
+      if (content.size() > static_cast<size_t>(kMaxFileSize)) {
+        ok = false;
+        lastError_ = path_ + " is not a settings file (too large)";
+        break;
+      }
+    }
+  }
+  close(fd);
+  if (!ok) {
+    loadState_ = LoadState::kUnreadable;
+    return false;
+  }
+  Parse(content);
+  loadState_ = LoadState::kRead;
+  return true;
+}
+
+void SettingsFile::Parse(const std::string& content) {
+  sections_.reserve(kMaxSections);  // `current` stays valid while sections are added
+  Section* current = nullptr;
+  // True while the lines belong to a section beyond the capacity: they are
+  // kept as plain text in the last section, in file order.
+  bool overflow = false;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    std::string line;
+    if (end == std::string::npos) {
+      line = content.substr(start);  // a last line without a line end
+      start = content.size();
+    } else {
+      line = content.substr(start, end - start);
+      start = end + 1;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+
+    if (line[0] == '[') {
+      size_t close = line.find_last_of(']');
+      std::string name = close == std::string::npos ? line.substr(1) : line.substr(1, close - 1);
+      if (Section* known = FindSection(name); known != nullptr) {
+        current = known;
+        overflow = false;
+      } else if (sections_.size() < kMaxSections) {
+        sections_.push_back(Section{name, {}, 0});
+        current = &sections_.back();
+        overflow = false;
+      } else {
+        overflow = true;
+        current = &sections_.back();
+        current->items.push_back(Item{false, line, {}});
+      }
+      continue;
+    }
+    if (current == nullptr) {
+      preamble_.push_back(line);
+      continue;
+    }
+    size_t equals = line.find('=');
+    if (overflow || equals == std::string::npos ||
+        !SetText(current->name, line.substr(0, equals), line.substr(equals + 1))) {
+      current->items.push_back(Item{false, line, {}});
+    }
+  }
+}
+
+std::string SettingsFile::Render() const {
+  std::string out;
+  for (const std::string& line : preamble_) out += line + "\n";
+  for (const Section& section : sections_) {
+    out += "[" + section.name + "]\n";
+    for (const Item& item : section.items) {
+      out += item.entry ? item.key + "=" + item.value + "\n" : item.key + "\n";
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+bool SettingsFile::Save() {
+  lastError_.clear();
+  if (loadState_ == LoadState::kUnreadable) {
+    lastError_ = "not saved: " + path_ + " could not be read, so it is left as it is";
+    return false;
+  }
+  // Replace the file a symbolic link points to, not the link.
+  std::string target = path_;
+  struct stat st {};
+  if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = realpath(target.c_str(), nullptr); real != nullptr) {
+      target = real;
+      std::free(real);
+    }
+  }
+  return WriteAtomically(target, Render());
+}
+
+bool SettingsFile::WriteAtomically(const std::string& target, const std::string& content) {
+  struct stat old {};
+  bool exists = stat(target.c_str(), &old) == 0;
+  if (exists && access(target.c_str(), W_OK) != 0) {
+    lastError_ = ErrnoText("not saved: " + target + " is write-protected", errno);
+    return false;
+  }
+  std::string dir = DirectoryOf(target);
+  if (!exists && !MakeDirectories(dir, &lastError_)) return false;
+
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = target + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    lastError_ = ErrnoText("cannot write in " + dir, errno);
+    return false;
+  }
+  // The new file keeps the old one's permissions.
+  if (exists && fchmod(fd, old.st_mode & 07777) != 0) {
+    // Not fatal: the file is then written with the default permissions.
+  }
+
+  bool ok = WriteAll(fd, content) && fsync(fd) == 0;
+  int error = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    unlink(temp.c_str());
+    lastError_ = ErrnoText("cannot write " + target, error);
+    return false;
+  }
+  // Make the rename itself durable.
+  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    (void)fsync(dirFd);
+    close(dirFd);
+  }
+  return true;
+}
+
+bool SettingsFile::GetText(const std::string& section, const std::string& key,
+                           std::string* value) const {
+  const Section* found = FindSection(section);
+  if (found == nullptr) return false;
+  for (const Item& item : found->items) {
+    if (item.entry && item.key == key) {
+      if (value != nullptr) *value = item.value;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SettingsFile::GetInteger(const std::string& section, const std::string& key,
+                              int32_t* value) const {
+  std::string text;
+  if (!GetText(section, key, &text)) return false;
+  if (value != nullptr) *value = ReadWholeNumber(text);
+  return true;
+}
+
+bool SettingsFile::GetUnsigned(const std::string& section, const std::string& key,
+                               uint32_t* value) const {
+  std::string text;
+  if (!GetText(section, key, &text)) return false;
+  if (value != nullptr) *value = ReadUnsignedNumber(text);
+  return true;
+}
+
+bool SettingsFile::SetInteger(const std::string& section, const std::string& key, int32_t value) {
+  return SetText(section, key, std::to_string(value));
+}
+
+bool SettingsFile::SetText(const std::string& section, const std::string& key,
+                           const std::string& value) {
+  if (HasLineBreak(section) || !ValidKey(key) || HasLineBreak(value)) return false;
+  Section* found = FindSection(section);
+  if (found != nullptr) {
+    for (Item& item : found->items) {
+      if (item.entry && item.key == key) {
+        item.value = value;
+        return true;
+      }
+    }
+    if (found->entries >= kMaxEntries) return false;
+  } else {
+    if (sections_.size() >= kMaxSections) return false;
+    sections_.push_back(Section{section, {}, 0});
+    found = &sections_.back();
+  }
+  found->items.push_back(Item{true, key, value});
+  ++found->entries;
+  return true;
+}
+
+SettingsFile::SerialValues SettingsFile::ReadSerialSettings() {
+  SerialValues values;
+  const SerialValues defaults;
+  if (!GetInteger(kSerialSection, kPortKey, &values.port)) {
+    values.port = defaults.port;
+    SetInteger(kSerialSection, kPortKey, values.port);
+  }
+  if (!GetInteger(kSerialSection, kBaudRateKey, &values.baudRate)) {
+    values.baudRate = defaults.baudRate;
+    SetInteger(kSerialSection, kBaudRateKey, values.baudRate);
+  }
+  if (!GetInteger(kSerialSection, kAddressKey, &values.address)) {
+    values.address = defaults.address;
+    SetInteger(kSerialSection, kAddressKey, values.address);
+  }
+  if (!GetUnsigned(kSerialSection, kReadTimeoutKey, &values.readTimeout)) {
+    values.readTimeout = defaults.readTimeout;
+    SetInteger(kSerialSection, kReadTimeoutKey, static_cast<int32_t>(values.readTimeout));
+  }
+  if (!GetUnsigned(kSerialSection, kWriteTimeoutKey, &values.writeTimeout)) {
+    values.writeTimeout = defaults.writeTimeout;
+    SetInteger(kSerialSection, kWriteTimeoutKey, static_cast<int32_t>(values.writeTimeout));
+  }
+  if (!GetText(kSerialSection, kDeviceKey, &values.device)) values.device.clear();
+  return values;
+}
+
+void SettingsFile::WriteSerialSettings(const SerialValues& values) {
+  SetInteger(kSerialSection, kPortKey, values.port);
+  SetInteger(kSerialSection, kBaudRateKey, values.baudRate);
+  SetInteger(kSerialSection, kAddressKey, values.address);
+  // Stored with "%d": a time-out above 2^31 - 1 reads back through the
+  // unsigned reading as the same number.
+  SetInteger(kSerialSection, kReadTimeoutKey, static_cast<int32_t>(values.readTimeout));
+  SetInteger(kSerialSection, kWriteTimeoutKey, static_cast<int32_t>(values.writeTimeout));
+  if (!values.device.empty() || GetText(kSerialSection, kDeviceKey, nullptr)) {
+    SetText(kSerialSection, kDeviceKey, values.device);
+  }
+}
+
+PortResolver::PortMap SettingsFile::ReadPortMap() const {
+  PortResolver::PortMap map;
+  const Section* section = FindSection(kPortMapSection);
+  if (section == nullptr) return map;
+  for (const Item& item : section->items) {
+    if (!item.entry) continue;
+    std::string key = Trimmed(item.key);
+    if (key.size() < 4 || key.size() > 12) continue;  // "COM" and 1 to 9 digits
+    bool valid = (key[0] == 'C' || key[0] == 'c') && (key[1] == 'O' || key[1] == 'o') &&
+                 (key[2] == 'M' || key[2] == 'm');
+    for (size_t i = 3; i < key.size() && valid; ++i) valid = key[i] >= '0' && key[i] <= '9';
+    if (!valid) continue;
+    unsigned port = static_cast<unsigned>(std::strtoul(key.c_str() + 3, nullptr, 10));
+    if (port == 0) continue;
+    std::string device = Trimmed(item.value);
+    if (device.empty()) {
+      map.erase(port);
+      continue;
+    }
+    if (device[0] != '/') continue;
+    map[port] = device;
+  }
+  return map;
+}
+
+bool SettingsFile::SetPortMapEntry(unsigned port, const std::string& device) {
+  return SetText(kPortMapSection, "COM" + std::to_string(port), device);
+}
+
+std::vector<std::string> SettingsFile::SectionNames() const {
+  std::vector<std::string> names;
+  for (const Section& section : sections_) names.push_back(section.name);
+  return names;
+}
+
+std::vector<std::string> SettingsFile::Keys(const std::string& section) const {
+  std::vector<std::string> keys;
+  if (const Section* found = FindSection(section); found != nullptr) {
+    for (const Item& item : found->items) {
+      if (item.entry) keys.push_back(item.key);
+    }
+  }
+  return keys;
+}
