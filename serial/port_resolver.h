@@ -21,4 +21,8 @@ class PortResolver {
   static std::string Resolve(unsigned port);
   // The name the platform would show for the port: "COM%u".
   static std::string PortName(unsigned port);
+  // A port name as a user types it: "COMn" (any case) resolves like
+  // Resolve(n); anything else (a device path) is returned unchanged.
+  // Port 0 has no device; its path is empty.
+  static std::string ResolveName(const std::string& name);
 };

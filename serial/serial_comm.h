@@ -45,4 +45,12 @@ bool sc_Read(SerialHandle handle, void* buffer, size_t count, size_t* done, uint
 bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* done, uint32_t budgetMs,
               SerialError* err);
 // The clear-error call: line errors since the last call, and queue counts.
+// Fails (errno EBADF) only for a handle that is not open; a device that
+// keeps no error counters (a pseudo-terminal) reports none.
 bool sc_ClearError(SerialHandle handle, uint32_t* errors, LineStatus* status);
+
+// The error code and description that line-error flags stand for after a
+// failed read or write: the first flag set, in the order break, framing,
+// I/O, mode, overrun, input overflow, parity, output full; code 1 with the
+// "unknown" description when none is set.
+int32_t LineErrorCode(uint32_t flags, const char** description);

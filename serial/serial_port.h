@@ -43,6 +43,12 @@ class SerialPort {
   const std::string& device() const { return device_; }
 
  protected:
+  // Closes an open handle (false if that fails) and stores the settings.
+  bool BeginConnect(int32_t baudRate, int32_t parity, int32_t stopBits, int32_t dataBits,
+                    int32_t writeTimeoutMs, int32_t readTimeoutMs);
+  // Takes the opened handle, configures and purges it, lets the line settle.
+  bool FinishConnect(SerialHandle handle, const std::string& device);
+
   SerialError error_{};
   SerialHandle handle_ = kInvalidSerialHandle;
   SerialSettings settings_{};

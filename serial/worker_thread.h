@@ -6,8 +6,13 @@
 //
 // POSIX offers no safe way to end a thread by force. StopThread therefore
 // returns after the grace period whatever the body does; a body that has not
-// returned by then is abandoned (detached) and the object's destructor waits
-// for it before anything it may touch is freed.
+// returned by then is abandoned: it keeps its own stop request (so it ends at
+// its next check), its end is not reported (OnExit is skipped, as for a
+// thread ended by force), and a later StartThread runs a fresh body beside
+// it. The destructor waits for abandoned bodies before anything they may
+// touch is freed; a derived class must call StopThread() and
+// WaitAbandoned() in its own destructor, because its Run still uses the
+// derived part.
 
 #include <atomic>
 #include <condition_variable>
@@ -15,6 +20,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 // A manual-reset event.
 class ManualResetEvent {
@@ -49,26 +56,34 @@ class WorkerThread {
   bool created() const { return created_ != 0; }
 
  protected:
-  // Subclasses whose Run the destructor might otherwise race must call
-  // StopThread() (and WaitAbandoned()) in their own destructor.
+  // The body. It should watch StopRequested()/WaitForStop() and return
+  // when asked to.
   virtual void Run() = 0;
   virtual void OnStopped();
   virtual bool OnStart();
   virtual void OnExit();
 
-  // The body polls this to learn it should end; waits up to `ms` for it.
+  // The body polls this to learn it should end; WaitForStop waits up to
+  // `ms` for the request and returns true when it came. Called from the
+  // body, both refer to that body's own run, even after a restart.
   bool StopRequested() const;
   bool WaitForStop(uint32_t ms) const;
 
-  // Blocks until a body abandoned by StopThread has returned.
+  // Blocks until every body abandoned by StopThread (and a body that ended
+  // on its own) has returned.
   void WaitAbandoned();
 
  private:
-  struct Shared;
+  struct Shared;  // the events and flags of one run of the thread
   static void ThreadProc(WorkerThread* self, std::shared_ptr<Shared> shared);
+  const Shared& CurrentRun() const;
+  // Joins the last thread if it has ended, or keeps it as abandoned.
+  void ReapLastThread();
+  void JoinFinishedAbandoned();
 
   std::shared_ptr<Shared> shared_;
   std::thread thread_;
+  std::vector<std::pair<std::thread, std::shared_ptr<Shared>>> abandoned_;
   std::atomic<int32_t> state_{kIdle};
   int32_t created_ = 0;
   std::recursive_mutex lock_;
