@@ -48,5 +48,9 @@ class PacketLink : public SerialPort {
   int32_t checkMode() const { return checkMode_; }
 
  private:
+  // Fills address, length byte, command id and data of a request buffer.
+  bool BuildRequest(uint8_t* request, uint8_t address, uint8_t command, const uint8_t* data,
+                    size_t dataLength);
+
   int32_t checkMode_ = frame::kChecksum;
 };
