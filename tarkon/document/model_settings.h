@@ -12,17 +12,10 @@
 #include <vector>
 
 #include "protocol/sensor_commands.h"
+#include "tarkon/document/model_table.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/settings_editing.h"
 
-// Model indices, as the document numbers the connected model.
-enum ModelIndex : int {
-  kModelKRV02 = 0,
-  kModelKRV04 = 1,
-  kModelQmtLong = 2,
-  kModelQmtShort = 3,
-  kModelKRV04BoardFlipper = 4,
-};
 
 class ModelSettings {
  public:

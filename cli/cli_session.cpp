@@ -1,0 +1,96 @@
+#include "cli/cli_session.h"
+
+#include <csignal>
+#include <cstdio>
+
+std::atomic<bool> g_interrupted{false};
+
+namespace {
+
+void OnInterrupt(int) { g_interrupted = true; }
+
+}  // namespace
+
+void InstallInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no restart: a waiting read returns at once
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+CliSession::CliSession(const CliOptions& options) : options_(options) {
+  doc_ = std::make_unique<CKRV02Doc>(options_.settingsPath.value_or(std::string()));
+  doc_->SetListener(this);
+  doc_->SetManufacturingMode(options_.manufacturing);
+}
+
+CliSession::~CliSession() {
+  Close();
+  // The document writes the settings file back when it ends.
+  doc_.reset();
+  sensor_.reset();
+}
+
+void CliSession::OnLogLine(int kind, const std::string& text) {
+  const char* prefix = kind == kLogError ? "error: " : kind == kLogSuccess ? "ok: " : "note: ";
+  if (kind == kLogError) ++failures_;
+  std::fprintf(stderr, "%s%s\n", prefix, text.c_str());
+  std::fflush(stderr);
+}
+
+std::string CliSession::portName() const {
+  if (!doc_->device().empty() && doc_->portNumber() < 0) return doc_->device();
+  if (options_.simulate) return doc_->device();
+  return "COM" + std::to_string(doc_->portNumber());
+}
+
+bool CliSession::Open(std::string& usageError) {
+  ConnectValues values = doc_->BeginConnect();
+
+  if (options_.simulate) {
+    sim::SensorConfig config;
+    config.model = *options_.simulate;
+    config.checkMode = options_.simulateCheckMode == "crc" ? 1 : 0;
+    if (options_.address && *options_.address != 0) config.address = static_cast<uint8_t>(*options_.address);
+    if (options_.baud) config.baudRate = *options_.baud;
+    sensor_ = std::make_unique<sim::VirtualSensor>(config);
+    if (!sensor_->Start()) {
+      std::fprintf(stderr, "error: the virtual sensor did not start: %s\n", sensor_->LastError().c_str());
+      return false;
+    }
+    values.portText = sensor_->SlavePath();
+    // The virtual sensor's line is gone after this run: keep it out of the
+    // settings file.
+    doc_->SetSaveOnClose(false);
+  } else if (options_.port) {
+    values.portText = *options_.port;
+  }
+  if (options_.baud) {
+    const int choice = ConnectBaudChoice(*options_.baud);
+    if (BaudRateOfChoice(choice) != *options_.baud) {
+      usageError = "--baud takes 9600, 19200, 38400 or 57600";
+      return false;
+    }
+    values.baudChoice = choice;
+  }
+  if (options_.address) {
+    values.address = static_cast<uint8_t>(*options_.address);
+    values.globalAddress = *options_.address == 0;
+  }
+  if (options_.readTimeoutMs) values.readTimeout = *options_.readTimeoutMs;
+  if (options_.writeTimeoutMs) values.writeTimeout = *options_.writeTimeoutMs;
+
+  open_ = doc_->Connect(values);
+  failuresAtConnect_ = failures_;
+  return open_;
+}
+
+void CliSession::Close() {
+  if (open_) {
+    doc_->Disconnect();
+    open_ = false;
+  }
+}

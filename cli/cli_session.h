@@ -1,0 +1,50 @@
+#pragma once
+// One run of tarkon-cli: the document, where its log lines go, the
+// optional in-process virtual sensor, and the connect procedure with the
+// command line's values in place of the connect dialog.
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "sim/virtual_sensor.h"
+#include "tarkon/document/krv02_doc.h"
+
+// Exit statuses.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // no connection, or a command logged a failure
+constexpr int kExitUsage = 2;   // bad usage, or a value refused by a check
+
+// Set by SIGINT/SIGTERM: long operations end at their next step.
+extern std::atomic<bool> g_interrupted;
+void InstallInterruptHandler();
+
+class CliSession : public DocumentListener {
+ public:
+  explicit CliSession(const CliOptions& options);
+  ~CliSession() override;
+
+  // Starts the virtual sensor when asked, then connects. False (with the
+  // reason on standard error or in the log) when no sensor answered.
+  bool Open(std::string& usageError);
+  void Close();
+
+  CKRV02Doc& doc() { return *doc_; }
+  const CliOptions& options() const { return options_; }
+  // Failure lines logged since the connect completed.
+  int failuresSinceConnect() const { return failures_ - failuresAtConnect_; }
+  // The port as the user named it: "COMn" or a device path.
+  std::string portName() const;
+
+  // DocumentListener
+  void OnLogLine(int kind, const std::string& text) override;
+
+ private:
+  CliOptions options_;
+  std::unique_ptr<sim::VirtualSensor> sensor_;
+  std::unique_ptr<CKRV02Doc> doc_;
+  int failures_ = 0;
+  int failuresAtConnect_ = 0;
+  bool open_ = false;
+};

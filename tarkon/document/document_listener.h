@@ -1,0 +1,23 @@
+#pragma once
+// What the document tells its front end. Every call but OnPollTickPending
+// comes on the thread that owns the sensor connection.
+
+#include <string>
+
+class DocumentListener {
+ public:
+  virtual ~DocumentListener() = default;
+  // A line for the command log: kind 0 error, 1 success, 2 notice.
+  virtual void OnLogLine(int kind, const std::string& text) { (void)kind, (void)text; }
+  // The sensor state changed: the setup pane re-reads the connection state.
+  // A desktop front end posts this to itself so it runs after the current
+  // operation.
+  virtual void OnSensorStateChanged() {}
+  // Show the panel of this model index; -1 shows the idle panel.
+  virtual void OnShowPanel(int model) { (void)model; }
+  virtual void OnUpdateAllViews() {}
+  // Called on the poll worker's thread when a tick is pending: wake the
+  // thread that polls (it then calls CKRV02Doc::TakePollTick). Must not
+  // block.
+  virtual void OnPollTickPending() {}
+};

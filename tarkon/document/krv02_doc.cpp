@@ -1,0 +1,237 @@
+#include "tarkon/document/krv02_doc.h"
+
+#include <cstdio>
+
+#include "serial/port_resolver.h"
+
+CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
+    : xmodem_(&link_),
+      settings_(settingsPath.empty() ? SettingsFile::DefaultPath() : settingsPath),
+      krv02Settings_(commands_, ranges_, [this] { return modelIndex_; }, [this] { PostStateChanged(); }),
+      krv04Settings_(commands_, ranges_, [this] { PostStateChanged(); }),
+      qmtShortSettings_(commands_, ranges_, [this] { PostStateChanged(); }),
+      krv04bfSettings_(commands_, ranges_, [this] { PostStateChanged(); }) {
+  commands_.SetLogSink(this);
+  commands_.AttachLink(&link_);
+  settings_.Load();
+  poll_.SetTickListener([this] {
+    if (listener_) listener_->OnPollTickPending();
+  });
+}
+
+CKRV02Doc::~CKRV02Doc() {
+  poll_.StopThread();
+  link_.Disconnect();
+  if (saveOnClose_) settings_.Save();
+}
+
+void CKRV02Doc::LogLine(int kind, const std::string& text) {
+  if (listener_) listener_->OnLogLine(kind, text);
+}
+
+void CKRV02Doc::PostStateChanged() {
+  if (listener_) listener_->OnSensorStateChanged();
+}
+
+ModelSettings* CKRV02Doc::SettingsOfModel(int model) {
+  switch (model) {
+    case kModelKRV02:
+    case kModelQmtLong: return &krv02Settings_;
+    case kModelKRV04: return &krv04Settings_;
+    case kModelQmtShort: return &qmtShortSettings_;
+    case kModelKRV04BoardFlipper: return &krv04bfSettings_;
+    default: return nullptr;
+  }
+}
+
+ConnectValues CKRV02Doc::BeginConnect() {
+  commands_.ClearReplyBuffers();
+  krv02Settings_.Clear();
+  krv04Settings_.Clear();
+  qmtShortSettings_.Clear();
+  krv04bfSettings_.Clear();
+  const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
+  return ConnectValuesFromSettings(stored);
+}
+
+bool CKRV02Doc::Fail(const char* line) {
+  LogLine(kLogError, line);
+  Disconnect();
+  return false;
+}
+
+bool CKRV02Doc::Connect(const ConnectValues& values) {
+  const ConnectTarget target = ConnectTargetFromValues(values);
+  const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
+
+  // Open the port: by explicit device path, or by number through the port
+  // map that the settings file keeps.
+  bool opened = false;
+  if (!target.device.empty()) {
+    opened = link_.ConnectDevice(target.device, target.baudRate, target.parity, target.stopBits,
+                                 target.dataBits, static_cast<int32_t>(target.writeTimeout),
+                                 static_cast<int32_t>(target.readTimeout));
+  } else if (target.port >= 0) {
+    PortResolver::SetPortMap(settings_.ReadPortMap());
+    opened = link_.Connect(static_cast<unsigned>(target.port), target.baudRate, target.parity,
+                           target.stopBits, target.dataBits, static_cast<int32_t>(target.writeTimeout),
+                           static_cast<int32_t>(target.readTimeout));
+  }
+  if (!opened) return Fail(kCannotConnectLine);
+
+  portNumber_ = target.port;
+  commands_.UseAddress(target.address);
+  commands_.UseCheckMode(frame::kChecksum);
+  commands_.AttachLink(&link_);
+
+  // Stored before the sensor has answered: a failed identification still
+  // keeps the settings the user chose.
+  settings_.WriteSerialSettings(SerialValuesOfConnection(target, stored));
+
+  link_.Drain();
+  if (!commands_.GetModelName(true)) {
+    commands_.UseCheckMode(frame::kCrc);
+    if (!commands_.GetModelName(true)) return Fail(kCannotConnectLine);
+  }
+
+  const ModelIdentification id = IdentifyModelReply(commands_.modelName, manufacturing_);
+  if (!id.identified) return Fail(kUnknownModelLine);
+  if (id.assumedKRV02) LogLine(kLogError, kUnknownModelManufacturingLine);
+  modelIndex_ = id.model;
+  modelText_ = id.modelText;
+  current_ = SettingsOfModel(modelIndex_);
+  if (listener_) listener_->OnShowPanel(modelIndex_);
+
+  ReadVersions();
+  if (current_) current_->Refresh();
+  commands_.GetSerialNum();
+
+  connected_ = true;
+  if (listener_) listener_->OnUpdateAllViews();
+  poll_.StartThread();
+  char line[128];
+  std::snprintf(line, sizeof line, "Successfully connected to %s type sensor", modelText_.c_str());
+  LogLine(kLogSuccess, line);
+  return true;
+}
+
+void CKRV02Doc::ReadVersions() {
+  const bool krv02Family = UsesKRV02VersionCommand(modelIndex_);
+  const int ok = krv02Family ? commands_.GetVersion() : commands_.GetKRV04Version();
+  if (!ok) return;  // the command logged its failure; the texts stay
+  const uint8_t* reply = krv02Family ? commands_.version : commands_.krv04Version;
+  const uint16_t firmware = SensorCommands::Word(reply, 0);
+  char text[64];
+  std::snprintf(text, sizeof text, "%4.2f%c", firmware * 0.01, reply[4]);
+  firmwareText_ = text;
+  std::snprintf(text, sizeof text, "%4.1f", reply[5] * 0.1);
+  fpgaText_ = text;
+}
+
+void CKRV02Doc::Disconnect() {
+  poll_.StopThread();
+  link_.Disconnect();
+  connected_ = false;
+  PostStateChanged();
+  LogLine(kLogNotice, kDisconnectedLine);
+  if (listener_) {
+    listener_->OnUpdateAllViews();
+    listener_->OnShowPanel(-1);
+  }
+}
+
+void CKRV02Doc::CloseDocument() {
+  poll_.StopThread();
+  LogLine(kLogSuccess, kCloseLine);
+}
+
+std::string CKRV02Doc::AddressDialogSerialText() const { return AddressDialogSerial(commands_.serialNumber); }
+
+void CKRV02Doc::StoreSerialSettingsOfPort() {
+  SerialSettings port;
+  link_.GetSettings(port);
+  settings_.WriteSerialSettings(SerialValuesOfPort(portNumber_, link_.device(), port, commands_.address()));
+}
+
+void CKRV02Doc::ChangeAddress(bool ok, const std::string& serialText, uint8_t newAddress) {
+  if (ok) {
+    uint8_t payload[9];
+    BuildAddressPayload(serialText, newAddress, payload);
+    // Sent to the global address: only the sensor with this serial number
+    // takes the new address.
+    commands_.SetSensorAddress(0, payload);
+    commands_.UseAddress(newAddress);
+    StoreSerialSettingsOfPort();
+  }
+  RereadSettings();
+}
+
+int CKRV02Doc::BaudDialogPreselection() const { return BaudDialogChoice(baudRate()); }
+
+void CKRV02Doc::ChangeBaudRate(int choice) {
+  const int32_t rate = BaudDialogRate(choice);
+  commands_.SetBaudRate(rate);
+  char line[64];
+  std::snprintf(line, sizeof line, "Set boudrate to %d", rate);
+  LogLine(kLogSuccess, line);
+  link_.ApplyBaudRate(rate);
+  RereadSettings();
+  StoreSerialSettingsOfPort();
+}
+
+void CKRV02Doc::ChangeCheckMode(int mode) {
+  commands_.SetSensorCheckMode(mode);
+  commands_.UseCheckMode(mode);
+  RereadSettings();
+}
+
+bool CKRV02Doc::SetFactoryDefaults(const std::function<bool(const std::string&)>& askYesNo) {
+  if (!askYesNo || !askYesNo(kDefaultsQuestion)) return false;
+  commands_.SetDefaults();
+  RereadSettings();
+  return true;
+}
+
+void CKRV02Doc::ResetSensor() { commands_.ResetSensor(); }
+
+bool CKRV02Doc::RereadSettings() { return current_ ? current_->Refresh() : false; }
+
+bool CKRV02Doc::IsAvailable(DocCommand command) const {
+  switch (command) {
+    case DocCommand::kConnect: return !connected_;
+    case DocCommand::kSerialAndModel:
+    case DocCommand::kUpload:
+    case DocCommand::kResetSensor: return connected_ && manufacturing_;
+    default: return connected_;
+  }
+}
+
+bool CKRV02Doc::IsChecked(DocCommand command) const {
+  if (command == DocCommand::kChecksum) return commands_.checkMode() == frame::kChecksum;
+  if (command == DocCommand::kCrc) return commands_.checkMode() == frame::kCrc;
+  return false;
+}
+
+std::string CKRV02Doc::modelString() const { return ReplyText(commands_.modelName, sizeof commands_.modelName); }
+
+std::string CKRV02Doc::serialNumberText() const { return AddressDialogSerial(commands_.serialNumber); }
+
+int32_t CKRV02Doc::baudRate() const {
+  SerialSettings port;
+  link_.GetSettings(port);
+  return port.baudRate;
+}
+
+int CKRV02Doc::CurrentMode() const {
+  switch (modelIndex_) {
+    case kModelKRV02:
+    case kModelQmtLong: return commands_.sensorSetup[9];
+    case kModelKRV04:
+    case kModelKRV04BoardFlipper: return commands_.krv04Setup[27];
+    default: return 0;  // Qmt Short has one mode
+  }
+}
+
+const RangeModeRow& CKRV02Doc::CurrentRow() const { return ranges_.Lookup(modelIndex_, CurrentMode()); }
+
+std::string CKRV02Doc::RangeText(int16_t raw) const { return RangeModeTable::RangeText(CurrentRow(), raw); }

@@ -1,0 +1,170 @@
+#pragma once
+// The document of the one sensor connection: it owns everything that talks
+// to a sensor (port and packet link, command object, block sender, poll
+// worker, settings file, range modes, the four model settings) and runs
+// the connection operations of the menus. Front ends (desktop program,
+// command-line tool) bind to it; none of them repeats its checks or
+// command sequences.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "protocol/log_sink.h"
+#include "protocol/packet_link.h"
+#include "protocol/sensor_commands.h"
+#include "protocol/xmodem_sender.h"
+#include "tarkon/document/connect_values.h"
+#include "tarkon/document/document_listener.h"
+#include "tarkon/document/krv02_settings.h"
+#include "tarkon/document/krv04_settings.h"
+#include "tarkon/document/krv04bf_settings.h"
+#include "tarkon/document/model_settings.h"
+#include "tarkon/document/model_table.h"
+#include "tarkon/document/poll_worker.h"
+#include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/settings_file.h"
+#include "tarkon/document/transfer_flag.h"
+
+// Log texts of the connection.
+constexpr const char* kCannotConnectLine = "Cannot connect to the sensor...";
+constexpr const char* kDisconnectedLine = "Disconnected...";
+constexpr const char* kCloseLine = "Close";
+constexpr const char* kDefaultsQuestion = "Reset sensor to factory defaults ?";
+
+// Menu and toolbar commands handled by the document.
+enum class DocCommand {
+  kConnect,
+  kDisconnect,
+  kAddress,
+  kChecksum,
+  kCrc,
+  kBaudRate,
+  kSensorSettings,
+  kRereadSettings,
+  kSerialAndModel,
+  kUpload,
+  kResetSensor,
+  kSetDefaults,
+};
+
+class CKRV02Doc : public LogSink {
+ public:
+  // Loads the settings file: `settingsPath`, or "tarkon.ini" in its default
+  // place when empty.
+  explicit CKRV02Doc(const std::string& settingsPath = std::string());
+  // Stops the poll worker and writes the settings file back.
+  ~CKRV02Doc() override;
+  CKRV02Doc(const CKRV02Doc&) = delete;
+  CKRV02Doc& operator=(const CKRV02Doc&) = delete;
+
+  void SetListener(DocumentListener* listener) { listener_ = listener; }
+  void SetManufacturingMode(bool on) { manufacturing_ = on; }
+  // Whether the settings file is written back when the document ends (not
+  // for a connection whose line lives only as long as the program).
+  void SetSaveOnClose(bool on) { saveOnClose_ = on; }
+  bool manufacturingMode() const { return manufacturing_; }
+
+  // Connect, first half: clears stored replies and returns the connect
+  // dialog's values filled from the settings file. The front end shows the
+  // dialog; cancelling ends here.
+  ConnectValues BeginConnect();
+  // Connect, second half, with the values the dialog returned. True when
+  // connected; on failure the connection is closed again and the reason is
+  // in the log.
+  bool Connect(const ConnectValues& values);
+  void Disconnect();
+
+  // "Address...": what the dialog shows, then the outcome (cancelled or the
+  // dialog's serial text and new address).
+  std::string AddressDialogSerialText() const;
+  void ChangeAddress(bool ok, const std::string& serialText, uint8_t newAddress);
+  // "Boudrate...": the choice to pre-select, then the chosen index.
+  int BaudDialogPreselection() const;
+  void ChangeBaudRate(int choice);
+  // "Checksum" (0) / "CRC" (1).
+  void ChangeCheckMode(int mode);
+  // "Set sensor defaults": asks kDefaultsQuestion; true when sent.
+  bool SetFactoryDefaults(const std::function<bool(const std::string&)>& askYesNo);
+  // "Reset Sensor".
+  void ResetSensor();
+  // Toolbar "Re-read settings", and the re-read after the dialogs.
+  bool RereadSettings();
+  // Program exit: stops the poll worker, logs "Close".
+  void CloseDocument();
+
+  bool IsAvailable(DocCommand command) const;
+  bool IsChecked(DocCommand command) const;
+
+  // Poll ticks: the polling side takes a pending tick, polls only if
+  // PollAllowed(), then reports it handled.
+  bool TakePollTick() { return poll_.TakeTick(); }
+  bool WaitPollTick(uint32_t ms) { return poll_.WaitAndTakeTick(ms); }
+  void PollTickHandled() { poll_.TickHandled(); }
+  // No query may reach the sensor while a block transfer runs.
+  bool PollAllowed() const { return connected_ && !transfer_.InProgress(); }
+
+  // Connection state.
+  bool connected() const { return connected_; }
+  int modelIndex() const { return modelIndex_; }
+  int portNumber() const { return portNumber_; }
+  const std::string& device() const { return link_.device(); }
+  const std::string& modelText() const { return modelText_; }
+  const std::string& firmwareText() const { return firmwareText_; }
+  const std::string& fpgaText() const { return fpgaText_; }
+  std::string modelString() const;
+  std::string serialNumberText() const;
+  int32_t checkMode() const { return commands_.checkMode(); }
+  int32_t address() const { return commands_.address(); }
+  int32_t baudRate() const;
+
+  // Range text of a raw range in the connected sensor's current mode.
+  int CurrentMode() const;
+  const RangeModeRow& CurrentRow() const;
+  std::string RangeText(int16_t raw) const;
+
+  SensorCommands& commands() { return commands_; }
+  const SensorCommands& commands() const { return commands_; }
+  PacketLink& link() { return link_; }
+  XmodemSender& xmodem() { return xmodem_; }
+  TransferFlag& transfer() { return transfer_; }
+  SettingsFile& settingsFile() { return settings_; }
+  const RangeModeTable& ranges() const { return ranges_; }
+  ModelSettings* currentSettings() const { return current_; }
+  PollWorker& pollWorker() { return poll_; }
+
+  // LogSink: command lines and the document's own lines go to the listener.
+  void LogLine(int kind, const std::string& text) override;
+
+ private:
+  bool Fail(const char* line);
+  void PostStateChanged();
+  ModelSettings* SettingsOfModel(int model);
+  void ReadVersions();
+  void StoreSerialSettingsOfPort();
+
+  DocumentListener* listener_ = nullptr;
+  bool manufacturing_ = false;
+  bool saveOnClose_ = true;
+
+  PacketLink link_;
+  SensorCommands commands_;
+  XmodemSender xmodem_;
+  TransferFlag transfer_;
+  PollWorker poll_;
+  SettingsFile settings_;
+  RangeModeTable ranges_;
+  KRV02Settings krv02Settings_;
+  KRV04Settings krv04Settings_;
+  QmtShortSettings qmtShortSettings_;
+  KRV04BFSettings krv04bfSettings_;
+
+  bool connected_ = false;
+  int modelIndex_ = kModelKRV02;
+  int portNumber_ = -1;
+  std::string modelText_;
+  std::string firmwareText_;
+  std::string fpgaText_;
+  ModelSettings* current_ = nullptr;
+};
