@@ -1,0 +1,68 @@
+#include "sim/fault_injector.h"
+
+#include <algorithm>
+
+#include "protocol/frame.h"
+
+namespace sim {
+
+bool FaultInjector::Hits(const FaultRule& rule, uint64_t replyNumber) {
+  const bool listed = std::find(rule.atReplies.begin(), rule.atReplies.end(), replyNumber) != rule.atReplies.end();
+  // Draw only for kinds that have a probability, so that adding a listed
+  // fault does not change which replies the random ones hit.
+  bool drawn = false;
+  if (rule.probability > 0.0) drawn = std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < rule.probability;
+  return listed || drawn;
+}
+
+FaultInjector::Outcome FaultInjector::Apply(std::vector<uint8_t> frame, uint64_t replyNumber,
+                                            const FaultPlan& plan, FaultCounts& counts) {
+  bool hit[kFaultKindCount];
+  for (int k = 0; k < kFaultKindCount; ++k)
+    hit[k] = Hits(plan.rules[static_cast<size_t>(k)], replyNumber);
+  auto count = [&](FaultKind kind, Outcome& o) {
+    ++counts.count[static_cast<size_t>(kind)];
+    if (!o.note.empty()) o.note += ",";
+    o.note += FaultKindName(kind);
+  };
+
+  Outcome out;
+  if (hit[static_cast<int>(FaultKind::kDrop)]) {
+    out.dropped = true;
+    count(FaultKind::kDrop, out);
+    return out;
+  }
+  if (hit[static_cast<int>(FaultKind::kCorrupt)] && !frame.empty()) {
+    const auto flip = static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(rng_));
+    frame.back() = static_cast<uint8_t>(frame.back() ^ flip);
+    count(FaultKind::kCorrupt, out);
+  }
+  if (hit[static_cast<int>(FaultKind::kTruncate)] && frame.size() > frame::kHeaderSize) {
+    const size_t body = frame.size() - frame::kHeaderSize;
+    const size_t keep = std::uniform_int_distribution<size_t>(0, body - 1)(rng_);
+    frame.resize(frame::kHeaderSize + keep);
+    count(FaultKind::kTruncate, out);
+  }
+  if (hit[static_cast<int>(FaultKind::kNoise)]) {
+    const unsigned most = std::max(1u, plan.maxNoiseBytes);
+    const unsigned n = std::uniform_int_distribution<unsigned>(1, most)(rng_);
+    std::vector<uint8_t> noise;
+    for (unsigned i = 0; i < n; ++i) {
+      uint8_t b;
+      do {
+        b = static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 255)(rng_));
+      } while (b == frame::kStx);
+      noise.push_back(b);
+    }
+    frame.insert(frame.begin(), noise.begin(), noise.end());
+    count(FaultKind::kNoise, out);
+  }
+  if (hit[static_cast<int>(FaultKind::kDelay)]) {
+    out.delay = plan.delay;
+    count(FaultKind::kDelay, out);
+  }
+  out.bytes = std::move(frame);
+  return out;
+}
+
+}  // namespace sim

@@ -1,0 +1,72 @@
+#include "sim/line_writer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace sim {
+
+namespace {
+constexpr auto kGiveUpAfter = std::chrono::seconds(2);
+}  // namespace
+
+Clock::duration LineWriter::ByteTime(int32_t baudRate, size_t bytes) {
+  const double seconds = static_cast<double>(bytes) * 10.0 / static_cast<double>(std::max(baudRate, 1));
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+void LineWriter::Clear() { queue_.clear(); }
+
+std::optional<TimePoint> LineWriter::Pump(int fd, TimePoint now, Tracer& tracer, bool& wantWritable) {
+  wantWritable = false;
+  while (!queue_.empty()) {
+    Entry& e = queue_.front();
+    const OutgoingItem& item = e.item;
+    if (!e.started) {
+      if (now < item.notBefore) return item.notBefore;
+      e.started = true;
+      e.start = throttle_ ? std::max(now, lineFree_) : now;
+      tracer.Bytes(now, item.tag, item.label, item.bytes.data(), item.bytes.size(), item.note);
+    }
+    size_t due = item.bytes.size();
+    if (throttle_) {
+      // Bytes whose last bit has been on the line by now.
+      const auto elapsed = now - e.start;
+      const auto perByte = ByteTime(item.baudRate, 1);
+      due = std::min(item.bytes.size(), static_cast<size_t>(elapsed / perByte));
+      if (due <= e.written) return e.start + ByteTime(item.baudRate, e.written + 1);
+    }
+    const ssize_t n = ::write(fd, item.bytes.data() + e.written, due - e.written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (!e.blockedSince) e.blockedSince = now;
+        if (now - *e.blockedSince >= kGiveUpAfter) {
+          tracer.Note(now, item.tag, "tx-drop", "line full, nobody reading");
+          queue_.pop_front();
+          continue;
+        }
+        wantWritable = true;
+        return *e.blockedSince + kGiveUpAfter;
+      }
+      // The line is gone; what was queued cannot arrive.
+      queue_.clear();
+      return std::nullopt;
+    }
+    e.blockedSince.reset();
+    e.written += static_cast<size_t>(n);
+    if (e.written < item.bytes.size()) {
+      if (e.written < due) {
+        wantWritable = true;  // short write: the descriptor is full
+        return now + kGiveUpAfter;
+      }
+      continue;  // throttled: wait for the next byte's time
+    }
+    lineFree_ = throttle_ ? e.start + ByteTime(item.baudRate, item.bytes.size()) : now;
+    queue_.pop_front();
+  }
+  return std::nullopt;
+}
+
+}  // namespace sim

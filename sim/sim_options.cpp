@@ -1,0 +1,165 @@
+#include "sim/sim_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string_view>
+
+#include "sim/model_table.h"
+
+namespace sim {
+namespace {
+
+bool ParseNumber(const std::string& text, long long low, long long high, long long& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtoll(text.c_str(), &end, 10);
+  return errno == 0 && *end == '\0' && value >= low && value <= high;
+}
+
+}  // namespace
+
+std::string SimUsage() {
+  return "usage: sensor-sim [options]\n"
+         "A virtual laser range sensor on a pseudo-terminal. Prints the slave path\n"
+         "on its first line of output and runs until interrupted.\n"
+         "\n"
+         "  --model M              model string (\"0 M3-9-6BF\") or display name\n"
+         "                         (KRV02, KRV04, \"Qmt Long\", \"Qmt Short\",\n"
+         "                         \"KRV04 Board Flipper\"); default KRV02\n"
+         "  --address N            sensor address 1..255 (default 1)\n"
+         "  --check-mode MODE      checksum or crc (default checksum)\n"
+         "  --baud RATE            9600, 19200, 38400 or 57600 (default 57600)\n"
+         "  --throttle             send no faster than the baud rate (10 bits a byte)\n"
+         "  --link PATH            also make PATH a symbolic link to the slave\n"
+         "  --serial TEXT          serial number (up to 16 characters)\n"
+         "  --revision LETTER      firmware revision letter\n"
+         "  --trace                trace every frame on standard error\n"
+         "  --trace-file PATH      trace every frame into PATH\n"
+         "  --seed N               seed of the fault generator (default 1)\n"
+         "  --fault KIND=P         fault KIND on each reply with probability P (0..1)\n"
+         "  --fault KIND@N         fault KIND on reply number N (from 1)\n"
+         "                         KIND: noise, drop, corrupt, truncate, delay\n"
+         "  --fault-delay MS       delay of the delay fault (default 1500)\n"
+         "  --help                 this text\n";
+}
+
+ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string value;
+    bool hasValue = false;
+    if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+      hasValue = true;
+    }
+    auto need = [&]() -> bool {
+      if (hasValue) return true;
+      if (i + 1 >= argc) {
+        error = arg + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+      hasValue = true;
+      return true;
+    };
+    auto flag = [&]() -> bool {
+      if (!hasValue) return true;
+      error = arg + " takes no value";
+      return false;
+    };
+    long long n = 0;
+    if (arg == "--help" || arg == "-h") {
+      return ParseResult::kHelp;
+    } else if (arg == "--model") {
+      if (!need()) return ParseResult::kError;
+      auto model = ResolveModelString(value);
+      if (!model) {
+        error = "unknown model '" + value + "'";
+        return ParseResult::kError;
+      }
+      o.sensor.model = *model;
+    } else if (arg == "--address") {
+      if (!need()) return ParseResult::kError;
+      if (!ParseNumber(value, 1, 255, n)) {
+        error = "address must be 1..255: " + value;
+        return ParseResult::kError;
+      }
+      o.sensor.address = static_cast<uint8_t>(n);
+    } else if (arg == "--check-mode") {
+      if (!need()) return ParseResult::kError;
+      if (value == "checksum") {
+        o.sensor.checkMode = 0;
+      } else if (value == "crc") {
+        o.sensor.checkMode = 1;
+      } else {
+        error = "check mode must be checksum or crc: " + value;
+        return ParseResult::kError;
+      }
+    } else if (arg == "--baud") {
+      if (!need()) return ParseResult::kError;
+      if (!ParseNumber(value, 0, 1000000, n) || (n != 9600 && n != 19200 && n != 38400 && n != 57600)) {
+        error = "baud rate must be 9600, 19200, 38400 or 57600: " + value;
+        return ParseResult::kError;
+      }
+      o.sensor.baudRate = static_cast<int32_t>(n);
+    } else if (arg == "--throttle") {
+      if (!flag()) return ParseResult::kError;
+      o.line.throttle = true;
+    } else if (arg == "--link") {
+      if (!need()) return ParseResult::kError;
+      if (value.empty()) {
+        error = "--link needs a path";
+        return ParseResult::kError;
+      }
+      o.line.linkPath = value;
+    } else if (arg == "--serial") {
+      if (!need()) return ParseResult::kError;
+      if (value.empty() || value.size() > 16) {
+        error = "serial number must have 1 to 16 characters";
+        return ParseResult::kError;
+      }
+      o.sensor.serial = value;
+    } else if (arg == "--revision") {
+      if (!need()) return ParseResult::kError;
+      if (value.size() != 1) {
+        error = "revision must be one character: " + value;
+        return ParseResult::kError;
+      }
+      o.sensor.revision = value[0];
+    } else if (arg == "--trace") {
+      if (!flag()) return ParseResult::kError;
+      o.traceToStderr = true;
+    } else if (arg == "--trace-file") {
+      if (!need()) return ParseResult::kError;
+      o.traceFile = value;
+    } else if (arg == "--seed") {
+      if (!need()) return ParseResult::kError;
+      char* end = nullptr;
+      errno = 0;
+      const unsigned long long seed = std::strtoull(value.c_str(), &end, 10);
+      if (value.empty() || value[0] == '-' || errno != 0 || *end != '\0') {
+        error = "seed must be a whole number: " + value;
+        return ParseResult::kError;
+      }
+      o.sensor.seed = seed;
+    } else if (arg == "--fault") {
+      if (!need()) return ParseResult::kError;
+      if (!ParseFaultOption(value, o.sensor.faults, error)) return ParseResult::kError;
+    } else if (arg == "--fault-delay") {
+      if (!need()) return ParseResult::kError;
+      if (!ParseNumber(value, 0, 600000, n)) {
+        error = "fault delay must be 0..600000 ms: " + value;
+        return ParseResult::kError;
+      }
+      o.sensor.faults.delay = std::chrono::milliseconds(n);
+    } else {
+      error = "unknown option '" + arg + "'";
+      return ParseResult::kError;
+    }
+  }
+  return ParseResult::kRun;
+}
+
+}  // namespace sim
