@@ -92,8 +92,9 @@ class SettingsFile {
   // missing (settings empty, lastError() empty) or cannot be read (settings
   // empty, lastError() says why, and Save() will not overwrite the file).
   bool Load();
-  // Writes the whole file from memory. False (with lastError()) when it
-  // could not be written; the old file then stays as it was.
+  // Writes the whole file from memory (so Load() comes first). False (with
+  // lastError()) when it could not be written; the old file then stays as
+  // it was.
   bool Save();
   const std::string& lastError() const { return lastError_; }
 

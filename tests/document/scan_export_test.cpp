@@ -96,4 +96,33 @@ TEST(ScanRangesAvailable, KRV02ScanCountIsCappedAt8192) {
   EXPECT_EQ(kBoardFlipperRangesAvailable, 8192);
 }
 
+TEST(ScanFields, StartChecksRangesToReadAndStartIndex) {
+  SensorCommands commands;  // no sensor: nothing may be sent
+  struct Sink : LogSink {
+    void LogLine(int, const std::string& text) override { lines.push_back(text); }
+    std::vector<std::string> lines;
+  } sink;
+  commands.SetLogSink(&sink);
+  ScanBufferReader reader(commands, &sink);
+  reader.SetRangesAvailable(9000);
+  EXPECT_EQ(reader.rangesAvailable(), 8192);
+  reader.SetRangesAvailable(100);
+  int toRead = -1;
+  EXPECT_EQ(reader.CheckFields("100", 0, &toRead), "");
+  EXPECT_EQ(toRead, 100);
+  EXPECT_EQ(reader.CheckFields("0", 100, &toRead), "");
+  EXPECT_EQ(toRead, 0);
+  EXPECT_EQ(reader.CheckFields("101", 0, nullptr), "Please enter an integer between 0 and 100.");
+  EXPECT_EQ(reader.CheckFields("-1", 0, nullptr), "Please enter an integer between 0 and 100.");
+  EXPECT_EQ(reader.CheckFields("9x", 0, nullptr), "Please enter an integer.");
+  EXPECT_EQ(reader.CheckFields("90", 11, nullptr), "Please enter an integer between 0 and 10.");
+  // Fields beyond the buffer send nothing.
+  EXPECT_EQ(reader.Read(90, 11, nullptr), ScanReadOutcome::kRefused);
+  EXPECT_EQ(reader.Read(-1, 0, nullptr), ScanReadOutcome::kRefused);
+  // Nothing to read completes at once with an empty list.
+  EXPECT_EQ(reader.Read(0, 0, nullptr), ScanReadOutcome::kCompleted);
+  EXPECT_TRUE(reader.rows().empty());
+  EXPECT_TRUE(sink.lines.empty());
+}
+
 }  // namespace
