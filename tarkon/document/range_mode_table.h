@@ -1,0 +1,47 @@
+#pragma once
+// Range modes of every sensor model: unit, resolution and sign rule of the
+// raw 16-bit ranges a sensor reports in each mode.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RangeModeRow {
+  std::string text;        // as listed in the mode selection
+  double divisor = 1;      // raw / divisor = display units
+  std::string unitFormat;  // printf format of one value with its unit
+  std::string bareFormat;  // the same without unit (edit fields)
+  double low = 0;          // display units
+  double high = 0;
+  bool negativeAllowed = false;
+};
+
+class RangeModeTable {
+ public:
+  static constexpr int kSetCapacityA = 20;
+  static constexpr int kSetCapacityB = 20;
+  static constexpr int kSetCapacityC = 1;
+
+  RangeModeTable();
+
+  // Row of `mode` for model index `model` (0 KRV02, 1 KRV04, 2 Qmt Long,
+  // 3 Qmt Short, 4 KRV04 Board Flipper); the invalid row when the model or
+  // mode has none.
+  const RangeModeRow& Lookup(int model, int mode) const;
+  const RangeModeRow& Invalid() const { return invalid_; }
+
+  // Texts of the model's rows in mode order (16 for KRV02 family, 2 for
+  // KRV04 and the board flipper, 1 for Qmt Short).
+  std::vector<std::string> ModeTexts(int model) const;
+
+  // Display text of a raw range in the given row: "Out of Range" for 0x8000
+  // and for negatives where the row allows none, else the unit format.
+  static std::string RangeText(const RangeModeRow& row, int16_t raw);
+  // Formats `value` with the row's bare or unit format.
+  static std::string FormatBare(const RangeModeRow& row, double value);
+  static std::string FormatUnit(const RangeModeRow& row, double value);
+
+ private:
+  std::vector<RangeModeRow> setA_, setB_, setC_;
+  RangeModeRow invalid_;
+};
