@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs the whole test suite twice:
-# once as is, once with AddressSanitizer and UndefinedBehaviorSanitizer
-# (any sanitizer report fails the run).
+# Installs what is missing, then builds and runs the whole test suite:
+#   1. plain build, every test;
+#   2. ThreadSanitizer build, the tests of the threads (poll worker, worker thread);
+#   3. the fuzz targets for a short time each on their seed corpora (clang, libFuzzer);
+#   4. AddressSanitizer + UndefinedBehaviorSanitizer build, every test.
+# Any failure or sanitizer report fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -11,6 +14,16 @@ jobs=$(( $(nproc) * 2 ))
 echo "== Build and test (plain) =="
 "$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd "$root/build/test" && ctest --output-on-failure -j "$jobs")
+
+if [ -x "$root/scripts/test-tsan.sh" ]; then
+  echo "== Thread tests under ThreadSanitizer =="
+  "$root/scripts/test-tsan.sh"
+fi
+
+if [ -x "$root/scripts/fuzz.sh" ]; then
+  echo "== Fuzz targets (short run on the seed corpora) =="
+  "$root/scripts/fuzz.sh" --ci
+fi
 
 echo "== Build and test (AddressSanitizer + UndefinedBehaviorSanitizer) =="
 "$root/scripts/build.sh" "$root/build/asan" -DCMAKE_BUILD_TYPE=Debug -DLRS_SANITIZE=ON -DLRS_BENCH=OFF
