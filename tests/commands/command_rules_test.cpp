@@ -495,7 +495,7 @@ TEST_F(PtyCommandTest, WholeScanBufferIsSixtySixReplies) {
   }
   // Far more than a line buffers at once: feed it while the host reads.
   std::thread sensor([&] {
-    for (const Bytes& r : replies) pty_.Write(Frame(cmd::GetScanBufferPortion, r));
+    for (const Bytes& r : replies) pty_.Write(Frame(cmd::GetScanBufferPortion, r), 5000);
   });
   EXPECT_EQ(commands_.GetScanBufferPortion(0, 8192), 1);
   sensor.join();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct SettingCase {
   bool ack;                 // reads the acknowledgement in CRC mode
   int address = PtyCommandTest::kAddress;
 };
+
+void PrintTo(const SettingCase& c, std::ostream* os) { *os << c.name; }
 
 const Bytes kSerial16 = {'S', 'N', '1', '2', '3', '4', '5', '6', 0, 0, 0, 0, 0, 0, 0, 0};
 const Bytes kModel16 = {'K', 'R', 'V', '0', '4', ' ', 'B', 'F', 0, 0, 0, 0, 0, 0, 0, 0};
@@ -158,6 +161,8 @@ struct QueryCase {
   std::vector<size_t> words;  // 16-bit fields converted in CRC mode
   std::function<Bytes(const SensorCommands&)> area;
 };
+
+void PrintTo(const QueryCase& c, std::ostream* os) { *os << c.name; }
 
 Bytes AreaOf(const uint8_t* p, size_t n) { return Bytes(p, p + n); }
 Bytes WordArea(uint16_t v) { return {static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8)}; }

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "commands/pty_pair.h"
+#include "support/pty_peer.h"
 #include "commands/recording_log_sink.h"
 #include "protocol/frame.h"
 #include "protocol/packet_link.h"
@@ -28,7 +28,7 @@ class PtyCommandTest : public ::testing::Test {
   void Open(int32_t mode) {
     mode_ = mode;
     ASSERT_TRUE(pty_.ok());
-    ASSERT_TRUE(link_.ConnectDevice(pty_.slavePath(), 57600, 0, 0, 8, 100, 100)) << link_.errorText();
+    ASSERT_TRUE(link_.ConnectDevice(pty_.path(), 57600, 0, 0, 8, 100, 100)) << link_.errorText();
     commands_.AttachLink(&link_);
     commands_.UseAddress(kAddress);
     commands_.UseCheckMode(mode);
@@ -79,7 +79,7 @@ class PtyCommandTest : public ::testing::Test {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
   }
 
-  testpty::PtyPair pty_;
+  PtyPeer pty_;
   PacketLink link_;
   SensorCommands commands_;
   RecordingLogSink log_;

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "commands/pty_pair.h"
+#include "support/pty_peer.h"
 #include "protocol/xmodem_sender.h"
 #include "serial/serial_port.h"
 
@@ -74,8 +74,13 @@ class Relay {
     ssize_t done = 0;
     while (done < n) {
       const ssize_t w = ::write(to, buffer + done, static_cast<size_t>(n - done));
-      if (w <= 0) return true;
-      done += w;
+      if (w > 0) {
+        done += w;
+        continue;
+      }
+      // A full line: wait (bounded) until it takes more.
+      pollfd p{to, POLLOUT, 0};
+      if (::poll(&p, 1, 1000) <= 0) return true;
     }
     return true;
   }
@@ -126,13 +131,13 @@ TEST(XmodemInterop, RxReceivesTheImagePaddedWithItsLastByte) {
 
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
-  testpty::PtyPair rxLine;
-  testpty::PtyPair senderLine;
+  PtyPeer rxLine;
+  PtyPeer senderLine;
   ASSERT_TRUE(rxLine.ok());
   ASSERT_TRUE(senderLine.ok());
 
   SerialPort port;
-  ASSERT_TRUE(port.ConnectDevice(senderLine.slavePath(), 57600, 0, 0, 8, 100, 100)) << port.errorText();
+  ASSERT_TRUE(port.ConnectDevice(senderLine.path(), 57600, 0, 0, 8, 100, 100)) << port.errorText();
 
   // Every byte value, flow-control characters included, and a short last block.
   Bytes image(1000);
@@ -147,7 +152,7 @@ TEST(XmodemInterop, RxReceivesTheImagePaddedWithItsLastByte) {
   if (child == 0) {
     ::setsid();
     if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
-    const int line = ::open(rxLine.slavePath().c_str(), O_RDWR);
+    const int line = ::open(rxLine.path().c_str(), O_RDWR);
     const int log = ::open("rx.log", O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (line < 0 || log < 0) ::_exit(126);
     ::dup2(line, 0);

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "commands/pty_pair.h"
+#include "support/pty_peer.h"
 #include "protocol/xmodem_sender.h"
 #include "serial/serial_port.h"
 
@@ -57,7 +57,7 @@ class XmodemSenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(pty_.ok());
-    ASSERT_TRUE(port_.ConnectDevice(pty_.slavePath(), 57600, 0, 0, 8, 100, 100)) << port_.errorText();
+    ASSERT_TRUE(port_.ConnectDevice(pty_.path(), 57600, 0, 0, 8, 100, 100)) << port_.errorText();
     sender_.Attach(&port_);
     sender_.Reset();
   }
@@ -81,7 +81,7 @@ class XmodemSenderTest : public ::testing::Test {
     return true;
   }
 
-  testpty::PtyPair pty_;
+  PtyPeer pty_;
   SerialPort port_;
   XmodemSender sender_;
   std::thread receiver_;
@@ -96,13 +96,13 @@ TEST_F(XmodemSenderTest, ShortFinalBlockIsPaddedWithCopiesOfTheLastByte) {
   const Bytes image = Pattern(130);
   Bytes block1, block2, end, extra;
   receiver_ = std::thread([&] {
-    pty_.WriteByte(kC);
+    pty_.Write({kC});
     block1 = pty_.Read(kBlockFrame, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     block2 = pty_.Read(kBlockFrame, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     end = pty_.Read(1, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     extra = pty_.ReadUntilQuiet(300);
   });
   const auto results = Send(image);
@@ -123,13 +123,13 @@ TEST_F(XmodemSenderTest, MultipleOfBlockSizeEndsWithEotAndNoExtraBlock) {
   const Bytes image = Pattern(256);
   Bytes block1, block2, end, extra;
   receiver_ = std::thread([&] {
-    pty_.WriteByte(kC);
+    pty_.Write({kC});
     block1 = pty_.Read(kBlockFrame, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     block2 = pty_.Read(kBlockFrame, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     end = pty_.Read(1, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     extra = pty_.ReadUntilQuiet(300);
   });
   const auto results = Send(image);
@@ -148,13 +148,13 @@ TEST_F(XmodemSenderTest, NakStartRequestAndTwoNaksSendTheSameBlockThreeTimes) {
   Bytes end;
   receiver_ = std::thread([&] {
     // A checksum-style start request is accepted too; blocks still carry the CRC.
-    pty_.WriteByte(kNak);
+    pty_.Write({kNak});
     for (uint8_t answer : {kNak, kNak, kAck}) {
       copies.push_back(pty_.Read(kBlockFrame, kWaitMs));
-      pty_.WriteByte(answer);
+      pty_.Write({answer});
     }
     end = pty_.Read(1, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
   });
   const auto results = Send(image);
   receiver_.join();
@@ -172,15 +172,15 @@ TEST_F(XmodemSenderTest, Block256IsNumberedZero) {
   std::vector<Bytes> seen;
   Bytes end;
   receiver_ = std::thread([&] {
-    pty_.WriteByte(kC);
+    pty_.Write({kC});
     for (size_t k = 0; k < blocks; ++k) {
       Bytes b = pty_.Read(kBlockFrame, kWaitMs);
       if (b.size() != kBlockFrame) break;
       seen.push_back(std::move(b));
-      pty_.WriteByte(kAck);
+      pty_.Write({kAck});
     }
     end = pty_.Read(1, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
   });
   const auto results = Send(image);
   receiver_.join();
@@ -230,9 +230,9 @@ TEST_F(XmodemSenderTest, NineteenthStartCharacterIsAccepted) {
   Bytes block, end;
   receiver_ = std::thread([&] {
     block = pty_.Read(kBlockFrame, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     end = pty_.Read(1, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
   });
   // The first byte only completes the start; the block goes out with the
   // last byte, in a call of its own with fresh tries.
@@ -263,11 +263,11 @@ TEST_F(XmodemSenderTest, ResetStartsANewTransferFromBlockOne) {
   EXPECT_EQ(sender_.bytesInBlock(), 0);
   Bytes block, end;
   receiver_ = std::thread([&] {
-    pty_.WriteByte(kC);
+    pty_.Write({kC});
     block = pty_.Read(kBlockFrame, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     end = pty_.Read(1, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
   });
   EXPECT_EQ(sender_.Put(2, true), 0);
   receiver_.join();
@@ -279,10 +279,10 @@ TEST_F(XmodemSenderTest, ResetStartsANewTransferFromBlockOne) {
 TEST_F(XmodemSenderTest, UnacknowledgedBlockSharesTheTryCounterWithTheStart) {
   int copies = 0;
   receiver_ = std::thread([&] {
-    pty_.WriteByte(kC);
+    pty_.Write({kC});
     while (pty_.Read(kBlockFrame, 3000).size() == kBlockFrame) {
       ++copies;
-      pty_.WriteByte(kNak);
+      pty_.Write({kNak});
     }
   });
   EXPECT_EQ(sender_.Put(9, true), XmodemSender::kBlockNotAcknowledged);
@@ -296,10 +296,10 @@ TEST_F(XmodemSenderTest, UnacknowledgedBlockSharesTheTryCounterWithTheStart) {
 TEST_F(XmodemSenderTest, UnacknowledgedBlockOfALaterPutGetsNineteenSends) {
   int copies = 0;
   receiver_ = std::thread([&] {
-    pty_.WriteByte(kC);
+    pty_.Write({kC});
     while (pty_.Read(kBlockFrame, 3000).size() == kBlockFrame) {
       ++copies;
-      pty_.WriteByte(kNak);
+      pty_.Write({kNak});
     }
   });
   const Bytes image = Pattern(128);
@@ -313,13 +313,13 @@ TEST_F(XmodemSenderTest, UnacknowledgedBlockOfALaterPutGetsNineteenSends) {
 TEST_F(XmodemSenderTest, EotIsRepeatedUntilAcknowledged) {
   Bytes ends;
   receiver_ = std::thread([&] {
-    pty_.WriteByte(kC);
+    pty_.Write({kC});
     pty_.Read(kBlockFrame, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     for (uint8_t answer : {kNak, kNak, kAck}) {
       const Bytes b = pty_.Read(1, kWaitMs);
       ends.insert(ends.end(), b.begin(), b.end());
-      pty_.WriteByte(answer);
+      pty_.Write({answer});
     }
   });
   EXPECT_EQ(sender_.Put(3, true), 0);
@@ -331,14 +331,14 @@ TEST_F(XmodemSenderTest, EotIsRepeatedUntilAcknowledged) {
 TEST_F(XmodemSenderTest, UnacknowledgedEndFailsWhenTheTriesRunOut) {
   int eots = 0;
   receiver_ = std::thread([&] {
-    pty_.WriteByte(kC);
+    pty_.Write({kC});
     pty_.Read(kBlockFrame, kWaitMs);
-    pty_.WriteByte(kAck);
+    pty_.Write({kAck});
     for (;;) {
       const Bytes b = pty_.Read(1, 3000);
       if (b.size() != 1 || b[0] != kEot) break;
       ++eots;
-      pty_.WriteByte(kNak);
+      pty_.Write({kNak});
     }
   });
   EXPECT_EQ(sender_.Put(3, true), XmodemSender::kEndNotAcknowledged);
@@ -357,7 +357,7 @@ TEST_F(XmodemSenderTest, ReadByteWaitsTwoSecondsThenTakesAByte) {
   EXPECT_LT(waited, std::chrono::milliseconds(6000));
   EXPECT_EQ(sender_.lastReadOk(), 0);
 
-  ASSERT_TRUE(pty_.WriteByte(0x5A));
+  ASSERT_TRUE(pty_.Write({0x5A}));
   EXPECT_EQ(sender_.ReadByte(&byte), XmodemSender::kReadOk);
   EXPECT_EQ(byte, 0x5A);
   EXPECT_EQ(sender_.lastReadOk(), 1);
