@@ -8,6 +8,10 @@
 // the setup query (19) and the live state query (41) answer with the size
 // of the model's kind.
 //
+// GetScanBufferPortion: a start beyond the buffer is refused (command
+// error, no reply); a count running past index 8191 is cut there; a count of
+// 0 gets no reply.
+//
 // Acknowledgements: in CRC mode, every setting command that a host reads an
 // acknowledgement for is answered by a frame with the same id and no data
 // (even when the value is refused, so the host's timing does not depend

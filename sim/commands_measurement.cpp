@@ -28,11 +28,13 @@ void GetScanBufferPortion(CommandContext& c) {
   if (!c.Expect(4)) return;
   // Start and count always travel least significant byte first.
   const uint32_t start = frame::GetWord(c.data, frame::kChecksum);
-  const uint32_t count = frame::GetWord(c.data + 2, frame::kChecksum);
-  if (start + count > kScanBufferCapacity) {
+  uint32_t count = frame::GetWord(c.data + 2, frame::kChecksum);
+  if (start >= kScanBufferCapacity) {
     c.CommandError();
     return;
   }
+  // A request running past the end gets what the buffer holds up to its end.
+  count = std::min<uint32_t>(count, kScanBufferCapacity - start);
   for (const auto& portion : records::ScanPortions(c.state, start, count)) c.Reply(portion);
 }
 

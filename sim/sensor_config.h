@@ -63,7 +63,10 @@ struct LineConfig {
   // the sensor are garbled on a real line; the sensor drops them.
   bool checkHostBaud = true;
   // Trace of every frame: "12.345678 rx 02 01 01 7F 7D". Lines go to the
-  // callback and/or the file (flushed per line); both may be set.
+  // callback and/or the file (flushed per line); both may be set. The
+  // callback runs on the line's service thread while a sensor is busy with
+  // the frame: it must be quick and must not call back into the sensor
+  // (Snapshot, Mutate).
   std::function<void(const std::string&)> traceSink;
   FILE* traceFile = nullptr;
 };

@@ -201,8 +201,14 @@ TEST_P(SimScanBuffer, WholeBufferIsSixtySixReplies) {
   ExpectReplies(0, 8192);
 }
 
-TEST_P(SimScanBuffer, TooFarIsRefused) {
+TEST_P(SimScanBuffer, RequestsPastTheEndAreCutOrRefused) {
+  // 8000 + 200 runs past the end: the 192 samples up to it come back.
   Request(8000, 200);
+  ExpectReplies(8000, 192);
+  Request(1, 8192);
+  ExpectReplies(1, 8191);
+  EXPECT_EQ(sensor_->Snapshot().errors.commandErrors, 0);
+  Request(8192, 1);
   EXPECT_TRUE(port_->Silent(200ms));
   EXPECT_EQ(sensor_->Snapshot().errors.commandErrors, 1);
   Request(0, 0);
