@@ -53,7 +53,8 @@ struct SensorConfig {
 
 struct LineConfig {
   // Bytes leave no faster than the sending sensor's baud rate allows
-  // (10 bit times per byte), against an absolute schedule.
+  // (10 bit times per byte), against an absolute schedule; the host's bytes
+  // reach the sensors no faster than its port's baud rate allows.
   bool throttle = false;
   // When not empty: a symbolic link to the slave side, kept pointing at the
   // current slave across Replug and removed by Stop. An existing symbolic

@@ -152,6 +152,7 @@ void VirtualLine::ClosePty() {
   master_ = -1;
   slaveHold_ = -1;
   writer_.Clear();
+  reader_.Clear();
   std::lock_guard<std::mutex> lock(mutex_);
   slavePath_.clear();
 }
@@ -288,12 +289,33 @@ int32_t VirtualLine::HostBaudRate() const {
   return RateOf(::cfgetospeed(&t));
 }
 
+int32_t VirtualLine::ReceiveBaudRate(const std::vector<std::shared_ptr<SensorNode>>& nodes) const {
+  if (slaveHold_ >= 0) {
+    termios t{};
+    if (::tcgetattr(slaveHold_, &t) == 0) {
+      const int32_t rate = RateOf(::cfgetospeed(&t));
+      if (rate > 0) return rate;
+    }
+  }
+  return nodes.empty() ? 57600 : nodes.front()->BaudRate();
+}
+
+void VirtualLine::Deliver(const std::vector<std::shared_ptr<SensorNode>>& nodes, const uint8_t* bytes,
+                          size_t count, int32_t hostRate, TimePoint now) {
+  std::vector<OutgoingItem> out;
+  for (auto& node : nodes) node->Receive(bytes, count, hostRate, now, out);
+  for (auto& item : out) writer_.Queue(std::move(item));
+}
+
 void VirtualLine::Serve() {
   std::array<uint8_t, 4096> buffer{};
   std::vector<OutgoingItem> out;
   while (!stop_) {
     TimePoint now = Clock::now();
     const auto nodes = Sensors();
+    // Throttled: the host's bytes that have finished arriving by now.
+    while (auto due = reader_.TakeDue(now))
+      Deliver(nodes, due->bytes.data(), due->bytes.size(), due->hostBaudRate, now);
     out.clear();
     for (auto& node : nodes) node->Tick(now, out);
     for (auto& item : out) writer_.Queue(std::move(item));
@@ -306,6 +328,7 @@ void VirtualLine::Serve() {
       writer_.Clear();
     for (auto& node : nodes)
       if (auto d = node->Deadline(); d && (!next || *d < *next)) next = d;
+    if (auto d = reader_.NextDue(); d && (!next || *d < *next)) next = d;
 
     pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {master_, static_cast<short>(POLLIN | (wantWritable ? POLLOUT : 0)), 0}};
     const nfds_t count = master_ >= 0 ? 2 : 1;
@@ -336,9 +359,10 @@ void VirtualLine::Serve() {
       if (n > 0) {
         now = Clock::now();
         const int32_t hostRate = HostBaudRate();
-        out.clear();
-        for (auto& node : nodes) node->Receive(buffer.data(), static_cast<size_t>(n), hostRate, now, out);
-        for (auto& item : out) writer_.Queue(std::move(item));
+        if (config_.throttle)
+          reader_.Arrive(buffer.data(), static_cast<size_t>(n), ReceiveBaudRate(nodes), hostRate, now);
+        else
+          Deliver(nodes, buffer.data(), static_cast<size_t>(n), hostRate, now);
       }
     } else if (fds[1].revents & (POLLHUP | POLLERR)) {
       // Not expected while the line holds its own slave descriptor; do not

@@ -12,6 +12,9 @@
 // bytes at once; it hands them to every attached sensor (each assembles
 // frames in its own check mode and answers only its own address and the
 // global address 0) and writes their replies, paced by LineConfig::throttle.
+// Throttled, the received bytes are paced too: a sensor gets each byte no
+// sooner than it would have finished arriving at the host's baud rate
+// (receive_pacer.h), so requests and XMODEM blocks cost line time as well.
 // Bytes received while the host's port is set to another baud rate than a
 // sensor are dropped by that sensor (LineConfig::checkHostBaud).
 //
@@ -30,6 +33,7 @@
 #include <vector>
 
 #include "sim/line_writer.h"
+#include "sim/receive_pacer.h"
 #include "sim/sensor_config.h"
 #include "sim/sensor_node.h"
 #include "sim/trace.h"
@@ -78,10 +82,16 @@ class VirtualLine {
   void Serve();
   void ServeRequest();
   int32_t HostBaudRate() const;
+  // The rate the host's bytes travel at: its port's rate when the slave
+  // reports one, else the first sensor's.
+  int32_t ReceiveBaudRate(const std::vector<std::shared_ptr<SensorNode>>& nodes) const;
+  void Deliver(const std::vector<std::shared_ptr<SensorNode>>& nodes, const uint8_t* bytes, size_t count,
+               int32_t hostRate, TimePoint now);
 
   LineConfig config_;
   Tracer tracer_;
   LineWriter writer_;
+  ReceivePacer reader_;  // used only when throttled
 
   mutable std::mutex mutex_;  // nodes_, slavePath_, requests
   std::vector<std::shared_ptr<SensorNode>> nodes_;
