@@ -126,6 +126,13 @@ bool PacketLink::dcs_SendAndConfirm(uint8_t* buffer, uint32_t budgetMs, bool mat
   if (!dcs_ReadPacket(buffer, ToBudget(timer.RemainingMs()), verify)) return false;
   if (matchId && buffer[3] != command) {
     SetSerialError(&error_, kPacketWrongId, "dcs_SendAndConfirm received incorrect packet ID");
+    // The frame answers an earlier request: it came later than that
+    // exchange's budget and recovery pause. This request's own reply follows
+    // it; left on the line, it would be read by the next request, and so on,
+    // keeping the link one reply behind for good. Whatever is waiting is
+    // dropped (no pause: nothing is broken on the line).
+    SerialError scratch;
+    sc_PurgeBuffers(handle_, &scratch);
     return false;
   }
   return true;

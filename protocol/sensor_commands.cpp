@@ -292,6 +292,9 @@ int SensorCommands::GetScanBufferPortion(int32_t start, int32_t count) {
     uint8_t reply[256] = {};
     size_t length = 0;
     if (!link_->dcs_Receive(wireAddress(), checkMode_, cmd::GetScanBufferPortion, reply, &length)) {
+      // A reply that does not come is the usual way a portion fails; without
+      // this line the scan buffer read would end empty with no reason given.
+      LogFailure(kName, link_->errorText());
       return 0;
     }
     length = std::min(length, kScanSlotSize);

@@ -523,14 +523,16 @@ TEST_F(PtyCommandTest, OverlongScanReplyIsCutToItsSlot) {
   EXPECT_EQ(commands_.scanBuffer[254], 0xEE);
 }
 
-TEST_F(PtyCommandTest, MissingScanReplyFailsWithoutALogLine) {
+TEST_F(PtyCommandTest, MissingScanReplyWritesTheFailureLine) {
   Open(frame::kChecksum);
   commands_.SetVerbose(true);
   Queue(cmd::GetScanBufferPortion, ScanReply(0, 126, 1));
   EXPECT_EQ(commands_.GetScanBufferPortion(0, 200), 0);
-  ASSERT_EQ(log_.lines.size(), 1u);  // only the success line of the request
+  ASSERT_EQ(log_.lines.size(), 2u);  // the request went out, the second reply did not come
   EXPECT_EQ(log_.lines[0].kind, 1);
   EXPECT_EQ(log_.lines[0].text, "Command GetScanBufferPortion completed");
+  EXPECT_EQ(log_.lines[1].kind, 0);
+  EXPECT_EQ(log_.lines[1].text, "Command GetScanBufferPortion failed. " + kTimeoutText);
 }
 
 TEST_F(PtyCommandTest, UnsentScanRequestLogsItsFailure) {
