@@ -23,7 +23,12 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
     if (deadline.Remaining() == 0) return kReadTimeout;
     uint32_t errors = 0;
     LineStatus status;
-    if (port_->GetLineStatus(&errors, &status) && status.inQueue > 0) break;
+    const bool known = port_->GetLineStatus(&errors, &status);
+    if (known && status.inQueue > 0) break;
+    // A line that has gone (adapter pulled, handle no longer usable) brings
+    // no answer: waiting out the 2 seconds of every try would hold a failing
+    // upload for most of a minute.
+    if (!known || (errors & kLineIo) != 0) return kReadFailed;
     BusyWait(kPollIntervalMs);
   }
 

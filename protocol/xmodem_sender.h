@@ -51,6 +51,7 @@ class XmodemSender {
   // Returns the state after the call (see State).
   int32_t Put(uint8_t byte, bool last);
   // Waits up to 2 seconds for one byte from the receiver (see ReadResult).
+  // A line that reports itself gone ends the wait at once (kReadFailed).
   int32_t ReadByte(uint8_t* byte);
 
   int32_t state() const { return state_; }
