@@ -77,6 +77,14 @@ bool WriteAll(int fd, const std::string& content) {
   return true;
 }
 
+// A line kept as it is, with its line end. Reading removes a "\r" before the
+// "\n" as part of a "\r\n" line end, so a line that itself ends in "\r"
+// is written with "\r\n": it then reads back unchanged, and a line such as
+// "key=value\r", which is no setting, does not become one after a save.
+std::string KeptLine(const std::string& line) {
+  return line + (!line.empty() && line.back() == '\r' ? "\r\n" : "\n");
+}
+
 }  // namespace
 
 SettingsFile::SettingsFile() : path_(DefaultPath()) {}
@@ -136,6 +144,7 @@ const SettingsFile::Section* SettingsFile::FindSection(const std::string& name) 
 
 bool SettingsFile::Load() {
   preamble_.clear();
+  overflow_.clear();
   sections_.clear();
   lastError_.clear();
   int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
@@ -189,7 +198,7 @@ void SettingsFile::Parse(const std::string& content) {
   sections_.reserve(kMaxSections);  // `current` stays valid while sections are added
   Section* current = nullptr;
   // True while the lines belong to a section beyond the capacity: they are
-  // kept as plain text in the last section, in file order.
+  // kept as plain text, in file order, and written after the last section.
   bool overflow = false;
   size_t start = 0;
   while (start < content.size()) {
@@ -217,9 +226,12 @@ void SettingsFile::Parse(const std::string& content) {
         overflow = false;
       } else {
         overflow = true;
-        current = &sections_.back();
-        current->items.push_back(Item{false, line, {}});
+        overflow_.push_back(line);
       }
+      continue;
+    }
+    if (overflow) {
+      overflow_.push_back(line);
       continue;
     }
     if (current == nullptr) {
@@ -227,7 +239,7 @@ void SettingsFile::Parse(const std::string& content) {
       continue;
     }
     size_t equals = line.find('=');
-    if (overflow || equals == std::string::npos ||
+    if (equals == std::string::npos ||
         !SetText(current->name, line.substr(0, equals), line.substr(equals + 1))) {
       current->items.push_back(Item{false, line, {}});
     }
@@ -236,14 +248,15 @@ void SettingsFile::Parse(const std::string& content) {
 
 std::string SettingsFile::Render() const {
   std::string out;
-  for (const std::string& line : preamble_) out += line + "\n";
+  for (const std::string& line : preamble_) out += KeptLine(line);
   for (const Section& section : sections_) {
     out += "[" + section.name + "]\n";
     for (const Item& item : section.items) {
-      out += item.entry ? item.key + "=" + item.value + "\n" : item.key + "\n";
+      out += item.entry ? item.key + "=" + item.value + "\n" : KeptLine(item.key);
     }
     out += "\n";
   }
+  for (const std::string& line : overflow_) out += KeptLine(line);
   return out;
 }
 

@@ -28,8 +28,9 @@
 // - Empty lines are skipped.
 // - Capacity is 24 sections of 24 entries. A section or key beyond that is
 //   refused: SetText returns false and stores nothing. Lines of the file
-//   that would go beyond it are kept as plain text (written back unchanged)
-//   but are not readable as settings.
+//   that would go beyond it are kept as plain text (written back unchanged,
+//   after the last section, so that they cannot swallow the settings of a
+//   section the file takes up again later) but are not readable as settings.
 //
 // Saving writes a temporary file in the same directory, flushes it to the
 // disk and renames it over the old file, so a crash or a full disk while
@@ -152,5 +153,6 @@ class SettingsFile {
   std::string lastError_;
   LoadState loadState_ = LoadState::kNotLoaded;
   std::vector<std::string> preamble_;  // lines before the first section
+  std::vector<std::string> overflow_;  // lines of sections beyond the capacity
   std::vector<Section> sections_;
 };
