@@ -41,6 +41,46 @@ uint64_t ReadMagnitude(const std::string& text, size_t i, uint64_t limit, size_t
   return magnitude;
 }
 
+// Decimal order of magnitude of a number text (digits, an optional point
+// and exponent): the power of ten of its first nonzero digit. Used only to
+// tell a number too large for a double from one too small, so the exponent
+// saturates far beyond that range.
+int64_t DecimalOrder(const char* first, const char* last) {
+  constexpr int64_t kFar = int64_t{1} << 40;
+  int64_t integerDigits = 0;
+  int64_t leadingFractionZeros = 0;
+  bool nonzero = false;
+  bool fraction = false;
+  const char* p = first;
+  for (; p < last && *p != 'e' && *p != 'E'; ++p) {
+    if (*p == '.') {
+      fraction = true;
+    } else if (!fraction) {
+      if (nonzero || *p != '0') {
+        nonzero = true;
+        ++integerDigits;
+      }
+    } else if (!nonzero) {
+      if (*p == '0') {
+        ++leadingFractionZeros;
+      } else {
+        nonzero = true;
+      }
+    }
+  }
+  int64_t exponent = 0;
+  if (p < last) {
+    ++p;
+    bool negative = false;
+    if (p < last && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    for (; p < last && *p >= '0' && *p <= '9'; ++p) {
+      if (exponent < kFar) exponent = exponent * 10 + (*p - '0');
+    }
+    if (negative) exponent = -exponent;
+  }
+  return integerDigits > 0 ? integerDigits + exponent : exponent - leadingFractionZeros;
+}
+
 }  // namespace
 
 int32_t ReadWholeNumber(const std::string& text) {
@@ -82,12 +122,10 @@ double ReadRealNumber(const std::string& text) {
   double value = 0.0;
   auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
-    // Too large or too small for a double: strtod gives HUGE_VAL or 0.
-    bool tiny = false;
-    for (const char* p = first; p < end; ++p) {
-      if ((*p == 'e' || *p == 'E') && p + 1 < end && p[1] == '-') tiny = true;
-    }
-    value = tiny ? 0.0 : HUGE_VAL;
+    // Too large or too small for a double: strtod gives HUGE_VAL or 0. The
+    // digits decide which, not the exponent's sign alone: a long row of
+    // digits with "e-5" is still far too large.
+    value = DecimalOrder(first, end) > 0 ? HUGE_VAL : 0.0;
   } else if (ec != std::errc()) {
     return 0.0;
   }
