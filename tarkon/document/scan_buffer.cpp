@@ -34,6 +34,16 @@ int KRV02RangesAvailable(const uint8_t krv02State[14]) {
   return count > kScanBufferMaxRanges ? kScanBufferMaxRanges : count;
 }
 
+bool DecodeScanReply(const uint8_t* reply, size_t length, int count, std::vector<int16_t>& ranges) {
+  if (count < 0 || length < 1 + 2 * static_cast<size_t>(count)) return false;
+  const uint8_t* samples = reply + 1;
+  for (int k = 0; k < count; ++k) {
+    const auto word = static_cast<uint16_t>(samples[2 * k] | (samples[2 * k + 1] << 8));
+    ranges.push_back(static_cast<int16_t>(word));
+  }
+  return true;
+}
+
 ScanBufferReader::ScanBufferReader(SensorCommands& commands, LogSink* sink)
     : commands_(commands), sink_(sink) {}
 
@@ -83,11 +93,9 @@ ScanReadOutcome ScanBufferReader::Read(int rangesToRead, int startIndex,
       outcome = ScanReadOutcome::kFailed;
       break;
     }
-    // The reply: a count of replies still to come, then the samples, low
-    // byte first in both check modes. A reply with fewer samples than asked
-    // would leave stale bytes of an earlier read in the list.
-    size_t need = 1 + 2 * static_cast<size_t>(portion);
-    if (commands_.scanReplyLength[0] < need) {
+    // A reply with fewer samples than asked would leave stale bytes of an
+    // earlier read in the list.
+    if (!DecodeScanReply(commands_.scanBuffer, commands_.scanReplyLength[0], portion, buffer_)) {
       if (sink_ != nullptr) {
         sink_->LogLine(kLogError, "Scan buffer portion from " + std::to_string(first) + ": " +
                                       std::to_string(commands_.scanReplyLength[0] > 0
@@ -97,11 +105,6 @@ ScanReadOutcome ScanBufferReader::Read(int rangesToRead, int startIndex,
       }
       outcome = ScanReadOutcome::kFailed;
       break;
-    }
-    const uint8_t* samples = commands_.scanBuffer + 1;
-    for (int k = 0; k < portion; ++k) {
-      uint16_t word = static_cast<uint16_t>(samples[2 * k] | (samples[2 * k + 1] << 8));
-      buffer_.push_back(static_cast<int16_t>(word));
     }
     remaining -= portion;
     if (callbacks.progress) callbacks.progress(rangesToRead - remaining, rangesToRead);

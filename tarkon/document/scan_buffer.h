@@ -24,6 +24,13 @@ constexpr int kBoardFlipperRangesAvailable = 8192;
 // GetKRV02State reply taken as unsigned, at most 8192.
 int KRV02RangesAvailable(const uint8_t krv02State[14]);
 
+// The ranges of one GetScanBufferPortion reply of `length` data bytes: after
+// its first byte (the count of replies still to come), `count` 16-bit
+// samples, each low byte first in both check modes. Appends them to
+// `ranges`; false, appending nothing, when the reply holds fewer samples
+// (or `count` is negative).
+bool DecodeScanReply(const uint8_t* reply, size_t length, int count, std::vector<int16_t>& ranges);
+
 struct ScanListRow {
   std::string number;  // "Range #": "%d" counting from 1
   std::string value;   // "Range value": the range text in the current mode
