@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The tests of the threads under ThreadSanitizer: the worker thread base,
+# the poll worker, and the document's poll tick path (connect starts the
+# worker, its notice wakes the user-interface thread, which takes the tick,
+# polls and reports it handled; disconnect and close stop the worker).
+# Any data race or lock-order report fails the run.
+#   scripts/test-tsan.sh            build/tsan, as many jobs as cores
+#   LRS_JOBS=2 scripts/test-tsan.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir="$root/build/tsan"
+jobs=${LRS_JOBS:-$(nproc)}
+
+cmake -S "$root" -B "$dir" -DLRS_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF \
+  -DLRS_WERROR=ON >/dev/null
+cmake --build "$dir" -j "$jobs" --target serial_tests document_tests reliability_tests
+
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
+# ThreadSanitizer cannot map its shadow memory with the widest address
+# randomisation some kernels use; without randomisation it always can.
+runner=()
+if setarch "$(uname -m)" -R true 2>/dev/null; then runner=(setarch "$(uname -m)" -R); fi
+
+cd "$dir"
+"${runner[@]}" ctest --output-on-failure -j "$jobs" --no-tests=error \
+  -R '^(WorkerThread|PollWorker|PollTickPath)\.|PollTicks|CloseStopsPolling'
