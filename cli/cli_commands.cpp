@@ -53,6 +53,9 @@ struct ExtraArguments {
 };
 
 bool ParseExtra(const CliOptions& o, ExtraArguments& extra, std::string& error) {
+  // Only these two take options after the command; the others' arguments
+  // are checked by their own rules.
+  if (o.command != "watch" && o.command != "scan-buffer") return true;
   const auto& a = o.arguments;
   for (size_t i = 0; i < a.size(); ++i) {
     if (o.command == "watch" && a[i] == "--count" && i + 1 < a.size()) {
