@@ -365,7 +365,7 @@ void Report(const Options& o, const Totals& t, double wallSeconds) {
   }
   std::printf(" (total %llu, %.2f%% of replies)\n", static_cast<unsigned long long>(injected),
               t.repliesSent ? 100.0 * static_cast<double>(injected) / static_cast<double>(t.repliesSent) : 0.0);
-  std::printf("  exchanges with a spoiled reply  %llu (noise only: %llu)\n",
+  std::printf("  exchanges with a spoiled reply  %llu (and with only noise before a reply: %llu)\n",
               static_cast<unsigned long long>(t.faultedExchanges), static_cast<unsigned long long>(t.noiseOnlyExchanges));
   std::printf("  succeeded                       %llu (data compared with the sensor: %llu)\n",
               static_cast<unsigned long long>(t.succeeded), static_cast<unsigned long long>(t.checkedSuccesses));
