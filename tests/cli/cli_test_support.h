@@ -1,0 +1,123 @@
+#pragma once
+// Runs tarkon-cli as its users do, with a settings file of the test's own
+// (tests run in parallel; none may touch a tarkon.ini beside the program),
+// either against its in-process simulation or against a virtual sensor the
+// test owns (passed as --port), so that the test can see what reached the
+// sensor.
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/virtual_sensor.h"
+#include "support/mini_json.h"
+#include "support/process_runner.h"
+#include "support/sim_trace.h"
+#include "support/temp_dir.h"
+
+#ifndef TARKON_CLI_PATH
+#error "TARKON_CLI_PATH must name the tarkon-cli binary"
+#endif
+
+namespace clitest {
+
+using testsupport::Json;
+using testsupport::JsonReader;
+using testsupport::Lines;
+using testsupport::ProcessResult;
+
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+inline std::string ConnectedLine(const std::string& model) {
+  return "ok: Successfully connected to " + model + " type sensor";
+}
+constexpr const char* kDisconnectedLine = "note: Disconnected...";
+
+// The standard error of a run whose only log lines are the connect and the
+// disconnect.
+inline std::string QuietRun(const std::string& model) {
+  return ConnectedLine(model) + "\n" + kDisconnectedLine + "\n";
+}
+
+inline sim::SensorConfig Sensor(const std::string& model, int32_t checkMode = 0, uint8_t address = 1) {
+  sim::SensorConfig config;
+  config.model = model;
+  config.checkMode = checkMode;
+  config.address = address;
+  return config;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
+
+  std::string Ini() const { return dir_.File("tarkon.ini"); }
+
+  // tarkon-cli --settings <own file> ARGS...
+  ProcessResult Run(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {TARKON_CLI_PATH, "--settings", Ini()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ProcessResult r = testsupport::RunProcess(argv);
+    EXPECT_TRUE(r.started) << r.err;
+    EXPECT_FALSE(r.timedOut) << "tarkon-cli did not finish";
+    return r;
+  }
+  // The same against the test's own sensor.
+  ProcessResult RunOnSensor(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"--port", sensor_->SlavePath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(argv);
+  }
+
+  sim::VirtualSensor& StartSensor(const sim::SensorConfig& config) {
+    sensor_ = std::make_unique<sim::VirtualSensor>(config, trace_.Line());
+    EXPECT_TRUE(sensor_->Start()) << sensor_->LastError();
+    return *sensor_;
+  }
+
+  // Exactly one JSON object on standard output.
+  static Json OneObject(const ProcessResult& r) {
+    std::string error;
+    const std::optional<Json> json = JsonReader::ParseOne(r.out, &error);
+    EXPECT_TRUE(json.has_value()) << error << " in: " << r.out;
+    if (!json) return Json{};
+    EXPECT_TRUE(json->IsObject()) << r.out;
+    return *json;
+  }
+
+  // The "rows" list as name/value pairs.
+  static std::vector<std::pair<std::string, std::string>> Rows(const Json& json) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    EXPECT_EQ(json.Keys(), std::vector<std::string>{"rows"});
+    const Json& list = json["rows"];
+    EXPECT_TRUE(list.IsArray());
+    for (const Json& row : list.items) {
+      EXPECT_EQ(row.Keys(), (std::vector<std::string>{"name", "value"}));
+      rows.emplace_back(row["name"].text, row["value"].text);
+    }
+    return rows;
+  }
+
+  int StoredInteger(const std::string& key) {
+    const std::string content = testsupport::ReadWholeFile(Ini());
+    const std::string prefix = key + "=";
+    for (const std::string& line : Lines(content))
+      if (line.rfind(prefix, 0) == 0) return std::stoi(line.substr(prefix.size()));
+    ADD_FAILURE() << key << " missing in:\n" << content;
+    return -1;
+  }
+
+  testsupport::TempDir dir_;
+  testsupport::SimTrace trace_;
+  std::unique_ptr<sim::VirtualSensor> sensor_;
+};
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+}  // namespace clitest
