@@ -1,5 +1,7 @@
 #include "soak/soak_mix.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <utility>
@@ -221,7 +223,7 @@ StepResult CommandMix::Step() {
   }
   r.boundMs = rules_.BoundMs(waits, op.pausesMs);
 
-  if (auto found = settingChecks_.find(op.name); found != settingChecks_.end()) {
+  if (settingChecks_.count(op.name) != 0) {
     // Checked once a later reply shows that the sensor has handled it (in
     // checksum mode nothing answers the setting itself).
     pending_[op.name] = value_;
