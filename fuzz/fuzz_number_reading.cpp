@@ -341,8 +341,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const double exact = real * s.factor;
     // Snapping may round up by its tolerance; the division and product add
     // a few units in the last place.
-    FUZZ_CHECK(*count <= exact + s.step * 2 * kTolerance * std::max(1.0, std::fabs(exact / s.step)) &&
-                   *count > exact - s.step - 1e-6 * std::max(1.0, std::fabs(exact)),
+    const double step = s.step;
+    FUZZ_CHECK(*count <= exact + 2.0 * kTolerance * step * std::max(1.0, std::fabs(exact / step)) &&
+                   *count > exact - step - 1e-6 * std::max(1.0, std::fabs(exact)),
                "count %d for %.17g x %g / %d", *count, real, s.factor, s.step);
   }
   uint8_t block[10] = {};

@@ -146,5 +146,8 @@ for i, text in enumerate((b"255", b"256", b"-1", b" +12abc", b"1.750", b"1.0001"
                           b"21474836.47", b"-0.0", b"1e999", b"nan", b"inf", b"0x10",
                           b"9" * 30, b"\t42\n", b"On", b" disabled ", b"4294967296")):
     write("fuzz_number_reading", "field_%02d" % i, field(text, mode=i % 18 - 1, order=i % 12 - 1, scale=i))
+# A step of the averaging count far beyond the largest count.
+write("fuzz_number_reading", "averaging_step_beyond_the_largest_count",
+      bytes([3, 4, 7, 0]) + b"1800000000e-5800000000e-5")
 # Found by fuzzing: far too large for a double although its exponent is negative.
 write("fuzz_number_reading", "regression_long_digits_negative_exponent", field(b"1" + b"0" * 400 + b"e-5"))

@@ -70,8 +70,8 @@ for t in "${targets[@]}"; do
   (cd "$run" && "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -max_len="$(max_len "$t")" -print_final_stats=1 -artifact_prefix="$run/" corpus \
       >"$run/log" 2>&1) || status=$?
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/log")
-  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$run/log")
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/log" | tail -n 1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$run/log" | tail -n 1)
   echo "   executions: ${runs:-?} in ${seconds} s, ${rate:-?}/s, corpus now $(ls "$run/corpus" | wc -l)"
   if [ $status -ne 0 ]; then
     echo "   FAILED (exit $status): see $run/log" >&2
