@@ -20,7 +20,7 @@ CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
 }
 
 CKRV02Doc::~CKRV02Doc() {
-  poll_.StopThread();
+  poll_.Stop();
   link_.Disconnect();
   if (saveOnClose_) settings_.Save();
 }
@@ -129,7 +129,7 @@ void CKRV02Doc::ReadVersions() {
 }
 
 void CKRV02Doc::Disconnect() {
-  poll_.StopThread();
+  poll_.Stop();
   link_.Disconnect();
   connected_ = false;
   PostStateChanged();
@@ -141,7 +141,7 @@ void CKRV02Doc::Disconnect() {
 }
 
 void CKRV02Doc::CloseDocument() {
-  poll_.StopThread();
+  poll_.Stop();
   LogLine(kLogSuccess, kCloseLine);
 }
 

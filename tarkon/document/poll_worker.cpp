@@ -4,8 +4,19 @@
 #include <utility>
 
 PollWorker::~PollWorker() {
-  StopThread();
+  Stop();
   WaitAbandoned();
+}
+
+void PollWorker::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  cv_.notify_all();
+  StopThread();
+  std::lock_guard<std::mutex> lock(mutex_);
+  stopping_ = false;
 }
 
 void PollWorker::SetTickListener(std::function<void()> listener) {
@@ -44,15 +55,15 @@ uint64_t PollWorker::ticksRaised() const {
 }
 
 // Waits until the raised tick has been handled; a stop request ends the
-// wait. The stop request is an event of the base class, so this polls it in
-// short slices rather than sharing a condition variable with it.
+// wait. Stop() wakes this wait at once; a bare StopThread() of the base
+// class signals only its own event, which is looked at every 20 ms.
 bool PollWorker::WaitHandledOrStop() {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (pending_) {
+  while (pending_ && !stopping_) {
     if (StopRequested()) return false;
     cv_.wait_for(lock, std::chrono::milliseconds(20));
   }
-  return !StopRequested();
+  return !stopping_ && !StopRequested();
 }
 
 void PollWorker::Run() {

@@ -23,6 +23,10 @@ class PollWorker : public WorkerThread {
   PollWorker() = default;
   ~PollWorker() override;
 
+  // Stops the worker at once, even while a raised tick waits to be taken.
+  // Use this rather than StopThread().
+  void Stop();
+
   // Called on the worker thread whenever a tick is pending.
   void SetTickListener(std::function<void()> listener);
 
@@ -50,5 +54,6 @@ class PollWorker : public WorkerThread {
   std::function<void()> listener_;
   bool pending_ = false;
   bool taken_ = false;
+  bool stopping_ = false;
   uint64_t raised_ = 0;
 };
