@@ -239,18 +239,21 @@ int main(int argc, char** argv) {
   const bool ownOk = own.receiver.found && own.receiver.outcome.rfind("completed", 0) == 0;
   PrintRun("XmodemSender", own, size, baud, "this process");
 
-  // The answer wait looks for a received byte every 20 ms and spins in
-  // between; a block is answered one block line time plus an ACK after it
-  // was written, so the answer is seen at the next 20 ms step.
+  // The answer wait looks for a received byte at once and then every 20 ms,
+  // spinning in between. The looks come w, w + 20 and w + 40 ms after the
+  // block's first byte went out (w: the time to write its 133 flushed
+  // bytes); the ACK is in one block line time plus one byte later, so it is
+  // seen at the third look unless writing the block took longer than the
+  // rest of that time.
   const double blockAnswer = bench::LineSeconds(kBlockBytes + 1, baud);
   const double step = XmodemSender::kPollIntervalMs / 1000.0;
   const double perBlock = std::ceil(blockAnswer / step) * step;
   const uint64_t blocks = (size + 127) / 128;
   char text[512];
   std::snprintf(text, sizeof text,
-                "  answer wait: a block and its ACK take %.2f ms on the line; the answer is looked for every %.0f ms "
-                "(busy wait in between), so it is seen after %.0f ms: %llu blocks x %.0f ms = %.3f s at least; "
-                "measured %.2f ms a block",
+                "  answer wait: a block and its ACK take %.2f ms on the line; the answer is looked for at once and "
+                "then every %.0f ms (busy wait in between), so it is seen after about %.0f ms: %llu blocks x %.0f ms "
+                "= %.3f s expected; measured %.2f ms a block",
                 blockAnswer * 1000, step * 1000, perBlock * 1000, static_cast<unsigned long long>(blocks),
                 perBlock * 1000, static_cast<double>(blocks) * perBlock,
                 own.seconds * 1000 / static_cast<double>(blocks));
