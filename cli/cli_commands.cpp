@@ -21,14 +21,14 @@
 
 namespace {
 
-struct CommandSpec {
+struct CommandRule {
   int minArgs;
   int maxArgs;
   bool manufacturing;
 };
 
-const std::map<std::string, CommandSpec>& Commands() {
-  static const std::map<std::string, CommandSpec> commands = {
+const std::map<std::string, CommandRule>& Commands() {
+  static const std::map<std::string, CommandRule> commands = {
       {"info", {0, 0, false}},         {"settings", {0, 0, false}},     {"set", {2, 2, false}},
       {"state", {0, 0, false}},        {"watch", {0, 2, false}},        {"errors", {0, 0, false}},
       {"scan", {1, 1, false}},         {"laser", {1, 1, false}},        {"scan-buffer", {0, 3, false}},
@@ -399,13 +399,13 @@ bool CheckCommandUsage(const CliOptions& o, std::string& error) {
     error = "unknown command \"" + o.command + "\"";
     return false;
   }
-  const CommandSpec& spec = it->second;
+  const CommandRule& rule = it->second;
   const int n = static_cast<int>(o.arguments.size());
-  if (n < spec.minArgs || n > spec.maxArgs) {
+  if (n < rule.minArgs || n > rule.maxArgs) {
     error = o.command + ": wrong number of arguments";
     return false;
   }
-  if (spec.manufacturing && !o.manufacturing) {
+  if (rule.manufacturing && !o.manufacturing) {
     error = o.command + ": available in manufacturing mode only (--manufacturing)";
     return false;
   }

@@ -41,19 +41,19 @@ std::string FormatReal(const std::string& format, double value) {
     }
     // Parse one conversion.
     size_t j = i + 1;
-    std::string spec = "%";
-    while (j < format.size() && std::strchr("#-+ 0", format[j]) != nullptr) spec += format[j++];
+    std::string conversion = "%";
+    while (j < format.size() && std::strchr("#-+ 0", format[j]) != nullptr) conversion += format[j++];
     int width = 0;
     while (j < format.size() && format[j] >= '0' && format[j] <= '9' && width < 100) {
       width = width * 10 + (format[j] - '0');
-      spec += format[j++];
+      conversion += format[j++];
     }
     if (j < format.size() && format[j] == '.') {
-      spec += format[j++];
+      conversion += format[j++];
       int precision = 0;
       while (j < format.size() && format[j] >= '0' && format[j] <= '9' && precision < 100) {
         precision = precision * 10 + (format[j] - '0');
-        spec += format[j++];
+        conversion += format[j++];
       }
     }
     if (converted || j >= format.size() || std::strchr("fFeEgG", format[j]) == nullptr) {
@@ -62,13 +62,13 @@ std::string FormatReal(const std::string& format, double value) {
       i = j;
       continue;
     }
-    spec += format[j];
+    conversion += format[j];
     char buffer[512];
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #endif
-    int n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    int n = std::snprintf(buffer, sizeof buffer, conversion.c_str(), value);
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
