@@ -1,5 +1,5 @@
 #pragma once
-// Helpers of the reliability tests: a private temporary directory, a
+// Helpers of the reliability tests: the shared private temporary directory, a
 // watchdog that ends a test that hangs instead of letting it block the run,
 // and a document listener that keeps the log lines.
 
@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "tarkon/document/document_listener.h"
 
 namespace reliability {
@@ -27,26 +28,7 @@ inline long MsSince(Clock::time_point start) {
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lrs-rel-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  bool ok() const { return !path_.empty(); }
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using TempDir = testsupport::TempDir;
 
 // Ends the whole program with a message when it is still alive after
 // `seconds`: a hang is a failure, not a stuck test run.
