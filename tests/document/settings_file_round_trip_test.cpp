@@ -2,13 +2,10 @@
 // read, for files that a hand edit can produce.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "support/temp_dir.h"
 #include "tarkon/document/settings_file.h"
 
 namespace {
@@ -16,25 +13,11 @@ namespace {
 class SettingsRoundTripTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tarkon-round-trip-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/tarkon.ini";
+    ASSERT_TRUE(dir_.ok());
+    path_ = dir_.File("tarkon.ini");
   }
-  void TearDown() override {
-    unlink(path_.c_str());
-    rmdir(dir_.c_str());
-  }
-  void Write(const std::string& content) {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out << content;
-  }
-  std::string Read() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-  }
+  void Write(const std::string& content) { ASSERT_TRUE(testsupport::WriteWholeFile(path_, content)); }
+  std::string Read() const { return testsupport::ReadWholeFile(path_); }
   // Loads the file, saves it and loads it again.
   void SaveAndReload(SettingsFile& reloaded) {
     SettingsFile file(path_);
@@ -44,7 +27,7 @@ class SettingsRoundTripTest : public ::testing::Test {
     ASSERT_TRUE(reloaded.Load());
   }
 
-  std::string dir_;
+  testsupport::TempDir dir_;
   std::string path_;
 };
 
