@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/json_writer.h"
-#include "cli/port_listing.h"
+#include "serial/port_discovery.h"
 #include "cli/progress_bar.h"
 #include "serial/port_resolver.h"
 #include "tarkon/document/firmware_upload.h"

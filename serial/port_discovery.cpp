@@ -1,4 +1,4 @@
-#include "cli/port_listing.h"
+#include "serial/port_discovery.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
