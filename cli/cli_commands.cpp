@@ -109,8 +109,6 @@ int Refused(const std::string& message) {
   return kExitUsage;
 }
 
-bool KRV02Family(int model) { return model == kModelKRV02 || model == kModelQmtLong; }
-
 // --- the commands ---------------------------------------------------------
 
 int Info(CliSession& s) {
@@ -199,7 +197,7 @@ int Watch(CliSession& s, long count) {
 }
 
 int Errors(CliSession& s) {
-  if (!KRV02Family(s.doc().modelIndex()))
+  if (!HasErrorCounters(s.doc().modelIndex()))
     return Refused("errors: the error counters are read from sensors of the KRV02 family only");
   PanelRows rows;
   const bool ok = ReadErrorCounters(s.doc(), rows);
@@ -227,14 +225,11 @@ int ScanBuffer(CliSession& s, const ExtraArguments& extra) {
   CKRV02Doc& d = s.doc();
   const int model = d.modelIndex();
   ScanBufferReader reader(d.commands(), &d);
-  if (KRV02Family(model)) {
-    if (!d.commands().GetKRV02State()) return kExitFailed;
-    reader.SetRangesAvailable(KRV02RangesAvailable(d.commands().krv02State));
-  } else if (model == kModelKRV04BoardFlipper) {
-    reader.SetRangesAvailable(kBoardFlipperRangesAvailable);
-  } else {
+  if (!HasScanBuffer(model))
     return Refused("scan-buffer: only the KRV02 family and the board flipper offer their scan buffer");
-  }
+  // The KRV02 family offers what its last state reply counted.
+  if (IsKRV02Family(model) && !d.commands().GetKRV02State()) return kExitFailed;
+  reader.SetRangesAvailable(ScanRangesOffered(model, d.commands().krv02State));
   int toRead = reader.rangesAvailable();
   const std::string countText = extra.countText.empty() ? std::to_string(toRead) : extra.countText;
   const std::string prompt = reader.CheckFields(countText, 0, &toRead);

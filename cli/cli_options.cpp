@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "tarkon/document/connect_values.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -71,11 +73,12 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
       out.baud = static_cast<int>(number);
     } else if (arg == "--address") {
       if (!needValue(arg, value)) return false;
-      if (!ParseInt(value, 0, 255, number)) {
+      uint8_t address = 0;
+      if (!CheckAddressText(value, &address).empty()) {
         error = "--address needs a whole number from 0 to 255, not \"" + value + "\"";
         return false;
       }
-      out.address = static_cast<int>(number);
+      out.address = address;
     } else if (arg == "--read-timeout" || arg == "--write-timeout") {
       if (!needValue(arg, value)) return false;
       if (!ParseInt(value, 0, INT_MAX, number)) {

@@ -69,12 +69,11 @@ bool CliSession::Open(std::string& usageError) {
     values.portText = *options_.port;
   }
   if (options_.baud) {
-    const int choice = ConnectBaudChoice(*options_.baud);
-    if (BaudRateOfChoice(choice) != *options_.baud) {
+    if (!IsSensorBaudRate(*options_.baud)) {
       usageError = "--baud takes 9600, 19200, 38400 or 57600";
       return false;
     }
-    values.baudChoice = choice;
+    values.baudChoice = ConnectBaudChoice(*options_.baud);
   }
   if (options_.address) {
     values.address = static_cast<uint8_t>(*options_.address);

@@ -247,3 +247,5 @@ int BaudDialogChoice(int32_t baudRate) {
 }
 
 int32_t BaudDialogRate(int choice) { return BaudRateOfChoice(choice); }
+
+bool IsSensorBaudRate(int32_t baudRate) { return BaudRateOfChoice(ConnectBaudChoice(baudRate)) == baudRate; }

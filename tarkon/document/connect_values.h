@@ -47,6 +47,8 @@ struct ConnectTarget {
 // 9600 -> 0, 19200 -> 1, 38400 -> 2, any other -> 3; 0..3 -> the rates,
 // any other index -> 9600.
 int ConnectBaudChoice(int32_t baudRate);
+// One of the four rates a sensor runs at: 9600, 19200, 38400, 57600.
+bool IsSensorBaudRate(int32_t baudRate);
 int32_t BaudRateOfChoice(int choice);
 // Parity of the dialog: none unless enabled; then "Even", "Mark",
 // "No Parity", "Odd" by the choice (an unknown choice: none).

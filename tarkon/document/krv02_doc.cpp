@@ -197,6 +197,7 @@ void CKRV02Doc::ResetSensor() { commands_.ResetSensor(); }
 bool CKRV02Doc::RereadSettings() { return current_ ? current_->Refresh() : false; }
 
 bool CKRV02Doc::IsAvailable(DocCommand command) const {
+  if (transfer_.InProgress()) return false;
   switch (command) {
     case DocCommand::kConnect: return !connected_;
     case DocCommand::kSerialAndModel:
@@ -215,6 +216,10 @@ bool CKRV02Doc::IsChecked(DocCommand command) const {
 std::string CKRV02Doc::modelString() const { return ReplyText(commands_.modelName, sizeof commands_.modelName); }
 
 std::string CKRV02Doc::serialNumberText() const { return AddressDialogSerial(commands_.serialNumber); }
+
+std::string CKRV02Doc::serialNumberReplyText() const {
+  return ReplyText(commands_.serialNumber, sizeof commands_.serialNumber);
+}
 
 int32_t CKRV02Doc::baudRate() const {
   SerialSettings port;

@@ -24,6 +24,7 @@
 #include "tarkon/document/model_table.h"
 #include "tarkon/document/poll_worker.h"
 #include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/serial_and_model.h"
 #include "tarkon/document/settings_file.h"
 #include "tarkon/document/transfer_flag.h"
 
@@ -89,12 +90,25 @@ class CKRV02Doc : public LogSink {
   bool SetFactoryDefaults(const std::function<bool(const std::string&)>& askYesNo);
   // "Reset Sensor".
   void ResetSensor();
+  // "Serial Number and Model": the dialog's logic on this connection; when
+  // the dialog closes, DialogClosed().
+  SerialAndModel SerialAndModelLogic() { return SerialAndModel(commands_); }
+  // After the settings dialog or the serial number dialog closed: the
+  // sensor state changed (the setup pane re-reads it).
+  void DialogClosed() { PostStateChanged(); }
   // Toolbar "Re-read settings", and the re-read after the dialogs.
   bool RereadSettings();
   // Program exit: stops the poll worker, logs "Close".
   void CloseDocument();
 
+  // Availability of the menu and toolbar commands. While a long operation
+  // holds the line (firmware upload, scan buffer read: see transfer()),
+  // every command is unavailable, since each would put a frame on the line
+  // between the operation's blocks.
   bool IsAvailable(DocCommand command) const;
+  // A long operation holds the line (same flag as transfer()): front ends
+  // also refuse their own sensor buttons and wait before closing.
+  bool LineBusy() const { return transfer_.InProgress(); }
   bool IsChecked(DocCommand command) const;
 
   // Poll ticks: the polling side takes a pending tick, polls only if
@@ -114,7 +128,11 @@ class CKRV02Doc : public LogSink {
   const std::string& firmwareText() const { return firmwareText_; }
   const std::string& fpgaText() const { return fpgaText_; }
   std::string modelString() const;
+  // The serial number as the address dialog sends it (at most 8
+  // characters), and the whole text of the last GetSerialNum reply (what the
+  // setup pane shows).
   std::string serialNumberText() const;
+  std::string serialNumberReplyText() const;
   int32_t checkMode() const { return commands_.checkMode(); }
   int32_t address() const { return commands_.address(); }
   int32_t baudRate() const;

@@ -274,4 +274,9 @@ TEST(BaudDialog, PreselectionAndRates) {
   EXPECT_EQ(BaudDialogRate(7), 9600);
 }
 
+TEST(ConnectValues, OnlyTheFourSensorRatesAreSensorRates) {
+  for (int32_t rate : {9600, 19200, 38400, 57600}) EXPECT_TRUE(IsSensorBaudRate(rate)) << rate;
+  for (int32_t rate : {0, -9600, 4800, 115200, 57601}) EXPECT_FALSE(IsSensorBaudRate(rate)) << rate;
+}
+
 }  // namespace
