@@ -36,7 +36,16 @@ NumericCheck CheckNumericText(const std::string& text, float lower, float upper,
     }
     number = tiny ? 0.0 : std::numeric_limits<double>::infinity();
   }
-  for (const char* q = rest; q < end; ++q) {
+  // The C library's "%f" also takes an exponent mark without digits ("2e",
+  // "2e-") as part of the number, so such a text is still one number; the
+  // field must let the user type an exponent one key at a time.
+  const char* after = rest;
+  if (after < end && (*after == 'e' || *after == 'E')) {
+    const char* q = after + 1;
+    if (q < end && (*q == '+' || *q == '-')) ++q;
+    if (q == end || IsBlank(*q)) after = q;
+  }
+  for (const char* q = after; q < end; ++q) {
     if (!IsBlank(*q)) return kNumericNotANumber;  // "%s" found a further word
   }
   if (negative) number = -number;

@@ -87,7 +87,8 @@ TEST(NumericText, OneNumberWithinBounds) {
                        {"  ", kNumericNotANumber},   {"-", kNumericNotANumber},   {".", kNumericNotANumber},
                        {"5x", kNumericNotANumber},   {"1 2", kNumericNotANumber}, {"--1", kNumericNotANumber},
                        {"nan", kNumericNotANumber},  {"1e39", kNumericOutOfRange}, {"-1e400", kNumericOutOfRange},
-                       {"1e-400", kNumericValid}};
+                       {"1e-400", kNumericValid},     {"2e", kNumericValid},       {"2e-", kNumericValid},
+                       {"2e-x", kNumericNotANumber}};
   for (const Case& c : wide) {
     EXPECT_EQ(CheckNumericText(c.text, kNumericLowest, kNumericHighest), c.result) << '"' << c.text << '"';
   }
