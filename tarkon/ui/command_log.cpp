@@ -10,7 +10,7 @@
 namespace {
 constexpr int kIconColumnWidth = 20;
 constexpr int kIconSize = 12;
-// The text column fills the page but for the icon column and a margin.
+// The text column fills the page but for the icon column and its margin.
 constexpr int kTextColumnMargin = 25;
 }  // namespace
 
@@ -75,6 +75,7 @@ CLogDialog::CLogDialog(QWidget* parent) : QWidget(parent), list_(new QTreeView(t
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(list_);
+  list_->viewport()->installEventFilter(this);
   FitTextColumn();
 }
 
@@ -96,8 +97,16 @@ void CLogDialog::ScheduleScroll() {
   });
 }
 
+// The page's width less the margin, never wider than the list shows, so
+// that a short line brings up no horizontal scroll bar.
 void CLogDialog::FitTextColumn() {
-  list_->setColumnWidth(1, std::max(0, width() - kTextColumnMargin));
+  const int inside = list_->viewport()->width() - list_->columnWidth(0);
+  list_->setColumnWidth(1, std::max(0, std::min(width() - kTextColumnMargin, inside)));
+}
+
+bool CLogDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_->viewport() && event->type() == QEvent::Resize) FitTextColumn();
+  return QWidget::eventFilter(watched, event);
 }
 
 void CLogDialog::resizeEvent(QResizeEvent* event) {

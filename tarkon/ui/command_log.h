@@ -52,6 +52,7 @@ class CLogDialog : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ScheduleScroll();

@@ -30,7 +30,7 @@ namespace {
 // Built-in pane sizes and the smallest size a stored one may have.
 const QSize kSetupMinimum(120, 100);
 const QSize kLogMinimum(120, 60);
-const PaneSizes kSetupBuiltIn{QSize(600, 200), QSize(260, 400), QSize(260, 400)};
+const PaneSizes kSetupBuiltIn{QSize(600, 200), QSize(300, 400), QSize(300, 400)};
 const PaneSizes kLogBuiltIn{QSize(600, 150), QSize(260, 400), QSize(600, 150)};
 
 QSettings Profile() {
