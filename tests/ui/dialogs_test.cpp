@@ -83,22 +83,24 @@ TEST(ConnectDialogUi, ParityAdvancedAndOkChecks) {
   // An address above 255 keeps the dialog open with the message.
   dialog.addressField()->setText("256");
   QString shown;
-  OnNextModal([&shown](QWidget* w) {
+  auto message = OnNextModal([&shown](QWidget* w) {
     shown = qobject_cast<QMessageBox*>(w)->text();
     qobject_cast<QMessageBox*>(w)->accept();
   });
   dialog.accept();
+  EXPECT_TRUE(*message);
   EXPECT_EQ(shown, "Please enter an integer between 0 and 255.");
   EXPECT_EQ(dialog.result(), 0);
   EXPECT_TRUE(dialog.isVisible());
 
   dialog.addressField()->setText("7");
   dialog.readTimeoutField()->setText("");
-  OnNextModal([&shown](QWidget* w) {
+  message = OnNextModal([&shown](QWidget* w) {
     shown = qobject_cast<QMessageBox*>(w)->text();
     qobject_cast<QMessageBox*>(w)->accept();
   });
   dialog.accept();
+  EXPECT_TRUE(*message);
   EXPECT_EQ(shown, "Please enter a positive integer.");
 
   dialog.readTimeoutField()->setText("20");

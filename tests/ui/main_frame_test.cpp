@@ -147,12 +147,12 @@ TEST_F(MainFrameTest, VirtualSensorEntryOfTheDialog) {
 TEST_F(MainFrameTest, FailedConnectLeavesTwoLinesAndSaysWhy) {
   CMainFrame& frame = OpenFrame();
   QString shown;
-  auto box = std::make_shared<bool>(false);
-  auto came = OnNextModal([&shown, box](QWidget* w) {
+  std::shared_ptr<bool> box;
+  auto came = OnNextModal([&shown, &box](QWidget* w) {
     auto* dialog = qobject_cast<CConnectDialog*>(w);
     ASSERT_NE(dialog, nullptr);
     dialog->portBox()->setCurrentText("/dev/no-such-tarkon-port");
-    *box = *OnNextModal([&shown](QWidget* m) {
+    box = OnNextModal([&shown](QWidget* m) {
       auto* message = qobject_cast<QMessageBox*>(m);
       ASSERT_NE(message, nullptr);
       shown = message->text();
@@ -162,6 +162,7 @@ TEST_F(MainFrameTest, FailedConnectLeavesTwoLinesAndSaysWhy) {
   });
   frame.action(DocCommand::kConnect)->trigger();
   ASSERT_TRUE(*came);
+  ASSERT_TRUE(box && *box);
   EXPECT_FALSE(doc_->connected());
   EXPECT_TRUE(shown.contains("Cannot connect to the sensor...")) << shown.toStdString();
 
@@ -303,6 +304,31 @@ TEST_F(MainFrameTest, DisconnectAndCloseDuringPollTicks) {
   EXPECT_TRUE(frame.close());
   CloseFrame();
   EXPECT_LT(clock.elapsed(), 1000);
+}
+
+// While a transfer holds the line, nothing that would add a frame runs, from
+// the menu or the setup pane, and the window stays open.
+TEST_F(MainFrameTest, NothingReachesTheLineWhileATransferHoldsIt) {
+  CMainFrame& frame = OpenFrame(true);
+  ASSERT_TRUE(frame.ConnectVirtualSensor("KRV02"));
+  ASSERT_TRUE(PumpUntil([&] { return frame.setupPane()->sensorList()->topLevelItemCount() == 7; }));
+  {
+    TransferFlag::Scope hold(doc_->transfer());
+    frame.UpdateCommandUI();
+    for (DocCommand c : kConnectedOnly) EXPECT_FALSE(frame.action(c)->isEnabled()) << static_cast<int>(c);
+    for (DocCommand c : kManufacturingOnly) EXPECT_FALSE(frame.action(c)->isEnabled()) << static_cast<int>(c);
+    auto none = OnNextModal([](QWidget* w) { w->close(); });
+    emit frame.setupPane()->commandRequested(DocCommand::kAddress);
+    frame.action(DocCommand::kDisconnect)->trigger();
+    Pump(100);
+    EXPECT_FALSE(*none);
+    EXPECT_TRUE(doc_->connected());
+    EXPECT_FALSE(frame.close());
+    EXPECT_TRUE(frame.isVisible());
+  }
+  frame.UpdateCommandUI();
+  EXPECT_TRUE(frame.action(DocCommand::kDisconnect)->isEnabled());
+  EXPECT_TRUE(frame.close());
 }
 
 TEST_F(MainFrameTest, LogKeepsEveryLineUntilCleared) {

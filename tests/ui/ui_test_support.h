@@ -50,21 +50,25 @@ bool BlockUntil(Condition condition, int ms = 2000) {
 }
 
 // Handles the next modal window (dialog or message box) once it is open:
-// `handle` must close it. Returns a flag that tells whether it came.
+// `handle` must close it. The returned flag tells whether it came; the
+// watch ends when the last copy of the flag goes.
 inline std::shared_ptr<bool> OnNextModal(std::function<void(QWidget*)> handle) {
-  auto came = std::make_shared<bool>(false);
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, handle, came] {
+  struct Watch {
+    bool came = false;
+    QTimer timer;
+  };
+  auto watch = std::make_shared<Watch>();
+  Watch* w = watch.get();
+  w->timer.setInterval(5);
+  QObject::connect(&w->timer, &QTimer::timeout, [w, handle] {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr || !modal->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    *came = true;
+    w->timer.stop();
+    w->came = true;
     handle(modal);
   });
-  timer->start();
-  return came;
+  w->timer.start();
+  return std::shared_ptr<bool>(watch, &w->came);
 }
 
 // The button of a dialog with this text.
