@@ -82,6 +82,12 @@ CMainFrame::~CMainFrame() {
   doc_.pollWorker().Stop();
   doc_.SetListener(nullptr);
   SavePaneSizes();
+  // The base class hides the panes and bars while it ends; their signals
+  // must no longer reach this part of the window.
+  for (QObject* sender : std::initializer_list<QObject*>{setupDock_, logDock_, toolBar_, statusBar(), setup_}) {
+    sender->disconnect(this);
+  }
+  toolBar_->disconnect(toolbarToggle_);
 }
 
 // --- building -------------------------------------------------------------
