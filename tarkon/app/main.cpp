@@ -19,6 +19,7 @@
 #include "tarkon/document/manufacturing_mode.h"
 #include "tarkon/ui/main_frame.h"
 #include "tarkon/ui/pane_sizes.h"
+#include "tarkon/ui/program_icon.h"
 
 namespace {
 constexpr int kScreenshotDelayMs = 1500;
@@ -33,7 +34,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QLatin1String(kProfileName));
   QApplication::setApplicationName(QStringLiteral("Tarkon"));
   QApplication::setApplicationVersion(QStringLiteral("1.1.0"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarkon.svg")));
+  QApplication::setWindowIcon(ProgramIcon());
 
   CKRV02Doc doc;  // loads tarkon.ini
   doc.SetManufacturingMode(manufacturing);

@@ -20,6 +20,7 @@
 #include "tarkon/ui/connect_dialog.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/port_entries.h"
+#include "tarkon/ui/program_icon.h"
 #include "tarkon/ui/sensor_view.h"
 #include "tarkon/ui/setup_pane.h"
 #include "tarkon/ui/small_dialogs.h"
@@ -61,7 +62,7 @@ struct CMainFrame::StoredPane {
 
 CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), doc_(doc) {
   setWindowTitle(MainWindowCaption());
-  setWindowIcon(QIcon(QStringLiteral(":/tarkon.svg")));
+  setWindowIcon(ProgramIcon());
   BuildActions();
   BuildMenus();
   BuildToolBar();
@@ -451,7 +452,7 @@ void CMainFrame::OpenSettingsDialog() {
 void CMainFrame::About() {
   QMessageBox box(this);
   box.setWindowTitle(QStringLiteral("About Tarkon"));
-  box.setIconPixmap(windowIcon().pixmap(32, 32));
+  box.setIconPixmap(ProgramIcon().pixmap(32, 32));
   box.setText(AboutText());
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.exec();

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDockWidget>
 #include <QLabel>
 #include <QStatusBar>
@@ -75,6 +76,19 @@ TEST_F(MainFrameTest, CaptionsMenusAndPrompts) {
   EXPECT_EQ(frame.statusBar()->currentMessage(), "Ready");
   EXPECT_EQ(frame.view()->currentPanel()->findChild<QLabel*>()->text(), "Not Connected");
   ExpectAvailability(frame, false, false);
+
+  auto about = OnNextModal([](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), "About Tarkon");
+    EXPECT_EQ(box->text(), "Tarkon Version 1.1.0");
+    EXPECT_FALSE(box->iconPixmap().isNull());
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons()[0]->text(), "OK");
+    box->buttons()[0]->click();
+  });
+  frame.aboutAction()->trigger();
+  EXPECT_TRUE(*about);
 }
 
 // Connect through the dialog, the setup pane's rows, availability and the
@@ -202,6 +216,22 @@ TEST_F(MainFrameTest, SetupPaneDoubleClicksAndAccelerators) {
   doubleClick(list, 4);  // "Address"
   ASSERT_TRUE(PumpUntil([&] { return *came; }, 1000));
   EXPECT_EQ(title, "Sensor Address");
+
+  // Right-click on "Address": the "&Edit " menu with "Address..." as its
+  // default item for this one pop-up.
+  QString defaultItem = "unset";
+  QTimer::singleShot(50, [&defaultItem] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), "&Edit ");
+    defaultItem = menu->defaultAction() ? menu->defaultAction()->text() : QString();
+    menu->close();
+  });
+  const QPoint at = list->visualItemRect(list->topLevelItem(4)).center();
+  QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(list->viewport(), &rightClick);
+  EXPECT_EQ(defaultItem, "Address...");
+  EXPECT_EQ(frame.editMenu()->defaultAction(), nullptr);
 
   auto none = OnNextModal([](QWidget* w) { w->close(); });
   doubleClick(list, 1);  // "Model String:" has no command
