@@ -421,6 +421,7 @@ bool CMainFrame::ConnectWith(ConnectValues values, const std::string& virtualMod
   if (!ok) {
     virtualSensor_.reset();
     UpdateCommandUI();
+    if (connectErrors_.isEmpty()) connectErrors_ << QString::fromUtf8(kCannotConnectLine);
     QMessageBox::warning(this, ProgramCaption(), connectErrors_.join(QLatin1Char('\n')));
   }
   return ok;
