@@ -102,9 +102,10 @@ class CKRV02Doc : public LogSink {
   void CloseDocument();
 
   // Availability of the menu and toolbar commands. While a long operation
-  // holds the line (firmware upload, scan buffer read: see transfer()),
-  // every command is unavailable, since each would put a frame on the line
-  // between the operation's blocks.
+  // holds the line through transfer() (the firmware upload does; a front
+  // end that lets its window run between the portions of a scan buffer
+  // read holds it for the read), every command is unavailable, since each
+  // would put a frame on the line between the operation's blocks.
   bool IsAvailable(DocCommand command) const;
   // A long operation holds the line (same flag as transfer()): front ends
   // also refuse their own sensor buttons and wait before closing.
