@@ -56,10 +56,6 @@ QString SpokenName(const QAction* action) {
 
 }  // namespace
 
-struct CMainFrame::StoredPane {
-  PaneSizes sizes;
-};
-
 CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), doc_(doc) {
   setWindowTitle(MainWindowCaption());
   setWindowIcon(ProgramIcon());
@@ -256,9 +252,8 @@ void CMainFrame::BuildPanes() {
 
 void CMainFrame::LoadPaneSizes() {
   QSettings store = Profile();
-  setupSizes_ = std::make_unique<StoredPane>(
-      StoredPane{::LoadPaneSizes(store, kSetupPaneId, kSetupMinimum, kSetupBuiltIn)});
-  logSizes_ = std::make_unique<StoredPane>(StoredPane{::LoadPaneSizes(store, kLogPaneId, kLogMinimum, kLogBuiltIn)});
+  setupSizes_ = ::LoadPaneSizes(store, kSetupPaneId, kSetupMinimum, kSetupBuiltIn);
+  logSizes_ = ::LoadPaneSizes(store, kLogPaneId, kLogMinimum, kLogBuiltIn);
 }
 
 // Docked sizes take effect once the window has its layout.
@@ -275,8 +270,8 @@ void CMainFrame::ApplyPaneSizes() {
       resizeDocks({dock}, {sizes.horz.height()}, Qt::Vertical);
     }
   };
-  apply(setupDock_, setupSizes_->sizes);
-  apply(logDock_, logSizes_->sizes);
+  apply(setupDock_, setupSizes_);
+  apply(logDock_, logSizes_);
 }
 
 void CMainFrame::SavePaneSizes() {
@@ -291,11 +286,11 @@ void CMainFrame::SavePaneSizes() {
       sizes.horz = dock->size();
     }
   };
-  current(setupDock_, setupSizes_->sizes);
-  current(logDock_, logSizes_->sizes);
+  current(setupDock_, setupSizes_);
+  current(logDock_, logSizes_);
   QSettings store = Profile();
-  ::SavePaneSizes(store, kSetupPaneId, setupSizes_->sizes);
-  ::SavePaneSizes(store, kLogPaneId, logSizes_->sizes);
+  ::SavePaneSizes(store, kSetupPaneId, setupSizes_);
+  ::SavePaneSizes(store, kLogPaneId, logSizes_);
 }
 
 void CMainFrame::showEvent(QShowEvent* event) {

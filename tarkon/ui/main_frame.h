@@ -15,6 +15,7 @@
 #include <string>
 
 #include "tarkon/document/krv02_doc.h"
+#include "tarkon/ui/pane_sizes.h"
 
 class CLogDialog;
 class CSensorParentView;
@@ -118,9 +119,9 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   CSensorParentView* view_ = nullptr;
   QDockWidget* setupDock_ = nullptr;
   QDockWidget* logDock_ = nullptr;
-  struct StoredPane;
-  std::unique_ptr<StoredPane> setupSizes_;
-  std::unique_ptr<StoredPane> logSizes_;
+  // Pane sizes as read from the profile, updated from the panes at the end.
+  PaneSizes setupSizes_;
+  PaneSizes logSizes_;
   bool sizesApplied_ = false;
   // Error lines logged while a connect runs, for its failure message.
   bool collectingConnectErrors_ = false;
