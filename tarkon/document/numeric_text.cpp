@@ -1,6 +1,7 @@
 #include "tarkon/document/numeric_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -49,7 +50,7 @@ NumericCheck CheckNumericText(const std::string& text, float lower, float upper,
     if (!IsBlank(*q)) return kNumericNotANumber;  // "%s" found a further word
   }
   if (negative) number = -number;
-  if (number != number) return kNumericNotANumber;  // "nan" lies inside no range
+  if (std::isnan(number)) return kNumericNotANumber;  // "nan" lies inside no range
   // As a float: beyond the float range it is infinitely large.
   const float asFloat = static_cast<float>(number);
   if (value != nullptr) *value = asFloat;
