@@ -93,4 +93,7 @@ void CliSession::Close() {
     doc_->Disconnect();
     open_ = false;
   }
+  // The document's own last line, as the desktop program logs it when its
+  // window closes.
+  doc_->CloseDocument();
 }

@@ -91,7 +91,10 @@ class CKRV02Doc : public LogSink {
   void ResetSensor();
   // Toolbar "Re-read settings", and the re-read after the dialogs.
   bool RereadSettings();
-  // Program exit: stops the poll worker, logs "Close".
+  // Program exit (the window closes, the command-line tool ends): stops the
+  // poll worker and logs "Close" (once). The destructor does not log it: by
+  // then the listener may be gone, so the front end calls this while its
+  // listener still lives.
   void CloseDocument();
 
   bool IsAvailable(DocCommand command) const;
@@ -163,6 +166,8 @@ class CKRV02Doc : public LogSink {
   bool connected_ = false;
   int modelIndex_ = kModelKRV02;
   int portNumber_ = -1;
+  ConnectTarget connection_;  // what the last connect opened, as the user gave it
+  bool closed_ = false;
   std::string modelText_;
   std::string firmwareText_;
   std::string fpgaText_;

@@ -149,7 +149,7 @@ TEST_F(CliTest, SetRefusedByItsCheckSendsNothingAndExitsWithTwo) {
   EXPECT_EQ(r.exitCode, kUsage);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(Lines(r.err), (std::vector<std::string>{ConnectedLine("KRV02"), "Thresholdmust be between 0 and 255",
-                                                    kDisconnectedLine}));
+                                                    kDisconnectedLine, kCloseLine}));
   EXPECT_EQ(trace_.CountCommand(cmd::SetThreshold), 0u);
   EXPECT_EQ(sensor_->Snapshot().settings.threshold, 40);
 
@@ -221,10 +221,11 @@ TEST_F(CliTest, AFailedCommandGivesExitOne) {
   EXPECT_EQ(r.exitCode, kFailed);
   EXPECT_EQ(r.out, "");
   const std::vector<std::string> lines = Lines(r.err);
-  ASSERT_EQ(lines.size(), 3u) << r.err;
+  ASSERT_EQ(lines.size(), 4u) << r.err;
   EXPECT_EQ(lines[0], ConnectedLine("KRV02"));
   EXPECT_EQ(lines[1].rfind("error: Command GetLaserPower failed. ", 0), 0u) << lines[1];
   EXPECT_EQ(lines[2], kDisconnectedLine);
+  EXPECT_EQ(lines[3], kCloseLine);
   EXPECT_EQ(trace_.CountCommand(cmd::GetPeak), 0u);
 }
 
@@ -430,7 +431,7 @@ TEST_F(CliTest, BaudRateChangeIsStoredForTheNextRun) {
   EXPECT_EQ(r.exitCode, kOk) << r.err;
   EXPECT_EQ(r.out, "Sensor baudrate  19200\n");
   EXPECT_EQ(Lines(r.err), (std::vector<std::string>{ConnectedLine("KRV02"), "ok: Set boudrate to 19200",
-                                                    kDisconnectedLine}));
+                                                    kDisconnectedLine, kCloseLine}));
   EXPECT_EQ(sensor_->Snapshot().baudRate, 19200);
   EXPECT_EQ(StoredInteger("Baudrate"), 19200);
 

@@ -84,7 +84,7 @@ TEST_F(CliTest, NoSensorOnThePortFailsWithExitOne) {
     args.push_back("info");
     const ProcessResult r = Run(args);
     EXPECT_EQ(r.exitCode, kFailed);
-    EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\n");
+    EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nok: Close\n");
     EXPECT_EQ(r.out, "");
   }
 }
@@ -92,7 +92,7 @@ TEST_F(CliTest, NoSensorOnThePortFailsWithExitOne) {
 TEST_F(CliTest, UnknownModelStringIsRefusedOutsideManufacturingMode) {
   const ProcessResult r = Run({"--simulate", "0 M7-30-6X", "--json", "info"});
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_EQ(r.err, "error: Connected to the sensor, but the model name is unknown.\nnote: Disconnected...\n");
+  EXPECT_EQ(r.err, "error: Connected to the sensor, but the model name is unknown.\nnote: Disconnected...\nok: Close\n");
   EXPECT_EQ(r.out, "");
 }
 
@@ -140,7 +140,7 @@ TEST_F(CliTest, OptionsNotGivenTakeTheStoredSettings) {
   // A wrong address finds nobody, and is stored all the same.
   r = Run({"--address", "4", "info"});
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\n");
+  EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nok: Close\n");
   EXPECT_EQ(StoredInteger("Address"), 4);
 }
 

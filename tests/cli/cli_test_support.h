@@ -38,11 +38,13 @@ inline std::string ConnectedLine(const std::string& model) {
   return "ok: Successfully connected to " + model + " type sensor";
 }
 constexpr const char* kDisconnectedLine = "note: Disconnected...";
+// The document's last line, whatever the run did.
+constexpr const char* kCloseLine = "ok: Close";
 
-// The standard error of a run whose only log lines are the connect and the
-// disconnect.
+// The standard error of a run whose only log lines are the connect, the
+// disconnect and the close.
 inline std::string QuietRun(const std::string& model) {
-  return ConnectedLine(model) + "\n" + kDisconnectedLine + "\n";
+  return ConnectedLine(model) + "\n" + kDisconnectedLine + "\n" + kCloseLine + "\n";
 }
 
 inline sim::SensorConfig Sensor(const std::string& model, int32_t checkMode = 0, uint8_t address = 1) {
