@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -158,12 +160,31 @@ int Settings(CliSession& s) {
   return Status(s, m && m->HasValues());
 }
 
+bool SameWord(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
 int Set(CliSession& s) {
   ModelSettings* m = s.doc().currentSettings();
   if (!m) return kExitFailed;
   const std::string& name = s.options().arguments[0];
+  if (SameWord(name, "Serial Number"))
+    return Refused("set: the serial number is written with `serial-number TEXT` (manufacturing mode)");
+  const std::vector<std::string> names = m->SettingNames();
+  if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return SameWord(n, name); })) {
+    std::string list;
+    for (const std::string& n : names) list += (list.empty() ? "" : ", ") + ("\"" + n + "\"");
+    return Refused("set: no setting named \"" + name + "\" for this sensor model; its settings are " + list);
+  }
   const SetResult r = m->ChangeSetting(name, s.options().arguments[1]);
-  if (r.Refused()) return Refused(r.message);
+  if (r.Refused()) {
+    // The numeric field's messages end in a line break of their own.
+    std::string message = r.message;
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    return Refused(message);
+  }
   if (s.options().json) {
     std::cout << JsonValue::Object().Set("name", JsonValue::String(name)).Set("value", JsonValue::String(r.value)).Dump()
               << std::endl;

@@ -166,3 +166,31 @@ bool IsWholeNumber(const std::string& text, int64_t* value) {
   }
   return true;
 }
+
+NumberCheck CheckNumberText(const std::string& text, float lower, float upper) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  const char* first = text.data() + i;
+  const char* last = text.data() + text.size();
+  if (first == last || *first == '+' || *first == '-') return kNotANumber;
+  double value = 0.0;
+  auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    value = DecimalOrder(first, end) > 0 ? HUGE_VAL : 0.0;
+  } else if (ec != std::errc()) {
+    return kNotANumber;
+  }
+  for (const char* rest = end; rest != last; ++rest) {
+    if (!IsBlank(*rest)) return kNotANumber;
+  }
+  if (negative) value = -value;
+  // Compared as read (a 32-bit float beyond its range is infinite, outside
+  // every finite bound); "nan" compares inside every range.
+  if (value < static_cast<double>(lower) || value > static_cast<double>(upper)) return kNumberOutOfRange;
+  return kNumberValid;
+}

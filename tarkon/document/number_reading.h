@@ -17,3 +17,16 @@ int32_t ScaleTruncated(double real, double k);
 // True when the whole text is one whole number (optional blanks around it);
 // used where a dialog must refuse anything else.
 bool IsWholeNumber(const std::string& text, int64_t* value = nullptr);
+
+// The numeric entry field's check: exactly one number (blanks around it
+// allowed; a sign, digits, a decimal point and an exponent as the C library
+// reads them), within lower..upper (bounds included). The field keeps its
+// widest 32-bit float range unless told otherwise. Used by the field as its
+// keystroke filter and by every other way of typing a field's value (the
+// command-line tool's `set`), so both refuse the same texts.
+enum NumberCheck { kNumberValid = 0, kNumberOutOfRange = 1, kNotANumber = 2 };
+NumberCheck CheckNumberText(const std::string& text, float lower = -3.40282347e38f,
+                            float upper = 3.40282347e38f);
+// The field's messages for kNumberOutOfRange and kNotANumber, word for word.
+inline constexpr char kNumberOutOfRangeMessage[] = "Given value is out of range.\n";
+inline constexpr char kNotANumberMessage[] = "Characters must be a number.\n";
