@@ -60,7 +60,7 @@ bool CKRV02Doc::Fail(const char* line) {
   return false;
 }
 
-bool CKRV02Doc::Connect(const ConnectValues& values) {
+bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   const ConnectTarget target = ConnectTargetFromValues(values);
   const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
 
@@ -82,7 +82,8 @@ bool CKRV02Doc::Connect(const ConnectValues& values) {
   portNumber_ = target.port;
   connection_ = target;
   commands_.UseAddress(target.address);
-  commands_.UseCheckMode(frame::kChecksum);
+  const int32_t first = firstCheckMode == frame::kCrc ? frame::kCrc : frame::kChecksum;
+  commands_.UseCheckMode(first);
   commands_.AttachLink(&link_);
 
   // Stored before the sensor has answered: a failed identification still
@@ -91,7 +92,7 @@ bool CKRV02Doc::Connect(const ConnectValues& values) {
 
   link_.Drain();
   if (!commands_.GetModelName(true)) {
-    commands_.UseCheckMode(frame::kCrc);
+    commands_.UseCheckMode(first == frame::kCrc ? frame::kChecksum : frame::kCrc);
     if (!commands_.GetModelName(true)) return Fail(kCannotConnectLine);
   }
 

@@ -72,8 +72,11 @@ class CKRV02Doc : public LogSink {
   ConnectValues BeginConnect();
   // Connect, second half, with the values the dialog returned. True when
   // connected; on failure the connection is closed again and the reason is
-  // in the log.
-  bool Connect(const ConnectValues& values);
+  // in the log. The sensor is asked in `firstCheckMode` first and in the
+  // other mode only when that brings no answer (the desktop program keeps
+  // checksum first; a tool that knows its sensor answers in CRC mode saves
+  // the failed checksum attempt).
+  bool Connect(const ConnectValues& values, int32_t firstCheckMode = frame::kChecksum);
   void Disconnect();
 
   // "Address...": what the dialog shows, then the outcome (cancelled or the
