@@ -70,4 +70,27 @@ TEST(NumberReading, WholeNumberTextAllowsBlanksAroundOnly) {
   EXPECT_FALSE(IsWholeNumber("99999999999999999999"));
 }
 
+// The numeric field's check, as NumericEdit filters keystrokes and `set`
+// refuses a value: exactly one number, then the range.
+TEST(NumberCheck, ExactlyOneNumberThenTheRange) {
+  struct Case {
+    const char* text;
+    NumberCheck expected;
+  };
+  const Case cases[] = {
+      {"5", kNumberValid},        {" -5 ", kNumberValid},     {"1.", kNumberValid},   {".5", kNumberValid},
+      {"+2.5e3", kNumberValid},   {"1e38", kNumberValid},     {"", kNotANumber},      {"   ", kNotANumber},
+      {"-", kNotANumber},         {".", kNotANumber},         {"12abc", kNotANumber}, {"abc", kNotANumber},
+      {"1 2", kNotANumber},       {"--1", kNotANumber},       {"1e", kNotANumber},    {"1e39", kNumberOutOfRange},
+      {"-1e39", kNumberOutOfRange}, {"1e400", kNumberOutOfRange},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CheckNumberText(c.text), c.expected) << '"' << c.text << '"';
+  // Bounds are inside.
+  EXPECT_EQ(CheckNumberText("255", 0, 255), kNumberValid);
+  EXPECT_EQ(CheckNumberText("255.5", 0, 255), kNumberOutOfRange);
+  EXPECT_EQ(CheckNumberText("-0.1", 0, 255), kNumberOutOfRange);
+  EXPECT_STREQ(kNotANumberMessage, "Characters must be a number.\n");
+  EXPECT_STREQ(kNumberOutOfRangeMessage, "Given value is out of range.\n");
+}
+
 }  // namespace
