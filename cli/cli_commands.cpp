@@ -137,7 +137,7 @@ int Set(CliSession& s, CliJson& json) {
   if (s.options().json) {
     json = {{"name", *known}, {"value", TrimmedText(r.value)}};
     if (const auto n = ReadNumberWithUnit(r.value)) {
-      json["number"] = n->number;
+      json["number"] = NumberJson(*n);
       json["unit"] = n->unit;
     }
   } else {
@@ -279,7 +279,7 @@ int ScanBuffer(CliSession& s, CliJson& json) {
     for (size_t i = 0; i < rows.size(); ++i) {
       CliJson range = {{"index", i + 1}, {"raw", i < raw.size() ? raw[i] : 0}, {"text", TrimmedText(rows[i].value)}};
       if (const auto n = ReadNumberWithUnit(rows[i].value)) {
-        range["number"] = n->number;
+        range["number"] = NumberJson(*n);
         range["unit"] = n->unit;
       }
       ranges.push_back(std::move(range));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <iostream>
 
 std::string TrimmedText(const std::string& text) {
@@ -29,6 +31,7 @@ std::optional<NumberWithUnit> ReadNumberWithUnit(const std::string& text) {
   if (ec != std::errc()) return std::nullopt;
   NumberWithUnit out;
   out.number = negative ? -value : value;
+  out.whole = std::string(first, end).find('.') == std::string::npos && std::fabs(out.number) < 9e15;
   const std::string rest = TrimmedText(std::string(end, last));
   // A unit is one word of letters.
   if (!std::all_of(rest.begin(), rest.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }))
@@ -37,13 +40,18 @@ std::optional<NumberWithUnit> ReadNumberWithUnit(const std::string& text) {
   return out;
 }
 
+CliJson NumberJson(const NumberWithUnit& n) {
+  if (n.whole) return static_cast<int64_t>(n.number);
+  return n.number;
+}
+
 CliJson RowsJson(const PanelRows& rows) {
   CliJson list = CliJson::array();
   for (const PanelRow& r : rows) {
     if (TrimmedText(r.name).empty() && TrimmedText(r.value).empty()) continue;
     CliJson row = {{"name", TrimmedText(r.name)}, {"value", TrimmedText(r.value)}};
     if (const auto n = ReadNumberWithUnit(r.value)) {
-      row["number"] = n->number;
+      row["number"] = NumberJson(*n);
       row["unit"] = n->unit;
     }
     list.push_back(std::move(row));

@@ -16,8 +16,11 @@ using CliJson = nlohmann::ordered_json;
 // give nothing.
 struct NumberWithUnit {
   double number = 0;
+  bool whole = false;  // written without a decimal point: a JSON integer
   std::string unit;
 };
+// The number as JSON: an integer for a whole-number text, else a real.
+CliJson NumberJson(const NumberWithUnit& n);
 std::optional<NumberWithUnit> ReadNumberWithUnit(const std::string& text);
 
 // Blanks around a text removed (names and texts in JSON only; the terminal
