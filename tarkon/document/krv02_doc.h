@@ -73,8 +73,11 @@ class CKRV02Doc : public LogSink {
   ConnectValues BeginConnect();
   // Connect, second half, with the values the dialog returned. True when
   // connected; on failure the connection is closed again and the reason is
-  // in the log.
-  bool Connect(const ConnectValues& values);
+  // in the log. The sensor is asked in `firstCheckMode` first and in the
+  // other mode only when that brings no answer (the desktop program keeps
+  // checksum first; a tool that knows its sensor answers in CRC mode saves
+  // the failed checksum attempt).
+  bool Connect(const ConnectValues& values, int32_t firstCheckMode = frame::kChecksum);
   void Disconnect();
 
   // "Address...": what the dialog shows, then the outcome (cancelled or the
@@ -98,7 +101,10 @@ class CKRV02Doc : public LogSink {
   void DialogClosed() { PostStateChanged(); }
   // Toolbar "Re-read settings", and the re-read after the dialogs.
   bool RereadSettings();
-  // Program exit: stops the poll worker, logs "Close".
+  // Program exit (the window closes, the command-line tool ends): stops the
+  // poll worker and logs "Close" (once). The destructor does not log it: by
+  // then the listener may be gone, so the front end calls this while its
+  // listener still lives.
   void CloseDocument();
 
   // Availability of the menu and toolbar commands. While a long operation
@@ -182,6 +188,8 @@ class CKRV02Doc : public LogSink {
   bool connected_ = false;
   int modelIndex_ = kModelKRV02;
   int portNumber_ = -1;
+  ConnectTarget connection_;  // what the last connect opened, as the user gave it
+  bool closed_ = false;
   std::string modelText_;
   std::string firmwareText_;
   std::string fpgaText_;

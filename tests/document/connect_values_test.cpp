@@ -119,16 +119,14 @@ TEST(ConnectValues, StoredAfterConnect) {
   EXPECT_EQ(kept.port, 4);
   EXPECT_EQ(kept.device, "/dev/ttyUSB1");
 
-  SerialSettings port;
-  port.baudRate = 38400;
-  port.readTimeoutMs = 150;
-  port.writeTimeoutMs = 250;
-  kept = SerialValuesOfPort(5, "", port, 33);
+  target.device.clear();
+  target.port = 5;
+  kept = SerialValuesOfConnection(TargetAfterChange(target, 38400, 33), stored);
   EXPECT_EQ(kept.port, 5);
   EXPECT_EQ(kept.baudRate, 38400);
   EXPECT_EQ(kept.address, 33);
-  EXPECT_EQ(kept.readTimeout, 150u);
-  EXPECT_EQ(kept.writeTimeout, 250u);
+  EXPECT_EQ(kept.readTimeout, 200u);
+  EXPECT_EQ(kept.writeTimeout, 300u);
 }
 
 TEST(ConnectDialog, TypingZeroSwitchesTheGlobalAddressOn) {
