@@ -17,6 +17,8 @@ Operations::Operations(OstrelLink& link, WindowFields& fields, OstrelView& view)
   });
 }
 
+Operations::~Operations() { link_.SetErrorDisplay(nullptr); }
+
 void Operations::Send(uint8_t command, const std::vector<uint8_t>& data) {
   link_.SendFrame(command, link_.address(), data, link_.crc());
 }

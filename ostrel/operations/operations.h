@@ -23,6 +23,9 @@ namespace ostrel {
 class Operations {
  public:
   Operations(OstrelLink& link, WindowFields& fields, OstrelView& view);
+  ~Operations();
+  Operations(const Operations&) = delete;
+  Operations& operator=(const Operations&) = delete;
 
   // Connect tab.
   bool Connect();  // "Connect"
@@ -51,6 +54,11 @@ class Operations {
   const std::array<uint8_t, 4>& reservedWane() const { return reservedWane_; }
   // The flash was locked again after the last failed upload.
   bool relockedAfterFailure() const { return relocked_; }
+
+  // The model list's entry put back when the list is left with nothing
+  // chosen: "KRV04" when the last model name read contains a D, else
+  // "KRV04-HP".
+  int ModelEntryWhenNoneChosen() const;
 
   // Host baud rate used when the baud list has no entry chosen.
   int32_t hostBaudInUse() const { return hostBaudInUse_; }

@@ -54,6 +54,10 @@ bool Operations::SetThreshold() {
                         command::GetThreshold, false);
 }
 
+int Operations::ModelEntryWhenNoneChosen() const {
+  return lastModelName_.find('D') != std::string::npos ? 0 : 1;
+}
+
 bool Operations::SetSerialNumber() {
   Busy busy(busy_);
   if (!busy.held()) return false;
@@ -76,7 +80,7 @@ bool Operations::SetModel() {
   Busy busy(busy_);
   if (!busy.held()) return false;
   int entry = fields_.model;
-  if (entry < 0 || entry > 3) entry = lastModelName_.find('D') != std::string::npos ? 0 : 1;
+  if (entry < 0 || entry > 3) entry = ModelEntryWhenNoneChosen();
   link_.SendSetting(command::SetModelName, ModelNameData(entry));
   ReadModelName();
   view_.FieldsChanged();

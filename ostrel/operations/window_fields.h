@@ -21,6 +21,7 @@ enum class Field {
   kPulse,      // editPulse
   kSpeed,      // editSpeed
   kTimeout,    // editTimeout
+  kSerial,     // editSerial
 };
 
 // Entries of the lists.

@@ -12,6 +12,7 @@
 
 #include "ostrel/link/ostrel_link.h"
 #include "ostrel/link/port_map.h"
+#include "ostrel/operations/field_keys.h"
 #include "scripted_peer.h"
 #include "support/temp_dir.h"
 
@@ -235,6 +236,35 @@ TEST(PortMap, ReadLikeTarkonsSection) {
   EXPECT_EQ(PortResolver::Resolve(2), "/dev/ttyUSB0");
   EXPECT_EQ(PortResolver::Resolve(3), "/dev/ttyS2") << "unmapped ports keep their default";
   PortResolver::SetPortMap({});
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FieldKeys, EachFieldKeepsOnlyItsCharacters) {
+  using ostrel::KeyRule;
+  struct Row {
+    KeyRule rule;
+    const char* text;
+    const char* kept;
+    const char* dropped;
+  };
+  const Row rows[] = {
+      {KeyRule::kDigits, "", "0123456789", ".-+ aA"},
+      {KeyRule::kDecimal, "2", "0.9", "-,e"},
+      {KeyRule::kDecimal, "2.5", "09", "."},  // a second decimal point is dropped
+      {KeyRule::kSerialNumber, "", "09AZ", "az_.-"},
+      {KeyRule::kHexDigits, "", "09AFaf", "Gg.x"},
+      {KeyRule::kPassword, "", "09azAZ_", ".- *"},
+  };
+  for (const Row& row : rows) {
+    for (const char* c = row.kept; *c != '\0'; ++c) EXPECT_TRUE(ostrel::KeyAccepted(row.rule, *c, row.text)) << *c;
+    for (const char* c = row.dropped; *c != '\0'; ++c) EXPECT_FALSE(ostrel::KeyAccepted(row.rule, *c, row.text)) << *c;
+  }
+  EXPECT_EQ(ostrel::RuleOf(ostrel::Field::kSerial).maxLength, 8);
+  EXPECT_EQ(ostrel::RuleOf(ostrel::Field::kMinLen).keys, KeyRule::kDecimal);
+  EXPECT_EQ(ostrel::RuleOf(ostrel::Field::kTimeout).maxLength, 4);
 }
 
 }  // namespace
