@@ -54,11 +54,16 @@ void OstrelLink::RestartDeadline(int ms) {
 }
 
 bool OstrelLink::ReadBytes(std::vector<uint8_t>& destination, size_t count) {
+  size_t sincePump = 0;
   while (count > 0) {
-    // Sleep only while there is nothing to take; with bytes waiting, just
-    // let the window handle what it has.
-    Pump(ring_.Empty());
-    if (!deadline_.isActive()) return false;
+    // Sleep only while there is nothing to take. Bytes already received are
+    // taken at once, with a look at the window's events every few of them
+    // so that it stays alive during long replies.
+    if (ring_.Empty() || ++sincePump == kBytesPerPump) {
+      Pump(ring_.Empty());
+      sincePump = 0;
+      if (!deadline_.isActive()) return false;
+    }
     uint8_t byte = 0;
     if (!ring_.Take(byte)) continue;
     destination.push_back(byte);

@@ -45,6 +45,8 @@ class OstrelLink {
   static constexpr int kReadTimeoutMs = 500;
   static constexpr int kAckTimeoutMs = 300;
   static constexpr int kChecksumSettleMs = 200;
+  // Bytes taken from the ring between two looks at the window's events.
+  static constexpr size_t kBytesPerPump = 64;
 
   OstrelLink();
   OstrelLink(const OstrelLink&) = delete;

@@ -19,6 +19,13 @@ FieldRule RuleOf(Field field) {
       return {KeyRule::kDigits, 4};
     case Field::kSerial:
       return {KeyRule::kSerialNumber, 8};
+    case Field::kStartIndex:
+    case Field::kNumScans:
+      return {KeyRule::kDigits, 4};
+    case Field::kMemAddr:
+      return {KeyRule::kHexDigits, 4};
+    case Field::kWordCount:
+      return {KeyRule::kDigits, 3};
   }
   return {KeyRule::kDigits, 0};
 }

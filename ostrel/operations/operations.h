@@ -45,6 +45,17 @@ class Operations {
   bool LaserOff();           // "Laser Off"
   bool SetWaneVariables();   // "Set Wane Varibles"
   bool Upload();             // "Upload" (factory mode)
+  bool ExportScanBuffer();   // "Read Buffer"
+
+  // View tab. Polling and repeated memory reads hold the busy flag until
+  // stopped; the stop and repeat flags take effect at their next pass.
+  bool StartPolling();       // "Start"
+  bool ReadMemory();         // "Read Memory"
+  // "Stop", a tab change, the window closing: polling ends at its next pass.
+  void RequestStop() { stop_ = true; }
+  // "Repeat" ticked or unticked (a tab change also clears it).
+  void SetRepeat(bool repeat) { repeat_ = repeat; }
+  bool repeat() const { return repeat_; }
 
   bool busy() const { return busy_; }
   bool connected() const { return connected_; }
@@ -102,6 +113,8 @@ class Operations {
   std::array<uint8_t, 4> reservedWane_{};
   std::string lastModelName_;
   bool relocked_ = false;
+  bool stop_ = false;
+  bool repeat_ = false;
 };
 
 }  // namespace ostrel

@@ -2,6 +2,7 @@
 // What Ostrel's operations show and ask: the window implements this; tests
 // record it.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,18 @@
 #include "serial/port_discovery.h"
 
 namespace ostrel {
+
+// Values of the Spot page, as the sensor sends them.
+struct SpotValues {
+  bool all = false;  // false: only `range` was read
+  uint16_t range = 0;
+  uint16_t base = 0;
+  uint16_t sum = 0;
+  uint16_t num = 0;
+  uint16_t sub = 0;
+  uint16_t power = 0;
+  uint16_t peak = 0;
+};
 
 class OstrelView {
  public:
@@ -40,6 +53,15 @@ class OstrelView {
   // Connect stores the chosen port number and baud rate in the settings
   // file (and reads the file back).
   virtual void StoreConnection(int portNumber, int baudRate) = 0;
+
+  // Live views. The Spot page's panels: only the range in range-only
+  // polling, all seven with "Show All".
+  virtual void ShowSpot(const SpotValues& values) { (void)values; }
+  // The memory memo: replaced by these lines (none: cleared).
+  virtual void SetMemo(const std::vector<std::string>& lines) { (void)lines; }
+  // The save dialog of the scan-buffer export, opening in the current
+  // directory. Empty when cancelled.
+  virtual std::string ChooseSaveFile() { return std::string(); }
 };
 
 }  // namespace ostrel

@@ -22,6 +22,10 @@ enum class Field {
   kSpeed,      // editSpeed
   kTimeout,    // editTimeout
   kSerial,     // editSerial
+  kStartIndex, // editStartNdx
+  kNumScans,   // editNumOfScans
+  kMemAddr,    // editMemAddr
+  kWordCount,  // editWordCount
 };
 
 // Entries of the lists.
@@ -62,6 +66,14 @@ struct WindowFields {
   std::string speed;      // editSpeed
   std::string timeout;    // editTimeout
   int upload = 0;         // cboUpload: "DSP", "FPGA", "CAL File"
+  std::string startIndex = "1";     // editStartNdx
+  std::string numScans = "8192";    // editNumOfScans
+
+  // View tab.
+  bool showAll = false;             // "Show All"
+  std::string memAddr = "0000";     // editMemAddr, hexadecimal
+  std::string wordCount = "32";     // editWordCount
+  bool hex = false;                 // chkbxHex
 };
 
 }  // namespace ostrel

@@ -47,6 +47,12 @@ struct RecordingView : ostrel::OstrelView {
   void SetConnected(bool connected) override { connectedStates.push_back(connected); }
   void FieldsChanged() override {}
   void StoreConnection(int port, int baud) override { storedConnections.emplace_back(port, baud); }
+  std::vector<ostrel::SpotValues> spots;
+  std::vector<std::string> memo;
+  std::string saveFile;
+  void ShowSpot(const ostrel::SpotValues& values) override { spots.push_back(values); }
+  void SetMemo(const std::vector<std::string>& lines) override { memo = lines; }
+  std::string ChooseSaveFile() override { return saveFile; }
 
   std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
   bool SawStatus(const std::string& text) const {

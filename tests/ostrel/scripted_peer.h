@@ -42,7 +42,7 @@ class ScriptedPeer {
   // Writes bytes now, or after `delayMs` on the event loop.
   void Send(const Bytes& bytes, int delayMs = 0) {
     if (delayMs <= 0) {
-      pty_.Write(bytes);
+      pty_.Write(bytes, 5000);
       return;
     }
     QTimer::singleShot(delayMs, [this, bytes] { pty_.Write(bytes); });
