@@ -50,7 +50,7 @@ struct BenchView : ostrel::OstrelView {
   }
   void SetConnected(bool) override {}
   void FieldsChanged() override {}
-  void StoreConnection(int, int) override {}
+  void StoreConnection(int, int, const std::string&) override {}
 };
 
 bool IdleCost() {

@@ -53,7 +53,7 @@ bool Operations::Connect() {
   connected_ = false;
 
   if (fields_.hostBaud >= 0 && fields_.hostBaud < 4) hostBaudInUse_ = kBaudRates[fields_.hostBaud];
-  view_.StoreConnection(fields_.port + 1, hostBaudInUse_);
+  view_.StoreConnection(fields_.port + 1, hostBaudInUse_, fields_.device);
   if (!OpenPort()) return true;
 
   const bool found = Probe();
@@ -74,7 +74,10 @@ bool Operations::OpenPort() {
   const unsigned number = fields_.port >= 0 ? static_cast<unsigned>(fields_.port + 1) : 0;
   std::string device;
   std::string name;
-  if (number == 0) {
+  if (!fields_.device.empty()) {
+    device = fields_.device;
+    name = device;
+  } else if (number == 0) {
     device = view_.ChoosePort(FindSerialPorts());
     name = device;
   } else {

@@ -50,9 +50,9 @@ class OstrelView {
   virtual void SetConnected(bool connected) = 0;
   // The record of window fields was changed by an operation.
   virtual void FieldsChanged() = 0;
-  // Connect stores the chosen port number and baud rate in the settings
-  // file (and reads the file back).
-  virtual void StoreConnection(int portNumber, int baudRate) = 0;
+  // Connect stores the chosen port number (or device) and baud rate in the
+  // settings file (and reads the file back).
+  virtual void StoreConnection(int portNumber, int baudRate, const std::string& device) = 0;
 
   // Live views. The Spot page's panels: only the range in range-only
   // polling, all seven with "Show All".

@@ -39,6 +39,7 @@ constexpr const char* kUploadEntries[] = {"DSP", "FPGA", "CAL File"};
 struct WindowFields {
   // Connect tab.
   int port = 0;       // cboPort: COM1..COM4
+  std::string device; // a device chosen from the port list instead of COM1..COM4
   int hostBaud = 3;   // cboHostBaud: 9600, 19200, 38400, 57600
   std::string connAddr = "1";
   bool useGlobalAddress = false;

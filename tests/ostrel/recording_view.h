@@ -46,7 +46,7 @@ struct RecordingView : ostrel::OstrelView {
   void SetProgress(bool visible, int percent) override { progress.emplace_back(visible, percent); }
   void SetConnected(bool connected) override { connectedStates.push_back(connected); }
   void FieldsChanged() override {}
-  void StoreConnection(int port, int baud) override { storedConnections.emplace_back(port, baud); }
+  void StoreConnection(int port, int baud, const std::string&) override { storedConnections.emplace_back(port, baud); }
   std::vector<ostrel::SpotValues> spots;
   std::vector<std::string> memo;
   std::string saveFile;

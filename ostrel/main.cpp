@@ -1,0 +1,25 @@
+// Ostrel: setup and test of the KRV04-BF board flipper sensor.
+//
+// OSTREL_VIRTUAL_SENSOR=1 starts it connected to a virtual board flipper.
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdlib>
+#include <string>
+
+#include "ostrel/app/ostrel_ini.h"
+#include "ostrel/ui/main_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  app.setApplicationName("Ostrel");
+  bool perUser = false;
+  const std::string path = ostrel::OstrelIni::ChoosePath(QCoreApplication::applicationDirPath().toStdString(),
+                                                         std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"), &perUser);
+  ostrel::MainWindow window(path, perUser ? "Settings in " + path + " (the program's directory is read-only)" : "");
+  window.show();
+  const char* virtualSensor = std::getenv("OSTREL_VIRTUAL_SENSOR");
+  if (virtualSensor != nullptr && std::string(virtualSensor) == "1")
+    QTimer::singleShot(0, &window, [&window] { window.ConnectToVirtualSensor(); });
+  return app.exec();
+}
