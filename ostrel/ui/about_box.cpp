@@ -21,6 +21,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Customize
   auto* name = new QLabel("Ostrel.exe", panel_);
   version_ = new QLabel(panel_);
   password_ = new QLineEdit(panel_);
+  password_->setObjectName("editPasswrod");
   password_->setAccessibleName("Password");
   password_->hide();
   inner->addWidget(name);

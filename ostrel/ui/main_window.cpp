@@ -82,6 +82,7 @@ MainWindow::MainWindow(const std::string& iniPath, const std::string& iniNote)
   auto* layout = new QVBoxLayout(central);
   layout->addWidget(BuildIdentityStrip());
   tabs_ = new QTabWidget(central);
+  tabs_->setObjectName("PageControl1");
   tabs_->addTab(BuildConnectTab(), " Connect ");
   tabs_->addTab(BuildSettingsTab(), " Settings ");
   tabs_->addTab(BuildViewTab(), " View ");
@@ -115,9 +116,13 @@ QWidget* MainWindow::BuildIdentityStrip() {
   auto* strip = new QWidget(this);
   auto* row = new QHBoxLayout(strip);
   pSerial_ = IdentityBox(strip, "Serial Number");
+  pSerial_->setObjectName("pSerial");
   pModel_ = IdentityBox(strip, "Model Number");
+  pModel_->setObjectName("pModel");
   pFirmware_ = IdentityBox(strip, "Firmware");
+  pFirmware_->setObjectName("pFirmware");
   pFpga_ = IdentityBox(strip, "FPGA");
+  pFpga_->setObjectName("pFpga");
   const std::pair<const char*, QLabel*> boxes[] = {
       {"Serial Number", pSerial_}, {"Model Number", pModel_}, {"Firmware ", pFirmware_}, {"FPGA", pFpga_}};
   for (const auto& [caption, box] : boxes) {
@@ -125,6 +130,7 @@ QWidget* MainWindow::BuildIdentityStrip() {
     row->addWidget(box);
   }
   auto* about = new QPushButton("About", strip);
+  about->setObjectName("btnAbout");
   row->addWidget(about);
   connect(about, &QPushButton::clicked, this, [this] {
     factory_ = about_->Run();
@@ -137,13 +143,19 @@ QWidget* MainWindow::BuildConnectTab() {
   auto* page = new QWidget(this);
   auto* grid = new QGridLayout(page);
   cboPort_ = List(page, "COM Port", {"COM1", "COM2", "COM3", "COM4"});
+  cboPort_->setObjectName("cboPort");
   cboHostBaud_ = List(page, "Baud Rate", {"9600", "19200", "38400", "57600"});
+  cboHostBaud_->setObjectName("cboHostBaud");
   editConnAddr_ = new QLineEdit(page);
+  editConnAddr_->setObjectName("editConnAddr");
   cbxGlobal_ = new QCheckBox("Use Global Address", page);
+  cbxGlobal_->setObjectName("cbxGlobal");
   globalWarning_ = new QLabel(Lines("* Do not use global addressing\r\n  in multi-drop situation!"), page);
+  globalWarning_->setObjectName("globalWarning");
   globalWarning_->setStyleSheet("QLabel { color: red; border: 1px solid red; }");
   globalWarning_->setVisible(false);
   auto* btnConnect = new QPushButton("Connect", page);
+  btnConnect->setObjectName("btnConnect");
   grid->addWidget(Caption("COM Port", cboPort_), 0, 0);
   grid->addWidget(cboPort_, 0, 1);
   grid->addWidget(Caption("Baud Rate", cboHostBaud_), 1, 0);
@@ -196,53 +208,76 @@ QWidget* MainWindow::BuildSettingsTab() {
     ++row;
   };
   btnUpload_ = button("Upload", &Operations::Upload);
+  btnUpload_->setObjectName("btnUpload");
   cboUpload_ = list("Upload", {"DSP", "FPGA", "CAL File"});
+  cboUpload_->setObjectName("cboUpload");
   addRow(left, btnUpload_, cboUpload_);
   btnSerial_ = button("Serial #", &Operations::SetSerialNumber);
+  btnSerial_->setObjectName("btnSerial");
   editSerial_ = edit(Field::kSerial);
+  editSerial_->setObjectName("editSerial");
   editSerial_->setAccessibleName("Serial #");
   addRow(left, btnSerial_, editSerial_);
   btnModel_ = button("Model", &Operations::SetModel);
+  btnModel_->setObjectName("btnModel");
   cboModel_ = list("Model", {"KRV04", "KRV04-HP", "KRV04-SN", "Other"});
+  cboModel_->setObjectName("cboModel");
   addRow(left, btnModel_, cboModel_);
   editAddress_ = edit(Field::kAddress);
+  editAddress_->setObjectName("editAddress");
   editAddress_->setAccessibleName("Address");
   addRow(left, button("Address", &Operations::SetAddress), editAddress_);
   cboSensorBaud_ = list("Baud Rate", {"9600", "19200", "38400", "57600"});
+  cboSensorBaud_->setObjectName("cboSensorBaud");
   addRow(left, button("Baud Rate", &Operations::SetSensorBaudRate), cboSensorBaud_);
   cboCRC_ = list("Error Checking", {"Chksum", "Crc16"});
+  cboCRC_->setObjectName("cboCRC");
   addRow(left, button("Error Checking", &Operations::SetCheckMode), cboCRC_);
   cboMode_ = list("Mode", {"Imperial", "Metric"});
+  cboMode_->setObjectName("cboMode");
   addRow(left, button("Mode", &Operations::SetMode), cboMode_);
   editMinPwr_ = edit(Field::kMinPwr);
+  editMinPwr_->setObjectName("editMinPwr");
   editMinPwr_->setAccessibleName("Min. Laser Pwr");
   addRow(left, button("Min. Laser Pwr", &Operations::SetMinLaserPower), editMinPwr_);
   editMaxPwr_ = edit(Field::kMaxPwr);
+  editMaxPwr_->setObjectName("editMaxPwr");
   editMaxPwr_->setAccessibleName("Max. Laser Pwr");
   addRow(left, button("Max. Laser Pwr", &Operations::SetMaxLaserPower), editMaxPwr_);
   editThreshold_ = edit(Field::kThreshold);
+  editThreshold_->setObjectName("editThreshold");
   editThreshold_->setAccessibleName("Threshold");
   addRow(left, button("Threshold", &Operations::SetThreshold), editThreshold_);
   btnDefault_ = button("Set To Default", &Operations::SetToDefault);
+  btnDefault_->setObjectName("btnDefault");
   addRow(left, btnDefault_, nullptr);
 
   row = 0;
   editMinLen_ = edit(Field::kMinLen);
+  editMinLen_->setObjectName("editMinLen");
   unitWidth_ = new QLabel("Unit", page);
+  unitWidth_->setObjectName("unitWidth");
   addRow(right, Caption("Min. Wane Width", editMinLen_), editMinLen_, unitWidth_);
   editMinHt_ = edit(Field::kMinHt);
+  editMinHt_->setObjectName("editMinHt");
   unitHeight_ = new QLabel("Unit", page);
+  unitHeight_->setObjectName("unitHeight");
   addRow(right, Caption("Min. Wane Height", editMinHt_), editMinHt_, unitHeight_);
   editPulse_ = edit(Field::kPulse);
+  editPulse_->setObjectName("editPulse");
   addRow(right, Caption("Pulse Duration", editPulse_), editPulse_, new QLabel("(msec)", page));
   editSpeed_ = edit(Field::kSpeed);
+  editSpeed_->setObjectName("editSpeed");
   addRow(right, Caption("Conveyor Speed", editSpeed_), editSpeed_, new QLabel("(mm/s)", page));
   editTimeout_ = edit(Field::kTimeout);
+  editTimeout_->setObjectName("editTimeout");
   addRow(right, Caption("Board Timeout", editTimeout_), editTimeout_, new QLabel("(msec)", page));
   addRow(right, button("Set Wane Varibles", &Operations::SetWaneVariables), nullptr);
   editStartNdx_ = edit(Field::kStartIndex);
+  editStartNdx_->setObjectName("editStartNdx");
   addRow(right, Caption("Start Index", editStartNdx_), editStartNdx_);
   editNumOfScans_ = edit(Field::kNumScans);
+  editNumOfScans_->setObjectName("editNumOfScans");
   addRow(right, Caption("# of Scans", editNumOfScans_), editNumOfScans_);
   addRow(right, button("Read Buffer", &Operations::ExportScanBuffer), nullptr);
   addRow(right, button("Laser Off", &Operations::LaserOff), button("Laser On", &Operations::LaserOn));
@@ -252,6 +287,7 @@ QWidget* MainWindow::BuildSettingsTab() {
 
 QWidget* MainWindow::BuildViewTab() {
   viewPages_ = new QTabWidget(this);
+  viewPages_->setObjectName("PageControl2");
   viewPages_->setTabPosition(QTabWidget::South);
   connect(viewPages_, &QTabWidget::currentChanged, this, [this] { StopLoops(); });
 
@@ -260,6 +296,7 @@ QWidget* MainWindow::BuildViewTab() {
   const char* names[] = {"Range", "BasePix", "SumPix", "NumPix", "SubPix", "Power", "PeakPix"};
   for (int i = 0; i < 7; ++i) {
     auto* panel = new QLabel("00", spot);
+    panel->setObjectName(QString("p") + (i == 0 ? "Range" : names[i]));
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setMinimumWidth(80);
     auto* label = Caption(names[i], panel);
@@ -269,8 +306,11 @@ QWidget* MainWindow::BuildViewTab() {
     if (i > 0) spotLabels_.push_back(label);
   }
   auto* start = new QPushButton("Start", spot);
+  start->setObjectName("btnStart");
   auto* stop = new QPushButton("Stop", spot);
+  stop->setObjectName("btnStop");
   cbxSpot_ = new QCheckBox("Show All", spot);
+  cbxSpot_->setObjectName("cbxSpot");
   spotGrid->addWidget(start, 0, 2);
   spotGrid->addWidget(stop, 1, 2);
   spotGrid->addWidget(cbxSpot_, 2, 2);
@@ -285,13 +325,18 @@ QWidget* MainWindow::BuildViewTab() {
   auto* memory = new QWidget(viewPages_);
   auto* memoryGrid = new QGridLayout(memory);
   editMemAddr_ = new QLineEdit(memory);
+  editMemAddr_->setObjectName("editMemAddr");
   keys_->Watch(editMemAddr_, RuleOf(Field::kMemAddr).keys, RuleOf(Field::kMemAddr).maxLength);
   editWordCount_ = new QLineEdit(memory);
+  editWordCount_->setObjectName("editWordCount");
   keys_->Watch(editWordCount_, RuleOf(Field::kWordCount).keys, RuleOf(Field::kWordCount).maxLength);
   chkbxHex_ = new QCheckBox("Hex", memory);
+  chkbxHex_->setObjectName("chkbxHex");
   chkbxRepeat_ = new QCheckBox("Repeat", memory);
+  chkbxRepeat_->setObjectName("ChkbxRepeat");
   auto* update = new QPushButton("Read Memory", memory);
   memo_ = new QPlainTextEdit(memory);
+  memo_->setObjectName("memo");
   memo_->setReadOnly(true);
   memo_->setAccessibleName("Memory");
   memo_->setTabStopDistance(48);
@@ -314,12 +359,15 @@ QWidget* MainWindow::BuildViewTab() {
 
 void MainWindow::BuildStatusBar() {
   lblStatus_ = new QLabel(this);
+  lblStatus_->setObjectName("lblStatus");
   lblStatus_->setStyleSheet("QLabel { color: red; }");
   lblStatus_->setMinimumWidth(260);
   pBar_ = new QProgressBar(this);
+  pBar_->setObjectName("pBar");
   pBar_->setRange(0, 100);
   pBar_->setVisible(false);
   pCommErrors_ = new QLabel("0", this);
+  pCommErrors_->setObjectName("pCommErrors");
   pCommErrors_->setAccessibleName("COM Errors");
   pCommErrors_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   statusBar()->addWidget(lblStatus_, 1);
