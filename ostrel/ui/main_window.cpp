@@ -166,6 +166,7 @@ QWidget* MainWindow::BuildConnectTab() {
   grid->addWidget(globalWarning_, 4, 1);
   grid->addWidget(btnConnect, 5, 1);
   grid->setRowStretch(6, 1);
+  grid->setColumnStretch(2, 1);
   keys_->Watch(cboPort_);
   keys_->Watch(cboHostBaud_);
   keys_->Watch(editConnAddr_, RuleOf(Field::kConnAddr).keys, RuleOf(Field::kConnAddr).maxLength);
@@ -315,6 +316,7 @@ QWidget* MainWindow::BuildViewTab() {
   spotGrid->addWidget(stop, 1, 2);
   spotGrid->addWidget(cbxSpot_, 2, 2);
   spotGrid->setRowStretch(7, 1);
+  spotGrid->setColumnStretch(3, 1);
   connect(start, &QPushButton::clicked, this, [this] { Run([this] { operations_->StartPolling(); }); });
   connect(stop, &QPushButton::clicked, this, [this] { operations_->RequestStop(); });
   connect(cbxSpot_, &QCheckBox::toggled, this, [this](bool on) {
