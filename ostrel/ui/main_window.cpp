@@ -24,6 +24,7 @@
 #include "ostrel/operations/field_keys.h"
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/key_filter.h"
+#include "ostrel/ui/range_chart.h"
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
 #include "sim/virtual_sensor.h"
@@ -315,6 +316,9 @@ QWidget* MainWindow::BuildViewTab() {
   spotGrid->addWidget(start, 0, 2);
   spotGrid->addWidget(stop, 1, 2);
   spotGrid->addWidget(cbxSpot_, 2, 2);
+  chart_ = new RangeChart(spot);
+  chart_->setObjectName("rangeChart");
+  spotGrid->addWidget(chart_, 0, 3, 8, 1);
   spotGrid->setRowStretch(7, 1);
   spotGrid->setColumnStretch(3, 1);
   connect(start, &QPushButton::clicked, this, [this] { Run([this] { operations_->StartPolling(); }); });
@@ -337,6 +341,7 @@ QWidget* MainWindow::BuildViewTab() {
   chkbxRepeat_ = new QCheckBox("Repeat", memory);
   chkbxRepeat_->setObjectName("ChkbxRepeat");
   auto* update = new QPushButton("Read Memory", memory);
+  update->setObjectName("btnReadMemory");
   memo_ = new QPlainTextEdit(memory);
   memo_->setObjectName("memo");
   memo_->setReadOnly(true);
@@ -636,6 +641,7 @@ void MainWindow::SetConnected(bool connected) {
 
 void MainWindow::ShowSpot(const SpotValues& v) {
   spotPanels_[0]->setText(QString::number(v.range));
+  chart_->Add(v.range, operations_->unitSet());
   if (!v.all) return;
   const uint16_t rest[] = {v.base, v.sum, v.num, v.sub, v.power, v.peak};
   for (size_t i = 0; i < 6; ++i) spotPanels_[i + 1]->setText(QString::number(rest[i]));

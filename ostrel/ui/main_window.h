@@ -34,6 +34,7 @@ namespace ostrel {
 
 class AboutBox;
 class KeyFilter;
+class RangeChart;
 
 class MainWindow : public QMainWindow, public OstrelView {
  public:
@@ -143,6 +144,7 @@ class MainWindow : public QMainWindow, public OstrelView {
   QLineEdit* editNumOfScans_ = nullptr;
   // View tab.
   QCheckBox* cbxSpot_ = nullptr;
+  RangeChart* chart_ = nullptr;
   std::vector<QLabel*> spotLabels_;  // the six diagnostic labels
   std::vector<QLabel*> spotPanels_;  // pRange, then the six diagnostic panels
   QLineEdit* editMemAddr_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -16,6 +17,7 @@
 
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/main_window.h"
+#include "ostrel/ui/range_chart.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -102,11 +104,32 @@ TEST_F(OstrelWindowTest, PollingFollowsShowAllStopsAndEndsWhenTheWindowCloses) {
   QTest::mouseClick(Find<QPushButton>("btnStart"), Qt::LeftButton);  // returns when polling stops
   EXPECT_FALSE(window_->operations().busy());
   EXPECT_NE(Text("pPeakPix"), "00");
+  EXPECT_GT(Find<ostrel::RangeChart>("rangeChart")->points(), 0u) << "the chart draws the polled ranges";
 
   QTimer::singleShot(200, [&] { window_->close(); });
   QTest::mouseClick(Find<QPushButton>("btnStart"), Qt::LeftButton);
   EXPECT_FALSE(window_->isVisible()) << "closed once the poll in progress ended";
   EXPECT_FALSE(window_->operations().busy());
+}
+
+TEST_F(OstrelWindowTest, MemoryReadShowsTheFieldsAsSentAndLinesOfFour) {
+  Open();
+  window_->ConnectToVirtualSensor();
+  Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+  Find<QTabWidget>("PageControl2")->setCurrentIndex(1);
+  auto* address = Find<QLineEdit>("editMemAddr");
+  address->clear();
+  QTest::keyClicks(address, "1azg");
+  auto* count = Find<QLineEdit>("editWordCount");
+  count->clear();
+  QTest::keyClicks(count, "200");
+  QTest::mouseClick(window_->findChild<QPushButton*>("btnReadMemory"), Qt::LeftButton);
+  EXPECT_EQ(address->text(), "001a");
+  EXPECT_EQ(count->text(), "120");
+  const QStringList lines = Find<QPlainTextEdit>("memo")->toPlainText().split('\n');
+  ASSERT_EQ(lines.size(), 31);  // 30 lines of four, then the address alone
+  EXPECT_TRUE(lines[0].startsWith("001A :\t"));
+  EXPECT_EQ(lines[30], "0092 :\t");
 }
 
 TEST_F(OstrelWindowTest, TheRevealedPasswordSwitchesFactoryMode) {
