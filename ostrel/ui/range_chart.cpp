@@ -7,8 +7,10 @@
 
 namespace ostrel {
 
-RangeChart::RangeChart(QWidget* parent) : QChartView(parent) {
-  auto* chart = new QChart();
+// The chart is given to the view at construction: a view made without one
+// makes its own, which setChart would leave behind.
+RangeChart::RangeChart(QWidget* parent) : QChartView(new QChart(), parent) {
+  QChart* chart = this->chart();
   chart->legend()->hide();
   series_ = new QLineSeries(chart);
   chart->addSeries(series_);
@@ -21,7 +23,6 @@ RangeChart::RangeChart(QWidget* parent) : QChartView(parent) {
   chart->addAxis(range_, Qt::AlignLeft);
   series_->attachAxis(time_);
   series_->attachAxis(range_);
-  setChart(chart);
   setRenderHint(QPainter::Antialiasing);
   setMinimumSize(300, 200);
   setAccessibleName("Range chart");
