@@ -40,12 +40,26 @@ void OstrelLink::SendFrame(uint8_t command, uint8_t address, const std::vector<u
     lastSentCrc_ = static_cast<uint16_t>((request[n - 2] << 8) | request[n - 1]);
   }
   port_.Write(request.data(), request.size());
-  while (port_.BytesToWrite() > 0 && !port_.Broken()) Pump(true);
+  WaitUntilSent(request.size());
 }
 
 void OstrelLink::WriteRaw(const uint8_t* bytes, size_t count) {
   port_.Write(bytes, count);
-  while (port_.BytesToWrite() > 0 && !port_.Broken()) Pump(true);
+  WaitUntilSent(count);
+}
+
+void OstrelLink::WaitUntilSent(size_t count) {
+  if (port_.BytesToWrite() == 0) return;
+  // A line always drains; a stalled one (a device that takes nothing) must
+  // not hold the window forever. The reply's deadline reports it then.
+  const qint64 limitMs = static_cast<qint64>(count) * 10 * 1000 / (port_.baudRate() > 0 ? port_.baudRate() : 9600) +
+                         kSendSlackMs;
+  QElapsedTimer clock;
+  clock.start();
+  QTimer wake;
+  wake.setSingleShot(true);
+  wake.start(static_cast<int>(limitMs));
+  while (port_.BytesToWrite() > 0 && !port_.Broken() && clock.elapsed() < limitMs) Pump(true);
 }
 
 void OstrelLink::RestartDeadline(int ms) {

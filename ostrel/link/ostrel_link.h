@@ -45,6 +45,8 @@ class OstrelLink {
   static constexpr int kReadTimeoutMs = 500;
   static constexpr int kAckTimeoutMs = 300;
   static constexpr int kChecksumSettleMs = 200;
+  // Beyond the line time of a frame, how long sending may stall.
+  static constexpr qint64 kSendSlackMs = 1000;
   // Bytes taken from the ring between two looks at the window's events.
   static constexpr size_t kBytesPerPump = 64;
 
@@ -101,6 +103,9 @@ class OstrelLink {
   static void Pump(bool wait);
 
  private:
+  // Lets the window work until the port has taken `count` queued bytes.
+  void WaitUntilSent(size_t count);
+
   ReceiveRing ring_;
   OstrelPort port_;
   QTimer deadline_;  // the one-shot deadline timer; firing only stops it
