@@ -109,6 +109,9 @@ MainWindow::MainWindow(const std::string& iniPath, const std::string& iniNote)
 }
 
 MainWindow::~MainWindow() {
+  // The controls go after this body; none of their signals may reach a
+  // window that is half gone.
+  for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
   operations_.reset();
   link_.port().Close();
 }
