@@ -8,6 +8,7 @@
 #include <set>
 #include <vector>
 
+#include "cli/fleet_commands.h"
 #include "cli/json_writer.h"
 #include "serial/port_discovery.h"
 #include "cli/progress_bar.h"
@@ -394,6 +395,7 @@ int Upload(CliSession& s) {
 }  // namespace
 
 bool CheckCommandUsage(const CliOptions& o, std::string& error) {
+  if (IsFleetCommand(o)) return CheckFleetUsage(o, error);
   const auto it = Commands().find(o.command);
   if (it == Commands().end()) {
     error = "unknown command \"" + o.command + "\"";
@@ -464,6 +466,7 @@ int RunSensorCommand(CliSession& s) {
   std::string error;
   ParseExtra(o, extra, error);
   const std::string& c = o.command;
+  if (IsFleetCommand(o)) return RunFleetCommand(s);
   if (c == "info") return Info(s);
   if (c == "settings") return Settings(s);
   if (c == "set") return Set(s);

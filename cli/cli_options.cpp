@@ -22,7 +22,7 @@ const char* CliUsage() {
   return "usage: tarkon-cli [--port PORT] [--baud RATE] [--address N] [--read-timeout MS]\n"
          "                  [--write-timeout MS] [--manufacturing] [--json] [--yes]\n"
          "                  [--simulate MODEL] [--simulate-check-mode checksum|crc]\n"
-         "                  [--settings FILE] COMMAND [ARGUMENTS]\n"
+         "                  [--settings FILE] [--trace FILE|-] COMMAND [ARGUMENTS]\n"
          "\n"
          "commands:\n"
          "  info                         connection and identity\n"
@@ -36,6 +36,10 @@ const char* CliUsage() {
          "  scan-buffer [COUNT] [--append FILE]   read the scan buffer\n"
          "  address NEW | baud RATE | check-mode checksum|crc | defaults\n"
          "  ports                        serial ports of this machine and the port map\n"
+         "  watch --csv FILE [--duration D]   log every poll to FILE (D: 90, 90s, 15m, 2h)\n"
+         "  backup FILE | diff FILE      save the sensor's settings / compare them with FILE\n"
+         "  restore FILE [--dry-run] [--force] [--connection]   bring the sensor back to FILE\n"
+         "  bus-scan [--from N] [--to M] [--baud R]... [--budget MS]   find the sensors on the line\n"
          "manufacturing mode only:\n"
          "  reset | serial-number TEXT | model-name MODELSTRING | upload fpga|dsp|cal FILE\n"
          "\n"
@@ -86,6 +90,9 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
     } else if (arg == "--settings") {
       if (!needValue(arg, value)) return false;
       out.settingsPath = value;
+    } else if (arg == "--trace") {
+      if (!needValue(arg, value)) return false;
+      out.trace = value;
     } else if (arg == "--manufacturing") {
       out.manufacturing = true;
     } else if (arg == "--json") {

@@ -12,6 +12,7 @@ struct CliOptions {
   std::optional<unsigned> readTimeoutMs;
   std::optional<unsigned> writeTimeoutMs;
   std::optional<std::string> settingsPath;  // tarkon.ini to use instead of the default
+  std::optional<std::string> trace;         // protocol trace file, "-" for standard error
   bool manufacturing = false;
   bool json = false;
   bool yes = false;
