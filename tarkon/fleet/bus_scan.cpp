@@ -12,6 +12,10 @@ namespace {
 
 constexpr double kProbeLineBytes = 28;  // CRC request (6) and model-name reply (22)
 constexpr uint32_t kTurnaroundMs = 10;
+// A receiver that took stray bytes for the start of a frame waits for the
+// rest until the line has been quiet for a while; before a sensor is
+// addressed in another check mode the line stays quiet that long.
+constexpr uint32_t kQuietLineMs = 100;
 
 bool Known(const std::vector<FoundSensor>& found, int address, int baudRate) {
   return std::any_of(found.begin(), found.end(),
@@ -44,7 +48,7 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
     const uint32_t budget = o.budgetMs != 0 ? o.budgetMs : ProbeBudgetMs(baud);
     for (int mode : o.checkModes) {
       // Let partial frames of the other mode or rate die away on the line.
-      probe.Settle(budget);
+      probe.Settle(std::max(budget, kQuietLineMs));
       // A sensor's answer, on time or late, identified by the address in it.
       auto take = [&](const BusProbe::Reply& reply) {
         if (reply.address < o.from || reply.address > o.to || Known(found, reply.address, baud)) return;
@@ -75,11 +79,13 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
     // The serial numbers of this rate's sensors, each in its own mode.
     for (FoundSensor& f : found) {
       if (f.baudRate != baud || !f.serialNumber.empty()) continue;
-      probe.Settle(budget);
-      BusProbe::Reply reply;
-      std::vector<BusProbe::Reply> others;
-      if (probe.Query(static_cast<uint8_t>(f.address), f.checkMode, cmd::GetSerialNum, budget * 2, reply, others))
-        f.serialNumber = ReplyText(reply.data.data(), std::min<size_t>(reply.data.size(), 16), 8);
+      for (int attempt = 0; attempt < 2 && f.serialNumber.empty(); ++attempt) {
+        probe.Settle(std::max(budget, kQuietLineMs));
+        BusProbe::Reply reply;
+        std::vector<BusProbe::Reply> others;
+        if (probe.Query(static_cast<uint8_t>(f.address), f.checkMode, cmd::GetSerialNum, budget * 2, reply, others))
+          f.serialNumber = ReplyText(reply.data.data(), std::min<size_t>(reply.data.size(), 16), 8);
+      }
     }
   }
   if (progress) progress(total, total);
