@@ -27,7 +27,7 @@ bool Known(const std::vector<FoundSensor>& found, int address, int baudRate) {
 uint32_t ProbeBudgetMs(int baudRate) {
   if (baudRate <= 0) return 1000;
   const double lineMs = kProbeLineBytes * 10.0 * 1000.0 / baudRate;
-  return static_cast<uint32_t>(std::ceil(2 * lineMs)) + kTurnaroundMs;
+  return static_cast<uint32_t>(std::ceil(1.25 * lineMs)) + kTurnaroundMs;
 }
 
 long ProbeCount(const BusScanOptions& o) {
