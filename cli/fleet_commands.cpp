@@ -227,7 +227,11 @@ int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& b
         if (i.status == RestoreStatus::kNotVerified) std::cout << "not verified: " << i.name << "  " << i.message << "\n";
         if (i.status == RestoreStatus::kDifferent) std::cout << "not restored: " << i.name << "  (use --connection)\n";
       }
-      std::cout << "matched: " << Count(report.settings, RestoreStatus::kMatched) << " settings\n";
+      std::string matched;
+      for (const auto& i : report.settings)
+        if (i.status == RestoreStatus::kMatched) matched += (matched.empty() ? "" : ", ") + i.name;
+      std::cout << "matched: " << Count(report.settings, RestoreStatus::kMatched) << " settings"
+                << (matched.empty() ? "" : " (" + matched + ")") << "\n";
     }
   }
   std::cout.flush();

@@ -2,7 +2,14 @@
 // exit statuses, a damaged file that ends the run before the port is
 // opened, the bus scan, the protocol trace and range logging to CSV.
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_test_support.h"
@@ -120,6 +127,57 @@ TEST_F(CliTest, WatchCsvLogsOneFlushedLinePerPollAndSummarises) {
   const std::vector<std::string> more = Lines(testsupport::ReadWholeFile(file));
   EXPECT_GT(more.size(), lines.size());
   EXPECT_EQ(std::count(more.begin(), more.end(), lines[0]), 1);
+}
+
+TEST_F(CliTest, TraceShowsTheXmodemBlocksAndAnswers) {
+  StartSensor(Sensor("KRV02"));
+  const std::string image(130, 'x');
+  const std::string file = dir_.File("table.cal");
+  ASSERT_TRUE(testsupport::WriteWholeFile(file, image));
+  const std::string traceFile = dir_.File("trace.txt");
+  const ProcessResult r = RunOnSensor({"--trace", traceFile, "--manufacturing", "upload", "cal", file});
+  ASSERT_EQ(r.exitCode, kOk) << r.err;
+  std::vector<std::string> xmodem;
+  for (const std::string& line : Lines(testsupport::ReadWholeFile(traceFile))) {
+    const size_t at = line.find("  XMODEM ");
+    if (at != std::string::npos) xmodem.push_back(line.substr(11, 3) + line.substr(at + 2));
+  }
+  // The receiver asks with "C", each block of 133 bytes is acknowledged, EOT ends.
+  const std::vector<std::string> expected = {"rx XMODEM C",   "tx XMODEM block 1 (133 bytes)", "rx XMODEM ACK",
+                                             "tx XMODEM block 2 (133 bytes)", "rx XMODEM ACK", "tx XMODEM EOT",
+                                             "rx XMODEM ACK"};
+  EXPECT_EQ(xmodem, expected);
+}
+
+TEST_F(CliTest, WatchCsvEndsCleanlyOnInterruptWithItsSummary) {
+  const std::string file = dir_.File("ranges.csv");
+  const std::string out = dir_.File("out.txt");
+  const std::vector<std::string> args = {TARKON_CLI_PATH, "--settings", Ini(), "--simulate", "KRV02",
+                                         "watch",         "--csv",      file};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  // Polls are logged while the run goes on: each line is flushed.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (Lines(testsupport::ReadWholeFile(file)).size() < 4 && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const size_t seen = Lines(testsupport::ReadWholeFile(file)).size();
+  EXPECT_GE(seen, 4u);
+  ASSERT_EQ(kill(pid, SIGINT), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kOk);
+  const size_t polls = Lines(testsupport::ReadWholeFile(file)).size() - 1;
+  const std::string summary = testsupport::ReadWholeFile(out);
+  EXPECT_EQ(summary.rfind("polls " + std::to_string(polls) + ", failures 0, range min ", 0), 0u) << summary;
 }
 
 }  // namespace

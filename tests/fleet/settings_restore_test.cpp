@@ -217,6 +217,7 @@ TEST_F(RestoreTest, AnotherModelIsRefusedUnlessForcedAndThenOnlySharedSettingsAp
 }
 
 TEST_F(RestoreTest, ConnectionIsRestoredLastOnlyWhenAskedAndVerifiedByReconnecting) {
+  // Address, check mode and baud rate all differ from the file.
   sim::VirtualSensor& sensor = StartSensor(SensorOf("KRV02", 0));
   ASSERT_TRUE(ConnectDoc());
   fleet::SensorBackup backup;
@@ -226,9 +227,13 @@ TEST_F(RestoreTest, ConnectionIsRestoredLastOnlyWhenAskedAndVerifiedByReconnecti
   sensor.Mutate([](sim::SensorState& s) {
     s.address = 7;
     s.checkMode = 1;
+    s.baudRate = 19200;
     s.settings.threshold = 12;
   });
-  ASSERT_TRUE(ConnectDoc([](ConnectValues& v) { v.address = 7; }));
+  ASSERT_TRUE(ConnectDoc([](ConnectValues& v) {
+    v.address = 7;
+    v.baudChoice = ConnectBaudChoice(19200);
+  }));
 
   const fleet::RestoreReport settingsOnly = fleet::RestoreSettings(Doc(), backup, {});
   EXPECT_TRUE(settingsOnly.AllVerified());
@@ -243,9 +248,11 @@ TEST_F(RestoreTest, ConnectionIsRestoredLastOnlyWhenAskedAndVerifiedByReconnecti
   ASSERT_EQ(report.connection.size(), 3u);
   EXPECT_EQ(report.connection[0].status, RestoreStatus::kChanged);  // address
   EXPECT_EQ(report.connection[1].status, RestoreStatus::kChanged);  // check mode
-  EXPECT_EQ(report.connection[2].status, RestoreStatus::kMatched);  // baud rate
+  EXPECT_EQ(report.connection[2].status, RestoreStatus::kChanged);  // baud rate
   EXPECT_EQ(sensor.Snapshot().address, 1);
   EXPECT_EQ(sensor.Snapshot().checkMode, 0);
+  EXPECT_EQ(sensor.Snapshot().baudRate, 57600);
+  EXPECT_EQ(Doc().baudRate(), 57600);
   EXPECT_TRUE(Doc().connected());
   EXPECT_EQ(Doc().address(), 1);
 }
