@@ -1,6 +1,8 @@
 #include "cli/fleet_commands.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -393,19 +395,20 @@ int RunBusScanCommand(const CliOptions& o) {
 
 bool OpenTrace(const CliOptions& o, std::unique_ptr<ProtocolTrace>& trace, std::string& error) {
   if (!o.trace) return true;
-  FILE* out = stderr;
+  std::shared_ptr<FILE> out(stderr, [](FILE*) {});
   if (*o.trace != "-") {
-    out = std::fopen(o.trace->c_str(), "a");
-    if (out == nullptr) {
-      error = "--trace: cannot open " + *o.trace;
+    FILE* file = std::fopen(o.trace->c_str(), "a");
+    if (file == nullptr) {
+      error = "--trace: cannot open " + *o.trace + ": " + std::strerror(errno);
       return false;
     }
+    out.reset(file, [](FILE* f) { std::fclose(f); });
   }
-  // The file lives as long as the program; each line is flushed so a trace
-  // of a run that hangs or is killed is complete up to that point.
+  // The file is closed with the trace; each line is flushed so a trace of a
+  // run that hangs or is killed is complete up to that point.
   trace = std::make_unique<ProtocolTrace>([out](const std::string& line) {
-    std::fprintf(out, "%s\n", line.c_str());
-    std::fflush(out);
+    std::fprintf(out.get(), "%s\n", line.c_str());
+    std::fflush(out.get());
   });
   return true;
 }

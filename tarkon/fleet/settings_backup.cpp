@@ -1,16 +1,22 @@
 #include "tarkon/fleet/settings_backup.h"
 
+#include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <limits>
+#include <stdexcept>
+#include <type_traits>
 #include <set>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/number_reading.h"
 #include "tarkon/fleet/setting_layout.h"
 
 namespace fleet {
@@ -33,15 +39,51 @@ bool Member(const json& object, const char* key, T& out, std::string& error, con
   try {
     if constexpr (std::is_same_v<T, std::string>) {
       if (!it->is_string()) throw std::runtime_error("type");
+      out = it->get<T>();
     } else {
+      // Whole numbers only, and only those the member's type holds: a huge
+      // number must not wrap round into a plausible one.
       if (!it->is_number_integer()) throw std::runtime_error("type");
+      if (it->is_number_unsigned() && it->get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<T>::max()))
+        throw std::out_of_range("range");
+      const int64_t value = it->get<int64_t>();
+      if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max())
+        throw std::out_of_range("range");
+      out = static_cast<T>(value);
     }
-    out = it->get<T>();
+  } catch (const std::out_of_range&) {
+    error = where + "\"" + key + "\" is out of range";
+    return false;
   } catch (const std::exception&) {
     error = where + "\"" + key + "\" has the wrong type";
     return false;
   }
   return true;
+}
+
+// The file says each value twice: as the setup pane showed it and as raw
+// bytes. A hand edit of one without the other would restore something the
+// editor did not mean; such a file is refused. The shown text is rounded to
+// its printed decimals, so the raw value must lie within half its last unit.
+bool ValueMatchesRaw(const SettingLayout& layout, const BackupSetting& s, const ValueContext& context) {
+  const std::string exact = ExactText(layout, s.raw, context);
+  switch (layout.kind) {
+    case SettingKind::kOnOff:
+    case SettingKind::kEnabled: return s.value == exact;
+    case SettingKind::kAveraging: return true;  // its scale is the firmware's, not in the file
+    case SettingKind::kMode:
+      // "3:  From ..." names its number first; a mode without a row reads otherwise.
+      if (s.value.empty() || s.value[0] < '0' || s.value[0] > '9') return true;
+      return ReadWholeNumber(s.value) == RawValue(layout, s.raw);
+    default: break;
+  }
+  const size_t point = s.value.find('.');
+  size_t decimals = 0;
+  if (point != std::string::npos)
+    while (point + 1 + decimals < s.value.size() && std::isdigit(static_cast<unsigned char>(s.value[point + 1 + decimals])))
+      ++decimals;
+  const double tolerance = 0.5 * std::pow(10.0, -static_cast<double>(decimals)) + 1e-9;
+  return std::fabs(ReadRealNumber(s.value) - ReadRealNumber(exact)) <= tolerance;
 }
 
 }  // namespace
@@ -226,6 +268,22 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
   for (const SettingLayout& layout : LayoutOfModel(b.modelIndex)) {
     if (seen.count(layout.name) == 0) {
       error = "the setting \"" + std::string(layout.name) + "\" is missing";
+      return false;
+    }
+  }
+  static const RangeModeTable ranges;
+  ValueContext context;
+  context.model = b.modelIndex;
+  context.ranges = &ranges;
+  if (const BackupSetting* mode = b.Find("Mode"); mode != nullptr && b.modelIndex != kModelQmtShort)
+    context.modeByte = static_cast<int>(RawValue(*FindLayout(b.modelIndex, "Mode"), mode->raw));
+  for (size_t i = 0; i < b.settings.size(); ++i) {
+    const BackupSetting& s = b.settings[i];
+    const SettingLayout& layout = *FindLayout(b.modelIndex, s.name);
+    if (!ValueMatchesRaw(layout, s, context)) {
+      error = "setting " + std::to_string(i + 1) + ": \"" + s.name + "\": the value \"" + s.value +
+              "\" does not match the raw bytes " + ToHex(s.raw) + " (" + ExactText(layout, s.raw, context) +
+              "); edit both, or neither";
       return false;
     }
   }

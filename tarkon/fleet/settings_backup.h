@@ -49,7 +49,9 @@ std::string BackupToJson(const SensorBackup& backup);
 // Parses and checks a backup document: its format, the model, the
 // connection, and every setting against the model's layout (known name,
 // same source and offset, raw bytes of the right size, none twice, none
-// missing). False with a message that says what is wrong.
+// missing, and each displayed value in agreement with its raw bytes, so a
+// hand edit of one without the other is caught). False with a message that
+// says what is wrong.
 bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& error);
 
 bool WriteBackupFile(const std::string& path, const SensorBackup& backup, std::string& error);

@@ -162,7 +162,7 @@ const char* StatusText(RestoreStatus status) {
 }
 
 bool RestoreReport::Equal() const {
-  if (!error.empty()) return false;
+  if (!error.empty() || otherModel) return false;
   for (const RestoreItem& i : settings)
     if (i.status == RestoreStatus::kDifferent) return false;
   for (const RestoreItem& i : connection)

@@ -46,7 +46,7 @@ struct RestoreReport {
   bool reconnected = true;     // after a connection change: the sensor answered again
   std::string error;           // the sensor could not be read at all
 
-  // Comparison: no setting and no connection value differs.
+  // Comparison: the same model, and no setting and no connection value differs.
   bool Equal() const;
   // Restore: everything that was to be applied verified and nothing was refused.
   bool AllVerified() const;

@@ -20,13 +20,21 @@ fleet::SensorBackup SampleBackup() {
   b.serialNumber = "K4030961";
   b.firmware = "4.20C";
   b.fpga = " 3.2";
+  static const RangeModeTable ranges;
+  fleet::ValueContext context;
+  context.model = b.modelIndex;
+  context.ranges = &ranges;
   for (const fleet::SettingLayout& l : fleet::LayoutOfModel(b.modelIndex)) {
     fleet::BackupSetting s;
     s.name = l.name;
-    s.value = "0";
     s.source = l.source;
     s.offset = l.offset;
-    s.raw.assign(l.size, static_cast<uint8_t>(l.offset));
+    // Recognisable bytes; the inch mode 0 and switches off.
+    s.raw.assign(l.size, l.kind == fleet::SettingKind::kWhole || l.kind == fleet::SettingKind::kRange ||
+                                 l.kind == fleet::SettingKind::kThousandths
+                             ? static_cast<uint8_t>(l.offset)
+                             : 0);
+    s.value = fleet::ExactText(l, s.raw, context);
     b.settings.push_back(s);
   }
   return b;
@@ -73,6 +81,7 @@ TEST(BackupFile, DamagedOrHandEditedFilesAreRefusedWithTheReason) {
       {Replaced(good, "\"model_index\": 1", "\"model_index\": 9"), "\"model_index\" 9 is no known model"},
       {Replaced(good, "\"baud\": 57600", "\"baud\": \"fast\""), "connection: \"baud\" has the wrong type"},
       {Replaced(good, "\"address\": 1", "\"address\": 0"), "connection: address 0 is not 1 to 255"},
+      {Replaced(good, "\"address\": 1", "\"address\": 4294967297"), "connection: \"address\" is out of range"},
       {Replaced(good, "\"check_mode\": \"checksum\"", "\"check_mode\": \"parity\""),
        "connection: check mode \"parity\" is not checksum or crc"},
       {Replaced(good, "\"name\": \"Threshold\"", "\"name\": \"Treshold\""),
@@ -83,6 +92,10 @@ TEST(BackupFile, DamagedOrHandEditedFilesAreRefusedWithTheReason) {
        "setting 5: \"Min. Range\": \"raw\" must be 4 hexadecimal digits, not \"0C\""},
       {Replaced(good, "\"offset\": 10", "\"offset\": 11"),
        "setting 4: \"Threshold\" does not come from GetKRV04Setup at offset 10"},
+      {Replaced(good, "\"name\": \"Threshold\",\n      \"value\": \"10\"", "\"name\": \"Threshold\",\n      \"value\": \"60\""),
+       "setting 4: \"Threshold\": the value \"60\" does not match the raw bytes 0A (10); edit both, or neither"},
+      {Replaced(good, "\"value\": \"Disabled\"", "\"value\": \"Enabled\""),
+       "setting 10: \"Hold Last Valid Range\": the value \"Enabled\" does not match the raw bytes 00 (Disabled)"},
       {fleet::BackupToJson(missingOne), "the setting \"Max samples to hold last range\" is missing"},
       {fleet::BackupToJson(twice), "setting 12: \"Mode\" appears twice"},
   };
