@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/progress_bar.h"
-#include "protocol/packet_link.h"
 #include "protocol/protocol_trace.h"
 #include "serial/port_resolver.h"
 #include "sim/virtual_sensor.h"
@@ -346,25 +345,18 @@ int RunBusScanCommand(const CliOptions& o) {
     if (device.empty()) return Failed("bus-scan: no device for port " + name, kExitUsage);
   }
 
-  PacketLink link;
   std::unique_ptr<ProtocolTrace> trace;
   if (!OpenTrace(o, trace, error)) return Failed(error, kExitUsage);
-  link.SetTrace(trace.get());
-  // A short platform read bound keeps each wait within the probe budget.
-  if (!link.ConnectDevice(device, options.baudRates.front(), kParityNone, kStopOne, 8, 100, 2))
-    return Failed("bus-scan: cannot open " + device + ": " + link.errorText());
-
   ProgressBar bar("Scanning the bus");
   std::vector<fleet::FoundSensor> found;
-  const bool ok = fleet::BusScanner(link).Scan(
-      options,
+  const bool ok = fleet::ScanBusOnDevice(
+      device, options, trace.get(),
       [&](long done, long total) {
         bar.Update(done, total);
         return !g_interrupted.load();
       },
       found, error);
   bar.Finish();
-  link.Disconnect();
   if (f.json) {
     json list = json::array();
     for (const auto& s : found)

@@ -5,6 +5,7 @@
 
 #include "protocol/bus_probe.h"
 #include "protocol/command_ids.h"
+#include "protocol/packet_link.h"
 #include "tarkon/document/model_table.h"
 
 namespace fleet {
@@ -90,6 +91,24 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
   }
   if (progress) progress(total, total);
   return true;
+}
+
+bool ScanBusOnDevice(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace,
+                     const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error) {
+  if (options.baudRates.empty()) {
+    error = "no baud rate to scan at";
+    return false;
+  }
+  PacketLink link;
+  link.SetTrace(trace);
+  // A platform read bound of 2 ms keeps each wait within the probe budget.
+  if (!link.ConnectDevice(device, options.baudRates.front(), kParityNone, kStopOne, 8, 100, 2)) {
+    error = "cannot open " + device + ": " + link.errorText();
+    return false;
+  }
+  const bool ok = BusScanner(link).Scan(options, progress, found, error);
+  link.Disconnect();
+  return ok;
 }
 
 }  // namespace fleet

@@ -11,6 +11,7 @@
 #include <vector>
 
 class PacketLink;
+class ProtocolTrace;
 
 namespace fleet {
 
@@ -57,5 +58,11 @@ class BusScanner {
  private:
   PacketLink& link_;
 };
+
+// Opens `device` (a device path), scans and closes it again; frames go to
+// `trace` when one is given. False with `error` when the port cannot be
+// opened or fails.
+bool ScanBusOnDevice(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace,
+                     const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error);
 
 }  // namespace fleet
