@@ -186,6 +186,9 @@ int Diff(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& back
   } else if (equal) {
     std::cout << "The sensor holds the settings of " << f.file << "\n";
   } else {
+    if (report.otherModel)
+      std::cout << f.file << " holds the settings of a " << backup.model << ", the sensor is a " << s.doc().modelText()
+                << "\n";
     std::vector<fleet::RestoreItem> all = report.settings;
     all.insert(all.end(), report.connection.begin(), report.connection.end());
     PrintTable(all, true);
@@ -211,6 +214,9 @@ int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& b
                      .dump()
               << std::endl;
   } else {
+    if (report.otherModel)
+      std::cout << f.file << " holds the settings of a " << backup.model << ", the sensor is a " << s.doc().modelText()
+                << ": only the settings the two share are restored\n";
     std::vector<fleet::RestoreItem> before = report.settings;
     for (auto& i : before)
       if (i.status != RestoreStatus::kMatched && i.status != RestoreStatus::kNotShared) i.status = RestoreStatus::kDifferent;
