@@ -42,8 +42,17 @@ std::string ProtocolTrace::DescribeXmodem(Direction direction, const uint8_t* by
       default: break;
     }
   }
-  if (direction == kSent && count >= 3 && bytes[0] == 0x01)
-    return "XMODEM block " + std::to_string(bytes[1]) + " (" + std::to_string(count) + " bytes)";
+  if (direction == kSent && count >= 3 && bytes[0] == 0x01) {
+    std::string text = "XMODEM block " + std::to_string(bytes[1]) + " (" + std::to_string(count) + " bytes)";
+    constexpr size_t kBlock = 133;  // SOH, number, complement, 128 data bytes, CRC high, CRC low
+    if (count != kBlock) return text + " check=incomplete";
+    uint16_t crc = 0;
+    for (size_t i = 3; i < kBlock - 2; ++i) crc = frame::ShiftInCrcByte(crc, bytes[i]);
+    crc = frame::ShiftInCrcByte(frame::ShiftInCrcByte(crc, 0), 0);
+    const bool ok = bytes[2] == static_cast<uint8_t>(~bytes[1]) && bytes[kBlock - 2] == (crc >> 8) &&
+                    bytes[kBlock - 1] == (crc & 0xFF);
+    return text + (ok ? " check=ok" : " check=bad");
+  }
   return "XMODEM " + std::to_string(count) + " bytes";
 }
 

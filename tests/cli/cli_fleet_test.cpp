@@ -143,8 +143,12 @@ TEST_F(CliTest, TraceShowsTheXmodemBlocksAndAnswers) {
     if (at != std::string::npos) xmodem.push_back(line.substr(11, 3) + line.substr(at + 2));
   }
   // The receiver asks with "C", each block of 133 bytes is acknowledged, EOT ends.
-  const std::vector<std::string> expected = {"rx XMODEM C",   "tx XMODEM block 1 (133 bytes)", "rx XMODEM ACK",
-                                             "tx XMODEM block 2 (133 bytes)", "rx XMODEM ACK", "tx XMODEM EOT",
+  const std::vector<std::string> expected = {"rx XMODEM C",
+                                             "tx XMODEM block 1 (133 bytes) check=ok",
+                                             "rx XMODEM ACK",
+                                             "tx XMODEM block 2 (133 bytes) check=ok",
+                                             "rx XMODEM ACK",
+                                             "tx XMODEM EOT",
                                              "rx XMODEM ACK"};
   EXPECT_EQ(xmodem, expected);
 }

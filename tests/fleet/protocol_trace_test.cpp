@@ -33,8 +33,23 @@ TEST(ProtocolTraceLines, DecodeCommandAddressLengthModeAndCheck) {
 
   const uint8_t ack = 0x06;
   EXPECT_EQ(ProtocolTrace::DescribeXmodem(ProtocolTrace::kReceived, &ack, 1), "XMODEM ACK");
+  // The CRC-16/XMODEM of the block's data, computed here bit by bit,
+  // independently of the frame code.
   uint8_t block[133] = {0x01, 0x07, 0xF8};
-  EXPECT_EQ(ProtocolTrace::DescribeXmodem(ProtocolTrace::kSent, block, sizeof block), "XMODEM block 7 (133 bytes)");
+  uint16_t crc = 0;
+  for (int i = 0; i < 128; ++i) {
+    block[3 + i] = '1';
+    crc ^= static_cast<uint16_t>('1' << 8);
+    for (int bit = 0; bit < 8; ++bit) crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+  }
+  block[131] = static_cast<uint8_t>(crc >> 8);
+  block[132] = static_cast<uint8_t>(crc & 0xFF);
+  EXPECT_EQ(ProtocolTrace::DescribeXmodem(ProtocolTrace::kSent, block, sizeof block),
+            "XMODEM block 7 (133 bytes) check=ok");
+  block[60] ^= 1;
+  EXPECT_EQ(ProtocolTrace::DescribeXmodem(ProtocolTrace::kSent, block, sizeof block),
+            "XMODEM block 7 (133 bytes) check=bad");
+  EXPECT_EQ(ProtocolTrace::DescribeXmodem(ProtocolTrace::kSent, block, 40), "XMODEM block 7 (40 bytes) check=incomplete");
 }
 
 TEST(ProtocolTraceLines, StampDirectionAndHexBeforeTheDescription) {
