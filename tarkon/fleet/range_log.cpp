@@ -28,16 +28,6 @@ bool IsRangeRow(const PanelRow& row) { return row.name == "Range" || row.name.em
 
 }  // namespace
 
-std::string UnitOfFormat(const std::string& unitFormat) {
-  size_t i = unitFormat.find('%');
-  if (i == std::string::npos) return {};
-  while (i < unitFormat.size() && std::strchr("fFeEgG", unitFormat[i]) == nullptr) ++i;
-  std::string unit = i < unitFormat.size() ? unitFormat.substr(i + 1) : std::string();
-  while (!unit.empty() && unit.front() == ' ') unit.erase(unit.begin());
-  while (!unit.empty() && unit.back() == ' ') unit.pop_back();
-  return unit;
-}
-
 std::optional<int64_t> ParseDuration(const std::string& text) {
   size_t digits = 0;
   while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;

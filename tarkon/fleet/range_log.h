@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tarkon/document/live_panels.h"
+#include "tarkon/fleet/setting_layout.h"
 
 class CKRV02Doc;
 
@@ -52,8 +53,6 @@ class RangeLog {
   std::string unit_;
 };
 
-// The unit of a range mode's unit format ("%#2.3f inch" -> "inch").
-std::string UnitOfFormat(const std::string& unitFormat);
 // "30", "30s", "500ms", "5m", "2h" as milliseconds; nothing when not one.
 std::optional<int64_t> ParseDuration(const std::string& text);
 // "2026-12-08T02:40:00.123Z"

@@ -61,6 +61,11 @@ struct ValueContext {
 std::string ExactText(const SettingLayout& layout, const std::vector<uint8_t>& raw,
                       const ValueContext& context);
 
+// The unit of a range mode's unit format ("%#2.3f inch" -> "inch").
+std::string UnitOfFormat(const std::string& unitFormat);
+// Whether the setting is a range in the units of the range mode.
+bool IsRangeKind(SettingKind kind);
+
 std::string ToHex(const std::vector<uint8_t>& bytes);
 // False for anything but an even number of hex digits.
 bool FromHex(const std::string& text, std::vector<uint8_t>& bytes);

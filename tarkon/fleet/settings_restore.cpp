@@ -42,8 +42,15 @@ bool Holds(const CKRV02Doc& doc, const SensorBackup& b, const SettingLayout& sen
   if (b.modelIndex == doc.modelIndex()) return now == fileSetting.raw;
   const SettingLayout* fileLayout = FindLayout(b.modelIndex, fileSetting.name);
   if (fileLayout == nullptr) return false;
-  const std::string fileText = ExactText(*fileLayout, fileSetting.raw, FileContext(doc, b));
-  const std::string sensorText = ExactText(sensorLayout, now, SensorContext(doc));
+  const ValueContext fileContext = FileContext(doc, b);
+  const ValueContext sensorContext = SensorContext(doc);
+  if (IsRangeKind(sensorLayout.kind) &&
+      UnitOfFormat(doc.ranges().Lookup(fileContext.model, fileContext.modeByte).unitFormat) !=
+          UnitOfFormat(doc.ranges().Lookup(sensorContext.model, sensorContext.modeByte).unitFormat)) {
+    return false;  // the same number in another unit is another length
+  }
+  const std::string fileText = ExactText(*fileLayout, fileSetting.raw, fileContext);
+  const std::string sensorText = ExactText(sensorLayout, now, sensorContext);
   if (!NumericKind(sensorLayout.kind)) return fileText == sensorText;
   const double a = ReadRealNumber(fileText);
   const double c = ReadRealNumber(sensorText);
@@ -213,6 +220,19 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
       continue;
     }
     const SettingLayout* fileLayout = FindLayout(b.modelIndex, s.name);
+    // A range goes over in display units; in another unit (the mode was
+    // not restored, or the models' modes differ) it would mean something else.
+    if (IsRangeKind(fileLayout->kind)) {
+      const ValueContext now = SensorContext(doc);
+      const std::string fileUnit = UnitOfFormat(doc.ranges().Lookup(context.model, context.modeByte).unitFormat);
+      const std::string sensorUnit = UnitOfFormat(doc.ranges().Lookup(now.model, now.modeByte).unitFormat);
+      if (fileUnit != sensorUnit) {
+        item.status = RestoreStatus::kRefused;
+        item.message = "the file's value is in " + (fileUnit.empty() ? std::string("no known unit") : fileUnit) +
+                       ", the sensor's range mode in " + (sensorUnit.empty() ? std::string("no known unit") : sensorUnit);
+        continue;
+      }
+    }
     const SetResult result = settings->ChangeSetting(s.name, ExactText(*fileLayout, s.raw, context));
     if (result.Refused()) {
       item.status = RestoreStatus::kRefused;

@@ -216,6 +216,39 @@ TEST_F(RestoreTest, AnotherModelIsRefusedUnlessForcedAndThenOnlySharedSettingsAp
   EXPECT_EQ(flipper.Snapshot().settings.threshold, 66);
 }
 
+TEST_F(RestoreTest, RangesInAnotherUnitThanTheSensorsModeAreRefused) {
+  sim::VirtualSensor& krv02 = StartSensor(SensorOf("KRV02", 0));
+  krv02.Mutate([](sim::SensorState& s) {
+    s.settings.rangeMode = 2;  // millimetres, 0.1 mm a count
+    s.settings.analog.minRange = 30;
+    s.settings.analog.maxRange = 70;
+  });
+  ASSERT_TRUE(ConnectDoc());
+  fleet::SensorBackup backup;
+  std::string error;
+  ASSERT_TRUE(fleet::CaptureBackup(Doc(), backup, error)) << error;
+  Doc().Disconnect();
+
+  sim::VirtualSensor& krv04 = StartSensor(SensorOf("KRV04", 0));  // mode 0: inches
+  krv04.Mutate(ValidStart);
+  ASSERT_TRUE(ConnectDoc());
+  fleet::RestoreOptions force;
+  force.force = true;
+  const fleet::RestoreReport report = fleet::RestoreSettings(Doc(), backup, force);
+  for (const fleet::RestoreItem& item : report.settings) {
+    if (item.name == "Mode") {
+      EXPECT_EQ(item.status, RestoreStatus::kRefused);
+      EXPECT_EQ(item.message, "Mode must be a mode number from 0 to 1");
+    }
+    if (item.name == "Min. Range" || item.name == "Max. Range") {
+      EXPECT_EQ(item.status, RestoreStatus::kRefused) << item.name;
+      EXPECT_EQ(item.message, "the file's value is in mm, the sensor's range mode in inch");
+    }
+  }
+  EXPECT_FALSE(report.AllVerified());
+  EXPECT_EQ(krv04.Snapshot().settings.analog.maxRange, 7000);
+}
+
 TEST_F(RestoreTest, ConnectionIsRestoredLastOnlyWhenAskedAndVerifiedByReconnecting) {
   // Address, check mode and baud rate all differ from the file.
   sim::VirtualSensor& sensor = StartSensor(SensorOf("KRV02", 0));
