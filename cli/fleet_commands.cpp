@@ -8,8 +8,6 @@
 #include <iostream>
 #include <memory>
 
-#include <nlohmann/json.hpp>
-
 #include "cli/progress_bar.h"
 #include "protocol/protocol_trace.h"
 #include "serial/port_resolver.h"
@@ -23,15 +21,9 @@
 
 namespace {
 
-using json = nlohmann::ordered_json;
+using json = CliJson;
 
-bool Has(const CliOptions& o, const char* flag) {
-  for (const std::string& a : o.arguments)
-    if (a == flag) return true;
-  return false;
-}
-
-// Arguments of the fleet commands, after the command.
+// Arguments of the fleet commands, taken from the parsed options.
 struct FleetArguments {
   std::string file;
   bool dryRun = false;
@@ -47,58 +39,18 @@ struct FleetArguments {
 };
 
 bool ParseFleet(const CliOptions& o, FleetArguments& f, std::string& error) {
-  const auto& a = o.arguments;
   const std::string& c = o.command;
   f.json = o.json;
-  auto number = [&](size_t i, int64_t lo, int64_t hi, int64_t& out) {
-    if (i + 1 >= a.size() || !IsWholeNumber(a[i + 1], &out) || out < lo || out > hi) {
-      error = c + ": " + a[i] + " needs a whole number from " + std::to_string(lo) + " to " + std::to_string(hi);
-      return false;
-    }
-    return true;
-  };
-  for (size_t i = 0; i < a.size(); ++i) {
-    int64_t n = 0;
-    if (a[i] == "--json") {
-      f.json = true;
-    } else if (c == "restore" && a[i] == "--dry-run") {
-      f.dryRun = true;
-    } else if (c == "restore" && a[i] == "--force") {
-      f.force = true;
-    } else if (c == "restore" && a[i] == "--connection") {
-      f.connection = true;
-    } else if (c == "bus-scan" && (a[i] == "--from" || a[i] == "--to")) {
-      if (!number(i, 1, 255, n)) return false;
-      (a[i] == "--from" ? f.from : f.to) = static_cast<int>(n);
-      ++i;
-    } else if (c == "bus-scan" && a[i] == "--baud") {
-      if (!number(i, 9600, 57600, n) || (n != 9600 && n != 19200 && n != 38400 && n != 57600)) {
-        error = "bus-scan: --baud takes 9600, 19200, 38400 or 57600";
-        return false;
-      }
-      f.baudRates.push_back(static_cast<int>(n));
-      ++i;
-    } else if (c == "bus-scan" && a[i] == "--budget") {
-      if (!number(i, 1, 10000, n)) return false;
-      f.budgetMs = static_cast<uint32_t>(n);
-      ++i;
-    } else if (c == "watch" && a[i] == "--csv" && i + 1 < a.size()) {
-      f.csv = a[++i];
-    } else if (c == "watch" && a[i] == "--duration" && i + 1 < a.size()) {
-      const auto ms = fleet::ParseDuration(a[i + 1]);
-      if (!ms || *ms <= 0) {
-        error = "watch: --duration takes a time such as 90, 90s, 15m or 2h";
-        return false;
-      }
-      f.durationMs = *ms;
-      ++i;
-    } else if ((c == "backup" || c == "restore" || c == "diff") && f.file.empty() && a[i].rfind("--", 0) != 0) {
-      f.file = a[i];
-    } else {
-      error = c + ": unexpected argument \"" + a[i] + "\"";
-      return false;
-    }
-  }
+  if ((c == "backup" || c == "restore" || c == "diff") && !o.arguments.empty()) f.file = o.arguments[0];
+  f.dryRun = o.dryRun;
+  f.force = o.force;
+  f.connection = o.connection;
+  f.from = o.from.value_or(1);
+  f.to = o.to.value_or(255);
+  f.baudRates = o.bauds;
+  f.budgetMs = o.budgetMs.value_or(0);
+  f.csv = o.csvPath.value_or("");
+  f.durationMs = o.durationMs.value_or(-1);
   if ((c == "backup" || c == "restore" || c == "diff") && f.file.empty()) {
     error = c + ": name the backup FILE";
     return false;
@@ -108,31 +60,32 @@ bool ParseFleet(const CliOptions& o, FleetArguments& f, std::string& error) {
     return false;
   }
   if (c == "watch" && f.csv.empty()) {
-    error = "watch: --csv needs a FILE";
+    error = "watch: --duration goes with --csv FILE";
     return false;
   }
   return true;
 }
 
-int Failed(const std::string& message, int status = kExitFailed) {
+// A failure: said on standard error, and kept as the session's last error
+// for the error object of --json.
+int Failed(const std::string& message, int status = kExitFailed, CliSession* session = nullptr) {
   std::fprintf(stderr, "%s\n", message.c_str());
+  if (session != nullptr) session->SetLastError(message);
   return status;
 }
 
 // --- backup, diff, restore --------------------------------------------------
 
-int Backup(CliSession& s, const FleetArguments& f) {
+int Backup(CliSession& s, const FleetArguments& f, json& out) {
   fleet::SensorBackup backup;
   std::string error;
-  if (!fleet::CaptureBackup(s.doc(), backup, error)) return Failed("backup: " + error);
-  if (!fleet::WriteBackupFile(f.file, backup, error)) return Failed("backup: " + error);
+  if (!fleet::CaptureBackup(s.doc(), backup, error)) return Failed("backup: " + error, kExitFailed, &s);
+  if (!fleet::WriteBackupFile(f.file, backup, error)) return Failed("backup: " + error, kExitFailed, &s);
   if (f.json) {
-    std::cout << json{{"file", f.file},
-                      {"model", backup.model},
-                      {"serial_number", backup.serialNumber},
-                      {"settings", backup.settings.size()}}
-                     .dump()
-              << std::endl;
+    out = json{{"file", f.file},
+               {"model", backup.model},
+               {"serial_number", backup.serialNumber},
+               {"settings", backup.settings.size()}};
   } else {
     std::cout << "Saved " << backup.settings.size() << " settings of the " << backup.model << " (serial number "
               << backup.serialNumber << ") to " << f.file << std::endl;
@@ -173,16 +126,14 @@ long Count(const std::vector<fleet::RestoreItem>& items, fleet::RestoreStatus st
   return std::count_if(items.begin(), items.end(), [&](const auto& i) { return i.status == status; });
 }
 
-int Diff(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& backup) {
+int Diff(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& backup, json& out) {
   fleet::RestoreOptions options;
   options.force = true;  // a comparison sends nothing: show what the models share
   const fleet::RestoreReport report = fleet::CompareWithSensor(s.doc(), backup, options);
-  if (!report.error.empty()) return Failed("diff: " + report.error);
+  if (!report.error.empty()) return Failed("diff: " + report.error, kExitFailed, &s);
   const bool equal = report.Equal();
   if (f.json) {
-    std::cout << json{{"equal", equal}, {"settings", ItemsJson(report.settings)}, {"connection", ItemsJson(report.connection)}}
-                     .dump()
-              << std::endl;
+    out = json{{"equal", equal}, {"settings", ItemsJson(report.settings)}, {"connection", ItemsJson(report.connection)}};
   } else if (equal) {
     std::cout << "The sensor holds the settings of " << f.file << "\n";
   } else {
@@ -194,25 +145,24 @@ int Diff(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& back
     PrintTable(all, true);
   }
   std::cout.flush();
+  if (!equal) s.SetLastError("diff: the sensor differs from " + f.file);
   return equal ? kExitOk : kExitFailed;
 }
 
-int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& backup) {
+int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& backup, json& out) {
   fleet::RestoreOptions options;
   options.dryRun = f.dryRun;
   options.force = f.force;
   options.connection = f.connection;
   const fleet::RestoreReport report = fleet::RestoreSettings(s.doc(), backup, options);
-  if (report.modelRefused) return Failed("restore: " + report.error, kExitUsage);
-  if (!report.error.empty()) return Failed("restore: " + report.error);
+  if (report.modelRefused) return Failed("restore: " + report.error, kExitUsage, &s);
+  if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, &s);
   using fleet::RestoreStatus;
   if (f.json) {
-    std::cout << json{{"dry_run", f.dryRun},
-                      {"verified", !f.dryRun && report.AllVerified()},
-                      {"settings", ItemsJson(report.settings)},
-                      {"connection", ItemsJson(report.connection)}}
-                     .dump()
-              << std::endl;
+    out = json{{"dry_run", f.dryRun},
+               {"verified", !f.dryRun && report.AllVerified()},
+               {"settings", ItemsJson(report.settings)},
+               {"connection", ItemsJson(report.connection)}};
   } else {
     if (report.otherModel)
       std::cout << f.file << " holds the settings of a " << backup.model << ", the sensor is a " << s.doc().modelText()
@@ -243,16 +193,18 @@ int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& b
   }
   std::cout.flush();
   if (f.dryRun) return kExitOk;
-  return report.AllVerified() ? kExitOk : kExitFailed;
+  if (report.AllVerified()) return kExitOk;
+  s.SetLastError("restore: not every value verified");
+  return kExitFailed;
 }
 
 // --- watch --csv -------------------------------------------------------------
 
-int WatchCsv(CliSession& s, const FleetArguments& f) {
+int WatchCsv(CliSession& s, const FleetArguments& f, json& out) {
   CKRV02Doc& d = s.doc();
   fleet::RangeLog log(d);
   std::string error;
-  if (!log.Open(f.csv, error)) return Failed("watch: " + error);
+  if (!log.Open(f.csv, error)) return Failed("watch: " + error, kExitFailed, &s);
   const auto start = std::chrono::steady_clock::now();
   auto elapsedMs = [&] {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
@@ -264,14 +216,14 @@ int WatchCsv(CliSession& s, const FleetArguments& f) {
   }
   const auto& sum = log.summary();
   if (f.json) {
-    std::cout << json{{"file", f.csv}, {"polls", sum.polls}, {"failures", sum.failures}, {"in_range", sum.inRange},
-                      {"min", sum.min}, {"mean", sum.Mean()}, {"max", sum.max}, {"unit", log.unit()}}
-                     .dump()
-              << std::endl;
+    out = json{{"file", f.csv}, {"polls", sum.polls}, {"failures", sum.failures}, {"in_range", sum.inRange},
+               {"min", sum.min}, {"mean", sum.Mean()}, {"max", sum.max}, {"unit", log.unit()}};
   } else {
     std::cout << log.SummaryText() << std::endl;
   }
-  return sum.failures == 0 ? kExitOk : kExitFailed;
+  if (sum.failures == 0) return kExitOk;
+  s.SetLastError("watch: " + std::to_string(sum.failures) + " polls failed");
+  return kExitFailed;
 }
 
 bool ReadBackup(const CliOptions& o, const FleetArguments& f, fleet::SensorBackup& backup, std::string& error) {
@@ -287,7 +239,8 @@ bool ReadBackup(const CliOptions& o, const FleetArguments& f, fleet::SensorBacku
 
 bool IsFleetCommand(const CliOptions& o) {
   const std::string& c = o.command;
-  return c == "backup" || c == "restore" || c == "diff" || c == "bus-scan" || (c == "watch" && Has(o, "--csv"));
+  return c == "backup" || c == "restore" || c == "diff" || c == "bus-scan" ||
+         (c == "watch" && (o.csvPath || o.durationMs));
 }
 
 bool CheckFleetUsage(const CliOptions& o, std::string& error) {
@@ -297,26 +250,30 @@ bool CheckFleetUsage(const CliOptions& o, std::string& error) {
   return ReadBackup(o, f, backup, error);
 }
 
-int RunFleetCommand(CliSession& s) {
+int RunFleetCommand(CliSession& s, CliJson& out) {
   const CliOptions& o = s.options();
   FleetArguments f;
   std::string error;
-  if (!ParseFleet(o, f, error)) return Failed(error, kExitUsage);
+  if (!ParseFleet(o, f, error)) return Failed(error, kExitUsage, &s);
   fleet::SensorBackup backup;
-  if (!ReadBackup(o, f, backup, error)) return Failed(error, kExitUsage);
-  if (o.command == "backup") return Backup(s, f);
-  if (o.command == "diff") return Diff(s, f, backup);
-  if (o.command == "restore") return Restore(s, f, backup);
-  if (o.command == "watch") return WatchCsv(s, f);
-  return Failed("unknown command \"" + o.command + "\"", kExitUsage);
+  if (!ReadBackup(o, f, backup, error)) return Failed(error, kExitUsage, &s);
+  if (o.command == "backup") return Backup(s, f, out);
+  if (o.command == "diff") return Diff(s, f, backup, out);
+  if (o.command == "restore") return Restore(s, f, backup, out);
+  if (o.command == "watch") return WatchCsv(s, f, out);
+  return Failed("unknown command \"" + o.command + "\"", kExitUsage, &s);
 }
 
 // --- bus-scan -----------------------------------------------------------------
 
-int RunBusScanCommand(const CliOptions& o) {
+int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   FleetArguments f;
   std::string error;
-  if (!ParseFleet(o, f, error)) return Failed(error, kExitUsage);
+  auto fail = [&](const std::string& message, int status) {
+    failure = message;
+    return Failed(message, status);
+  };
+  if (!ParseFleet(o, f, error)) return fail(error, kExitUsage);
   fleet::BusScanOptions options;
   options.from = f.from;
   options.to = f.to;
@@ -335,7 +292,7 @@ int RunBusScanCommand(const CliOptions& o) {
     if (o.address && *o.address != 0) config.address = static_cast<uint8_t>(*o.address);
     if (o.baud) config.baudRate = *o.baud;
     sensor = std::make_unique<sim::VirtualSensor>(config);
-    if (!sensor->Start()) return Failed("bus-scan: the virtual sensor did not start: " + sensor->LastError());
+    if (!sensor->Start()) return fail("bus-scan: the virtual sensor did not start: " + sensor->LastError(), kExitFailed);
     device = sensor->SlavePath();
   } else {
     SettingsFile settings(o.settingsPath.value_or(SettingsFile::DefaultPath()));
@@ -348,11 +305,11 @@ int RunBusScanCommand(const CliOptions& o) {
       name = PortResolver::PortName(static_cast<unsigned>(port));
     }
     device = PortResolver::ResolveName(name);
-    if (device.empty()) return Failed("bus-scan: no device for port " + name, kExitUsage);
+    if (device.empty()) return fail("bus-scan: no device for port " + name, kExitUsage);
   }
 
   std::unique_ptr<ProtocolTrace> trace;
-  if (!OpenTrace(o, trace, error)) return Failed(error, kExitUsage);
+  if (!OpenTrace(o, trace, error)) return fail(error, kExitUsage);
   ProgressBar bar("Scanning the bus");
   std::vector<fleet::FoundSensor> found;
   const bool ok = fleet::ScanBusOnDevice(
@@ -372,8 +329,7 @@ int RunBusScanCommand(const CliOptions& o) {
                       {"model", s.model},
                       {"model_string", s.modelString},
                       {"serial_number", s.serialNumber}});
-    std::cout << json{{"sensors", list}, {"complete", ok && !g_interrupted}}.dump(-1, ' ', false, json::error_handler_t::replace)
-              << std::endl;
+    out = json{{"sensors", list}, {"complete", ok && !g_interrupted}};
   } else {
     std::cout << "Address  Check mode  Baud rate  Model                 Serial number\n";
     for (const auto& s : found) {
@@ -385,8 +341,10 @@ int RunBusScanCommand(const CliOptions& o) {
     std::cout << found.size() << (found.size() == 1 ? " sensor" : " sensors") << " found"
               << (g_interrupted ? " (stopped)" : "") << std::endl;
   }
-  if (!ok) return Failed("bus-scan: " + error);
-  return g_interrupted ? kExitFailed : kExitOk;
+  if (!ok) return fail("bus-scan: " + error, kExitFailed);
+  if (!g_interrupted) return kExitOk;
+  failure = "bus-scan: stopped";
+  return kExitFailed;
 }
 
 // --- trace ------------------------------------------------------------------------

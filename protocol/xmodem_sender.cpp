@@ -45,6 +45,12 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
   return kReadFailed;
 }
 
+void XmodemSender::Cancel() {
+  // Two CAN in a row cancel; a third guards against one lost on the line.
+  for (int i = 0; i < 3; ++i) WriteByte(kCan);
+  state_ = kCancelled;
+}
+
 void XmodemSender::WriteByte(uint8_t byte) {
   if (port_ == nullptr || !port_->IsOpen()) return;
   size_t done = 0;

@@ -11,7 +11,7 @@
 namespace clitest {
 namespace {
 
-const std::vector<std::string> kInfoFields = {"port",         "baud",          "address",  "check_mode",
+const std::vector<std::string> kInfoFields = {"port",         "device",        "baud",          "address",  "check_mode",
                                               "model",        "model_index",   "model_string",
                                               "serial_number", "firmware",     "fpga"};
 
@@ -84,16 +84,20 @@ TEST_F(CliTest, NoSensorOnThePortFailsWithExitOne) {
     args.push_back("info");
     const ProcessResult r = Run(args);
     EXPECT_EQ(r.exitCode, kFailed);
-    EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\n");
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nok: Close\n");
+    if (extra.empty()) {
+      EXPECT_EQ(r.out, "");
+    } else {
+      ExpectErrorObject(r, kFailed, "Cannot connect to the sensor...");
+    }
   }
 }
 
 TEST_F(CliTest, UnknownModelStringIsRefusedOutsideManufacturingMode) {
   const ProcessResult r = Run({"--simulate", "0 M7-30-6X", "--json", "info"});
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_EQ(r.err, "error: Connected to the sensor, but the model name is unknown.\nnote: Disconnected...\n");
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "error: Connected to the sensor, but the model name is unknown.\nnote: Disconnected...\nok: Close\n");
+  ExpectErrorObject(r, kFailed, "Connected to the sensor, but the model name is unknown.");
 }
 
 TEST_F(CliTest, UnknownModelStringConnectsAsKRV02InManufacturingMode) {
@@ -140,7 +144,7 @@ TEST_F(CliTest, OptionsNotGivenTakeTheStoredSettings) {
   // A wrong address finds nobody, and is stored all the same.
   r = Run({"--address", "4", "info"});
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\n");
+  EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nok: Close\n");
   EXPECT_EQ(StoredInteger("Address"), 4);
 }
 

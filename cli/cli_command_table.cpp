@@ -1,0 +1,105 @@
+#include "cli/cli_command_table.h"
+
+#include <cctype>
+
+#include "cli/cli_options.h"
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+const std::vector<CliCommandSpec>& CliCommandTable() {
+  static const std::vector<CliCommandSpec> table = {
+      {"info", "", 0, 0, false, nullptr, "connection and identity",
+       "Shows the port (a COMn with the device it resolved to), baud rate, address, check mode,\n"
+       "model, model string, serial number and versions."},
+      {"settings", "", 0, 0, false, nullptr, "the model's settings as the setup pane lists them",
+       "Lists the connected model's settings by display name, in display units."},
+      {"set", "NAME VALUE", 2, 2, false, nullptr, "change one setting (display name, display units)",
+       "Changes one setting. NAME is a display name of `settings` (any case); VALUE is one number in\n"
+       "display units (Mode takes the mode number; Laser On/Off; Hold Last Valid Range\n"
+       "Enabled/Disabled). The setting's own check applies, and a value that does not fit the\n"
+       "sensor's field is refused with its range; nothing is sent then (exit 2)."},
+      {"state", "", 0, 0, false, nullptr, "one poll of the live diagnostics", "Polls the live diagnostics once."},
+      {"watch", "", 0, 0, false, nullptr, "live diagnostics every poll (250 ms) until Ctrl+C",
+       "Polls the live diagnostics until Ctrl+C, each poll with a time stamp.\n"
+       "  --count N        stop after N polls\n"
+       "  --interval MS    one poll every MS milliseconds (not below 250)\n"
+       "  --csv FILE       append one flushed line per poll (ISO time, raw range, range, the other\n"
+       "                   live values); Ctrl+C or --duration ends with polls, failures, min/mean/max\n"
+       "  --duration D     stop after D (90, 90s, 15m, 2h)\n"
+       "  --quiet          no ok: and note: lines"},
+      {"errors", "", 0, 0, false, nullptr, "error counters (KRV02 family)", "Reads the error counters."},
+      {"scan", "start|stop|filter", 1, 1, false, "start stop filter", "scanning",
+       "Starts or stops scanning, or applies the filter and shows the scan statistics."},
+      {"laser", "on|off", 1, 1, false, "on off", "laser", "Switches the laser on or off."},
+      {"scan-buffer", "[COUNT]", 0, 1, false, nullptr, "read the scan buffer",
+       "Reads COUNT ranges of the scan buffer (all by default).\n"
+       "  --append FILE    append them to FILE as an annotated text export"},
+      {"address", "NEW", 1, 1, false, nullptr, "give the sensor a new address (1 to 255)",
+       "Sends the new address to the sensor with this serial number (through the global address)\n"
+       "and stores it for the next connection."},
+      {"baud", "RATE", 1, 1, false, "9600 19200 38400 57600", "switch the sensor's baud rate",
+       "Switches the sensor and the port to RATE and stores it for the next connection."},
+      {"check-mode", "checksum|crc", 1, 1, false, "checksum crc", "switch the error checking method",
+       "Switches the sensor's error checking method."},
+      {"defaults", "", 0, 0, false, nullptr, "restore the factory defaults (asks, or --yes)",
+       "Restores the sensor's factory defaults after a [y/N] question on a terminal, or with --yes."},
+      {"ports", "", 0, 0, false, nullptr, "serial ports of this machine and the port map",
+       "Lists the serial ports found and the port map of the settings file; connects to nothing."},
+      {"backup", "FILE", 1, 1, false, nullptr, "save the sensor's identity and settings to FILE (JSON)",
+       "Saves the format version, the time, model, model string, serial number, versions, the\n"
+       "connection and every setting of the model (display name, displayed value and the raw\n"
+       "reply bytes) to FILE as one JSON document."},
+      {"restore", "FILE", 1, 1, false, nullptr, "bring the sensor's settings back to those of FILE",
+       "Compares the sensor with FILE and lists the differences (name, sensor now, file), then\n"
+       "applies each through the settings' own checks and commands, re-reads and verifies.\n"
+       "Exit 0 only when every value verified. The serial number is never written. A damaged\n"
+       "file ends the run before anything is sent.\n"
+       "  --dry-run        list the differences only\n"
+       "  --force          a file of another model: apply the settings the two models share\n"
+       "  --connection     also address, check mode and baud rate, last, then reconnect"},
+      {"diff", "FILE", 1, 1, false, nullptr, "compare the sensor's settings with FILE",
+       "Lists the settings in which the sensor and FILE differ (exit 0 equal, 1 different)."},
+      {"bus-scan", "", 0, 0, false, nullptr, "find the sensors on the line",
+       "Probes every address of the range with the model-name query in both check modes and\n"
+       "lists each sensor that answers: address, check mode, baud rate, model, serial number.\n"
+       "Opens --port (or the stored port) itself; connects to no sensor.\n"
+       "  --from N         first address (default 1)\n"
+       "  --to M           last address (default 255)\n"
+       "  --baud R         a baud rate to scan; repeat for more (default: the stored one)\n"
+       "  --budget MS      wait per probe (default: derived from the baud rate, 17 ms at 57600)"},
+      {"reset", "", 0, 0, true, nullptr, "reset the sensor", "Resets the sensor (manufacturing mode)."},
+      {"serial-number", "TEXT", 1, 1, true, nullptr, "write the serial number",
+       "Writes the serial number (at most 15 characters; manufacturing mode)."},
+      {"model-name", "MODELSTRING", 1, 1, true, nullptr, "write the model string",
+       "Writes one of the known model strings (manufacturing mode)."},
+      {"upload", "fpga|dsp|cal FILE", 2, 2, true, "fpga dsp cal", "upload firmware",
+       "Uploads an FPGA image, DSP code or a calibration table (manufacturing mode). A file of\n"
+       "unusual size is refused unless confirmed ([y/N] on a terminal, or --yes). Ctrl+C twice\n"
+       "stops the transfer; the sensor is then left without complete firmware."},
+      {"help", "[COMMAND]", 0, 1, false, nullptr, "this text, or one command's help", "Shows help."},
+  };
+  return table;
+}
+
+const CliCommandSpec* FindCliCommand(const std::string& name) {
+  const std::string wanted = Lower(name);
+  for (const CliCommandSpec& command : CliCommandTable())
+    if (wanted == command.name) return &command;
+  return nullptr;
+}
+
+std::string CliCommandHelp(const CliCommandSpec& command) {
+  std::string text = std::string("usage: tarkon-cli [OPTIONS] ") + command.name;
+  if (*command.arguments) text += std::string(" ") + command.arguments;
+  text += "\n\n" + std::string(command.help) + "\n";
+  if (command.manufacturing) text += "Needs --manufacturing.\n";
+  text += "\nConnection and output options: tarkon-cli --help\n";
+  return text;
+}
