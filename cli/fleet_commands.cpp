@@ -15,6 +15,7 @@
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/settings_file.h"
 #include "tarkon/fleet/bus_scan.h"
+#include "tarkon/fleet/fleet_tools.h"
 #include "tarkon/fleet/range_log.h"
 #include "tarkon/fleet/settings_backup.h"
 #include "tarkon/fleet/settings_restore.h"
@@ -87,8 +88,7 @@ int Backup(CliSession& s, const FleetArguments& f, json& out) {
                {"serial_number", backup.serialNumber},
                {"settings", backup.settings.size()}};
   } else {
-    std::cout << "Saved " << backup.settings.size() << " settings of the " << backup.model << " (serial number "
-              << backup.serialNumber << ") to " << f.file << std::endl;
+    std::cout << fleet::SavedBackupText(backup, f.file) << std::endl;
   }
   return s.failuresSinceConnect() == 0 ? kExitOk : kExitFailed;
 }
@@ -369,7 +369,4 @@ bool OpenTrace(const CliOptions& o, std::unique_ptr<ProtocolTrace>& trace, std::
   return true;
 }
 
-void AttachTrace(CliSession& session, ProtocolTrace* trace) {
-  session.doc().link().SetTrace(trace);
-  session.doc().xmodem().SetTrace(trace);
-}
+void AttachTrace(CliSession& session, ProtocolTrace* trace) { fleet::AttachProtocolTrace(session.doc(), trace); }
