@@ -64,19 +64,21 @@ std::string RestoreQuestion(const RestoreReport& comparison, const SensorBackup&
 
 std::string RestoreOutcomeText(const RestoreReport& report) {
   if (!report.error.empty()) return "The restore failed: " + report.error;
-  long changed = 0, matched = 0, refused = 0, failed = 0;
+  long changed = 0, matched = 0, refused = 0, failed = 0, left = 0;
   for (const auto* list : {&report.settings, &report.connection}) {
     for (const RestoreItem& i : *list) {
       changed += i.status == RestoreStatus::kChanged;
       matched += i.status == RestoreStatus::kMatched;
       refused += i.status == RestoreStatus::kRefused;
       failed += i.status == RestoreStatus::kNotVerified;
+      left += i.status == RestoreStatus::kDifferent || i.status == RestoreStatus::kNotShared;
     }
   }
   std::string text = "Changed " + std::to_string(changed) + ", already matched " + std::to_string(matched);
   if (refused > 0) text += ", refused " + std::to_string(refused);
   if (failed > 0) text += ", not verified " + std::to_string(failed);
-  text += report.AllVerified() ? ". Every value verified." : ". Not every value verified.";
+  if (left > 0) text += ", not restored " + std::to_string(left);
+  text += report.AllVerified() ? ". Every change verified." : ". Not every change verified.";
   if (!report.reconnected) text += " The sensor did not answer after the connection change.";
   return text;
 }

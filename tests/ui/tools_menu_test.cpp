@@ -142,7 +142,7 @@ TEST_F(ToolsMenuTest, SaveChangeRestoreThroughTheDialogsBringsTheValueBack) {
                      EXPECT_EQ(sensor.Snapshot().settings.threshold, changed) << "nothing is sent before Apply";
                      dialog->applyButton()->click();
                      appliedOk = dialog->applied() && dialog->outcome().AllVerified();
-                     EXPECT_TRUE(dialog->questionText()->text().contains("Every value verified"))
+                     EXPECT_TRUE(dialog->questionText()->text().contains("Every change verified"))
                          << dialog->questionText()->text().toStdString();
                      EXPECT_EQ(Cell(table, 0, 3), "changed");
                      dialog->closeButton()->click();
