@@ -19,3 +19,7 @@ for model in KRV02 KRV04 "Qmt Long" "Qmt Short" "KRV04 Board Flipper"; do
   XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR="$model" TARKON_SCREENSHOT="$file" \
     "$tarkon" 2>/dev/null
 done
+
+# The "Protocol trace" pane of the Tools menu, with the frames of a connect.
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_TRACE_PANE=1 \
+  TARKON_SCREENSHOT="$out/tarkon-protocol-trace.png" "$tarkon" 2>/dev/null

@@ -32,13 +32,20 @@ CToolsMenu::CToolsMenu(CMainFrame& frame, CKRV02Doc& doc) : QObject(&frame), fra
   traceDock_ = new QDockWidget(QStringLiteral("Protocol trace"), &frame_);
   traceDock_->setObjectName(QStringLiteral("tracePane"));
   traceDock_->setWidget(tracePane_);
+  traceDock_->setMinimumSize(120, 60);
+  // A tab beside the command log: the trace lines are long and want the
+  // window's width.
   frame_.addDockWidget(Qt::BottomDockWidgetArea, traceDock_);
+  frame_.tabifyDockWidget(frame_.logDock(), traceDock_);
   traceDock_->hide();
 
   connect(save_, &QAction::triggered, this, &CToolsMenu::SaveSettings);
   connect(restore_, &QAction::triggered, this, &CToolsMenu::RestoreSettings);
   connect(busScan_, &QAction::triggered, this, &CToolsMenu::FindSensors);
-  connect(trace_, &QAction::toggled, traceDock_, &QWidget::setVisible);
+  connect(trace_, &QAction::toggled, traceDock_, [this](bool on) {
+    traceDock_->setVisible(on);
+    if (on) traceDock_->raise();
+  });
   connect(traceDock_, &QDockWidget::visibilityChanged, this, [this](bool) {
     const bool shown = !traceDock_->isHidden();
     trace_->setChecked(shown);
