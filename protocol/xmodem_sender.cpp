@@ -35,6 +35,7 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
   size_t done = 0;
   if (port_->Read(byte, 1, &done, kByteBudgetMs) && done == 1) {
     lastReadOk_ = 1;
+    if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kReceived, byte, 1);
     return kReadOk;
   }
   // Fetching the status clears the line error the failed read left behind.
@@ -64,6 +65,13 @@ void XmodemSender::SendBlock() {
   for (uint8_t b : block_) WriteByte(b);
   WriteByte(static_cast<uint8_t>(crc_ >> 8));
   WriteByte(static_cast<uint8_t>(crc_ & 0xFF));
+  if (trace_ != nullptr) {
+    uint8_t group[kBlockSize + 5] = {kSoh, number, static_cast<uint8_t>(~number)};
+    for (int32_t i = 0; i < kBlockSize; ++i) group[3 + i] = block_[i];
+    group[kBlockSize + 3] = static_cast<uint8_t>(crc_ >> 8);
+    group[kBlockSize + 4] = static_cast<uint8_t>(crc_ & 0xFF);
+    trace_->Xmodem(ProtocolTrace::kSent, group, sizeof group);
+  }
 }
 
 int32_t XmodemSender::Put(uint8_t byte, bool last) {
@@ -114,6 +122,7 @@ int32_t XmodemSender::Put(uint8_t byte, bool last) {
   if (last) {
     for (;;) {
       WriteByte(kEot);
+      if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, &kEot, 1);
       uint8_t answer = 0;
       const bool answered = ReadByte(&answer) == kReadOk;
       ++tries;

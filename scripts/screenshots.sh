@@ -21,6 +21,10 @@ for model in KRV02 KRV04 "Qmt Long" "Qmt Short" "KRV04 Board Flipper"; do
     "$tarkon" 2>/dev/null
 done
 
+# The "Protocol trace" pane of the Tools menu, with the frames of a connect.
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_TRACE_PANE=1 \
+  TARKON_SCREENSHOT="$out/tarkon-protocol-trace.png" "$tarkon" 2>/dev/null
+
 # Ostrel keeps Ostrel.ini beside itself or in the per-user folder: the
 # private profile keeps the pictures free of this machine's settings.
 XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen "$root/build/run/ostrel/ostrel" --screenshots "$out" 2>/dev/null
