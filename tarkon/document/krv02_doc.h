@@ -110,6 +110,11 @@ class CKRV02Doc : public LogSink {
   // A long operation holds the line (same flag as transfer()): front ends
   // also refuse their own sensor buttons and wait before closing.
   bool LineBusy() const { return transfer_.InProgress(); }
+  // A front end took or gave back the line: the views re-read the
+  // availability of every command.
+  void LineHoldChanged() {
+    if (listener_ != nullptr) listener_->OnUpdateAllViews();
+  }
   bool IsChecked(DocCommand command) const;
 
   // Poll ticks: the polling side takes a pending tick, polls only if
