@@ -72,6 +72,28 @@ inline std::shared_ptr<bool> OnNextModal(std::function<void(QWidget*)> handle) {
   return std::shared_ptr<bool>(watch, &w->came);
 }
 
+// Handles the next modal window of type W (a message box over a dialog,
+// say), leaving other modal windows alone.
+template <typename W>
+inline std::shared_ptr<bool> OnNextModalOf(std::function<void(W*)> handle) {
+  struct Watch {
+    bool came = false;
+    QTimer timer;
+  };
+  auto watch = std::make_shared<Watch>();
+  Watch* w = watch.get();
+  w->timer.setInterval(5);
+  QObject::connect(&w->timer, &QTimer::timeout, [w, handle] {
+    auto* modal = qobject_cast<W*>(QApplication::activeModalWidget());
+    if (modal == nullptr || !modal->isVisible()) return;
+    w->timer.stop();
+    w->came = true;
+    handle(modal);
+  });
+  w->timer.start();
+  return std::shared_ptr<bool>(watch, &w->came);
+}
+
 // The button of a dialog with this text.
 inline QAbstractButton* Button(QWidget* dialog, const QString& text) {
   for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
