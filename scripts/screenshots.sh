@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Renders Tarkon's main window, connected to a virtual sensor of each model,
-# offscreen into docs/screenshots/ (one PNG per model).
+# Renders Tarkon's main window, connected to a virtual sensor of each model
+# with the panel's diagnostics switched on, and the model's settings dialog,
+# offscreen into docs/screenshots/ (two PNGs per model).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -15,7 +16,7 @@ profile=$(mktemp -d)
 trap 'rm -rf "$profile"' EXIT
 
 for model in KRV02 KRV04 "Qmt Long" "Qmt Short" "KRV04 Board Flipper"; do
-  file="$out/tarkon-$(echo "$model" | tr 'A-Z ' 'a-z-').png"
-  XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR="$model" TARKON_SCREENSHOT="$file" \
-    "$tarkon" 2>/dev/null
+  stem="$out/tarkon-$(echo "$model" | tr 'A-Z ' 'a-z-')"
+  XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR="$model" TARKON_SCREENSHOT="$stem.png" \
+    TARKON_SETTINGS_SCREENSHOT="$stem-settings.png" "$tarkon" 2>/dev/null
 done

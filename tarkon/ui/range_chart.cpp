@@ -23,11 +23,15 @@ void RangeChart::Clear() {
   update();
 }
 
+QString RangeChart::ValueText(double value) const {
+  return valueText_ ? valueText_(value).trimmed() : QString::number(value, 'f', 3);
+}
+
 void RangeChart::paintEvent(QPaintEvent* /*event*/) {
   QPainter p(this);
   p.fillRect(rect(), palette().base());
   const QFontMetrics fm = p.fontMetrics();
-  const int left = fm.horizontalAdvance(QStringLiteral("-00000.000")) + 6;
+  const int left = fm.horizontalAdvance(QStringLiteral("-0000.000 inch")) + 6;
   const QRect plot = rect().adjusted(left, 6, -8, -fm.height() - 6);
   if (plot.width() < 10 || plot.height() < 10) return;
   p.setPen(palette().color(QPalette::Mid));
@@ -52,9 +56,9 @@ void RangeChart::paintEvent(QPaintEvent* /*event*/) {
 
   p.setPen(palette().color(QPalette::Text));
   p.drawText(QRect(0, plot.top() - fm.height() / 2, left - 4, fm.height()), Qt::AlignRight,
-             QString::number(high, 'f', 3));
+             ValueText(high));
   p.drawText(QRect(0, plot.bottom() - fm.height() / 2, left - 4, fm.height()), Qt::AlignRight,
-             QString::number(low, 'f', 3));
+             ValueText(low));
   p.drawText(QRect(plot.left(), plot.bottom() + 2, plot.width(), fm.height()), Qt::AlignLeft, QStringLiteral("-60 s"));
   p.drawText(QRect(plot.left(), plot.bottom() + 2, plot.width(), fm.height()), Qt::AlignRight, QStringLiteral("now"));
 

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 #include "tarkon/document/live_panels.h"
@@ -21,6 +22,9 @@ class RangeChart : public QWidget {
   // At time `seconds` of the chart's own clock (tests and benchmarks).
   void AddRangeAt(double seconds, std::optional<double> value);
   void Clear();
+  // How an axis value is written (the sensor's unit format); plain
+  // numbers when unset.
+  void SetValueText(std::function<QString(double)> text) { valueText_ = std::move(text); }
   const RangeHistory& history() const { return history_; }
   double Now() const { return static_cast<double>(clock_.elapsed()) / 1000.0; }
 
@@ -30,6 +34,9 @@ class RangeChart : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  QString ValueText(double value) const;
+
   RangeHistory history_;
   QElapsedTimer clock_;
+  std::function<QString(double)> valueText_;
 };

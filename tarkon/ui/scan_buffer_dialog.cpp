@@ -61,7 +61,7 @@ void ScanPlot::paintEvent(QPaintEvent* /*event*/) {
   QPainter p(this);
   p.fillRect(rect(), palette().base());
   const QFontMetrics fm = p.fontMetrics();
-  const int left = fm.horizontalAdvance(QStringLiteral("-00000.000")) + 6;
+  const int left = fm.horizontalAdvance(QStringLiteral("-0000.000 inch")) + 6;
   const QRect plot = rect().adjusted(left, 6, -8, -fm.height() - 6);
   p.setPen(palette().color(QPalette::Mid));
   p.drawRect(plot);
@@ -90,9 +90,9 @@ void ScanPlot::paintEvent(QPaintEvent* /*event*/) {
     high += 1;
   }
   p.drawText(QRect(0, plot.top() - fm.height() / 2, left - 4, fm.height()), Qt::AlignRight,
-             QString::number(high, 'f', 3));
+             QString::fromStdString(RangeModeTable::FormatUnit(*row_, high)).trimmed());
   p.drawText(QRect(0, plot.bottom() - fm.height() / 2, left - 4, fm.height()), Qt::AlignRight,
-             QString::number(low, 'f', 3));
+             QString::fromStdString(RangeModeTable::FormatUnit(*row_, low)).trimmed());
   p.drawText(QRect(plot.left(), plot.bottom() + 2, plot.width(), fm.height()), Qt::AlignLeft, QStringLiteral("1"));
   p.drawText(QRect(plot.left(), plot.bottom() + 2, plot.width(), fm.height()), Qt::AlignRight,
              QString::number(values.size()));

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -68,16 +69,29 @@ void OpenScanBufferDialog(CKRV02Doc& doc, QWidget* parent) {
   dialog.exec();
 }
 
+// The list beside the live chart, the chart's axis in the sensor's units.
+static QSplitter* ListBesideChart(QTreeWidget* list, RangeChart* chart, CKRV02Doc& doc, QWidget* parent) {
+  auto* splitter = new QSplitter(Qt::Horizontal, parent);
+  splitter->setChildrenCollapsible(false);
+  splitter->addWidget(list);
+  splitter->addWidget(chart);
+  splitter->setStretchFactor(0, 1);
+  splitter->setStretchFactor(1, 1);
+  chart->SetValueText([&doc](double value) {
+    return QString::fromStdString(RangeModeTable::FormatUnit(doc.CurrentRow(), value));
+  });
+  return splitter;
+}
+
 // --- "Diagnostic" -------------------------------------------------------------
 
-CKRV02DiagsDlg::CKRV02DiagsDlg(QWidget* parent) : QWidget(parent) {
+CKRV02DiagsDlg::CKRV02DiagsDlg(CKRV02Doc& doc, QWidget* parent) : QWidget(parent) {
   update_ = new QCheckBox(QStringLiteral("Update diagnostics"), this);
   list_ = MakeTwoColumnList(this, QStringLiteral("Diagnostics"));
   chart_ = new RangeChart(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(update_);
-  layout->addWidget(list_, 3);
-  layout->addWidget(chart_, 2);
+  layout->addWidget(ListBesideChart(list_, chart_, doc, this), 1);
 }
 
 void CKRV02DiagsDlg::Tick(CKRV02Doc& doc) {
@@ -167,7 +181,7 @@ void CKRV02ErrorDlg::GetErrors() {
 
 CKRV02Dlg::CKRV02Dlg(CKRV02Doc& doc, QWidget* parent) : CSensorDialog(parent) {
   tabs_ = new QTabWidget(this);
-  diags_ = new CKRV02DiagsDlg(tabs_);
+  diags_ = new CKRV02DiagsDlg(doc, tabs_);
   scan_ = new CKRV02ScanDlg(doc, tabs_);
   errors_ = new CKRV02ErrorDlg(doc, tabs_);
   tabs_->addTab(diags_, QStringLiteral("Diagnostic"));
@@ -199,8 +213,7 @@ CListPanel::CListPanel(CKRV02Doc& doc, LivePanel kind, bool scanBufferButton, QW
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group);
   layout->addSpacing(5);
-  layout->addWidget(list_, 3);
-  layout->addWidget(chart_, 2);
+  layout->addWidget(ListBesideChart(list_, chart_, doc, this), 1);
 }
 
 void CListPanel::Tick(CKRV02Doc& doc) {

@@ -32,7 +32,7 @@ void OpenScanBufferDialog(CKRV02Doc& doc, QWidget* parent);
 class CKRV02DiagsDlg : public QWidget {
   Q_OBJECT
  public:
-  explicit CKRV02DiagsDlg(QWidget* parent = nullptr);
+  explicit CKRV02DiagsDlg(CKRV02Doc& doc, QWidget* parent = nullptr);
   void Tick(CKRV02Doc& doc);
   QCheckBox* updateBox() const { return update_; }
   QTreeWidget* list() const { return list_; }
