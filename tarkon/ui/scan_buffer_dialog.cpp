@@ -133,13 +133,13 @@ QPushButton* Button(const QString& text, QWidget* parent) {
 }  // namespace
 
 CReadBufferDialog::CReadBufferDialog(CKRV02Doc& doc, int rangesAvailable, QWidget* parent)
-    : QDialog(parent), doc_(doc), reader_(doc.commands(), &doc), row_(doc.CurrentRow()) {
+    : QDialog(parent), doc_(doc), reader_(doc.NewScanBufferReader()), row_(doc.CurrentRow()) {
   setWindowTitle(QStringLiteral("Read sensor ranges buffer"));
-  reader_.SetRangesAvailable(rangesAvailable);
+  reader_->SetRangesAvailable(rangesAvailable);
 
-  available_ = new QLineEdit(QString::number(reader_.rangesAvailable()), this);
+  available_ = new QLineEdit(QString::number(reader_->rangesAvailable()), this);
   available_->setReadOnly(true);
-  toRead_ = new QLineEdit(QString::number(reader_.rangesAvailable()), this);
+  toRead_ = new QLineEdit(QString::number(reader_->rangesAvailable()), this);
   start_ = new QLineEdit(QStringLiteral("0"), this);
   start_->setEnabled(false);
   auto* fields = new QFormLayout;
@@ -162,7 +162,7 @@ CReadBufferDialog::CReadBufferDialog(CKRV02Doc& doc, int rangesAvailable, QWidge
   progress_->setValue(0);
 
   model_ = new ScanRowsModel(this);
-  model_->SetRows(&reader_.rows());
+  model_->SetRows(&reader_->rows());
   list_ = new QTableView(this);
   list_->setModel(model_);
   list_->setAccessibleName(QStringLiteral("Ranges read"));
@@ -174,7 +174,7 @@ CReadBufferDialog::CReadBufferDialog(CKRV02Doc& doc, int rangesAvailable, QWidge
   list_->setColumnWidth(1, 100);
   list_->setMinimumWidth(230);
   plot_ = new ScanPlot(this);
-  plot_->SetRanges(&reader_.buffer(), &row_);
+  plot_->SetRanges(&reader_->buffer(), &row_);
 
   auto* top = new QHBoxLayout;
   top->addLayout(fields, 1);
@@ -189,7 +189,7 @@ CReadBufferDialog::CReadBufferDialog(CKRV02Doc& doc, int rangesAvailable, QWidge
   resize(720, 520);
 
   connect(startButton_, &QPushButton::clicked, this, &CReadBufferDialog::Start);
-  connect(stopButton_, &QPushButton::clicked, this, [this] { reader_.RequestStop(); });
+  connect(stopButton_, &QPushButton::clicked, this, [this] { reader_->RequestStop(); });
   connect(saveButton_, &QPushButton::clicked, this, &CReadBufferDialog::Save);
   connect(csvButton_, &QPushButton::clicked, this, &CReadBufferDialog::SaveCsv);
   connect(closeButton_, &QPushButton::clicked, this, &CReadBufferDialog::reject);
@@ -205,39 +205,31 @@ void CReadBufferDialog::SetReading(bool reading) {
 }
 
 void CReadBufferDialog::Start() {
-  if (reader_.reading()) return;
+  if (reader_->reading()) return;
   int rangesToRead = 0;
-  const std::string prompt = reader_.CheckFields(toRead_->text().toStdString(), start_->text().toInt(), &rangesToRead);
+  const std::string prompt = reader_->CheckFields(toRead_->text().toStdString(), start_->text().toInt(), &rangesToRead);
   if (!prompt.empty()) {
     QMessageBox::warning(this, ProgramCaption(), QString::fromStdString(prompt));
     return;
   }
-  {
-    // The line is this read's until its last portion: nothing else may put
-    // a frame between two portions.
-    TransferFlag::Scope hold(doc_.transfer());
-    if (!hold.held()) return;
-    doc_.LineHoldChanged();
-    SetReading(true);
-    model_->SetRows(nullptr);
-    plot_->SetRanges(nullptr, nullptr);
-    row_ = doc_.CurrentRow();
-    ScanReadCallbacks callbacks;
-    callbacks.progress = [this](int position, int total) {
-      progress_->setRange(0, total > 0 ? total : 1);
-      progress_->setValue(position);
-    };
-    callbacks.betweenPortions = [] { QApplication::processEvents(); };
-    reader_.Read(rangesToRead, start_->text().toInt(), [this](int16_t raw) { return doc_.RangeText(raw); },
-                 callbacks);
-    // The list is filled with its repaint held off.
-    list_->setUpdatesEnabled(false);
-    model_->SetRows(&reader_.rows());
-    list_->setUpdatesEnabled(true);
-    plot_->SetRanges(&reader_.buffer(), &row_);
-    SetReading(false);
-  }
-  doc_.LineHoldChanged();
+  SetReading(true);
+  model_->SetRows(nullptr);
+  plot_->SetRanges(nullptr, nullptr);
+  row_ = doc_.CurrentRow();
+  ScanReadCallbacks callbacks;
+  callbacks.progress = [this](int position, int total) {
+    progress_->setRange(0, total > 0 ? total : 1);
+    progress_->setValue(position);
+  };
+  callbacks.betweenPortions = [] { QApplication::processEvents(); };
+  // The document holds the line for the whole read.
+  doc_.ReadScanBuffer(*reader_, rangesToRead, start_->text().toInt(), callbacks);
+  // The list is filled with its repaint held off.
+  list_->setUpdatesEnabled(false);
+  model_->SetRows(&reader_->rows());
+  list_->setUpdatesEnabled(true);
+  plot_->SetRanges(&reader_->buffer(), &row_);
+  SetReading(false);
   if (closeAfterRead_) {
     closeAfterRead_ = false;
     QDialog::reject();
@@ -245,9 +237,9 @@ void CReadBufferDialog::Start() {
 }
 
 void CReadBufferDialog::reject() {
-  if (reader_.reading()) {
+  if (reader_->reading()) {
     // Ends the read at its next portion; the dialog closes after it.
-    reader_.RequestStop();
+    reader_->RequestStop();
     closeAfterRead_ = true;
     return;
   }
@@ -255,7 +247,7 @@ void CReadBufferDialog::reject() {
 }
 
 void CReadBufferDialog::closeEvent(QCloseEvent* event) {
-  if (reader_.reading()) {
+  if (reader_->reading()) {
     event->ignore();
     reject();
     return;
@@ -275,7 +267,7 @@ void CReadBufferDialog::Save() {
     path = dialog.selectedFiles().first();
   }
   std::string error;
-  if (!AppendScanExport(path.toStdString(), doc_.serialNumberText(), doc_.address(), reader_.rows(), &error)) {
+  if (!AppendScanExport(path.toStdString(), doc_.serialNumberText(), doc_.address(), reader_->rows(), &error)) {
     QMessageBox::warning(this, ProgramCaption(), QString::fromStdString(error));
   }
 }
@@ -288,7 +280,7 @@ void CReadBufferDialog::SaveCsv() {
     if (path.isEmpty()) return;
   }
   std::string error;
-  if (!WriteScanCsv(path.toStdString(), reader_.buffer(), row_, &error)) {
+  if (!WriteScanCsv(path.toStdString(), reader_->buffer(), row_, &error)) {
     QMessageBox::warning(this, ProgramCaption(), QString::fromStdString(error));
   }
 }

@@ -13,6 +13,7 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <memory>
 #include <vector>
 
 #include "tarkon/document/range_mode_table.h"
@@ -70,7 +71,7 @@ class CReadBufferDialog : public QDialog {
   QPushButton* closeButton() const { return closeButton_; }
   QProgressBar* progress() const { return progress_; }
   QTableView* list() const { return list_; }
-  const ScanBufferReader& reader() const { return reader_; }
+  const ScanBufferReader& reader() const { return *reader_; }
 
   // The file "Save..." appends to and "Save CSV..." writes, without the
   // file dialog (empty: ask).
@@ -90,7 +91,7 @@ class CReadBufferDialog : public QDialog {
   void SetReading(bool reading);
 
   CKRV02Doc& doc_;
-  ScanBufferReader reader_;
+  std::unique_ptr<ScanBufferReader> reader_;
   RangeModeRow row_;
   QLineEdit* available_;
   QLineEdit* toRead_;

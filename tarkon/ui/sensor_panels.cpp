@@ -65,7 +65,7 @@ void ShowPanelRows(QTreeWidget* list, const PanelRows& rows) {
 
 void OpenScanBufferDialog(CKRV02Doc& doc, QWidget* parent) {
   if (doc.LineBusy() || !doc.connected()) return;
-  CReadBufferDialog dialog(doc, ScanRangesOffered(doc.modelIndex(), doc.commands().krv02State), parent);
+  CReadBufferDialog dialog(doc, doc.ScanRangesAvailable(), parent);
   dialog.exec();
 }
 

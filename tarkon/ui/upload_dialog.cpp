@@ -15,7 +15,7 @@
 #include "tarkon/ui/ui_texts.h"
 
 CUploadDlg::CUploadDlg(CKRV02Doc& doc, QWidget* parent)
-    : QDialog(parent), doc_(doc), procedure_(doc.commands(), doc.xmodem(), doc.transfer()) {
+    : QDialog(parent), doc_(doc), procedure_(doc.NewFirmwareUpload()) {
   setWindowTitle(QStringLiteral("Upload FPGA/DSP/CAL Table"));
   kind_ = new QComboBox(this);
   for (int k = 0; k < kUploadKindCount; ++k) kind_->addItem(QString::fromLatin1(UploadKindOf(k)->choiceText));
@@ -73,7 +73,7 @@ void CUploadDlg::Browse() {
 }
 
 void CUploadDlg::Upload() {
-  if (procedure_.running()) return;
+  if (procedure_->running()) return;
   bool holdShown = false;
   UploadCallbacks callbacks;
   callbacks.askYesNo = [this](const std::string& question) {
@@ -91,21 +91,21 @@ void CUploadDlg::Upload() {
   };
   callbacks.status = [this](const std::string& text) { status_->setText(QString::fromStdString(text)); };
   callbacks.letUserInterfaceRun = [] { QApplication::processEvents(); };
-  outcome_ = procedure_.Upload(kind_->currentIndex(), file_->text().toStdString(), callbacks);
+  outcome_ = procedure_->Upload(kind_->currentIndex(), file_->text().toStdString(), callbacks);
   browse_->setEnabled(true);
   upload_->setEnabled(true);
   doc_.LineHoldChanged();
-  if (procedure_.TakeCloseRequest()) QDialog::reject();
+  if (procedure_->TakeCloseRequest()) QDialog::reject();
 }
 
 void CUploadDlg::reject() {
   // A running upload cannot be cancelled: the close waits for its end.
-  if (!procedure_.RequestClose()) return;
+  if (!procedure_->RequestClose()) return;
   QDialog::reject();
 }
 
 void CUploadDlg::closeEvent(QCloseEvent* event) {
-  if (!procedure_.RequestClose()) {
+  if (!procedure_->RequestClose()) {
     event->ignore();
     return;
   }

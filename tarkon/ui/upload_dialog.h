@@ -9,6 +9,7 @@
 // closing the window) waits for the end.
 
 #include <QDialog>
+#include <memory>
 
 #include "tarkon/document/firmware_upload.h"
 
@@ -45,7 +46,7 @@ class CUploadDlg : public QDialog {
   void Upload();
 
   CKRV02Doc& doc_;
-  FirmwareUpload procedure_;
+  std::unique_ptr<FirmwareUpload> procedure_;
   QComboBox* kind_;
   QLineEdit* file_;
   QLineEdit* status_;

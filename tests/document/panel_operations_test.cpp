@@ -107,6 +107,42 @@ TEST_F(PanelOperationsTest, PolledRangeIsTheLastReplyInDisplayUnits) {
   }
 }
 
+// A read whose window runs between portions holds the line: no command is
+// available, no poll tick may send, a second read is refused; the views hear
+// when the line is taken and given back.
+TEST_F(PanelOperationsTest, ScanBufferReadHoldsTheLine) {
+  Connect("KRV04 Board Flipper");
+  sensor_->Mutate([](sim::SensorState& s) {
+    for (size_t i = 0; i < 300; ++i) s.scanBuffer[i] = static_cast<uint16_t>(i);
+    s.scanFill = 300;
+  });
+  EXPECT_EQ(Doc().ScanRangesAvailable(), 8192);
+  auto reader = Doc().NewScanBufferReader();
+  auto other = Doc().NewScanBufferReader();
+  reader->SetRangesAvailable(Doc().ScanRangesAvailable());
+  other->SetRangesAvailable(8192);
+  const int updatesBefore = listener_.viewUpdates();
+  int portions = 0;
+  ScanReadCallbacks callbacks;
+  callbacks.betweenPortions = [&] {
+    ++portions;
+    EXPECT_TRUE(Doc().LineBusy());
+    EXPECT_FALSE(Doc().PollAllowed());
+    for (DocCommand c : {DocCommand::kDisconnect, DocCommand::kSensorSettings, DocCommand::kRereadSettings}) {
+      EXPECT_FALSE(Doc().IsAvailable(c));
+    }
+    EXPECT_EQ(Doc().ReadScanBuffer(*other, 1, 0, {}), ScanReadOutcome::kRefused);
+  };
+  EXPECT_EQ(Doc().ReadScanBuffer(*reader, 300, 0, callbacks), ScanReadOutcome::kCompleted);
+  EXPECT_EQ(portions, 3);
+  EXPECT_EQ(listener_.viewUpdates() - updatesBefore, 2);
+  EXPECT_FALSE(Doc().LineBusy());
+  EXPECT_TRUE(Doc().IsAvailable(DocCommand::kDisconnect));
+  ASSERT_EQ(reader->rows().size(), 300u);
+  EXPECT_EQ(reader->rows()[299].value, "0.299 inch");
+  EXPECT_EQ(trace_.CountCommand(cmd::GetScanBufferPortion), 3u);
+}
+
 TEST(RangeHistoryTest, KeepsTheLastMinuteWithGaps) {
   RangeHistory history;
   for (int i = 0; i <= 300; ++i) {
