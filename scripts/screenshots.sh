@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders Tarkon's main window, connected to a virtual sensor of each model
 # with the panel's diagnostics switched on, and the model's settings dialog,
-# offscreen into docs/screenshots/ (two PNGs per model).
+# offscreen into docs/screenshots/ (two PNGs per model). Each window polls
+# for 12 s first, so its range chart has something to show.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -18,5 +19,5 @@ trap 'rm -rf "$profile"' EXIT
 for model in KRV02 KRV04 "Qmt Long" "Qmt Short" "KRV04 Board Flipper"; do
   stem="$out/tarkon-$(echo "$model" | tr 'A-Z ' 'a-z-')"
   XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR="$model" TARKON_SCREENSHOT="$stem.png" \
-    TARKON_SETTINGS_SCREENSHOT="$stem-settings.png" "$tarkon" 2>/dev/null
+    TARKON_SETTINGS_SCREENSHOT="$stem-settings.png" TARKON_SCREENSHOT_DELAY_MS=12000 "$tarkon" 2>/dev/null
 done

@@ -9,7 +9,9 @@
 //                                save the window as a PNG image, print its
 //                                path and end;
 //   TARKON_SETTINGS_SCREENSHOT=FILE  with it, also save the connected
-//                                model's settings dialog as a PNG image.
+//                                model's settings dialog as a PNG image;
+//   TARKON_SCREENSHOT_DELAY_MS=N how long to poll before the picture
+//                                (1500 ms unless given).
 
 #include <QApplication>
 #include <QCheckBox>
@@ -61,8 +63,12 @@ int main(int argc, char** argv) {
   }
   if (const char* shot = std::getenv("TARKON_SCREENSHOT"); shot != nullptr && *shot != '\0') {
     const QString path = QString::fromLocal8Bit(shot);
-    // A few poll ticks fill the live rows first.
-    QTimer::singleShot(kScreenshotDelayMs, &frame, [&frame, &doc, path] {
+    // A few poll ticks fill the live rows (and the chart) first.
+    int delayMs = kScreenshotDelayMs;
+    if (const char* delay = std::getenv("TARKON_SCREENSHOT_DELAY_MS"); delay != nullptr && std::atoi(delay) > 0) {
+      delayMs = std::atoi(delay);
+    }
+    QTimer::singleShot(delayMs, &frame, [&frame, &doc, path] {
       bool saved = frame.grab().save(path, "PNG");
       if (const char* settings = std::getenv("TARKON_SETTINGS_SCREENSHOT"); settings != nullptr && *settings != '\0') {
         std::unique_ptr<CCustomSettingsDlg> dialog(MakeSettingsDialog(doc, &frame));
