@@ -3,7 +3,9 @@
 // send and show with the update switch off and on, the KRV02 chain's
 // failure, the scan page's buttons and the error counters.
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +17,8 @@
 #include "tarkon/ui/scan_buffer_dialog.h"
 #include "tarkon/ui/sensor_panels.h"
 #include "tarkon/ui/sensor_view.h"
+#include "tarkon/ui/settings_dialogs.h"
+#include "tarkon/ui/upload_dialog.h"
 #include "ui_test_support.h"
 
 namespace uitest {
@@ -242,6 +246,45 @@ TEST_F(PanelsTest, GetErrorsSendsOnEveryClickButTheFirstAfterARebuild) {
   errors->getErrorsButton()->click();
   EXPECT_EQ(Sent(cmd::GetErrorState), 1u);
   EXPECT_EQ(errors->list()->topLevelItem(0)->text(1), "-1");
+}
+
+// Every control a user can act on in the panels and the new dialogs has a
+// name a screen reader announces.
+TEST_F(PanelsTest, AccessibleNamesOfPanelsAndDialogs) {
+  CMainFrame& frame = OpenFrame(true);
+  auto expectNamed = [](QWidget* window) {
+    window->show();
+    int checked = 0;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+      const bool actionable = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                              qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w);
+      if (!actionable || !w->isVisibleTo(window) || qobject_cast<QLineEdit*>(w->parentWidget()) ||
+          qobject_cast<QComboBox*>(w->parentWidget()) || qobject_cast<QAbstractItemView*>(w->parentWidget())) {
+        continue;
+      }
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+      ASSERT_NE(a, nullptr);
+      ++checked;
+      EXPECT_FALSE(a->text(QAccessible::Name).isEmpty())
+          << window->metaObject()->className() << ": " << w->metaObject()->className() << " "
+          << w->objectName().toStdString();
+    }
+    EXPECT_GE(checked, 2) << window->metaObject()->className();
+  };
+  for (const char* model : {"KRV02", "KRV04", "Qmt Short", "KRV04 Board Flipper"}) {
+    SCOPED_TRACE(model);
+    ASSERT_TRUE(frame.ConnectVirtualSensor(model));
+    expectNamed(frame.view()->currentPanel());
+    std::unique_ptr<CCustomSettingsDlg> settings(MakeSettingsDialog(*doc_, &frame));
+    ASSERT_NE(settings, nullptr);
+    expectNamed(settings.get());
+    frame.RunCommand(DocCommand::kDisconnect);
+  }
+  ASSERT_TRUE(frame.ConnectVirtualSensor("KRV02"));
+  CUploadDlg upload(*doc_, &frame);
+  expectNamed(&upload);
+  CReadBufferDialog scan(*doc_, 10, &frame);
+  expectNamed(&scan);
 }
 
 }  // namespace
