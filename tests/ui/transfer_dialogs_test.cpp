@@ -209,5 +209,33 @@ TEST_F(TransferDialogs, CloseDuringAReadWaitsForItsNextPortion) {
   EXPECT_FALSE(doc_->LineBusy());
 }
 
+// Closing the window during an upload: the upload cannot be cancelled, so
+// the dialog and then the window close after its end, the flash locked.
+TEST_F(TransferDialogs, CloseDuringAnUploadWaitsForItsEnd) {
+  CMainFrame& frame = ConnectTraced("KRV02", false, true);
+  std::vector<char> image(2000, '\x5A');
+  const std::string path = dir_.File("code.cal");
+  std::ofstream(path, std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
+  bool closedDuringUpload = true;
+  QString status;
+  auto came = OnNextModalOf<CUploadDlg>([&](CUploadDlg* dialog) {
+    dialog->kindBox()->setCurrentIndex(2);
+    dialog->SetFilePath(QString::fromStdString(path));
+    QObject::connect(dialog->progress(), &QProgressBar::valueChanged, &frame, [&](int v) {
+      if (v > 0 && closedDuringUpload) closedDuringUpload = frame.close();
+    });
+    QObject::connect(dialog->statusField(), &QLineEdit::textChanged, [&](const QString& t) { status = t; });
+    dialog->uploadButton()->click();
+  });
+  frame.action(DocCommand::kUpload)->trigger();
+  ASSERT_TRUE(*came);  // the dialog closed by itself after the upload
+  EXPECT_FALSE(closedDuringUpload);
+  EXPECT_EQ(status, "Successfully completed");
+  const sim::SensorState s = sensor_->Snapshot();
+  EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCompleted);
+  EXPECT_FALSE(s.FlashUnlocked());
+  EXPECT_TRUE(PumpUntil([&] { return !frame.isVisible(); }));
+}
+
 }  // namespace
 }  // namespace uitest
