@@ -35,6 +35,7 @@ struct TickCase {
   size_t rowsAfterTick;        // from an empty list
   std::vector<int> commands;   // sent by the tick
 };
+void PrintTo(const TickCase& c, std::ostream* os) { *os << c.model << (c.update ? " updating" : " not updating"); }
 
 class PanelTicks : public PanelOperationsTest, public ::testing::WithParamInterface<TickCase> {};
 

@@ -57,6 +57,7 @@ struct TickCase {
   Pairs shown;  // with the live values of Freeze(8000)
   double range;  // the raw 8000 in display units
 };
+void PrintTo(const TickCase& c, std::ostream* os) { *os << c.model << (c.crc ? " CRC" : " checksum"); }
 
 class PanelTicks : public PanelsTest, public ::testing::WithParamInterface<TickCase> {};
 

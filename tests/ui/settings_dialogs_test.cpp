@@ -37,6 +37,7 @@ struct ButtonCase {
   std::function<bool(const sim::Settings&)> landed;
   bool reread = true;
 };
+void PrintTo(const ButtonCase& c, std::ostream* os) { *os << c.model << " \"" << c.button << "\""; }
 
 class SettingsDialogs : public TracedUiTest {
  protected:
@@ -133,10 +134,11 @@ struct RefusalCase {
   const char* button;
   std::string message;
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.model << " \"" << c.button << "\""; }
 
-class SettingsRefusals : public SettingsDialogs, public ::testing::WithParamInterface<RefusalCase> {};
+class SettingsDialogRefusals : public SettingsDialogs, public ::testing::WithParamInterface<RefusalCase> {};
 
-TEST_P(SettingsRefusals, MessageInAQuestionBoxAndNothingSent) {
+TEST_P(SettingsDialogRefusals, MessageInAQuestionBoxAndNothingSent) {
   const RefusalCase& c = GetParam();
   CMainFrame& frame = ConnectTraced(c.model);
   QString text;
@@ -161,7 +163,7 @@ TEST_P(SettingsRefusals, MessageInAQuestionBoxAndNothingSent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Checks, SettingsRefusals,
+    Checks, SettingsDialogRefusals,
     ::testing::Values(RefusalCase{"KRV02", {{"Threshold", "256"}}, "Set Threshold", "Thresholdmust be between 0 and 255"},
                       RefusalCase{"KRV02", {{"Cosine", "1.0001"}}, "Set Range offset",
                                   "Cosine must be between 0 and 1.0000"},
