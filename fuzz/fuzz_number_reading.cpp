@@ -162,6 +162,22 @@ void ExpectRefusal(const SetResult& result, LineRecorder& log, const std::string
   FUZZ_CHECK(!result.sent && log.lines.empty(), "a refused button sent something");
 }
 
+// A field without a range of its own still refuses a value whose converted
+// word does not fit the field (its range in display units), sending nothing.
+bool RefusedAsUnfit(const SetResult& result, LineRecorder& log) {
+  if (!result.Refused() || result.message.find(" must be between ") == std::string::npos) return false;
+  FUZZ_CHECK(!result.sent && log.lines.empty(), "a value refused as unfit sent something");
+  return true;
+}
+
+void ExpectCommandOrUnfit(const SetResult& result, LineRecorder& log, const char* command) {
+  if (!RefusedAsUnfit(result, log)) ExpectCommand(result, log, command);
+}
+
+void ExpectRefusalOrUnfit(const SetResult& result, LineRecorder& log, const std::string& message) {
+  if (!RefusedAsUnfit(result, log)) ExpectRefusal(result, log, message);
+}
+
 // The button goes out when `accepted`, else refuses with `message`.
 void Expect(const SetResult& result, LineRecorder& log, bool accepted, const char* command,
             const std::string& message) {
@@ -201,9 +217,9 @@ void CheckDialogs(const std::string& text, int modeEntry, int orderEntry, int mo
     Expect(dialog.SetMaxLaserPower(f), log, laserPowerOk, "SetMaxLP", edit::kMaxLaserPowerMessage);
     Expect(dialog.SetThreshold(f), log, thresholdOk, "SetThreshold", edit::kThresholdMessageNoBlank);
     // Record writes need the bytes of a read first.
-    ExpectRefusal(dialog.SetRangeOffset(f), log,
+    ExpectRefusalOrUnfit(dialog.SetRangeOffset(f), log,
                   real >= 0.0 && real <= 1.0 ? edit::kNotReadMessage : edit::kCosineMessage);
-    ExpectRefusal(dialog.SetAnalogFactors(f), log,
+    ExpectRefusalOrUnfit(dialog.SetAnalogFactors(f), log,
                   Within(real, row) ? std::string(edit::kNotReadMessage) : edit::RangeMessage(row));
     // Before any version reply the averaging count is the period itself.
     const double steps = NearWhole(real) ? std::round(real) : std::floor(real);
@@ -211,9 +227,13 @@ void CheckDialogs(const std::string& text, int modeEntry, int orderEntry, int mo
     ExpectRefusal(dialog.SetAveragingPeriod(f), log,
                   periodOk ? edit::kNotReadMessage : edit::kAveragingMessage);
     const bool orderChosen = orderEntry >= 0 && orderEntry < 10;
-    Expect(dialog.SetScanFilterVariables(f), log, orderChosen, "SetFilterFactors",
-           edit::kNotReadMessage);
-    ExpectCommand(dialog.SetScanInterval(f), log, "SetScanInterval");
+    const SetResult filter = dialog.SetScanFilterVariables(f);
+    if (orderChosen) {
+      ExpectCommandOrUnfit(filter, log, "SetFilterFactors");
+    } else {
+      ExpectRefusalOrUnfit(filter, log, edit::kNotReadMessage);
+    }
+    ExpectCommandOrUnfit(dialog.SetScanInterval(f), log, "SetScanInterval");
     const bool modeChosen = modeEntry >= 0 && modeEntry < 16;
     const SetResult mode = dialog.SetMode(f);
     if (modeChosen) {
@@ -238,19 +258,20 @@ void CheckDialogs(const std::string& text, int modeEntry, int orderEntry, int mo
            edit::RangeMessage(row));
     Expect(dialog.SetMaxRange(f), log, Within(real, row), "SetAnalogMaxRange",
            edit::RangeMessage(row));
-    ExpectCommand(dialog.SetMinVolts(f), log, "SetAnalogMinVolts");
-    ExpectCommand(dialog.SetMaxVolts(f), log, "SetAnalogMaxVolts");
-    ExpectCommand(dialog.SetVoltsOutside(f), log, "SetAnalogOutOfRange");
-    ExpectCommand(dialog.SetMaxDropouts(f), log, "SetNumHoldScans");
+    ExpectCommandOrUnfit(dialog.SetMinVolts(f), log, "SetAnalogMinVolts");
+    ExpectCommandOrUnfit(dialog.SetMaxVolts(f), log, "SetAnalogMaxVolts");
+    ExpectCommandOrUnfit(dialog.SetVoltsOutside(f), log, "SetAnalogOutOfRange");
+    ExpectCommandOrUnfit(dialog.SetMaxDropouts(f), log, "SetNumHoldScans");
   }
   {
-    // Qmt Short checks nothing: every button goes out.
+    // Qmt Short checks no range of its own: every button goes out, but for a
+    // range beyond the word of its field.
     QmtShortSettings dialog(commands, modes, nullptr);
     ExpectCommand(dialog.SetMinLaserPower(f), log, "SetMinLP");
     ExpectCommand(dialog.SetMaxLaserPower(f), log, "SetMaxLP");
     ExpectCommand(dialog.SetThreshold(f), log, "SetThreshold");
-    ExpectCommand(dialog.SetMinRange(f), log, "SetAnalogMinRange");
-    ExpectCommand(dialog.SetMaxRange(f), log, "SetAnalogMaxRange");
+    ExpectCommandOrUnfit(dialog.SetMinRange(f), log, "SetAnalogMinRange");
+    ExpectCommandOrUnfit(dialog.SetMaxRange(f), log, "SetAnalogMaxRange");
   }
   {
     KRV04BFSettings dialog(commands, modes, nullptr);
@@ -258,7 +279,7 @@ void CheckDialogs(const std::string& text, int modeEntry, int orderEntry, int mo
     Expect(dialog.SetThreshold(f), log, thresholdOk, "SetThreshold", edit::kThresholdMessageNoBlank);
     Expect(dialog.SetMinRange(f), log, Within(real, row), "SetAnalogMinRange",
            edit::RangeMessage(row));
-    ExpectRefusal(dialog.SetWaneVariables(f), log, edit::kNotReadMessage);
+    ExpectRefusalOrUnfit(dialog.SetWaneVariables(f), log, edit::kNotReadMessage);
     const SetResult on = dialog.LaserOn(f);
     FUZZ_CHECK(on.sent && !on.reread && !log.lines.empty() &&
                    log.lines[0].rfind("Command SetLaserOn failed. ", 0) == 0,
