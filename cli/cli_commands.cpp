@@ -185,6 +185,8 @@ int Watch(CliSession& s, long count) {
   PanelRows rows;
   long polls = 0;
   while (!g_interrupted && (count < 0 || polls < count)) {
+    // The document disconnects when the port's device goes away.
+    if (!d.connected()) return kExitFailed;
     if (!d.WaitPollTick(100)) continue;
     if (d.PollAllowed()) {
       if (PollDiagnostics(d, LivePanelOfModel(d.modelIndex()), rows)) {

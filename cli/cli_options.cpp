@@ -20,7 +20,7 @@ bool ParseInt(const std::string& text, long lo, long hi, long& value) {
 
 const char* CliUsage() {
   return "usage: tarkon-cli [--port PORT] [--baud RATE] [--address N] [--read-timeout MS]\n"
-         "                  [--write-timeout MS] [--manufacturing] [--json] [--yes]\n"
+         "                  [--write-timeout MS] [--rs485] [--manufacturing] [--json] [--yes]\n"
          "                  [--simulate MODEL] [--simulate-check-mode checksum|crc]\n"
          "                  [--settings FILE] COMMAND [ARGUMENTS]\n"
          "\n"
@@ -92,6 +92,8 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
       out.json = true;
     } else if (arg == "--yes") {
       out.yes = true;
+    } else if (arg == "--rs485") {
+      out.rs485 = true;
     } else if (arg == "--simulate") {
       if (!needValue(arg, value)) return false;
       out.simulate = value;

@@ -15,6 +15,7 @@ struct CliOptions {
   bool manufacturing = false;
   bool json = false;
   bool yes = false;
+  bool rs485 = false;  // the driver's RS-485 direction control
   std::optional<std::string> simulate;       // model of an in-process virtual sensor
   std::string simulateCheckMode = "checksum";  // the virtual sensor's check mode
   std::string command;

@@ -459,9 +459,13 @@ bool sc_Close(SerialHandle handle, SerialError* err) {
   if (handle == kInvalidSerialHandle) return true;
   ForgetState(handle);
   // Output that could not be sent is dropped so close() cannot sit in the
-  // driver's closing wait; a successful sc_Write has already drained.
+  // driver's closing wait; a successful sc_Write has already drained. Only
+  // when something is still queued: on a pseudo-terminal the flush would
+  // also throw away what the far end has not read yet (a request written
+  // just before the close).
   ioctl(handle, TIOCNXCL);
-  tcflush(handle, TCOFLUSH);
+  int queued = 0;
+  if (ioctl(handle, TIOCOUTQ, &queued) != 0 || queued > 0) tcflush(handle, TCOFLUSH);
   if (::close(handle) != 0 && errno != EINTR) {  // after EINTR the descriptor is gone all the same
     Fail(err, kSerialPlatformCall, "sc_Close: could not close port handle", errno);
     return false;

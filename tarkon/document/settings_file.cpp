@@ -408,6 +408,8 @@ SettingsFile::SerialValues SettingsFile::ReadSerialSettings() {
     SetInteger(kSerialSection, kWriteTimeoutKey, static_cast<int32_t>(values.writeTimeout));
   }
   if (!GetText(kSerialSection, kDeviceKey, &values.device)) values.device.clear();
+  int32_t rs485 = 0;
+  values.rs485 = GetInteger(kSerialSection, kRs485Key, &rs485) && rs485 != 0;
   return values;
 }
 
@@ -421,6 +423,9 @@ void SettingsFile::WriteSerialSettings(const SerialValues& values) {
   SetInteger(kSerialSection, kWriteTimeoutKey, static_cast<int32_t>(values.writeTimeout));
   if (!values.device.empty() || GetText(kSerialSection, kDeviceKey, nullptr)) {
     SetText(kSerialSection, kDeviceKey, values.device);
+  }
+  if (values.rs485 || GetText(kSerialSection, kRs485Key, nullptr)) {
+    SetInteger(kSerialSection, kRs485Key, values.rs485 ? 1 : 0);
   }
 }
 

@@ -63,6 +63,9 @@ class SettingsFile {
   // Written only for such a connection (and emptied by the next one made by
   // port number), so files of ordinary use hold the five keys only.
   static constexpr const char* kDeviceKey = "Device";
+  // "1" when the connection uses the driver's RS-485 direction control.
+  // Written only once it has been switched on, like "Device".
+  static constexpr const char* kRs485Key = "RS485";
 
   struct SerialValues {
     int32_t port = 1;
@@ -71,6 +74,7 @@ class SettingsFile {
     uint32_t readTimeout = 100;
     uint32_t writeTimeout = 100;
     std::string device;  // empty: connect by port number
+    bool rs485 = false;  // the driver's RS-485 direction control
   };
 
   // Uses DefaultPath(). Nothing is read until Load().

@@ -84,7 +84,9 @@ TEST_F(CliTest, NoSensorOnThePortFailsWithExitOne) {
     args.push_back("info");
     const ProcessResult r = Run(args);
     EXPECT_EQ(r.exitCode, kFailed);
-    EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\n");
+    EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nerror: No such device: " +
+                         dir_.File("ttyMissing") +
+                         ". Check that the adapter is plugged in and the port is the right one.\n");
     EXPECT_EQ(r.out, "");
   }
 }
@@ -140,7 +142,10 @@ TEST_F(CliTest, OptionsNotGivenTakeTheStoredSettings) {
   // A wrong address finds nobody, and is stored all the same.
   r = Run({"--address", "4", "info"});
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\n");
+  EXPECT_EQ(r.err,
+            "error: Cannot connect to the sensor...\nnote: Disconnected...\nerror: No answer from a sensor at "
+            "address 4 and 38400 bit/s, in checksum mode nor in CRC mode. Check the wiring, the address and the "
+            "baud rate.\n");
   EXPECT_EQ(StoredInteger("Address"), 4);
 }
 

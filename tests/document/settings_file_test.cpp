@@ -1,5 +1,7 @@
 #include "tarkon/document/settings_file.h"
 
+#include "tarkon/document/connect_values.h"
+
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -382,6 +384,40 @@ TEST_F(SettingsFileTest, DeviceKeyOnlyForConnectionsByPath) {
   values.device.clear();
   file.WriteSerialSettings(values);
   EXPECT_EQ(file.ReadSerialSettings().device, "");
+}
+
+// RS-485 direction control: absent (off) in files of RS-232 use; once on,
+// the key stays and reads back both ways; the connect dialog and the
+// connection carry it.
+TEST_F(SettingsFileTest, Rs485KeyOnlyOnceSwitchedOn) {
+  SettingsFile file(path_);
+  SettingsFile::SerialValues values = file.ReadSerialSettings();
+  EXPECT_FALSE(values.rs485);
+  file.WriteSerialSettings(values);
+  EXPECT_FALSE(file.GetText("Serial Settings", "RS485", nullptr));
+  EXPECT_FALSE(ConnectValuesFromSettings(values).rs485);
+
+  values.rs485 = true;
+  file.WriteSerialSettings(values);
+  std::string text;
+  ASSERT_TRUE(file.GetText("Serial Settings", "RS485", &text));
+  EXPECT_EQ(text, "1");
+  const SettingsFile::SerialValues stored = file.ReadSerialSettings();
+  EXPECT_TRUE(stored.rs485);
+  const ConnectValues dialog = ConnectValuesFromSettings(stored);
+  EXPECT_TRUE(dialog.rs485);
+  ConnectValues accepted;
+  EXPECT_EQ(ConnectDialogState(dialog).Accept(&accepted), "");
+  EXPECT_TRUE(accepted.rs485);
+  const ConnectTarget target = ConnectTargetFromValues(accepted);
+  EXPECT_TRUE(target.rs485);
+  EXPECT_TRUE(SerialValuesOfConnection(target, stored).rs485);
+
+  values.rs485 = false;
+  file.WriteSerialSettings(values);
+  ASSERT_TRUE(file.GetText("Serial Settings", "RS485", &text));
+  EXPECT_EQ(text, "0");
+  EXPECT_FALSE(file.ReadSerialSettings().rs485);
 }
 
 TEST_F(SettingsFileTest, DefaultPathBesideTheExecutableOrPerUser) {
