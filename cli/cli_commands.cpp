@@ -440,7 +440,11 @@ int RunPortsCommand(const CliOptions& o) {
   if (o.json) {
     JsonValue found = JsonValue::Array();
     for (const FoundPort& p : ports)
-      found.Push(JsonValue::Object().Set("name", JsonValue::String(p.name)).Set("device", JsonValue::String(p.device)));
+      found.Push(JsonValue::Object()
+                     .Set("name", JsonValue::String(p.name))
+                     .Set("device", JsonValue::String(p.device))
+                     .Set("description", JsonValue::String(p.description))
+                     .Set("by_id", JsonValue::String(p.byId)));
     JsonValue mapped = JsonValue::Array();
     for (const auto& [number, device] : map)
       mapped.Push(JsonValue::Object()
@@ -452,7 +456,12 @@ int RunPortsCommand(const CliOptions& o) {
   }
   std::cout << "Serial ports:\n";
   if (ports.empty()) std::cout << "  (none found)\n";
-  for (const FoundPort& p : ports) std::cout << "  " << p.name << "  " << p.device << "\n";
+  for (const FoundPort& p : ports) {
+    std::cout << "  " << p.name << "  " << p.device;
+    if (!p.description.empty()) std::cout << "  " << p.description;
+    if (!p.byId.empty()) std::cout << "  " << p.byId;
+    std::cout << "\n";
+  }
   std::cout << "Port map (" << settings.path() << "):\n";
   if (map.empty()) std::cout << "  (empty)\n";
   for (const auto& [number, device] : map) std::cout << "  " << PortResolver::PortName(number) << "  " << device << "\n";
