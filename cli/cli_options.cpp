@@ -23,6 +23,7 @@ const char* CliUsage() {
          "                  [--write-timeout MS] [--rs485] [--manufacturing] [--json] [--yes]\n"
          "                  [--simulate MODEL] [--simulate-check-mode checksum|crc]\n"
          "                  [--settings FILE] COMMAND [ARGUMENTS]\n"
+         "       tarkon-cli --help | --version\n"
          "\n"
          "commands:\n"
          "  info                         connection and identity\n"
@@ -106,6 +107,9 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
       out.simulateCheckMode = value;
     } else if (arg == "--help") {
       out.command = "help";
+      return true;
+    } else if (arg == "--version") {
+      out.command = "version";
       return true;
     } else {
       error = "unknown option " + arg;

@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
     std::fputs(CliUsage(), stdout);
     return kExitOk;
   }
+  if (options.command == "version") {
+    std::printf("tarkon-cli %s\n", LRS_VERSION);
+    return kExitOk;
+  }
   if (!CheckCommandUsage(options, error)) {
     std::fprintf(stderr, "tarkon-cli: %s\n\n%s", error.c_str(), CliUsage());
     return kExitUsage;

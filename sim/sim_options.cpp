@@ -42,7 +42,8 @@ std::string SimUsage() {
          "  --fault KIND@N         fault KIND on reply number N (from 1)\n"
          "                         KIND: noise, drop, corrupt, truncate, delay\n"
          "  --fault-delay MS       delay of the delay fault (default 1500)\n"
-         "  --help                 this text\n";
+         "  --help                 this text\n"
+         "  --version              the program's version\n";
 }
 
 ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::string& error) {
@@ -73,6 +74,8 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
     long long n = 0;
     if (arg == "--help" || arg == "-h") {
       return ParseResult::kHelp;
+    } else if (arg == "--version") {
+      return ParseResult::kVersion;
     } else if (arg == "--model") {
       if (!need()) return ParseResult::kError;
       auto model = ResolveModelString(value);

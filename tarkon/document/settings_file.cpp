@@ -103,7 +103,12 @@ std::string SettingsFile::ExecutableDirectory() {
 
 std::string SettingsFile::ChooseDefaultPath(const std::string& executableDirectory,
                                             const char* xdgConfigHome, const char* home) {
-  if (!executableDirectory.empty() && access(executableDirectory.c_str(), W_OK | X_OK) == 0) {
+  // An installed program (a package puts it under /usr, /opt or /bin) keeps
+  // the file per user even when its directory is writable (by root): one
+  // user's settings must not become everyone's.
+  const bool installed = executableDirectory.rfind("/usr/", 0) == 0 || executableDirectory.rfind("/opt/", 0) == 0 ||
+                         executableDirectory.rfind("/bin/", 0) == 0;
+  if (!installed && !executableDirectory.empty() && access(executableDirectory.c_str(), W_OK | X_OK) == 0) {
     return executableDirectory + kFileName;
   }
   // Relative values of these variables are to be ignored.

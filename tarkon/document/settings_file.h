@@ -9,7 +9,8 @@
 // COM port, one "COM3=/dev/ttyUSB0" line per port.
 //
 // Where the file lives: beside the executable when that directory can be
-// written; otherwise (an installed program) in the user's configuration
+// written and is no installed program's (under /usr, /opt or /bin);
+// otherwise (an installed program) in the user's configuration
 // directory, $XDG_CONFIG_HOME/tarkon/ or ~/.config/tarkon/. path() says
 // which file is in use. An explicit path can be given instead.
 //

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -117,6 +118,13 @@ TEST_F(CliTest, WatchEndsWithExitOneWhenTheSensorsLineGoesAway) {
       << r.err;
   EXPECT_EQ(Count(r.err, "error: Command "), 1u) << r.err;
   EXPECT_EQ(Count(r.err, "note: Disconnected...\n"), 1u) << r.err;
+}
+
+TEST_F(CliTest, VersionIsOneLineAndConnectsNowhere) {
+  const ProcessResult r = Run({"--version"});
+  EXPECT_EQ(r.exitCode, kOk);
+  EXPECT_TRUE(std::regex_match(r.out, std::regex(R"(tarkon-cli [0-9]+\.[0-9]+\.[0-9]+\n)"))) << r.out;
+  EXPECT_EQ(r.err, "");
 }
 
 }  // namespace

@@ -429,6 +429,9 @@ TEST_F(SettingsFileTest, DefaultPathBesideTheExecutableOrPerUser) {
   EXPECT_EQ(SettingsFile::ChooseDefaultPath(gone, nullptr, "/home/u"),
             "/home/u/.config/tarkon/tarkon.ini");
   EXPECT_EQ(SettingsFile::ChooseDefaultPath("", nullptr, nullptr), "tarkon.ini");
+  // An installed program: per user even where root could write beside it.
+  for (const char* installed : {"/usr/bin/", "/usr/local/bin/", "/opt/tarkon/bin/", "/bin/"})
+    EXPECT_EQ(SettingsFile::ChooseDefaultPath(installed, "/xdg", "/home/u"), "/xdg/tarkon/tarkon.ini") << installed;
   // The running program's directory is found.
   std::string exeDir = SettingsFile::ExecutableDirectory();
   ASSERT_FALSE(exeDir.empty());
