@@ -60,7 +60,9 @@ std::string Describe(const std::string& vendor, const std::string& model, const 
   std::string text = vendor;
   if (!model.empty()) text += (text.empty() ? "" : " ") + model;
   if (!serial.empty()) text += (text.empty() ? "serial " : ", serial ") + serial;
-  if (!vendorId.empty() && !productId.empty()) text += (text.empty() ? "" : " ") + ("(" + vendorId + ":" + productId + ")");
+  if (!vendorId.empty() && !productId.empty()) {
+    text += (text.empty() ? "(" : " (") + vendorId + ":" + productId + ")";
+  }
   return text;
 }
 

@@ -16,15 +16,17 @@ ConnectFailure OpenFailure(const std::string& device, const SerialError& error) 
     case ENOENT:
     case ENODEV:
     case ENXIO:
-      return Make(ConnectFailureCause::kNoSuchDevice,
-                  "No such device: " + device + ". Check that the adapter is plugged in and the port is the right one.");
+      return Make(ConnectFailureCause::kNoSuchDevice, "No such device: " + device +
+                                                          ". Check that the adapter is plugged in and the port is "
+                                                          "the right one.");
     case EACCES:
     case EPERM: {
       std::string group = DeviceGroupName(device);
       if (group.empty()) group = "dialout";
       return Make(ConnectFailureCause::kPermissionDenied,
                   "Permission denied on " + device + ", which belongs to the group " + group +
-                      ". Add your user to it with: sudo usermod -aG " + group + " $USER, then log out and log in again.");
+                      ". Add your user to it with: sudo usermod -aG " + group +
+                      " $USER, then log out and log in again.");
     }
     case EBUSY: {
       const std::string holder = DeviceHolder(device);

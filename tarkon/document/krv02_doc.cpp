@@ -66,9 +66,11 @@ ConnectValues CKRV02Doc::BeginConnect() {
 }
 
 bool CKRV02Doc::Fail(const char* line, ConnectFailure failure) {
+  // Known before the first line goes out: a front end may ask for it as
+  // soon as it hears of the failure.
+  lastFailure_ = std::move(failure);
   LogLine(kLogError, line);
   Disconnect();
-  lastFailure_ = std::move(failure);
   if (!lastFailure_.text.empty() && lastFailure_.text != line) LogLine(kLogError, lastFailure_.text);
   return false;
 }
@@ -120,7 +122,9 @@ bool CKRV02Doc::Connect(const ConnectValues& values) {
   }
 
   const ModelIdentification id = IdentifyModelReply(commands_.modelName, manufacturing_);
-  if (!id.identified) return Fail(kUnknownModelLine, ConnectFailure{ConnectFailureCause::kUnknownModel, kUnknownModelLine});
+  if (!id.identified) {
+    return Fail(kUnknownModelLine, ConnectFailure{ConnectFailureCause::kUnknownModel, kUnknownModelLine});
+  }
   if (id.assumedKRV02) LogLine(kLogError, kUnknownModelManufacturingLine);
   modelIndex_ = id.model;
   modelText_ = id.modelText;
