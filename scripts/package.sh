@@ -13,7 +13,13 @@ fi
 # Release programs only: no tests, benchmarks or fuzz targets in the package.
 # -O2 as in scripts/bench.sh: at -O3, GCC 12 reports a false -Wrestrict
 # inside the standard library's string code.
+# Debian's hardening flags (stack protector, fortified functions, read-only
+# relocations bound at start), as a package built by dpkg-buildpackage gets.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
+  "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
   -DCMAKE_INSTALL_PREFIX=/usr -DLRS_WERROR=ON \
   -DLRS_TESTS=OFF -DLRS_BENCH=OFF -DLRS_FUZZ=OFF "${launcher[@]}" >/dev/null
 cmake --build "$dir" -j "${JOBS:-$(nproc)}"
