@@ -2,15 +2,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <iostream>
-#include <map>
-#include <set>
+#include <sstream>
 #include <vector>
 
-#include "cli/json_writer.h"
-#include "serial/port_discovery.h"
+#include "cli/cli_command_table.h"
 #include "cli/progress_bar.h"
+#include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
 #include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/live_panels.h"
@@ -21,132 +24,80 @@
 
 namespace {
 
-struct CommandRule {
-  int minArgs;
-  int maxArgs;
-  bool manufacturing;
-};
-
-const std::map<std::string, CommandRule>& Commands() {
-  static const std::map<std::string, CommandRule> commands = {
-      {"info", {0, 0, false}},         {"settings", {0, 0, false}},     {"set", {2, 2, false}},
-      {"state", {0, 0, false}},        {"watch", {0, 2, false}},        {"errors", {0, 0, false}},
-      {"scan", {1, 1, false}},         {"laser", {1, 1, false}},        {"scan-buffer", {0, 3, false}},
-      {"address", {1, 1, false}},      {"baud", {1, 1, false}},         {"check-mode", {1, 1, false}},
-      {"defaults", {0, 0, false}},     {"ports", {0, 0, false}},        {"reset", {0, 0, true}},
-      {"serial-number", {1, 1, true}}, {"model-name", {1, 1, true}},    {"upload", {2, 2, true}},
-  };
-  return commands;
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
-bool OneOf(const std::string& value, std::initializer_list<const char*> choices) {
-  for (const char* c : choices)
-    if (value == c) return true;
-  return false;
+bool SameWord(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+
+std::vector<std::string> Words(const char* list) {
+  std::vector<std::string> words;
+  std::istringstream in(list != nullptr ? list : "");
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
 }
 
-// "watch [--count N]" and "scan-buffer [COUNT] [--append FILE]".
-struct ExtraArguments {
-  long count = -1;
-  std::string countText;
-  std::string appendPath;
-};
-
-bool ParseExtra(const CliOptions& o, ExtraArguments& extra, std::string& error) {
-  // Only these two take options after the command; the others' arguments
-  // are checked by their own rules.
-  if (o.command != "watch" && o.command != "scan-buffer") return true;
-  const auto& a = o.arguments;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (o.command == "watch" && a[i] == "--count" && i + 1 < a.size()) {
-      int64_t n = 0;
-      if (!IsWholeNumber(a[i + 1], &n) || n < 1) {
-        error = "watch: --count needs a positive whole number";
-        return false;
-      }
-      extra.count = static_cast<long>(n);
-      ++i;
-    } else if (o.command == "scan-buffer" && a[i] == "--append" && i + 1 < a.size()) {
-      extra.appendPath = a[++i];
-    } else if (o.command == "scan-buffer" && extra.countText.empty() && a[i].rfind("--", 0) != 0) {
-      extra.countText = a[i];
-    } else {
-      error = o.command + ": unexpected argument \"" + a[i] + "\"";
-      return false;
-    }
-  }
-  return true;
-}
-
-void PrintRows(const CliOptions& o, const PanelRows& rows, JsonValue* json = nullptr) {
-  if (o.json) {
-    JsonValue list = JsonValue::Array();
-    for (const PanelRow& r : rows)
-      list.Push(JsonValue::Object().Set("name", JsonValue::String(r.name)).Set("value", JsonValue::String(r.value)));
-    JsonValue out = json ? *json : JsonValue::Object();
-    out.Set("rows", list);
-    std::cout << out.Dump() << std::endl;
+// Rows for the terminal, or as {"rows": [...]} (with `extra` first).
+void EmitRows(CliSession& s, const PanelRows& rows, CliJson& json) {
+  if (s.options().json) {
+    json["rows"] = RowsJson(rows);
     return;
   }
-  size_t width = 0;
-  for (const PanelRow& r : rows) width = std::max(width, r.name.size());
-  for (const PanelRow& r : rows) {
-    if (r.name.empty() && r.value.empty()) {
-      std::cout << "\n";
-      continue;
-    }
-    std::cout << r.name << std::string(width - r.name.size() + 2, ' ') << r.value << "\n";
-  }
-  std::cout.flush();
+  PrintRowsText(rows);
 }
 
 int Status(CliSession& s, bool ok = true) {
-  return ok && s.failuresSinceConnect() == 0 ? kExitOk : kExitFailed;
+  if (ok && s.failuresSinceConnect() == 0) return kExitOk;
+  if (s.lastError().empty()) s.SetLastError("the sensor did not answer as expected");
+  return kExitFailed;
 }
 
-int Refused(const std::string& message) {
+// A value refused by a check: nothing was sent.
+int Refused(CliSession& s, const std::string& message) {
   std::fprintf(stderr, "%s\n", message.c_str());
+  s.SetLastError(message);
   return kExitUsage;
 }
 
-bool KRV02Family(int model) { return model == kModelKRV02 || model == kModelQmtLong; }
+std::string CheckModeWord(int32_t mode) { return mode == frame::kCrc ? "crc" : "checksum"; }
 
 // --- the commands ---------------------------------------------------------
 
-int Info(CliSession& s) {
+int Info(CliSession& s, CliJson& json) {
   CKRV02Doc& d = s.doc();
-  const CliOptions& o = s.options();
-  const std::string checkMode = d.checkMode() == frame::kCrc ? "crc" : "checksum";
-  if (o.json) {
-    JsonValue j = JsonValue::Object();
-    j.Set("port", JsonValue::String(s.portName()))
-        .Set("baud", JsonValue::Number(d.baudRate()))
-        .Set("address", JsonValue::Number(d.address()))
-        .Set("check_mode", JsonValue::String(checkMode))
-        .Set("model", JsonValue::String(d.modelText()))
-        .Set("model_index", JsonValue::Number(d.modelIndex()))
-        .Set("model_string", JsonValue::String(d.modelString()))
-        .Set("serial_number", JsonValue::String(d.serialNumberText()))
-        .Set("firmware", JsonValue::String(d.firmwareText()))
-        .Set("fpga", JsonValue::String(d.fpgaText()));
-    std::cout << j.Dump() << std::endl;
+  const std::string port = s.portName();
+  const std::string device = s.deviceName();
+  if (s.options().json) {
+    json = {{"port", port},
+            {"device", device},
+            {"baud", d.baudRate()},
+            {"address", d.address()},
+            {"check_mode", CheckModeWord(d.checkMode())},
+            {"model", d.modelText()},
+            {"model_index", d.modelIndex()},
+            {"model_string", d.modelString()},
+            {"serial_number", d.serialNumberText()},
+            {"firmware", d.firmwareText()},
+            {"fpga", d.fpgaText()}};
     return Status(s);
   }
-  // The setup pane's "Sensor" rows, with the port and model first.
-  PanelRows rows = {{"Port", s.portName()},
-                    {"Model", d.modelText()},
-                    {"Serial number", d.serialNumberText()},
-                    {"Model String:", d.modelString()},
-                    {"Firmware:", d.firmwareText()},
-                    {"FPGA version", d.fpgaText()},
-                    {"Address", std::to_string(d.address())},
-                    {"Sensor baudrate", std::to_string(d.baudRate())},
-                    {"Error checking mode", d.checkMode() == frame::kCrc ? "CRC" : "Checksum"}};
-  PrintRows(o, rows);
+  // The setup pane's "Sensor" rows, with the port and model first; a COMn
+  // shows the device it resolved to.
+  const std::string portText = port != device && !device.empty() ? port + " (" + device + ")" : port;
+  PrintRowsText({{"Port", portText},
+                 {"Model", d.modelText()},
+                 {"Serial number", d.serialNumberText()},
+                 {"Model String:", d.modelString()},
+                 {"Firmware:", d.firmwareText()},
+                 {"FPGA version", d.fpgaText()},
+                 {"Address", std::to_string(d.address())},
+                 {"Sensor baudrate", std::to_string(d.baudRate())},
+                 {"Error checking mode", d.checkMode() == frame::kCrc ? "CRC" : "Checksum"}});
   return Status(s);
 }
 
-int Settings(CliSession& s) {
+int Settings(CliSession& s, CliJson& json) {
   ModelSettings* m = s.doc().currentSettings();
   PanelRows rows = {{"Serial Number", s.doc().serialNumberText()}};
   if (m) {
@@ -154,44 +105,91 @@ int Settings(CliSession& s) {
     m->Summary(names, values);
     for (size_t i = 0; i < names.size() && i < values.size(); ++i) rows.push_back({names[i], values[i]});
   }
-  PrintRows(s.options(), rows);
-  return Status(s, m && m->HasValues());
+  const int status = Status(s, m && m->HasValues());
+  if (status == kExitOk) EmitRows(s, rows, json);
+  return status;
 }
 
-int Set(CliSession& s) {
+int Set(CliSession& s, CliJson& json) {
   ModelSettings* m = s.doc().currentSettings();
-  if (!m) return kExitFailed;
+  if (!m) return Status(s, false);
   const std::string& name = s.options().arguments[0];
-  const SetResult r = m->ChangeSetting(name, s.options().arguments[1]);
-  if (r.Refused()) return Refused(r.message);
+  if (SameWord(name, "Serial Number"))
+    return Refused(s, "set: the serial number is written with `serial-number TEXT` (manufacturing mode)");
+  const std::vector<std::string> names = m->SettingNames();
+  const auto known = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameWord(n, name); });
+  if (known == names.end()) {
+    std::string list;
+    for (const std::string& n : names) list += (list.empty() ? "" : ", ") + ("\"" + n + "\"");
+    return Refused(s, "set: no setting named \"" + name + "\" for this sensor model; its settings are " + list);
+  }
+  const SetResult r = m->ChangeSetting(*known, s.options().arguments[1]);
+  if (r.Refused()) {
+    // The numeric field's messages end in a line break of their own.
+    std::string message = r.message;
+    while (!message.empty() && message.back() == '\n') message.pop_back();
+    return Refused(s, message);
+  }
+  const int status = Status(s, r.reread);
+  if (status != kExitOk) return status;
   if (s.options().json) {
-    std::cout << JsonValue::Object().Set("name", JsonValue::String(name)).Set("value", JsonValue::String(r.value)).Dump()
-              << std::endl;
+    json = {{"name", *known}, {"value", TrimmedText(r.value)}};
+    if (const auto n = ReadNumberWithUnit(r.value)) {
+      json["number"] = NumberJson(*n);
+      json["unit"] = n->unit;
+    }
   } else {
     std::cout << name << "  " << r.value << std::endl;
   }
-  return Status(s, r.reread);
+  return status;
 }
 
-int State(CliSession& s) {
+int State(CliSession& s, CliJson& json) {
   PanelRows rows;
   const bool ok = PollDiagnostics(s.doc(), LivePanelOfModel(s.doc().modelIndex()), rows);
-  if (ok) PrintRows(s.options(), rows);
-  return Status(s, ok);
+  const int status = Status(s, ok);
+  if (status == kExitOk) EmitRows(s, rows, json);
+  return status;
 }
 
-int Watch(CliSession& s, long count) {
+std::string TimeStamp() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char text[64];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  char full[80];
+  std::snprintf(full, sizeof full, "%s.%03d", text, static_cast<int>(ms));
+  return full;
+}
+
+int Watch(CliSession& s) {
   CKRV02Doc& d = s.doc();
+  const CliOptions& o = s.options();
+  const long count = o.count.value_or(-1);
+  const auto interval = std::chrono::milliseconds(o.intervalMs.value_or(0));
+  auto nextPoll = std::chrono::steady_clock::now();
   PanelRows rows;
   long polls = 0;
   while (!g_interrupted && (count < 0 || polls < count)) {
     // The document disconnects when the port's device goes away.
     if (!d.connected()) return kExitFailed;
     if (!d.WaitPollTick(100)) continue;
-    if (d.PollAllowed()) {
+    // Ticks come every 250 ms; a longer interval lets the ticks between
+    // polls pass.
+    const auto now = std::chrono::steady_clock::now();
+    if (d.PollAllowed() && now >= nextPoll) {
+      nextPoll = now + interval;
+      const std::string stamp = TimeStamp();
       if (PollDiagnostics(d, LivePanelOfModel(d.modelIndex()), rows)) {
-        if (!s.options().json) std::cout << "-- poll " << polls + 1 << "\n";
-        PrintRows(s.options(), rows);
+        if (o.json) {
+          PrintJson({{"poll", polls + 1}, {"time", stamp}, {"rows", RowsJson(rows)}});
+        } else {
+          std::cout << "-- poll " << polls + 1 << "  " << stamp << "\n";
+          PrintRowsText(rows);
+        }
       }
       ++polls;
     }
@@ -200,47 +198,52 @@ int Watch(CliSession& s, long count) {
   return Status(s);
 }
 
-int Errors(CliSession& s) {
-  if (!KRV02Family(s.doc().modelIndex()))
-    return Refused("errors: the error counters are read from sensors of the KRV02 family only");
+int Errors(CliSession& s, CliJson& json) {
+  if (!HasErrorCounters(s.doc().modelIndex()))
+    return Refused(s, "errors: the error counters are read from sensors of the KRV02 family only");
   PanelRows rows;
   const bool ok = ReadErrorCounters(s.doc(), rows);
-  if (ok) PrintRows(s.options(), rows);
-  return Status(s, ok);
+  const int status = Status(s, ok);
+  if (status == kExitOk) EmitRows(s, rows, json);
+  return status;
 }
 
-int Scan(CliSession& s) {
+int Scan(CliSession& s, CliJson& json) {
   const std::string& what = s.options().arguments[0];
   SensorCommands& c = s.doc().commands();
-  if (what == "start") return Status(s, c.StartScan() != 0);
-  if (what == "stop") return Status(s, c.StopScan() != 0);
+  if (what == "start" || what == "stop") {
+    const int status = Status(s, (what == "start" ? c.StartScan() : c.StopScan()) != 0);
+    json = {{"scan", what}};
+    return status;
+  }
   const bool ok = ApplyFilterAndReadStatistics(s.doc());
   c.GetKRV02State();  // the scan count row shows the last state read
-  PrintRows(s.options(), ScanStatisticsRows(s.doc()));
-  return Status(s, ok);
+  const int status = Status(s, ok);
+  if (status == kExitOk) EmitRows(s, ScanStatisticsRows(s.doc()), json);
+  return status;
 }
 
-int Laser(CliSession& s) {
+int Laser(CliSession& s, CliJson& json) {
   SensorCommands& c = s.doc().commands();
-  return Status(s, (s.options().arguments[0] == "on" ? c.SetLaserOn() : c.SetLaserOff()) != 0);
+  const std::string& what = s.options().arguments[0];
+  json = {{"laser", what}};
+  return Status(s, (what == "on" ? c.SetLaserOn() : c.SetLaserOff()) != 0);
 }
 
-int ScanBuffer(CliSession& s, const ExtraArguments& extra) {
+int ScanBuffer(CliSession& s, CliJson& json) {
   CKRV02Doc& d = s.doc();
+  const CliOptions& o = s.options();
   const int model = d.modelIndex();
   ScanBufferReader reader(d.commands(), &d);
-  if (KRV02Family(model)) {
-    if (!d.commands().GetKRV02State()) return kExitFailed;
-    reader.SetRangesAvailable(KRV02RangesAvailable(d.commands().krv02State));
-  } else if (model == kModelKRV04BoardFlipper) {
-    reader.SetRangesAvailable(kBoardFlipperRangesAvailable);
-  } else {
-    return Refused("scan-buffer: only the KRV02 family and the board flipper offer their scan buffer");
-  }
+  if (!HasScanBuffer(model))
+    return Refused(s, "scan-buffer: only the KRV02 family and the board flipper offer their scan buffer");
+  // The KRV02 family offers what its last state reply counted.
+  if (IsKRV02Family(model) && !d.commands().GetKRV02State()) return Status(s, false);
+  reader.SetRangesAvailable(ScanRangesOffered(model, d.commands().krv02State));
   int toRead = reader.rangesAvailable();
-  const std::string countText = extra.countText.empty() ? std::to_string(toRead) : extra.countText;
+  const std::string countText = o.arguments.empty() ? std::to_string(toRead) : o.arguments[0];
   const std::string prompt = reader.CheckFields(countText, 0, &toRead);
-  if (!prompt.empty()) return Refused(prompt);
+  if (!prompt.empty()) return Refused(s, prompt);
 
   ProgressBar bar("Reading scan buffer");
   ScanReadCallbacks callbacks;
@@ -252,62 +255,86 @@ int ScanBuffer(CliSession& s, const ExtraArguments& extra) {
       reader.Read(toRead, 0, [&](int16_t raw) { return d.RangeText(raw); }, callbacks);
   bar.Finish();
   if (outcome != ScanReadOutcome::kCompleted) {
-    if (outcome == ScanReadOutcome::kStopped) std::fprintf(stderr, "scan-buffer: stopped\n");
-    return kExitFailed;
+    if (outcome == ScanReadOutcome::kStopped) {
+      std::fprintf(stderr, "scan-buffer: stopped\n");
+      s.SetLastError("scan-buffer: stopped");
+    }
+    return Status(s, false);
   }
   const auto& rows = reader.rows();
   const auto& raw = reader.buffer();
-  if (s.options().json) {
-    JsonValue ranges = JsonValue::Array();
-    for (size_t i = 0; i < rows.size(); ++i)
-      ranges.Push(JsonValue::Object()
-                      .Set("index", JsonValue::Number(static_cast<int64_t>(i + 1)))
-                      .Set("raw", JsonValue::Number(i < raw.size() ? raw[i] : 0))
-                      .Set("text", JsonValue::String(rows[i].value)));
-    std::cout << JsonValue::Object().Set("count", JsonValue::Number(static_cast<int64_t>(rows.size()))).Set("ranges", ranges).Dump()
-              << std::endl;
+  if (o.appendPath) {
+    std::string error;
+    if (!AppendScanExport(*o.appendPath, d.serialNumberText(), d.address(), rows, &error)) {
+      std::fprintf(stderr, "scan-buffer: %s\n", error.c_str());
+      s.SetLastError("scan-buffer: " + error);
+      return kExitFailed;
+    }
+  }
+  if (o.json) {
+    CliJson ranges = CliJson::array();
+    for (size_t i = 0; i < rows.size(); ++i) {
+      CliJson range = {{"index", i + 1}, {"raw", i < raw.size() ? raw[i] : 0}, {"text", TrimmedText(rows[i].value)}};
+      if (const auto n = ReadNumberWithUnit(rows[i].value)) {
+        range["number"] = NumberJson(*n);
+        range["unit"] = n->unit;
+      }
+      ranges.push_back(std::move(range));
+    }
+    json = {{"count", rows.size()}, {"ranges", std::move(ranges)}};
+    if (o.appendPath) json["appended_to"] = *o.appendPath;
   } else {
     std::cout << "Range #\tRange value\n";
     for (const ScanListRow& r : rows) std::cout << r.number << "\t" << r.value << "\n";
     std::cout.flush();
   }
-  if (!extra.appendPath.empty()) {
-    std::string error;
-    if (!AppendScanExport(extra.appendPath, d.serialNumberText(), d.address(), rows, &error)) {
-      std::fprintf(stderr, "scan-buffer: %s\n", error.c_str());
-      return kExitFailed;
-    }
-  }
   return Status(s);
 }
 
-int Address(CliSession& s) {
+int Address(CliSession& s, CliJson& json) {
+  const std::string& text = s.options().arguments[0];
+  int64_t number = -1;
+  if (IsWholeNumber(text, &number) && number == 0)
+    return Refused(s,
+                   "address: 0 is the global address, which every sensor on the line answers; give the sensor "
+                   "an address from 1 to 255");
   uint8_t address = 0;
-  const std::string message = CheckAddressText(s.options().arguments[0], &address);
-  if (!message.empty()) return Refused(message);
+  const std::string message = CheckAddressText(text, &address);
+  if (!message.empty()) return Refused(s, message);
   CKRV02Doc& d = s.doc();
   d.ChangeAddress(true, d.AddressDialogSerialText(), address);
-  std::cout << "Address  " << d.address() << std::endl;
-  return Status(s, d.address() == address);
+  const int status = Status(s, d.address() == address);
+  if (s.options().json) {
+    json = {{"address", d.address()}, {"serial_number", d.serialNumberText()}};
+  } else {
+    std::cout << "Address  " << d.address() << std::endl;
+  }
+  return status;
 }
 
-int Baud(CliSession& s) {
-  int64_t rate = 0;
-  if (!IsWholeNumber(s.options().arguments[0], &rate) || !OneOf(s.options().arguments[0], {"9600", "19200", "38400", "57600"}))
-    return Refused("baud: the sensor runs at 9600, 19200, 38400 or 57600 bit/s");
+int Baud(CliSession& s, CliJson& json) {
+  const int64_t rate = std::stoll(s.options().arguments[0]);  // one of the four words
   CKRV02Doc& d = s.doc();
   int choice = 0;
   for (int c = 0; c < 4; ++c)
     if (BaudDialogRate(c) == rate) choice = c;
   d.ChangeBaudRate(choice);
-  std::cout << "Sensor baudrate  " << d.baudRate() << std::endl;
+  if (s.options().json) {
+    json = {{"baud", d.baudRate()}};
+  } else {
+    std::cout << "Sensor baudrate  " << d.baudRate() << std::endl;
+  }
   return Status(s);
 }
 
-int CheckMode(CliSession& s) {
+int CheckMode(CliSession& s, CliJson& json) {
   const int mode = s.options().arguments[0] == "crc" ? frame::kCrc : frame::kChecksum;
   s.doc().ChangeCheckMode(mode);
-  std::cout << "Error checking mode  " << (mode == frame::kCrc ? "CRC" : "Checksum") << std::endl;
+  if (s.options().json) {
+    json = {{"check_mode", CheckModeWord(s.doc().checkMode())}};
+  } else {
+    std::cout << "Error checking mode  " << (mode == frame::kCrc ? "CRC" : "Checksum") << std::endl;
+  }
   return Status(s);
 }
 
@@ -317,31 +344,40 @@ bool AskOnTerminal(const std::string& question) {
   std::fflush(stderr);
   std::string answer;
   if (!std::getline(std::cin, answer)) return false;
-  return answer == "y" || answer == "Y" || answer == "yes";
+  answer = Lower(answer);
+  return answer == "y" || answer == "yes";
 }
 
-int Defaults(CliSession& s) {
+int Defaults(CliSession& s, CliJson& json) {
   const bool yes = s.options().yes;
   bool asked = false;
   const bool sent = s.doc().SetFactoryDefaults([&](const std::string& q) {
     asked = true;
     return yes || AskOnTerminal(q);
   });
-  if (!sent) return Refused(asked ? "defaults: not confirmed (use --yes)" : "defaults: not sent");
+  if (!sent) return Refused(s, asked ? "defaults: not confirmed (use --yes)" : "defaults: not sent");
+  json = {{"defaults", "restored"}};
   return Status(s);
 }
 
-int Reset(CliSession& s) { return Status(s, s.doc().commands().ResetSensor() != 0); }
+int Reset(CliSession& s, CliJson& json) {
+  json = {{"reset", "sent"}};
+  return Status(s, s.doc().commands().ResetSensor() != 0);
+}
 
-int SerialNumber(CliSession& s) {
+int SerialNumber(CliSession& s, CliJson& json) {
   SerialAndModel dialog(s.doc().commands());
   dialog.SetSerialText(s.options().arguments[0]);
   const bool ok = dialog.SetSerialNumber();
-  std::cout << "Serial number  " << dialog.serialText() << std::endl;
+  if (s.options().json) {
+    json = {{"serial_number", dialog.serialText()}};
+  } else {
+    std::cout << "Serial number  " << dialog.serialText() << std::endl;
+  }
   return Status(s, ok);
 }
 
-int ModelName(CliSession& s) {
+int ModelName(CliSession& s, CliJson& json) {
   SerialAndModel dialog(s.doc().commands());
   int index = -1;
   for (size_t i = 0; i < dialog.entries().size(); ++i)
@@ -349,109 +385,142 @@ int ModelName(CliSession& s) {
   if (index < 0) {
     std::string known;
     for (const auto& e : dialog.entries()) known += "\n  " + e.text;
-    return Refused("model-name: not a model string of the table:" + known);
+    return Refused(s, "model-name: not a model string of the table:" + known);
   }
   dialog.Select(index);
   const bool ok = dialog.SetModelName();
   const int chosen = dialog.selection();
-  std::cout << "Model String:  " << (chosen >= 0 ? dialog.entries()[static_cast<size_t>(chosen)].value : "")
-            << std::endl;
+  const std::string now = chosen >= 0 ? dialog.entries()[static_cast<size_t>(chosen)].value : "";
+  if (s.options().json) {
+    json = {{"model_string", now}};
+  } else {
+    std::cout << "Model String:  " << now << std::endl;
+  }
   return Status(s, ok);
 }
 
-int Upload(CliSession& s) {
-  const std::string& kindText = s.options().arguments[0];
+constexpr const char* kFirstInterruptWarning =
+    "Stopping now leaves the sensor without complete firmware. Press Ctrl+C again to stop anyway.";
+
+int Upload(CliSession& s, CliJson& json) {
+  const CliOptions& o = s.options();
+  const std::string& kindText = o.arguments[0];
   const int kind = kindText == "fpga" ? kUploadFPGA : kindText == "dsp" ? kUploadDSP : kUploadCalibration;
   CKRV02Doc& d = s.doc();
   FirmwareUpload upload(d.commands(), d.xmodem(), d.transfer());
   ProgressBar bar("Uploading " + kindText);
   std::string status;
-  size_t bytes = 0;
+  std::vector<uint8_t> image;
+  const size_t bytes = FirmwareUpload::ReadImage(o.arguments[1], &image) ? image.size() : 0;
   UploadCallbacks callbacks;
   callbacks.askYesNo = [&](const std::string& question) {
-    std::fprintf(stderr, "%s%s\n", question.c_str(), s.options().yes ? "(yes)" : "(no: use --yes)");
-    return s.options().yes;
+    std::fprintf(stderr, "%s\n", UploadSizeNote(kind, bytes).c_str());
+    if (o.yes) {
+      std::fprintf(stderr, "%s(yes)\n", question.c_str());
+      return true;
+    }
+    if (isatty(STDIN_FILENO) == 1) return AskOnTerminal(question);
+    std::fprintf(stderr, "%s(no: use --yes)\n", question.c_str());
+    return false;
   };
-  callbacks.progress = [&](int percent) { bar.Update(percent, 100); };
+  callbacks.progress = [&](int percent) {
+    if (percent >= 100) bar.UpdateBytes(static_cast<long>(bytes), static_cast<long>(bytes));
+  };
+  callbacks.bytes = [&](size_t sent, size_t total) { bar.UpdateBytes(static_cast<long>(sent), static_cast<long>(total)); };
   callbacks.status = [&](const std::string& text) { status = text; };
-  std::vector<uint8_t> image;
-  if (FirmwareUpload::ReadImage(s.options().arguments[1], &image)) bytes = image.size();
-  const UploadOutcome outcome = upload.Upload(kind, s.options().arguments[1], callbacks);
+  // Ctrl+C during the transfer: the first press warns, the second stops
+  // after the block in flight.
+  g_interruptCount = 0;
+  bool warned = false;
+  callbacks.stopRequested = [&] {
+    const int presses = g_interruptCount.load();
+    if (presses >= 1 && !warned) {
+      warned = true;
+      bar.Finish();
+      std::fprintf(stderr, "%s\n", kFirstInterruptWarning);
+    }
+    return presses >= 2;
+  };
+  const UploadOutcome outcome = upload.Upload(kind, o.arguments[1], callbacks);
   bar.Finish();
-  if (s.options().json) {
-    std::cout << JsonValue::Object().Set("status", JsonValue::String(status)).Set("bytes", JsonValue::Number(static_cast<int64_t>(bytes))).Dump()
-              << std::endl;
-  } else if (!status.empty()) {
-    std::cout << status << std::endl;
-  }
+  const bool stopped = upload.lastState() == XmodemSender::kCancelled;
+  if (stopped) status = "Stopped: the transfer was cancelled; the sensor has no complete firmware";
   switch (outcome) {
-    case UploadOutcome::kCompleted: return Status(s);
+    case UploadOutcome::kCompleted:
+      if (o.json) {
+        json = {{"status", status}, {"bytes", bytes}};
+      } else if (!status.empty()) {
+        std::cout << status << std::endl;
+      }
+      return Status(s);
     case UploadOutcome::kDeclined:
-    case UploadOutcome::kNoKind: return kExitUsage;
-    case UploadOutcome::kFileError: return Refused("upload: " + status + ": " + s.options().arguments[1]);
-    default: return kExitFailed;
+      return Refused(s, "upload: not confirmed (use --yes)");
+    case UploadOutcome::kNoKind:
+      return Refused(s, "upload: " + status);
+    case UploadOutcome::kFileError:
+      return Refused(s, "upload: " + status + ": " + o.arguments[1]);
+    default:
+      if (!status.empty()) {
+        if (!o.json) std::cout << status << std::endl;
+        s.SetLastError("upload: " + status);
+      }
+      return Status(s, false);
   }
 }
 
 }  // namespace
 
-bool CheckCommandUsage(const CliOptions& o, std::string& error) {
-  const auto it = Commands().find(o.command);
-  if (it == Commands().end()) {
+bool CheckCommandUsage(CliOptions& o, std::string& error) {
+  const CliCommandSpec* rule = FindCliCommand(o.command);
+  if (rule == nullptr) {
     error = "unknown command \"" + o.command + "\"";
     return false;
   }
-  const CommandRule& rule = it->second;
   const int n = static_cast<int>(o.arguments.size());
-  if (n < rule.minArgs || n > rule.maxArgs) {
-    error = o.command + ": wrong number of arguments";
+  if (n < rule->minArgs || n > rule->maxArgs) {
+    error = o.command + " takes " + (*rule->arguments ? rule->arguments : std::string("no arguments")) +
+            (n > rule->maxArgs ? ", not \"" + o.arguments.back() + "\"" : "");
     return false;
   }
-  if (rule.manufacturing && !o.manufacturing) {
+  if (rule->manufacturing && !o.manufacturing) {
     error = o.command + ": available in manufacturing mode only (--manufacturing)";
     return false;
   }
-  const std::string first = n > 0 ? o.arguments[0] : "";
-  if (o.command == "scan" && !OneOf(first, {"start", "stop", "filter"})) {
-    error = "scan takes start, stop or filter";
-    return false;
+  if (rule->words != nullptr && n > 0) {
+    const std::vector<std::string> words = Words(rule->words);
+    const std::string word = Lower(o.arguments[0]);
+    if (std::find(words.begin(), words.end(), word) == words.end()) {
+      error = o.command + " takes " + rule->arguments + ", not \"" + o.arguments[0] + "\"";
+      return false;
+    }
+    o.arguments[0] = word;
   }
-  if (o.command == "laser" && !OneOf(first, {"on", "off"})) {
-    error = "laser takes on or off";
-    return false;
+  for (const std::string& given : o.given) {
+    for (const CliOptionSpec& spec : CliOptionTable()) {
+      if (given != spec.name || spec.commands == nullptr) continue;
+      const std::vector<std::string> owners = Words(spec.commands);
+      if (std::find(owners.begin(), owners.end(), o.command) == owners.end()) {
+        error = given + " belongs to " + spec.commands + ", not to " + o.command;
+        return false;
+      }
+    }
   }
-  if (o.command == "check-mode" && !OneOf(first, {"checksum", "crc"})) {
-    error = "check-mode takes checksum or crc";
-    return false;
-  }
-  if (o.command == "upload" && !OneOf(first, {"fpga", "dsp", "cal"})) {
-    error = "upload takes fpga, dsp or cal";
-    return false;
-  }
-  ExtraArguments extra;
-  return ParseExtra(o, extra, error);
+  return true;
 }
 
-int RunPortsCommand(const CliOptions& o) {
+int RunPortsCommand(const CliOptions& o, CliJson& json) {
   const std::vector<FoundPort> ports = FindSerialPorts();
   SettingsFile settings(o.settingsPath.value_or(SettingsFile::DefaultPath()));
   settings.Load();
   const PortResolver::PortMap map = settings.ReadPortMap();
   if (o.json) {
-    JsonValue found = JsonValue::Array();
+    CliJson found = CliJson::array();
     for (const FoundPort& p : ports)
-      found.Push(JsonValue::Object()
-                     .Set("name", JsonValue::String(p.name))
-                     .Set("device", JsonValue::String(p.device))
-                     .Set("description", JsonValue::String(p.description))
-                     .Set("by_id", JsonValue::String(p.byId)));
-    JsonValue mapped = JsonValue::Array();
+      found.push_back({{"name", p.name}, {"device", p.device}, {"description", p.description}, {"by_id", p.byId}});
+    CliJson mapped = CliJson::array();
     for (const auto& [number, device] : map)
-      mapped.Push(JsonValue::Object()
-                      .Set("name", JsonValue::String(PortResolver::PortName(number)))
-                      .Set("device", JsonValue::String(device)));
-    std::cout << JsonValue::Object().Set("ports", found).Set("port_map", mapped).Set("settings_file", JsonValue::String(settings.path())).Dump()
-              << std::endl;
+      mapped.push_back({{"name", PortResolver::PortName(number)}, {"device", device}});
+    json = {{"ports", std::move(found)}, {"port_map", std::move(mapped)}, {"settings_file", settings.path()}};
     return kExitOk;
   }
   std::cout << "Serial ports:\n";
@@ -469,28 +538,24 @@ int RunPortsCommand(const CliOptions& o) {
   return kExitOk;
 }
 
-int RunSensorCommand(CliSession& s) {
-  const CliOptions& o = s.options();
-  ExtraArguments extra;
-  std::string error;
-  ParseExtra(o, extra, error);
-  const std::string& c = o.command;
-  if (c == "info") return Info(s);
-  if (c == "settings") return Settings(s);
-  if (c == "set") return Set(s);
-  if (c == "state") return State(s);
-  if (c == "watch") return Watch(s, extra.count);
-  if (c == "errors") return Errors(s);
-  if (c == "scan") return Scan(s);
-  if (c == "laser") return Laser(s);
-  if (c == "scan-buffer") return ScanBuffer(s, extra);
-  if (c == "address") return Address(s);
-  if (c == "baud") return Baud(s);
-  if (c == "check-mode") return CheckMode(s);
-  if (c == "defaults") return Defaults(s);
-  if (c == "reset") return Reset(s);
-  if (c == "serial-number") return SerialNumber(s);
-  if (c == "model-name") return ModelName(s);
-  if (c == "upload") return Upload(s);
-  return Refused("unknown command \"" + c + "\"");
+int RunSensorCommand(CliSession& s, CliJson& json) {
+  const std::string& c = s.options().command;
+  if (c == "info") return Info(s, json);
+  if (c == "settings") return Settings(s, json);
+  if (c == "set") return Set(s, json);
+  if (c == "state") return State(s, json);
+  if (c == "watch") return Watch(s);
+  if (c == "errors") return Errors(s, json);
+  if (c == "scan") return Scan(s, json);
+  if (c == "laser") return Laser(s, json);
+  if (c == "scan-buffer") return ScanBuffer(s, json);
+  if (c == "address") return Address(s, json);
+  if (c == "baud") return Baud(s, json);
+  if (c == "check-mode") return CheckMode(s, json);
+  if (c == "defaults") return Defaults(s, json);
+  if (c == "reset") return Reset(s, json);
+  if (c == "serial-number") return SerialNumber(s, json);
+  if (c == "model-name") return ModelName(s, json);
+  if (c == "upload") return Upload(s, json);
+  return Refused(s, "unknown command \"" + c + "\"");
 }

@@ -1,8 +1,12 @@
 #include "cli/cli_options.h"
 
 #include <cerrno>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
+
+#include "cli/cli_command_table.h"
+#include "tarkon/document/connect_values.h"
 
 namespace {
 
@@ -16,111 +20,232 @@ bool ParseInt(const std::string& text, long lo, long hi, long& value) {
   return true;
 }
 
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string SetPort(CliOptions& o, const std::string& v) {
+  o.port = v;
+  return "";
+}
+std::string SetBaud(CliOptions& o, const std::string& v) {
+  long n = 0;
+  if (!ParseInt(v, 1, INT_MAX, n) || !IsSensorBaudRate(static_cast<int>(n)))
+    return "--baud takes 9600, 19200, 38400 or 57600, not \"" + v + "\"";
+  o.baud = static_cast<int>(n);
+  return "";
+}
+std::string SetAddress(CliOptions& o, const std::string& v) {
+  uint8_t address = 0;
+  if (!CheckAddressText(v, &address).empty())
+    return "--address needs a whole number from 0 to 255, not \"" + v + "\"";
+  o.address = address;
+  return "";
+}
+std::string SetTimeout(std::optional<unsigned>& slot, const char* name, const std::string& v) {
+  long n = 0;
+  if (!ParseInt(v, 0, INT_MAX, n)) return std::string(name) + " needs a whole number of milliseconds, not \"" + v + "\"";
+  slot = static_cast<unsigned>(n);
+  return "";
+}
+std::string SetReadTimeout(CliOptions& o, const std::string& v) { return SetTimeout(o.readTimeoutMs, "--read-timeout", v); }
+std::string SetWriteTimeout(CliOptions& o, const std::string& v) { return SetTimeout(o.writeTimeoutMs, "--write-timeout", v); }
+std::string SetCheckMode(CliOptions& o, const std::string& v) {
+  const std::string word = Lower(v);
+  if (word != "checksum" && word != "crc") return "--check-mode takes checksum or crc, not \"" + v + "\"";
+  o.checkMode = word == "crc" ? 1 : 0;
+  return "";
+}
+std::string SetRs485(CliOptions& o, const std::string&) {
+  o.rs485 = true;
+  return "";
+}
+std::string SetSettings(CliOptions& o, const std::string& v) {
+  o.settingsPath = v;
+  return "";
+}
+std::string SetSimulate(CliOptions& o, const std::string& v) {
+  o.simulate = v;
+  return "";
+}
+std::string SetSimulateCheckMode(CliOptions& o, const std::string& v) {
+  const std::string word = Lower(v);
+  if (word != "checksum" && word != "crc") return "--simulate-check-mode takes checksum or crc, not \"" + v + "\"";
+  o.simulateCheckMode = word;
+  return "";
+}
+std::string SetManufacturing(CliOptions& o, const std::string&) {
+  o.manufacturing = true;
+  return "";
+}
+std::string SetJson(CliOptions& o, const std::string&) {
+  o.json = true;
+  return "";
+}
+std::string SetYes(CliOptions& o, const std::string&) {
+  o.yes = true;
+  return "";
+}
+std::string SetQuiet(CliOptions& o, const std::string&) {
+  o.quiet = true;
+  return "";
+}
+std::string SetCount(CliOptions& o, const std::string& v) {
+  long n = 0;
+  if (!ParseInt(v, 1, LONG_MAX, n)) return "--count needs a positive whole number, not \"" + v + "\"";
+  o.count = n;
+  return "";
+}
+std::string SetInterval(CliOptions& o, const std::string& v) {
+  long n = 0;
+  if (!ParseInt(v, 250, 86400000, n))
+    return "--interval needs a whole number of milliseconds from 250 (the poll period) up, not \"" + v + "\"";
+  o.intervalMs = n;
+  return "";
+}
+std::string SetAppend(CliOptions& o, const std::string& v) {
+  o.appendPath = v;
+  return "";
+}
+std::string SetHelp(CliOptions& o, const std::string&) {
+  o.help = true;
+  return "";
+}
+std::string SetVersion(CliOptions& o, const std::string&) {
+  o.version = true;
+  return "";
+}
+
+const CliOptionSpec* FindOption(const std::string& name) {
+  for (const CliOptionSpec& spec : CliOptionTable())
+    if (name == spec.name) return &spec;
+  return nullptr;
+}
+
 }  // namespace
 
-const char* CliUsage() {
-  return "usage: tarkon-cli [--port PORT] [--baud RATE] [--address N] [--read-timeout MS]\n"
-         "                  [--write-timeout MS] [--rs485] [--manufacturing] [--json] [--yes]\n"
-         "                  [--simulate MODEL] [--simulate-check-mode checksum|crc]\n"
-         "                  [--settings FILE] COMMAND [ARGUMENTS]\n"
-         "       tarkon-cli --help | --version\n"
-         "\n"
-         "commands:\n"
-         "  info                         connection and identity\n"
-         "  settings                     the model's settings as the setup pane lists them\n"
-         "  set NAME VALUE               change one setting (display name, display units)\n"
-         "  state                        one poll of the live diagnostics\n"
-         "  watch [--count N]            live diagnostics every 250 ms\n"
-         "  errors                       error counters (KRV02 family)\n"
-         "  scan start|stop|filter       scanning\n"
-         "  laser on|off                 laser\n"
-         "  scan-buffer [COUNT] [--append FILE]   read the scan buffer\n"
-         "  address NEW | baud RATE | check-mode checksum|crc | defaults\n"
-         "  ports                        serial ports of this machine and the port map\n"
-         "manufacturing mode only:\n"
-         "  reset | serial-number TEXT | model-name MODELSTRING | upload fpga|dsp|cal FILE\n"
-         "\n"
-         "PORT is COMn (through the port map of tarkon.ini) or a device path.\n"
-         "MODEL is a display name (KRV02, KRV04, \"Qmt Long\", \"Qmt Short\",\n"
-         "\"KRV04 Board Flipper\") or a model string.\n";
+const std::vector<CliOptionSpec>& CliOptionTable() {
+  static const std::vector<CliOptionSpec> table = {
+      {"--port", "PORT", "COMn (through the port map of tarkon.ini) or a device path", nullptr, SetPort},
+      {"--baud", "RATE", "9600, 19200, 38400 or 57600", nullptr, SetBaud},
+      {"--address", "N", "sensor address, 1 to 255 (0: the global address)", nullptr, SetAddress},
+      {"--check-mode", "MODE", "checksum or crc: the error checking tried first", nullptr, SetCheckMode},
+      {"--read-timeout", "MS", "read time-out of the port", nullptr, SetReadTimeout},
+      {"--write-timeout", "MS", "write time-out of the port", nullptr, SetWriteTimeout},
+      {"--rs485", nullptr, "the driver's RS-485 direction control (RTS drives the transmitter)", nullptr,
+       SetRs485},
+      {"--settings", "FILE", "the settings file to use instead of tarkon.ini", nullptr, SetSettings},
+      {"--simulate", "MODEL", "connect to an in-process virtual sensor of this model", nullptr, SetSimulate},
+      {"--simulate-check-mode", "MODE", "checksum or crc: the virtual sensor's error checking", nullptr,
+       SetSimulateCheckMode},
+      {"--manufacturing", nullptr, "manufacturing mode (reset, serial-number, model-name, upload)", nullptr,
+       SetManufacturing},
+      {"--json", nullptr, "one JSON object on standard output (watch: one per poll)", nullptr, SetJson},
+      {"--yes", nullptr, "confirm questions (defaults, an upload of unusual size)", nullptr, SetYes},
+      {"--quiet", nullptr, "no ok: and note: lines on standard error", nullptr, SetQuiet},
+      {"--count", "N", "watch: stop after N polls", "watch", SetCount},
+      {"--interval", "MS", "watch: one poll every MS ms (250 or more)", "watch", SetInterval},
+      {"--append", "FILE", "scan-buffer: append the ranges to FILE", "scan-buffer", SetAppend},
+      {"--help", nullptr, "this text, or the command's help after a command (also -h)", nullptr, SetHelp},
+      {"--version", nullptr, "the program's version", nullptr, SetVersion},
+  };
+  return table;
 }
 
 bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error) {
-  int i = 1;
-  auto needValue = [&](const std::string& name, std::string& value) {
-    if (i + 1 >= argc) {
-      error = "option " + name + " needs a value";
+  bool optionsEnded = false;
+  bool haveCommand = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!optionsEnded && arg == "-h") arg = "--help";
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && !std::isalpha(static_cast<unsigned char>(arg[1])))) {
+      // A word: the command, then its arguments (a negative number such as
+      // "-3" is an argument).
+      if (!haveCommand) {
+        out.command = arg;
+        haveCommand = true;
+      } else {
+        out.arguments.push_back(arg);
+      }
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> inlineValue;
+    if (const size_t equals = arg.find('='); equals != std::string::npos) {
+      name = arg.substr(0, equals);
+      inlineValue = arg.substr(equals + 1);
+    }
+    const CliOptionSpec* spec = FindOption(name);
+    if (spec == nullptr) {
+      error = "unknown option " + name;
       return false;
     }
-    value = argv[++i];
-    return true;
-  };
-  for (; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.size() < 2 || arg[0] != '-' || arg[1] != '-') break;
     std::string value;
-    long number = 0;
-    if (arg == "--port") {
-      if (!needValue(arg, value)) return false;
-      out.port = value;
-    } else if (arg == "--baud") {
-      if (!needValue(arg, value)) return false;
-      if (!ParseInt(value, 1, INT_MAX, number)) {
-        error = "--baud needs a positive whole number, not \"" + value + "\"";
+    if (spec->valueName != nullptr) {
+      if (inlineValue) {
+        value = *inlineValue;
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        error = "option " + name + " needs a value (" + spec->valueName + ")";
         return false;
       }
-      out.baud = static_cast<int>(number);
-    } else if (arg == "--address") {
-      if (!needValue(arg, value)) return false;
-      if (!ParseInt(value, 0, 255, number)) {
-        error = "--address needs a whole number from 0 to 255, not \"" + value + "\"";
-        return false;
-      }
-      out.address = static_cast<int>(number);
-    } else if (arg == "--read-timeout" || arg == "--write-timeout") {
-      if (!needValue(arg, value)) return false;
-      if (!ParseInt(value, 0, INT_MAX, number)) {
-        error = arg + " needs a whole number of milliseconds, not \"" + value + "\"";
-        return false;
-      }
-      (arg == "--read-timeout" ? out.readTimeoutMs : out.writeTimeoutMs) = static_cast<unsigned>(number);
-    } else if (arg == "--settings") {
-      if (!needValue(arg, value)) return false;
-      out.settingsPath = value;
-    } else if (arg == "--manufacturing") {
-      out.manufacturing = true;
-    } else if (arg == "--json") {
-      out.json = true;
-    } else if (arg == "--yes") {
-      out.yes = true;
-    } else if (arg == "--rs485") {
-      out.rs485 = true;
-    } else if (arg == "--simulate") {
-      if (!needValue(arg, value)) return false;
-      out.simulate = value;
-    } else if (arg == "--simulate-check-mode") {
-      if (!needValue(arg, value)) return false;
-      if (value != "checksum" && value != "crc") {
-        error = "--simulate-check-mode takes checksum or crc";
-        return false;
-      }
-      out.simulateCheckMode = value;
-    } else if (arg == "--help") {
-      out.command = "help";
-      return true;
-    } else if (arg == "--version") {
-      out.command = "version";
-      return true;
-    } else {
-      error = "unknown option " + arg;
+    } else if (inlineValue) {
+      error = "option " + name + " takes no value";
       return false;
     }
+    error = spec->apply(out, value);
+    if (!error.empty()) return false;
+    out.given.push_back(spec->name);
   }
-  if (i >= argc) {
+  // The command's name in any case.
+  if (const CliCommandSpec* command = FindCliCommand(out.command)) out.command = command->name;
+  if (out.help || out.version) return true;
+  if (!haveCommand) {
     error = "no command given";
     return false;
   }
-  out.command = argv[i++];
-  for (; i < argc; ++i) out.arguments.emplace_back(argv[i]);
   return true;
 }
+
+std::string CliUsage() {
+  std::string text =
+      "usage: tarkon-cli [OPTIONS] COMMAND [ARGUMENTS] [OPTIONS]\n"
+      "\n"
+      "commands:\n";
+  for (const CliCommandSpec& c : CliCommandTable()) {
+    std::string left = std::string("  ") + c.name + (*c.arguments ? std::string(" ") + c.arguments : "");
+    if (left.size() < 30) left += std::string(30 - left.size(), ' ');
+    else left += "  ";
+    text += left + c.summary + (c.manufacturing ? " (--manufacturing)" : "") + "\n";
+  }
+  text += "\noptions (before or after the command; --opt VALUE or --opt=VALUE):\n";
+  for (const CliOptionSpec& o : CliOptionTable()) {
+    std::string left = std::string("  ") + o.name + (o.valueName ? std::string(" ") + o.valueName : "");
+    if (left.size() < 30) left += std::string(30 - left.size(), ' ');
+    else left += "  ";
+    text += left + o.help + "\n";
+  }
+  text +=
+      "\n"
+      "PORT is COMn (through the port map of tarkon.ini) or a device path.\n"
+      "MODEL is a display name (KRV02, KRV04, \"Qmt Long\", \"Qmt Short\",\n"
+      "\"KRV04 Board Flipper\") or a model string.\n"
+      "Options not given take the values stored in tarkon.ini by the last connection whose\n"
+      "port opened (`tarkon-cli ports` names the file).\n"
+      "\n"
+      "exit status:\n"
+      "  0  success\n"
+      "  1  no connection, or a command failed\n"
+      "  2  bad usage, or a value refused by a check (nothing was sent)\n"
+      "\n"
+      "`tarkon-cli help COMMAND` or `tarkon-cli COMMAND --help` shows one command's help.\n";
+  return text;
+}
+
+const char* CliVersion() { return "tarkon-cli " LRS_VERSION; }

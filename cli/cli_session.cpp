@@ -4,10 +4,14 @@
 #include <cstdio>
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_interruptCount{0};
 
 namespace {
 
-void OnInterrupt(int) { g_interrupted = true; }
+void OnInterrupt(int) {
+  g_interrupted = true;
+  ++g_interruptCount;
+}
 
 }  // namespace
 
@@ -36,7 +40,12 @@ CliSession::~CliSession() {
 
 void CliSession::OnLogLine(int kind, const std::string& text) {
   const char* prefix = kind == kLogError ? "error: " : kind == kLogSuccess ? "ok: " : "note: ";
-  if (kind == kLogError) ++failures_;
+  if (kind == kLogError) {
+    ++failures_;
+    lastError_ = text;
+  } else if (options_.quiet) {
+    return;
+  }
   std::fprintf(stderr, "%s%s\n", prefix, text.c_str());
   std::fflush(stderr);
 }
@@ -47,6 +56,8 @@ std::string CliSession::portName() const {
   return "COM" + std::to_string(doc_->portNumber());
 }
 
+std::string CliSession::deviceName() const { return doc_->device(); }
+
 bool CliSession::Open(std::string& usageError) {
   ConnectValues values = doc_->BeginConnect();
 
@@ -56,6 +67,11 @@ bool CliSession::Open(std::string& usageError) {
     config.checkMode = options_.simulateCheckMode == "crc" ? 1 : 0;
     if (options_.address && *options_.address != 0) config.address = static_cast<uint8_t>(*options_.address);
     if (options_.baud) config.baudRate = *options_.baud;
+    // The virtual sensor's own address and baud rate, not those stored for
+    // an earlier real sensor.
+    values.address = config.address;
+    values.globalAddress = false;
+    values.baudChoice = ConnectBaudChoice(config.baudRate);
     sensor_ = std::make_unique<sim::VirtualSensor>(config);
     if (!sensor_->Start()) {
       std::fprintf(stderr, "error: the virtual sensor did not start: %s\n", sensor_->LastError().c_str());
@@ -69,12 +85,11 @@ bool CliSession::Open(std::string& usageError) {
     values.portText = *options_.port;
   }
   if (options_.baud) {
-    const int choice = ConnectBaudChoice(*options_.baud);
-    if (BaudRateOfChoice(choice) != *options_.baud) {
+    if (!IsSensorBaudRate(*options_.baud)) {
       usageError = "--baud takes 9600, 19200, 38400 or 57600";
       return false;
     }
-    values.baudChoice = choice;
+    values.baudChoice = ConnectBaudChoice(*options_.baud);
   }
   if (options_.address) {
     values.address = static_cast<uint8_t>(*options_.address);
@@ -84,7 +99,7 @@ bool CliSession::Open(std::string& usageError) {
   if (options_.writeTimeoutMs) values.writeTimeout = *options_.writeTimeoutMs;
   if (options_.rs485) values.rs485 = true;
 
-  open_ = doc_->Connect(values);
+  open_ = doc_->Connect(values, options_.checkMode.value_or(frame::kChecksum));
   failuresAtConnect_ = failures_;
   return open_;
 }
@@ -95,4 +110,7 @@ void CliSession::Close() {
     doc_->Disconnect();
     open_ = false;
   }
+  // The document's own last line, as the desktop program logs it when its
+  // window closes.
+  doc_->CloseDocument();
 }

@@ -18,6 +18,8 @@ constexpr int kExitUsage = 2;   // bad usage, or a value refused by a check
 
 // Set by SIGINT/SIGTERM: long operations end at their next step.
 extern std::atomic<bool> g_interrupted;
+// Ctrl+C presses so far (an upload asks for two before it stops).
+extern std::atomic<int> g_interruptCount;
 void InstallInterruptHandler();
 
 class CliSession : public DocumentListener {
@@ -36,6 +38,11 @@ class CliSession : public DocumentListener {
   int failuresSinceConnect() const { return failures_ - failuresAtConnect_; }
   // The port as the user named it: "COMn" or a device path.
   std::string portName() const;
+  // The device the connection opened (a COMn's resolved path).
+  std::string deviceName() const;
+  // The text of the last failure: a refusal, or the last error log line.
+  const std::string& lastError() const { return lastError_; }
+  void SetLastError(std::string text) { lastError_ = std::move(text); }
 
   // DocumentListener
   void OnLogLine(int kind, const std::string& text) override;
@@ -44,6 +51,7 @@ class CliSession : public DocumentListener {
   CliOptions options_;
   std::unique_ptr<sim::VirtualSensor> sensor_;
   std::unique_ptr<CKRV02Doc> doc_;
+  std::string lastError_;
   int failures_ = 0;
   int failuresAtConnect_ = 0;
   bool open_ = false;

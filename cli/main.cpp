@@ -4,41 +4,84 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/cli_command_table.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_options.h"
+#include "cli/cli_output.h"
 #include "cli/cli_session.h"
+
+namespace {
+
+bool WantsJson(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--") break;
+    if (arg == "--json") return true;
+  }
+  return false;
+}
+
+// One line and a pointer to the help; with --json also the error object.
+int UsageError(bool json, const std::string& message) {
+  std::fprintf(stderr, "tarkon-cli: %s\n%s\n", message.c_str(), kUsageHint);
+  if (json) PrintJson(ErrorJson(kExitUsage, message));
+  return kExitUsage;
+}
+
+// Help for the command named, or the whole usage.
+int Help(const std::string& command) {
+  if (command.empty() || command == "help") {
+    std::fputs(CliUsage().c_str(), stdout);
+    return kExitOk;
+  }
+  const CliCommandSpec* spec = FindCliCommand(command);
+  if (spec == nullptr) return UsageError(false, "unknown command \"" + command + "\"");
+  std::fputs(CliCommandHelp(*spec).c_str(), stdout);
+  return kExitOk;
+}
+
+// What a run ends with on standard output under --json.
+int Finish(const CliOptions& options, int status, const CliJson& json, const std::string& failure) {
+  if (!options.json) return status;
+  if (status == kExitOk) {
+    if (!json.is_null()) PrintJson(json);
+  } else {
+    PrintJson(ErrorJson(status, failure.empty() ? "failed" : failure));
+  }
+  return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CliOptions options;
   std::string error;
-  if (!ParseCliOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "tarkon-cli: %s\n\n%s", error.c_str(), CliUsage());
-    return kExitUsage;
-  }
-  if (options.command == "help") {
-    std::fputs(CliUsage(), stdout);
+  if (!ParseCliOptions(argc, argv, options, error)) return UsageError(WantsJson(argc, argv), error);
+  if (options.version) {
+    std::printf("%s\n", CliVersion());
     return kExitOk;
   }
-  if (options.command == "version") {
-    std::printf("tarkon-cli %s\n", LRS_VERSION);
-    return kExitOk;
-  }
-  if (!CheckCommandUsage(options, error)) {
-    std::fprintf(stderr, "tarkon-cli: %s\n\n%s", error.c_str(), CliUsage());
-    return kExitUsage;
-  }
+  if (options.help) return Help(options.command);
+  if (options.command == "help") return Help(options.arguments.empty() ? "" : options.arguments[0]);
+  if (!CheckCommandUsage(options, error)) return UsageError(options.json, error);
   InstallInterruptHandler();
-  if (options.command == "ports") return RunPortsCommand(options);
+  CliJson json;
+  if (options.command == "ports") {
+    const int status = RunPortsCommand(options, json);
+    return Finish(options, status, json, "");
+  }
 
   CliSession session(options);
   if (!session.Open(error)) {
-    if (!error.empty()) {
-      std::fprintf(stderr, "tarkon-cli: %s\n", error.c_str());
-      return kExitUsage;
-    }
-    return kExitFailed;
+    session.Close();
+    if (!error.empty()) return UsageError(options.json, error);
+    // Under --json the error object carries the failure and its cause.
+    const ConnectFailure& failure = session.doc().lastConnectFailure();
+    const std::string message =
+        failure.text.empty() ? session.lastError() : std::string(kCannotConnectLine) + " " + failure.text;
+    return Finish(options, kExitFailed, json, message);
   }
-  const int status = RunSensorCommand(session);
+  const int status = RunSensorCommand(session, json);
   session.Close();
-  return status;
+  return Finish(options, status, json, session.lastError());
 }

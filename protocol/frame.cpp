@@ -41,11 +41,13 @@ uint16_t ShiftInCrcByte(uint16_t crc, uint8_t byte) {
   return crc;
 }
 
-uint16_t ShiftInCrc(const uint8_t* bytes, size_t count) {
-  uint16_t crc = 0;
+uint16_t ShiftInCrcFrom(uint16_t seed, const uint8_t* bytes, size_t count) {
+  uint16_t crc = seed;
   for (size_t i = 0; i < count; ++i) crc = ShiftInCrcByte(crc, bytes[i]);
   return crc;
 }
+
+uint16_t ShiftInCrc(const uint8_t* bytes, size_t count) { return ShiftInCrcFrom(0, bytes, count); }
 
 size_t Seal(uint8_t* f, int32_t mode) {
   f[0] = kStx;

@@ -50,6 +50,9 @@ uint8_t Checksum(const uint8_t* bytes, size_t count);
 // Plain shift-in CRC: register starts at 0, polynomial 0x1021, MSB first,
 // no augmentation, no final XOR. "123456789" gives 0xBEEF.
 uint16_t ShiftInCrc(const uint8_t* bytes, size_t count);
+// The same register started at `seed` instead of 0. A seed of 0 gives
+// ShiftInCrc; Ostrel also checks a reply against the CRC of its last request.
+uint16_t ShiftInCrcFrom(uint16_t seed, const uint8_t* bytes, size_t count);
 // One step of the same register; used by the block transfer, which feeds
 // two zero bytes at the end of a block to obtain the standard XMODEM CRC.
 uint16_t ShiftInCrcByte(uint16_t crc, uint8_t byte);

@@ -42,6 +42,13 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
   return kReadFailed;
 }
 
+void XmodemSender::Cancel() {
+  // Two CAN in a row cancel; a third guards against one lost on the line.
+  static constexpr uint8_t kCans[3] = {kCan, kCan, kCan};
+  WriteBytes(kCans, sizeof kCans);
+  state_ = kCancelled;
+}
+
 void XmodemSender::WriteBytes(const uint8_t* bytes, size_t count) {
   if (port_ == nullptr || !port_->IsOpen()) return;
   size_t done = 0;

@@ -23,6 +23,7 @@ class XmodemSender {
     kNoStartRequest = 1,   // the receiver never asked for blocks
     kBlockNotAcknowledged = 2,
     kEndNotAcknowledged = 3,
+    kCancelled = 4,  // the sender stopped the transfer (Cancel)
   };
   // Result of ReadByte.
   enum ReadResult : int32_t {
@@ -37,6 +38,7 @@ class XmodemSender {
   static constexpr uint8_t kAck = 0x06;
   static constexpr uint8_t kNak = 0x15;
   static constexpr uint8_t kCrcRequest = 0x43;  // 'C'
+  static constexpr uint8_t kCan = 0x18;
   static constexpr int32_t kBlockSize = 128;
   static constexpr size_t kPacketSize = 3 + kBlockSize + 2;
   static constexpr int32_t kMaxTries = 20;
@@ -53,6 +55,10 @@ class XmodemSender {
   // Feeds one byte of the image; `last` marks the image's final byte.
   // Returns the state after the call (see State).
   int32_t Put(uint8_t byte, bool last);
+  // Stops the transfer between blocks the way XMODEM does: CAN bytes on
+  // the line, after which the receiver drops what it gathered. The state
+  // becomes kCancelled and further Puts do nothing.
+  void Cancel();
   // Waits up to 2 seconds for one byte from the receiver (see ReadResult).
   // A line that reports itself gone ends the wait at once (kReadFailed).
   int32_t ReadByte(uint8_t* byte);

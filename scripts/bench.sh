@@ -5,7 +5,7 @@
 # procedure makes on purpose).
 #
 #   scripts/bench.sh                    every benchmark
-#   scripts/bench.sh scan upload        some of them: query scan upload idle startup
+#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log
 #
 # Exit status 0 when every benchmark ran and met its target.
 set -euo pipefail
@@ -20,7 +20,7 @@ build="$root/build/bench"
 
 wanted=("$@")
 if [ ${#wanted[@]} -eq 0 ]; then
-  wanted=(query scan upload idle startup)
+  wanted=(query scan upload idle startup log)
 fi
 
 echo "== $(date -u '+%Y-%m-%d %H:%M:%S UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -32,7 +32,8 @@ for name in "${wanted[@]}"; do
     upload)  cmd=("$build/bench/bench_firmware_upload") ;;
     idle)    cmd=("$build/bench/bench_idle_cost") ;;
     startup) cmd=("$build/bench/bench_startup") ;;
-    *) echo "unknown benchmark '$name' (query scan upload idle startup)" >&2; exit 2 ;;
+    log)     cmd=("$build/bench/bench_log_append") ;;
+    *) echo "unknown benchmark '$name' (query scan upload idle startup log)" >&2; exit 2 ;;
   esac
   echo
   echo "\$ ${cmd[*]#"$root/"}"

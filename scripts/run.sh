@@ -1,28 +1,49 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the main job: connect to a
-# sensor, show its identity, its settings and a few live states.
+# Installs what is missing, builds, and runs the main job.
 #
-#   scripts/run.sh                      against the virtual sensor (KRV04)
-#   scripts/run.sh --simulate "Qmt Long"  another virtual model
-#   scripts/run.sh --port /dev/ttyUSB0  against a real sensor (or --port COM3)
+#   scripts/run.sh                        with a display: the desktop program
+#                                         Tarkon, connected to a virtual KRV04;
+#                                         without one: the command-line
+#                                         demonstration against the virtual
+#                                         KRV04, and the window rendered to a PNG
+#   scripts/run.sh --simulate "Qmt Long"  the command-line demonstration, another virtual model
+#   scripts/run.sh --port /dev/ttyUSB0    the command-line demonstration on a real sensor (or --port COM3)
+#
+# Tarkon itself on a real sensor: build/run/tarkon/app/tarkon, then
+# File > Connect... and the port (manufacturing mode: tarkon -QZX).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" "$root/build/run" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_TESTS=OFF -DLRS_BENCH=OFF
 
 cli="$root/build/run/cli/tarkon-cli"
+tarkon="$root/build/run/tarkon/app/tarkon"
 args=("$@")
-if [ ${#args[@]} -eq 0 ]; then
-  args=(--simulate KRV04)
+
+if [ ${#args[@]} -eq 0 ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$tarkon" ]; then
+  echo "== Tarkon on a virtual KRV04 (close the window to end)"
+  exec env TARKON_VIRTUAL_SENSOR=KRV04 "$tarkon"
+fi
+
+demo_args=("${args[@]}")
+if [ ${#demo_args[@]} -eq 0 ]; then
+  demo_args=(--simulate KRV04)
 fi
 # The settings file of this demonstration lives in the build tree.
-args=(--settings "$root/build/run/tarkon.ini" "${args[@]}")
+demo_args=(--settings "$root/build/run/tarkon.ini" "${demo_args[@]}")
 
-echo "== tarkon-cli ${args[*]} info"
-"$cli" "${args[@]}" info
+echo "== tarkon-cli ${demo_args[*]} info"
+"$cli" "${demo_args[@]}" info
 echo
-echo "== tarkon-cli ${args[*]} settings"
-"$cli" "${args[@]}" settings
+echo "== tarkon-cli ${demo_args[*]} settings"
+"$cli" "${demo_args[@]}" settings
 echo
-echo "== tarkon-cli ${args[*]} watch --count 4"
-"$cli" "${args[@]}" watch --count 4
+echo "== tarkon-cli ${demo_args[*]} watch --count 4"
+"$cli" "${demo_args[@]}" watch --count 4
+
+if [ ${#args[@]} -eq 0 ] && [ -x "$tarkon" ]; then
+  echo
+  echo "== Tarkon's window on a virtual KRV04 (no display: rendered offscreen)"
+  shot="$root/build/run/tarkon-krv04.png"
+  QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_SCREENSHOT="$shot" "$tarkon" 2>/dev/null
+fi

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "sim/sim_options.h"
+#include "sim/sensor_node.h"
+#include "sim/virtual_line.h"
 #include "sim/virtual_sensor.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +22,7 @@ int main(int argc, char** argv) {
       std::printf("sensor-sim %s\n", LRS_VERSION);
       return 0;
     case sim::ParseResult::kError:
-      std::fprintf(stderr, "sensor-sim: %s\n%s", error.c_str(), sim::SimUsage().c_str());
+      std::fprintf(stderr, "sensor-sim: %s\nTry 'sensor-sim --help' for more information.\n", error.c_str());
       return 2;
     case sim::ParseResult::kRun:
       break;
@@ -51,23 +53,26 @@ int main(int argc, char** argv) {
 
   int status = 0;
   {
-    sim::VirtualSensor sensor(options.sensor, options.line);
-    if (!sensor.Start()) {
-      std::fprintf(stderr, "sensor-sim: %s\n", sensor.LastError().c_str());
+    sim::VirtualLine line(options.line);
+    for (const sim::SensorConfig& config : sim::LineSensors(options)) line.Attach(config);
+    if (!line.Start()) {
+      std::fprintf(stderr, "sensor-sim: %s\n", line.LastError().c_str());
       status = 1;
     } else {
-      std::printf("%s\n", sensor.SlavePath().c_str());
+      std::printf("%s\n", line.SlavePath().c_str());
       std::fflush(stdout);
-      const sim::SensorState s = sensor.Snapshot();
-      std::fprintf(stderr, "sensor-sim: %s \"%s\" serial %s at address %u, %s mode, %d bit/s%s%s%s\n",
-                   sim::DisplayName(static_cast<sim::ModelIndex>(s.model)), sim::IdentityText(s.modelName).c_str(),
-                   sim::IdentityText(s.serialNumber).c_str(), static_cast<unsigned>(s.address),
-                   s.checkMode == 1 ? "CRC" : "checksum", static_cast<int>(s.baudRate),
-                   options.line.throttle ? ", throttled" : "", options.line.linkPath.empty() ? "" : ", link ",
-                   options.line.linkPath.c_str());
+      for (const auto& node : line.Sensors()) {
+        const sim::SensorState s = node->Snapshot();
+        std::fprintf(stderr, "sensor-sim: %s \"%s\" serial %s at address %u, %s mode, %d bit/s%s%s%s\n",
+                     sim::DisplayName(static_cast<sim::ModelIndex>(s.model)), sim::IdentityText(s.modelName).c_str(),
+                     sim::IdentityText(s.serialNumber).c_str(), static_cast<unsigned>(s.address),
+                     s.checkMode == 1 ? "CRC" : "checksum", static_cast<int>(s.baudRate),
+                     options.line.throttle ? ", throttled" : "", options.line.linkPath.empty() ? "" : ", link ",
+                     options.line.linkPath.c_str());
+      }
       int received = 0;
       sigwait(&signals, &received);
-      sensor.Stop();
+      line.Stop();
     }
   }
   if (traceFile != nullptr) std::fclose(traceFile);

@@ -42,11 +42,107 @@ std::string SimUsage() {
          "  --fault KIND@N         fault KIND on reply number N (from 1)\n"
          "                         KIND: noise, drop, corrupt, truncate, delay\n"
          "  --fault-delay MS       delay of the delay fault (default 1500)\n"
+         "  --sensor SPEC          one more sensor on the line (instead of --model,\n"
+         "                         --address, --check-mode, --baud, --serial and\n"
+         "                         --revision): \"MODEL,address=N,check-mode=crc,\n"
+         "                         baud=RATE,serial=TEXT,revision=L\", e.g.\n"
+         "                         --sensor \"KRV04,address=3\" --sensor \"KRV02,address=5\"\n"
          "  --help                 this text\n"
          "  --version              the program's version\n";
 }
 
+namespace {
+
+bool ApplySensorValue(const std::string& key, const std::string& value, SensorConfig& c, std::string& error) {
+  long long n = 0;
+  if (key == "model") {
+    auto model = ResolveModelString(value);
+    if (!model) {
+      error = "unknown model '" + value + "'";
+      return false;
+    }
+    c.model = *model;
+  } else if (key == "address") {
+    if (!ParseNumber(value, 1, 255, n)) {
+      error = "address must be 1..255: " + value;
+      return false;
+    }
+    c.address = static_cast<uint8_t>(n);
+  } else if (key == "check-mode") {
+    if (value != "checksum" && value != "crc") {
+      error = "check mode must be checksum or crc: " + value;
+      return false;
+    }
+    c.checkMode = value == "crc" ? 1 : 0;
+  } else if (key == "baud") {
+    if (!ParseNumber(value, 0, 1000000, n) || (n != 9600 && n != 19200 && n != 38400 && n != 57600)) {
+      error = "baud rate must be 9600, 19200, 38400 or 57600: " + value;
+      return false;
+    }
+    c.baudRate = static_cast<int32_t>(n);
+  } else if (key == "serial") {
+    if (value.empty() || value.size() > 16) {
+      error = "serial number must have 1 to 16 characters";
+      return false;
+    }
+    c.serial = value;
+  } else if (key == "revision") {
+    if (value.size() != 1) {
+      error = "revision must be one character: " + value;
+      return false;
+    }
+    c.revision = value[0];
+  } else {
+    error = "unknown sensor key '" + key + "' (model, address, check-mode, baud, serial, revision)";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseSensorSpec(const std::string& spec, SensorConfig& config, std::string& error) {
+  std::vector<std::string> seen;
+  size_t start = 0;
+  bool first = true;
+  while (start <= spec.size()) {
+    const size_t comma = spec.find(',', start);
+    const std::string item = spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    std::string key = "model";
+    std::string value = item;
+    if (const size_t eq = item.find('='); eq != std::string::npos) {
+      key = item.substr(0, eq);
+      value = item.substr(eq + 1);
+    } else if (!first) {
+      error = "--sensor \"" + spec + "\": \"" + item + "\" is no key=value";
+      return false;
+    }
+    for (const std::string& k : seen) {
+      if (k == key) {
+        error = "--sensor \"" + spec + "\": " + key + " given twice";
+        return false;
+      }
+    }
+    seen.push_back(key);
+    if (!ApplySensorValue(key, value, config, error)) {
+      error = "--sensor \"" + spec + "\": " + error;
+      return false;
+    }
+    first = false;
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return true;
+}
+
+std::vector<SensorConfig> LineSensors(const SimOptions& options) {
+  if (options.sensors.empty()) return {options.sensor};
+  return options.sensors;
+}
+
 ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, std::string& error) {
+  std::vector<std::string> given;  // single-value options seen so far
+  bool singleSensorOption = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -55,6 +151,41 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
       value = arg.substr(eq + 1);
       arg = arg.substr(0, eq);
       hasValue = true;
+    }
+    // An option that sets one value may be given once; a second would
+    // silently override the first.
+    if (arg != "--fault" && arg != "--sensor") {
+      for (const std::string& g : given) {
+        if (g == arg) {
+          error = arg + " given twice";
+          return ParseResult::kError;
+        }
+      }
+      given.push_back(arg);
+    }
+    if (arg == "--model" || arg == "--address" || arg == "--check-mode" || arg == "--baud" || arg == "--serial" ||
+        arg == "--revision") {
+      singleSensorOption = true;
+    }
+    if (arg == "--sensor") {
+      if (!hasValue) {
+        if (i + 1 >= argc) {
+          error = "--sensor needs a value";
+          return ParseResult::kError;
+        }
+        value = argv[++i];
+      }
+      SensorConfig config;  // faults and seed are shared, set below
+      if (!ParseSensorSpec(value, config, error)) return ParseResult::kError;
+      for (const SensorConfig& other : o.sensors) {
+        if (other.address == config.address) {
+          error = "--sensor \"" + value + "\": address " + std::to_string(config.address) +
+                  " is already taken on this line";
+          return ParseResult::kError;
+        }
+      }
+      o.sensors.push_back(config);
+      continue;
     }
     auto need = [&]() -> bool {
       if (hasValue) return true;
@@ -162,6 +293,16 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
       error = "unknown option '" + arg + "'";
       return ParseResult::kError;
     }
+  }
+  if (!o.sensors.empty() && singleSensorOption) {
+    error = "--sensor describes each sensor itself; it cannot be mixed with --model, --address, --check-mode, "
+            "--baud, --serial or --revision";
+    return ParseResult::kError;
+  }
+  // Faults, seed and the like given after a --sensor apply to every sensor.
+  for (SensorConfig& c : o.sensors) {
+    c.faults = o.sensor.faults;
+    c.seed = o.sensor.seed;
   }
   return ParseResult::kRun;
 }

@@ -1,6 +1,7 @@
 #include "tarkon/document/connect_values.h"
 
 #include <cctype>
+#include <climits>
 #include <cstring>
 
 #include "tarkon/document/model_table.h"
@@ -121,16 +122,14 @@ SettingsFile::SerialValues SerialValuesOfConnection(const ConnectTarget& target,
   return values;
 }
 
-SettingsFile::SerialValues SerialValuesOfPort(int port, const std::string& device,
-                                              const SerialSettings& settings, int32_t address) {
-  SettingsFile::SerialValues values;
-  values.port = port;
-  values.device = device;
-  values.baudRate = settings.baudRate;
-  values.address = address;
-  values.readTimeout = static_cast<uint32_t>(settings.readTimeoutMs);
-  values.writeTimeout = static_cast<uint32_t>(settings.writeTimeoutMs);
-  return values;
+ConnectTarget TargetAfterChange(ConnectTarget connection, int32_t baudRate, int32_t address) {
+  connection.baudRate = baudRate;
+  connection.address = static_cast<uint8_t>(address & 0xFF);
+  return connection;
+}
+
+int32_t PortTimeoutMs(uint32_t stored) {
+  return stored > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(stored);
 }
 
 ConnectDialogState::ConnectDialogState(const ConnectValues& filled)
@@ -252,3 +251,5 @@ int BaudDialogChoice(int32_t baudRate) {
 }
 
 int32_t BaudDialogRate(int choice) { return BaudRateOfChoice(choice); }
+
+bool IsSensorBaudRate(int32_t baudRate) { return BaudRateOfChoice(ConnectBaudChoice(baudRate)) == baudRate; }

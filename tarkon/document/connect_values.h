@@ -51,6 +51,8 @@ struct ConnectTarget {
 // 9600 -> 0, 19200 -> 1, 38400 -> 2, any other -> 3; 0..3 -> the rates,
 // any other index -> 9600.
 int ConnectBaudChoice(int32_t baudRate);
+// One of the four rates a sensor runs at: 9600, 19200, 38400, 57600.
+bool IsSensorBaudRate(int32_t baudRate);
 int32_t BaudRateOfChoice(int choice);
 // Parity of the dialog: none unless enabled; then "Even", "Mark",
 // "No Parity", "Odd" by the choice (an unknown choice: none).
@@ -71,14 +73,23 @@ std::string DevicePathOfText(const std::string& portText);
 ConnectValues ConnectValuesFromSettings(const SettingsFile::SerialValues& stored);
 // Takes the dialog's values back.
 ConnectTarget ConnectTargetFromValues(const ConnectValues& values);
-// What the settings file keeps of a connection just opened. A connection by
-// device path keeps the stored port number and records the path.
+// What the settings file keeps of a connection: after the connect, and
+// after an address or baud-rate change alike (the caller passes the
+// connection's target with the new rate and address). A connection by
+// "COMn" keeps only the port number, whatever device the port map resolved
+// it to, so a later change of the map takes effect; a connection by device
+// path keeps the stored port number and records the path. The time-outs are
+// kept as the user gave them, not as the port could use them.
 SettingsFile::SerialValues SerialValuesOfConnection(const ConnectTarget& target,
                                                     const SettingsFile::SerialValues& stored);
-// The serial values after an address or baud-rate change: the port's
-// current settings with the port number or device of the connection.
-SettingsFile::SerialValues SerialValuesOfPort(int port, const std::string& device,
-                                              const SerialSettings& settings, int32_t address);
+// The target after an address or baud-rate change of the connection.
+ConnectTarget TargetAfterChange(ConnectTarget connection, int32_t baudRate, int32_t address);
+
+// The time-out handed to the port for a stored time-out: the serial layer
+// takes at most 2^31 - 1 ms (about 24.8 days), so larger stored values
+// (also "-1", which reads as 4294967295) are clamped to that, rather than
+// making every connect fail. The stored text stays as it is.
+int32_t PortTimeoutMs(uint32_t stored);
 
 // Messages of the dialogs' OK checks.
 constexpr const char* kAddressRangeMessage = "Please enter an integer between 0 and 255.";

@@ -45,6 +45,14 @@ bool UploadSizeUsual(int kind, size_t length) {
   return length >= info->minSize && length <= info->maxSize;
 }
 
+std::string UploadSizeNote(int kind, size_t length) {
+  const UploadKindInfo* info = UploadKindOf(kind);
+  const std::string file = "this file has " + std::to_string(length) + " bytes.";
+  if (info == nullptr || !info->sizeChecked) return "This file has " + std::to_string(length) + " bytes.";
+  return std::string(info->choiceText) + " images are usually " + std::to_string(info->minSize) + " to " +
+         std::to_string(info->maxSize) + " bytes; " + file;
+}
+
 std::string UploadErrorStatus(int32_t state) {
   return "Error occurred.Code " + std::to_string(state);
 }
@@ -168,7 +176,14 @@ int32_t FirmwareUpload::Transfer(const std::vector<uint8_t>& image,
     lastPut = i;
     state = sender_.Put(image[i], false);
     if (state != 0) break;
+    if (sender_.bytesInBlock() == 0 && callbacks.stopRequested && callbacks.stopRequested()) {
+      // A whole block is acknowledged: stop here, cancelled on the line.
+      sender_.Cancel();
+      state = sender_.state();
+      break;
+    }
     if (i % kStatusInterval == 0) {
+      if (callbacks.bytes) callbacks.bytes(i, length);
       if (callbacks.progress) callbacks.progress(static_cast<int>(i * 100 / length));
       if (callbacks.status) callbacks.status(UploadSentStatus(i));
       if (callbacks.letUserInterfaceRun) callbacks.letUserInterfaceRun();

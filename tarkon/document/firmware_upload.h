@@ -36,6 +36,10 @@ struct UploadKindInfo {
 const UploadKindInfo* UploadKindOf(int kind);
 // False when the size check of the kind questions `length`.
 bool UploadSizeUsual(int kind, size_t length);
+// What goes with the size question: the kind's usual sizes and the file's,
+// e.g. "FPGA images are usually 20000 to 28000 bytes; this file has 1000
+// bytes."
+std::string UploadSizeNote(int kind, size_t length);
 
 constexpr const char* kUploadNoKindStatus = "Invalid type selection";
 constexpr const char* kUploadFileErrorStatus = "Error reading file";
@@ -58,6 +62,12 @@ struct UploadCallbacks {
   std::function<void(const std::string& text)> status;
   // Every 128 bytes: let the user interface handle its pending events.
   std::function<void()> letUserInterfaceRun;
+  // Every 128 bytes: bytes sent so far out of the image's size.
+  std::function<void(size_t sent, size_t total)> bytes;
+  // Asked after each whole block: true stops the transfer there, cancelled
+  // on the line (XmodemSender::Cancel); the upload then ends as a failed
+  // transfer ends, with the flash locked again.
+  std::function<bool()> stopRequested;
 };
 
 enum class UploadOutcome {

@@ -75,7 +75,7 @@ bool CKRV02Doc::Fail(const char* line, ConnectFailure failure) {
   return false;
 }
 
-bool CKRV02Doc::Connect(const ConnectValues& values) {
+bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   const ConnectTarget target = ConnectTargetFromValues(values);
   const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
   lastFailure_ = ConnectFailure{};
@@ -87,14 +87,14 @@ bool CKRV02Doc::Connect(const ConnectValues& values) {
   std::string device = target.device;
   if (!target.device.empty()) {
     opened = link_.ConnectDevice(target.device, target.baudRate, target.parity, target.stopBits,
-                                 target.dataBits, static_cast<int32_t>(target.writeTimeout),
-                                 static_cast<int32_t>(target.readTimeout));
+                                 target.dataBits, PortTimeoutMs(target.writeTimeout),
+                                 PortTimeoutMs(target.readTimeout));
   } else if (target.port >= 0) {
     PortResolver::SetPortMap(settings_.ReadPortMap());
     device = PortResolver::Resolve(static_cast<unsigned>(target.port));
     opened = link_.Connect(static_cast<unsigned>(target.port), target.baudRate, target.parity,
-                           target.stopBits, target.dataBits, static_cast<int32_t>(target.writeTimeout),
-                           static_cast<int32_t>(target.readTimeout));
+                           target.stopBits, target.dataBits, PortTimeoutMs(target.writeTimeout),
+                           PortTimeoutMs(target.readTimeout));
   }
   if (!opened) {
     if (device.empty()) return Fail(kCannotConnectLine, NoPortFailure(values.portText));
@@ -106,8 +106,10 @@ bool CKRV02Doc::Connect(const ConnectValues& values) {
   }
 
   portNumber_ = target.port;
+  connection_ = target;
   commands_.UseAddress(target.address);
-  commands_.UseCheckMode(frame::kChecksum);
+  const int32_t first = firstCheckMode == frame::kCrc ? frame::kCrc : frame::kChecksum;
+  commands_.UseCheckMode(first);
   commands_.AttachLink(&link_);
 
   // Stored before the sensor has answered: a failed identification still
@@ -116,7 +118,7 @@ bool CKRV02Doc::Connect(const ConnectValues& values) {
 
   link_.Drain();
   if (!commands_.GetModelName(true)) {
-    commands_.UseCheckMode(frame::kCrc);
+    commands_.UseCheckMode(first == frame::kCrc ? frame::kChecksum : frame::kCrc);
     if (!commands_.GetModelName(true))
       return Fail(kCannotConnectLine, NoAnswerFailure(target.address, target.baudRate));
   }
@@ -171,6 +173,8 @@ void CKRV02Doc::Disconnect() {
 
 void CKRV02Doc::CloseDocument() {
   poll_.Stop();
+  if (closed_) return;
+  closed_ = true;
   LogLine(kLogSuccess, kCloseLine);
 }
 
@@ -179,9 +183,10 @@ std::string CKRV02Doc::AddressDialogSerialText() const { return AddressDialogSer
 void CKRV02Doc::StoreSerialSettingsOfPort() {
   SerialSettings port;
   link_.GetSettings(port);
-  SettingsFile::SerialValues values = SerialValuesOfPort(portNumber_, link_.device(), port, commands_.address());
-  values.rs485 = rs485_;
-  settings_.WriteSerialSettings(values);
+  // The same rule as at connect: what the user connected by is stored, not
+  // the device a port number resolved to, nor the clamped time-outs.
+  connection_ = TargetAfterChange(connection_, port.baudRate, commands_.address());
+  settings_.WriteSerialSettings(SerialValuesOfConnection(connection_, settings_.ReadSerialSettings()));
 }
 
 void CKRV02Doc::ChangeAddress(bool ok, const std::string& serialText, uint8_t newAddress) {
@@ -228,6 +233,7 @@ void CKRV02Doc::ResetSensor() { commands_.ResetSensor(); }
 bool CKRV02Doc::RereadSettings() { return current_ ? current_->Refresh() : false; }
 
 bool CKRV02Doc::IsAvailable(DocCommand command) const {
+  if (transfer_.InProgress()) return false;
   switch (command) {
     case DocCommand::kConnect: return !connected_;
     case DocCommand::kSerialAndModel:
@@ -246,6 +252,10 @@ bool CKRV02Doc::IsChecked(DocCommand command) const {
 std::string CKRV02Doc::modelString() const { return ReplyText(commands_.modelName, sizeof commands_.modelName); }
 
 std::string CKRV02Doc::serialNumberText() const { return AddressDialogSerial(commands_.serialNumber); }
+
+std::string CKRV02Doc::serialNumberReplyText() const {
+  return ReplyText(commands_.serialNumber, sizeof commands_.serialNumber);
+}
 
 int32_t CKRV02Doc::baudRate() const {
   SerialSettings port;

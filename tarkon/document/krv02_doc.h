@@ -25,6 +25,7 @@
 #include "tarkon/document/model_table.h"
 #include "tarkon/document/poll_worker.h"
 #include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/serial_and_model.h"
 #include "tarkon/document/settings_file.h"
 #include "tarkon/document/transfer_flag.h"
 
@@ -77,8 +78,11 @@ class CKRV02Doc : public LogSink {
   // Connect, second half, with the values the dialog returned. True when
   // connected; on failure the connection is closed again, and the log holds
   // "Cannot connect to the sensor...", "Disconnected..." and then one line
-  // with the cause (lastConnectFailure()).
-  bool Connect(const ConnectValues& values);
+  // with the cause (lastConnectFailure()). The sensor is asked in
+  // `firstCheckMode` first and in the other mode only when that brings no
+  // answer (the desktop program keeps checksum first; a tool that knows its
+  // sensor answers in CRC mode saves the failed checksum attempt).
+  bool Connect(const ConnectValues& values, int32_t firstCheckMode = frame::kChecksum);
   void Disconnect();
   // Why the last connect failed: no such device, permission denied (with
   // the fix), in use by another program, no answer, ...; cause kNone after a
@@ -100,12 +104,29 @@ class CKRV02Doc : public LogSink {
   bool SetFactoryDefaults(const std::function<bool(const std::string&)>& askYesNo);
   // "Reset Sensor".
   void ResetSensor();
+  // "Serial Number and Model": the dialog's logic on this connection; when
+  // the dialog closes, DialogClosed().
+  SerialAndModel SerialAndModelLogic() { return SerialAndModel(commands_); }
+  // After the settings dialog or the serial number dialog closed: the
+  // sensor state changed (the setup pane re-reads it).
+  void DialogClosed() { PostStateChanged(); }
   // Toolbar "Re-read settings", and the re-read after the dialogs.
   bool RereadSettings();
-  // Program exit: stops the poll worker, logs "Close".
+  // Program exit (the window closes, the command-line tool ends): stops the
+  // poll worker and logs "Close" (once). The destructor does not log it: by
+  // then the listener may be gone, so the front end calls this while its
+  // listener still lives.
   void CloseDocument();
 
+  // Availability of the menu and toolbar commands. While a long operation
+  // holds the line through transfer() (the firmware upload does; a front
+  // end that lets its window run between the portions of a scan buffer
+  // read holds it for the read), every command is unavailable, since each
+  // would put a frame on the line between the operation's blocks.
   bool IsAvailable(DocCommand command) const;
+  // A long operation holds the line (same flag as transfer()): front ends
+  // also refuse their own sensor buttons and wait before closing.
+  bool LineBusy() const { return transfer_.InProgress(); }
   bool IsChecked(DocCommand command) const;
 
   // Poll ticks: the polling side takes a pending tick, polls only if
@@ -125,7 +146,11 @@ class CKRV02Doc : public LogSink {
   const std::string& firmwareText() const { return firmwareText_; }
   const std::string& fpgaText() const { return fpgaText_; }
   std::string modelString() const;
+  // The serial number as the address dialog sends it (at most 8
+  // characters), and the whole text of the last GetSerialNum reply (what the
+  // setup pane shows).
   std::string serialNumberText() const;
+  std::string serialNumberReplyText() const;
   int32_t checkMode() const { return commands_.checkMode(); }
   int32_t address() const { return commands_.address(); }
   int32_t baudRate() const;
@@ -178,6 +203,8 @@ class CKRV02Doc : public LogSink {
   bool connected_ = false;
   int modelIndex_ = kModelKRV02;
   int portNumber_ = -1;
+  ConnectTarget connection_;  // what the last connect opened, as the user gave it
+  bool closed_ = false;
   std::string modelText_;
   std::string firmwareText_;
   std::string fpgaText_;

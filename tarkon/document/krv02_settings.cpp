@@ -65,6 +65,11 @@ constexpr char kOffset[] = "Offset";
 constexpr char kOutOfRange[] = "Out of Range";
 constexpr char kAveragingPeriod[] = "Averaging Period(ms)";
 
+// Volts and the range multiplier of this family: signed thousandths.
+edit::FieldFit SignedThousandths(const char* name) {
+  return {name, edit::FieldWord::kSigned16, 1000.0, edit::ShowThousandths};
+}
+
 }  // namespace
 
 KRV02Settings::KRV02Settings(SensorCommands& commands, const RangeModeTable& modes,
@@ -191,12 +196,19 @@ SetResult KRV02Settings::SetRangeOffset(const KRV02Fields& fields) {
   const auto cosine = edit::CosineWord(fields.cosine);
   if (!cosine) return Refusal(edit::kCosineMessage);
   if (!HasValues()) return Refusal(edit::kNotReadMessage);
-  uint8_t record[8] = {};
+  const RangeModeRow& row = ChosenModeRow(fields);
   // The offset is taken in whole display units before scaling.
-  edit::PutWord(record, 0,
-                edit::ToWord(ReadWholeNumber(fields.rangeOffset), ChosenModeRow(fields).divisor));
+  const int32_t offset = edit::ToWord(ReadWholeNumber(fields.rangeOffset), row.divisor);
+  const int32_t multiplier = edit::ToWordFloor(ReadRealNumber(fields.rangeMultiplier), 1000.0);
+  std::string unfit = edit::UnfitMessage(
+      offset, {kRangeOffset, edit::FieldWord::kSigned16, row.divisor,
+               [&row](double v) { return RangeModeTable::FormatUnit(row, v); }});
+  if (unfit.empty()) unfit = edit::UnfitMessage(multiplier, SignedThousandths(kMultiplier));
+  if (!unfit.empty()) return Refusal(unfit);
+  uint8_t record[8] = {};
+  edit::PutWord(record, 0, offset);
   edit::PutWord(record, 2, *cosine);
-  edit::PutWord(record, 4, edit::ToWordFloor(ReadRealNumber(fields.rangeMultiplier), 1000.0));
+  edit::PutWord(record, 4, multiplier);
   edit::PutWord(record, 6, SensorCommands::Word(commands().sensorSetup, kSetupOffsetSpare));
   commands().SetOffset(record);
   return ReReadAfterSending();
@@ -212,14 +224,25 @@ SetResult KRV02Settings::SetAnalogFactors(const KRV02Fields& fields) {
     return Refusal(edit::RangeMessage(row));
   }
   if (!HasValues()) return Refusal(edit::kNotReadMessage);
+  const std::pair<const char*, const std::string*> volts[] = {
+      {kMinVolts, &fields.voltsAtMinRange},
+      {kMaxVolts, &fields.voltsAtMaxRange},
+      {kOffset, &fields.offsetVolts},
+      {kOutOfRange, &fields.voltsOutsideRange},
+  };
+  int32_t millivolts[4] = {};
+  for (size_t i = 0; i < 4; ++i) {
+    millivolts[i] = edit::ToWord(ReadRealNumber(*volts[i].second), 1000.0);
+    const std::string unfit = edit::UnfitMessage(millivolts[i], SignedThousandths(volts[i].first));
+    if (!unfit.empty()) return Refusal(unfit);
+  }
   uint8_t record[20] = {};
-  edit::PutWord(record, kAnalogMinVolts, edit::ToWord(ReadRealNumber(fields.voltsAtMinRange), 1000.0));
+  edit::PutWord(record, kAnalogMinVolts, millivolts[0]);
   edit::PutWord(record, kAnalogMinRange, edit::ToWord(minRange, row.divisor));
-  edit::PutWord(record, kAnalogMaxVolts, edit::ToWord(ReadRealNumber(fields.voltsAtMaxRange), 1000.0));
+  edit::PutWord(record, kAnalogMaxVolts, millivolts[1]);
   edit::PutWord(record, kAnalogMaxRange, edit::ToWord(maxRange, row.divisor));
-  edit::PutWord(record, kAnalogOffset, edit::ToWord(ReadRealNumber(fields.offsetVolts), 1000.0));
-  edit::PutWord(record, kAnalogOutOfRange,
-                edit::ToWord(ReadRealNumber(fields.voltsOutsideRange), 1000.0));
+  edit::PutWord(record, kAnalogOffset, millivolts[2]);
+  edit::PutWord(record, kAnalogOutOfRange, millivolts[3]);
   // The bytes the dialog does not show go back as the sensor last reported them.
   std::memcpy(record + kAnalogSpare, commands().analogFactors + kAnalogSpare, kAnalogSpareLength);
   commands().SetAnalogOuputFactors(record);
@@ -277,9 +300,14 @@ SetResult KRV02Settings::SetScanFilterVariables(const KRV02Fields& fields) {
     if (!HasValues()) return Refusal(edit::kNotReadMessage);
     order = Signed(commands().sensorSetup, kSetupOrder);
   }
+  const int32_t dropout = ReadWholeNumber(fields.dropoutFactor);
+  const int32_t smooth = ReadWholeNumber(fields.smoothFactor);
+  std::string unfit = edit::UnfitMessage(dropout, edit::WholeFit(kDropout, edit::FieldWord::kSigned16));
+  if (unfit.empty()) unfit = edit::UnfitMessage(smooth, edit::WholeFit(kSmooth, edit::FieldWord::kSigned16));
+  if (!unfit.empty()) return Refusal(unfit);
   uint8_t record[6] = {};
-  edit::PutWord(record, 0, ReadWholeNumber(fields.dropoutFactor));
-  edit::PutWord(record, 2, ReadWholeNumber(fields.smoothFactor));
+  edit::PutWord(record, 0, dropout);
+  edit::PutWord(record, 2, smooth);
   edit::PutWord(record, 4, order);
   commands().SetFilterFactors(record);
   return ReReadAfterSending();
@@ -287,11 +315,16 @@ SetResult KRV02Settings::SetScanFilterVariables(const KRV02Fields& fields) {
 
 SetResult KRV02Settings::SetScanInterval(const KRV02Fields& fields) {
   fields_ = fields;
-  commands().SetScanInterval(ReadWholeNumber(fields.scanInterval));
+  const int32_t interval = ReadWholeNumber(fields.scanInterval);
+  const std::string unfit = edit::UnfitMessage(interval, edit::WholeFit(kScanInterval, edit::FieldWord::kSigned16));
+  if (!unfit.empty()) return Refusal(unfit);
+  commands().SetScanInterval(interval);
   return ReReadAfterSending();
 }
 
 // --- Change by display name --------------------------------------------------
+
+bool KRV02Settings::TakesWord(const std::string& name) const { return name == kLaser; }
 
 SetResult KRV02Settings::ChangeByName(const std::string& name, const std::string& value) {
   KRV02Fields f = read_;

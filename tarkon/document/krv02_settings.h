@@ -68,6 +68,7 @@ class KRV02Settings : public ModelSettings {
   SetResult SetScanInterval(const KRV02Fields& fields);     // "Set Scan Int."
 
  protected:
+  bool TakesWord(const std::string& name) const override;
   SetResult ChangeByName(const std::string& name, const std::string& value) override;
 
  private:

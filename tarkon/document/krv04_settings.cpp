@@ -35,6 +35,11 @@ constexpr char kOutOfRange[] = "Out of Range";
 constexpr char kHoldLastRange[] = "Hold Last Valid Range";
 constexpr char kHoldScans[] = "Max samples to hold last range";
 
+// Volts of the family's analog output: unsigned millivolts.
+edit::FieldFit VoltsFit(const char* name) {
+  return {name, edit::FieldWord::kUnsigned16, 1000.0, edit::ShowThousandths};
+}
+
 }  // namespace
 
 // --- The family ---------------------------------------------------------------
@@ -149,6 +154,11 @@ SetResult KRV04FamilySettings::SendRange(const std::string& text, bool maximum) 
   const double range = ReadRealNumber(text);
   if (ChecksFields() && !edit::WithinRow(range, row)) return Refusal(edit::RangeMessage(row));
   const int32_t raw = edit::ToWord(range, row.divisor);
+  // Qmt Short checks no range: what would not fit its word is refused.
+  const std::string unfit = edit::UnfitMessage(
+      raw, {maximum ? kMaxRange : kMinRange, edit::FieldWord::kUnsigned16, row.divisor,
+            [&row](double v) { return RangeModeTable::FormatUnit(row, v); }});
+  if (!unfit.empty()) return Refusal(unfit);
   if (maximum) {
     commands().SetAnalogMaxRange(raw);
   } else {
@@ -169,19 +179,28 @@ SetResult KRV04FamilySettings::SetMaxRange(const KRV04Fields& fields) {
 
 SetResult KRV04FamilySettings::SetMinVolts(const KRV04Fields& fields) {
   fields_ = fields;
-  commands().SetAnalogMinVolts(edit::ToWord(ReadRealNumber(fields.voltsAtMinRange), 1000.0));
+  const int32_t millivolts = edit::ToWord(ReadRealNumber(fields.voltsAtMinRange), 1000.0);
+  const std::string unfit = edit::UnfitMessage(millivolts, VoltsFit(kMinVolts));
+  if (!unfit.empty()) return Refusal(unfit);
+  commands().SetAnalogMinVolts(millivolts);
   return ReReadAfterSending();
 }
 
 SetResult KRV04FamilySettings::SetMaxVolts(const KRV04Fields& fields) {
   fields_ = fields;
-  commands().SetAnalogMaxVolts(edit::ToWord(ReadRealNumber(fields.voltsAtMaxRange), 1000.0));
+  const int32_t millivolts = edit::ToWord(ReadRealNumber(fields.voltsAtMaxRange), 1000.0);
+  const std::string unfit = edit::UnfitMessage(millivolts, VoltsFit(kMaxVolts));
+  if (!unfit.empty()) return Refusal(unfit);
+  commands().SetAnalogMaxVolts(millivolts);
   return ReReadAfterSending();
 }
 
 SetResult KRV04FamilySettings::SetVoltsOutside(const KRV04Fields& fields) {
   fields_ = fields;
-  commands().SetAnalogOutOfRange(edit::ToWord(ReadRealNumber(fields.voltsOutsideRange), 1000.0));
+  const int32_t millivolts = edit::ToWord(ReadRealNumber(fields.voltsOutsideRange), 1000.0);
+  const std::string unfit = edit::UnfitMessage(millivolts, VoltsFit(kOutOfRange));
+  if (!unfit.empty()) return Refusal(unfit);
+  commands().SetAnalogOutOfRange(millivolts);
   return ReReadAfterSending();
 }
 
@@ -278,9 +297,14 @@ SetResult KRV04Settings::SetHoldLastRange(const KRV04Fields& fields) {
 
 SetResult KRV04Settings::SetMaxDropouts(const KRV04Fields& fields) {
   TakeFields(fields);
-  commands().SetNumHoldScans(edit::ToWord(ReadRealNumber(fields.maxDropouts), 1.0));
+  const int32_t scans = edit::ToWord(ReadRealNumber(fields.maxDropouts), 1.0);
+  const std::string unfit = edit::UnfitMessage(scans, edit::WholeFit(kHoldScans, edit::FieldWord::kUnsigned16));
+  if (!unfit.empty()) return Refusal(unfit);
+  commands().SetNumHoldScans(scans);
   return ReReadAfterSending();
 }
+
+bool KRV04Settings::TakesWord(const std::string& name) const { return name == kHoldLastRange; }
 
 SetResult KRV04Settings::ChangeExtraByName(const std::string& name, const std::string& value,
                                            KRV04Fields& f) {

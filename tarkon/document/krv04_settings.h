@@ -109,6 +109,7 @@ class KRV04Settings : public KRV04FamilySettings {
   bool ReadExtras() override;
   void AddExtras(KRV04Fields& fields, SummaryRows& rows) const override;
   std::vector<std::string> ExtraNames() const override;
+  bool TakesWord(const std::string& name) const override;
   SetResult ChangeExtraByName(const std::string& name, const std::string& value,
                               KRV04Fields& fields) override;
 };

@@ -76,15 +76,34 @@ SetResult KRV04BFSettings::SetWaneVariables(const KRV04Fields& fields) {
   if (!HasValues()) return Refusal(edit::kNotReadMessage);
   SensorCommands& c = commands();
   const double scale = c.krv04Setup[kSetupMode] != 0 ? kWaneScaleMillimetre : kWaneScaleInch;
+  const int32_t height = edit::ToWord(ReadRealNumber(fields.waneHeight), scale);
+  const int32_t width = edit::ToWord(ReadRealNumber(fields.waneWidth), scale);
+  const int32_t speed = ReadWholeNumber(fields.conveyerSpeed);
+  const int32_t pulse = ReadWholeNumber(fields.pulseDuration);
+  const int32_t timeout = ReadWholeNumber(fields.boardTimeout);
+  // Every word of the group must fit before anything is sent: the record
+  // and the time-out go out together.
+  const auto show = scale == kWaneScaleMillimetre ? edit::ShowHundredths : edit::ShowThousandths;
+  const std::pair<int32_t, edit::FieldFit> words[] = {
+      {height, {kMinWaneHeight, edit::FieldWord::kUnsigned16, scale, show}},
+      {width, {kMinWaneWidth, edit::FieldWord::kUnsigned16, scale, show}},
+      {pulse, edit::WholeFit(kPulseDuration, edit::FieldWord::kUnsigned16)},
+      {speed, edit::WholeFit(kConveyerSpeed, edit::FieldWord::kUnsigned16)},
+      {timeout, edit::WholeFit(kBoardTimeout, edit::FieldWord::kUnsigned16)},
+  };
+  for (const auto& [value, fit] : words) {
+    const std::string unfit = edit::UnfitMessage(value, fit);
+    if (!unfit.empty()) return Refusal(unfit);
+  }
   uint8_t record[12] = {};
-  edit::PutWord(record, kWaneHeight, edit::ToWord(ReadRealNumber(fields.waneHeight), scale));
-  edit::PutWord(record, kWaneWidth, edit::ToWord(ReadRealNumber(fields.waneWidth), scale));
-  edit::PutWord(record, kWaneSpeed, ReadWholeNumber(fields.conveyerSpeed));
+  edit::PutWord(record, kWaneHeight, height);
+  edit::PutWord(record, kWaneWidth, width);
+  edit::PutWord(record, kWaneSpeed, speed);
   std::memcpy(record + kWaneSpare, c.waneParams + kWaneSpare, kWaneSpareLength);
-  edit::PutWord(record, kWanePulse, ReadWholeNumber(fields.pulseDuration));
+  edit::PutWord(record, kWanePulse, pulse);
   // The command leaves its record in wire order; it is not used afterwards.
   c.WriteWaneParams(record);
-  c.SetBoardTimeout(ReadWholeNumber(fields.boardTimeout));
+  c.SetBoardTimeout(timeout);
   return ReReadAfterSending();
 }
 

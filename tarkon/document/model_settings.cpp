@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tarkon/document/number_reading.h"
+#include "tarkon/document/numeric_text.h"
+
 ModelSettings::ModelSettings(SensorCommands& commands, const RangeModeTable& modes,
                              ModelGetter model, StateChanged changed)
     : commands_(commands), modes_(modes), model_(std::move(model)), changed_(std::move(changed)) {}
@@ -55,6 +58,8 @@ SetResult ModelSettings::ChangeSetting(const std::string& name, const std::strin
     }
   }
   if (known.empty()) return UnknownName(name);
+  if (!TakesWord(known) && CheckNumericText(value, kNumericLowest, kNumericHighest) == kNumericNotANumber)
+    return Refusal(kNumericNotANumberMessage);
   // The other fields of the group come from the last read; without one
   // there is nothing sound to send with the new value.
   if (!hasValues_) return Refusal(settings_editing::kNotReadMessage);

@@ -58,7 +58,9 @@ class ModelSettings {
 
   // Changes one setting by its display name, with the value typed in
   // display units ("Mode" takes a mode number, switches "On"/"Off" or
-  // "Enabled"/"Disabled"). The dialog group's other fields keep the values
+  // "Enabled"/"Disabled"). A numeric setting's value must be exactly one
+  // number, as the dialog's numeric field would let it be typed (else the
+  // field's message). The dialog group's other fields keep the values
   // last read; the group's button then runs with its check, conversion,
   // commands and re-read. On success `value` holds the setting as re-read.
   SetResult ChangeSetting(const std::string& name, const std::string& value);
@@ -80,6 +82,9 @@ class ModelSettings {
   // fields last read and run its group's button. An unknown name gives a
   // refusal naming it.
   virtual SetResult ChangeByName(const std::string& name, const std::string& value) = 0;
+  // Settings typed as a word ("On"/"Off", "Enabled"/"Disabled"); every other
+  // one is a numeric field and takes exactly one number.
+  virtual bool TakesWord(const std::string& /*name*/) const { return false; }
   static SetResult Refusal(std::string message);
   static SetResult UnknownName(const std::string& name);
 

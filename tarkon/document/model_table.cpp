@@ -1,5 +1,7 @@
 #include "tarkon/document/model_table.h"
 
+#include "tarkon/document/scan_buffer.h"
+
 const std::array<ModelEntry, kModelCount>& ModelTable() {
   static const std::array<ModelEntry, kModelCount> table = {{
       {kModelKRV02, "KRV02", SettingsDialogKind::kKRV02, ViewPanelKind::kKRV02},
@@ -75,3 +77,15 @@ ModelIdentification IdentifyModelReply(const uint8_t modelName[16], bool manufac
 }
 
 bool UsesKRV02VersionCommand(int model) { return model == kModelKRV02 || model == kModelQmtLong; }
+
+bool IsKRV02Family(int model) { return model == kModelKRV02 || model == kModelQmtLong; }
+
+bool HasErrorCounters(int model) { return IsKRV02Family(model); }
+
+bool HasScanBuffer(int model) { return IsKRV02Family(model) || model == kModelKRV04BoardFlipper; }
+
+int ScanRangesOffered(int model, const uint8_t* krv02State) {
+  if (IsKRV02Family(model)) return krv02State != nullptr ? KRV02RangesAvailable(krv02State) : 0;
+  if (model == kModelKRV04BoardFlipper) return kBoardFlipperRangesAvailable;
+  return 0;
+}

@@ -73,3 +73,18 @@ ModelIdentification IdentifyModelReply(const uint8_t modelName[16], bool manufac
 // True when the model's versions come from GetVersion (KRV02, Qmt Long);
 // the others answer GetKRV04Version.
 bool UsesKRV02VersionCommand(int model);
+
+// What a model offers beyond its live diagnostics. Every front end (the
+// desktop panels, the command-line tool) asks here, so they agree.
+// KRV02 and Qmt Long: the KRV02 panel with its error counters, scanning and
+// scan buffer page.
+bool IsKRV02Family(int model);
+// GetErrorState is read from the KRV02 family only.
+bool HasErrorCounters(int model);
+// The scan buffer is offered by the KRV02 family and the board flipper.
+bool HasScanBuffer(int model);
+// How many ranges the model's scan buffer offers: the KRV02 family reads it
+// from the scan count of its last GetKRV02State reply (`krv02State`, may be
+// null for the others), the board flipper always offers 8192; 0 for a model
+// without a scan buffer.
+int ScanRangesOffered(int model, const uint8_t* krv02State);

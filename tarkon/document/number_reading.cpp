@@ -166,3 +166,4 @@ bool IsWholeNumber(const std::string& text, int64_t* value) {
   }
   return true;
 }
+

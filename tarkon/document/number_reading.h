@@ -17,3 +17,4 @@ int32_t ScaleTruncated(double real, double k);
 // True when the whole text is one whole number (optional blanks around it);
 // used where a dialog must refuse anything else.
 bool IsWholeNumber(const std::string& text, int64_t* value = nullptr);
+

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <limits>
 
 #include "tarkon/document/number_reading.h"
@@ -71,6 +73,30 @@ int32_t ToWord(double real, double k) { return ClampToInt32(std::trunc(SnapToWho
 
 int32_t ToWordFloor(double real, double k) {
   return ClampToInt32(std::floor(SnapToWhole(real * k)));
+}
+
+std::string UnfitMessage(int32_t converted, const FieldFit& fit) {
+  const bool isSigned = fit.word == FieldWord::kSigned16;
+  const int32_t low = isSigned ? INT16_MIN : 0;
+  const int32_t high = isSigned ? INT16_MAX : UINT16_MAX;
+  if (converted >= low && converted <= high) return std::string();
+  auto show = [&](int32_t word) {
+    const double value = word / fit.scale;
+    return fit.show ? fit.show(value) : std::to_string(word);
+  };
+  return fit.name + " must be between " + show(low) + " and " + show(high);
+}
+
+std::string ShowThousandths(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  return text;
+}
+
+std::string ShowHundredths(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
 }
 
 std::optional<int32_t> CosineWord(const std::string& text) {

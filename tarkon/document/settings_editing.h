@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -72,6 +73,29 @@ std::string RangeMessage(const RangeModeRow& row);
 int32_t ToWord(double real, double k);
 // real x k rounded down (the cosine and the range multiplier).
 int32_t ToWordFloor(double real, double k);
+
+// The word a converted value is written into, signed or unsigned as the
+// command's field is (the KRV02 family's 16-bit settings are signed, the
+// KRV04 family's unsigned).
+enum class FieldWord { kSigned16, kUnsigned16 };
+// A field with no check of its own: its display name, its word, and how a
+// word becomes display units (word / scale, printed by `show`).
+struct FieldFit {
+  std::string name;
+  FieldWord word = FieldWord::kUnsigned16;
+  double scale = 1.0;
+  std::function<std::string(double)> show;  // empty: a whole number
+};
+// A whole-number field: shown as the word itself.
+inline FieldFit WholeFit(const char* name, FieldWord word) { return {name, word, 1.0, {}}; }
+// Empty when the converted value fits its word; otherwise the refusal that
+// names the range in display units, e.g. "Max. Volts must be between 0.000
+// and 65.535". A value that does not fit is refused rather than sent with
+// its upper bits cut off.
+std::string UnfitMessage(int32_t converted, const FieldFit& fit);
+// Display forms for FieldFit::show.
+std::string ShowThousandths(double value);  // "%.3f" (volts, multiplier, inches)
+std::string ShowHundredths(double value);   // "%.2f" (millimetres)
 
 // The cosine field as the word of the offset record (x 10000 rounded down),
 // or nothing when it is outside 0..1.

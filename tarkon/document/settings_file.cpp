@@ -422,16 +422,37 @@ void SettingsFile::WriteSerialSettings(const SerialValues& values) {
   SetInteger(kSerialSection, kPortKey, values.port);
   SetInteger(kSerialSection, kBaudRateKey, values.baudRate);
   SetInteger(kSerialSection, kAddressKey, values.address);
-  // Stored with "%d": a time-out above 2^31 - 1 reads back through the
-  // unsigned reading as the same number.
-  SetInteger(kSerialSection, kReadTimeoutKey, static_cast<int32_t>(values.readTimeout));
-  SetInteger(kSerialSection, kWriteTimeoutKey, static_cast<int32_t>(values.writeTimeout));
-  if (!values.device.empty() || GetText(kSerialSection, kDeviceKey, nullptr)) {
+  // Stored with "%d" (a time-out above 2^31 - 1 reads back through the
+  // unsigned reading as the same number); a stored text that already reads
+  // as the value, such as "2147483648" or "-1", is kept as the user wrote it.
+  for (const auto& [key, value] : {std::pair{kReadTimeoutKey, values.readTimeout},
+                                   std::pair{kWriteTimeoutKey, values.writeTimeout}}) {
+    uint32_t stored = 0;
+    if (!GetUnsigned(kSerialSection, key, &stored) || stored != value) {
+      SetInteger(kSerialSection, key, static_cast<int32_t>(value));
+    }
+  }
+  if (values.device.empty()) {
+    RemoveKey(kSerialSection, kDeviceKey);
+  } else {
     SetText(kSerialSection, kDeviceKey, values.device);
   }
   if (values.rs485 || GetText(kSerialSection, kRs485Key, nullptr)) {
     SetInteger(kSerialSection, kRs485Key, values.rs485 ? 1 : 0);
   }
+}
+
+bool SettingsFile::RemoveKey(const std::string& section, const std::string& key) {
+  Section* found = FindSection(section);
+  if (found == nullptr) return false;
+  for (auto it = found->items.begin(); it != found->items.end(); ++it) {
+    if (it->entry && it->key == key) {
+      found->items.erase(it);
+      --found->entries;
+      return true;
+    }
+  }
+  return false;
 }
 
 PortResolver::PortMap SettingsFile::ReadPortMap() const {

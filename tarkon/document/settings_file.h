@@ -61,8 +61,9 @@ class SettingsFile {
   static constexpr const char* kReadTimeoutKey = "Read timeout";
   static constexpr const char* kWriteTimeoutKey = "Write timeout";
   // Device path of a connection made by path instead of a port number.
-  // Written only for such a connection (and emptied by the next one made by
-  // port number), so files of ordinary use hold the five keys only.
+  // Written only for such a connection and removed by the next one made by
+  // port number, so the section holds exactly the five keys whenever no
+  // device path is in use.
   static constexpr const char* kDeviceKey = "Device";
   // "1" when the connection uses the driver's RS-485 direction control.
   // Written only once it has been switched on, like "Device".
@@ -116,6 +117,8 @@ class SettingsFile {
   // stored, beyond the capacity or for a text that would not read back as
   // itself: a line break anywhere, "=" in a key, or a key starting with "[".
   bool SetText(const std::string& section, const std::string& key, const std::string& value);
+  // Removes the entry; false when there was none.
+  bool RemoveKey(const std::string& section, const std::string& key);
 
   // Each serial key in order; a missing one gets its default, which is also
   // set so that it is written at the next save.

@@ -11,7 +11,7 @@
 namespace clitest {
 namespace {
 
-const std::vector<std::string> kInfoFields = {"port",         "baud",          "address",  "check_mode",
+const std::vector<std::string> kInfoFields = {"port",         "device",        "baud",          "address",  "check_mode",
                                               "model",        "model_index",   "model_string",
                                               "serial_number", "firmware",     "fpga"};
 
@@ -86,16 +86,20 @@ TEST_F(CliTest, NoSensorOnThePortFailsWithExitOne) {
     EXPECT_EQ(r.exitCode, kFailed);
     EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nerror: No such device: " +
                          dir_.File("ttyMissing") +
-                         ". Check that the adapter is plugged in and the port is the right one.\n");
-    EXPECT_EQ(r.out, "");
+                         ". Check that the adapter is plugged in and the port is the right one.\nok: Close\n");
+    if (extra.empty()) {
+      EXPECT_EQ(r.out, "");
+    } else {
+      ExpectErrorObject(r, kFailed, "Cannot connect to the sensor... No such device: " + dir_.File("ttyMissing"));
+    }
   }
 }
 
 TEST_F(CliTest, UnknownModelStringIsRefusedOutsideManufacturingMode) {
   const ProcessResult r = Run({"--simulate", "0 M7-30-6X", "--json", "info"});
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_EQ(r.err, "error: Connected to the sensor, but the model name is unknown.\nnote: Disconnected...\n");
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "error: Connected to the sensor, but the model name is unknown.\nnote: Disconnected...\nok: Close\n");
+  ExpectErrorObject(r, kFailed, "Connected to the sensor, but the model name is unknown.");
 }
 
 TEST_F(CliTest, UnknownModelStringConnectsAsKRV02InManufacturingMode) {
@@ -145,7 +149,7 @@ TEST_F(CliTest, OptionsNotGivenTakeTheStoredSettings) {
   EXPECT_EQ(r.err,
             "error: Cannot connect to the sensor...\nnote: Disconnected...\nerror: No answer from a sensor at "
             "address 4 and 38400 bit/s, in checksum mode nor in CRC mode. Check the wiring, the address and the "
-            "baud rate.\n");
+            "baud rate.\nok: Close\n");
   EXPECT_EQ(StoredInteger("Address"), 4);
 }
 

@@ -52,7 +52,7 @@ TEST_F(CliTest, PortThisUserMayNotOpenNamesTheOwningGroupAndTheFix) {
   const std::string group = owner->gr_name;  // tty on most systems
   EXPECT_EQ(r.err, std::string(kFailedConnect) + "error: Permission denied on " + peer.path() +
                        ", which belongs to the group " + group + ". Add your user to it with: sudo usermod -aG " +
-                       group + " $USER, then log out and log in again.\n");
+                       group + " $USER, then log out and log in again.\nok: Close\n");
 }
 
 TEST_F(CliTest, PortHeldByAnotherProgramNamesTheHolder) {
@@ -83,7 +83,7 @@ TEST_F(CliTest, PortHeldByAnotherProgramNamesTheHolder) {
   EXPECT_EQ(r.exitCode, kFailed);
   EXPECT_EQ(r.err, std::string(kFailedConnect) + "error: " + peer.path() +
                        " is in use by another program: cli_tests (process " + std::to_string(holder) +
-                       "). Close it, then connect again.\n");
+                       "). Close it, then connect again.\nok: Close\n");
 }
 
 TEST_F(CliTest, Rs485OnADriverWithoutItIsRefusedWithTheReason) {
@@ -93,7 +93,7 @@ TEST_F(CliTest, Rs485OnADriverWithoutItIsRefusedWithTheReason) {
   EXPECT_EQ(r.err, std::string(kFailedConnect) + "error: RS-485 direction control is not available on " +
                        sensor_->SlavePath() +
                        ": its driver has no RS-485 mode (Inappropriate ioctl for device). Connect without it if the "
-                       "adapter switches direction by itself.\n");
+                       "adapter switches direction by itself.\nok: Close\n");
   // Nothing reached the sensor.
   EXPECT_EQ(sensor_->Snapshot().activity.framesReceived, 0u);
   // Without the option the same port connects as always.
@@ -110,7 +110,7 @@ TEST_F(CliTest, WatchEndsWithExitOneWhenTheSensorsLineGoesAway) {
   const ProcessResult r = Run({"--port", device, "watch"});
   unplug.join();
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_NE(r.out.find("-- poll 1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("-- poll 1 "), std::string::npos) << r.out;
   // One line says the port went away; polling does not repeat the failure.
   EXPECT_EQ(Count(r.err, "error: The port " + device +
                              " went away (adapter unplugged or line hung up); polling stopped.\n"),

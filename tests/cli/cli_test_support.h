@@ -38,11 +38,13 @@ inline std::string ConnectedLine(const std::string& model) {
   return "ok: Successfully connected to " + model + " type sensor";
 }
 constexpr const char* kDisconnectedLine = "note: Disconnected...";
+// The document's last line, whatever the run did.
+constexpr const char* kCloseLine = "ok: Close";
 
-// The standard error of a run whose only log lines are the connect and the
-// disconnect.
+// The standard error of a run whose only log lines are the connect, the
+// disconnect and the close.
 inline std::string QuietRun(const std::string& model) {
-  return ConnectedLine(model) + "\n" + kDisconnectedLine + "\n";
+  return ConnectedLine(model) + "\n" + kDisconnectedLine + "\n" + kCloseLine + "\n";
 }
 
 inline sim::SensorConfig Sensor(const std::string& model, int32_t checkMode = 0, uint8_t address = 1) {
@@ -91,17 +93,34 @@ class CliTest : public ::testing::Test {
     return *json;
   }
 
-  // The "rows" list as name/value pairs.
+  // The "rows" list as name/value pairs. A row whose text is a number (with
+  // its unit) carries both; no row is an empty separator.
   static std::vector<std::pair<std::string, std::string>> Rows(const Json& json) {
     std::vector<std::pair<std::string, std::string>> rows;
-    EXPECT_EQ(json.Keys(), std::vector<std::string>{"rows"});
     const Json& list = json["rows"];
     EXPECT_TRUE(list.IsArray());
     for (const Json& row : list.items) {
-      EXPECT_EQ(row.Keys(), (std::vector<std::string>{"name", "value"}));
+      const std::vector<std::string> keys = row.Keys();
+      if (keys.size() == 4) {
+        EXPECT_EQ(keys, (std::vector<std::string>{"name", "value", "number", "unit"}));
+        EXPECT_TRUE(row["number"].IsNumber());
+        EXPECT_EQ(std::stod(row["value"].text), row["number"].number) << row["value"].text;
+        EXPECT_EQ(row["value"].text.substr(row["value"].text.size() - row["unit"].text.size()), row["unit"].text);
+      } else {
+        EXPECT_EQ(keys, (std::vector<std::string>{"name", "value"}));
+      }
+      EXPECT_FALSE(row["name"].text.empty() && row["value"].text.empty());
       rows.emplace_back(row["name"].text, row["value"].text);
     }
     return rows;
+  }
+  // The {"error": {"code", "message"}} object of a failed run.
+  static void ExpectErrorObject(const ProcessResult& r, int code, const std::string& messagePart) {
+    const Json j = OneObject(r);
+    EXPECT_EQ(j.Keys(), std::vector<std::string>{"error"}) << r.out;
+    EXPECT_EQ(j["error"].Keys(), (std::vector<std::string>{"code", "message"})) << r.out;
+    EXPECT_EQ(j["error"]["code"].Int(), code) << r.out;
+    EXPECT_NE(j["error"]["message"].text.find(messagePart), std::string::npos) << r.out;
   }
 
   int StoredInteger(const std::string& key) {

@@ -119,16 +119,14 @@ TEST(ConnectValues, StoredAfterConnect) {
   EXPECT_EQ(kept.port, 4);
   EXPECT_EQ(kept.device, "/dev/ttyUSB1");
 
-  SerialSettings port;
-  port.baudRate = 38400;
-  port.readTimeoutMs = 150;
-  port.writeTimeoutMs = 250;
-  kept = SerialValuesOfPort(5, "", port, 33);
+  target.device.clear();
+  target.port = 5;
+  kept = SerialValuesOfConnection(TargetAfterChange(target, 38400, 33), stored);
   EXPECT_EQ(kept.port, 5);
   EXPECT_EQ(kept.baudRate, 38400);
   EXPECT_EQ(kept.address, 33);
-  EXPECT_EQ(kept.readTimeout, 150u);
-  EXPECT_EQ(kept.writeTimeout, 250u);
+  EXPECT_EQ(kept.readTimeout, 200u);
+  EXPECT_EQ(kept.writeTimeout, 300u);
 }
 
 TEST(ConnectDialog, TypingZeroSwitchesTheGlobalAddressOn) {
@@ -272,6 +270,11 @@ TEST(BaudDialog, PreselectionAndRates) {
   EXPECT_EQ(BaudDialogRate(2), 38400);
   EXPECT_EQ(BaudDialogRate(3), 57600);
   EXPECT_EQ(BaudDialogRate(7), 9600);
+}
+
+TEST(ConnectValues, OnlyTheFourSensorRatesAreSensorRates) {
+  for (int32_t rate : {9600, 19200, 38400, 57600}) EXPECT_TRUE(IsSensorBaudRate(rate)) << rate;
+  for (int32_t rate : {0, -9600, 4800, 115200, 57601}) EXPECT_FALSE(IsSensorBaudRate(rate)) << rate;
 }
 
 }  // namespace

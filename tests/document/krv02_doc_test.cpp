@@ -472,6 +472,17 @@ TEST_F(SimDocumentTest, AvailabilityFollowsConnectionAndManufacturingMode) {
   for (DocCommand c : manufacturingOnly) EXPECT_FALSE(doc.IsAvailable(c)) << static_cast<int>(c);
   ASSERT_TRUE(ConnectDoc());
   for (DocCommand c : manufacturingOnly) EXPECT_TRUE(doc.IsAvailable(c)) << static_cast<int>(c);
+
+  // While a long operation holds the line, nothing may add a frame to it.
+  {
+    TransferFlag::Scope hold(doc.transfer());
+    ASSERT_TRUE(hold.held());
+    EXPECT_TRUE(doc.LineBusy());
+    for (DocCommand c : connectedOnly) EXPECT_FALSE(doc.IsAvailable(c)) << static_cast<int>(c);
+    for (DocCommand c : manufacturingOnly) EXPECT_FALSE(doc.IsAvailable(c)) << static_cast<int>(c);
+  }
+  EXPECT_FALSE(doc.LineBusy());
+  EXPECT_TRUE(doc.IsAvailable(DocCommand::kSetDefaults));
 }
 
 TEST_F(SimDocumentTest, PollTicksRunWhileConnectedAndStopAtDisconnect) {

@@ -1,5 +1,7 @@
 #include "tarkon/document/model_table.h"
 
+#include "tarkon/document/scan_buffer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -99,6 +101,34 @@ TEST(ModelTable, DisplayNameOfAModelString) {
   EXPECT_EQ(DisplayNameOfModelString("nothing"), "");
   EXPECT_EQ(ModelIndexOfString("0 KRV-02"), 0);
   EXPECT_EQ(ModelIndexOfString("0 KRV-02\n"), -1);
+}
+
+// One answer for the panels and the command-line tool: which models read
+// error counters and a scan buffer, and how many ranges the buffer offers.
+TEST(ModelTable, CapabilitiesByModel) {
+  uint8_t state[14] = {};
+  state[10] = 0xE8;  // scan count 1000, low byte first
+  state[11] = 0x03;
+  struct Row {
+    int model;
+    bool family, errors, scan;
+    int ranges;
+  };
+  const Row rows[] = {{kModelKRV02, true, true, true, 1000},
+                      {kModelKRV04, false, false, false, 0},
+                      {kModelQmtLong, true, true, true, 1000},
+                      {kModelQmtShort, false, false, false, 0},
+                      {kModelKRV04BoardFlipper, false, false, true, 8192},
+                      {-1, false, false, false, 0},
+                      {kModelCount, false, false, false, 0}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.model);
+    EXPECT_EQ(IsKRV02Family(r.model), r.family);
+    EXPECT_EQ(HasErrorCounters(r.model), r.errors);
+    EXPECT_EQ(HasScanBuffer(r.model), r.scan);
+    EXPECT_EQ(ScanRangesOffered(r.model, state), r.ranges);
+  }
+  EXPECT_EQ(ScanRangesOffered(kModelKRV02, nullptr), 0);
 }
 
 }  // namespace

@@ -71,3 +71,36 @@ TEST(NumberReading, WholeNumberTextAllowsBlanksAroundOnly) {
 }
 
 }  // namespace
+
+#include "tarkon/document/numeric_text.h"
+
+namespace {
+
+// The numeric field's check: one number exactly, within the bounds.
+TEST(NumericText, OneNumberWithinBounds) {
+  struct Case {
+    const char* text;
+    NumericCheck result;
+  };
+  const Case wide[] = {{"5", kNumericValid},         {"-5", kNumericValid},       {" 1.5 ", kNumericValid},
+                       {"1.", kNumericValid},        {"+2e3", kNumericValid},     {"", kNumericNotANumber},
+                       {"  ", kNumericNotANumber},   {"-", kNumericNotANumber},   {".", kNumericNotANumber},
+                       {"5x", kNumericNotANumber},   {"1 2", kNumericNotANumber}, {"--1", kNumericNotANumber},
+                       {"nan", kNumericNotANumber},  {"1e39", kNumericOutOfRange}, {"-1e400", kNumericOutOfRange},
+                       {"1e-400", kNumericValid},     {"2e", kNumericValid},       {"2e-", kNumericValid},
+                       {"2e-x", kNumericNotANumber}};
+  for (const Case& c : wide) {
+    EXPECT_EQ(CheckNumericText(c.text, kNumericLowest, kNumericHighest), c.result) << '"' << c.text << '"';
+  }
+  float value = 0;
+  EXPECT_EQ(CheckNumericText("10", 0.0f, 10.0f, &value), kNumericValid);  // bounds are inside
+  EXPECT_EQ(value, 10.0f);
+  EXPECT_EQ(CheckNumericText("10.01", 0.0f, 10.0f), kNumericOutOfRange);
+  EXPECT_EQ(CheckNumericText("-0.5", 0.0f, 10.0f), kNumericOutOfRange);
+  EXPECT_EQ(NumericCheckMessage(kNumericOutOfRange), "Given value is out of range.\n");
+  EXPECT_EQ(NumericCheckMessage(kNumericNotANumber), "Characters must be a number.\n");
+  EXPECT_EQ(NumericCheckMessage(kNumericValid), "");
+  EXPECT_EQ(FormatNumericValue(1.5f), "1.500000");
+}
+
+}  // namespace

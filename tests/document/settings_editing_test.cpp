@@ -281,11 +281,16 @@ TEST_F(SettingsRefusals, QmtShortChecksNothing) {
   f.maxLaserPower = "999";
   f.minRange = "-5";
   f.maxRange = "1000";
-  for (SetResult r : {s.SetThreshold(f), s.SetMinLaserPower(f), s.SetMaxLaserPower(f),
-                      s.SetMinRange(f), s.SetMaxRange(f)}) {
+  for (SetResult r : {s.SetThreshold(f), s.SetMinLaserPower(f), s.SetMaxLaserPower(f)}) {
     EXPECT_TRUE(r.message.empty()) << r.message;
     EXPECT_TRUE(r.sent);
   }
+  // Its ranges have no check, but a range that does not fit the unsigned
+  // 16-bit word is refused rather than sent wrapped.
+  EXPECT_EQ(s.SetMinRange(f).message, "Min. Range must be between 0.000 inch and 65.535 inch");
+  EXPECT_EQ(s.SetMaxRange(f).message, "Max. Range must be between 0.000 inch and 65.535 inch");
+  f.minRange = "40";  // beyond the row's 30 inch, within the word
+  EXPECT_TRUE(s.SetMinRange(f).sent);
 }
 
 TEST_F(SettingsRefusals, ModeWithoutAChosenEntrySendsNothing) {

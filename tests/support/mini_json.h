@@ -1,11 +1,12 @@
 #pragma once
-// A strict little JSON reader for checking a program's --json output:
-// objects (member order kept), arrays, strings with escapes, integers and
-// plain numbers, true, false, null. Anything else is a parse error.
+// Checking a program's --json output: the text is parsed by nlohmann-json
+// (strictly: one value, only white space after it) and handed to the tests
+// as a small tree with member order kept, so expectations can name members
+// in the order the program writes them.
 
-#include <cctype>
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
@@ -52,168 +53,48 @@ class JsonReader {
  public:
   // Parses exactly one value; only white space may follow it.
   static std::optional<Json> ParseOne(const std::string& text, std::string* error = nullptr) {
-    JsonReader r(text);
-    Json value;
-    if (!r.Value(value) || (r.SkipSpace(), r.pos_ != text.size())) {
-      if (error) *error = "JSON error near offset " + std::to_string(r.pos_);
+    nlohmann::ordered_json parsed;
+    try {
+      parsed = nlohmann::ordered_json::parse(text);
+    } catch (const nlohmann::json::exception& e) {
+      if (error) *error = e.what();
       return std::nullopt;
     }
-    return value;
+    return Convert(parsed);
   }
 
  private:
-  explicit JsonReader(const std::string& text) : s_(text) {}
-
-  void SkipSpace() {
-    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r' || s_[pos_] == '\t'))
-      ++pos_;
+  static Json Convert(const nlohmann::ordered_json& in) {
+    Json out;
+    switch (in.type()) {
+      case nlohmann::json::value_t::boolean:
+        out.kind = Json::Kind::kBool;
+        out.boolean = in.get<bool>();
+        break;
+      case nlohmann::json::value_t::number_integer:
+      case nlohmann::json::value_t::number_unsigned:
+      case nlohmann::json::value_t::number_float:
+        out.kind = Json::Kind::kNumber;
+        out.number = in.get<double>();
+        out.numberText = in.dump();
+        break;
+      case nlohmann::json::value_t::string:
+        out.kind = Json::Kind::kString;
+        out.text = in.get<std::string>();
+        break;
+      case nlohmann::json::value_t::array:
+        out.kind = Json::Kind::kArray;
+        for (const auto& item : in) out.items.push_back(Convert(item));
+        break;
+      case nlohmann::json::value_t::object:
+        out.kind = Json::Kind::kObject;
+        for (const auto& [key, value] : in.items()) out.members.emplace_back(key, Convert(value));
+        break;
+      default:
+        break;
+    }
+    return out;
   }
-  bool Literal(const char* word) {
-    const std::string w(word);
-    if (s_.compare(pos_, w.size(), w) != 0) return false;
-    pos_ += w.size();
-    return true;
-  }
-  bool Value(Json& out) {
-    SkipSpace();
-    if (pos_ >= s_.size()) return false;
-    const char c = s_[pos_];
-    if (c == '{') return Object(out);
-    if (c == '[') return Array(out);
-    if (c == '"') {
-      out.kind = Json::Kind::kString;
-      return String(out.text);
-    }
-    if (c == 't' && Literal("true")) {
-      out.kind = Json::Kind::kBool;
-      out.boolean = true;
-      return true;
-    }
-    if (c == 'f' && Literal("false")) {
-      out.kind = Json::Kind::kBool;
-      return true;
-    }
-    if (c == 'n' && Literal("null")) return true;
-    return Number(out);
-  }
-  bool Number(Json& out) {
-    const size_t start = pos_;
-    if (pos_ < s_.size() && s_[pos_] == '-') ++pos_;
-    size_t digits = 0;
-    while (pos_ < s_.size() && (isdigit(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '.' ||
-                                s_[pos_] == 'e' || s_[pos_] == 'E' || s_[pos_] == '+')) {
-      ++pos_;
-      ++digits;
-    }
-    if (digits == 0) return false;
-    out.kind = Json::Kind::kNumber;
-    out.numberText = s_.substr(start, pos_ - start);
-    char* end = nullptr;
-    out.number = std::strtod(out.numberText.c_str(), &end);
-    return end != nullptr && *end == '\0';
-  }
-  bool String(std::string& out) {
-    ++pos_;  // opening quote
-    while (pos_ < s_.size()) {
-      const char c = s_[pos_++];
-      if (c == '"') return true;
-      if (static_cast<unsigned char>(c) < 0x20) return false;
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      if (pos_ >= s_.size()) return false;
-      const char e = s_[pos_++];
-      switch (e) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'u': {
-          if (pos_ + 4 > s_.size()) return false;
-          const unsigned long code = std::strtoul(s_.substr(pos_, 4).c_str(), nullptr, 16);
-          pos_ += 4;
-          if (code < 0x80) {
-            out += static_cast<char>(code);
-          } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-          } else {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-          }
-          break;
-        }
-        default: return false;
-      }
-    }
-    return false;
-  }
-  bool Array(Json& out) {
-    out.kind = Json::Kind::kArray;
-    ++pos_;
-    SkipSpace();
-    if (pos_ < s_.size() && s_[pos_] == ']') {
-      ++pos_;
-      return true;
-    }
-    for (;;) {
-      Json item;
-      if (!Value(item)) return false;
-      out.items.push_back(std::move(item));
-      SkipSpace();
-      if (pos_ >= s_.size()) return false;
-      if (s_[pos_] == ',') {
-        ++pos_;
-        continue;
-      }
-      if (s_[pos_] == ']') {
-        ++pos_;
-        return true;
-      }
-      return false;
-    }
-  }
-  bool Object(Json& out) {
-    out.kind = Json::Kind::kObject;
-    ++pos_;
-    SkipSpace();
-    if (pos_ < s_.size() && s_[pos_] == '}') {
-      ++pos_;
-      return true;
-    }
-    for (;;) {
-      SkipSpace();
-      if (pos_ >= s_.size() || s_[pos_] != '"') return false;
-      std::string key;
-      if (!String(key)) return false;
-      SkipSpace();
-      if (pos_ >= s_.size() || s_[pos_] != ':') return false;
-      ++pos_;
-      Json value;
-      if (!Value(value)) return false;
-      out.members.emplace_back(std::move(key), std::move(value));
-      SkipSpace();
-      if (pos_ >= s_.size()) return false;
-      if (s_[pos_] == ',') {
-        ++pos_;
-        continue;
-      }
-      if (s_[pos_] == '}') {
-        ++pos_;
-        return true;
-      }
-      return false;
-    }
-  }
-
-  const std::string& s_;
-  size_t pos_ = 0;
 };
 
 }  // namespace testsupport

@@ -1,0 +1,211 @@
+// Ostrel's link layer: what its waits cost, and how close its firmware
+// upload comes to the line time.
+//
+//   1. Idle: WaitMs(5000), then 10 polls of GetRange with the 500 ms
+//      time-out on a line without a sensor (each poll waits out its
+//      deadline). CPU time of this process as a share of one core.
+//      Target: < 1 % each.
+//   2. Upload: Connect to `sensor-sim --throttle` (a board flipper, a
+//      process of its own) at 57600 bit/s, then a 65,536-byte DSP image
+//      through the upload operation. The transfer is timed from the moment
+//      the progress bar appears (just before block 1) to 100 % (EOT
+//      acknowledged); its limit is the line time of the bytes that crossed
+//      the line meanwhile: 512 blocks of 133 bytes (resent ones again), EOT,
+//      and the receiver's answers counted from its trace ("C", ACK, NAK).
+//      Target: <= 1.05 x line time.
+//
+//   bench_ostrel [--skip-idle] [--skip-upload] [--baud RATE]
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "ostrel/operations/operations.h"
+#include "serial/port_resolver.h"
+#include "support/pty_peer.h"
+
+namespace {
+
+// Says yes to everything and notes when the progress bar moves.
+struct BenchView : ostrel::OstrelView {
+  std::string file;
+  std::string status;
+  bench::Clock::time_point transferStart{};
+  bench::Clock::time_point transferEnd{};
+  void SetStatus(const std::string& text) override { status = text; }
+  void SetComErrors(unsigned long long) override {}
+  void ShowInputError(const std::string& text, ostrel::Field) override { status = text; }
+  void ShowInformation(const std::string&) override {}
+  bool AskYesNo(const std::string&) override { return true; }
+  std::string ChooseFile(const std::string&, int, const std::string&) override { return file; }
+  std::string ChoosePort(const std::vector<FoundPort>&) override { return std::string(); }
+  void SetProgress(bool visible, int percent) override {
+    if (visible && percent == 0) transferStart = bench::Clock::now();
+    if (visible && percent == 100) transferEnd = bench::Clock::now();
+  }
+  void SetConnected(bool) override {}
+  void FieldsChanged() override {}
+  void StoreConnection(int, int, const std::string&) override {}
+};
+
+bool IdleCost() {
+  PtyPeer line;  // nobody answers on it
+  ostrel::OstrelLink link;
+  std::string reason;
+  if (!line.ok() || !link.port().Open(line.path(), 57600, &reason)) {
+    bench::PrintLine("ostrel idle: could not open a line: " + reason);
+    return false;
+  }
+  bool met = true;
+  const auto report = [&met](const char* what, double cpu, double wall, const std::string& detail) {
+    const double share = 100.0 * cpu / wall;
+    met = met && share < 1.0;
+    char text[256];
+    std::snprintf(text, sizeof text, "ostrel %s: CPU %.4f s in %.3f s = %.3f %% of one core %s", what, cpu, wall,
+                  share, bench::TargetText("< 1 %", share < 1.0).c_str());
+    bench::PrintLine(text);
+    if (!detail.empty()) bench::PrintLine("  " + detail);
+  };
+
+  double cpu = bench::ProcessCpuSeconds();
+  auto start = bench::Clock::now();
+  link.WaitMs(5000);
+  report("idle wait (WaitMs 5000)", bench::ProcessCpuSeconds() - cpu, bench::Seconds(bench::Clock::now() - start),
+         "");
+
+  constexpr int kPolls = 10;
+  int noResponse = 0;
+  cpu = bench::ProcessCpuSeconds();
+  start = bench::Clock::now();
+  for (int i = 0; i < kPolls; ++i) {
+    link.SendFrame(12, 1, {}, false);
+    ostrel::Reply reply;
+    if (!link.ReceiveFrame(false, 500, reply) && link.receiveStatus() == ostrel::kNoResponse) ++noResponse;
+  }
+  const double wall = bench::Seconds(bench::Clock::now() - start);
+  report("poll without a sensor (GetRange, 500 ms time-out)", bench::ProcessCpuSeconds() - cpu, wall,
+         std::to_string(kPolls) + " polls, " + std::to_string(noResponse) + " ended by the deadline, " +
+             std::to_string(wall / kPolls * 1000.0).substr(0, 5) + " ms each");
+  return met;
+}
+
+// Bytes the receiver sent during the transfer ("C", ACK, NAK), from its
+// trace: every "tx" line that is not a reply frame, after "receiver started".
+void ReceiverAnswers(const std::string& tracePath, uint64_t& answers, uint64_t& naks) {
+  std::ifstream file(tracePath);
+  std::string line;
+  bool started = false;
+  while (std::getline(file, line)) {
+    std::istringstream in(line);
+    std::string time, label, token;
+    in >> time >> label;
+    if (label == "xmodem") {
+      started = started || line.find("receiver started") != std::string::npos;
+      continue;
+    }
+    if (!started || label != "tx") continue;
+    std::vector<std::string> bytes;
+    while (in >> token && token.size() == 2) bytes.push_back(token);
+    if (bytes.empty() || bytes[0] == "02") continue;
+    answers += bytes.size();
+    for (const std::string& b : bytes) naks += b == "15" ? 1 : 0;
+  }
+}
+
+bool UploadTime(int32_t baud) {
+  constexpr size_t kSize = 65536;
+  bench::TempDir dir;
+  std::vector<uint8_t> image(kSize);
+  uint32_t seed = 4242;
+  for (uint8_t& b : image) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(seed >> 16);
+  }
+  BenchView view;
+  view.file = dir.File("dsp.bin");
+  std::ofstream(view.file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  const std::string tracePath = dir.File("trace.txt");
+
+  bench::PrintLine("== Ostrel upload: 65536-byte DSP image @" + std::to_string(baud) +
+                   ", sensor-sim --throttle as a separate process; " + bench::LoadText());
+  bench::SensorSimProcess sim(
+      {"--model", "krv04bf", "--baud", std::to_string(baud), "--throttle", "--trace-file", tracePath});
+  std::string error;
+  if (!sim.Start(error)) {
+    bench::PrintLine("ostrel upload: could not run: " + error);
+    return false;
+  }
+  PortResolver::SetPortMap({{1, sim.slavePath()}});
+  ostrel::OstrelLink link;
+  ostrel::WindowFields fields;
+  fields.port = 0;
+  for (int i = 0; i < 4; ++i)
+    if (ostrel::kBaudRates[i] == baud) fields.hostBaud = i;
+  ostrel::Operations operations(link, fields, view);
+  operations.Connect();
+  if (!operations.connected()) {
+    bench::PrintLine("ostrel upload: could not connect: " + view.status);
+    return false;
+  }
+  const double cpu = bench::ProcessCpuSeconds();
+  const auto start = bench::Clock::now();
+  operations.Upload();
+  const double whole = bench::Seconds(bench::Clock::now() - start);
+  const double cpuUsed = bench::ProcessCpuSeconds() - cpu;
+  if (view.status != "Success!") {
+    bench::PrintLine("ostrel upload: ended with \"" + view.status + "\"");
+    return false;
+  }
+  sim.Stop();
+  uint64_t answers = 0;
+  uint64_t naks = 0;
+  ReceiverAnswers(tracePath, answers, naks);
+  const uint64_t blocks = kSize / 128;
+  const uint64_t bytes = (blocks + naks) * 133 + 1 + answers;
+  const double line = bench::LineSeconds(bytes, baud);
+  const double transfer = bench::Seconds(view.transferEnd - view.transferStart);
+  const double ratio = transfer / line;
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "ostrel upload 65536 bytes @%d: transfer %.3f s, line time %.3f s, ratio %.3f %s", static_cast<int>(baud),
+                transfer, line, ratio, bench::TargetText("<= 1.05", ratio <= 1.05).c_str());
+  bench::PrintLine(text);
+  std::snprintf(text, sizeof text,
+                "  %llu bytes on the line (%llu NAK); whole operation %.3f s (fixed waits 0.200 s: unlock 2 x 50 ms, "
+                "100 ms at the end); CPU %.3f s (%.1f %% of one core)",
+                static_cast<unsigned long long>(bytes), static_cast<unsigned long long>(naks), whole, cpuUsed,
+                100.0 * cpuUsed / whole);
+  bench::PrintLine(text);
+  return ratio <= 1.05;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  bool idle = true;
+  bool upload = true;
+  int32_t baud = 57600;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--skip-idle") == 0) {
+      idle = false;
+    } else if (std::strcmp(argv[i], "--skip-upload") == 0) {
+      upload = false;
+    } else if (std::strcmp(argv[i], "--baud") == 0 && i + 1 < argc) {
+      baud = static_cast<int32_t>(std::atoi(argv[++i]));
+    } else {
+      std::fprintf(stderr, "usage: bench_ostrel [--skip-idle] [--skip-upload] [--baud RATE]\n");
+      return 2;
+    }
+  }
+  bool met = true;
+  if (idle) met = IdleCost() && met;
+  if (upload) met = UploadTime(baud) && met;
+  return met ? 0 : 1;
+}

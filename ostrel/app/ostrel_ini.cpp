@@ -1,0 +1,157 @@
+#include "ostrel/app/ostrel_ini.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "ostrel/link/port_map.h"
+
+namespace ostrel {
+namespace {
+
+std::vector<std::string> Lines(const std::string& path, bool* readable) {
+  std::ifstream in(path, std::ios::binary);
+  if (readable != nullptr) *readable = static_cast<bool>(in);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool WriteWhole(const std::string& path, const std::string& text, std::string* error) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) {
+      if (error != nullptr) *error = "cannot write " + temporary;
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) {
+    if (error != nullptr) *error = ec.message();
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string SectionOf(const std::string& line) {
+  if (line.empty() || line[0] != '[') return std::string();
+  const size_t close = line.rfind(']');
+  return line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+}
+
+// Sets key=value in the section, adding the key (and the section) if need be.
+void Set(std::vector<std::string>& lines, const std::string& section, const std::string& key,
+         const std::string& value) {
+  bool in = false;
+  size_t insertAt = std::string::npos;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!lines[i].empty() && lines[i][0] == '[') {
+      if (in) break;
+      in = SectionOf(lines[i]) == section;
+      if (in) insertAt = i + 1;
+      continue;
+    }
+    if (!in) continue;
+    if (lines[i].rfind(key + "=", 0) == 0) {
+      lines[i] = key + "=" + value;
+      return;
+    }
+    if (!lines[i].empty()) insertAt = i + 1;
+  }
+  if (insertAt == std::string::npos) {
+    lines.push_back("[" + section + "]");
+    insertAt = lines.size();
+  }
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), key + "=" + value);
+}
+
+int IntegerOr(const std::string& text, int fallback) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || end == nullptr || *end != '\0' || value < -2147483647L || value > 2147483647L) return fallback;
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+std::string OstrelIni::ChoosePath(const std::string& programDirectory, const char* xdgConfigHome, const char* home,
+                                  bool* perUser) {
+  if (perUser != nullptr) *perUser = false;
+  if (!programDirectory.empty() && ::access(programDirectory.c_str(), W_OK) == 0)
+    return programDirectory + "/" + kFileName;
+  if (perUser != nullptr) *perUser = true;
+  std::string base;
+  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+    base = xdgConfigHome;
+  } else {
+    base = std::string(home != nullptr ? home : "/tmp") + "/.config";
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(base + "/ostrel", ec);
+  return base + "/ostrel/" + kFileName;
+}
+
+bool OstrelIni::CreateIfMissing(std::string* error) const {
+  std::error_code ec;
+  if (std::filesystem::exists(path_, ec)) return true;
+  return WriteWhole(path_,
+                    "[CommPort]\r\nPort=1\r\n[BaudRate]\r\nBaud=57600\r\n[InitString]\r\nCommand=ATS11=80LX1DT\r\n",
+                    error);
+}
+
+IniValues OstrelIni::Read() const {
+  IniValues values;
+  std::string section;
+  for (const std::string& line : Lines(path_, nullptr)) {
+    if (!line.empty() && line[0] == '[') {
+      section = SectionOf(line);
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = line.substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (section == "CommPort" && key == "Port") values.port = IntegerOr(value, 1);
+    if (section == "CommPort" && key == "Device") values.device = value;
+    if (section == "BaudRate" && key == "Baud") values.baud = IntegerOr(value, 57600);
+  }
+  values.portMap = ReadPortMapFile(path_);
+  return values;
+}
+
+bool OstrelIni::Write(int port, int baud, const std::string& device, std::string* error) const {
+  bool readable = false;
+  std::vector<std::string> lines = Lines(path_, &readable);
+  std::error_code ec;
+  if (!readable && std::filesystem::exists(path_, ec)) {
+    if (error != nullptr) *error = "cannot read " + path_;
+    return false;  // never replace a file that could not be read
+  }
+  Set(lines, "CommPort", "Port", std::to_string(port));
+  Set(lines, "BaudRate", "Baud", std::to_string(baud));
+  bool hadDevice = false;
+  for (const std::string& line : lines) hadDevice = hadDevice || line.rfind("Device=", 0) == 0;
+  if (!device.empty() || hadDevice) Set(lines, "CommPort", "Device", device);
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return WriteWhole(path_, text, error);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,82 @@
+#include "ostrel/link/ostrel_port.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace ostrel {
+
+OstrelPort::OstrelPort(ReceiveRing& ring) : ring_(ring) {
+  QObject::connect(&port_, &QSerialPort::readyRead, [this] { TakeReceivedBytes(); });
+}
+
+OstrelPort::~OstrelPort() { Close(); }
+
+bool OstrelPort::Open(const std::string& device, int32_t baudRate, std::string* reason) {
+  Close();
+  device_ = device;
+  baudRate_ = baudRate;
+  port_.setPortName(QString::fromStdString(device));
+  port_.setBaudRate(baudRate);
+  port_.setDataBits(QSerialPort::Data8);
+  port_.setParity(QSerialPort::NoParity);
+  port_.setStopBits(QSerialPort::OneStop);
+  port_.setFlowControl(QSerialPort::NoFlowControl);
+  port_.setReadBufferSize(kInputBufferSize);
+  if (device.empty() || !port_.open(QIODevice::ReadWrite)) {
+    if (reason != nullptr) {
+      *reason = device.empty() ? std::string("no port chosen")
+                               : OpenFailureReason(device, port_.error(), port_.errorString().toStdString());
+    }
+    port_.clearError();
+    return false;
+  }
+  port_.setRequestToSend(false);
+  port_.setDataTerminalReady(true);
+  return true;
+}
+
+void OstrelPort::Close() {
+  if (!port_.isOpen()) return;
+  port_.setRequestToSend(false);
+  port_.setDataTerminalReady(false);
+  port_.close();
+}
+
+bool OstrelPort::Write(const uint8_t* bytes, size_t count) {
+  if (!port_.isOpen()) return false;
+  const qint64 n = port_.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(count));
+  return n == static_cast<qint64>(count);
+}
+
+bool OstrelPort::Broken() const {
+  return !port_.isOpen() || port_.error() == QSerialPort::ResourceError ||
+         port_.error() == QSerialPort::WriteError;
+}
+
+void OstrelPort::TakeReceivedBytes() {
+  char chunk[512];
+  for (;;) {
+    const qint64 n = port_.read(chunk, sizeof chunk);
+    if (n <= 0) return;
+    for (qint64 i = 0; i < n; ++i) ring_.Push(static_cast<uint8_t>(chunk[i]));
+  }
+}
+
+std::string OpenFailureReason(const std::string& device, QSerialPort::SerialPortError error,
+                              const std::string& errorText) {
+  struct stat info {};
+  if (::stat(device.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) return "no such device";
+  if (::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
+    return "permission denied (add the user to the dialout group, then log in again)";
+  }
+  // The device is there and may be used: someone else holds it (QSerialPort
+  // reports a busy or locked device as a permission error).
+  if (error == QSerialPort::PermissionError || error == QSerialPort::OpenError) return "in use by another program";
+  if (error == QSerialPort::DeviceNotFoundError) return "no such device";
+  return errorText.empty() ? std::string("cannot be opened") : errorText;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,58 @@
+#pragma once
+// Ostrel's one serial port: 8 data bits, no parity, one stop bit, no flow
+// control, RTS off, DTR on while open. Received bytes go into the
+// ReceiveRing as soon as the port announces them (QSerialPort's readyRead,
+// delivered on the window thread between other events).
+
+#include <QSerialPort>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "ostrel/link/receive_ring.h"
+
+namespace ostrel {
+
+class OstrelPort {
+ public:
+  static constexpr qint64 kInputBufferSize = 4096;
+
+  explicit OstrelPort(ReceiveRing& ring);
+  ~OstrelPort();
+  OstrelPort(const OstrelPort&) = delete;
+  OstrelPort& operator=(const OstrelPort&) = delete;
+
+  // Closes the port, sets device and baud rate, opens it again. False with
+  // `reason` saying why ("no such device", "permission denied ...",
+  // "in use by another program", or the system's text).
+  bool Open(const std::string& device, int32_t baudRate, std::string* reason);
+  // RTS and DTR off, then closed. Harmless when closed.
+  void Close();
+  bool IsOpen() const { return port_.isOpen(); }
+  const std::string& device() const { return device_; }
+  int32_t baudRate() const { return baudRate_; }
+
+  // Queues bytes for sending; false when the port is closed or refused them.
+  bool Write(const uint8_t* bytes, size_t count);
+  // Bytes queued but not yet handed to the driver.
+  qint64 BytesToWrite() const { return port_.bytesToWrite(); }
+  // The port can no longer send (closed, or the device went away).
+  bool Broken() const;
+
+  QSerialPort& serial() { return port_; }
+
+ private:
+  void TakeReceivedBytes();
+
+  ReceiveRing& ring_;
+  QSerialPort port_;
+  std::string device_;
+  int32_t baudRate_ = 57600;
+};
+
+// Why `device` could not be opened, from what the system says about the
+// device itself and QSerialPort's error.
+std::string OpenFailureReason(const std::string& device, QSerialPort::SerialPortError error,
+                              const std::string& errorText);
+
+}  // namespace ostrel

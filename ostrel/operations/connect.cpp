@@ -1,0 +1,198 @@
+// Connect: the port, the check-mode probe and the full read of the sensor.
+
+#include <string>
+
+#include "ostrel/operations/busy.h"
+#include "ostrel/operations/ostrel_commands.h"
+#include "serial/port_discovery.h"
+#include "serial/port_resolver.h"
+
+namespace ostrel {
+
+Operations::Operations(OstrelLink& link, WindowFields& fields, OstrelView& view)
+    : link_(link), fields_(fields), view_(view) {
+  link_.SetErrorDisplay([this](const std::string& text, uint64_t count) {
+    view_.SetStatus(text);
+    view_.SetComErrors(count);
+  });
+}
+
+Operations::~Operations() { link_.SetErrorDisplay(nullptr); }
+
+void Operations::Send(uint8_t command, const std::vector<uint8_t>& data) {
+  link_.SendFrame(command, link_.address(), data, link_.crc());
+}
+
+bool Operations::Receive(Reply& reply, size_t dataNeeded, int timeoutMs) {
+  if (!link_.ReceiveFrame(link_.crc(), timeoutMs, reply)) return false;
+  if (reply.DataLength() < dataNeeded) {
+    // A well-formed frame too short for the fields read from it (another
+    // command's reply, say) is no answer to this request.
+    link_.SetReceiveStatus(kInvalidResponse);
+    return false;
+  }
+  return true;
+}
+
+bool Operations::Connect() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+
+  if (fields_.connAddr.empty()) fields_.connAddr = std::to_string(link_.address());
+  if (fields_.useGlobalAddress) {
+    link_.SetAddress(0);
+  } else {
+    const long address = ParseNumber(fields_.connAddr);
+    if (address >= 1 && address <= 255) {
+      link_.SetAddress(static_cast<uint8_t>(address));
+    } else {
+      view_.ShowInputError("Invalid Address Entered!\r\n(Valid values 1-255)", Field::kConnAddr);
+    }
+  }
+  Status("Connecting...");
+  connected_ = false;
+
+  if (fields_.hostBaud >= 0 && fields_.hostBaud < 4) hostBaudInUse_ = kBaudRates[fields_.hostBaud];
+  view_.StoreConnection(fields_.port + 1, hostBaudInUse_, fields_.device);
+  if (!OpenPort()) return true;
+
+  const bool found = Probe();
+  if (!found) {
+    link_.ProcessErrorMsg(link_.receiveStatus());
+  } else {
+    fields_.checkMode = link_.crc() ? 1 : 0;  // "Crc16" / "Chksum"
+    connected_ = true;
+  }
+  view_.FieldsChanged();
+  view_.SetConnected(connected_);
+  if (connected_) GetSensorData();
+  return true;
+}
+
+bool Operations::OpenPort() {
+  // Port 0 (no entry chosen): the user picks one of the devices present.
+  const unsigned number = fields_.port >= 0 ? static_cast<unsigned>(fields_.port + 1) : 0;
+  std::string device;
+  std::string name;
+  if (!fields_.device.empty()) {
+    device = fields_.device;
+    name = device;
+  } else if (number == 0) {
+    device = view_.ChoosePort(FindSerialPorts());
+    name = device;
+  } else {
+    device = PortResolver::Resolve(number);
+    name = PortResolver::PortName(number) + " (" + device + ")";
+  }
+  std::string reason;
+  if (device.empty()) {
+    link_.port().Close();
+    reason = "no port chosen";
+  } else if (link_.port().Open(device, hostBaudInUse_, &reason)) {
+    return true;
+  }
+  Status("Error Opening ComPort! " + (name.empty() ? std::string() : name + ": ") + reason);
+  return false;
+}
+
+bool Operations::Probe() {
+  Reply reply;
+  link_.SetCrc(false);
+  Send(command::GetRange);
+  if (link_.ReceiveFrame(false, OstrelLink::kReadTimeoutMs, reply)) return true;
+  link_.SetCrc(true);
+  Send(command::GetRange);
+  return link_.ReceiveFrame(true, OstrelLink::kReadTimeoutMs, reply);
+}
+
+void Operations::GetSensorData() {
+  ReadVersion();
+  ReadSetup();
+  ReadWane();
+  ReadBoardTimeout();
+  ReadSerial();
+  ReadModelName();
+  fields_.sensorBaud = fields_.hostBaud;
+  view_.FieldsChanged();
+}
+
+void Operations::ReadVersion() {
+  Status("");
+  Reply r;
+  Send(command::GetKRV04Version);
+  if (!Receive(r, 6)) {
+    link_.ProcessErrorMsg(link_.receiveStatus());
+    return;
+  }
+  fields_.firmwarePanel = FormatFirmware(r.Word(0, link_.crc()), r.Data(4));
+  fields_.fpgaPanel = FormatFpga(r.Data(5));
+}
+
+void Operations::ReadSetup() {
+  Status("");
+  Reply r;
+  Send(command::GetKRV04Setup);
+  if (!Receive(r, 28)) {
+    link_.ProcessErrorMsg(link_.receiveStatus());
+    return;
+  }
+  fields_.maxPwr = std::to_string(r.Data(8));
+  fields_.minPwr = std::to_string(r.Data(9));
+  fields_.threshold = std::to_string(r.Data(10));
+  fields_.address = std::to_string(r.Data(11));
+  unit_ = &UnitSetOfMode(r.Data(27));
+  fields_.mode = unit_->modeEntry;
+  rememberedMode_ = unit_->modeEntry;
+  fields_.unitText = unit_->text;
+}
+
+void Operations::ReadWane() {
+  Status("");
+  Reply r;
+  Send(command::ReadWaneParams);
+  if (!Receive(r, 12)) return;  // silent
+  const bool crc = link_.crc();
+  fields_.minHt = FormatScaled(r.Word(0, crc), *unit_);
+  fields_.minLen = FormatScaled(r.Word(2, crc), *unit_);
+  fields_.speed = std::to_string(r.Word(4, crc));
+  for (size_t i = 0; i < reservedWane_.size(); ++i) reservedWane_[i] = r.Data(6 + i);
+  fields_.pulse = std::to_string(r.Word(10, crc));
+}
+
+void Operations::ReadBoardTimeout() {
+  Status("");
+  Reply r;
+  Send(command::GetBoardTimeout);
+  if (!Receive(r, 2)) {
+    link_.ProcessErrorMsg(link_.receiveStatus());
+    return;
+  }
+  fields_.timeout = std::to_string(r.Word(0, link_.crc()));
+}
+
+void Operations::ReadSerial() {
+  Status("");
+  Reply r;
+  Send(command::GetSerialNum);
+  if (!Receive(r, 8)) {
+    link_.ProcessErrorMsg(link_.receiveStatus());
+    return;
+  }
+  fields_.serialPanel = TextOf(r.DataPointer(), r.DataLength(), 8);
+  fields_.serial = fields_.serialPanel;
+}
+
+void Operations::ReadModelName() {
+  Status("");
+  Reply r;
+  Send(command::GetModelName);
+  if (!Receive(r, 2)) {
+    link_.ProcessErrorMsg(link_.receiveStatus());
+    return;
+  }
+  lastModelName_ = TextOf(r.DataPointer() + 2, r.DataLength() - 2, 16);
+  fields_.modelPanel = lastModelName_;
+  fields_.model = ModelEntryOfName(lastModelName_);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,189 @@
+// The View tab's polling and memory reads, and the scan-buffer export of
+// the Settings tab.
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "ostrel/operations/busy.h"
+#include "ostrel/operations/ostrel_commands.h"
+
+namespace ostrel {
+namespace {
+
+constexpr size_t kScanTableSize = 8192;
+constexpr int kExportWaitMs = 1000;
+constexpr long kMaxWords = 120;
+
+std::string Hex4(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
+  return text;
+}
+
+// Memo lines of four words each, then one line with the words left over
+// (only the address when none are).
+std::vector<std::string> MemoLines(const std::vector<uint16_t>& words, unsigned address, bool hex) {
+  std::vector<std::string> lines;
+  std::string pending;
+  size_t inLine = 0;
+  const auto flush = [&] {
+    lines.push_back(Hex4(address) + " :\t" + pending);
+    address += 4;
+    pending.clear();
+    inLine = 0;
+  };
+  for (const uint16_t w : words) {
+    pending += (hex ? Hex4(w) : std::to_string(w)) + "\t";
+    if (++inLine == 4) flush();
+  }
+  flush();
+  return lines;
+}
+
+// Writes the values one per line (CR LF) into a temporary file beside
+// `path` and renames it over `path`: a failure leaves no half file.
+bool WriteScanFile(const std::string& path, const std::vector<uint16_t>& values, std::string& error) {
+  const std::string temporary = path + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    for (const uint16_t v : values) out << v << "\r\n";
+    out.flush();
+    if (!out) {
+      error = "cannot write " + temporary;
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) {
+    error = ec.message();
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Operations::StartPolling() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  stop_ = false;
+  while (!stop_) {
+    Status("");
+    Reply r;
+    SpotValues v;
+    const bool crc = link_.crc();
+    if (!fields_.showAll) {
+      Send(command::GetRange);
+      if (!Receive(r, 2)) {
+        link_.ProcessErrorMsg(link_.receiveStatus());
+        continue;
+      }
+      v.range = r.Word(0, crc);
+    } else {
+      Send(command::GetSensorState);
+      if (!Receive(r, 14)) {
+        link_.ProcessErrorMsg(link_.receiveStatus());
+        continue;
+      }
+      v.all = true;
+      v.base = r.Word(0, crc);
+      v.sum = r.Word(2, crc);
+      v.num = r.Word(4, crc);
+      v.sub = r.Word(6, crc);
+      v.range = r.Word(8, crc);
+      v.power = r.Word(10, crc);
+      v.peak = r.Word(12, crc);
+    }
+    view_.ShowSpot(v);
+  }
+  return true;
+}
+
+bool Operations::ReadMemory() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  do {
+    view_.SetMemo({});
+    if (fields_.wordCount.empty()) fields_.wordCount = "0";
+    long count = ParseNumber(fields_.wordCount);
+    if (count > kMaxWords) {
+      count = kMaxWords;
+      fields_.wordCount = std::to_string(kMaxWords);
+    }
+    if (count < 0) count = 0;
+    if (fields_.memAddr.empty()) fields_.memAddr = "0000";
+    while (fields_.memAddr.size() < 4) fields_.memAddr.insert(0, "0");
+    const auto address = static_cast<unsigned>(std::strtoul(fields_.memAddr.c_str(), nullptr, 16) & 0xFFFFu);
+    view_.FieldsChanged();
+
+    std::vector<uint8_t> data;
+    PutWord(data, static_cast<uint16_t>(address), link_.crc());
+    data.push_back(static_cast<uint8_t>(count));
+    Send(command::ReadMemory, data);
+    Reply r;
+    if (Receive(r, 0)) {  // a failure is silent
+      std::vector<uint16_t> words;
+      for (size_t k = 0; k < r.DataLength() / 2; ++k) words.push_back(r.Word(2 * k, link_.crc()));
+      view_.SetMemo(MemoLines(words, address, fields_.hex));
+    }
+    link_.WaitMs(500);
+  } while (repeat_);
+  return true;
+}
+
+bool Operations::ExportScanBuffer() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  const std::string path = view_.ChooseSaveFile();
+  if (path.empty()) return true;
+  const long start = ParseNumber(fields_.startIndex);
+  if (fields_.startIndex.empty() || start < 0 || start > 9999) {
+    view_.ShowInputError("Invalid Start Index Entered!\r\n(Valid values 0-9999)", Field::kStartIndex);
+    return true;
+  }
+  const long count = ParseNumber(fields_.numScans);
+  if (fields_.numScans.empty() || count < 0 || count > 9999) {
+    view_.ShowInputError("Invalid # of Scans Entered!\r\n(Valid values 0-9999)", Field::kNumScans);
+    return true;
+  }
+  Status("Retrieving scan data from sensor(s) . . .");
+  // Start and count travel low byte first whatever the check mode.
+  const std::vector<uint8_t> request = {static_cast<uint8_t>(start & 0xFF), static_cast<uint8_t>(start >> 8),
+                                        static_cast<uint8_t>(count & 0xFF), static_cast<uint8_t>(count >> 8)};
+  Send(command::GetScanBufferPortion, request);
+  std::vector<uint16_t> table;
+  bool cut = false;
+  Reply r;
+  bool got = Receive(r, 1, kExportWaitMs);
+  unsigned expected = got ? r.Data(0) : 0;
+  while (got && expected >= 1 && expected == r.Data(0)) {
+    // The samples are low byte first in either check mode.
+    for (size_t k = 0; k < (r.DataLength() - 1) / 2; ++k) {
+      if (table.size() == kScanTableSize) {
+        cut = true;
+        break;
+      }
+      table.push_back(static_cast<uint16_t>(r.Data(1 + 2 * k) | (r.Data(2 + 2 * k) << 8)));
+    }
+    if (r.Data(0) > 1) got = Receive(r, 1, kExportWaitMs);
+    --expected;
+  }
+  Status("Copying scan data to file . . .");
+  std::string error;
+  if (!WriteScanFile(path, table, error)) {
+    Status("Error Writing File! " + path + ": " + error);
+    return true;
+  }
+  Status(cut ? " Done (cut at 8192 values: the table holds no more)" : " Done");
+  return true;
+}
+
+}  // namespace ostrel

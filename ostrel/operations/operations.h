@@ -1,0 +1,120 @@
+#pragma once
+// Every operation behind Ostrel's Connect and Settings buttons and its
+// firmware upload, over the record of window fields and the view.
+//
+// Each operation runs to its end on the window thread; its waits keep the
+// window working (OstrelLink). While one runs, the busy flag turns every
+// other operation away (the call returns false and sends nothing); every
+// exit path clears it. Operations that end by connecting again clear the
+// flag first so that their own Connect is not turned away.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ostrel/link/ostrel_link.h"
+#include "ostrel/operations/field_values.h"
+#include "ostrel/operations/ostrel_view.h"
+#include "ostrel/operations/window_fields.h"
+
+namespace ostrel {
+
+class Operations {
+ public:
+  Operations(OstrelLink& link, WindowFields& fields, OstrelView& view);
+  ~Operations();
+  Operations(const Operations&) = delete;
+  Operations& operator=(const Operations&) = delete;
+
+  // Connect tab.
+  bool Connect();  // "Connect"
+
+  // Settings tab. Each returns false only when turned away as busy.
+  bool SetMinLaserPower();   // "Min. Laser Pwr"
+  bool SetMaxLaserPower();   // "Max. Laser Pwr"
+  bool SetThreshold();       // "Threshold"
+  bool SetSerialNumber();    // "Serial #" (factory mode)
+  bool SetModel();           // "Model" (factory mode)
+  bool SetAddress();         // "Address"
+  bool SetSensorBaudRate();  // "Baud Rate"
+  bool SetCheckMode();       // "Error Checking"
+  bool SetMode();            // "Mode"
+  bool SetToDefault();       // "Set To Default"
+  bool LaserOn();            // "Laser On"
+  bool LaserOff();           // "Laser Off"
+  bool SetWaneVariables();   // "Set Wane Varibles"
+  bool Upload();             // "Upload" (factory mode)
+  bool ExportScanBuffer();   // "Read Buffer"
+
+  // View tab. Polling and repeated memory reads hold the busy flag until
+  // stopped; the stop and repeat flags take effect at their next pass.
+  bool StartPolling();       // "Start"
+  bool ReadMemory();         // "Read Memory"
+  // "Stop", a tab change, the window closing: polling ends at its next pass.
+  void RequestStop() { stop_ = true; }
+  // "Repeat" ticked or unticked (a tab change also clears it).
+  void SetRepeat(bool repeat) { repeat_ = repeat; }
+  bool repeat() const { return repeat_; }
+
+  bool busy() const { return busy_; }
+  bool connected() const { return connected_; }
+  const UnitSet& unitSet() const { return *unit_; }
+  int rememberedMode() const { return rememberedMode_; }
+  // Bytes 6 to 9 of the last wane read, sent back as they came.
+  const std::array<uint8_t, 4>& reservedWane() const { return reservedWane_; }
+  // The flash was locked again after the last failed upload.
+  bool relockedAfterFailure() const { return relocked_; }
+
+  // The model list's entry put back when the list is left with nothing
+  // chosen: "KRV04" when the last model name read contains a D, else
+  // "KRV04-HP".
+  int ModelEntryWhenNoneChosen() const;
+
+  // Host baud rate used when the baud list has no entry chosen.
+  int32_t hostBaudInUse() const { return hostBaudInUse_; }
+
+ private:
+  class Busy;  // takes the busy flag for one operation
+
+  // Sends a request in the current mode to the address in use.
+  void Send(uint8_t command, const std::vector<uint8_t>& data = {});
+  // ReceiveFrame with the current mode; a checked reply with fewer than
+  // `dataNeeded` data bytes counts as an invalid response.
+  bool Receive(Reply& reply, size_t dataNeeded, int timeoutMs = OstrelLink::kReadTimeoutMs);
+  void Status(const std::string& text) { view_.SetStatus(text); }
+
+  bool OpenPort();
+  bool Probe();
+  void GetSensorData();
+  void ReadVersion();
+  void ReadSetup();
+  void ReadWane();
+  void ReadBoardTimeout();
+  void ReadSerial();
+  void ReadModelName();
+  // Laser powers and threshold: check, send, read back.
+  bool SetByteSetting(Field field, std::string& text, long most, const char* message, uint8_t setCommand,
+                      uint8_t getCommand, bool clearStatus);
+
+  // Firmware upload.
+  int XModemSendBlock(uint32_t block, const uint8_t* data, bool last, bool first);
+  uint8_t ReadAnswer(bool skipStartRequests);
+  void LockFlash();
+
+  OstrelLink& link_;
+  WindowFields& fields_;
+  OstrelView& view_;
+  bool busy_ = false;
+  bool connected_ = false;
+  int32_t hostBaudInUse_ = 57600;
+  const UnitSet* unit_ = &kImperial;
+  int rememberedMode_ = 0;
+  std::array<uint8_t, 4> reservedWane_{};
+  std::string lastModelName_;
+  bool relocked_ = false;
+  bool stop_ = false;
+  bool repeat_ = false;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,67 @@
+#pragma once
+// What Ostrel's operations show and ask: the window implements this; tests
+// record it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ostrel/operations/window_fields.h"
+#include "serial/port_discovery.h"
+
+namespace ostrel {
+
+// Values of the Spot page, as the sensor sends them.
+struct SpotValues {
+  bool all = false;  // false: only `range` was read
+  uint16_t range = 0;
+  uint16_t base = 0;
+  uint16_t sum = 0;
+  uint16_t num = 0;
+  uint16_t sub = 0;
+  uint16_t power = 0;
+  uint16_t peak = 0;
+};
+
+class OstrelView {
+ public:
+  virtual ~OstrelView() = default;
+
+  // The status line at the bottom left (red text); "" clears it.
+  virtual void SetStatus(const std::string& text) = 0;
+  // The "COM Errors" panel.
+  virtual void SetComErrors(unsigned long long count) = 0;
+  // A modal error box with one OK button, then the focus into `field`.
+  virtual void ShowInputError(const std::string& text, Field field) = 0;
+  // A modal information box.
+  virtual void ShowInformation(const std::string& text) = 0;
+  // A confirmation box with Yes and No; true for Yes.
+  virtual bool AskYesNo(const std::string& text) = 0;
+  // The open dialog of the upload: `filters` in the form
+  // "Name [*.x]|*.x|...", `firstFilter` the index shown first, opening in
+  // the current directory. Empty when cancelled.
+  virtual std::string ChooseFile(const std::string& filters, int firstFilter, const std::string& defaultExtension) = 0;
+  // "Select Port": the serial devices present; the chosen device path, or
+  // empty for Cancel.
+  virtual std::string ChoosePort(const std::vector<FoundPort>& ports) = 0;
+  // The progress bar of the upload (0 to 100).
+  virtual void SetProgress(bool visible, int percent) = 0;
+  // The Settings and View tabs follow the connection.
+  virtual void SetConnected(bool connected) = 0;
+  // The record of window fields was changed by an operation.
+  virtual void FieldsChanged() = 0;
+  // Connect stores the chosen port number (or device) and baud rate in the
+  // settings file (and reads the file back).
+  virtual void StoreConnection(int portNumber, int baudRate, const std::string& device) = 0;
+
+  // Live views. The Spot page's panels: only the range in range-only
+  // polling, all seven with "Show All".
+  virtual void ShowSpot(const SpotValues& values) { (void)values; }
+  // The memory memo: replaced by these lines (none: cleared).
+  virtual void SetMemo(const std::vector<std::string>& lines) { (void)lines; }
+  // The save dialog of the scan-buffer export, opening in the current
+  // directory. Empty when cancelled.
+  virtual std::string ChooseSaveFile() { return std::string(); }
+};
+
+}  // namespace ostrel

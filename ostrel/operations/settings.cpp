@@ -1,0 +1,189 @@
+// The setting buttons of the Settings tab: each checks its field, sends
+// the setting and shows what the sensor reports afterwards.
+
+#include <string>
+
+#include "ostrel/operations/busy.h"
+#include "ostrel/operations/ostrel_commands.h"
+
+namespace ostrel {
+namespace {
+
+constexpr const char* kValueError254 = "Invalid Value Entered!\r\n(Valid values 0-254)";
+constexpr const char* kValueError255 = "Invalid Value Entered!\r\n(Valid values 0-255)";
+constexpr const char* kAddressError = "Invalid Address Entered!\r\n(Valid values 1-255)";
+
+}  // namespace
+
+bool Operations::SetByteSetting(Field field, std::string& text, long most, const char* message,
+                                uint8_t setCommand, uint8_t getCommand, bool clearStatus) {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  if (clearStatus) Status("");
+  const long value = ParseNumber(text);
+  if (value < 0 || value > most) {
+    view_.ShowInputError(message, field);
+    return true;
+  }
+  const auto sent = static_cast<uint8_t>(value);
+  link_.SendSetting(setCommand, {sent});
+  Send(getCommand);
+  Reply r;
+  if (Receive(r, 1)) {  // a failed read-back is silent
+    text = std::to_string(r.Data(0));
+    if (r.Data(0) != sent) Status("Error!");
+    view_.FieldsChanged();
+  }
+  return true;
+}
+
+bool Operations::SetMinLaserPower() {
+  return SetByteSetting(Field::kMinPwr, fields_.minPwr, 254, kValueError254, command::SetMinLP, command::GetMinLP,
+                        true);
+}
+
+bool Operations::SetMaxLaserPower() {
+  if (busy_) return false;
+  if (fields_.maxPwr.empty()) fields_.maxPwr = "0";
+  return SetByteSetting(Field::kMaxPwr, fields_.maxPwr, 254, kValueError254, command::SetMaxLP, command::GetMaxLP,
+                        true);
+}
+
+bool Operations::SetThreshold() {
+  return SetByteSetting(Field::kThreshold, fields_.threshold, 255, kValueError255, command::SetThreshold,
+                        command::GetThreshold, false);
+}
+
+int Operations::ModelEntryWhenNoneChosen() const {
+  return lastModelName_.find('D') != std::string::npos ? 0 : 1;
+}
+
+bool Operations::SetSerialNumber() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  std::vector<uint8_t> data(fields_.serial.begin(), fields_.serial.end());
+  data.resize(data.size() + 8, 0);
+  link_.SendSetting(command::SetSerialNum, data);
+  Send(command::GetSerialNum);
+  Reply r;
+  if (Receive(r, 1)) {
+    bool same = r.DataLength() >= data.size();
+    for (size_t i = 0; same && i < data.size() && i < 16; ++i) same = r.Data(i) == data[i];
+    if (!same) Status("Error!");
+    fields_.serialPanel = TextOf(r.DataPointer(), r.DataLength(), 8);
+    view_.FieldsChanged();
+  }
+  return true;
+}
+
+bool Operations::SetModel() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  int entry = fields_.model;
+  if (entry < 0 || entry > 3) entry = ModelEntryWhenNoneChosen();
+  link_.SendSetting(command::SetModelName, ModelNameData(entry));
+  ReadModelName();
+  view_.FieldsChanged();
+  return true;
+}
+
+bool Operations::SetAddress() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  const long address = ParseNumber(fields_.address);
+  if (address < 1 || address > 255) {
+    view_.ShowInputError(kAddressError, Field::kAddress);
+    return true;
+  }
+  // The serial number names the sensor whose address changes.
+  std::vector<uint8_t> data(fields_.serial.begin(), fields_.serial.end());
+  data.push_back(static_cast<uint8_t>(address));
+  link_.SendSetting(command::SetSensorAddress, data);
+  // With the global address every request goes to address 0, this one too.
+  const uint8_t check = fields_.useGlobalAddress ? 0 : static_cast<uint8_t>(address);
+  link_.SendFrame(command::GetRange, check, {}, link_.crc());
+  Reply r;
+  if (!Receive(r, 0)) {
+    Status("Error!");
+    return true;
+  }
+  if (!fields_.useGlobalAddress) {
+    link_.SetAddress(static_cast<uint8_t>(address));
+    fields_.connAddr = std::to_string(address);
+    view_.FieldsChanged();
+  }
+  return true;
+}
+
+bool Operations::SetSensorBaudRate() {
+  {
+    Busy busy(busy_);
+    if (!busy.held()) return false;
+    int entry = fields_.sensorBaud;
+    if (entry < 0 || entry > 3) entry = fields_.hostBaud;
+    if (entry < 0 || entry > 3) return true;  // no rate to choose from
+    link_.SendSetting(command::SetBaudRate, {static_cast<uint8_t>(entry)});
+    fields_.hostBaud = entry;
+    view_.FieldsChanged();
+  }
+  return Connect();
+}
+
+bool Operations::SetCheckMode() {
+  {
+    Busy busy(busy_);
+    if (!busy.held()) return false;
+    const int entry = fields_.checkMode >= 0 ? fields_.checkMode : (link_.crc() ? 1 : 0);
+    link_.SendSetting(command::SetSensorCheckMode, {static_cast<uint8_t>(entry == 0 ? 0x01 : 0x00)});
+  }
+  return Connect();
+}
+
+bool Operations::SetMode() {
+  int noted = 0;
+  {
+    Busy busy(busy_);
+    if (!busy.held()) return false;
+    noted = rememberedMode_;
+    const int entry = fields_.mode >= 0 ? fields_.mode : rememberedMode_;
+    link_.SendSetting(command::SetKRV04Mode, {static_cast<uint8_t>(entry)});
+  }
+  Connect();
+  if (connected_ && rememberedMode_ != noted) {
+    view_.ShowInformation(
+        "Sensor Mode (Metric/Imperial) has changed.\r\nWane Settings may need to be Reconfigured!");
+  }
+  return true;
+}
+
+bool Operations::SetToDefault() {
+  {
+    Busy busy(busy_);
+    if (!busy.held()) return false;
+    Send(command::SetDefaults);
+    link_.WaitMs(200);
+    fields_.connAddr = "1";
+    view_.FieldsChanged();
+  }
+  return Connect();
+}
+
+bool Operations::LaserOn() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  Status("");
+  Send(command::SetLaserOn);
+  link_.WaitMs(10);
+  return true;
+}
+
+bool Operations::LaserOff() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  Status("");
+  Send(command::SetLaserOff);
+  link_.WaitMs(10);
+  return true;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,193 @@
+// Firmware upload: a DSP program, FPGA image or calibration table of at
+// most 65536 bytes, sent as XMODEM-CRC blocks after unlocking the flash and
+// announcing the kind.
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ostrel/operations/busy.h"
+#include "ostrel/operations/ostrel_commands.h"
+#include "ostrel/operations/xmodem_block.h"
+
+namespace ostrel {
+namespace {
+
+constexpr size_t kImageSize = 65536;
+constexpr int kEraseWaitMs = 3000;
+constexpr int kAnswerWaitMs = 2000;
+constexpr int kProtectWaitMs = 50;
+constexpr uint8_t kUnlock1 = 0x3C;
+constexpr uint8_t kUnlock2 = 0xC3;
+constexpr uint8_t kLock = 0x00;
+
+struct UploadKind {
+  uint8_t command;
+  int firstFilter;
+  const char* question;
+};
+constexpr UploadKind kKinds[] = {
+    {command::UploadCode, 0, "Dsp Firmware upload?"},
+    {command::UploadFPGA, 0, "Fpga code upload?"},
+    {command::UploadCalibration, 1, "Calibration data upload?"},
+};
+constexpr const char* kFilters = "Bin File [*.bin]|*.bin|Cal File [*.cal]|*.cal|All [*.*]|*.*";
+
+enum class EraseAnswer { kTransfer, kRefused, kNoAnswer };
+
+// What the answer to the upload command means.
+EraseAnswer DecideEraseAnswer(bool passed, const Reply& reply, uint8_t uploadCommand) {
+  const std::vector<uint8_t>& b = reply.bytes;
+  if (passed) return b.size() >= 4 && b[3] != 0 ? EraseAnswer::kTransfer : EraseAnswer::kRefused;
+  if (b.size() >= 4) {
+    if (b[0] == 0x02 && b[2] == 0) return b[3] == uploadCommand ? EraseAnswer::kTransfer : EraseAnswer::kRefused;
+    return EraseAnswer::kNoAnswer;
+  }
+  if (!b.empty() && b[0] == kAck) return EraseAnswer::kTransfer;
+  return EraseAnswer::kNoAnswer;
+}
+
+// j / count x 100, rounded to the nearest integer, halves to even.
+int Percent(size_t j, size_t count) {
+  return static_cast<int>(std::nearbyint(100.0 * static_cast<double>(j) / static_cast<double>(count)));
+}
+
+}  // namespace
+
+uint8_t Operations::ReadAnswer(bool skipStartRequests) {
+  std::vector<uint8_t> answer;
+  for (;;) {
+    answer.clear();
+    if (!link_.ReadBytes(answer, 1)) return 0;  // nothing in time counts as a byte 0
+    // The receiver's start requests that arrive around the first block are
+    // no answer to it.
+    if (!(skipStartRequests && answer[0] == kStartRequest)) return answer[0];
+  }
+}
+
+int Operations::XModemSendBlock(uint32_t block, const uint8_t* data, bool last, bool first) {
+  int errors = 0;
+  const auto packet = BuildXModemBlock(block, data);
+  // Sends `bytes` until the answer is ACK; CAN CAN cancels, more than 16
+  // failed answers give `failure`.
+  const auto exchange = [&](const uint8_t* bytes, size_t count, int failure) {
+    for (;;) {
+      link_.WriteRaw(bytes, count);
+      link_.RestartDeadline(kAnswerWaitMs);
+      const uint8_t firstByte = ReadAnswer(first && failure == kBlockFailed);
+      uint8_t inHand = firstByte;
+      if (firstByte == kCan) {
+        link_.RestartDeadline(kAnswerWaitMs);
+        inHand = ReadAnswer(false);
+        if (inHand == kCan) return static_cast<int>(kCancelled);
+      }
+      if (firstByte != kAck && ++errors > kMaxFailedAnswers) return failure;
+      if (inHand == kAck) return static_cast<int>(kBlockAcknowledged);
+    }
+  };
+  int result = exchange(packet.data(), packet.size(), kBlockFailed);
+  if (result != kBlockAcknowledged || !last) return result;
+  const uint8_t eot = kEot;
+  result = exchange(&eot, 1, kEndFailed);
+  link_.StopDeadline();
+  return result;
+}
+
+void Operations::LockFlash() {
+  Send(command::WriteFlashProtect1, {kLock});
+  link_.WaitMs(kProtectWaitMs);
+  Send(command::WriteFlashProtect2, {kLock});
+  link_.WaitMs(kProtectWaitMs);
+  relocked_ = true;
+}
+
+bool Operations::Upload() {
+  Busy busy(busy_);
+  if (!busy.held()) return false;
+  relocked_ = false;
+  std::vector<uint8_t> image(kImageSize, 0xFF);
+  const UploadKind& kind = kKinds[fields_.upload >= 0 && fields_.upload < 3 ? fields_.upload : 0];
+  const std::string path = view_.ChooseFile(kFilters, kind.firstFilter, "mcs");
+  if (path.empty()) return true;
+  if (!view_.AskYesNo(std::string("Continue with ") + kind.question)) return true;
+
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    Status("Cannot Open File! " + path + ": " + std::strerror(errno));
+    return true;
+  }
+  // One byte more than the image holds tells a file that is too large.
+  std::vector<uint8_t> contents(kImageSize + 1);
+  const size_t size = std::fread(contents.data(), 1, contents.size(), file);
+  const bool readError = std::ferror(file) != 0;
+  std::fclose(file);
+  if (readError) {
+    Status("Cannot Read File! " + path);
+    return true;
+  }
+  if (size == 0) {
+    Status("No Data in File!");
+    return true;
+  }
+  if (size > kImageSize) {
+    // Sending part of an image would leave the sensor with a broken one.
+    Status("File Too Large! The image holds at most 65536 bytes; nothing was sent.");
+    return true;
+  }
+  std::copy(contents.begin(), contents.begin() + static_cast<std::ptrdiff_t>(size), image.begin());
+
+  Send(command::WriteFlashProtect1, {kUnlock1});
+  link_.WaitMs(kProtectWaitMs);
+  Send(command::WriteFlashProtect2, {kUnlock2});
+  link_.WaitMs(kProtectWaitMs);
+
+  Status("");
+  Send(kind.command);
+  Reply reply;
+  const bool passed = link_.ReceiveFrame(link_.crc(), kEraseWaitMs, reply);
+  switch (DecideEraseAnswer(passed, reply, kind.command)) {
+    case EraseAnswer::kTransfer:
+      break;
+    case EraseAnswer::kRefused:
+      LockFlash();
+      Status("Flash Erase Error!");
+      return true;
+    case EraseAnswer::kNoAnswer:
+      LockFlash();
+      link_.ProcessErrorMsg(link_.receiveStatus());
+      return true;
+  }
+
+  Status("");
+  view_.SetProgress(true, 0);
+  const size_t blocks = (size + kXModemData - 1) / kXModemData;
+  int result = kBlockAcknowledged;
+  for (size_t j = 1; j <= blocks && result == kBlockAcknowledged; ++j) {
+    result = XModemSendBlock(static_cast<uint32_t>(j), image.data() + (j - 1) * kXModemData, j == blocks, j == 1);
+    const int percent = Percent(j, blocks);
+    Status("Completed " + std::to_string(percent) + " %");
+    view_.SetProgress(true, percent);
+  }
+  link_.WaitMs(100);
+  view_.SetProgress(false, 0);
+  if (result == kBlockAcknowledged) {
+    Status("Success!");
+    return true;
+  }
+  // Close the flash again rather than leave it open after a broken
+  // transfer. A receiver that did not cancel is told to end its transfer
+  // first, so that it takes the lock commands as commands.
+  if (result != kCancelled) {
+    const uint8_t cancel[] = {kCan, kCan};
+    link_.WriteRaw(cancel, sizeof cancel);
+    link_.WaitMs(kProtectWaitMs);
+  }
+  LockFlash();
+  Status("XModem Transfer Falied!");
+  return true;
+}
+
+}  // namespace ostrel

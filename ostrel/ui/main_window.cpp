@@ -1,0 +1,696 @@
+#include "ostrel/ui/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "ostrel/operations/field_keys.h"
+#include "ostrel/ui/about_box.h"
+#include "ostrel/ui/key_filter.h"
+#include "ostrel/ui/range_chart.h"
+#include "serial/port_discovery.h"
+#include "serial/port_resolver.h"
+#include "sim/virtual_sensor.h"
+
+namespace ostrel {
+namespace {
+
+constexpr const char* kVirtualDevice = "virtual:KRV04BF";
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+// Message and tip texts keep the program's own "\r\n" line breaks.
+QString Lines(const std::string& text) { return Q(text).replace("\r\n", "\n"); }
+
+QLabel* IdentityBox(QWidget* parent, const QString& name) {
+  auto* box = new QLabel(parent);
+  box->setAccessibleName(name);
+  box->setMinimumWidth(110);
+  box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  box->setStyleSheet("QLabel { background: white; color: red; font-weight: bold; }");
+  return box;
+}
+
+QComboBox* List(QWidget* parent, const QString& name, std::initializer_list<const char*> entries) {
+  auto* list = new QComboBox(parent);
+  list->setAccessibleName(name);
+  for (const char* e : entries) list->addItem(e);
+  return list;
+}
+
+// A label that names its field for screen readers.
+QLabel* Caption(const QString& text, QWidget* field) {
+  auto* label = new QLabel(text, field->parentWidget());
+  label->setBuddy(field);
+  field->setAccessibleName(QString(text).remove('&'));
+  return label;
+}
+
+int EntryOfBaud(int baud) {
+  for (int i = 0; i < 4; ++i)
+    if (kBaudRates[i] == baud) return i;
+  return -1;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const std::string& iniPath, const std::string& iniNote)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      ini_(iniPath) {
+  operations_ = std::make_unique<Operations>(link_, fields_, *this);
+  setWindowTitle("KRV04-BF Setup Utility");
+  keys_ = new KeyFilter(this);
+  about_ = new AboutBox(this);
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->addWidget(BuildIdentityStrip());
+  tabs_ = new QTabWidget(central);
+  tabs_->setObjectName("PageControl1");
+  tabs_->addTab(BuildConnectTab(), " Connect ");
+  tabs_->addTab(BuildSettingsTab(), " Settings ");
+  tabs_->addTab(BuildViewTab(), " View ");
+  layout->addWidget(tabs_);
+  setCentralWidget(central);
+  BuildStatusBar();
+  connect(tabs_, &QTabWidget::currentChanged, this, [this] { StopLoops(); });
+
+  std::string error;
+  if (!ini_.CreateIfMissing(&error)) SetStatus("Cannot create " + ini_.path() + ": " + error);
+  FillPortList();
+  ApplyIni();
+  SetToolTips();
+  SetConnected(false);
+  ApplyFactoryMode();
+  ShowAllLook();
+  ShowFields();
+  if (!iniNote.empty()) SetStatus(iniNote);
+
+  setFixedSize(sizeHint());
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+MainWindow::~MainWindow() {
+  // The controls go after this body; none of their signals may reach a
+  // window that is half gone.
+  for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
+  operations_.reset();
+  link_.port().Close();
+}
+
+QWidget* MainWindow::BuildIdentityStrip() {
+  auto* strip = new QWidget(this);
+  auto* row = new QHBoxLayout(strip);
+  pSerial_ = IdentityBox(strip, "Serial Number");
+  pSerial_->setObjectName("pSerial");
+  pModel_ = IdentityBox(strip, "Model Number");
+  pModel_->setObjectName("pModel");
+  pFirmware_ = IdentityBox(strip, "Firmware");
+  pFirmware_->setObjectName("pFirmware");
+  pFpga_ = IdentityBox(strip, "FPGA");
+  pFpga_->setObjectName("pFpga");
+  const std::pair<const char*, QLabel*> boxes[] = {
+      {"Serial Number", pSerial_}, {"Model Number", pModel_}, {"Firmware ", pFirmware_}, {"FPGA", pFpga_}};
+  for (const auto& [caption, box] : boxes) {
+    row->addWidget(new QLabel(caption, strip));
+    row->addWidget(box);
+  }
+  auto* about = new QPushButton("About", strip);
+  about->setObjectName("btnAbout");
+  row->addWidget(about);
+  connect(about, &QPushButton::clicked, this, [this] {
+    factory_ = about_->Run();
+    ApplyFactoryMode();
+  });
+  return strip;
+}
+
+QWidget* MainWindow::BuildConnectTab() {
+  auto* page = new QWidget(this);
+  auto* grid = new QGridLayout(page);
+  cboPort_ = List(page, "COM Port", {"COM1", "COM2", "COM3", "COM4"});
+  cboPort_->setObjectName("cboPort");
+  cboHostBaud_ = List(page, "Baud Rate", {"9600", "19200", "38400", "57600"});
+  cboHostBaud_->setObjectName("cboHostBaud");
+  editConnAddr_ = new QLineEdit(page);
+  editConnAddr_->setObjectName("editConnAddr");
+  cbxGlobal_ = new QCheckBox("Use Global Address", page);
+  cbxGlobal_->setObjectName("cbxGlobal");
+  globalWarning_ = new QLabel(Lines("* Do not use global addressing\r\n  in multi-drop situation!"), page);
+  globalWarning_->setObjectName("globalWarning");
+  globalWarning_->setStyleSheet("QLabel { color: red; border: 1px solid red; }");
+  globalWarning_->setVisible(false);
+  auto* btnConnect = new QPushButton("Connect", page);
+  btnConnect->setObjectName("btnConnect");
+  grid->addWidget(Caption("COM Port", cboPort_), 0, 0);
+  grid->addWidget(cboPort_, 0, 1);
+  grid->addWidget(Caption("Baud Rate", cboHostBaud_), 1, 0);
+  grid->addWidget(cboHostBaud_, 1, 1);
+  grid->addWidget(Caption("Address", editConnAddr_), 2, 0);
+  grid->addWidget(editConnAddr_, 2, 1);
+  grid->addWidget(cbxGlobal_, 3, 1);
+  grid->addWidget(globalWarning_, 4, 1);
+  grid->addWidget(btnConnect, 5, 1);
+  grid->setRowStretch(6, 1);
+  grid->setColumnStretch(2, 1);
+  keys_->Watch(cboPort_);
+  keys_->Watch(cboHostBaud_);
+  keys_->Watch(editConnAddr_, RuleOf(Field::kConnAddr).keys, RuleOf(Field::kConnAddr).maxLength);
+  for (QComboBox* list : {cboPort_, cboHostBaud_}) list->installEventFilter(this);
+  connect(cbxGlobal_, &QCheckBox::toggled, globalWarning_, &QLabel::setVisible);
+  connect(btnConnect, &QPushButton::clicked, this, [this] { Run([this] { operations_->Connect(); }); });
+  return page;
+}
+
+QWidget* MainWindow::BuildSettingsTab() {
+  auto* page = new QWidget(this);
+  auto* columns = new QHBoxLayout(page);
+  auto* left = new QGridLayout();
+  auto* right = new QGridLayout();
+  columns->addLayout(left);
+  columns->addLayout(right);
+
+  const auto button = [&](const char* text, auto handler) {
+    auto* b = new QPushButton(text, page);
+    connect(b, &QPushButton::clicked, this, [this, handler] { Run([this, handler] { (operations_.get()->*handler)(); }); });
+    return b;
+  };
+  const auto edit = [&](Field field) {
+    auto* e = new QLineEdit(page);
+    keys_->Watch(e, RuleOf(field).keys, RuleOf(field).maxLength);
+    return e;
+  };
+  const auto list = [&](const QString& name, std::initializer_list<const char*> entries) {
+    QComboBox* l = List(page, name, entries);
+    keys_->Watch(l);
+    l->installEventFilter(this);
+    return l;
+  };
+
+  int row = 0;
+  const auto addRow = [&](QGridLayout* grid, QWidget* action, QWidget* field, QWidget* extra = nullptr) {
+    grid->addWidget(action, row, 0);
+    if (field != nullptr) grid->addWidget(field, row, 1);
+    if (extra != nullptr) grid->addWidget(extra, row, 2);
+    ++row;
+  };
+  btnUpload_ = button("Upload", &Operations::Upload);
+  btnUpload_->setObjectName("btnUpload");
+  cboUpload_ = list("Upload", {"DSP", "FPGA", "CAL File"});
+  cboUpload_->setObjectName("cboUpload");
+  addRow(left, btnUpload_, cboUpload_);
+  btnSerial_ = button("Serial #", &Operations::SetSerialNumber);
+  btnSerial_->setObjectName("btnSerial");
+  editSerial_ = edit(Field::kSerial);
+  editSerial_->setObjectName("editSerial");
+  editSerial_->setAccessibleName("Serial #");
+  addRow(left, btnSerial_, editSerial_);
+  btnModel_ = button("Model", &Operations::SetModel);
+  btnModel_->setObjectName("btnModel");
+  cboModel_ = list("Model", {"KRV04", "KRV04-HP", "KRV04-SN", "Other"});
+  cboModel_->setObjectName("cboModel");
+  addRow(left, btnModel_, cboModel_);
+  editAddress_ = edit(Field::kAddress);
+  editAddress_->setObjectName("editAddress");
+  editAddress_->setAccessibleName("Address");
+  addRow(left, button("Address", &Operations::SetAddress), editAddress_);
+  cboSensorBaud_ = list("Baud Rate", {"9600", "19200", "38400", "57600"});
+  cboSensorBaud_->setObjectName("cboSensorBaud");
+  addRow(left, button("Baud Rate", &Operations::SetSensorBaudRate), cboSensorBaud_);
+  cboCRC_ = list("Error Checking", {"Chksum", "Crc16"});
+  cboCRC_->setObjectName("cboCRC");
+  addRow(left, button("Error Checking", &Operations::SetCheckMode), cboCRC_);
+  cboMode_ = list("Mode", {"Imperial", "Metric"});
+  cboMode_->setObjectName("cboMode");
+  addRow(left, button("Mode", &Operations::SetMode), cboMode_);
+  editMinPwr_ = edit(Field::kMinPwr);
+  editMinPwr_->setObjectName("editMinPwr");
+  editMinPwr_->setAccessibleName("Min. Laser Pwr");
+  addRow(left, button("Min. Laser Pwr", &Operations::SetMinLaserPower), editMinPwr_);
+  editMaxPwr_ = edit(Field::kMaxPwr);
+  editMaxPwr_->setObjectName("editMaxPwr");
+  editMaxPwr_->setAccessibleName("Max. Laser Pwr");
+  addRow(left, button("Max. Laser Pwr", &Operations::SetMaxLaserPower), editMaxPwr_);
+  editThreshold_ = edit(Field::kThreshold);
+  editThreshold_->setObjectName("editThreshold");
+  editThreshold_->setAccessibleName("Threshold");
+  addRow(left, button("Threshold", &Operations::SetThreshold), editThreshold_);
+  btnDefault_ = button("Set To Default", &Operations::SetToDefault);
+  btnDefault_->setObjectName("btnDefault");
+  addRow(left, btnDefault_, nullptr);
+
+  row = 0;
+  editMinLen_ = edit(Field::kMinLen);
+  editMinLen_->setObjectName("editMinLen");
+  unitWidth_ = new QLabel("Unit", page);
+  unitWidth_->setObjectName("unitWidth");
+  addRow(right, Caption("Min. Wane Width", editMinLen_), editMinLen_, unitWidth_);
+  editMinHt_ = edit(Field::kMinHt);
+  editMinHt_->setObjectName("editMinHt");
+  unitHeight_ = new QLabel("Unit", page);
+  unitHeight_->setObjectName("unitHeight");
+  addRow(right, Caption("Min. Wane Height", editMinHt_), editMinHt_, unitHeight_);
+  editPulse_ = edit(Field::kPulse);
+  editPulse_->setObjectName("editPulse");
+  addRow(right, Caption("Pulse Duration", editPulse_), editPulse_, new QLabel("(msec)", page));
+  editSpeed_ = edit(Field::kSpeed);
+  editSpeed_->setObjectName("editSpeed");
+  addRow(right, Caption("Conveyor Speed", editSpeed_), editSpeed_, new QLabel("(mm/s)", page));
+  editTimeout_ = edit(Field::kTimeout);
+  editTimeout_->setObjectName("editTimeout");
+  addRow(right, Caption("Board Timeout", editTimeout_), editTimeout_, new QLabel("(msec)", page));
+  addRow(right, button("Set Wane Varibles", &Operations::SetWaneVariables), nullptr);
+  editStartNdx_ = edit(Field::kStartIndex);
+  editStartNdx_->setObjectName("editStartNdx");
+  addRow(right, Caption("Start Index", editStartNdx_), editStartNdx_);
+  editNumOfScans_ = edit(Field::kNumScans);
+  editNumOfScans_->setObjectName("editNumOfScans");
+  addRow(right, Caption("# of Scans", editNumOfScans_), editNumOfScans_);
+  addRow(right, button("Read Buffer", &Operations::ExportScanBuffer), nullptr);
+  addRow(right, button("Laser Off", &Operations::LaserOff), button("Laser On", &Operations::LaserOn));
+  right->setRowStretch(row, 1);
+  return page;
+}
+
+QWidget* MainWindow::BuildViewTab() {
+  viewPages_ = new QTabWidget(this);
+  viewPages_->setObjectName("PageControl2");
+  viewPages_->setTabPosition(QTabWidget::South);
+  connect(viewPages_, &QTabWidget::currentChanged, this, [this] { StopLoops(); });
+
+  auto* spot = new QWidget(viewPages_);
+  auto* spotGrid = new QGridLayout(spot);
+  const char* names[] = {"Range", "BasePix", "SumPix", "NumPix", "SubPix", "Power", "PeakPix"};
+  for (int i = 0; i < 7; ++i) {
+    auto* panel = new QLabel("00", spot);
+    panel->setObjectName(QString("p") + (i == 0 ? "Range" : names[i]));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setMinimumWidth(80);
+    auto* label = Caption(names[i], panel);
+    spotGrid->addWidget(label, i, 0);
+    spotGrid->addWidget(panel, i, 1);
+    spotPanels_.push_back(panel);
+    if (i > 0) spotLabels_.push_back(label);
+  }
+  auto* start = new QPushButton("Start", spot);
+  start->setObjectName("btnStart");
+  auto* stop = new QPushButton("Stop", spot);
+  stop->setObjectName("btnStop");
+  cbxSpot_ = new QCheckBox("Show All", spot);
+  cbxSpot_->setObjectName("cbxSpot");
+  spotGrid->addWidget(start, 0, 2);
+  spotGrid->addWidget(stop, 1, 2);
+  spotGrid->addWidget(cbxSpot_, 2, 2);
+  chart_ = new RangeChart(spot);
+  chart_->setObjectName("rangeChart");
+  spotGrid->addWidget(chart_, 0, 3, 8, 1);
+  spotGrid->setRowStretch(7, 1);
+  spotGrid->setColumnStretch(3, 1);
+  connect(start, &QPushButton::clicked, this, [this] { Run([this] { operations_->StartPolling(); }); });
+  connect(stop, &QPushButton::clicked, this, [this] { operations_->RequestStop(); });
+  connect(cbxSpot_, &QCheckBox::toggled, this, [this](bool on) {
+    fields_.showAll = on;  // the next poll uses it
+    ShowAllLook();
+  });
+
+  auto* memory = new QWidget(viewPages_);
+  auto* memoryGrid = new QGridLayout(memory);
+  editMemAddr_ = new QLineEdit(memory);
+  editMemAddr_->setObjectName("editMemAddr");
+  keys_->Watch(editMemAddr_, RuleOf(Field::kMemAddr).keys, RuleOf(Field::kMemAddr).maxLength);
+  editWordCount_ = new QLineEdit(memory);
+  editWordCount_->setObjectName("editWordCount");
+  keys_->Watch(editWordCount_, RuleOf(Field::kWordCount).keys, RuleOf(Field::kWordCount).maxLength);
+  chkbxHex_ = new QCheckBox("Hex", memory);
+  chkbxHex_->setObjectName("chkbxHex");
+  chkbxRepeat_ = new QCheckBox("Repeat", memory);
+  chkbxRepeat_->setObjectName("ChkbxRepeat");
+  auto* update = new QPushButton("Read Memory", memory);
+  update->setObjectName("btnReadMemory");
+  memo_ = new QPlainTextEdit(memory);
+  memo_->setObjectName("memo");
+  memo_->setReadOnly(true);
+  memo_->setAccessibleName("Memory");
+  memo_->setTabStopDistance(48);
+  memoryGrid->addWidget(Caption("Address", editMemAddr_), 0, 0);
+  memoryGrid->addWidget(editMemAddr_, 0, 1);
+  memoryGrid->addWidget(Caption("Word Count", editWordCount_), 1, 0);
+  memoryGrid->addWidget(editWordCount_, 1, 1);
+  memoryGrid->addWidget(chkbxHex_, 2, 0);
+  memoryGrid->addWidget(chkbxRepeat_, 2, 1);
+  memoryGrid->addWidget(update, 3, 0, 1, 2);
+  memoryGrid->addWidget(memo_, 0, 2, 5, 1);
+  connect(update, &QPushButton::clicked, this, [this] { Run([this] { operations_->ReadMemory(); }); });
+  connect(chkbxHex_, &QCheckBox::toggled, this, [this](bool on) { fields_.hex = on; });
+  connect(chkbxRepeat_, &QCheckBox::clicked, this, [this](bool on) { operations_->SetRepeat(on); });
+
+  viewPages_->addTab(spot, "Spot");
+  viewPages_->addTab(memory, "Memory");
+  return viewPages_;
+}
+
+void MainWindow::BuildStatusBar() {
+  lblStatus_ = new QLabel(this);
+  lblStatus_->setObjectName("lblStatus");
+  lblStatus_->setStyleSheet("QLabel { color: red; }");
+  lblStatus_->setMinimumWidth(260);
+  pBar_ = new QProgressBar(this);
+  pBar_->setObjectName("pBar");
+  pBar_->setRange(0, 100);
+  pBar_->setVisible(false);
+  pCommErrors_ = new QLabel("0", this);
+  pCommErrors_->setObjectName("pCommErrors");
+  pCommErrors_->setAccessibleName("COM Errors");
+  pCommErrors_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  statusBar()->addWidget(lblStatus_, 1);
+  statusBar()->addWidget(pBar_);
+  statusBar()->addPermanentWidget(new QLabel("COM Errors", this));
+  statusBar()->addPermanentWidget(pCommErrors_);
+}
+
+void MainWindow::SetToolTips() {
+  editSerial_->setToolTip("Sensor Serial Number");
+  cboModel_->setToolTip("Sensor Model Number");
+  editAddress_->setToolTip(Lines("Unique Sensor Identifier for Multi-Sensor\r\nCommunications (1..255)"));
+  cboSensorBaud_->setToolTip("Sensor's Communications Data Rate");
+  cboCRC_->setToolTip(
+      Lines("The error checkig method used by the sensor for \r\ncommunicating with the host(see User Manual)"));
+  btnDefault_->setToolTip("Sets all sensor setting to factory defaults");
+  editThreshold_->setToolTip(
+      Lines("The value applied to the A/D reading of the\r\nlaser spot to eliminate noise. (0..255)"));
+  editMaxPwr_->setToolTip(Lines("Laser PWM(0-254)-Maximum Laser Off Time\r\nLower the value, Higher the laser Power"));
+  editMinPwr_->setToolTip(Lines("Laser PWM(0-254)-Minimum Laser Off Time\r\nHigher the value, Lower the laser Power"));
+  cboMode_->setToolTip(Lines("Sets the sensor output to imperial or Metric; for imperial\r\nmode Stand-off is 2\"; for "
+                             "Metric mode Stand-off is 50mm"));
+}
+
+void MainWindow::FillPortList() {
+  portDevices_.clear();
+  for (const FoundPort& port : FindSerialPorts()) {
+    if (port.name.rfind("COM", 0) == 0 && port.name.size() == 4 && port.name[3] >= '1' && port.name[3] <= '4')
+      continue;  // already COM1 to COM4
+    portDevices_.push_back(port.device);
+    cboPort_->addItem(Q(port.description.empty() ? port.device : port.device + " - " + port.description));
+  }
+  portDevices_.push_back(kVirtualDevice);
+  cboPort_->addItem(kVirtualSensorEntry);
+}
+
+void MainWindow::ApplyIni() {
+  const IniValues values = ini_.Read();
+  PortResolver::SetPortMap(values.portMap);
+  fields_.port = values.port >= 1 && values.port <= 4 ? values.port - 1 : -1;
+  fields_.device.clear();
+  if (!values.device.empty()) {
+    for (const std::string& device : portDevices_)
+      if (device == values.device) fields_.device = device;
+  }
+  if (values.baud == 115200) {
+    fields_.hostBaud = -1;
+  } else if (EntryOfBaud(values.baud) >= 0) {
+    fields_.hostBaud = EntryOfBaud(values.baud);
+  }
+}
+
+void MainWindow::StoreConnection(int portNumber, int baudRate, const std::string& device) {
+  std::string stored = device;
+  if (virtualSensor_ != nullptr && device == virtualSensor_->SlavePath()) stored = kVirtualDevice;
+  // A device chosen instead of COM1..COM4 keeps "Port" as it was, for other
+  // versions that read only the number.
+  const int port = device.empty() ? portNumber : ini_.Read().port;
+  std::string error;
+  if (!ini_.Write(port, baudRate, stored, &error)) SetStatus("Cannot write " + ini_.path() + ": " + error);
+  const std::string keepDevice = fields_.device;
+  ApplyIni();
+  fields_.device = keepDevice;  // the device opened now, also a virtual sensor's line
+  ShowFields();
+}
+
+template <typename Operation>
+void MainWindow::Run(Operation operation) {
+  if (operations_->busy()) return;  // the running operation keeps the record
+  Collect();
+  operation();
+  ShowFields();
+  if (closeWanted_ && !operations_->busy()) close();
+}
+
+void MainWindow::Collect() {
+  const int port = cboPort_->currentIndex();
+  fields_.port = port < 4 ? port : -1;
+  fields_.device.clear();
+  if (port >= 4) {
+    const std::string& device = portDevices_[static_cast<size_t>(port - 4)];
+    if (device == kVirtualDevice) {
+      if (virtualSensor_ == nullptr) {
+        sim::SensorConfig config;
+        config.model = "KRV04 Board Flipper";
+        virtualSensor_ = std::make_unique<sim::VirtualSensor>(config);
+        if (!virtualSensor_->Start()) SetStatus("Virtual sensor: " + virtualSensor_->LastError());
+      }
+      fields_.device = virtualSensor_->SlavePath();
+    } else {
+      fields_.device = device;
+    }
+  }
+  fields_.hostBaud = cboHostBaud_->currentIndex();
+  fields_.connAddr = editConnAddr_->text().toStdString();
+  fields_.useGlobalAddress = cbxGlobal_->isChecked();
+  fields_.serial = editSerial_->text().toStdString();
+  fields_.model = cboModel_->currentIndex();
+  fields_.address = editAddress_->text().toStdString();
+  fields_.sensorBaud = cboSensorBaud_->currentIndex();
+  fields_.checkMode = cboCRC_->currentIndex();
+  fields_.mode = cboMode_->currentIndex();
+  fields_.minPwr = editMinPwr_->text().toStdString();
+  fields_.maxPwr = editMaxPwr_->text().toStdString();
+  fields_.threshold = editThreshold_->text().toStdString();
+  fields_.minLen = editMinLen_->text().toStdString();
+  fields_.minHt = editMinHt_->text().toStdString();
+  fields_.pulse = editPulse_->text().toStdString();
+  fields_.speed = editSpeed_->text().toStdString();
+  fields_.timeout = editTimeout_->text().toStdString();
+  fields_.upload = cboUpload_->currentIndex();
+  fields_.startIndex = editStartNdx_->text().toStdString();
+  fields_.numScans = editNumOfScans_->text().toStdString();
+  fields_.showAll = cbxSpot_->isChecked();
+  fields_.memAddr = editMemAddr_->text().toStdString();
+  fields_.wordCount = editWordCount_->text().toStdString();
+  fields_.hex = chkbxHex_->isChecked();
+}
+
+void MainWindow::ShowFields() {
+  int port = fields_.port;
+  if (!fields_.device.empty()) {
+    const std::string wanted =
+        virtualSensor_ != nullptr && fields_.device == virtualSensor_->SlavePath() ? kVirtualDevice : fields_.device;
+    for (size_t i = 0; i < portDevices_.size(); ++i)
+      if (portDevices_[i] == wanted) port = static_cast<int>(i) + 4;
+  }
+  cboPort_->setCurrentIndex(port);
+  cboHostBaud_->setCurrentIndex(fields_.hostBaud);
+  editConnAddr_->setText(Q(fields_.connAddr));
+  pSerial_->setText(Q(fields_.serialPanel));
+  pModel_->setText(Q(fields_.modelPanel));
+  pFirmware_->setText(Q(fields_.firmwarePanel));
+  pFpga_->setText(Q(fields_.fpgaPanel));
+  editSerial_->setText(Q(fields_.serial));
+  cboModel_->setCurrentIndex(fields_.model);
+  editAddress_->setText(Q(fields_.address));
+  cboSensorBaud_->setCurrentIndex(fields_.sensorBaud);
+  cboCRC_->setCurrentIndex(fields_.checkMode);
+  cboMode_->setCurrentIndex(fields_.mode);
+  editMinPwr_->setText(Q(fields_.minPwr));
+  editMaxPwr_->setText(Q(fields_.maxPwr));
+  editThreshold_->setText(Q(fields_.threshold));
+  editMinLen_->setText(Q(fields_.minLen));
+  editMinHt_->setText(Q(fields_.minHt));
+  unitWidth_->setText(Q(fields_.unitText));
+  unitHeight_->setText(Q(fields_.unitText));
+  editPulse_->setText(Q(fields_.pulse));
+  editSpeed_->setText(Q(fields_.speed));
+  editTimeout_->setText(Q(fields_.timeout));
+  cboUpload_->setCurrentIndex(fields_.upload);
+  editStartNdx_->setText(Q(fields_.startIndex));
+  editNumOfScans_->setText(Q(fields_.numScans));
+  editMemAddr_->setText(Q(fields_.memAddr));
+  editWordCount_->setText(Q(fields_.wordCount));
+}
+
+void MainWindow::FieldsChanged() { ShowFields(); }
+
+void MainWindow::ApplyFactoryMode() {
+  for (QWidget* w : std::initializer_list<QWidget*>{editSerial_, btnSerial_, cboUpload_, btnUpload_, cboModel_, btnModel_})
+    w->setEnabled(factory_);
+}
+
+void MainWindow::ShowAllLook() {
+  const bool all = cbxSpot_->isChecked();
+  const QString look = all ? "QLabel { background: palette(base); color: red; }"
+                           : "QLabel { background: palette(button); color: grey; }";
+  for (size_t i = 1; i < spotPanels_.size(); ++i) {
+    spotPanels_[i]->setEnabled(all);
+    spotPanels_[i]->setStyleSheet(look);
+  }
+  for (QLabel* label : spotLabels_) label->setEnabled(all);
+}
+
+void MainWindow::StopLoops() {
+  operations_->RequestStop();
+  operations_->SetRepeat(false);  // the box stays ticked until clicked again
+}
+
+QLineEdit* MainWindow::EditOf(Field field) const {
+  switch (field) {
+    case Field::kConnAddr: return editConnAddr_;
+    case Field::kAddress: return editAddress_;
+    case Field::kMinPwr: return editMinPwr_;
+    case Field::kMaxPwr: return editMaxPwr_;
+    case Field::kThreshold: return editThreshold_;
+    case Field::kMinLen: return editMinLen_;
+    case Field::kMinHt: return editMinHt_;
+    case Field::kPulse: return editPulse_;
+    case Field::kSpeed: return editSpeed_;
+    case Field::kTimeout: return editTimeout_;
+    case Field::kSerial: return editSerial_;
+    case Field::kStartIndex: return editStartNdx_;
+    case Field::kNumScans: return editNumOfScans_;
+    case Field::kMemAddr: return editMemAddr_;
+    case Field::kWordCount: return editWordCount_;
+  }
+  return nullptr;
+}
+
+void MainWindow::SetStatus(const std::string& text) { lblStatus_->setText(Q(text)); }
+
+void MainWindow::SetComErrors(unsigned long long count) { pCommErrors_->setText(QString::number(count)); }
+
+void MainWindow::ShowInputError(const std::string& text, Field field) {
+  ShowFields();
+  QMessageBox::critical(this, "Error", Lines(text));
+  if (QLineEdit* edit = EditOf(field)) {
+    edit->setFocus();
+    edit->selectAll();
+  }
+}
+
+void MainWindow::ShowInformation(const std::string& text) {
+  QMessageBox::information(this, "Information", Lines(text));
+}
+
+bool MainWindow::AskYesNo(const std::string& text) {
+  return QMessageBox::question(this, "Confirm", Lines(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::string MainWindow::ChooseFile(const std::string& filters, int firstFilter, const std::string& defaultExtension) {
+  // "Name|pattern|Name|pattern" into Qt's "Name (pattern);;...".
+  const QStringList parts = Q(filters).split('|');
+  QStringList qtFilters;
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    qtFilters << parts[i] + " (" + QString(parts[i + 1]).replace("*.*", "*") + ")";
+  QString selected = firstFilter >= 0 && firstFilter < qtFilters.size() ? qtFilters[firstFilter] : QString();
+  QFileDialog dialog(this, "Open", QDir::currentPath());
+  dialog.setNameFilters(qtFilters);
+  dialog.selectNameFilter(selected);
+  dialog.setDefaultSuffix(Q(defaultExtension));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+  return dialog.selectedFiles().first().toStdString();
+}
+
+std::string MainWindow::ChoosePort(const std::vector<FoundPort>& ports) {
+  QStringList items;
+  for (const FoundPort& p : ports)
+    items << Q(p.description.empty() ? p.device : p.device + " - " + p.description);
+  if (items.isEmpty()) return std::string();
+  bool ok = false;
+  const QString chosen = QInputDialog::getItem(
+      this, "Select Port", "The configured serial port is not valid.\nPlease choose another port.", items, 0, false, &ok);
+  if (!ok) return std::string();
+  return ports[static_cast<size_t>(items.indexOf(chosen))].device;
+}
+
+std::string MainWindow::ChooseSaveFile() {
+  return QFileDialog::getSaveFileName(this, "Save", QDir::currentPath()).toStdString();
+}
+
+void MainWindow::SetProgress(bool visible, int percent) {
+  pBar_->setVisible(visible);
+  pBar_->setValue(percent);
+}
+
+void MainWindow::SetConnected(bool connected) {
+  tabs_->setTabEnabled(1, connected);
+  tabs_->setTabEnabled(2, connected);
+}
+
+void MainWindow::ShowSpot(const SpotValues& v) {
+  spotPanels_[0]->setText(QString::number(v.range));
+  chart_->Add(v.range, operations_->unitSet());
+  if (!v.all) return;
+  const uint16_t rest[] = {v.base, v.sum, v.num, v.sub, v.power, v.peak};
+  for (size_t i = 0; i < 6; ++i) spotPanels_[i + 1]->setText(QString::number(rest[i]));
+}
+
+void MainWindow::SetMemo(const std::vector<std::string>& lines) {
+  QStringList text;
+  for (const std::string& line : lines) text << Q(line);
+  memo_->setPlainText(text.join('\n'));
+}
+
+void MainWindow::ConnectToVirtualSensor() {
+  cboPort_->setCurrentIndex(cboPort_->count() - 1);
+  Run([this] { operations_->Connect(); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  auto* list = qobject_cast<QComboBox*>(watched);
+  if (event->type() != QEvent::FocusOut || list == nullptr || list->currentIndex() >= 0) return false;
+  if (list == cboPort_) {
+    list->setCurrentIndex(fields_.port);
+  } else if (list == cboHostBaud_) {
+    list->setCurrentIndex(EntryOfBaud(operations_->hostBaudInUse()));
+  } else if (list == cboSensorBaud_) {
+    list->setCurrentIndex(cboHostBaud_->currentIndex());
+  } else if (list == cboCRC_) {
+    list->setCurrentIndex(link_.crc() ? 1 : 0);
+  } else if (list == cboUpload_) {
+    list->setCurrentIndex(0);
+  } else if (list == cboModel_) {
+    list->setCurrentIndex(operations_->ModelEntryWhenNoneChosen());
+  }
+  return false;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  StopLoops();
+  if (operations_->busy()) {
+    // The running operation ends at its next pass; the window closes then.
+    closeWanted_ = true;
+    event->ignore();
+    return;
+  }
+  link_.StopDeadline();
+  link_.port().Close();  // RTS and DTR off, then closed
+  event->accept();
+}
+
+}  // namespace ostrel

@@ -1,0 +1,161 @@
+#pragma once
+// Ostrel's one window: the identity strip, the Connect, Settings and View
+// tabs, the status bar and the about box. Every button runs an operation of
+// ostrel/operations; the window only moves texts and choices between its
+// controls and the record of window fields, and shows what the operations
+// report.
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ostrel/app/ostrel_ini.h"
+#include "ostrel/link/ostrel_link.h"
+#include "ostrel/operations/operations.h"
+#include "ostrel/operations/ostrel_view.h"
+#include "ostrel/operations/window_fields.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+
+namespace sim {
+class VirtualSensor;
+}
+
+namespace ostrel {
+
+class AboutBox;
+class KeyFilter;
+class RangeChart;
+
+class MainWindow : public QMainWindow, public OstrelView {
+ public:
+  static constexpr const char* kVirtualSensorEntry = "Virtual sensor (KRV04 Board Flipper)";
+
+  // `iniPath`: the settings file; `iniNote` a line for the status bar (the
+  // file is in the per-user directory), or empty.
+  MainWindow(const std::string& iniPath, const std::string& iniNote);
+  ~MainWindow() override;
+
+  // Selects the virtual sensor and connects (OSTREL_VIRTUAL_SENSOR=1).
+  void ConnectToVirtualSensor();
+
+  Operations& operations() { return *operations_; }
+  const WindowFields& fields() const { return fields_; }
+  bool factoryMode() const { return factory_; }
+  AboutBox* aboutBox() const { return about_; }
+
+  // OstrelView.
+  void SetStatus(const std::string& text) override;
+  void SetComErrors(unsigned long long count) override;
+  void ShowInputError(const std::string& text, Field field) override;
+  void ShowInformation(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  std::string ChooseFile(const std::string& filters, int firstFilter, const std::string& defaultExtension) override;
+  std::string ChoosePort(const std::vector<FoundPort>& ports) override;
+  void SetProgress(bool visible, int percent) override;
+  void SetConnected(bool connected) override;
+  void FieldsChanged() override;
+  void StoreConnection(int portNumber, int baudRate, const std::string& device) override;
+  void ShowSpot(const SpotValues& values) override;
+  void SetMemo(const std::vector<std::string>& lines) override;
+  std::string ChooseSaveFile() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  // Lists left with nothing chosen get their entry back.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QWidget* BuildIdentityStrip();
+  QWidget* BuildConnectTab();
+  QWidget* BuildSettingsTab();
+  QWidget* BuildViewTab();
+  void BuildStatusBar();
+  void SetToolTips();
+
+  // Runs one operation: the controls' texts into the record, the operation,
+  // the record back into the controls.
+  template <typename Operation>
+  void Run(Operation operation);
+  void Collect();
+  void ShowFields();
+  void ApplyIni();
+  void ApplyFactoryMode();
+  void ShowAllLook();
+  void StopLoops();
+  void FillPortList();
+  QLineEdit* EditOf(Field field) const;
+
+  OstrelLink link_;
+  WindowFields fields_;
+  std::unique_ptr<Operations> operations_;
+  OstrelIni ini_;
+  std::unique_ptr<sim::VirtualSensor> virtualSensor_;
+  KeyFilter* keys_ = nullptr;
+  AboutBox* about_ = nullptr;
+  bool factory_ = false;
+  bool closeWanted_ = false;
+  std::vector<std::string> portDevices_;  // list entries after COM1..COM4
+
+  QTabWidget* tabs_ = nullptr;
+  QTabWidget* viewPages_ = nullptr;
+  QLabel* pSerial_ = nullptr;
+  QLabel* pModel_ = nullptr;
+  QLabel* pFirmware_ = nullptr;
+  QLabel* pFpga_ = nullptr;
+  // Connect tab.
+  QComboBox* cboPort_ = nullptr;
+  QComboBox* cboHostBaud_ = nullptr;
+  QLineEdit* editConnAddr_ = nullptr;
+  QCheckBox* cbxGlobal_ = nullptr;
+  QLabel* globalWarning_ = nullptr;
+  // Settings tab.
+  QComboBox* cboUpload_ = nullptr;
+  QPushButton* btnUpload_ = nullptr;
+  QLineEdit* editSerial_ = nullptr;
+  QPushButton* btnSerial_ = nullptr;
+  QComboBox* cboModel_ = nullptr;
+  QPushButton* btnModel_ = nullptr;
+  QLineEdit* editAddress_ = nullptr;
+  QComboBox* cboSensorBaud_ = nullptr;
+  QComboBox* cboCRC_ = nullptr;
+  QComboBox* cboMode_ = nullptr;
+  QLineEdit* editMinPwr_ = nullptr;
+  QLineEdit* editMaxPwr_ = nullptr;
+  QLineEdit* editThreshold_ = nullptr;
+  QPushButton* btnDefault_ = nullptr;
+  QLineEdit* editMinLen_ = nullptr;
+  QLineEdit* editMinHt_ = nullptr;
+  QLabel* unitWidth_ = nullptr;
+  QLabel* unitHeight_ = nullptr;
+  QLineEdit* editPulse_ = nullptr;
+  QLineEdit* editSpeed_ = nullptr;
+  QLineEdit* editTimeout_ = nullptr;
+  QLineEdit* editStartNdx_ = nullptr;
+  QLineEdit* editNumOfScans_ = nullptr;
+  // View tab.
+  QCheckBox* cbxSpot_ = nullptr;
+  RangeChart* chart_ = nullptr;
+  std::vector<QLabel*> spotLabels_;  // the six diagnostic labels
+  std::vector<QLabel*> spotPanels_;  // pRange, then the six diagnostic panels
+  QLineEdit* editMemAddr_ = nullptr;
+  QLineEdit* editWordCount_ = nullptr;
+  QCheckBox* chkbxHex_ = nullptr;
+  QCheckBox* chkbxRepeat_ = nullptr;
+  QPlainTextEdit* memo_ = nullptr;
+  // Status bar.
+  QLabel* lblStatus_ = nullptr;
+  QProgressBar* pBar_ = nullptr;
+  QLabel* pCommErrors_ = nullptr;
+};
+
+}  // namespace ostrel

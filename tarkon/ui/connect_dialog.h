@@ -1,0 +1,74 @@
+#pragma once
+// "Connect": port, line settings, sensor address and time-outs. The
+// controls bind to the document's ConnectDialogState, which holds the
+// rules that tie them (global address, parity, the OK checks).
+
+#include <QDialog>
+#include <string>
+#include <vector>
+
+#include "tarkon/document/connect_values.h"
+#include "tarkon/ui/port_entries.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+class CConnectDialog : public QDialog {
+  Q_OBJECT
+ public:
+  CConnectDialog(const ConnectValues& filled, std::vector<PortEntry> ports, QWidget* parent = nullptr);
+
+  // After "Ok": the values for the document, and the model of the virtual
+  // sensor chosen from the list (empty for a port or a typed path).
+  const ConnectValues& values() const { return values_; }
+  const std::string& virtualModel() const { return virtualModel_; }
+
+  // Controls, for the tests and the accessibility checks.
+  QComboBox* portBox() const { return port_; }
+  QLineEdit* addressField() const { return address_; }
+  QCheckBox* globalBox() const { return global_; }
+  QLabel* warningText() const { return warning_; }
+  QCheckBox* parityBox() const { return parity_; }
+  QComboBox* parityList() const { return parityList_; }
+  QPushButton* advancedButton() const { return advanced_; }
+  QGroupBox* timeoutsGroup() const { return timeouts_; }
+  QLineEdit* readTimeoutField() const { return readTimeout_; }
+  QLineEdit* writeTimeoutField() const { return writeTimeout_; }
+  int spinLow() const { return state_.spinLow(); }
+  int spinHigh() const { return state_.spinHigh(); }
+
+ public slots:
+  void accept() override;
+
+ private:
+  void Pull();
+  void Push();
+  void StepAddress(int step);
+  void ToggleAdvanced();
+
+  ConnectDialogState state_;
+  std::vector<PortEntry> ports_;
+  ConnectValues values_;
+  std::string virtualModel_;
+
+  QComboBox* port_;
+  QComboBox* baud_;
+  QComboBox* stopBits_;
+  QCheckBox* parity_;
+  QComboBox* parityList_;
+  QComboBox* dataBits_;
+  QLineEdit* address_;
+  QToolButton* up_;
+  QToolButton* down_;
+  QCheckBox* global_;
+  QLabel* warning_;
+  QGroupBox* timeouts_;
+  QLineEdit* readTimeout_;
+  QLineEdit* writeTimeout_;
+  QPushButton* advanced_;
+};

@@ -1,0 +1,474 @@
+#include "tarkon/ui/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "sim/virtual_sensor.h"
+#include "tarkon/ui/command_log.h"
+#include "tarkon/ui/connect_dialog.h"
+#include "tarkon/ui/pane_sizes.h"
+#include "tarkon/ui/port_entries.h"
+#include "tarkon/ui/program_icon.h"
+#include "tarkon/ui/sensor_view.h"
+#include "tarkon/ui/setup_pane.h"
+#include "tarkon/ui/small_dialogs.h"
+#include "tarkon/ui/ui_texts.h"
+
+namespace {
+
+// Built-in pane sizes and the smallest size a stored one may have.
+const QSize kSetupMinimum(120, 100);
+const QSize kLogMinimum(120, 60);
+const PaneSizes kSetupBuiltIn{QSize(600, 200), QSize(300, 400), QSize(300, 400)};
+const PaneSizes kLogBuiltIn{QSize(600, 150), QSize(260, 400), QSize(600, 150)};
+
+QSettings Profile() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kProfileName),
+                   QStringLiteral("Tarkon"));
+}
+
+// A prompt: the status-bar text, then after "\n" the tool tip.
+void SetPrompt(QAction* action, const QString& prompt) {
+  const qsizetype cut = prompt.indexOf(QLatin1Char('\n'));
+  action->setStatusTip(prompt.left(cut));
+  action->setToolTip(prompt.mid(cut + 1));
+}
+
+// What a screen reader announces for an action's button: its caption
+// without mnemonic and accelerator text.
+QString SpokenName(const QAction* action) {
+  QString text = action->text();
+  text = text.left(text.indexOf(QLatin1Char('\t')));
+  return text.remove(QLatin1Char('&')).trimmed();
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), doc_(doc) {
+  setWindowTitle(MainWindowCaption());
+  setWindowIcon(ProgramIcon());
+  BuildActions();
+  BuildMenus();
+  BuildToolBar();
+  BuildStatusBar();
+  BuildPanes();
+  view_ = new CSensorParentView(this);
+  setCentralWidget(view_);
+  LoadPaneSizes();
+  resize(900, 640);
+
+  doc_.SetListener(this);
+  RefreshSetupPane();
+  UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame() {
+  // The worker must not post to a frame that is going away.
+  doc_.pollWorker().Stop();
+  doc_.SetListener(nullptr);
+  SavePaneSizes();
+  // The base class hides the panes and bars while it ends; their signals
+  // must no longer reach this part of the window.
+  for (QObject* sender : std::initializer_list<QObject*>{setupDock_, logDock_, toolBar_, statusBar(), setup_}) {
+    sender->disconnect(this);
+  }
+  toolBar_->disconnect(toolbarToggle_);
+}
+
+// --- building -------------------------------------------------------------
+
+void CMainFrame::BuildActions() {
+  QStyle* style = QApplication::style();
+  auto make = [this](DocCommand command, const QString& text) {
+    auto* a = new QAction(text, this);
+    connect(a, &QAction::triggered, this, [this, command] { RunCommand(command); });
+    actions_[command] = a;
+    return a;
+  };
+  QAction* connectAction = make(DocCommand::kConnect, QStringLiteral("Co&nnect...\tCtrl+N"));
+  connectAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+  connectAction->setIcon(style->standardIcon(QStyle::SP_DriveNetIcon));
+  SetPrompt(connectAction, QStringLiteral("Connect to sensor\nNew"));
+  // The caption names Ctrl+D, but no key is bound to it.
+  QAction* disconnectAction = make(DocCommand::kDisconnect, QStringLiteral("&Disconnect  \tCtrl+D"));
+  disconnectAction->setIcon(style->standardIcon(QStyle::SP_DialogCloseButton));
+  SetPrompt(disconnectAction, QStringLiteral("Close connection\nClose connection"));
+  QAction* address = make(DocCommand::kAddress, QStringLiteral("Address..."));
+  address->setIcon(style->standardIcon(QStyle::SP_FileDialogDetailedView));
+  SetPrompt(address, QStringLiteral("Set sensor address \nSet sensor address "));
+  QAction* checksum = make(DocCommand::kChecksum, QStringLiteral("Checksum"));
+  checksum->setCheckable(true);
+  SetPrompt(checksum, QStringLiteral("Use checksum to check serial communication packets integrity \nUse  checksum to "
+                                     "check serial communication packets integrity"));
+  QAction* crc = make(DocCommand::kCrc, QStringLiteral("CRC"));
+  crc->setCheckable(true);
+  SetPrompt(crc, QStringLiteral("Use CRC algorithm to check serial communication packets integrity \nUse CRC "
+                                "algorithm to check serial communication packets integrity"));
+  SetPrompt(make(DocCommand::kBaudRate, QStringLiteral("Boudrate...")),
+            QStringLiteral("Set sensor boudrate \n Set sensor boudrate"));
+  make(DocCommand::kSensorSettings, QStringLiteral("Sensor Settings"));
+  make(DocCommand::kSerialAndModel, QStringLiteral("Serial Number and Model"));
+  make(DocCommand::kUpload, QStringLiteral("Upload FPGA / DSP / CAL Table"));
+  make(DocCommand::kResetSensor, QStringLiteral("Reset Sensor"));
+  QAction* defaults = make(DocCommand::kSetDefaults, QStringLiteral("Set sensor defaults"));
+  defaults->setIcon(style->standardIcon(QStyle::SP_DialogResetButton));
+  SetPrompt(defaults,
+            QStringLiteral("Set sensor factory defaults \n Reset the sensor to use all default values"));
+  QAction* reread = make(DocCommand::kRereadSettings, QStringLiteral("Re-read settings"));
+  reread->setIcon(style->standardIcon(QStyle::SP_BrowserReload));
+
+  exit_ = new QAction(QStringLiteral("E&xit"), this);
+  SetPrompt(exit_, QStringLiteral("Quit the application; prompts to save documents\nExit"));
+  connect(exit_, &QAction::triggered, this, &QWidget::close);
+  clearLog_ = new QAction(QStringLiteral("Clear log"), this);
+  SetPrompt(clearLog_, QStringLiteral("Clear log records \nClear log records"));
+  about_ = new QAction(QStringLiteral("&About Tarkon..."), this);
+  about_->setIcon(style->standardIcon(QStyle::SP_MessageBoxQuestion));
+  connect(about_, &QAction::triggered, this, &CMainFrame::About);
+}
+
+void CMainFrame::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(action(DocCommand::kConnect));
+  file->addAction(action(DocCommand::kDisconnect));
+  file->addSeparator();
+  file->addAction(exit_);
+
+  editMenu_ = menuBar()->addMenu(QStringLiteral("&Edit "));
+  editMenu_->addAction(action(DocCommand::kAddress));
+  QMenu* check = editMenu_->addMenu(QStringLiteral("Error checking method"));
+  check->addAction(action(DocCommand::kChecksum));
+  check->addAction(action(DocCommand::kCrc));
+  editMenu_->addAction(action(DocCommand::kBaudRate));
+  editMenu_->addSeparator();
+  editMenu_->addAction(action(DocCommand::kSensorSettings));
+  editMenu_->addAction(action(DocCommand::kSerialAndModel));
+  editMenu_->addAction(action(DocCommand::kUpload));
+  editMenu_->addAction(action(DocCommand::kResetSensor));
+  editMenu_->addSeparator();
+  editMenu_->addAction(action(DocCommand::kSetDefaults));
+
+  QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+  toolbarToggle_ = viewMenu->addAction(QStringLiteral("&Toolbar"));
+  SetPrompt(toolbarToggle_, QStringLiteral("Show or hide the toolbar\nToggle ToolBar"));
+  statusBarToggle_ = viewMenu->addAction(QStringLiteral("&Status Bar"));
+  SetPrompt(statusBarToggle_, QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
+  setupToggle_ = viewMenu->addAction(QStringLiteral("Sensor setup"));
+  logToggle_ = viewMenu->addAction(QStringLiteral("Command log"));
+  for (QAction* toggle : {toolbarToggle_, statusBarToggle_, setupToggle_, logToggle_}) {
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+  }
+  viewMenu->addSeparator();
+  viewMenu->addAction(clearLog_);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(about_);
+
+  for (QMenu* menu : {file, editMenu_, check, viewMenu, help}) {
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+  }
+}
+
+void CMainFrame::BuildToolBar() {
+  toolBar_ = addToolBar(QStringLiteral("Toolbar"));
+  toolBar_->setObjectName(QStringLiteral("toolbar"));
+  toolBar_->setIconSize(QSize(16, 15));
+  toolBar_->setMovable(false);
+  toolBar_->addAction(action(DocCommand::kConnect));
+  toolBar_->addAction(action(DocCommand::kDisconnect));
+  toolBar_->addSeparator();
+  toolBar_->addAction(action(DocCommand::kAddress));
+  toolBar_->addAction(action(DocCommand::kSetDefaults));
+  toolBar_->addAction(action(DocCommand::kRereadSettings));
+  toolBar_->addAction(about_);
+  for (QAction* a : toolBar_->actions()) {
+    if (QWidget* button = toolBar_->widgetForAction(a)) button->setAccessibleName(SpokenName(a));
+  }
+  connect(toolbarToggle_, &QAction::toggled, toolBar_, &QWidget::setVisible);
+  connect(toolBar_, &QToolBar::visibilityChanged, toolbarToggle_, &QAction::setChecked);
+}
+
+void CMainFrame::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  // The prompt of the highlighted item, else "Ready".
+  connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
+    if (text.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
+  });
+  bar->showMessage(QStringLiteral("Ready"));
+  // Key-state indicators; the toolkit reports no lock-key state, so they
+  // stay greyed as when the key is off.
+  for (const char* key : {"CAP", "NUM", "SCRL"}) {
+    auto* pane = new QLabel(QLatin1String(key), bar);
+    pane->setEnabled(false);
+    pane->setFrameShape(QFrame::Panel);
+    pane->setFrameShadow(QFrame::Sunken);
+    bar->addPermanentWidget(pane);
+  }
+  connect(statusBarToggle_, &QAction::toggled, bar, &QWidget::setVisible);
+}
+
+void CMainFrame::BuildPanes() {
+  setup_ = new CSensorSettingsDialog(this);
+  setupDock_ = new QDockWidget(QStringLiteral("System:"), this);
+  setupDock_->setObjectName(QStringLiteral("setupPane"));
+  setupDock_->setWidget(setup_);
+  setupDock_->setMinimumSize(kSetupMinimum);
+  addDockWidget(Qt::LeftDockWidgetArea, setupDock_);
+
+  log_ = new CLogDialog(this);
+  logDock_ = new QDockWidget(QStringLiteral("Command log:"), this);
+  logDock_->setObjectName(QStringLiteral("logPane"));
+  logDock_->setWidget(log_);
+  logDock_->setMinimumSize(kLogMinimum);
+  addDockWidget(Qt::BottomDockWidgetArea, logDock_);
+
+  connect(setupToggle_, &QAction::toggled, setupDock_, &QWidget::setVisible);
+  connect(setupDock_, &QDockWidget::visibilityChanged, this, [this](bool) {
+    setupToggle_->setChecked(!setupDock_->isHidden());
+  });
+  connect(logToggle_, &QAction::toggled, logDock_, &QWidget::setVisible);
+  connect(logDock_, &QDockWidget::visibilityChanged, this, [this](bool) {
+    logToggle_->setChecked(!logDock_->isHidden());
+  });
+  connect(clearLog_, &QAction::triggered, log_, &CLogDialog::Clear);
+  connect(setup_, &CSensorSettingsDialog::commandRequested, this, &CMainFrame::RunCommand);
+  connect(setup_, &CSensorSettingsDialog::editMenuRequested, this, &CMainFrame::PopUpEditMenu);
+}
+
+// --- pane sizes -------------------------------------------------------------
+
+void CMainFrame::LoadPaneSizes() {
+  QSettings store = Profile();
+  setupSizes_ = ::LoadPaneSizes(store, kSetupPaneId, kSetupMinimum, kSetupBuiltIn);
+  logSizes_ = ::LoadPaneSizes(store, kLogPaneId, kLogMinimum, kLogBuiltIn);
+}
+
+// Docked sizes take effect once the window has its layout.
+void CMainFrame::ApplyPaneSizes() {
+  auto apply = [this](QDockWidget* dock, const PaneSizes& sizes) {
+    if (dock->isFloating()) {
+      dock->resize(sizes.floating);
+      return;
+    }
+    const Qt::DockWidgetArea area = dockWidgetArea(dock);
+    if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea) {
+      resizeDocks({dock}, {sizes.vert.width()}, Qt::Horizontal);
+    } else {
+      resizeDocks({dock}, {sizes.horz.height()}, Qt::Vertical);
+    }
+  };
+  apply(setupDock_, setupSizes_);
+  apply(logDock_, logSizes_);
+}
+
+void CMainFrame::SavePaneSizes() {
+  auto current = [this](QDockWidget* dock, PaneSizes& sizes) {
+    if (!sizesApplied_) return;  // never shown: keep what was stored
+    const Qt::DockWidgetArea area = dockWidgetArea(dock);
+    if (dock->isFloating()) {
+      sizes.floating = dock->size();
+    } else if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea) {
+      sizes.vert = dock->size();
+    } else {
+      sizes.horz = dock->size();
+    }
+  };
+  current(setupDock_, setupSizes_);
+  current(logDock_, logSizes_);
+  QSettings store = Profile();
+  ::SavePaneSizes(store, kSetupPaneId, setupSizes_);
+  ::SavePaneSizes(store, kLogPaneId, logSizes_);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!sizesApplied_) {
+    sizesApplied_ = true;
+    ApplyPaneSizes();
+  }
+}
+
+// --- document listener ------------------------------------------------------
+
+void CMainFrame::OnLogLine(int kind, const std::string& text) {
+  const QString line = QString::fromStdString(text);
+  if (collectingConnectErrors_ && kind == kLogError) connectErrors_ << line;
+  log_->AddLine(kind, line);
+}
+
+// Posted: the setup pane re-reads after the operation that changed the
+// state has finished.
+void CMainFrame::OnSensorStateChanged() {
+  QMetaObject::invokeMethod(this, &CMainFrame::RefreshSetupPane, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnShowPanel(int model) { view_->ShowPanel(model); }
+
+void CMainFrame::OnUpdateAllViews() { UpdateCommandUI(); }
+
+// On the poll worker's thread: only post. The worker waits for the tick to
+// be handled, and a stop cuts that wait short, so a disconnect or close on
+// this thread never waits for the posted tick.
+void CMainFrame::OnPollTickPending() {
+  QMetaObject::invokeMethod(this, &CMainFrame::HandlePollTick, Qt::QueuedConnection);
+}
+
+void CMainFrame::HandlePollTick() {
+  if (!doc_.TakePollTick()) return;  // stopped meanwhile, or already taken
+  if (doc_.PollAllowed()) view_->Tick(doc_);
+  doc_.PollTickHandled();
+}
+
+void CMainFrame::RefreshSetupPane() {
+  setup_->Refresh(&doc_);
+  UpdateCommandUI();
+}
+
+void CMainFrame::UpdateCommandUI() {
+  for (const auto& [command, a] : actions_) {
+    a->setEnabled(doc_.IsAvailable(command));
+    if (a->isCheckable()) a->setChecked(doc_.IsChecked(command));
+  }
+}
+
+// --- commands ---------------------------------------------------------------
+
+void CMainFrame::RunCommand(DocCommand command) {
+  UpdateCommandUI();
+  if (!doc_.IsAvailable(command)) return;
+  switch (command) {
+    case DocCommand::kConnect: Connect(); break;
+    case DocCommand::kDisconnect:
+      doc_.Disconnect();
+      virtualSensor_.reset();
+      break;
+    case DocCommand::kAddress: ChangeAddress(); break;
+    case DocCommand::kChecksum: doc_.ChangeCheckMode(frame::kChecksum); break;
+    case DocCommand::kCrc: doc_.ChangeCheckMode(frame::kCrc); break;
+    case DocCommand::kBaudRate: ChangeBaudRate(); break;
+    case DocCommand::kSensorSettings: OpenSettingsDialog(); break;
+    case DocCommand::kRereadSettings: doc_.RereadSettings(); break;
+    case DocCommand::kSerialAndModel: SerialAndModelDialog(); break;
+    case DocCommand::kUpload: OpenUpload(); break;
+    case DocCommand::kResetSensor: doc_.ResetSensor(); break;
+    case DocCommand::kSetDefaults:
+      doc_.SetFactoryDefaults([this](const std::string& question) {
+        return QMessageBox::question(this, ProgramCaption(), QString::fromStdString(question),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+      });
+      break;
+  }
+  UpdateCommandUI();
+}
+
+void CMainFrame::Connect() {
+  const ConnectValues filled = doc_.BeginConnect();
+  CConnectDialog dialog(filled, ConnectPortEntries(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  ConnectWith(dialog.values(), dialog.virtualModel());
+}
+
+bool CMainFrame::ConnectVirtualSensor(const std::string& model) {
+  if (!doc_.IsAvailable(DocCommand::kConnect)) return false;
+  const bool ok = ConnectWith(doc_.BeginConnect(), model);
+  UpdateCommandUI();
+  return ok;
+}
+
+bool CMainFrame::ConnectWith(ConnectValues values, const std::string& virtualModel) {
+  virtualSensor_.reset();
+  if (!virtualModel.empty()) {
+    sim::SensorConfig config;
+    config.model = virtualModel;
+    config.baudRate = BaudRateOfChoice(values.baudChoice);
+    if (values.address != 0 && !values.globalAddress) config.address = values.address;
+    virtualSensor_ = std::make_unique<sim::VirtualSensor>(config);
+    if (!virtualSensor_->Start()) {
+      const QString reason = QString::fromStdString(virtualSensor_->LastError());
+      virtualSensor_.reset();
+      OnLogLine(kLogError, "The virtual sensor did not start: " + reason.toStdString());
+      QMessageBox::warning(this, ProgramCaption(), QStringLiteral("The virtual sensor did not start: ") + reason);
+      return false;
+    }
+    values.portText = virtualSensor_->SlavePath();
+  }
+  // The virtual sensor's line lives only as long as this run: it is not
+  // stored as the next connect's port.
+  doc_.SetSaveOnClose(virtualModel.empty());
+
+  connectErrors_.clear();
+  collectingConnectErrors_ = true;
+  const bool ok = doc_.Connect(values);
+  collectingConnectErrors_ = false;
+  if (!ok) {
+    virtualSensor_.reset();
+    UpdateCommandUI();
+    if (connectErrors_.isEmpty()) connectErrors_ << QString::fromUtf8(kCannotConnectLine);
+    QMessageBox::warning(this, ProgramCaption(), connectErrors_.join(QLatin1Char('\n')));
+  }
+  return ok;
+}
+
+void CMainFrame::ChangeAddress() {
+  CAddressDialog dialog(doc_.AddressDialogSerialText(), doc_.address(), this);
+  const bool ok = dialog.exec() == QDialog::Accepted;
+  doc_.ChangeAddress(ok, dialog.serialText(), dialog.address());
+}
+
+void CMainFrame::ChangeBaudRate() {
+  CBoudRateDialog dialog(doc_.BaudDialogPreselection(), this);
+  if (dialog.exec() == QDialog::Accepted) doc_.ChangeBaudRate(dialog.choice());
+}
+
+void CMainFrame::SerialAndModelDialog() {
+  SerialAndModel logic = doc_.SerialAndModelLogic();
+  CSerialAndModelDlg dialog(logic, this);
+  dialog.exec();
+  doc_.DialogClosed();
+}
+
+void CMainFrame::OpenSettingsDialog() {
+  doc_.RereadSettings();
+  doc_.DialogClosed();
+}
+
+void CMainFrame::About() {
+  QMessageBox box(this);
+  box.setWindowTitle(QStringLiteral("About Tarkon"));
+  box.setIconPixmap(ProgramIcon().pixmap(32, 32));
+  box.setText(AboutText());
+  box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.exec();
+}
+
+void CMainFrame::PopUpEditMenu(const QPoint& globalPos, std::optional<DocCommand> defaultCommand) {
+  UpdateCommandUI();
+  editMenu_->setDefaultAction(defaultCommand ? action(*defaultCommand) : nullptr);
+  editMenu_->exec(globalPos);
+  editMenu_->setDefaultAction(nullptr);  // for this one pop-up only
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (doc_.LineBusy()) {
+    // A transfer puts its blocks on the line; it stops at its next block
+    // when asked, and the window closes after it.
+    statusBar()->showMessage(QStringLiteral("Wait for the transfer to end, or stop it, before closing."));
+    event->ignore();
+    return;
+  }
+  doc_.CloseDocument();
+  event->accept();
+}

@@ -1,0 +1,129 @@
+#pragma once
+// Tarkon's one top-level window: menus, toolbar, status bar, the "System:"
+// and "Command log:" panes and the sensor view. It is the document's
+// listener: log lines and state changes arrive here on the user-interface
+// thread; the poll worker's tick is posted here and answered here.
+//
+// Every menu, toolbar and setup-pane command runs through RunCommand, so
+// the document's availability rules decide for all of them.
+
+#include <QMainWindow>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tarkon/document/krv02_doc.h"
+#include "tarkon/ui/pane_sizes.h"
+
+class CLogDialog;
+class CSensorParentView;
+class CSensorSettingsDialog;
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QToolBar;
+namespace sim {
+class VirtualSensor;
+}
+
+class CMainFrame : public QMainWindow, public DocumentListener {
+  Q_OBJECT
+ public:
+  // Pane identifiers of the profile store's sections.
+  static constexpr int kSetupPaneId = 1;
+  static constexpr int kLogPaneId = 2;
+
+  explicit CMainFrame(CKRV02Doc& doc, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // DocumentListener.
+  void OnLogLine(int kind, const std::string& text) override;
+  void OnSensorStateChanged() override;
+  void OnShowPanel(int model) override;
+  void OnUpdateAllViews() override;
+  void OnPollTickPending() override;
+
+  // A document command, exactly as if chosen from the menu: nothing when
+  // it is unavailable.
+  void RunCommand(DocCommand command);
+  // Connect to an in-process virtual sensor of a model (display name or
+  // model string) without the dialog; the same path as the dialog's
+  // virtual entries.
+  bool ConnectVirtualSensor(const std::string& model);
+
+  QAction* action(DocCommand command) const { return actions_.at(command); }
+  QAction* toolbarAction() const { return toolbarToggle_; }
+  QAction* statusBarAction() const { return statusBarToggle_; }
+  QAction* setupPaneAction() const { return setupToggle_; }
+  QAction* logPaneAction() const { return logToggle_; }
+  QAction* clearLogAction() const { return clearLog_; }
+  QAction* exitAction() const { return exit_; }
+  QAction* aboutAction() const { return about_; }
+  QMenu* editMenu() const { return editMenu_; }
+  CLogDialog* log() const { return log_; }
+  CSensorSettingsDialog* setupPane() const { return setup_; }
+  CSensorParentView* view() const { return view_; }
+  QDockWidget* setupDock() const { return setupDock_; }
+  QDockWidget* logDock() const { return logDock_; }
+  QToolBar* toolBar() const { return toolBar_; }
+
+  // Re-reads availability and check marks of every command.
+  void UpdateCommandUI();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  // "Sensor Settings" and "Upload FPGA / DSP / CAL Table": the model's
+  // settings dialog and the upload are the sensor views' part. Until then
+  // the settings are re-read so the setup pane shows what the sensor holds.
+  virtual void OpenSettingsDialog();
+  virtual void OpenUpload() {}
+
+ private:
+  void BuildActions();
+  void BuildMenus();
+  void BuildToolBar();
+  void BuildStatusBar();
+  void BuildPanes();
+  void LoadPaneSizes();
+  void SavePaneSizes();
+  void ApplyPaneSizes();
+
+  void Connect();
+  bool ConnectWith(ConnectValues values, const std::string& virtualModel);
+  void ChangeAddress();
+  void ChangeBaudRate();
+  void SerialAndModelDialog();
+  void About();
+  void PopUpEditMenu(const QPoint& globalPos, std::optional<DocCommand> defaultCommand);
+  void HandlePollTick();
+  void RefreshSetupPane();
+
+  CKRV02Doc& doc_;
+  std::unique_ptr<sim::VirtualSensor> virtualSensor_;
+  std::map<DocCommand, QAction*> actions_;
+  QAction* toolbarToggle_ = nullptr;
+  QAction* statusBarToggle_ = nullptr;
+  QAction* setupToggle_ = nullptr;
+  QAction* logToggle_ = nullptr;
+  QAction* clearLog_ = nullptr;
+  QAction* exit_ = nullptr;
+  QAction* about_ = nullptr;
+  QMenu* editMenu_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  CLogDialog* log_ = nullptr;
+  CSensorSettingsDialog* setup_ = nullptr;
+  CSensorParentView* view_ = nullptr;
+  QDockWidget* setupDock_ = nullptr;
+  QDockWidget* logDock_ = nullptr;
+  // Pane sizes as read from the profile, updated from the panes at the end.
+  PaneSizes setupSizes_;
+  PaneSizes logSizes_;
+  bool sizesApplied_ = false;
+  // Error lines logged while a connect runs, for its failure message.
+  bool collectingConnectErrors_ = false;
+  QStringList connectErrors_;
+};

@@ -1,0 +1,12 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <csignal>
+
+int main(int argc, char** argv) {
+  // A peer that closes its side of a line must not kill the test program.
+  std::signal(SIGPIPE, SIG_IGN);
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

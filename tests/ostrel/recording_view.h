@@ -1,0 +1,65 @@
+#pragma once
+// An OstrelView that keeps everything it is told and answers the questions
+// from what the test set beforehand.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ostrel/operations/ostrel_view.h"
+
+namespace ostreltest {
+
+struct RecordingView : ostrel::OstrelView {
+  std::vector<std::string> statuses;
+  unsigned long long comErrors = 0;
+  std::vector<std::pair<std::string, ostrel::Field>> inputErrors;
+  std::vector<std::string> informations;
+  std::vector<std::string> questions;
+  bool answerYes = true;
+  std::string fileToChoose;
+  std::string chosenFilters;
+  int chosenFirstFilter = -1;
+  std::string portToChoose;
+  size_t portChoices = 0;
+  std::vector<std::pair<bool, int>> progress;
+  std::vector<bool> connectedStates;
+  std::vector<std::pair<int, int>> storedConnections;
+
+  void SetStatus(const std::string& text) override { statuses.push_back(text); }
+  void SetComErrors(unsigned long long count) override { comErrors = count; }
+  void ShowInputError(const std::string& text, ostrel::Field field) override { inputErrors.emplace_back(text, field); }
+  void ShowInformation(const std::string& text) override { informations.push_back(text); }
+  bool AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    return answerYes;
+  }
+  std::string ChooseFile(const std::string& filters, int firstFilter, const std::string&) override {
+    chosenFilters = filters;
+    chosenFirstFilter = firstFilter;
+    return fileToChoose;
+  }
+  std::string ChoosePort(const std::vector<FoundPort>&) override {
+    ++portChoices;
+    return portToChoose;
+  }
+  void SetProgress(bool visible, int percent) override { progress.emplace_back(visible, percent); }
+  void SetConnected(bool connected) override { connectedStates.push_back(connected); }
+  void FieldsChanged() override {}
+  void StoreConnection(int port, int baud, const std::string&) override { storedConnections.emplace_back(port, baud); }
+  std::vector<ostrel::SpotValues> spots;
+  std::vector<std::string> memo;
+  std::string saveFile;
+  void ShowSpot(const ostrel::SpotValues& values) override { spots.push_back(values); }
+  void SetMemo(const std::vector<std::string>& lines) override { memo = lines; }
+  std::string ChooseSaveFile() override { return saveFile; }
+
+  std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
+  bool SawStatus(const std::string& text) const {
+    for (const auto& s : statuses)
+      if (s == text) return true;
+    return false;
+  }
+};
+
+}  // namespace ostreltest
