@@ -30,6 +30,9 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "Polls the live diagnostics until Ctrl+C, each poll with a time stamp.\n"
        "  --count N        stop after N polls\n"
        "  --interval MS    one poll every MS milliseconds (not below 250)\n"
+       "  --csv FILE       append one flushed line per poll (ISO time, raw range, range, the other\n"
+       "                   live values); Ctrl+C or --duration ends with polls, failures, min/mean/max\n"
+       "  --duration D     stop after D (90, 90s, 15m, 2h)\n"
        "  --quiet          no ok: and note: lines"},
       {"errors", "", 0, 0, false, nullptr, "error counters (KRV02 family)", "Reads the error counters."},
       {"scan", "start|stop|filter", 1, 1, false, "start stop filter", "scanning",
@@ -49,6 +52,28 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "Restores the sensor's factory defaults after a [y/N] question on a terminal, or with --yes."},
       {"ports", "", 0, 0, false, nullptr, "serial ports of this machine and the port map",
        "Lists the serial ports found and the port map of the settings file; connects to nothing."},
+      {"backup", "FILE", 1, 1, false, nullptr, "save the sensor's identity and settings to FILE (JSON)",
+       "Saves the format version, the time, model, model string, serial number, versions, the\n"
+       "connection and every setting of the model (display name, displayed value and the raw\n"
+       "reply bytes) to FILE as one JSON document."},
+      {"restore", "FILE", 1, 1, false, nullptr, "bring the sensor's settings back to those of FILE",
+       "Compares the sensor with FILE and lists the differences (name, sensor now, file), then\n"
+       "applies each through the settings' own checks and commands, re-reads and verifies.\n"
+       "Exit 0 only when every value verified. The serial number is never written. A damaged\n"
+       "file ends the run before anything is sent.\n"
+       "  --dry-run        list the differences only\n"
+       "  --force          a file of another model: apply the settings the two models share\n"
+       "  --connection     also address, check mode and baud rate, last, then reconnect"},
+      {"diff", "FILE", 1, 1, false, nullptr, "compare the sensor's settings with FILE",
+       "Lists the settings in which the sensor and FILE differ (exit 0 equal, 1 different)."},
+      {"bus-scan", "", 0, 0, false, nullptr, "find the sensors on the line",
+       "Probes every address of the range with the model-name query in both check modes and\n"
+       "lists each sensor that answers: address, check mode, baud rate, model, serial number.\n"
+       "Opens --port (or the stored port) itself; connects to no sensor.\n"
+       "  --from N         first address (default 1)\n"
+       "  --to M           last address (default 255)\n"
+       "  --baud R         a baud rate to scan; repeat for more (default: the stored one)\n"
+       "  --budget MS      wait per probe (default: derived from the baud rate, 17 ms at 57600)"},
       {"reset", "", 0, 0, true, nullptr, "reset the sensor", "Resets the sensor (manufacturing mode)."},
       {"serial-number", "TEXT", 1, 1, true, nullptr, "write the serial number",
        "Writes the serial number (at most 15 characters; manufacturing mode)."},

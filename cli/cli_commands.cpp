@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli_command_table.h"
+#include "cli/fleet_commands.h"
 #include "cli/progress_bar.h"
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
@@ -505,6 +506,7 @@ bool CheckCommandUsage(CliOptions& o, std::string& error) {
       }
     }
   }
+  if (IsFleetCommand(o)) return CheckFleetUsage(o, error);
   return true;
 }
 
@@ -540,6 +542,7 @@ int RunPortsCommand(const CliOptions& o, CliJson& json) {
 
 int RunSensorCommand(CliSession& s, CliJson& json) {
   const std::string& c = s.options().command;
+  if (IsFleetCommand(s.options())) return RunFleetCommand(s, json);
   if (c == "info") return Info(s, json);
   if (c == "settings") return Settings(s, json);
   if (c == "set") return Set(s, json);

@@ -7,6 +7,7 @@
 
 #include "cli/cli_command_table.h"
 #include "tarkon/document/connect_values.h"
+#include "tarkon/fleet/range_log.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ std::string SetBaud(CliOptions& o, const std::string& v) {
   if (!ParseInt(v, 1, INT_MAX, n) || !IsSensorBaudRate(static_cast<int>(n)))
     return "--baud takes 9600, 19200, 38400 or 57600, not \"" + v + "\"";
   o.baud = static_cast<int>(n);
+  o.bauds.push_back(o.baud.value());
   return "";
 }
 std::string SetAddress(CliOptions& o, const std::string& v) {
@@ -108,6 +110,48 @@ std::string SetAppend(CliOptions& o, const std::string& v) {
   o.appendPath = v;
   return "";
 }
+std::string SetTrace(CliOptions& o, const std::string& v) {
+  if (v.empty()) return "--trace needs a FILE, or - for standard error";
+  o.trace = v;
+  return "";
+}
+std::string SetCsv(CliOptions& o, const std::string& v) {
+  if (v.empty()) return "--csv needs a FILE";
+  o.csvPath = v;
+  return "";
+}
+std::string SetDuration(CliOptions& o, const std::string& v) {
+  const std::optional<int64_t> ms = fleet::ParseDuration(v);
+  if (!ms || *ms <= 0) return "--duration takes a time such as 90, 90s, 15m or 2h, not \"" + v + "\"";
+  o.durationMs = static_cast<long>(*ms);
+  return "";
+}
+std::string SetDryRun(CliOptions& o, const std::string&) {
+  o.dryRun = true;
+  return "";
+}
+std::string SetForce(CliOptions& o, const std::string&) {
+  o.force = true;
+  return "";
+}
+std::string SetConnection(CliOptions& o, const std::string&) {
+  o.connection = true;
+  return "";
+}
+std::string SetScanAddress(std::optional<int>& slot, const char* name, const std::string& v) {
+  long n = 0;
+  if (!ParseInt(v, 1, 255, n)) return std::string(name) + " needs a whole number from 1 to 255, not \"" + v + "\"";
+  slot = static_cast<int>(n);
+  return "";
+}
+std::string SetFrom(CliOptions& o, const std::string& v) { return SetScanAddress(o.from, "--from", v); }
+std::string SetTo(CliOptions& o, const std::string& v) { return SetScanAddress(o.to, "--to", v); }
+std::string SetBudget(CliOptions& o, const std::string& v) {
+  long n = 0;
+  if (!ParseInt(v, 1, 10000, n)) return "--budget needs a whole number of milliseconds from 1 to 10000, not \"" + v + "\"";
+  o.budgetMs = static_cast<unsigned>(n);
+  return "";
+}
 std::string SetHelp(CliOptions& o, const std::string&) {
   o.help = true;
   return "";
@@ -128,7 +172,7 @@ const CliOptionSpec* FindOption(const std::string& name) {
 const std::vector<CliOptionSpec>& CliOptionTable() {
   static const std::vector<CliOptionSpec> table = {
       {"--port", "PORT", "COMn (through the port map of tarkon.ini) or a device path", nullptr, SetPort},
-      {"--baud", "RATE", "9600, 19200, 38400 or 57600", nullptr, SetBaud},
+      {"--baud", "RATE", "9600, 19200, 38400 or 57600 (bus-scan: each one given)", nullptr, SetBaud},
       {"--address", "N", "sensor address, 1 to 255 (0: the global address)", nullptr, SetAddress},
       {"--check-mode", "MODE", "checksum or crc: the error checking tried first", nullptr, SetCheckMode},
       {"--read-timeout", "MS", "read time-out of the port", nullptr, SetReadTimeout},
@@ -147,6 +191,17 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--count", "N", "watch: stop after N polls", "watch", SetCount},
       {"--interval", "MS", "watch: one poll every MS ms (250 or more)", "watch", SetInterval},
       {"--append", "FILE", "scan-buffer: append the ranges to FILE", "scan-buffer", SetAppend},
+      {"--trace", "FILE", "write every frame and XMODEM byte group to FILE (- for standard error)", nullptr,
+       SetTrace},
+      {"--csv", "FILE", "watch: append one line per poll to FILE", "watch", SetCsv},
+      {"--duration", "D", "watch: stop after D (90, 90s, 15m, 2h)", "watch", SetDuration},
+      {"--dry-run", nullptr, "restore: show the differences, send nothing", "restore", SetDryRun},
+      {"--force", nullptr, "restore: a file of another model, the shared settings only", "restore", SetForce},
+      {"--connection", nullptr, "restore: also address, check mode and baud rate, last", "restore", SetConnection},
+      {"--from", "N", "bus-scan: first address (1 by default)", "bus-scan", SetFrom},
+      {"--to", "M", "bus-scan: last address (255 by default)", "bus-scan", SetTo},
+      {"--budget", "MS", "bus-scan: wait per probe instead of the one derived from the baud rate", "bus-scan",
+       SetBudget},
       {"--help", nullptr, "this text, or the command's help after a command (also -h)", nullptr, SetHelp},
       {"--version", nullptr, "the program's version", nullptr, SetVersion},
   };

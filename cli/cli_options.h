@@ -18,6 +18,7 @@ struct CliOptions {
   std::optional<int> checkMode;             // the check mode tried first (0 checksum, 1 CRC)
   bool rs485 = false;                       // the driver's RS-485 direction control
   std::optional<std::string> settingsPath;  // tarkon.ini to use instead of the default
+  std::optional<std::string> trace;         // protocol trace file, "-" for standard error
   std::optional<std::string> simulate;      // model of an in-process virtual sensor
   std::string simulateCheckMode = "checksum";  // the virtual sensor's check mode
   // Behaviour.
@@ -29,6 +30,15 @@ struct CliOptions {
   std::optional<long> count;            // watch --count
   std::optional<long> intervalMs;       // watch --interval
   std::optional<std::string> appendPath;  // scan-buffer --append
+  std::optional<std::string> csvPath;     // watch --csv
+  std::optional<long> durationMs;         // watch --duration
+  bool dryRun = false;                    // restore --dry-run
+  bool force = false;                     // restore --force
+  bool connection = false;                // restore --connection
+  std::optional<int> from;                // bus-scan --from
+  std::optional<int> to;                  // bus-scan --to
+  std::optional<unsigned> budgetMs;       // bus-scan --budget
+  std::vector<int> bauds;                 // every --baud given, in order (bus-scan scans each)
   // What to do.
   bool help = false;     // -h/--help: the command's help, or the whole usage
   bool version = false;  // --version

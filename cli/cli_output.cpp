@@ -76,4 +76,8 @@ CliJson ErrorJson(int code, const std::string& message) {
   return {{"error", {{"code", code}, {"message", message}}}};
 }
 
-void PrintJson(const CliJson& json) { std::cout << json.dump() << std::endl; }
+// A text from the sensor (a model string, say) need not be valid UTF-8: its
+// bad bytes are replaced rather than ending the program.
+void PrintJson(const CliJson& json) {
+  std::cout << json.dump(-1, ' ', false, CliJson::error_handler_t::replace) << std::endl;
+}

@@ -2,6 +2,7 @@
 // from a terminal or a script.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "cli/cli_command_table.h"
@@ -9,6 +10,8 @@
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "cli/cli_session.h"
+#include "cli/fleet_commands.h"
+#include "protocol/protocol_trace.h"
 
 namespace {
 
@@ -45,6 +48,12 @@ int Finish(const CliOptions& options, int status, const CliJson& json, const std
   if (!options.json) return status;
   if (status == kExitOk) {
     if (!json.is_null()) PrintJson(json);
+  } else if (IsFleetCommand(options) && json.is_object()) {
+    // A fleet command's result stands also when it fails (a diff that found
+    // differences, a restore that did not verify): one object with both.
+    CliJson both = json;
+    both["error"] = ErrorJson(status, failure.empty() ? "failed" : failure)["error"];
+    PrintJson(both);
   } else {
     PrintJson(ErrorJson(status, failure.empty() ? "failed" : failure));
   }
@@ -70,8 +79,17 @@ int main(int argc, char** argv) {
     const int status = RunPortsCommand(options, json);
     return Finish(options, status, json, "");
   }
+  if (options.command == "bus-scan") {
+    std::string failure;
+    const int status = RunBusScanCommand(options, json, failure);
+    return Finish(options, status, json, failure);
+  }
+
+  std::unique_ptr<ProtocolTrace> trace;
+  if (!OpenTrace(options, trace, error)) return UsageError(options.json, error);
 
   CliSession session(options);
+  AttachTrace(session, trace.get());
   if (!session.Open(error)) {
     session.Close();
     if (!error.empty()) return UsageError(options.json, error);

@@ -52,8 +52,10 @@ bool PacketLink::dcs_ReadPacket(uint8_t* buffer, uint32_t budgetMs, bool verify)
   // At most 255 + 2 bytes after the header: every frame buffer holds them.
   const size_t bodySize = frame::BodySize(checkMode_, buffer[2]);
   size_t got = 0;
-  if (!sc_Read(handle_, buffer + frame::kHeaderSize, bodySize, &got, ToBudget(timer.RemainingMs()),
-               &error_)) {
+  const bool read = sc_Read(handle_, buffer + frame::kHeaderSize, bodySize, &got, ToBudget(timer.RemainingMs()),
+                            &error_);
+  Trace(ProtocolTrace::kReceived, buffer, frame::kHeaderSize + (read ? got : 0));
+  if (!read) {
     dcs_Recover();
     return false;
   }
@@ -98,7 +100,9 @@ bool PacketLink::dcs_WritePacket(uint8_t* buffer, uint32_t budgetMs) {
   }
   const size_t total = frame::Seal(buffer, checkMode_);
   size_t written = 0;
-  if (!sc_Write(handle_, buffer, total, &written, budgetMs, &error_)) {
+  const bool wrote = sc_Write(handle_, buffer, total, &written, budgetMs, &error_);
+  Trace(ProtocolTrace::kSent, buffer, wrote ? written : 0);
+  if (!wrote) {
     dcs_Recover();
     return false;
   }

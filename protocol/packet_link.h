@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "protocol/frame.h"
+#include "protocol/protocol_trace.h"
 #include "serial/deadline_timer.h"
 #include "serial/serial_port.h"
 
@@ -46,11 +47,19 @@ class PacketLink : public SerialPort {
   void dcs_Recover();
 
   int32_t checkMode() const { return checkMode_; }
+  // Every frame written or read goes to `trace` as well (null: none).
+  void SetTrace(ProtocolTrace* trace) { trace_ = trace; }
+  ProtocolTrace* trace() const { return trace_; }
 
  private:
   // Fills address, length byte, command id and data of a request buffer.
   bool BuildRequest(uint8_t* request, uint8_t address, uint8_t command, const uint8_t* data,
                     size_t dataLength);
 
+  void Trace(ProtocolTrace::Direction direction, const uint8_t* bytes, size_t count) const {
+    if (trace_ != nullptr) trace_->Frame(direction, bytes, count, checkMode_);
+  }
+
   int32_t checkMode_ = frame::kChecksum;
+  ProtocolTrace* trace_ = nullptr;
 };

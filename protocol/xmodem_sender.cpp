@@ -33,6 +33,7 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
   size_t done = 0;
   if (port_->Read(byte, 1, &done, kByteBudgetMs) && done == 1) {
     lastReadOk_ = 1;
+    if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kReceived, byte, 1);
     return kReadOk;
   }
   // Fetching the status clears the line error the failed read left behind.
@@ -67,6 +68,7 @@ void XmodemSender::SendBlock() {
   packet[3 + kBlockSize] = static_cast<uint8_t>(crc_ >> 8);
   packet[4 + kBlockSize] = static_cast<uint8_t>(crc_ & 0xFF);
   WriteBytes(packet, sizeof packet);
+  if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, packet, sizeof packet);
 }
 
 int32_t XmodemSender::Put(uint8_t byte, bool last) {
@@ -117,6 +119,7 @@ int32_t XmodemSender::Put(uint8_t byte, bool last) {
   if (last) {
     for (;;) {
       WriteBytes(&kEot, 1);
+      if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, &kEot, 1);
       uint8_t answer = 0;
       const bool answered = ReadByte(&answer) == kReadOk;
       ++tries;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/protocol_trace.h"
 #include "serial/serial_port.h"
 
 class XmodemSender {
@@ -49,6 +50,8 @@ class XmodemSender {
   // Attach.
   explicit XmodemSender(SerialPort* port = nullptr) : port_(port) {}
   void Attach(SerialPort* port) { port_ = port; }
+  // Blocks, EOT and the receiver's answers go to `trace` as well (null: none).
+  void SetTrace(ProtocolTrace* trace) { trace_ = trace; }
 
   // Prepares a new transfer.
   void Reset();
@@ -81,4 +84,5 @@ class XmodemSender {
   uint16_t crc_ = 0;
   uint8_t block_[kBlockSize] = {};
   SerialPort* port_ = nullptr;
+  ProtocolTrace* trace_ = nullptr;
 };

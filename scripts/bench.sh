@@ -5,7 +5,7 @@
 # procedure makes on purpose).
 #
 #   scripts/bench.sh                    every benchmark
-#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log
+#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log ostrel busscan
 #
 # Exit status 0 when every benchmark ran and met its target.
 set -euo pipefail
@@ -20,7 +20,7 @@ build="$root/build/bench"
 
 wanted=("$@")
 if [ ${#wanted[@]} -eq 0 ]; then
-  wanted=(query scan upload idle startup log)
+  wanted=(query scan upload idle startup log ostrel busscan)
 fi
 
 echo "== $(date -u '+%Y-%m-%d %H:%M:%S UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -33,7 +33,9 @@ for name in "${wanted[@]}"; do
     idle)    cmd=("$build/bench/bench_idle_cost") ;;
     startup) cmd=("$build/bench/bench_startup") ;;
     log)     cmd=("$build/bench/bench_log_append") ;;
-    *) echo "unknown benchmark '$name' (query scan upload idle startup log)" >&2; exit 2 ;;
+    ostrel)  cmd=("$build/bench/bench_ostrel") ;;
+    busscan) cmd=("$build/bench/bench_bus_scan" --baud 57600 --baud 9600) ;;
+    *) echo "unknown benchmark '$name' (query scan upload idle startup log ostrel busscan)" >&2; exit 2 ;;
   esac
   echo
   echo "\$ ${cmd[*]#"$root/"}"

@@ -8,6 +8,9 @@
 #                                         KRV04, and the window rendered to a PNG
 #   scripts/run.sh --simulate "Qmt Long"  the command-line demonstration, another virtual model
 #   scripts/run.sh --port /dev/ttyUSB0    the command-line demonstration on a real sensor (or --port COM3)
+#   scripts/run.sh ostrel                 with a display: Ostrel, connected to a virtual
+#                                         board flipper; without one: its three tabs
+#                                         rendered to PNG files
 #
 # Tarkon itself on a real sensor: build/run/tarkon/app/tarkon, then
 # File > Connect... and the port (manufacturing mode: tarkon -QZX).
@@ -17,6 +20,17 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" "$root/build/run" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_TESTS=OFF -DLRS_BENCH=OFF
 
 cli="$root/build/run/cli/tarkon-cli"
+ostrel="$root/build/run/ostrel/ostrel"
+if [ "${1:-}" = "ostrel" ]; then
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "== Ostrel on a virtual KRV04 Board Flipper (close the window to end)"
+    exec env OSTREL_VIRTUAL_SENSOR=1 "$ostrel"
+  fi
+  echo "== Ostrel's tabs on a virtual KRV04 Board Flipper (no display: rendered offscreen)"
+  QT_QPA_PLATFORM=offscreen "$ostrel" --screenshots "$root/build/run/ostrel-shots" 2>/dev/null
+  ls "$root/build/run/ostrel-shots"/*.png
+  exit 0
+fi
 tarkon="$root/build/run/tarkon/app/tarkon"
 args=("$@")
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders Tarkon's main window, connected to a virtual sensor of each model,
-# offscreen into docs/screenshots/ (one PNG per model).
+# and Ostrel's three tabs, connected to a virtual board flipper, offscreen
+# into docs/screenshots/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -19,3 +20,11 @@ for model in KRV02 KRV04 "Qmt Long" "Qmt Short" "KRV04 Board Flipper"; do
   XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR="$model" TARKON_SCREENSHOT="$file" \
     "$tarkon" 2>/dev/null
 done
+
+# The "Protocol trace" pane of the Tools menu, with the frames of a connect.
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_TRACE_PANE=1 \
+  TARKON_SCREENSHOT="$out/tarkon-protocol-trace.png" "$tarkon" 2>/dev/null
+
+# Ostrel keeps Ostrel.ini beside itself or in the per-user folder: the
+# private profile keeps the pictures free of this machine's settings.
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen "$root/build/run/ostrel/ostrel" --screenshots "$out" 2>/dev/null

@@ -6,7 +6,9 @@
 //                                model string);
 //   TARKON_SCREENSHOT=FILE       once connected and polled for a moment,
 //                                save the window as a PNG image, print its
-//                                path and end.
+//                                path and end;
+//   TARKON_TRACE_PANE=1          show the "Protocol trace" pane from the
+//                                start (the connect's frames included).
 
 #include <QApplication>
 #include <QTimer>
@@ -20,6 +22,7 @@
 #include "tarkon/ui/main_frame.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/program_icon.h"
+#include "tarkon/ui/tools_menu.h"
 
 namespace {
 constexpr int kScreenshotDelayMs = 1500;
@@ -40,6 +43,9 @@ int main(int argc, char** argv) {
   doc.SetManufacturingMode(manufacturing);
   CMainFrame frame(doc);
   frame.show();
+  if (const char* trace = std::getenv("TARKON_TRACE_PANE"); trace != nullptr && std::string(trace) == "1") {
+    frame.tools()->traceAction()->setChecked(true);
+  }
 
   if (const char* model = std::getenv("TARKON_VIRTUAL_SENSOR"); model != nullptr && *model != '\0') {
     const std::string name = model;

@@ -24,6 +24,7 @@
 #include "tarkon/ui/sensor_view.h"
 #include "tarkon/ui/setup_pane.h"
 #include "tarkon/ui/small_dialogs.h"
+#include "tarkon/ui/tools_menu.h"
 #include "tarkon/ui/ui_texts.h"
 
 namespace {
@@ -64,6 +65,7 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
   BuildToolBar();
   BuildStatusBar();
   BuildPanes();
+  tools_ = new CToolsMenu(*this, doc_);
   view_ = new CSensorParentView(this);
   setCentralWidget(view_);
   LoadPaneSizes();
@@ -342,6 +344,7 @@ void CMainFrame::UpdateCommandUI() {
     a->setEnabled(doc_.IsAvailable(command));
     if (a->isCheckable()) a->setChecked(doc_.IsChecked(command));
   }
+  if (tools_ != nullptr) tools_->UpdateAvailability();
 }
 
 // --- commands ---------------------------------------------------------------
@@ -388,7 +391,14 @@ bool CMainFrame::ConnectVirtualSensor(const std::string& model) {
   return ok;
 }
 
-bool CMainFrame::ConnectWith(ConnectValues values, const std::string& virtualModel) {
+bool CMainFrame::ConnectFound(const ConnectValues& values, int32_t firstCheckMode) {
+  if (!doc_.IsAvailable(DocCommand::kConnect)) return false;
+  const bool ok = ConnectWith(values, std::string(), firstCheckMode);
+  UpdateCommandUI();
+  return ok;
+}
+
+bool CMainFrame::ConnectWith(ConnectValues values, const std::string& virtualModel, int32_t firstCheckMode) {
   virtualSensor_.reset();
   if (!virtualModel.empty()) {
     sim::SensorConfig config;
@@ -411,7 +421,7 @@ bool CMainFrame::ConnectWith(ConnectValues values, const std::string& virtualMod
 
   connectErrors_.clear();
   collectingConnectErrors_ = true;
-  const bool ok = doc_.Connect(values);
+  const bool ok = doc_.Connect(values, firstCheckMode);
   collectingConnectErrors_ = false;
   if (!ok) {
     virtualSensor_.reset();

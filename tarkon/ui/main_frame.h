@@ -20,6 +20,7 @@
 class CLogDialog;
 class CSensorParentView;
 class CSensorSettingsDialog;
+class CToolsMenu;
 class QAction;
 class QDockWidget;
 class QLabel;
@@ -53,6 +54,10 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   // model string) without the dialog; the same path as the dialog's
   // virtual entries.
   bool ConnectVirtualSensor(const std::string& model);
+  // Connect with values a tool found (the bus scan), asking the sensor in
+  // `firstCheckMode` first.
+  bool ConnectFound(const ConnectValues& values, int32_t firstCheckMode);
+  CToolsMenu* tools() const { return tools_; }
 
   QAction* action(DocCommand command) const { return actions_.at(command); }
   QAction* toolbarAction() const { return toolbarToggle_; }
@@ -93,7 +98,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void ApplyPaneSizes();
 
   void Connect();
-  bool ConnectWith(ConnectValues values, const std::string& virtualModel);
+  bool ConnectWith(ConnectValues values, const std::string& virtualModel, int32_t firstCheckMode = frame::kChecksum);
   void ChangeAddress();
   void ChangeBaudRate();
   void SerialAndModelDialog();
@@ -117,6 +122,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   CLogDialog* log_ = nullptr;
   CSensorSettingsDialog* setup_ = nullptr;
   CSensorParentView* view_ = nullptr;
+  CToolsMenu* tools_ = nullptr;  // the "&Tools" menu and the trace pane
   QDockWidget* setupDock_ = nullptr;
   QDockWidget* logDock_ = nullptr;
   // Pane sizes as read from the profile, updated from the panes at the end.

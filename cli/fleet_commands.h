@@ -1,0 +1,33 @@
+#pragma once
+// The fleet commands of tarkon-cli: backup, restore, diff, bus-scan,
+// watch --csv, and the --trace option. They drive the fleet engine
+// (tarkon/fleet) and the document; none talks to the packet layer itself.
+
+#include <memory>
+#include <string>
+
+#include "cli/cli_options.h"
+#include "cli/cli_output.h"
+#include "cli/cli_session.h"
+
+class ProtocolTrace;
+
+// Whether the command line names a fleet command (watch counts only with
+// --csv or --duration).
+bool IsFleetCommand(const CliOptions& options);
+// Checks its arguments before anything is opened: a backup file to read is
+// read and checked here, so a damaged one ends the run before the port is
+// even opened.
+bool CheckFleetUsage(const CliOptions& options, std::string& error);
+// backup, restore, diff, watch --csv on an open session. With --json `json`
+// holds the result, also when the command fails (diff of a sensor that
+// differs, a restore that did not verify); the session's lastError() says why.
+int RunFleetCommand(CliSession& session, CliJson& json);
+// bus-scan: needs no connected sensor, only the port. `failure` says why it
+// failed.
+int RunBusScanCommand(const CliOptions& options, CliJson& json, std::string& failure);
+
+// --trace FILE|-: the trace writer for the run, or null without the option.
+// False with a message when the file cannot be opened.
+bool OpenTrace(const CliOptions& options, std::unique_ptr<ProtocolTrace>& trace, std::string& error);
+void AttachTrace(CliSession& session, ProtocolTrace* trace);

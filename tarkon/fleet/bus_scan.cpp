@@ -1,0 +1,114 @@
+#include "tarkon/fleet/bus_scan.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "protocol/bus_probe.h"
+#include "protocol/command_ids.h"
+#include "protocol/packet_link.h"
+#include "tarkon/document/model_table.h"
+
+namespace fleet {
+namespace {
+
+constexpr double kProbeLineBytes = 28;  // CRC request (6) and model-name reply (22)
+constexpr uint32_t kTurnaroundMs = 10;
+// A receiver that took stray bytes for the start of a frame waits for the
+// rest until the line has been quiet for a while; before a sensor is
+// addressed in another check mode the line stays quiet that long.
+constexpr uint32_t kQuietLineMs = 100;
+
+bool Known(const std::vector<FoundSensor>& found, int address, int baudRate) {
+  return std::any_of(found.begin(), found.end(),
+                     [&](const FoundSensor& f) { return f.address == address && f.baudRate == baudRate; });
+}
+
+}  // namespace
+
+uint32_t ProbeBudgetMs(int baudRate) {
+  if (baudRate <= 0) return 1000;
+  const double lineMs = kProbeLineBytes * 10.0 * 1000.0 / baudRate;
+  return static_cast<uint32_t>(std::ceil(1.25 * lineMs)) + kTurnaroundMs;
+}
+
+long ProbeCount(const BusScanOptions& o) {
+  const long addresses = std::max(0, o.to - o.from + 1);
+  return addresses * static_cast<long>(o.checkModes.size()) * static_cast<long>(o.baudRates.size());
+}
+
+bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::vector<FoundSensor>& found,
+                      std::string& error) {
+  BusProbe probe(link_);
+  const long total = ProbeCount(o);
+  long done = 0;
+  for (int baud : o.baudRates) {
+    if (!link_.ApplyBaudRate(baud)) {
+      error = std::string("cannot set the port to ") + std::to_string(baud) + " bit/s: " + link_.errorText();
+      return false;
+    }
+    const uint32_t budget = o.budgetMs != 0 ? o.budgetMs : ProbeBudgetMs(baud);
+    for (int mode : o.checkModes) {
+      // Let partial frames of the other mode or rate die away on the line.
+      probe.Settle(std::max(budget, kQuietLineMs));
+      // A sensor's answer, on time or late, identified by the address in it.
+      auto take = [&](const BusProbe::Reply& reply) {
+        if (reply.address < o.from || reply.address > o.to || Known(found, reply.address, baud)) return;
+        FoundSensor f;
+        f.address = reply.address;
+        f.checkMode = mode;
+        f.baudRate = baud;
+        f.modelString = ReplyText(reply.data.data(), std::min<size_t>(reply.data.size(), 16));
+        f.model = DisplayNameOfModelString(f.modelString);
+        found.push_back(f);
+      };
+      for (int address = o.from; address <= o.to; ++address) {
+        if (progress && !progress(done, total)) return true;
+        ++done;
+        if (Known(found, address, baud)) continue;
+        BusProbe::Reply reply;
+        std::vector<BusProbe::Reply> others;
+        const bool answered =
+            probe.Query(static_cast<uint8_t>(address), mode, cmd::GetModelName, budget, reply, others);
+        for (const BusProbe::Reply& r : others) take(r);
+        if (answered) take(reply);
+        if (!answered && link_.errorCode() != 0 && !link_.IsOpen()) {
+          error = std::string("the port failed: ") + link_.errorText();
+          return false;
+        }
+      }
+    }
+    // The serial numbers of this rate's sensors, each in its own mode.
+    for (FoundSensor& f : found) {
+      if (f.baudRate != baud || !f.serialNumber.empty()) continue;
+      for (int attempt = 0; attempt < 2 && f.serialNumber.empty(); ++attempt) {
+        probe.Settle(std::max(budget, kQuietLineMs));
+        BusProbe::Reply reply;
+        std::vector<BusProbe::Reply> others;
+        if (probe.Query(static_cast<uint8_t>(f.address), f.checkMode, cmd::GetSerialNum, budget * 2, reply, others))
+          f.serialNumber = ReplyText(reply.data.data(), std::min<size_t>(reply.data.size(), 16), 8);
+      }
+    }
+  }
+  if (progress) progress(total, total);
+  return true;
+}
+
+bool ScanBusOnDevice(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace,
+                     const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error) {
+  if (options.baudRates.empty()) {
+    error = "no baud rate to scan at";
+    return false;
+  }
+  PacketLink link;
+  link.SetTrace(trace);
+  // A platform read bound of 2 ms keeps each wait within the probe budget.
+  if (!link.ConnectDevice(device, options.baudRates.front(), kParityNone, kStopOne, 8, 100, 2)) {
+    error = "cannot open " + device + ": " + link.errorText();
+    return false;
+  }
+  const bool ok = BusScanner(link).Scan(options, progress, found, error);
+  link.Disconnect();
+  return ok;
+}
+
+}  // namespace fleet

@@ -1,0 +1,68 @@
+#pragma once
+// Finding the sensors on an RS-485 bus: every address of a range is asked
+// for its model name, in each check mode and at each baud rate asked for,
+// with a short budget derived from the baud rate; each sensor that answers
+// is then asked for its serial number.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class PacketLink;
+class ProtocolTrace;
+
+namespace fleet {
+
+struct FoundSensor {
+  int address = 0;
+  int checkMode = 0;  // 0 checksum, 1 CRC
+  int baudRate = 0;
+  std::string modelString;
+  std::string model;  // display name; empty when the model string is unknown
+  std::string serialNumber;
+};
+
+struct BusScanOptions {
+  int from = 1;
+  int to = 255;
+  std::vector<int> baudRates = {57600};
+  std::vector<int> checkModes = {0, 1};
+  uint32_t budgetMs = 0;  // 0: derived from each baud rate
+};
+
+// The wait for one reply at a baud rate: the line time of the longest
+// request and model-name reply (28 bytes of 10 bits) and a quarter more,
+// plus 10 ms for the sensor to turn round: 17 ms at 57600 bit/s, 47 ms at
+// 9600. A reply that comes later still is not lost: the next probe's read
+// takes it (BusProbe hands back replies from other addresses).
+uint32_t ProbeBudgetMs(int baudRate);
+
+// Number of probes a scan makes at most (progress total).
+long ProbeCount(const BusScanOptions& options);
+
+class BusScanner {
+ public:
+  // done out of total probes; return false to stop the scan.
+  using Progress = std::function<bool(long done, long total)>;
+
+  // `link` is open on the bus; the scan changes its baud rate.
+  explicit BusScanner(PacketLink& link) : link_(link) {}
+
+  // The sensors found, in the order found, each once. False with `error`
+  // when the port failed (what was found until then is kept).
+  bool Scan(const BusScanOptions& options, const Progress& progress, std::vector<FoundSensor>& found,
+            std::string& error);
+
+ private:
+  PacketLink& link_;
+};
+
+// Opens `device` (a device path), scans and closes it again; frames go to
+// `trace` when one is given. False with `error` when the port cannot be
+// opened or fails.
+bool ScanBusOnDevice(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace,
+                     const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error);
+
+}  // namespace fleet

@@ -1,0 +1,120 @@
+#include "tarkon/fleet/fleet_tools.h"
+
+#include <algorithm>
+
+#include "protocol/frame.h"
+#include "serial/port_resolver.h"
+#include "tarkon/document/krv02_doc.h"
+
+namespace fleet {
+
+bool IsToolAvailable(const CKRV02Doc& doc, FleetTool tool) {
+  if (tool == FleetTool::kProtocolTrace) return true;
+  if (doc.LineBusy()) return false;
+  if (tool == FleetTool::kBusScan) return !doc.connected();
+  return doc.connected();
+}
+
+void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace) {
+  doc.link().SetTrace(trace);
+  doc.xmodem().SetTrace(trace);
+}
+
+std::string SavedBackupText(const SensorBackup& backup, const std::string& path) {
+  return "Saved " + std::to_string(backup.settings.size()) + " settings of the " + backup.model +
+         " (serial number " + backup.serialNumber + ") to " + path;
+}
+
+bool SaveBackup(CKRV02Doc& doc, const std::string& path, std::string& message) {
+  SensorBackup backup;
+  std::string error;
+  if (!CaptureBackup(doc, backup, error) || !WriteBackupFile(path, backup, error)) {
+    message = "The settings were not saved: " + error;
+    return false;
+  }
+  message = SavedBackupText(backup, path);
+  return true;
+}
+
+std::vector<RestoreItem> DifferenceRows(const RestoreReport& comparison) {
+  std::vector<RestoreItem> rows;
+  for (const auto* list : {&comparison.settings, &comparison.connection})
+    for (const RestoreItem& i : *list)
+      if (i.status != RestoreStatus::kMatched) rows.push_back(i);
+  return rows;
+}
+
+std::string RestoreQuestion(const RestoreReport& comparison, const SensorBackup& backup, const std::string& sensorModel,
+                            const std::string& path) {
+  std::string text;
+  if (comparison.otherModel)
+    text = path + " holds the settings of a " + backup.model + ", the sensor is a " + sensorModel +
+           ": only the settings the two share are restored.\n";
+  const long settings = std::count_if(comparison.settings.begin(), comparison.settings.end(),
+                                      [](const RestoreItem& i) { return i.status == RestoreStatus::kDifferent; });
+  const long connection = std::count_if(comparison.connection.begin(), comparison.connection.end(),
+                                        [](const RestoreItem& i) { return i.status == RestoreStatus::kDifferent; });
+  text += std::to_string(settings) + (settings == 1 ? " setting differs" : " settings differ") + " from " + path + ".";
+  if (connection > 0)
+    text += " The connection (" + std::to_string(connection) +
+            (connection == 1 ? " value" : " values") + ") is restored only when asked, last, with a reconnect.";
+  text += "\nApply the file's values to the sensor?";
+  return text;
+}
+
+std::string RestoreOutcomeText(const RestoreReport& report) {
+  if (!report.error.empty()) return "The restore failed: " + report.error;
+  long changed = 0, matched = 0, refused = 0, failed = 0, left = 0;
+  for (const auto* list : {&report.settings, &report.connection}) {
+    for (const RestoreItem& i : *list) {
+      changed += i.status == RestoreStatus::kChanged;
+      matched += i.status == RestoreStatus::kMatched;
+      refused += i.status == RestoreStatus::kRefused;
+      failed += i.status == RestoreStatus::kNotVerified;
+      left += i.status == RestoreStatus::kDifferent || i.status == RestoreStatus::kNotShared;
+    }
+  }
+  std::string text = "Changed " + std::to_string(changed) + ", already matched " + std::to_string(matched);
+  if (refused > 0) text += ", refused " + std::to_string(refused);
+  if (failed > 0) text += ", not verified " + std::to_string(failed);
+  if (left > 0) text += ", not restored " + std::to_string(left);
+  text += report.AllVerified() ? ". Every change verified." : ". Not every change verified.";
+  if (!report.reconnected) text += " The sensor did not answer after the connection change.";
+  return text;
+}
+
+std::vector<RestoreItem> OutcomeRows(const RestoreReport& report) { return DifferenceRows(report); }
+
+std::vector<std::string> FoundSensorColumnTitles() {
+  return {"Address", "Check mode", "Baud rate", "Model", "Serial number"};
+}
+
+std::vector<std::string> FoundSensorCells(const FoundSensor& s) {
+  return {std::to_string(s.address), s.checkMode == frame::kCrc ? "CRC" : "Checksum", std::to_string(s.baudRate),
+          s.model.empty() ? "\"" + s.modelString + "\"" : s.model, s.serialNumber};
+}
+
+FoundConnection ConnectionOfFound(const FoundSensor& sensor, const std::string& portText, ConnectValues base) {
+  FoundConnection c;
+  c.values = std::move(base);
+  c.values.portText = portText;
+  c.values.baudChoice = ConnectBaudChoice(sensor.baudRate);
+  c.values.address = static_cast<uint8_t>(sensor.address);
+  c.values.globalAddress = false;
+  c.firstCheckMode = sensor.checkMode == frame::kCrc ? frame::kCrc : frame::kChecksum;
+  return c;
+}
+
+std::string ScanDeviceOfPortText(const std::string& portText, std::string& error) {
+  const std::string path = DevicePathOfText(portText);
+  if (!path.empty()) return path;
+  if (PortNumberOfText(portText) <= 0) {
+    error = "\"" + portText + "\" names no port (COMn or a device path)";
+    return "";
+  }
+  const std::string device = PortResolver::ResolveName(portText);
+  if (device.empty()) error = "no device for port " + portText;
+  return device;
+}
+
+}  // namespace fleet

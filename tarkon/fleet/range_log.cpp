@@ -1,0 +1,134 @@
+#include "tarkon/fleet/range_log.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+#include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/number_reading.h"
+
+namespace fleet {
+namespace {
+
+// The raw range of the last poll, word 4 of the model's state reply.
+int16_t RawRange(const CKRV02Doc& doc) {
+  const SensorCommands& c = doc.commands();
+  const uint8_t* area = c.krv02State;
+  switch (LivePanelOfModel(doc.modelIndex())) {
+    case LivePanel::kKRV02: area = c.krv02State; break;
+    case LivePanel::kKRV04BoardFlipper: area = c.bfState; break;
+    default: area = c.sensorState; break;
+  }
+  return static_cast<int16_t>(SensorCommands::Word(area, 8));
+}
+
+bool IsRangeRow(const PanelRow& row) { return row.name == "Range" || row.name.empty(); }
+
+}  // namespace
+
+std::optional<int64_t> ParseDuration(const std::string& text) {
+  size_t digits = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  if (digits == 0 || digits > 9) return std::nullopt;
+  const int64_t n = std::stoll(text.substr(0, digits));
+  const std::string unit = text.substr(digits);
+  if (unit.empty() || unit == "s") return n * 1000;
+  if (unit == "ms") return n;
+  if (unit == "m") return n * 60'000;
+  if (unit == "h") return n * 3'600'000;
+  return std::nullopt;
+}
+
+std::string IsoTimeNow() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[40];
+  const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
+  return text;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+RangeLog::~RangeLog() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+std::string RangeLog::Header() const {
+  std::string header = "time,raw_range,range";
+  if (!unit_.empty()) header += " (" + unit_ + ")";
+  for (const PanelRow& row : EmptyDiagnosticRows(LivePanelOfModel(doc_.modelIndex())))
+    if (!IsRangeRow(row)) header += "," + CsvField(row.name);
+  return header;
+}
+
+bool RangeLog::Open(const std::string& path, std::string& error) {
+  unit_ = UnitOfFormat(doc_.CurrentRow().unitFormat);
+  file_ = std::fopen(path.c_str(), "a");
+  if (file_ == nullptr) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (std::ftell(file_) == 0) {
+    std::fprintf(file_, "%s\n", Header().c_str());
+    std::fflush(file_);
+  }
+  return true;
+}
+
+bool RangeLog::Poll() {
+  ++summary_.polls;
+  if (!PollDiagnostics(doc_, LivePanelOfModel(doc_.modelIndex()), rows_)) {
+    ++summary_.failures;
+    return false;
+  }
+  const int16_t raw = RawRange(doc_);
+  const std::string text = doc_.RangeText(raw);
+  std::string line = IsoTimeNow() + "," + std::to_string(raw) + ",";
+  // "Out of Range" (and a mode without a row) leaves the number empty.
+  const RangeModeRow& row = doc_.CurrentRow();
+  if (text != "Out of Range" && row.divisor > 0) {
+    const double units = raw / row.divisor;
+    line += RangeModeTable::FormatBare(row, units);
+    if (summary_.inRange == 0 || units < summary_.min) summary_.min = units;
+    if (summary_.inRange == 0 || units > summary_.max) summary_.max = units;
+    summary_.sum += units;
+    ++summary_.inRange;
+  }
+  for (const PanelRow& r : rows_)
+    if (!IsRangeRow(r)) line += "," + CsvField(r.value);
+  // One write and a flush per line: an interrupted run loses at most the
+  // line in progress.
+  if (file_ != nullptr) {
+    std::fprintf(file_, "%s\n", line.c_str());
+    std::fflush(file_);
+  }
+  return true;
+}
+
+std::string RangeLog::SummaryText() const {
+  char text[256];
+  if (summary_.inRange == 0) {
+    std::snprintf(text, sizeof text, "polls %ld, failures %ld, no range in range", summary_.polls, summary_.failures);
+  } else {
+    std::snprintf(text, sizeof text, "polls %ld, failures %ld, range min %.4f mean %.4f max %.4f%s%s",
+                  summary_.polls, summary_.failures, summary_.min, summary_.Mean(), summary_.max,
+                  unit_.empty() ? "" : " ", unit_.c_str());
+  }
+  return text;
+}
+
+}  // namespace fleet

@@ -1,0 +1,73 @@
+#pragma once
+// Where each setting of a model sits in the replies its settings re-read
+// leaves in the command object, and how its raw bytes turn back into the
+// text that the settings operations take, so that a value goes back to the
+// sensor bit for bit instead of through the display's rounding.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "protocol/sensor_commands.h"
+#include "tarkon/document/range_mode_table.h"
+
+namespace fleet {
+
+// How a setting's raw value reads as a field text.
+enum class SettingKind {
+  kWhole,        // a count or a byte: the number itself
+  kMode,         // range mode number
+  kOnOff,        // 1 "On", anything else "Off"
+  kEnabled,      // 1 "Enabled", anything else "Disabled"
+  kThousandths,  // volts and the range multiplier: x 0.001
+  kCosine,       // x 0.0001
+  kRange,        // raw range units: / divisor of the mode's row
+  kRangeOffset,  // raw range units, taken in whole display units by the dialog
+  kAveraging,    // 32-bit count / the firmware's averaging scale
+  kWane,         // raw range units: / wane scale (1000 inch, 100 mm modes)
+};
+
+struct SettingLayout {
+  const char* name;    // display name, as the setup pane lists it
+  const char* source;  // the query whose reply holds it
+  size_t offset;       // within that reply (16-bit fields in host order)
+  size_t size;         // 1, 2, or 4 (the averaging count: two words)
+  bool isSigned;       // 16-bit fields of the KRV02 family are signed
+  SettingKind kind;
+};
+
+// Every setting of a model (index 0..4) in the setup pane's order; empty
+// for an unknown model.
+const std::vector<SettingLayout>& LayoutOfModel(int model);
+// The layout of `name` for `model`, or null.
+const SettingLayout* FindLayout(int model, const std::string& name);
+
+// The setting's bytes from the reply areas of the last re-read.
+std::vector<uint8_t> RawBytes(const SensorCommands& commands, const SettingLayout& layout);
+// The raw value as an integer (sign by the layout).
+int64_t RawValue(const SettingLayout& layout, const std::vector<uint8_t>& raw);
+
+// What the conversion of a raw value needs besides the value.
+struct ValueContext {
+  int model = 0;
+  int modeByte = 0;               // the range mode the ranges are in
+  double averagingScale = 1.0;    // SensorCommands::versionDivisor()
+  const RangeModeTable* ranges = nullptr;
+};
+
+// The field text that the model's settings operation converts back into
+// exactly this raw value (where its conversion can reach it at all).
+std::string ExactText(const SettingLayout& layout, const std::vector<uint8_t>& raw,
+                      const ValueContext& context);
+
+// The unit of a range mode's unit format ("%#2.3f inch" -> "inch").
+std::string UnitOfFormat(const std::string& unitFormat);
+// Whether the setting is a range in the units of the range mode.
+bool IsRangeKind(SettingKind kind);
+
+std::string ToHex(const std::vector<uint8_t>& bytes);
+// False for anything but an even number of hex digits.
+bool FromHex(const std::string& text, std::vector<uint8_t>& bytes);
+
+}  // namespace fleet

@@ -1,0 +1,87 @@
+#include "tarkon/ui/tools_menu.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "tarkon/document/krv02_doc.h"
+#include "tarkon/fleet/fleet_tools.h"
+#include "tarkon/ui/bus_scan_dialog.h"
+#include "tarkon/ui/main_frame.h"
+#include "tarkon/ui/settings_backup_dialogs.h"
+#include "tarkon/ui/trace_pane.h"
+
+using fleet::FleetTool;
+
+CToolsMenu::CToolsMenu(CMainFrame& frame, CKRV02Doc& doc) : QObject(&frame), frame_(frame), doc_(doc) {
+  menu_ = frame_.menuBar()->addMenu(QStringLiteral("&Tools"));
+  save_ = menu_->addAction(QStringLiteral("Save Sensor Settings..."));
+  save_->setStatusTip(QStringLiteral("Save the sensor's identity and every setting to a file"));
+  restore_ = menu_->addAction(QStringLiteral("Restore Sensor Settings..."));
+  restore_->setStatusTip(QStringLiteral("Compare the sensor with a saved file and bring its settings back"));
+  menu_->addSeparator();
+  busScan_ = menu_->addAction(QStringLiteral("Find Sensors on the Bus..."));
+  busScan_->setStatusTip(QStringLiteral("Ask every address of the line for a sensor, and connect to one"));
+  menu_->addSeparator();
+  trace_ = menu_->addAction(QStringLiteral("Protocol trace"));
+  trace_->setStatusTip(QStringLiteral("Show or hide every frame sent and received"));
+  trace_->setCheckable(true);
+
+  tracePane_ = new CTracePane(doc_, &frame_);
+  traceDock_ = new QDockWidget(QStringLiteral("Protocol trace"), &frame_);
+  traceDock_->setObjectName(QStringLiteral("tracePane"));
+  traceDock_->setWidget(tracePane_);
+  traceDock_->setMinimumSize(120, 60);
+  // A tab beside the command log: the trace lines are long and want the
+  // window's width.
+  frame_.addDockWidget(Qt::BottomDockWidgetArea, traceDock_);
+  frame_.tabifyDockWidget(frame_.logDock(), traceDock_);
+  traceDock_->hide();
+
+  connect(save_, &QAction::triggered, this, &CToolsMenu::SaveSettings);
+  connect(restore_, &QAction::triggered, this, &CToolsMenu::RestoreSettings);
+  connect(busScan_, &QAction::triggered, this, &CToolsMenu::FindSensors);
+  connect(trace_, &QAction::toggled, traceDock_, [this](bool on) {
+    traceDock_->setVisible(on);
+    if (on) traceDock_->raise();
+  });
+  connect(traceDock_, &QDockWidget::visibilityChanged, this, [this](bool) {
+    const bool shown = !traceDock_->isHidden();
+    trace_->setChecked(shown);
+    tracePane_->SetActive(shown);
+  });
+  connect(menu_, &QMenu::aboutToShow, this, &CToolsMenu::UpdateAvailability);
+  UpdateAvailability();
+}
+
+void CToolsMenu::UpdateAvailability() {
+  save_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kSaveSettings));
+  restore_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kRestoreSettings));
+  busScan_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kBusScan));
+  trace_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kProtocolTrace));
+}
+
+void CToolsMenu::SaveSettings() {
+  UpdateAvailability();
+  if (!fleet::IsToolAvailable(doc_, FleetTool::kSaveSettings)) return;
+  SaveSensorSettings(doc_, &frame_);
+}
+
+void CToolsMenu::RestoreSettings() {
+  UpdateAvailability();
+  if (!fleet::IsToolAvailable(doc_, FleetTool::kRestoreSettings)) return;
+  RestoreSensorSettings(doc_, &frame_);
+  frame_.UpdateCommandUI();
+}
+
+void CToolsMenu::FindSensors() {
+  UpdateAvailability();
+  if (!fleet::IsToolAvailable(doc_, FleetTool::kBusScan)) return;
+  const ConnectValues stored = doc_.BeginConnect();
+  CBusScanDialog dialog(stored.portText, BaudRateOfChoice(stored.baudChoice),
+                        tracePane_->active() ? &tracePane_->log().trace() : nullptr, &frame_);
+  if (dialog.exec() != QDialog::Accepted || !dialog.chosen()) return;
+  const fleet::FoundConnection found = fleet::ConnectionOfFound(*dialog.chosen(), dialog.chosenPortText(), stored);
+  frame_.ConnectFound(found.values, found.firstCheckMode);
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The "&Tools" menu of the main window, after the menus of the frame:
+// "Save Sensor Settings...", "Restore Sensor Settings...", "Find Sensors on
+// the Bus..." and the "Protocol trace" pane. Each action is available as
+// the engine's fleet::IsToolAvailable says.
+
+#include <QObject>
+
+class CKRV02Doc;
+class CMainFrame;
+class CTracePane;
+class QAction;
+class QDockWidget;
+class QMenu;
+
+class CToolsMenu : public QObject {
+  Q_OBJECT
+ public:
+  CToolsMenu(CMainFrame& frame, CKRV02Doc& doc);
+
+  QMenu* menu() const { return menu_; }
+  QAction* saveAction() const { return save_; }
+  QAction* restoreAction() const { return restore_; }
+  QAction* busScanAction() const { return busScan_; }
+  QAction* traceAction() const { return trace_; }
+  QDockWidget* traceDock() const { return traceDock_; }
+  CTracePane* tracePane() const { return tracePane_; }
+
+  // Greys what the engine does not allow now.
+  void UpdateAvailability();
+
+ public slots:
+  void SaveSettings();
+  void RestoreSettings();
+  void FindSensors();
+
+ private:
+  CMainFrame& frame_;
+  CKRV02Doc& doc_;
+  QMenu* menu_;
+  QAction* save_;
+  QAction* restore_;
+  QAction* busScan_;
+  QAction* trace_;
+  QDockWidget* traceDock_;
+  CTracePane* tracePane_;
+};

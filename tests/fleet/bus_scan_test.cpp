@@ -1,0 +1,80 @@
+// The bus scan against several virtual sensors sharing one line, in mixed
+// check modes, through the real port and probe.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "protocol/packet_link.h"
+#include "sim/virtual_line.h"
+#include "tarkon/fleet/bus_scan.h"
+
+namespace {
+
+sim::SensorConfig On(const char* model, uint8_t address, int32_t checkMode) {
+  sim::SensorConfig config;
+  config.model = model;
+  config.address = address;
+  config.checkMode = checkMode;
+  return config;
+}
+
+TEST(BusScan, FindsEverySensorOfAMixedLineOnce) {
+  sim::VirtualLine line;
+  line.Attach(On("KRV02", 1, 0));
+  line.Attach(On("KRV04", 17, 1));
+  line.Attach(On("KRV04 Board Flipper", 254, 1));
+  ASSERT_TRUE(line.Start()) << line.LastError();
+  PacketLink link;
+  ASSERT_TRUE(link.ConnectDevice(line.SlavePath(), 57600, kParityNone, kStopOne, 8, 100, 2)) << link.errorText();
+
+  std::vector<fleet::FoundSensor> found;
+  std::string error;
+  long lastDone = -1;
+  long total = 0;
+  ASSERT_TRUE(fleet::BusScanner(link).Scan(
+      {},
+      [&](long done, long all) {
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        total = all;
+        return true;
+      },
+      found, error))
+      << error;
+  EXPECT_EQ(total, 510);
+  EXPECT_EQ(lastDone, 510);
+
+  const struct {
+    int address;
+    int checkMode;
+    const char* model;
+    const char* serialPrefix;
+  } expected[] = {{1, 0, "KRV02", "K2"}, {17, 1, "KRV04", "K4"}, {254, 1, "KRV04 Board Flipper", "BF"}};
+  ASSERT_EQ(found.size(), std::size(expected));
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.address < b.address; });
+  for (size_t i = 0; i < found.size(); ++i) {
+    EXPECT_EQ(found[i].address, expected[i].address);
+    EXPECT_EQ(found[i].checkMode, expected[i].checkMode) << found[i].address;
+    EXPECT_EQ(found[i].baudRate, 57600);
+    EXPECT_EQ(found[i].model, expected[i].model);
+    EXPECT_EQ(found[i].serialNumber.size(), 8u);
+    EXPECT_EQ(found[i].serialNumber.rfind(expected[i].serialPrefix, 0), 0u) << found[i].serialNumber;
+  }
+}
+
+TEST(BusScan, StopsWhenProgressSaysSo) {
+  sim::VirtualLine line;
+  line.Attach(On("KRV02", 200, 0));
+  ASSERT_TRUE(line.Start()) << line.LastError();
+  PacketLink link;
+  ASSERT_TRUE(link.ConnectDevice(line.SlavePath(), 57600, kParityNone, kStopOne, 8, 100, 2));
+  std::vector<fleet::FoundSensor> found;
+  std::string error;
+  long probes = 0;
+  EXPECT_TRUE(fleet::BusScanner(link).Scan({}, [&](long done, long) { return (probes = done) < 10; }, found, error));
+  EXPECT_EQ(probes, 10);
+  EXPECT_TRUE(found.empty());
+}
+
+}  // namespace
