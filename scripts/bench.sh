@@ -5,7 +5,7 @@
 # procedure makes on purpose).
 #
 #   scripts/bench.sh                    every benchmark
-#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log ostrel busscan
+#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log ostrel busscan chart
 #
 # Exit status 0 when every benchmark ran and met its target.
 set -euo pipefail
@@ -20,7 +20,7 @@ build="$root/build/bench"
 
 wanted=("$@")
 if [ ${#wanted[@]} -eq 0 ]; then
-  wanted=(query scan upload idle startup log ostrel busscan)
+  wanted=(query scan upload idle startup log ostrel busscan chart)
 fi
 
 echo "== $(date -u '+%Y-%m-%d %H:%M:%S UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -35,7 +35,8 @@ for name in "${wanted[@]}"; do
     log)     cmd=("$build/bench/bench_log_append") ;;
     ostrel)  cmd=("$build/bench/bench_ostrel") ;;
     busscan) cmd=("$build/bench/bench_bus_scan" --baud 57600 --baud 9600) ;;
-    *) echo "unknown benchmark '$name' (query scan upload idle startup log ostrel busscan)" >&2; exit 2 ;;
+    chart)   cmd=("$build/bench/bench_range_chart") ;;
+    *) echo "unknown benchmark '$name' (query scan upload idle startup log ostrel busscan chart)" >&2; exit 2 ;;
   esac
   echo
   echo "\$ ${cmd[*]#"$root/"}"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Renders Tarkon's main window, connected to a virtual sensor of each model,
-# and Ostrel's three tabs, connected to a virtual board flipper, offscreen
-# into docs/screenshots/.
+# Renders offscreen into docs/screenshots/: Tarkon's main window, connected
+# to a virtual sensor of each model with the panel's diagnostics switched on,
+# and the model's settings dialog (two PNGs per model; each window polls for
+# 12 s first, so its range chart has something to show); Tarkon's protocol
+# trace pane; Ostrel's three tabs, connected to a virtual board flipper.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -16,9 +18,9 @@ profile=$(mktemp -d)
 trap 'rm -rf "$profile"' EXIT
 
 for model in KRV02 KRV04 "Qmt Long" "Qmt Short" "KRV04 Board Flipper"; do
-  file="$out/tarkon-$(echo "$model" | tr 'A-Z ' 'a-z-').png"
-  XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR="$model" TARKON_SCREENSHOT="$file" \
-    "$tarkon" 2>/dev/null
+  stem="$out/tarkon-$(echo "$model" | tr 'A-Z ' 'a-z-')"
+  XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR="$model" TARKON_SCREENSHOT="$stem.png" \
+    TARKON_SETTINGS_SCREENSHOT="$stem-settings.png" TARKON_SCREENSHOT_DELAY_MS=12000 "$tarkon" 2>/dev/null
 done
 
 # The "Protocol trace" pane of the Tools menu, with the frames of a connect.

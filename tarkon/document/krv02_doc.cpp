@@ -276,3 +276,16 @@ int CKRV02Doc::CurrentMode() const {
 const RangeModeRow& CKRV02Doc::CurrentRow() const { return ranges_.Lookup(modelIndex_, CurrentMode()); }
 
 std::string CKRV02Doc::RangeText(int16_t raw) const { return RangeModeTable::RangeText(CurrentRow(), raw); }
+
+ScanReadOutcome CKRV02Doc::ReadScanBuffer(ScanBufferReader& reader, int rangesToRead, int startIndex,
+                                          const ScanReadCallbacks& callbacks) {
+  ScanReadOutcome outcome = ScanReadOutcome::kRefused;
+  {
+    TransferFlag::Scope hold(transfer_);
+    if (!hold.held()) return outcome;
+    LineHoldChanged();
+    outcome = reader.Read(rangesToRead, startIndex, [this](int16_t raw) { return RangeText(raw); }, callbacks);
+  }
+  LineHoldChanged();
+  return outcome;
+}

@@ -18,6 +18,7 @@
 #include "tarkon/document/connect_failure.h"
 #include "tarkon/document/connect_values.h"
 #include "tarkon/document/document_listener.h"
+#include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/krv02_settings.h"
 #include "tarkon/document/krv04_settings.h"
 #include "tarkon/document/krv04bf_settings.h"
@@ -25,6 +26,7 @@
 #include "tarkon/document/model_table.h"
 #include "tarkon/document/poll_worker.h"
 #include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/scan_buffer.h"
 #include "tarkon/document/serial_and_model.h"
 #include "tarkon/document/settings_file.h"
 #include "tarkon/document/transfer_flag.h"
@@ -127,6 +129,30 @@ class CKRV02Doc : public LogSink {
   // A long operation holds the line (same flag as transfer()): front ends
   // also refuse their own sensor buttons and wait before closing.
   bool LineBusy() const { return transfer_.InProgress(); }
+  // A front end took or gave back the line: the views re-read the
+  // availability of every command.
+  void LineHoldChanged() {
+    if (listener_ != nullptr) listener_->OnUpdateAllViews();
+  }
+
+  // The scan buffer and upload logic on this connection (for their
+  // dialogs); each lives as long as its dialog.
+  std::unique_ptr<ScanBufferReader> NewScanBufferReader() {
+    return std::make_unique<ScanBufferReader>(commands_, this);
+  }
+  std::unique_ptr<FirmwareUpload> NewFirmwareUpload() {
+    return std::make_unique<FirmwareUpload>(commands_, xmodem_, transfer_);
+  }
+  // Ranges the connected model's scan buffer offers now (see
+  // ScanRangesOffered).
+  int ScanRangesAvailable() const { return ScanRangesOffered(modelIndex_, commands_.krv02State); }
+  // "Start" of the scan buffer dialog, for a front end that lets its window
+  // run between portions: the read holds the line from its first portion to
+  // its last, so no command and no poll tick puts a frame in between, and the
+  // views hear when it takes and gives the line back. Refused when the line
+  // is already held. Ranges in the current mode's units.
+  ScanReadOutcome ReadScanBuffer(ScanBufferReader& reader, int rangesToRead, int startIndex,
+                                 const ScanReadCallbacks& callbacks);
   bool IsChecked(DocCommand command) const;
 
   // Poll ticks: the polling side takes a pending tick, polls only if

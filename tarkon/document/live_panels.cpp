@@ -101,3 +101,80 @@ bool ApplyFilterAndReadStatistics(CKRV02Doc& doc) {
   doc.commands().ApplyScanFilter();
   return doc.commands().HLAScanResult() != 0;
 }
+
+bool PanelTick(CKRV02Doc& doc, LivePanel panel, bool update, PanelRows& rows) {
+  if (!doc.connected()) {
+    rows.clear();
+    return false;
+  }
+  if (panel == LivePanel::kKRV02) {
+    if (!update) return false;
+    return PollDiagnostics(doc, panel, rows);
+  }
+  if (rows.empty()) rows = EmptyDiagnosticRows(panel);
+  if (!update) return false;
+  return PollDiagnostics(doc, panel, rows);
+}
+
+bool GetErrorsClick(CKRV02Doc& doc, PanelRows& rows) {
+  if (!doc.connected()) {
+    rows.clear();
+    return false;
+  }
+  if (rows.empty()) {
+    rows = EmptyErrorRows();
+    return false;
+  }
+  return ReadErrorCounters(doc, rows);
+}
+
+void RefreshStatistics(const CKRV02Doc& doc, PanelRows& rows) {
+  if (!doc.connected()) {
+    rows.clear();
+  } else if (rows.empty()) {
+    rows = EmptyScanStatisticsRows();
+  } else {
+    rows = ScanStatisticsRows(doc);
+  }
+}
+
+void FilterClick(CKRV02Doc& doc, PanelRows& rows) {
+  ApplyFilterAndReadStatistics(doc);
+  RefreshStatistics(doc, rows);
+}
+
+bool StartStopScanClick(CKRV02Doc& doc, ScanPageState& state) {
+  SensorCommands& c = doc.commands();
+  if (state.scanning) {
+    if (!c.StopScan()) return false;
+    state = ScanPageState{false, "Not scanning", "Start Scan", true};
+    return true;
+  }
+  if (!c.StartScan()) return false;
+  state = ScanPageState{true, "Scanning...", "Stop Scan", false};
+  return true;
+}
+
+std::optional<double> PolledRange(const CKRV02Doc& doc, LivePanel panel) {
+  const SensorCommands& c = doc.commands();
+  const uint8_t* s = panel == LivePanel::kKRV02               ? c.krv02State
+                     : panel == LivePanel::kKRV04BoardFlipper ? c.bfState
+                                                              : c.sensorState;
+  return RangeModeTable::RangeValue(doc.CurrentRow(), static_cast<int16_t>(W(s, 4)));
+}
+
+void RangeHistory::Add(double time, std::optional<double> value) {
+  samples_.push_back({time, value});
+  while (!samples_.empty() && samples_.front().time < time - kSpanSeconds) samples_.pop_front();
+}
+
+bool RangeHistory::Bounds(double* low, double* high) const {
+  bool any = false;
+  for (const Sample& s : samples_) {
+    if (!s.value) continue;
+    if (!any || *s.value < *low) *low = *s.value;
+    if (!any || *s.value > *high) *high = *s.value;
+    any = true;
+  }
+  return any;
+}

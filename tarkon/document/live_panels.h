@@ -3,6 +3,8 @@
 // counters and the scan statistics of the KRV02 family. The desktop panels
 // and the command-line tool show exactly these names and texts.
 
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,3 +40,61 @@ PanelRows ScanStatisticsRows(const CKRV02Doc& doc);
 bool ApplyFilterAndReadStatistics(CKRV02Doc& doc);
 
 constexpr int kCalibratedStatus = 21845;
+
+// One poll tick of a panel with an update switch, as the panel runs it.
+// Not connected: the list is emptied. KRV02 family: with the switch off
+// nothing happens (the list keeps what it shows); else an empty list gets
+// its ten rows and the command chain runs. The others: an empty list gets
+// its eight rows whatever the switch (the first tick after a connect builds
+// them), then with the switch on the state command runs. True when the
+// commands succeeded and the rows were rewritten.
+bool PanelTick(CKRV02Doc& doc, LivePanel panel, bool update, PanelRows& rows);
+
+// "Get Errors": not connected empties the list; an empty list gets its six
+// rows and nothing is sent on this click; otherwise GetErrorState, whose
+// success rewrites the values. True when the counters were read.
+bool GetErrorsClick(CKRV02Doc& doc, PanelRows& rows);
+
+// The statistics list after "Filter": emptied when not connected, rows
+// built when empty, otherwise the six values written.
+void RefreshStatistics(const CKRV02Doc& doc, PanelRows& rows);
+// "Filter": ApplyScanFilter, HLAScanResult, then the statistics refresh.
+void FilterClick(CKRV02Doc& doc, PanelRows& rows);
+
+// The scan page's own scanning state: it follows only its button, never
+// the sensor's "Scanning" row.
+struct ScanPageState {
+  bool scanning = false;
+  std::string status;                     // the "Status" box
+  std::string startCaption = "Start scan";  // the start/stop button
+  bool readAndFilterEnabled = true;       // "Read Scan Buffer" and "Filter"
+};
+// "Start scan" / "Stop Scan": StopScan when scanning, else StartScan; on
+// success the state flips, on failure nothing changes. True on success.
+bool StartStopScanClick(CKRV02Doc& doc, ScanPageState& state);
+
+// The range of the last successful poll of the panel's state command, in
+// the display units of the sensor's current mode; nothing for "Out of
+// Range". Reads only the stored reply: no traffic.
+std::optional<double> PolledRange(const CKRV02Doc& doc, LivePanel panel);
+
+// The ranges of the last minute of poll ticks for the live chart: a gap
+// (no value) where a tick read "Out of Range". Times in seconds of any
+// steady clock.
+class RangeHistory {
+ public:
+  static constexpr double kSpanSeconds = 60.0;
+  struct Sample {
+    double time;
+    std::optional<double> value;
+  };
+  // Adds a sample and forgets those older than the span before `time`.
+  void Add(double time, std::optional<double> value);
+  void Clear() { samples_.clear(); }
+  const std::deque<Sample>& samples() const { return samples_; }
+  // Lowest and highest value held; false when no sample has one.
+  bool Bounds(double* low, double* high) const;
+
+ private:
+  std::deque<Sample> samples_;
+};

@@ -144,10 +144,15 @@ std::vector<std::string> RangeModeTable::ModeTexts(int model) const {
   return texts;
 }
 
+std::optional<double> RangeModeTable::RangeValue(const RangeModeRow& row, int16_t raw) {
+  if (raw == INT16_MIN) return std::nullopt;
+  if (!row.negativeAllowed && raw < 0) return std::nullopt;
+  return static_cast<double>(raw) / row.divisor;
+}
+
 std::string RangeModeTable::RangeText(const RangeModeRow& row, int16_t raw) {
-  if (raw == INT16_MIN) return "Out of Range";
-  if (!row.negativeAllowed && raw < 0) return "Out of Range";
-  return FormatUnit(row, static_cast<double>(raw) / row.divisor);
+  const std::optional<double> value = RangeValue(row, raw);
+  return value ? FormatUnit(row, *value) : std::string("Out of Range");
 }
 
 std::string RangeModeTable::FormatBare(const RangeModeRow& row, double value) {

@@ -3,6 +3,7 @@
 // raw 16-bit ranges a sensor reports in each mode.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ class RangeModeTable {
   // Display text of a raw range in the given row: "Out of Range" for 0x8000
   // and for negatives where the row allows none, else the unit format.
   static std::string RangeText(const RangeModeRow& row, int16_t raw);
+  // The same range as a number in display units; nothing where the text
+  // reads "Out of Range".
+  static std::optional<double> RangeValue(const RangeModeRow& row, int16_t raw);
   // Formats `value` with the row's bare or unit format.
   static std::string FormatBare(const RangeModeRow& row, double value);
   static std::string FormatUnit(const RangeModeRow& row, double value);

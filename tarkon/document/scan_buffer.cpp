@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include "tarkon/document/number_reading.h"
 
@@ -167,4 +168,29 @@ bool AppendScanExport(const std::string& path, const std::string& serialNumber, 
     return false;
   }
   return true;
+}
+
+std::string ScanCsvText(const std::vector<int16_t>& buffer, const RangeModeRow& row) {
+  std::string text = "Index,Raw,Range\n";
+  for (size_t i = 0; i < buffer.size(); ++i) {
+    const std::optional<double> value = RangeModeTable::RangeValue(row, buffer[i]);
+    std::string cell = value ? RangeModeTable::FormatBare(row, *value) : std::string();
+    cell.erase(0, cell.find_first_not_of(' ') == std::string::npos ? cell.size() : cell.find_first_not_of(' '));
+    text += std::to_string(i) + "," + std::to_string(buffer[i]) + "," +
+            cell + "\n";
+  }
+  return text;
+}
+
+bool WriteScanCsv(const std::string& path, const std::vector<int16_t>& buffer, const RangeModeRow& row,
+                  std::string* error) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out) {
+    const std::string text = ScanCsvText(buffer, row);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+  }
+  if (out) return true;
+  if (error != nullptr) *error = "Cannot write " + path + ": " + std::strerror(errno);
+  return false;
 }

@@ -16,6 +16,7 @@
 
 #include "protocol/log_sink.h"
 #include "protocol/sensor_commands.h"
+#include "tarkon/document/range_mode_table.h"
 
 constexpr int kScanBufferMaxRanges = 8192;
 // Ranges a board-flipper panel offers.
@@ -108,3 +109,12 @@ bool AppendScanExport(const std::string& path, const std::string& serialNumber, 
 // The block's text.
 std::string ScanExportBlock(const std::string& serialNumber, int32_t address,
                             const std::vector<ScanListRow>& rows);
+
+// "Save CSV...": a header line "Index,Raw,Range" and one line per range of
+// the buffer: its index from 0, the raw value and the range in the display
+// units of `row` with the row's bare format (empty for "Out of Range").
+std::string ScanCsvText(const std::vector<int16_t>& buffer, const RangeModeRow& row);
+// Writes the CSV text to `path`, replacing it. False, with `error`, when it
+// could not be written.
+bool WriteScanCsv(const std::string& path, const std::vector<int16_t>& buffer, const RangeModeRow& row,
+                  std::string* error = nullptr);

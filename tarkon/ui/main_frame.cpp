@@ -22,10 +22,13 @@
 #include "tarkon/ui/port_entries.h"
 #include "tarkon/ui/program_icon.h"
 #include "tarkon/ui/sensor_view.h"
+#include "tarkon/ui/settings_dialogs.h"
 #include "tarkon/ui/setup_pane.h"
 #include "tarkon/ui/small_dialogs.h"
 #include "tarkon/ui/tools_menu.h"
 #include "tarkon/ui/ui_texts.h"
+#include "tarkon/ui/upload_dialog.h"
+#include "tarkon/ui/scan_buffer_dialog.h"
 
 namespace {
 
@@ -66,10 +69,17 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
   BuildStatusBar();
   BuildPanes();
   tools_ = new CToolsMenu(*this, doc_);
-  view_ = new CSensorParentView(this);
+  view_ = new CSensorParentView(doc_, this);
   setCentralWidget(view_);
   LoadPaneSizes();
   resize(900, 640);
+
+  closeWhenFree_.setInterval(50);
+  connect(&closeWhenFree_, &QTimer::timeout, this, [this] {
+    if (doc_.LineBusy()) return;
+    closeWhenFree_.stop();
+    close();
+  });
 
   doc_.SetListener(this);
   RefreshSetupPane();
@@ -464,8 +474,14 @@ void CMainFrame::SerialAndModelDialog() {
 }
 
 void CMainFrame::OpenSettingsDialog() {
-  doc_.RereadSettings();
+  std::unique_ptr<CCustomSettingsDlg> dialog(MakeSettingsDialog(doc_, this));
+  if (dialog) dialog->exec();
   doc_.DialogClosed();
+}
+
+void CMainFrame::OpenUpload() {
+  CUploadDlg dialog(doc_, this);
+  dialog.exec();
 }
 
 void CMainFrame::About() {
@@ -486,12 +502,20 @@ void CMainFrame::PopUpEditMenu(const QPoint& globalPos, std::optional<DocCommand
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (doc_.LineBusy()) {
-    // A transfer puts its blocks on the line; it stops at its next block
-    // when asked, and the window closes after it.
-    statusBar()->showMessage(QStringLiteral("Wait for the transfer to end, or stop it, before closing."));
+    // A transfer puts its blocks on the line: the window closes once it
+    // has stopped. A scan buffer read stops at its next portion; an upload
+    // cannot be cancelled and runs to its end.
     event->ignore();
+    statusBar()->showMessage(QStringLiteral("Closing when the transfer has stopped..."));
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      if (qobject_cast<CReadBufferDialog*>(modal) != nullptr || qobject_cast<CUploadDlg*>(modal) != nullptr) {
+        modal->close();
+      }
+    }
+    if (!closeWhenFree_.isActive()) closeWhenFree_.start();
     return;
   }
+  closeWhenFree_.stop();
   doc_.CloseDocument();
   event->accept();
 }

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 #include <map>
 #include <memory>
 #include <optional>
@@ -81,11 +82,11 @@ class CMainFrame : public QMainWindow, public DocumentListener {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  // "Sensor Settings" and "Upload FPGA / DSP / CAL Table": the model's
-  // settings dialog and the upload are the sensor views' part. Until then
-  // the settings are re-read so the setup pane shows what the sensor holds.
+  // "Sensor Settings": the connected model's settings dialog, showing the
+  // fields of the last re-read; "Upload FPGA / DSP / CAL Table": the
+  // upload dialog.
   virtual void OpenSettingsDialog();
-  virtual void OpenUpload() {}
+  virtual void OpenUpload();
 
  private:
   void BuildActions();
@@ -134,4 +135,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   // Error lines logged while a connect runs, for its failure message.
   bool collectingConnectErrors_ = false;
   QStringList connectErrors_;
+  // A close asked for while a transfer held the line: retried until the
+  // line is free.
+  QTimer closeWhenFree_;
 };

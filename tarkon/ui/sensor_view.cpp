@@ -5,7 +5,7 @@
 
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/model_table.h"
-#include "tarkon/ui/two_column_list.h"
+#include "tarkon/ui/sensor_panels.h"
 
 IdlePanel::IdlePanel(QWidget* parent) : CSensorDialog(parent) {
   auto* text = new QLabel(QStringLiteral("Not Connected"), this);
@@ -14,46 +14,23 @@ IdlePanel::IdlePanel(QWidget* parent) : CSensorDialog(parent) {
   layout->addWidget(text);
 }
 
-DiagnosticsPanel::DiagnosticsPanel(LivePanel kind, QWidget* parent)
-    : CSensorDialog(parent), kind_(kind), rows_(EmptyDiagnosticRows(kind)) {
-  list_ = MakeTwoColumnList(this, QStringLiteral("Diagnostics"));
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(list_);
-  Show(rows_);
-}
-
-void DiagnosticsPanel::Show(const PanelRows& rows) {
-  list_->clear();
-  for (const PanelRow& row : rows) {
-    new QTreeWidgetItem(list_, QStringList{QString::fromStdString(row.name), QString::fromStdString(row.value)});
-  }
-}
-
-void DiagnosticsPanel::Tick(CKRV02Doc& doc) {
-  ++polls_;
-  if (PollDiagnostics(doc, kind_, rows_)) Show(rows_);
-}
-
-CSensorParentView::CSensorParentView(QWidget* parent) : QStackedWidget(parent), idle_(new IdlePanel(this)) {
+CSensorParentView::CSensorParentView(CKRV02Doc& doc, QWidget* parent)
+    : QStackedWidget(parent), idle_(new IdlePanel(this)) {
   addWidget(idle_);
+  panels_[LivePanel::kKRV02] = new CKRV02Dlg(doc, this);
+  panels_[LivePanel::kKRV04] = new CKRV04Dlg(doc, this);
+  panels_[LivePanel::kQmtShort] = new CQmtShortDlg(doc, this);
+  panels_[LivePanel::kKRV04BoardFlipper] = new CKRV04BFDlg(doc, this);
+  for (const auto& [kind, panel] : panels_) addWidget(panel);
   setCurrentWidget(idle_);
 }
-
-CSensorDialog* CSensorParentView::MakePanel(LivePanel kind) { return new DiagnosticsPanel(kind, this); }
 
 void CSensorParentView::ShowPanel(int model) {
   if (model < 0 || model >= kModelCount) {
     setCurrentWidget(idle_);
     return;
   }
-  const LivePanel kind = LivePanelOfModel(model);
-  auto found = panels_.find(kind);
-  if (found == panels_.end()) {
-    CSensorDialog* panel = MakePanel(kind);
-    addWidget(panel);
-    found = panels_.emplace(kind, panel).first;
-  }
-  setCurrentWidget(found->second);
+  setCurrentWidget(panels_.at(LivePanelOfModel(model)));
 }
 
 void CSensorParentView::Tick(CKRV02Doc& doc) {

@@ -18,6 +18,7 @@
 
 #include "tarkon/ui/command_log.h"
 #include "tarkon/ui/connect_dialog.h"
+#include "tarkon/ui/sensor_panels.h"
 #include "tarkon/ui/sensor_view.h"
 #include "tarkon/ui/setup_pane.h"
 #include "ui_test_support.h"
@@ -414,8 +415,9 @@ TEST_F(MainFrameTest, PaneSizesPersistAcrossARestart) {
 TEST_F(MainFrameTest, DisconnectAndCloseDuringPollTicks) {
   CMainFrame& frame = OpenFrame();
   ASSERT_TRUE(frame.ConnectVirtualSensor("KRV04"));
-  auto* panel = qobject_cast<DiagnosticsPanel*>(frame.view()->currentPanel());
+  auto* panel = qobject_cast<CKRV04Dlg*>(frame.view()->currentPanel());
   ASSERT_NE(panel, nullptr);
+  panel->updateBox()->setChecked(true);
   ASSERT_TRUE(PumpUntil([&] { return panel->polls() >= 2; }));
 
   // A tick is raised and posted while this thread is busy elsewhere.

@@ -19,6 +19,8 @@
 
 #include "tarkon/fleet/settings_backup.h"
 #include "tarkon/ui/bus_scan_dialog.h"
+#include "tarkon/ui/sensor_panels.h"
+#include "tarkon/ui/sensor_view.h"
 #include "tarkon/ui/settings_backup_dialogs.h"
 #include "tarkon/ui/tools_menu.h"
 #include "tarkon/ui/trace_pane.h"
@@ -237,7 +239,11 @@ TEST_F(ToolsMenuTest, TracePaneShowsTheFramesOfAConnectWithPauseClearAndSave) {
   EXPECT_TRUE(lines[1].contains("GetModelName addr=1 len=16 checksum check=ok")) << lines[1].toStdString();
   EXPECT_EQ(pane->list()->model()->rowCount(), lines.size());
 
-  // Paused, the polls leave no lines; resumed, they do.
+  // Paused, the polls leave no lines; resumed, they do. The panel polls
+  // once its diagnostics are switched on.
+  auto* panel = qobject_cast<CKRV02Dlg*>(frame.view()->currentPanel());
+  ASSERT_NE(panel, nullptr);
+  panel->diagnostics()->updateBox()->setChecked(true);
   pane->pauseButton()->click();
   Pump(50);
   const qsizetype paused = pane->Lines().size();

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "sim/virtual_sensor.h"
+#include "support/sim_trace.h"
 #include "support/temp_dir.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/ui/main_frame.h"
@@ -62,6 +63,28 @@ inline std::shared_ptr<bool> OnNextModal(std::function<void(QWidget*)> handle) {
   w->timer.setInterval(5);
   QObject::connect(&w->timer, &QTimer::timeout, [w, handle] {
     QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible()) return;
+    w->timer.stop();
+    w->came = true;
+    handle(modal);
+  });
+  w->timer.start();
+  return std::shared_ptr<bool>(watch, &w->came);
+}
+
+// Handles the next modal window of type W (a message box over a dialog,
+// say), leaving other modal windows alone.
+template <typename W>
+inline std::shared_ptr<bool> OnNextModalOf(std::function<void(W*)> handle) {
+  struct Watch {
+    bool came = false;
+    QTimer timer;
+  };
+  auto watch = std::make_shared<Watch>();
+  Watch* w = watch.get();
+  w->timer.setInterval(5);
+  QObject::connect(&w->timer, &QTimer::timeout, [w, handle] {
+    auto* modal = qobject_cast<W*>(QApplication::activeModalWidget());
     if (modal == nullptr || !modal->isVisible()) return;
     w->timer.stop();
     w->came = true;
@@ -125,6 +148,52 @@ class UiTest : public ::testing::Test {
   std::unique_ptr<sim::VirtualSensor> sensor_;
   std::unique_ptr<CKRV02Doc> doc_;
   std::unique_ptr<CMainFrame> frame_;
+};
+
+// The same with the sensor's frame trace, so a test sees every command that
+// reached the sensor; connected through the dialog in the given check mode.
+class TracedUiTest : public UiTest {
+ protected:
+  void TearDown() override {
+    UiTest::TearDown();
+    sensor_.reset();  // its trace sink points here
+  }
+  CMainFrame& ConnectTraced(const std::string& model, bool crc = false, bool manufacturing = false) {
+    sim::SensorConfig config;
+    config.model = model;
+    sensor_ = std::make_unique<sim::VirtualSensor>(config, trace_.Line());
+    EXPECT_TRUE(sensor_->Start()) << sensor_->LastError();
+    CMainFrame& frame = OpenFrame(manufacturing);
+    EXPECT_TRUE(ConnectTyped(sensor_->SlavePath()));
+    if (crc) frame.RunCommand(DocCommand::kCrc);
+    Pump(50);
+    trace_.Clear();
+    return frame;
+  }
+  // Live values held still; the range and the scanning state as given.
+  void Freeze(uint16_t range, bool scanning = false) {
+    sensor_->Mutate([range, scanning](sim::SensorState& s) {
+      s.live.animate = false;
+      s.live.basePix = 1;
+      s.live.sumPix = 0xFFFF;
+      s.live.numPix = 3;
+      s.live.subPix = 4;
+      s.live.range = range;
+      s.live.laserPower = 200;
+      s.live.peak = 0xFFFE;
+      s.scanning = scanning;
+      s.scanCount = 40000;
+    });
+  }
+  size_t Sent(int command) const { return trace_.CountCommand(command); }
+  // The commands that reached the sensor, once its trace has caught up
+  // with `expected` (or after a short wait, for the failure message).
+  std::vector<int> Commands(const std::vector<int>& expected) const {
+    BlockUntil([&] { return trace_.Commands() == expected; }, 500);
+    return trace_.Commands();
+  }
+
+  testsupport::SimTrace trace_;
 };
 
 }  // namespace uitest

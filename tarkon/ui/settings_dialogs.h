@@ -1,0 +1,143 @@
+#pragma once
+// The four "Settings" dialogs, one per settings model of the document:
+//
+//   CKRV02SettingsDlg    KRV02, Qmt Long
+//   CKRV04SettingsDlg    KRV04
+//   CQMTSSettingsDlg     Qmt Short
+//   CKRV04BFSettingsDlg  KRV04 Board Flipper
+//
+// A dialog shows the fields its settings object holds (the texts of the
+// last re-read, or what the user last typed) and binds each button to the
+// object's operation of the same name. The operation checks, converts,
+// sends and re-reads; the dialog only takes the fields from its controls
+// before it, shows a refusal's message in a question box, and shows the
+// fields again after it. The setup pane follows each successful re-read
+// through the document.
+
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tarkon/document/settings_editing.h"
+
+class CKRV02Doc;
+class KRV02Settings;
+class KRV04FamilySettings;
+class KRV04Settings;
+class KRV04BFSettings;
+class QmtShortSettings;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+struct KRV02Fields;
+struct KRV04Fields;
+
+class CCustomSettingsDlg : public QDialog {
+  Q_OBJECT
+ public:
+  // "Refresh": the model's re-read; the fields follow when it succeeds and
+  // keep their texts when it fails.
+  void Refresh();
+  QPushButton* refreshButton() const { return refresh_; }
+  QPushButton* closeButton() const { return close_; }
+  // A button of this dialog by its caption (null if none).
+  QPushButton* button(const QString& text) const;
+
+ protected:
+  explicit CCustomSettingsDlg(QWidget* parent);
+
+  virtual bool Reread() = 0;
+  virtual void ShowFields() = 0;
+  // After a button: a refusal's message in a question box, then the fields
+  // as the settings object now holds them.
+  void Show(const SetResult& result);
+  // A button that runs `press` and shows its result.
+  QPushButton* AddButton(QGridLayout* grid, int row, int column, const QString& text,
+                         std::function<SetResult()> press);
+  // Adds "Refresh" and "Close" under the groups, and shows the fields.
+  void Finish(QGridLayout* groups);
+
+ private:
+  QPushButton* refresh_ = nullptr;
+  QPushButton* close_ = nullptr;
+};
+
+// Controls bound to the members of a fields record.
+template <typename Fields>
+class FieldBindings {
+ public:
+  void Text(QLineEdit* edit, std::string Fields::*member) { texts_.emplace_back(edit, member); }
+  void Choice(QComboBox* box, int Fields::*member) { choices_.emplace_back(box, member); }
+  void Check(QCheckBox* box, bool Fields::*member) { checks_.emplace_back(box, member); }
+  // "Take fields": the record with every bound member as the controls show it.
+  Fields Take(Fields fields) const;
+  void Show(const Fields& fields) const;
+
+ private:
+  std::vector<std::pair<QLineEdit*, std::string Fields::*>> texts_;
+  std::vector<std::pair<QComboBox*, int Fields::*>> choices_;
+  std::vector<std::pair<QCheckBox*, bool Fields::*>> checks_;
+};
+
+class CKRV02SettingsDlg : public CCustomSettingsDlg {
+  Q_OBJECT
+ public:
+  CKRV02SettingsDlg(KRV02Settings& settings, QWidget* parent = nullptr);
+
+ protected:
+  bool Reread() override;
+  void ShowFields() override;
+
+ private:
+  KRV02Fields Take() const;
+  KRV02Settings& settings_;
+  FieldBindings<KRV02Fields> bind_;
+};
+
+// The laser power, threshold and analog groups the KRV04 family shares.
+class CKRV04FamilySettingsDlg : public CCustomSettingsDlg {
+  Q_OBJECT
+ protected:
+  CKRV04FamilySettingsDlg(KRV04FamilySettings& settings, QWidget* parent);
+  bool Reread() override;
+  void ShowFields() override;
+  KRV04Fields Take() const;
+  // Adds the three shared groups to the grid, from `row`; returns the next row.
+  int AddSharedGroups(QGridLayout* groups, int row);
+  // The "Mode" group with its list and "Set Mode".
+  QGroupBox* ModeGroup(const std::vector<std::string>& texts, std::function<SetResult(const KRV04Fields&)> setMode);
+
+  KRV04FamilySettings& family_;
+  FieldBindings<KRV04Fields> bind_;
+};
+
+class CKRV04SettingsDlg : public CKRV04FamilySettingsDlg {
+  Q_OBJECT
+ public:
+  CKRV04SettingsDlg(KRV04Settings& settings, QWidget* parent = nullptr);
+  QCheckBox* enableBox() const { return enable_; }
+
+ private:
+  QCheckBox* enable_ = nullptr;
+};
+
+class CQMTSSettingsDlg : public CKRV04FamilySettingsDlg {
+  Q_OBJECT
+ public:
+  CQMTSSettingsDlg(QmtShortSettings& settings, QWidget* parent = nullptr);
+};
+
+class CKRV04BFSettingsDlg : public CKRV04FamilySettingsDlg {
+  Q_OBJECT
+ public:
+  CKRV04BFSettingsDlg(KRV04BFSettings& settings, QWidget* parent = nullptr);
+};
+
+// The settings dialog of the connected model, or null when none is
+// connected.
+CCustomSettingsDlg* MakeSettingsDialog(CKRV02Doc& doc, QWidget* parent);

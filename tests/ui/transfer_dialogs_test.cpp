@@ -1,0 +1,241 @@
+// The upload and scan buffer dialogs through their widgets against the
+// virtual sensor: an upload lands byte-exact and locks the flash again, an
+// unusual size asks first; a read of 8192 ranges matches the sensor, lists,
+// plots and exports them, and "Stop" ends a read with an empty list. While
+// either runs, every command of the menus is unavailable and the window
+// keeps handling its events.
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "protocol/command_ids.h"
+#include "tarkon/ui/scan_buffer_dialog.h"
+#include "tarkon/ui/sensor_panels.h"
+#include "tarkon/ui/sensor_view.h"
+#include "tarkon/ui/upload_dialog.h"
+#include "ui_test_support.h"
+
+namespace uitest {
+namespace {
+
+constexpr DocCommand kLineCommands[] = {DocCommand::kDisconnect,     DocCommand::kAddress,       DocCommand::kChecksum,
+                                        DocCommand::kCrc,            DocCommand::kBaudRate,      DocCommand::kSensorSettings,
+                                        DocCommand::kSetDefaults,    DocCommand::kRereadSettings, DocCommand::kSerialAndModel,
+                                        DocCommand::kUpload,         DocCommand::kResetSensor};
+
+// Watches the frame while a transfer runs: how often the event loop ran
+// with the line held, and whether any command was available meanwhile.
+struct BusyWatch {
+  BusyWatch(CMainFrame& frame, CKRV02Doc& doc) {
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [this, &frame, &doc] {
+      if (!doc.LineBusy()) return;
+      ++turns;
+      for (DocCommand c : kLineCommands) {
+        if (frame.action(c)->isEnabled()) available = true;
+      }
+    });
+    timer.start();
+  }
+  QTimer timer;
+  int turns = 0;
+  bool available = false;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class TransferDialogs : public TracedUiTest {};
+
+TEST_F(TransferDialogs, UploadLandsByteExactAndLocksTheFlashAgain) {
+  CMainFrame& frame = ConnectTraced("KRV04", true, true);
+  std::vector<uint8_t> image(3000);
+  std::mt19937 random(7);
+  for (uint8_t& b : image) b = static_cast<uint8_t>(random());
+  const std::string path = dir_.File("table.cal");
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+
+  BusyWatch watch(frame, *doc_);
+  QString question;
+  std::vector<int> progress;
+  auto came = OnNextModalOf<CUploadDlg>([&](CUploadDlg* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), "Upload FPGA/DSP/CAL Table");
+    EXPECT_EQ(dialog->kindBox()->currentIndex(), -1);
+    dialog->SetFilePath(QString::fromStdString(path));
+    dialog->uploadButton()->click();
+    EXPECT_EQ(dialog->statusField()->text(), "Invalid type selection");
+
+    // An FPGA image of 3000 bytes is unusual: No sends nothing.
+    dialog->kindBox()->setCurrentIndex(0);
+    auto box = OnNextModalOf<QMessageBox>([&](QMessageBox* b) {
+      question = b->text();
+      EXPECT_EQ(b->icon(), QMessageBox::Question);
+      b->button(QMessageBox::No)->click();
+    });
+    dialog->uploadButton()->click();
+    EXPECT_TRUE(*box);
+    EXPECT_EQ(trace_.Commands(), std::vector<int>{});
+
+    dialog->kindBox()->setCurrentIndex(2);
+    QObject::connect(dialog->progress(), &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
+    dialog->uploadButton()->click();
+    EXPECT_EQ(dialog->statusField()->text(), "Successfully completed");
+    EXPECT_EQ(dialog->lastOutcome(), UploadOutcome::kCompleted);
+    dialog->closeButton()->click();
+  });
+  frame.action(DocCommand::kUpload)->trigger();
+  ASSERT_TRUE(*came);
+  EXPECT_EQ(question.toStdString(), kUploadSizeQuestion);
+
+  const sim::SensorState s = sensor_->Snapshot();
+  EXPECT_EQ(s.upload.command, cmd::UploadCalibration);
+  EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCompleted);
+  ASSERT_GE(s.upload.image.size(), image.size());
+  EXPECT_TRUE(std::equal(image.begin(), image.end(), s.upload.image.begin()));
+  EXPECT_FALSE(s.FlashUnlocked());
+  EXPECT_EQ(s.flashProtect1, 0);
+  // The window ran between blocks, with every command unavailable; the
+  // progress moved on the way.
+  EXPECT_GT(watch.turns, 0);
+  EXPECT_FALSE(watch.available);
+  EXPECT_GT(progress.size(), 10u);
+  frame.UpdateCommandUI();
+  EXPECT_TRUE(frame.action(DocCommand::kDisconnect)->isEnabled());
+}
+
+TEST_F(TransferDialogs, ReadOf8192RangesMatchesTheSensorAndIsExported) {
+  CMainFrame& frame = ConnectTraced("KRV04 Board Flipper");
+  sensor_->Mutate([](sim::SensorState& s) {
+    for (size_t i = 0; i < sim::kScanBufferCapacity; ++i) s.scanBuffer[i] = static_cast<uint16_t>(i * 3 % 8000);
+    s.scanBuffer[5] = sim::kOutOfRange;
+    s.scanFill = sim::kScanBufferCapacity;
+  });
+  auto* panel = qobject_cast<CKRV04BFDlg*>(frame.view()->currentPanel());
+  ASSERT_NE(panel, nullptr);
+  ASSERT_NE(panel->readButton(), nullptr);
+  const std::string exported = dir_.File("scanbuffer.txt");
+  const std::string csv = dir_.File("ranges.csv");
+
+  BusyWatch watch(frame, *doc_);
+  std::vector<int16_t> read;
+  auto came = OnNextModalOf<CReadBufferDialog>([&](CReadBufferDialog* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), "Read sensor ranges buffer");
+    EXPECT_EQ(dialog->availableField()->text(), "8192");
+    EXPECT_EQ(dialog->toReadField()->text(), "8192");
+    EXPECT_FALSE(dialog->stopButton()->isEnabled());
+    dialog->SetExportPath(QString::fromStdString(exported));
+    dialog->SetCsvPath(QString::fromStdString(csv));
+    bool stopWasLive = false;
+    QObject::connect(dialog->progress(), &QProgressBar::valueChanged, [&] {
+      stopWasLive = stopWasLive || (dialog->stopButton()->isEnabled() && !dialog->closeButton()->isEnabled());
+    });
+    dialog->startButton()->click();
+    EXPECT_TRUE(stopWasLive);
+    read = dialog->reader().buffer();
+    QAbstractItemModel* list = dialog->list()->model();
+    ASSERT_EQ(list->rowCount(), 8192);
+    EXPECT_EQ(list->headerData(0, Qt::Horizontal).toString(), "Range #");
+    EXPECT_EQ(list->index(0, 0).data().toString(), "1");
+    EXPECT_EQ(list->index(1, 1).data().toString(), "0.003 inch");
+    EXPECT_EQ(list->index(5, 1).data().toString(), "Out of Range");
+    dialog->saveButton()->click();
+    dialog->saveButton()->click();
+    dialog->csvButton()->click();
+
+    // "Stop" ends the next read with an empty list.
+    QObject::connect(dialog->progress(), &QProgressBar::valueChanged, dialog, [dialog](int v) {
+      if (v > 0) dialog->stopButton()->click();
+    });
+    dialog->startButton()->click();
+    EXPECT_EQ(dialog->list()->model()->rowCount(), 0);
+    EXPECT_TRUE(dialog->startButton()->isEnabled());
+    EXPECT_FALSE(dialog->stopButton()->isEnabled());
+    dialog->closeButton()->click();
+  });
+  panel->readButton()->click();
+  ASSERT_TRUE(*came);
+
+  const std::vector<uint16_t> buffer = sensor_->Snapshot().scanBuffer;
+  ASSERT_EQ(read.size(), buffer.size());
+  EXPECT_TRUE(std::equal(read.begin(), read.end(), buffer.begin(),
+                         [](int16_t a, uint16_t b) { return static_cast<uint16_t>(a) == b; }));
+  EXPECT_EQ(Sent(cmd::GetScanBufferPortion), 66u + 1u);  // 65 x 126 + 2, then the stopped read's first
+  EXPECT_GT(watch.turns, 0);
+  EXPECT_FALSE(watch.available);
+
+  // Two blocks, one after the other, lines numbered from 0.
+  const std::string text = ReadFile(exported);
+  const std::string head = "\nSensor: " + doc_->serialNumberText() + " \t Address: 1\n\nScan buffer: Size: 8192\n";
+  EXPECT_EQ(text.find(head), 0u);
+  EXPECT_EQ(text.find(head, 1), text.size() / 2);
+  EXPECT_NE(text.find("#0:\t\t0.000 inch\n#1:\t\t0.003 inch\n"), std::string::npos);
+  EXPECT_NE(text.find("#8191:\t\t"), std::string::npos);
+  const std::string table = ReadFile(csv);
+  EXPECT_EQ(table.find("Index,Raw,Range\n0,0,0.000\n1,3,0.003\n"), 0u);
+  EXPECT_NE(table.find("\n5,-32768,\n"), std::string::npos);
+  frame.UpdateCommandUI();
+  EXPECT_TRUE(frame.action(DocCommand::kDisconnect)->isEnabled());
+}
+
+// Closing the window during a read stops it at its next portion; the
+// window closes after it.
+TEST_F(TransferDialogs, CloseDuringAReadWaitsForItsNextPortion) {
+  CMainFrame& frame = ConnectTraced("KRV04 Board Flipper");
+  auto* panel = qobject_cast<CKRV04BFDlg*>(frame.view()->currentPanel());
+  ASSERT_NE(panel, nullptr);
+  bool closedDuringRead = true;
+  auto came = OnNextModalOf<CReadBufferDialog>([&](CReadBufferDialog* dialog) {
+    QObject::connect(dialog->progress(), &QProgressBar::valueChanged, &frame, [&](int v) {
+      if (v > 0 && frame.isVisible()) closedDuringRead = frame.close();
+    });
+    dialog->startButton()->click();
+  });
+  panel->readButton()->click();
+  ASSERT_TRUE(*came);
+  EXPECT_FALSE(closedDuringRead);
+  EXPECT_LT(Sent(cmd::GetScanBufferPortion), 66u);
+  EXPECT_TRUE(PumpUntil([&] { return !frame.isVisible(); }));
+  EXPECT_FALSE(doc_->LineBusy());
+}
+
+// Closing the window during an upload: the upload cannot be cancelled, so
+// the dialog and then the window close after its end, the flash locked.
+TEST_F(TransferDialogs, CloseDuringAnUploadWaitsForItsEnd) {
+  CMainFrame& frame = ConnectTraced("KRV02", false, true);
+  std::vector<char> image(2000, '\x5A');
+  const std::string path = dir_.File("code.cal");
+  std::ofstream(path, std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
+  bool closedDuringUpload = true;
+  QString status;
+  auto came = OnNextModalOf<CUploadDlg>([&](CUploadDlg* dialog) {
+    dialog->kindBox()->setCurrentIndex(2);
+    dialog->SetFilePath(QString::fromStdString(path));
+    QObject::connect(dialog->progress(), &QProgressBar::valueChanged, &frame, [&](int v) {
+      if (v > 0 && closedDuringUpload) closedDuringUpload = frame.close();
+    });
+    QObject::connect(dialog->statusField(), &QLineEdit::textChanged, [&](const QString& t) { status = t; });
+    dialog->uploadButton()->click();
+  });
+  frame.action(DocCommand::kUpload)->trigger();
+  ASSERT_TRUE(*came);  // the dialog closed by itself after the upload
+  EXPECT_FALSE(closedDuringUpload);
+  EXPECT_EQ(status, "Successfully completed");
+  const sim::SensorState s = sensor_->Snapshot();
+  EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCompleted);
+  EXPECT_FALSE(s.FlashUnlocked());
+  EXPECT_TRUE(PumpUntil([&] { return !frame.isVisible(); }));
+}
+
+}  // namespace
+}  // namespace uitest
