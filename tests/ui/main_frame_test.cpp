@@ -255,7 +255,7 @@ TEST_F(MainFrameTest, Rs485CheckBoxReachesTheEngine) {
 // connects again.
 TEST_F(MainFrameTest, UnpluggedSensorEndsPollingWithOneLine) {
   sim::SensorConfig config;
-  config.model = "KRV04";
+  config.model = "KRV02";
   sim::LineConfig line;
   line.linkPath = dir_.File("sensor");
   sensor_ = std::make_unique<sim::VirtualSensor>(config, line);
@@ -270,6 +270,10 @@ TEST_F(MainFrameTest, UnpluggedSensorEndsPollingWithOneLine) {
     return false;
   };
   EXPECT_FALSE(showsNotConnected());
+  // The panel polls once its diagnostics are switched on.
+  auto* panel = qobject_cast<CKRV02Dlg*>(live);
+  ASSERT_NE(panel, nullptr);
+  panel->diagnostics()->updateBox()->setChecked(true);
   LogModel& log = frame.log()->model();
   // Polling runs: its panel has taken ticks without a failure.
   Pump(600);
