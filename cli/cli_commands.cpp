@@ -175,6 +175,8 @@ int Watch(CliSession& s) {
   PanelRows rows;
   long polls = 0;
   while (!g_interrupted && (count < 0 || polls < count)) {
+    // The document disconnects when the port's device goes away.
+    if (!d.connected()) return kExitFailed;
     if (!d.WaitPollTick(100)) continue;
     // Ticks come every 250 ms; a longer interval lets the ticks between
     // polls pass.
@@ -515,7 +517,8 @@ int RunPortsCommand(const CliOptions& o, CliJson& json) {
   const PortResolver::PortMap map = settings.ReadPortMap();
   if (o.json) {
     CliJson found = CliJson::array();
-    for (const FoundPort& p : ports) found.push_back({{"name", p.name}, {"device", p.device}});
+    for (const FoundPort& p : ports)
+      found.push_back({{"name", p.name}, {"device", p.device}, {"description", p.description}, {"by_id", p.byId}});
     CliJson mapped = CliJson::array();
     for (const auto& [number, device] : map)
       mapped.push_back({{"name", PortResolver::PortName(number)}, {"device", device}});
@@ -524,7 +527,12 @@ int RunPortsCommand(const CliOptions& o, CliJson& json) {
   }
   std::cout << "Serial ports:\n";
   if (ports.empty()) std::cout << "  (none found)\n";
-  for (const FoundPort& p : ports) std::cout << "  " << p.name << "  " << p.device << "\n";
+  for (const FoundPort& p : ports) {
+    std::cout << "  " << p.name << "  " << p.device;
+    if (!p.description.empty()) std::cout << "  " << p.description;
+    if (!p.byId.empty()) std::cout << "  " << p.byId;
+    std::cout << "\n";
+  }
   std::cout << "Port map (" << settings.path() << "):\n";
   if (map.empty()) std::cout << "  (empty)\n";
   for (const auto& [number, device] : map) std::cout << "  " << PortResolver::PortName(number) << "  " << device << "\n";

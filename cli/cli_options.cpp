@@ -59,6 +59,10 @@ std::string SetCheckMode(CliOptions& o, const std::string& v) {
   o.checkMode = word == "crc" ? 1 : 0;
   return "";
 }
+std::string SetRs485(CliOptions& o, const std::string&) {
+  o.rs485 = true;
+  return "";
+}
 std::string SetSettings(CliOptions& o, const std::string& v) {
   o.settingsPath = v;
   return "";
@@ -173,6 +177,8 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--check-mode", "MODE", "checksum or crc: the error checking tried first", nullptr, SetCheckMode},
       {"--read-timeout", "MS", "read time-out of the port", nullptr, SetReadTimeout},
       {"--write-timeout", "MS", "write time-out of the port", nullptr, SetWriteTimeout},
+      {"--rs485", nullptr, "the driver's RS-485 direction control (RTS drives the transmitter)", nullptr,
+       SetRs485},
       {"--settings", "FILE", "the settings file to use instead of tarkon.ini", nullptr, SetSettings},
       {"--simulate", "MODEL", "connect to an in-process virtual sensor of this model", nullptr, SetSimulate},
       {"--simulate-check-mode", "MODE", "checksum or crc: the virtual sensor's error checking", nullptr,
@@ -297,4 +303,4 @@ std::string CliUsage() {
   return text;
 }
 
-const char* CliVersion() { return "tarkon-cli 1.1"; }
+const char* CliVersion() { return "tarkon-cli " LRS_VERSION; }

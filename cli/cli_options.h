@@ -16,6 +16,7 @@ struct CliOptions {
   std::optional<unsigned> readTimeoutMs;
   std::optional<unsigned> writeTimeoutMs;
   std::optional<int> checkMode;             // the check mode tried first (0 checksum, 1 CRC)
+  bool rs485 = false;                       // the driver's RS-485 direction control
   std::optional<std::string> settingsPath;  // tarkon.ini to use instead of the default
   std::optional<std::string> trace;         // protocol trace file, "-" for standard error
   std::optional<std::string> simulate;      // model of an in-process virtual sensor

@@ -97,6 +97,7 @@ bool CliSession::Open(std::string& usageError) {
   }
   if (options_.readTimeoutMs) values.readTimeout = *options_.readTimeoutMs;
   if (options_.writeTimeoutMs) values.writeTimeout = *options_.writeTimeoutMs;
+  if (options_.rs485) values.rs485 = true;
 
   open_ = doc_->Connect(values, options_.checkMode.value_or(frame::kChecksum));
   failuresAtConnect_ = failures_;
@@ -104,7 +105,8 @@ bool CliSession::Open(std::string& usageError) {
 }
 
 void CliSession::Close() {
-  if (open_) {
+  // A port whose device went away has been disconnected by the document.
+  if (open_ && doc_->connected()) {
     doc_->Disconnect();
     open_ = false;
   }

@@ -93,7 +93,11 @@ int main(int argc, char** argv) {
   if (!session.Open(error)) {
     session.Close();
     if (!error.empty()) return UsageError(options.json, error);
-    return Finish(options, kExitFailed, json, session.lastError());
+    // Under --json the error object carries the failure and its cause.
+    const ConnectFailure& failure = session.doc().lastConnectFailure();
+    const std::string message =
+        failure.text.empty() ? session.lastError() : std::string(kCannotConnectLine) + " " + failure.text;
+    return Finish(options, kExitFailed, json, message);
   }
   const int status = RunSensorCommand(session, json);
   session.Close();

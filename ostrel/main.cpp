@@ -2,12 +2,14 @@
 //
 // OSTREL_VIRTUAL_SENSOR=1 starts it connected to a virtual board flipper.
 // "ostrel --screenshots DIR" connects to the virtual board flipper, saves
-// each tab as DIR/ostrel-<tab>.png and ends.
+// each tab as DIR/ostrel-<tab>.png and ends. "ostrel --version" prints the
+// version.
 
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -15,8 +17,14 @@
 #include "ostrel/ui/main_window.h"
 
 int main(int argc, char** argv) {
+  // Answered before the toolkit starts, so it needs no display.
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("ostrel %s\n", LRS_VERSION);
+    return 0;
+  }
   QApplication app(argc, argv);
   app.setApplicationName("Ostrel");
+  app.setApplicationVersion(LRS_VERSION);
   bool perUser = false;
   const std::string path = ostrel::OstrelIni::ChoosePath(QCoreApplication::applicationDirPath().toStdString(),
                                                          std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"), &perUser);

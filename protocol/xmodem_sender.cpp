@@ -1,8 +1,9 @@
 #include "protocol/xmodem_sender.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "protocol/frame.h"
-#include "serial/counter.h"
-#include "serial/deadline_timer.h"
 
 void XmodemSender::Reset() {
   state_ = kRunning;
@@ -17,19 +18,16 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
   lastReadOk_ = 0;
   if (port_ == nullptr || !port_->IsOpen()) return kReadPortClosed;
 
-  DeadlineTimer deadline;
-  deadline.Start(uint64_t{kAnswerWaitMs} * 1000);
-  for (;;) {
-    if (deadline.Remaining() == 0) return kReadTimeout;
-    uint32_t errors = 0;
-    LineStatus status;
-    const bool known = port_->GetLineStatus(&errors, &status);
-    if (known && status.inQueue > 0) break;
+  // Blocks until the answer's first byte is there or the 2 seconds are up:
+  // the thread sleeps in the driver instead of checking the line over and
+  // over.
+  switch (port_->WaitForInput(kAnswerWaitMs)) {
+    case InputWait::kInput: break;
+    case InputWait::kTimeout: return kReadTimeout;
     // A line that has gone (adapter pulled, handle no longer usable) brings
     // no answer: waiting out the 2 seconds of every try would hold a failing
     // upload for most of a minute.
-    if (!known || (errors & kLineIo) != 0) return kReadFailed;
-    BusyWait(kPollIntervalMs);
+    case InputWait::kGone: return kReadFailed;
   }
 
   size_t done = 0;
@@ -47,31 +45,30 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
 
 void XmodemSender::Cancel() {
   // Two CAN in a row cancel; a third guards against one lost on the line.
-  for (int i = 0; i < 3; ++i) WriteByte(kCan);
+  static constexpr uint8_t kCans[3] = {kCan, kCan, kCan};
+  WriteBytes(kCans, sizeof kCans);
   state_ = kCancelled;
 }
 
-void XmodemSender::WriteByte(uint8_t byte) {
+void XmodemSender::WriteBytes(const uint8_t* bytes, size_t count) {
   if (port_ == nullptr || !port_->IsOpen()) return;
   size_t done = 0;
-  port_->Write(&byte, 1, &done, kByteBudgetMs);
+  // One write and one drain for the lot; the budget is what the bytes would
+  // have had one by one.
+  port_->Write(bytes, count, &done, static_cast<uint32_t>(count) * kByteBudgetMs);
 }
 
 void XmodemSender::SendBlock() {
   const auto number = static_cast<uint8_t>(blockCounter_ & 0xFF);
-  WriteByte(kSoh);
-  WriteByte(number);
-  WriteByte(static_cast<uint8_t>(~number));
-  for (uint8_t b : block_) WriteByte(b);
-  WriteByte(static_cast<uint8_t>(crc_ >> 8));
-  WriteByte(static_cast<uint8_t>(crc_ & 0xFF));
-  if (trace_ != nullptr) {
-    uint8_t group[kBlockSize + 5] = {kSoh, number, static_cast<uint8_t>(~number)};
-    for (int32_t i = 0; i < kBlockSize; ++i) group[3 + i] = block_[i];
-    group[kBlockSize + 3] = static_cast<uint8_t>(crc_ >> 8);
-    group[kBlockSize + 4] = static_cast<uint8_t>(crc_ & 0xFF);
-    trace_->Xmodem(ProtocolTrace::kSent, group, sizeof group);
-  }
+  uint8_t packet[kPacketSize];
+  packet[0] = kSoh;
+  packet[1] = number;
+  packet[2] = static_cast<uint8_t>(~number);
+  std::copy(std::begin(block_), std::end(block_), packet + 3);
+  packet[3 + kBlockSize] = static_cast<uint8_t>(crc_ >> 8);
+  packet[4 + kBlockSize] = static_cast<uint8_t>(crc_ & 0xFF);
+  WriteBytes(packet, sizeof packet);
+  if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, packet, sizeof packet);
 }
 
 int32_t XmodemSender::Put(uint8_t byte, bool last) {
@@ -121,7 +118,7 @@ int32_t XmodemSender::Put(uint8_t byte, bool last) {
 
   if (last) {
     for (;;) {
-      WriteByte(kEot);
+      WriteBytes(&kEot, 1);
       if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, &kEot, 1);
       uint8_t answer = 0;
       const bool answered = ReadByte(&answer) == kReadOk;

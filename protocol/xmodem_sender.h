@@ -4,10 +4,13 @@
 // procedure feeds it one byte at a time; a block goes out whenever 128 bytes
 // have gathered, and the final block is padded with copies of the last byte.
 //
-// Single bytes are written and read directly through the connection's serial
-// port, outside the packet layer. All retries of one Put call share one try
+// Bytes are written and read directly through the connection's serial port,
+// outside the packet layer: each block (SOH, number, complement, 128 data
+// bytes, CRC) in one write, each answer by a wait that blocks until the
+// first byte arrives or its 2 seconds are up. All retries of one Put call share one try
 // counter; the first failure sticks until Reset.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "protocol/protocol_trace.h"
@@ -38,9 +41,9 @@ class XmodemSender {
   static constexpr uint8_t kCrcRequest = 0x43;  // 'C'
   static constexpr uint8_t kCan = 0x18;
   static constexpr int32_t kBlockSize = 128;
+  static constexpr size_t kPacketSize = 3 + kBlockSize + 2;
   static constexpr int32_t kMaxTries = 20;
   static constexpr uint32_t kAnswerWaitMs = 2000;
-  static constexpr uint32_t kPollIntervalMs = 20;
   static constexpr uint32_t kByteBudgetMs = 1000;
 
   // `port` is the connection's port; it is not owned and may be null until
@@ -71,7 +74,7 @@ class XmodemSender {
   SerialPort* port() const { return port_; }
 
  private:
-  void WriteByte(uint8_t byte);
+  void WriteBytes(const uint8_t* bytes, size_t count);
   void SendBlock();
 
   int32_t state_ = kRunning;

@@ -399,29 +399,36 @@ uint32_t CallLimit(uint32_t portTimeoutMs, uint32_t budgetMs, const DeadlineTime
   return portTimeoutMs == 0 ? left : std::min(portTimeoutMs, left);
 }
 
-// Waits until the driver has sent what was written. tcdrain alone can
-// block without limit (hardware flow control held off, a stalled adapter),
-// so the output queue is watched for at most the line time of the queued
-// bytes plus the write time-out, and tcdrain is only asked to wait for the
-// last few bytes in the hardware once the queue is empty. Returns 0 or errno.
-int FlushOutput(int fd, const HandleState& state) {
-  int queued = 0;
-  if (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
-    const uint64_t lineMs = uint64_t(queued) * state.bitsPerChar * 1000 / std::max(state.bitsPerSecond, 1u);
-    DeadlineTimer timer;
-    timer.Start((lineMs + state.writeTimeoutMs + 1) * 1000);
-    while (queued > 0) {
-      const uint64_t left = timer.RemainingMs();
-      if (left == 0) return ETIMEDOUT;
-      const uint64_t needMs = uint64_t(queued) * state.bitsPerChar * 1000 / std::max(state.bitsPerSecond, 1u);
-      SleepMs(static_cast<uint32_t>(std::clamp<uint64_t>(needMs, 1, left)));
-      if (ioctl(fd, TIOCOUTQ, &queued) != 0) return errno;
+// Waits until the driver has sent what was written, for at most `limitMs`.
+// tcdrain could block without limit (hardware flow control held off, a
+// stalled adapter), so the output queue is watched instead, then, where the
+// driver reports it, the UART's transmitter until its last bit is out.
+// Returns 0, ETIMEDOUT when the limit ran out first, or the errno of a
+// line that has gone.
+int FlushOutput(int fd, const HandleState& state, uint64_t limitMs) {
+  DeadlineTimer timer;
+  timer.Start(limitMs * 1000);
+  const auto sleepFor = [&timer](uint64_t wantMs) {
+    const uint64_t left = timer.RemainingMs();
+    if (left == 0) return false;
+    SleepMs(static_cast<uint32_t>(std::clamp<uint64_t>(wantMs, 1, left)));
+    return true;
+  };
+  for (;;) {
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0) {
+      if (IsLineGone(errno)) return errno;
+      break;  // no queue count from this driver: nothing to watch
     }
+    if (queued <= 0) break;
+    const uint64_t needMs = uint64_t(queued) * state.bitsPerChar * 1000 / std::max(state.bitsPerSecond, 1u);
+    if (!sleepFor(needMs)) return ETIMEDOUT;
   }
-  while (tcdrain(fd) != 0) {
-    if (errno != EINTR) return errno;
+  for (;;) {
+    unsigned int lsr = 0;
+    if (ioctl(fd, TIOCSERGETLSR, &lsr) != 0 || (lsr & TIOCSER_TEMT) != 0) return 0;
+    if (!sleepFor(1)) return ETIMEDOUT;
   }
-  return 0;
 }
 
 }  // namespace
@@ -453,9 +460,9 @@ bool sc_Close(SerialHandle handle, SerialError* err) {
   ForgetState(handle);
   // Output that could not be sent is dropped so close() cannot sit in the
   // driver's closing wait; a successful sc_Write has already drained. Only
-  // when something is still queued: on a pseudo-terminal the queue is empty
-  // at once, and a flush there would discard what the other side has not
-  // read yet (a last request without a reply, written just before close).
+  // when something is still queued: on a pseudo-terminal the flush would
+  // also throw away what the far end has not read yet (a request written
+  // just before the close).
   ioctl(handle, TIOCNXCL);
   int queued = 0;
   if (ioctl(handle, TIOCOUTQ, &queued) != 0 || queued > 0) tcflush(handle, TCOFLUSH);
@@ -581,9 +588,83 @@ bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* don
     }
     if (*done == count || budget.Remaining() == 0) break;
   }
-  const int failure = FlushOutput(handle, state);
+  // The flush stays within the caller's budget; a budget of 0 (one attempt)
+  // gives it the line time of what is queued plus the write time-out.
+  int queued = 0;
+  if (ioctl(handle, TIOCOUTQ, &queued) != 0) queued = 0;
+  const uint64_t lineMs =
+      uint64_t(std::max(queued, 0)) * state.bitsPerChar * 1000 / std::max(state.bitsPerSecond, 1u);
+  const uint64_t flushLimitMs = budgetMs == 0 ? lineMs + state.writeTimeoutMs + 1 : budget.RemainingMs();
+  const int failure = FlushOutput(handle, state, flushLimitMs);
   if (failure != 0) {
     Fail(err, kSerialPlatformCall, "::sc_Write FlushFileBuffers failed", failure);
+    return false;
+  }
+  return true;
+}
+
+InputWait sc_WaitInput(SerialHandle handle, uint32_t ms) {
+  if (handle == kInvalidSerialHandle) return InputWait::kGone;
+  DeadlineTimer timer;
+  timer.Start(uint64_t{ms} * 1000);
+  for (;;) {
+    int waiting = 0;
+    if (ioctl(handle, FIONREAD, &waiting) == 0 && waiting > 0) return InputWait::kInput;
+    pollfd p{handle, POLLIN, 0};
+    const int rc = ::poll(&p, 1, PollMs(timer));
+    if (rc < 0) {
+      if (errno == EINTR) continue;
+      return InputWait::kGone;
+    }
+    if (rc == 0) return InputWait::kTimeout;
+    if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      // Bytes that arrived before the hang-up are still to be read.
+      waiting = 0;
+      return ioctl(handle, FIONREAD, &waiting) == 0 && waiting > 0 ? InputWait::kInput : InputWait::kGone;
+    }
+    if ((p.revents & POLLIN) != 0) return InputWait::kInput;
+  }
+}
+
+bool sc_LineGone(SerialHandle handle) {
+  if (handle == kInvalidSerialHandle) return true;
+  pollfd p{handle, POLLIN | POLLOUT, 0};
+  int rc = 0;
+  do {
+    rc = ::poll(&p, 1, 0);
+  } while (rc < 0 && errno == EINTR);
+  if (rc < 0) return true;
+  if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return true;
+  int waiting = 0;
+  return ioctl(handle, FIONREAD, &waiting) != 0 && IsLineGone(errno);
+}
+
+bool sc_SetRs485(SerialHandle handle, bool on, SerialError* err) {
+  if (err == nullptr) return false;
+  if (handle == kInvalidSerialHandle) {
+    SetSerialError(err, kSerialInvalidArgument, "sc_SetRs485: an invalid argument was passed.");
+    return false;
+  }
+  serial_rs485 conf{};
+  if (ioctl(handle, TIOCGRS485, &conf) != 0) {
+    if (!on) return true;  // a driver without the mode is already off
+    Fail(err, kSerialPlatformCall, "sc_SetRs485: the driver has no RS-485 mode", errno);
+    return false;
+  }
+  if (on) {
+    conf.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+    conf.flags &= ~static_cast<uint32_t>(SER_RS485_RTS_AFTER_SEND | SER_RS485_RX_DURING_TX);
+  } else {
+    conf.flags &= ~static_cast<uint32_t>(SER_RS485_ENABLED);
+  }
+  if (ioctl(handle, TIOCSRS485, &conf) != 0) {
+    Fail(err, kSerialPlatformCall, "sc_SetRs485: the driver has no RS-485 mode", errno);
+    return false;
+  }
+  // Some drivers take the call but not the mode: read back what holds.
+  serial_rs485 taken{};
+  if (on && (ioctl(handle, TIOCGRS485, &taken) != 0 || (taken.flags & SER_RS485_ENABLED) == 0)) {
+    Fail(err, kSerialPlatformCall, "sc_SetRs485: the driver has no RS-485 mode", EOPNOTSUPP);
     return false;
   }
   return true;

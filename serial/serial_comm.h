@@ -5,7 +5,10 @@
 // Platform mapping: open(2) with O_RDWR|O_NOCTTY plus TIOCEXCL and an
 // advisory flock(2) for exclusive access; termios in raw mode for the line
 // settings; poll(2) bounds each platform read/write by the port's time-outs;
-// tcflush/tcdrain for purge and flush; TIOCGICOUNT for line errors.
+// tcflush for purge; the flush after a write watches the output queue
+// (TIOCOUTQ) and the UART's transmitter (TIOCSERGETLSR, where the driver
+// has it) within the write's budget instead of an unbounded tcdrain;
+// TIOCGICOUNT for line errors.
 
 #include <cstddef>
 #include <cstdint>
@@ -48,6 +51,23 @@ bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* don
 // Fails (errno EBADF) only for a handle that is not open; a device that
 // keeps no error counters (a pseudo-terminal) reports none.
 bool sc_ClearError(SerialHandle handle, uint32_t* errors, LineStatus* status);
+
+// What a wait for received bytes ended with.
+enum class InputWait { kInput, kTimeout, kGone };
+// Blocks until the driver holds at least one received byte, the line hangs
+// up or goes away (adapter pulled, far end of a pseudo-terminal closed), or
+// `ms` milliseconds have passed. Never spins: one poll(2) does the waiting.
+InputWait sc_WaitInput(SerialHandle handle, uint32_t ms);
+// True when the device behind the handle has gone: the line hung up, the
+// adapter was pulled, or the handle is no longer usable. Does not wait.
+bool sc_LineGone(SerialHandle handle);
+// Switches the driver's RS-485 mode: the driver raises RTS (which drives
+// the transmitter of the bus) while it sends and lowers it afterwards.
+// Turning it on fails with code 16 "sc_SetRs485: the driver has no RS-485
+// mode" plus the system text when the driver does not offer it (most
+// RS-232 ports, pseudo-terminals); turning it off where it never existed
+// succeeds.
+bool sc_SetRs485(SerialHandle handle, bool on, SerialError* err);
 
 // The error code and description that line-error flags stand for after a
 // failed read or write: the first flag set, in the order break, framing,

@@ -20,6 +20,7 @@ constexpr size_t kDetailLimit = kTextCapacity - 4;  // 252
 void SetSerialError(SerialError* err, int32_t code, const char* text) {
   if (err == nullptr) return;
   err->code = code;
+  err->osError = 0;
   if (text == nullptr) text = "";
   const size_t length = strnlen(text, kTextCapacity - 1);
   std::memcpy(err->text, text, length);
@@ -44,6 +45,7 @@ void AppendSerialErrorDetail(SerialError* err, const char* detail) {
 }
 
 void AppendSystemErrorText(SerialError* err, int errnum) {
+  if (err != nullptr) err->osError = errnum;
   char buffer[128] = {};
   const char* text = PickText(strerror_r(errnum, buffer, sizeof(buffer)), buffer);
   AppendSerialErrorDetail(err, text);

@@ -7,6 +7,10 @@
 struct SerialError {
   int32_t code = 0;
   char text[256] = {};
+  // errno of the system call behind the last failure, 0 when the failure
+  // came from no system call. Lets a caller say why in plain words (no such
+  // device, permission denied, in use) without parsing the text.
+  int32_t osError = 0;
 };
 
 // Error codes of the serial layer.
@@ -26,10 +30,11 @@ enum SerialErrorCode : int32_t {
   kSerialPlatformCall = 16,
 };
 
-// Sets code and text (text cut to fit the record).
+// Sets code and text (text cut to fit the record); clears osError.
 void SetSerialError(SerialError* err, int32_t code, const char* text);
 // Appends " (detail)" when the text so far is shorter than 252 characters;
 // the detail is cut so that the whole text stays within the record.
 void AppendSerialErrorDetail(SerialError* err, const char* detail);
-// Appends the system's text for errno value `errnum` as a detail.
+// Appends the system's text for errno value `errnum` as a detail and
+// records `errnum` as osError.
 void AppendSystemErrorText(SerialError* err, int errnum);

@@ -31,6 +31,13 @@ class SerialPort {
   bool Write(const void* buffer, size_t count, size_t* done, uint32_t budgetMs);
   bool Read(void* buffer, size_t count, size_t* done, uint32_t budgetMs);
   bool GetLineStatus(uint32_t* errors, LineStatus* status);
+  // Blocks until a received byte is waiting, the line has gone, or `ms`
+  // milliseconds have passed (see sc_WaitInput).
+  InputWait WaitForInput(uint32_t ms) { return sc_WaitInput(handle_, ms); }
+  // True when the open port's device has gone (unplugged, hung up).
+  bool LineGone() const { return IsOpen() && sc_LineGone(handle_); }
+  // The driver's RS-485 direction control on the open port (sc_SetRs485).
+  bool SetRs485(bool on) { return sc_SetRs485(handle_, on, &error_); }
   // Sleep 100 ms, purge, then read and discard what the driver reports
   // waiting (at most 2048 bytes). Always true.
   bool Drain();

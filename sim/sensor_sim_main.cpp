@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
     case sim::ParseResult::kHelp:
       std::fputs(sim::SimUsage().c_str(), stdout);
       return 0;
+    case sim::ParseResult::kVersion:
+      std::printf("sensor-sim %s\n", LRS_VERSION);
+      return 0;
     case sim::ParseResult::kError:
       std::fprintf(stderr, "sensor-sim: %s\nTry 'sensor-sim --help' for more information.\n", error.c_str());
       return 2;

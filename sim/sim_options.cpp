@@ -47,7 +47,8 @@ std::string SimUsage() {
          "                         --revision): \"MODEL,address=N,check-mode=crc,\n"
          "                         baud=RATE,serial=TEXT,revision=L\", e.g.\n"
          "                         --sensor \"KRV04,address=3\" --sensor \"KRV02,address=5\"\n"
-         "  --help                 this text\n";
+         "  --help                 this text\n"
+         "  --version              the program's version\n";
 }
 
 namespace {
@@ -204,6 +205,8 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
     long long n = 0;
     if (arg == "--help" || arg == "-h") {
       return ParseResult::kHelp;
+    } else if (arg == "--version") {
+      return ParseResult::kVersion;
     } else if (arg == "--model") {
       if (!need()) return ParseResult::kError;
       auto model = ResolveModelString(value);

@@ -31,7 +31,7 @@ struct SimOptions {
   std::string traceFile;
 };
 
-enum class ParseResult { kRun, kHelp, kError };
+enum class ParseResult { kRun, kHelp, kVersion, kError };
 
 ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std::string& error);
 std::string SimUsage();

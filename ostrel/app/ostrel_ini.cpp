@@ -94,7 +94,15 @@ int IntegerOr(const std::string& text, int fallback) {
 std::string OstrelIni::ChoosePath(const std::string& programDirectory, const char* xdgConfigHome, const char* home,
                                   bool* perUser) {
   if (perUser != nullptr) *perUser = false;
-  if (!programDirectory.empty() && ::access(programDirectory.c_str(), W_OK) == 0)
+  // An installed program (a package puts it under /usr, /opt or /bin) keeps
+  // the file per user even when its directory is writable (by root): one
+  // user's settings must not become everyone's.
+  const auto under = [&programDirectory](const char* root) {
+    const std::string prefix = root;
+    return programDirectory == prefix || programDirectory.rfind(prefix + "/", 0) == 0;
+  };
+  const bool installed = under("/usr") || under("/opt") || under("/bin");
+  if (!installed && !programDirectory.empty() && ::access(programDirectory.c_str(), W_OK) == 0)
     return programDirectory + "/" + kFileName;
   if (perUser != nullptr) *perUser = true;
   std::string base;

@@ -29,9 +29,10 @@ class OstrelIni {
   explicit OstrelIni(std::string path) : path_(std::move(path)) {}
   const std::string& path() const { return path_; }
 
-  // Beside the program when its directory can be written, else in the
-  // user's configuration directory ($XDG_CONFIG_HOME/ostrel or
-  // ~/.config/ostrel); `perUser` says which.
+  // Beside the program when its directory can be written and is not an
+  // installed one (under /usr, /opt or /bin), else in the user's
+  // configuration directory ($XDG_CONFIG_HOME/ostrel or ~/.config/ostrel);
+  // `perUser` says which.
   static std::string ChoosePath(const std::string& programDirectory, const char* xdgConfigHome, const char* home,
                                 bool* perUser);
 

@@ -38,6 +38,11 @@ constexpr int kScreenshotDelayMs = 1500;
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before the toolkit starts, so it needs no display.
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("tarkon %s\n", LRS_VERSION);
+    return 0;
+  }
   // Read before the toolkit takes its own options out of the arguments:
   // only the exact single argument "-QZX" turns the mode on.
   const bool manufacturing = ManufacturingModeFromArguments(argc, argv);
@@ -45,7 +50,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QLatin1String(kProfileName));
   QApplication::setApplicationName(QStringLiteral("Tarkon"));
-  QApplication::setApplicationVersion(QStringLiteral("1.1.0"));
+  QApplication::setApplicationVersion(QStringLiteral(LRS_VERSION));
   QApplication::setWindowIcon(ProgramIcon());
 
   CKRV02Doc doc;  // loads tarkon.ini

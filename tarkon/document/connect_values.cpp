@@ -90,6 +90,7 @@ ConnectValues ConnectValuesFromSettings(const SettingsFile::SerialValues& stored
   values.address = static_cast<uint8_t>(stored.address & 0xFF);
   values.readTimeout = stored.readTimeout;
   values.writeTimeout = stored.writeTimeout;
+  values.rs485 = stored.rs485;
   return values;
 }
 
@@ -104,6 +105,7 @@ ConnectTarget ConnectTargetFromValues(const ConnectValues& values) {
   target.address = values.globalAddress ? 0 : values.address;
   target.readTimeout = values.readTimeout;
   target.writeTimeout = values.writeTimeout;
+  target.rs485 = values.rs485;
   return target;
 }
 
@@ -116,6 +118,7 @@ SettingsFile::SerialValues SerialValuesOfConnection(const ConnectTarget& target,
   values.address = target.address;
   values.readTimeout = target.readTimeout;
   values.writeTimeout = target.writeTimeout;
+  values.rs485 = target.rs485;
   return values;
 }
 
@@ -137,6 +140,7 @@ ConnectDialogState::ConnectDialogState(const ConnectValues& filled)
       dataBitChoice(filled.dataBitChoice),
       readTimeoutText(std::to_string(filled.readTimeout)),
       writeTimeoutText(std::to_string(filled.writeTimeout)),
+      rs485(filled.rs485),
       parityEnabled_(filled.parityEnabled),
       address_(filled.address) {
   if (filled.address == 0 || filled.globalAddress) {
@@ -209,6 +213,7 @@ std::string ConnectDialogState::Accept(ConnectValues* out) const {
     out->globalAddress = global_;
     out->readTimeout = static_cast<uint32_t>(readTimeout);
     out->writeTimeout = static_cast<uint32_t>(writeTimeout);
+    out->rs485 = rs485;
   }
   return std::string();
 }

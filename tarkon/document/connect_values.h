@@ -28,6 +28,9 @@ struct ConnectValues {
   bool globalAddress = false;
   uint32_t readTimeout = 0;   // "Read multiplier:"
   uint32_t writeTimeout = 0;  // "Write multiplier:"
+  // Advanced: the driver's RS-485 direction control (RTS drives the
+  // transmitter). Off for RS-232 and for adapters that switch by themselves.
+  bool rs485 = false;
 };
 
 // What the document opens and remembers after the dialog.
@@ -41,6 +44,7 @@ struct ConnectTarget {
   uint8_t address = 1;
   uint32_t readTimeout = 0;
   uint32_t writeTimeout = 0;
+  bool rs485 = false;
 };
 
 // Baud rate and dialog choice index of the connect dialog:
@@ -108,6 +112,7 @@ class ConnectDialogState {
   std::string addressText;
   std::string readTimeoutText;
   std::string writeTimeoutText;
+  bool rs485 = false;  // the advanced part's RS-485 check box
 
   bool parityEnabled() const { return parityEnabled_; }
   bool parityListEnabled() const { return parityEnabled_; }

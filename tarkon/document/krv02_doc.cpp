@@ -27,6 +27,17 @@ CKRV02Doc::~CKRV02Doc() {
 
 void CKRV02Doc::LogLine(int kind, const std::string& text) {
   if (listener_) listener_->OnLogLine(kind, text);
+  // Every failure that reaches the sensor's port is logged by its command;
+  // that is the moment to see whether the port is still there.
+  if (kind == kLogError && connected_ && link_.LineGone()) DeviceGone();
+}
+
+void CKRV02Doc::DeviceGone() {
+  connected_ = false;  // before the line below, which would come back here
+  char line[384];
+  std::snprintf(line, sizeof line, kDeviceGoneLine, link_.device().c_str());
+  LogLine(kLogError, line);
+  Disconnect();
 }
 
 void CKRV02Doc::PostStateChanged() {
@@ -54,30 +65,45 @@ ConnectValues CKRV02Doc::BeginConnect() {
   return ConnectValuesFromSettings(stored);
 }
 
-bool CKRV02Doc::Fail(const char* line) {
+bool CKRV02Doc::Fail(const char* line, ConnectFailure failure) {
+  // Known before the first line goes out: a front end may ask for it as
+  // soon as it hears of the failure.
+  lastFailure_ = std::move(failure);
   LogLine(kLogError, line);
   Disconnect();
+  if (!lastFailure_.text.empty() && lastFailure_.text != line) LogLine(kLogError, lastFailure_.text);
   return false;
 }
 
 bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   const ConnectTarget target = ConnectTargetFromValues(values);
   const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
+  lastFailure_ = ConnectFailure{};
+  rs485_ = false;
 
   // Open the port: by explicit device path, or by number through the port
   // map that the settings file keeps.
   bool opened = false;
+  std::string device = target.device;
   if (!target.device.empty()) {
     opened = link_.ConnectDevice(target.device, target.baudRate, target.parity, target.stopBits,
                                  target.dataBits, PortTimeoutMs(target.writeTimeout),
                                  PortTimeoutMs(target.readTimeout));
   } else if (target.port >= 0) {
     PortResolver::SetPortMap(settings_.ReadPortMap());
+    device = PortResolver::Resolve(static_cast<unsigned>(target.port));
     opened = link_.Connect(static_cast<unsigned>(target.port), target.baudRate, target.parity,
                            target.stopBits, target.dataBits, PortTimeoutMs(target.writeTimeout),
                            PortTimeoutMs(target.readTimeout));
   }
-  if (!opened) return Fail(kCannotConnectLine);
+  if (!opened) {
+    if (device.empty()) return Fail(kCannotConnectLine, NoPortFailure(values.portText));
+    return Fail(kCannotConnectLine, OpenFailure(device, link_.error()));
+  }
+  if (target.rs485) {
+    if (!link_.SetRs485(true)) return Fail(kCannotConnectLine, Rs485Failure(device, link_.error()));
+    rs485_ = true;
+  }
 
   portNumber_ = target.port;
   connection_ = target;
@@ -93,11 +119,14 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   link_.Drain();
   if (!commands_.GetModelName(true)) {
     commands_.UseCheckMode(first == frame::kCrc ? frame::kChecksum : frame::kCrc);
-    if (!commands_.GetModelName(true)) return Fail(kCannotConnectLine);
+    if (!commands_.GetModelName(true))
+      return Fail(kCannotConnectLine, NoAnswerFailure(target.address, target.baudRate));
   }
 
   const ModelIdentification id = IdentifyModelReply(commands_.modelName, manufacturing_);
-  if (!id.identified) return Fail(kUnknownModelLine);
+  if (!id.identified) {
+    return Fail(kUnknownModelLine, ConnectFailure{ConnectFailureCause::kUnknownModel, kUnknownModelLine});
+  }
   if (id.assumedKRV02) LogLine(kLogError, kUnknownModelManufacturingLine);
   modelIndex_ = id.model;
   modelText_ = id.modelText;

@@ -15,6 +15,7 @@
 #include "protocol/packet_link.h"
 #include "protocol/sensor_commands.h"
 #include "protocol/xmodem_sender.h"
+#include "tarkon/document/connect_failure.h"
 #include "tarkon/document/connect_values.h"
 #include "tarkon/document/document_listener.h"
 #include "tarkon/document/firmware_upload.h"
@@ -34,6 +35,9 @@
 constexpr const char* kCannotConnectLine = "Cannot connect to the sensor...";
 constexpr const char* kDisconnectedLine = "Disconnected...";
 constexpr const char* kCloseLine = "Close";
+// Logged (kind 0) when the port's device goes away while connected; %s is
+// the device path.
+constexpr const char* kDeviceGoneLine = "The port %s went away (adapter unplugged or line hung up); polling stopped.";
 constexpr const char* kDefaultsQuestion = "Reset sensor to factory defaults ?";
 
 // Menu and toolbar commands handled by the document.
@@ -74,13 +78,20 @@ class CKRV02Doc : public LogSink {
   // dialog; cancelling ends here.
   ConnectValues BeginConnect();
   // Connect, second half, with the values the dialog returned. True when
-  // connected; on failure the connection is closed again and the reason is
-  // in the log. The sensor is asked in `firstCheckMode` first and in the
-  // other mode only when that brings no answer (the desktop program keeps
-  // checksum first; a tool that knows its sensor answers in CRC mode saves
-  // the failed checksum attempt).
+  // connected; on failure the connection is closed again, and the log holds
+  // "Cannot connect to the sensor...", "Disconnected..." and then one line
+  // with the cause (lastConnectFailure()). The sensor is asked in
+  // `firstCheckMode` first and in the other mode only when that brings no
+  // answer (the desktop program keeps checksum first; a tool that knows its
+  // sensor answers in CRC mode saves the failed checksum attempt).
   bool Connect(const ConnectValues& values, int32_t firstCheckMode = frame::kChecksum);
   void Disconnect();
+  // Why the last connect failed: no such device, permission denied (with
+  // the fix), in use by another program, no answer, ...; cause kNone after a
+  // connect that succeeded. For the front ends' message boxes.
+  const ConnectFailure& lastConnectFailure() const { return lastFailure_; }
+  // Whether the connection uses the driver's RS-485 direction control.
+  bool rs485() const { return rs485_; }
 
   // "Address...": what the dialog shows, then the outcome (cancelled or the
   // dialog's serial text and new address).
@@ -186,10 +197,14 @@ class CKRV02Doc : public LogSink {
   PollWorker& pollWorker() { return poll_; }
 
   // LogSink: command lines and the document's own lines go to the listener.
+  // A failed command on a port whose device has gone (adapter pulled, line
+  // hung up) ends the connection: kDeviceGoneLine, then the Disconnect steps
+  // (polling stops, the port closes, the front ends hear of it).
   void LogLine(int kind, const std::string& text) override;
 
  private:
-  bool Fail(const char* line);
+  bool Fail(const char* line, ConnectFailure failure);
+  void DeviceGone();
   void PostStateChanged();
   ModelSettings* SettingsOfModel(int model);
   void ReadVersions();
@@ -220,4 +235,6 @@ class CKRV02Doc : public LogSink {
   std::string firmwareText_;
   std::string fpgaText_;
   ModelSettings* current_ = nullptr;
+  ConnectFailure lastFailure_;
+  bool rs485_ = false;
 };

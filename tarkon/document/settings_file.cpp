@@ -103,7 +103,12 @@ std::string SettingsFile::ExecutableDirectory() {
 
 std::string SettingsFile::ChooseDefaultPath(const std::string& executableDirectory,
                                             const char* xdgConfigHome, const char* home) {
-  if (!executableDirectory.empty() && access(executableDirectory.c_str(), W_OK | X_OK) == 0) {
+  // An installed program (a package puts it under /usr, /opt or /bin) keeps
+  // the file per user even when its directory is writable (by root): one
+  // user's settings must not become everyone's.
+  const bool installed = executableDirectory.rfind("/usr/", 0) == 0 || executableDirectory.rfind("/opt/", 0) == 0 ||
+                         executableDirectory.rfind("/bin/", 0) == 0;
+  if (!installed && !executableDirectory.empty() && access(executableDirectory.c_str(), W_OK | X_OK) == 0) {
     return executableDirectory + kFileName;
   }
   // Relative values of these variables are to be ignored.
@@ -408,6 +413,8 @@ SettingsFile::SerialValues SettingsFile::ReadSerialSettings() {
     SetInteger(kSerialSection, kWriteTimeoutKey, static_cast<int32_t>(values.writeTimeout));
   }
   if (!GetText(kSerialSection, kDeviceKey, &values.device)) values.device.clear();
+  int32_t rs485 = 0;
+  values.rs485 = GetInteger(kSerialSection, kRs485Key, &rs485) && rs485 != 0;
   return values;
 }
 
@@ -429,6 +436,9 @@ void SettingsFile::WriteSerialSettings(const SerialValues& values) {
     RemoveKey(kSerialSection, kDeviceKey);
   } else {
     SetText(kSerialSection, kDeviceKey, values.device);
+  }
+  if (values.rs485 || GetText(kSerialSection, kRs485Key, nullptr)) {
+    SetInteger(kSerialSection, kRs485Key, values.rs485 ? 1 : 0);
   }
 }
 

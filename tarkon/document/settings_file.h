@@ -9,7 +9,8 @@
 // COM port, one "COM3=/dev/ttyUSB0" line per port.
 //
 // Where the file lives: beside the executable when that directory can be
-// written; otherwise (an installed program) in the user's configuration
+// written and is no installed program's (under /usr, /opt or /bin);
+// otherwise (an installed program) in the user's configuration
 // directory, $XDG_CONFIG_HOME/tarkon/ or ~/.config/tarkon/. path() says
 // which file is in use. An explicit path can be given instead.
 //
@@ -64,6 +65,9 @@ class SettingsFile {
   // port number, so the section holds exactly the five keys whenever no
   // device path is in use.
   static constexpr const char* kDeviceKey = "Device";
+  // "1" when the connection uses the driver's RS-485 direction control.
+  // Written only once it has been switched on, like "Device".
+  static constexpr const char* kRs485Key = "RS485";
 
   struct SerialValues {
     int32_t port = 1;
@@ -72,6 +76,7 @@ class SettingsFile {
     uint32_t readTimeout = 100;
     uint32_t writeTimeout = 100;
     std::string device;  // empty: connect by port number
+    bool rs485 = false;  // the driver's RS-485 direction control
   };
 
   // Uses DefaultPath(). Nothing is read until Load().

@@ -84,6 +84,9 @@ CConnectDialog::CConnectDialog(const ConnectValues& filled, std::vector<PortEntr
   auto* timeoutForm = new QFormLayout(timeouts_);
   timeoutForm->addRow(QStringLiteral("&Read multiplier:"), readTimeout_);
   timeoutForm->addRow(QStringLiteral("&Write multiplier:"), writeTimeout_);
+  rs485_ = new QCheckBox(QStringLiteral("RS-485 direction control"), this);
+  rs485_->setToolTip(
+      QStringLiteral("Let the driver switch the RS-485 transmitter with RTS (only for adapters that need it)"));
 
   auto* ok = new QPushButton(QStringLiteral("Ok"), this);
   ok->setDefault(true);
@@ -100,8 +103,10 @@ CConnectDialog::CConnectDialog(const ConnectValues& filled, std::vector<PortEntr
   layout->addLayout(form);
   layout->addLayout(buttons);
   layout->addWidget(timeouts_);
+  layout->addWidget(rs485_);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // grows and shrinks with the advanced part
   timeouts_->hide();
+  rs485_->hide();
 
   connect(ok, &QPushButton::clicked, this, &CConnectDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -126,6 +131,8 @@ CConnectDialog::CConnectDialog(const ConnectValues& filled, std::vector<PortEntr
 
   port_->setCurrentText(QString::fromStdString(state_.portText));
   Push();
+  // A connection that uses RS-485 mode says so at once.
+  if (state_.rs485) ToggleAdvanced();
 }
 
 // Controls -> state.
@@ -138,6 +145,7 @@ void CConnectDialog::Pull() {
   state_.addressText = address_->text().toStdString();
   state_.readTimeoutText = readTimeout_->text().toStdString();
   state_.writeTimeoutText = writeTimeout_->text().toStdString();
+  state_.rs485 = rs485_->isChecked();
 }
 
 // State -> controls.
@@ -156,6 +164,7 @@ void CConnectDialog::Push() {
   warning_->setVisible(state_.warningVisible());
   readTimeout_->setText(QString::fromStdString(state_.readTimeoutText));
   writeTimeout_->setText(QString::fromStdString(state_.writeTimeoutText));
+  rs485_->setChecked(state_.rs485);
 }
 
 // The spin control: one step within its range.
@@ -170,6 +179,7 @@ void CConnectDialog::StepAddress(int step) {
 void CConnectDialog::ToggleAdvanced() {
   const bool show = timeouts_->isHidden();
   timeouts_->setVisible(show);
+  rs485_->setVisible(show);
   advanced_->setText(show ? QStringLiteral("<< Advanced") : QStringLiteral("Advanced >>"));
 }
 

@@ -39,6 +39,7 @@ class CConnectDialog : public QDialog {
   QGroupBox* timeoutsGroup() const { return timeouts_; }
   QLineEdit* readTimeoutField() const { return readTimeout_; }
   QLineEdit* writeTimeoutField() const { return writeTimeout_; }
+  QCheckBox* rs485Box() const { return rs485_; }
   int spinLow() const { return state_.spinLow(); }
   int spinHigh() const { return state_.spinHigh(); }
 
@@ -70,5 +71,8 @@ class CConnectDialog : public QDialog {
   QGroupBox* timeouts_;
   QLineEdit* readTimeout_;
   QLineEdit* writeTimeout_;
+  // Advanced: the driver's RS-485 direction control, for adapters that need
+  // RTS to switch their transmitter.
+  QCheckBox* rs485_;
   QPushButton* advanced_;
 };

@@ -327,7 +327,16 @@ void CMainFrame::OnSensorStateChanged() {
   QMetaObject::invokeMethod(this, &CMainFrame::RefreshSetupPane, Qt::QueuedConnection);
 }
 
-void CMainFrame::OnShowPanel(int model) { view_->ShowPanel(model); }
+// A device that goes away is noticed by the command that failed, which may
+// be the panel's own poll: the panel then still runs, so the switch waits
+// until its tick has returned.
+void CMainFrame::OnShowPanel(int model) {
+  if (!inPollTick_) {
+    view_->ShowPanel(model);
+    return;
+  }
+  QMetaObject::invokeMethod(this, [this, model] { view_->ShowPanel(model); }, Qt::QueuedConnection);
+}
 
 void CMainFrame::OnUpdateAllViews() { UpdateCommandUI(); }
 
@@ -340,7 +349,11 @@ void CMainFrame::OnPollTickPending() {
 
 void CMainFrame::HandlePollTick() {
   if (!doc_.TakePollTick()) return;  // stopped meanwhile, or already taken
-  if (doc_.PollAllowed()) view_->Tick(doc_);
+  if (doc_.PollAllowed()) {
+    inPollTick_ = true;
+    view_->Tick(doc_);
+    inPollTick_ = false;
+  }
   doc_.PollTickHandled();
 }
 

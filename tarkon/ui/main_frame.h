@@ -130,6 +130,8 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   PaneSizes setupSizes_;
   PaneSizes logSizes_;
   bool sizesApplied_ = false;
+  // While the view's poll tick runs: panel switches wait for it to return.
+  bool inPollTick_ = false;
   // Error lines logged while a connect runs, for its failure message.
   bool collectingConnectErrors_ = false;
   QStringList connectErrors_;

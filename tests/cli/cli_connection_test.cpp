@@ -84,11 +84,13 @@ TEST_F(CliTest, NoSensorOnThePortFailsWithExitOne) {
     args.push_back("info");
     const ProcessResult r = Run(args);
     EXPECT_EQ(r.exitCode, kFailed);
-    EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nok: Close\n");
+    EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nerror: No such device: " +
+                         dir_.File("ttyMissing") +
+                         ". Check that the adapter is plugged in and the port is the right one.\nok: Close\n");
     if (extra.empty()) {
       EXPECT_EQ(r.out, "");
     } else {
-      ExpectErrorObject(r, kFailed, "Cannot connect to the sensor...");
+      ExpectErrorObject(r, kFailed, "Cannot connect to the sensor... No such device: " + dir_.File("ttyMissing"));
     }
   }
 }
@@ -144,7 +146,10 @@ TEST_F(CliTest, OptionsNotGivenTakeTheStoredSettings) {
   // A wrong address finds nobody, and is stored all the same.
   r = Run({"--address", "4", "info"});
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_EQ(r.err, "error: Cannot connect to the sensor...\nnote: Disconnected...\nok: Close\n");
+  EXPECT_EQ(r.err,
+            "error: Cannot connect to the sensor...\nnote: Disconnected...\nerror: No answer from a sensor at "
+            "address 4 and 38400 bit/s, in checksum mode nor in CRC mode. Check the wiring, the address and the "
+            "baud rate.\nok: Close\n");
   EXPECT_EQ(StoredInteger("Address"), 4);
 }
 

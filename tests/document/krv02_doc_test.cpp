@@ -193,8 +193,12 @@ TEST_F(SimDocumentTest, PortThatCannotBeOpenedLogsTheFailureThenDisconnected) {
   const std::string missing = dir_.File("no-such-tty");
   EXPECT_FALSE(ConnectDoc([&](ConnectValues& v) { v.portText = missing; }));
   EXPECT_FALSE(Doc().connected());
-  EXPECT_EQ(listener_.lines(), (LogLines{{kLogError, "Cannot connect to the sensor..."},
-                                         {kLogNotice, "Disconnected..."}}));
+  EXPECT_EQ(listener_.lines(),
+            (LogLines{{kLogError, "Cannot connect to the sensor..."},
+                      {kLogNotice, "Disconnected..."},
+                      {kLogError, "No such device: " + missing +
+                                      ". Check that the adapter is plugged in and the port is the right one."}}));
+  EXPECT_EQ(Doc().lastConnectFailure().cause, ConnectFailureCause::kNoSuchDevice);
   EXPECT_EQ(listener_.panels(), std::vector<int>{-1});
   EXPECT_TRUE(Doc().IsAvailable(DocCommand::kConnect));
   EXPECT_EQ(listener_.pollNotices(), 0);
@@ -204,8 +208,11 @@ TEST_F(SimDocumentTest, PortTextWithoutComNamesNoPort) {
   StartSensor();
   EXPECT_FALSE(ConnectDoc([](ConnectValues& v) { v.portText = "TTY3"; }));
   EXPECT_EQ(Doc().portNumber(), -1);
-  EXPECT_EQ(listener_.lines(), (LogLines{{kLogError, "Cannot connect to the sensor..."},
-                                         {kLogNotice, "Disconnected..."}}));
+  EXPECT_EQ(listener_.lines(),
+            (LogLines{{kLogError, "Cannot connect to the sensor..."},
+                      {kLogNotice, "Disconnected..."},
+                      {kLogError, "\"TTY3\" names no serial port: give COMn or a device path such as /dev/ttyUSB0."}}));
+  EXPECT_EQ(Doc().lastConnectFailure().cause, ConnectFailureCause::kNoPort);
   EXPECT_EQ(sensor_->Snapshot().activity.framesReceived, 0u);
 }
 
@@ -219,8 +226,12 @@ TEST_F(SimDocumentTest, SilentSensorFailsInBothModesQuietlyAndKeepsTheChosenSett
     v.writeTimeout = 250;
   }));
   // The two quiet attempts add no lines of their own.
-  EXPECT_EQ(listener_.lines(), (LogLines{{kLogError, "Cannot connect to the sensor..."},
-                                         {kLogNotice, "Disconnected..."}}));
+  EXPECT_EQ(listener_.lines(),
+            (LogLines{{kLogError, "Cannot connect to the sensor..."},
+                      {kLogNotice, "Disconnected..."},
+                      {kLogError, "No answer from a sensor at address 9 and 38400 bit/s, in checksum mode nor in CRC "
+                                  "mode. Check the wiring, the address and the baud rate."}}));
+  EXPECT_EQ(Doc().lastConnectFailure().cause, ConnectFailureCause::kNoAnswer);
   EXPECT_FALSE(Doc().connected());
   DestroyDoc();
   EXPECT_EQ(StoredInteger("Baudrate"), 38400);

@@ -1,5 +1,7 @@
 #include "tarkon/document/settings_file.h"
 
+#include "tarkon/document/connect_values.h"
+
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -384,6 +386,40 @@ TEST_F(SettingsFileTest, DeviceKeyOnlyForConnectionsByPath) {
   EXPECT_EQ(file.ReadSerialSettings().device, "");
 }
 
+// RS-485 direction control: absent (off) in files of RS-232 use; once on,
+// the key stays and reads back both ways; the connect dialog and the
+// connection carry it.
+TEST_F(SettingsFileTest, Rs485KeyOnlyOnceSwitchedOn) {
+  SettingsFile file(path_);
+  SettingsFile::SerialValues values = file.ReadSerialSettings();
+  EXPECT_FALSE(values.rs485);
+  file.WriteSerialSettings(values);
+  EXPECT_FALSE(file.GetText("Serial Settings", "RS485", nullptr));
+  EXPECT_FALSE(ConnectValuesFromSettings(values).rs485);
+
+  values.rs485 = true;
+  file.WriteSerialSettings(values);
+  std::string text;
+  ASSERT_TRUE(file.GetText("Serial Settings", "RS485", &text));
+  EXPECT_EQ(text, "1");
+  const SettingsFile::SerialValues stored = file.ReadSerialSettings();
+  EXPECT_TRUE(stored.rs485);
+  const ConnectValues dialog = ConnectValuesFromSettings(stored);
+  EXPECT_TRUE(dialog.rs485);
+  ConnectValues accepted;
+  EXPECT_EQ(ConnectDialogState(dialog).Accept(&accepted), "");
+  EXPECT_TRUE(accepted.rs485);
+  const ConnectTarget target = ConnectTargetFromValues(accepted);
+  EXPECT_TRUE(target.rs485);
+  EXPECT_TRUE(SerialValuesOfConnection(target, stored).rs485);
+
+  values.rs485 = false;
+  file.WriteSerialSettings(values);
+  ASSERT_TRUE(file.GetText("Serial Settings", "RS485", &text));
+  EXPECT_EQ(text, "0");
+  EXPECT_FALSE(file.ReadSerialSettings().rs485);
+}
+
 TEST_F(SettingsFileTest, DefaultPathBesideTheExecutableOrPerUser) {
   EXPECT_EQ(SettingsFile::ChooseDefaultPath(dir_ + "/", "/xdg", "/home/u"), dir_ + "/tarkon.ini");
   std::string gone = dir_ + "/missing/";
@@ -393,6 +429,9 @@ TEST_F(SettingsFileTest, DefaultPathBesideTheExecutableOrPerUser) {
   EXPECT_EQ(SettingsFile::ChooseDefaultPath(gone, nullptr, "/home/u"),
             "/home/u/.config/tarkon/tarkon.ini");
   EXPECT_EQ(SettingsFile::ChooseDefaultPath("", nullptr, nullptr), "tarkon.ini");
+  // An installed program: per user even where root could write beside it.
+  for (const char* installed : {"/usr/bin/", "/usr/local/bin/", "/opt/tarkon/bin/", "/bin/"})
+    EXPECT_EQ(SettingsFile::ChooseDefaultPath(installed, "/xdg", "/home/u"), "/xdg/tarkon/tarkon.ini") << installed;
   // The running program's directory is found.
   std::string exeDir = SettingsFile::ExecutableDirectory();
   ASSERT_FALSE(exeDir.empty());

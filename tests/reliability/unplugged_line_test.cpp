@@ -30,6 +30,12 @@ const std::string kReadGone =
 const std::string kWriteGone =
     "::sc_Write WriteFile failed (An I/O error occurred during communications with the device.)";
 
+// What the document logs once it sees that its port has gone.
+std::string GoneLine(const std::string& device) {
+  return "The port " + device + " went away (adapter unplugged or line hung up); polling stopped.";
+}
+const std::string kClosedPort = "sc_Write: an invalid argument was passed.";
+
 // One exchange's worst case: budget, one port time-out, recovery pause.
 constexpr long kExchangeBoundMs = 1000 + 100 + 250;
 // Allowance for a machine loaded by parallel tests.
@@ -139,17 +145,24 @@ TEST_F(UnpluggedLineTest, QueryWaitingForItsReplyFailsWithTheIoError) {
   WaitUnplugged();
   EXPECT_LT(took, kExchangeBoundMs + kSlackMs);
   EXPECT_EQ(doc_->link().errorCode(), kSerialIoError);
-  EXPECT_EQ(ErrorLines(), std::vector<std::string>{"Command GetSerialNum failed. " + kReadGone});
+  // The failure, then one line that says the port went away; the document
+  // has disconnected: polling stopped, port closed.
+  EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"Command GetSerialNum failed. " + kReadGone, GoneLine(linkPath_)}));
+  EXPECT_TRUE(log_.Has(kLogNotice, "Disconnected..."));
+  EXPECT_FALSE(doc_->connected());
+  EXPECT_FALSE(doc_->link().IsOpen());
+  EXPECT_FALSE(doc_->PollAllowed());
+  EXPECT_FALSE(doc_->WaitPollTick(600));
 
-  // Further commands on the dead line fail at once with the same cause.
+  // Further commands fail at once on the closed port, without another
+  // "went away" line.
   log_.Clear();
   const auto again = Clock::now();
   EXPECT_EQ(doc_->commands().GetMinLP(), 0);
   EXPECT_EQ(doc_->commands().SetThreshold(5), 0);
   EXPECT_LT(MsSince(again), 2 * kExchangeBoundMs);
-  EXPECT_EQ(doc_->link().errorCode(), kSerialIoError);
-  EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"Command GetMinLP failed. " + kWriteGone,
-                                                    "Command SetThreshold failed. " + kWriteGone}));
+  EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"Command GetMinLP failed. " + kClosedPort,
+                                                    "Command SetThreshold failed. " + kClosedPort}));
 
   ExpectFreshConnectWorks();
 }
@@ -183,7 +196,9 @@ TEST_F(UnpluggedLineTest, ScanBufferReadOf8192RangesFailsAndLeavesTheListEmpty) 
   // The portions before the unplug, then one failed exchange.
   EXPECT_LT(took, 1000 + 200 + kExchangeBoundMs + kSlackMs);
   EXPECT_EQ(doc_->link().errorCode(), kSerialIoError);
-  EXPECT_EQ(ErrorLines(), std::vector<std::string>{"Command GetScanBufferPortion failed. " + kReadGone});
+  EXPECT_EQ(ErrorLines(),
+            (std::vector<std::string>{"Command GetScanBufferPortion failed. " + kReadGone, GoneLine(linkPath_)}));
+  EXPECT_FALSE(doc_->connected());
 
   ExpectFreshConnectWorks();
 }
@@ -220,7 +235,9 @@ TEST_F(UnpluggedLineTest, FirmwareUploadFailsTriesToLockAndReportsWhy) {
   ASSERT_FALSE(statuses.empty());
   EXPECT_EQ(statuses.back(), UploadErrorStatus(XmodemSender::kBlockNotAcknowledged));
   // The lock after the failed transfer cannot reach the sensor, and says so.
-  EXPECT_EQ(ErrorLines(), std::vector<std::string>{"Command WriteFlashProtect1 failed. " + kWriteGone});
+  EXPECT_EQ(ErrorLines(),
+            (std::vector<std::string>{"Command WriteFlashProtect1 failed. " + kWriteGone, GoneLine(linkPath_)}));
+  EXPECT_FALSE(doc_->connected());
   EXPECT_EQ(doc_->link().errorCode(), kSerialIoError);
   std::printf("upload ended %ld ms after its start, %ld ms after the unplug\n", took, took - 1500);
   // The sender gives up on a dead line without waiting out its retries.

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <regex>
+
 #include "protocol/command_ids.h"
 #include "sim/sim_options.h"
 #include "sim_test_support.h"
@@ -121,6 +123,16 @@ int WaitExit(pid_t pid, std::chrono::milliseconds limit) {
   ::kill(pid, SIGKILL);
   ::waitpid(pid, &status, 0);
   return -1;
+}
+
+TEST(SimProgram, VersionIsOneLineAndExitsAtOnce) {
+  Child c = Spawn({"--version"});
+  ASSERT_GT(c.pid, 0);
+  const std::string line = ReadLine(c.out, 5000ms);
+  EXPECT_TRUE(std::regex_match(line, std::regex(R"(sensor-sim [0-9]+\.[0-9]+\.[0-9]+)"))) << line;
+  EXPECT_EQ(WaitExit(c.pid, 5000ms), 0);
+  ::close(c.out);
+  ::close(c.err);
 }
 
 TEST(SimProgram, PrintsTheSlavePathAnswersAndCleansUp) {

@@ -113,6 +113,33 @@ TEST(ConnectDialogUi, ParityAdvancedAndOkChecks) {
   EXPECT_TRUE(dialog.virtualModel().empty());
 }
 
+// The advanced part's RS-485 box: hidden with the time-outs, open at once
+// when the connection uses it, and its state is the value handed on.
+TEST(ConnectDialogUi, Rs485BoxInTheAdvancedPart) {
+  CConnectDialog plain(ConnectValues{}, Ports());
+  plain.show();
+  EXPECT_FALSE(plain.rs485Box()->isVisibleTo(&plain));
+  plain.advancedButton()->click();
+  ASSERT_TRUE(plain.rs485Box()->isVisibleTo(&plain));
+  EXPECT_EQ(plain.rs485Box()->text(), "RS-485 direction control");
+  EXPECT_FALSE(plain.rs485Box()->isChecked());
+  plain.rs485Box()->click();
+  plain.accept();
+  EXPECT_TRUE(plain.values().rs485);
+
+  ConnectValues stored;
+  stored.rs485 = true;
+  CConnectDialog opened(stored, Ports());
+  opened.show();
+  EXPECT_TRUE(opened.rs485Box()->isVisibleTo(&opened));
+  EXPECT_TRUE(opened.timeoutsGroup()->isVisibleTo(&opened));
+  EXPECT_EQ(opened.advancedButton()->text(), "<< Advanced");
+  EXPECT_TRUE(opened.rs485Box()->isChecked());
+  opened.rs485Box()->click();
+  opened.accept();
+  EXPECT_FALSE(opened.values().rs485);
+}
+
 TEST(AddressDialogUi, TypedZeroPassesAndTextIsChecked) {
   CAddressDialog dialog("ABC", 5);
   dialog.show();

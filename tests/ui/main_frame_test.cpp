@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTest>
@@ -184,7 +185,8 @@ TEST_F(MainFrameTest, FailedConnectLeavesTwoLinesAndSaysWhy) {
   EXPECT_FALSE(doc_->connected());
 
   // The failure with the error icon, then "Disconnected..." with the warning
-  // icon; the message box shows every error line of the attempt.
+  // icon, then the cause; the message box shows every error line of the
+  // attempt, the cause among them.
   const int n = log.rowCount();
   int failure = -1;
   for (int row = before; row < n; ++row) {
@@ -195,14 +197,108 @@ TEST_F(MainFrameTest, FailedConnectLeavesTwoLinesAndSaysWhy) {
   }
   ASSERT_GE(failure, 0);
   EXPECT_EQ(log.kindAt(failure), kLogError);
-  EXPECT_EQ(log.textAt(n - 1), "Disconnected...");
-  EXPECT_EQ(log.kindAt(n - 1), kLogNotice);
+  ASSERT_EQ(n - failure, 3);
+  EXPECT_EQ(log.textAt(n - 2), "Disconnected...");
+  EXPECT_EQ(log.kindAt(n - 2), kLogNotice);
+  const QString cause = QString::fromStdString(doc_->lastConnectFailure().text);
+  EXPECT_TRUE(cause.startsWith("No such device: /dev/no-such-tarkon-port.")) << cause.toStdString();
+  EXPECT_EQ(log.textAt(n - 1), cause);
+  EXPECT_EQ(log.kindAt(n - 1), kLogError);
+  EXPECT_EQ(shown, QStringLiteral("Cannot connect to the sensor...\n") + cause);
   QStyle* style = QApplication::style();
   EXPECT_EQ(IconImage(log.data(log.index(failure, 0), Qt::DecorationRole)),
             style->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(12, 12).toImage());
-  EXPECT_EQ(IconImage(log.data(log.index(n - 1, 0), Qt::DecorationRole)),
+  EXPECT_EQ(IconImage(log.data(log.index(n - 2, 0), Qt::DecorationRole)),
             style->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(12, 12).toImage());
   ExpectAvailability(frame, false, false);
+}
+
+// RS-485 mode asked for in the connect dialog on a line whose driver has
+// none: the message box says so, nothing is sent; without it the same
+// line connects.
+TEST_F(MainFrameTest, Rs485CheckBoxReachesTheEngine) {
+  sim::VirtualSensor& sensor = StartSensor("KRV02");
+  CMainFrame& frame = OpenFrame();
+  QString shown;
+  std::shared_ptr<bool> box;
+  auto came = OnNextModal([&](QWidget* w) {
+    auto* dialog = qobject_cast<CConnectDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    dialog->portBox()->setCurrentText(QString::fromStdString(sensor.SlavePath()));
+    dialog->advancedButton()->click();
+    dialog->rs485Box()->click();
+    box = OnNextModal([&shown](QWidget* m) {
+      auto* message = qobject_cast<QMessageBox*>(m);
+      ASSERT_NE(message, nullptr);
+      shown = message->text();
+      message->accept();
+    });
+    Button(dialog, "Ok")->click();
+  });
+  frame.action(DocCommand::kConnect)->trigger();
+  ASSERT_TRUE(*came);
+  ASSERT_TRUE(box && *box);
+  EXPECT_FALSE(doc_->connected());
+  EXPECT_EQ(doc_->lastConnectFailure().cause, ConnectFailureCause::kRs485Unsupported);
+  EXPECT_TRUE(shown.contains(QStringLiteral("RS-485 direction control is not available on ") +
+                            QString::fromStdString(sensor.SlavePath())))
+      << shown.toStdString();
+  EXPECT_EQ(sensor.Snapshot().activity.framesReceived, 0u);
+  ExpectAvailability(frame, false, false);
+
+  ASSERT_TRUE(ConnectTyped(sensor.SlavePath()));
+  EXPECT_FALSE(doc_->rs485());
+}
+
+// A sensor whose line goes away while the window polls: one line says so,
+// polling stops, the window shows the disconnected state; plugged back, it
+// connects again.
+TEST_F(MainFrameTest, UnpluggedSensorEndsPollingWithOneLine) {
+  sim::SensorConfig config;
+  config.model = "KRV02";
+  sim::LineConfig line;
+  line.linkPath = dir_.File("sensor");
+  sensor_ = std::make_unique<sim::VirtualSensor>(config, line);
+  ASSERT_TRUE(sensor_->Start()) << sensor_->LastError();
+  CMainFrame& frame = OpenFrame();
+  ASSERT_TRUE(ConnectTyped(line.linkPath));
+  QWidget* live = frame.view()->currentWidget();
+  ASSERT_NE(live, nullptr);
+  auto showsNotConnected = [&frame] {
+    for (QLabel* label : frame.view()->currentWidget()->findChildren<QLabel*>())
+      if (label->text() == "Not Connected") return true;
+    return false;
+  };
+  EXPECT_FALSE(showsNotConnected());
+  // The panel polls once its diagnostics are switched on.
+  auto* panel = qobject_cast<CKRV02Dlg*>(live);
+  ASSERT_NE(panel, nullptr);
+  panel->diagnostics()->updateBox()->setChecked(true);
+  LogModel& log = frame.log()->model();
+  // Polling runs: its panel has taken ticks without a failure.
+  Pump(600);
+  const int before = log.rowCount();
+
+  ASSERT_TRUE(sensor_->Unplug());
+  ASSERT_TRUE(PumpUntil([&] { return !doc_->connected(); }, 5000));
+  Pump(800);  // more than three poll periods: nothing more is tried
+  const std::string gone =
+      "The port " + line.linkPath + " went away (adapter unplugged or line hung up); polling stopped.";
+  int goneLines = 0, disconnected = 0, errors = 0;
+  for (int row = before; row < log.rowCount(); ++row) {
+    if (log.textAt(row).toStdString() == gone) ++goneLines;
+    if (log.textAt(row) == "Disconnected...") ++disconnected;
+    if (log.kindAt(row) == kLogError) ++errors;
+  }
+  EXPECT_EQ(goneLines, 1);
+  EXPECT_EQ(disconnected, 1);
+  EXPECT_EQ(errors, 2);  // the failed poll command and the line above
+  EXPECT_TRUE(showsNotConnected());
+  ExpectAvailability(frame, false, false);
+
+  ASSERT_TRUE(sensor_->Replug()) << sensor_->LastError();
+  ASSERT_TRUE(ConnectTyped(line.linkPath));
+  EXPECT_FALSE(showsNotConnected());
 }
 
 // Double-clicks in the setup pane, Ctrl+D, Ctrl+N.

@@ -26,6 +26,17 @@ TEST(TarkonProgram, VirtualSensorFromTheEnvironmentAndScreenshot) {
   // The pane sizes went to the per-user profile under "NRD".
   EXPECT_NE(testsupport::ReadWholeFile(dir.File("NRD/Tarkon.conf")).find("[NRD-SCBar-1]"), std::string::npos);
 }
+
+// --version answers without a display and opens no window.
+TEST(TarkonProgram, VersionNeedsNoDisplay) {
+  const testsupport::ProcessResult run =
+      testsupport::RunProcess({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+                               TARKON_PATH, "--version"});
+  ASSERT_TRUE(run.started);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "tarkon " LRS_TEST_VERSION "\n");
+  EXPECT_EQ(run.err, "");
+}
 #endif
 
 }  // namespace

@@ -1,0 +1,17 @@
+#pragma once
+// Who may use a serial device, and who is using it: the facts behind a
+// refused open, so that the failure can name its cure. Nothing here opens
+// the device.
+
+#include <string>
+
+// Name of the group that owns the device node ("dialout"); empty when the
+// node cannot be examined.
+std::string DeviceGroupName(const std::string& device);
+
+// The program holding the device, as "NAME (process PID)" or "process PID"
+// when its name cannot be read; empty when no holder can be found. Looks,
+// in this order, at a UUCP lock file (/run/lock/LCK..NAME and the older
+// /var/lock), at the kernel's table of flock(2) locks, and at the open
+// descriptors of the processes this user may examine.
+std::string DeviceHolder(const std::string& device);
