@@ -497,11 +497,11 @@ bool CheckCommandUsage(CliOptions& o, std::string& error) {
     o.arguments[0] = word;
   }
   for (const std::string& given : o.given) {
-    for (const CliOptionSpec& spec : CliOptionTable()) {
-      if (given != spec.name || spec.commands == nullptr) continue;
-      const std::vector<std::string> owners = Words(spec.commands);
+    for (const CliOptionSpec& row : CliOptionTable()) {
+      if (given != row.name || row.commands == nullptr) continue;
+      const std::vector<std::string> owners = Words(row.commands);
       if (std::find(owners.begin(), owners.end(), o.command) == owners.end()) {
-        error = given + " belongs to " + spec.commands + ", not to " + o.command;
+        error = given + " belongs to " + row.commands + ", not to " + o.command;
         return false;
       }
     }

@@ -162,8 +162,8 @@ std::string SetVersion(CliOptions& o, const std::string&) {
 }
 
 const CliOptionSpec* FindOption(const std::string& name) {
-  for (const CliOptionSpec& spec : CliOptionTable())
-    if (name == spec.name) return &spec;
+  for (const CliOptionSpec& row : CliOptionTable())
+    if (name == row.name) return &row;
   return nullptr;
 }
 
@@ -235,28 +235,28 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
       name = arg.substr(0, equals);
       inlineValue = arg.substr(equals + 1);
     }
-    const CliOptionSpec* spec = FindOption(name);
-    if (spec == nullptr) {
+    const CliOptionSpec* row = FindOption(name);
+    if (row == nullptr) {
       error = "unknown option " + name;
       return false;
     }
     std::string value;
-    if (spec->valueName != nullptr) {
+    if (row->valueName != nullptr) {
       if (inlineValue) {
         value = *inlineValue;
       } else if (i + 1 < argc) {
         value = argv[++i];
       } else {
-        error = "option " + name + " needs a value (" + spec->valueName + ")";
+        error = "option " + name + " needs a value (" + row->valueName + ")";
         return false;
       }
     } else if (inlineValue) {
       error = "option " + name + " takes no value";
       return false;
     }
-    error = spec->apply(out, value);
+    error = row->apply(out, value);
     if (!error.empty()) return false;
-    out.given.push_back(spec->name);
+    out.given.push_back(row->name);
   }
   // The command's name in any case.
   if (const CliCommandSpec* command = FindCliCommand(out.command)) out.command = command->name;

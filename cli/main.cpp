@@ -37,9 +37,9 @@ int Help(const std::string& command) {
     std::fputs(CliUsage().c_str(), stdout);
     return kExitOk;
   }
-  const CliCommandSpec* spec = FindCliCommand(command);
-  if (spec == nullptr) return UsageError(false, "unknown command \"" + command + "\"");
-  std::fputs(CliCommandHelp(*spec).c_str(), stdout);
+  const CliCommandSpec* row = FindCliCommand(command);
+  if (row == nullptr) return UsageError(false, "unknown command \"" + command + "\"");
+  std::fputs(CliCommandHelp(*row).c_str(), stdout);
   return kExitOk;
 }
 

@@ -42,7 +42,7 @@ std::string SimUsage() {
          "  --fault KIND@N         fault KIND on reply number N (from 1)\n"
          "                         KIND: noise, drop, corrupt, truncate, delay\n"
          "  --fault-delay MS       delay of the delay fault (default 1500)\n"
-         "  --sensor SPEC          one more sensor on the line (instead of --model,\n"
+         "  --sensor DESCRIPTION   one more sensor on the line (instead of --model,\n"
          "                         --address, --check-mode, --baud, --serial and\n"
          "                         --revision): \"MODEL,address=N,check-mode=crc,\n"
          "                         baud=RATE,serial=TEXT,revision=L\", e.g.\n"
@@ -101,31 +101,31 @@ bool ApplySensorValue(const std::string& key, const std::string& value, SensorCo
 
 }  // namespace
 
-bool ParseSensorSpec(const std::string& spec, SensorConfig& config, std::string& error) {
+bool ParseSensorSpec(const std::string& description, SensorConfig& config, std::string& error) {
   std::vector<std::string> seen;
   size_t start = 0;
   bool first = true;
-  while (start <= spec.size()) {
-    const size_t comma = spec.find(',', start);
-    const std::string item = spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+  while (start <= description.size()) {
+    const size_t comma = description.find(',', start);
+    const std::string item = description.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     std::string key = "model";
     std::string value = item;
     if (const size_t eq = item.find('='); eq != std::string::npos) {
       key = item.substr(0, eq);
       value = item.substr(eq + 1);
     } else if (!first) {
-      error = "--sensor \"" + spec + "\": \"" + item + "\" is no key=value";
+      error = "--sensor \"" + description + "\": \"" + item + "\" is no key=value";
       return false;
     }
     for (const std::string& k : seen) {
       if (k == key) {
-        error = "--sensor \"" + spec + "\": " + key + " given twice";
+        error = "--sensor \"" + description + "\": " + key + " given twice";
         return false;
       }
     }
     seen.push_back(key);
     if (!ApplySensorValue(key, value, config, error)) {
-      error = "--sensor \"" + spec + "\": " + error;
+      error = "--sensor \"" + description + "\": " + error;
       return false;
     }
     first = false;

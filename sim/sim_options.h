@@ -36,7 +36,7 @@ enum class ParseResult { kRun, kHelp, kVersion, kError };
 ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std::string& error);
 std::string SimUsage();
 // One --sensor text into `config` (whose other members stay as they are).
-bool ParseSensorSpec(const std::string& spec, SensorConfig& config, std::string& error);
+bool ParseSensorSpec(const std::string& description, SensorConfig& config, std::string& error);
 // The sensors to put on the line.
 std::vector<SensorConfig> LineSensors(const SimOptions& options);
 
