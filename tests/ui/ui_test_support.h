@@ -50,28 +50,6 @@ bool BlockUntil(Condition condition, int ms = 2000) {
   return condition();
 }
 
-// Handles the next modal window (dialog or message box) once it is open:
-// `handle` must close it. The returned flag tells whether it came; the
-// watch ends when the last copy of the flag goes.
-inline std::shared_ptr<bool> OnNextModal(std::function<void(QWidget*)> handle) {
-  struct Watch {
-    bool came = false;
-    QTimer timer;
-  };
-  auto watch = std::make_shared<Watch>();
-  Watch* w = watch.get();
-  w->timer.setInterval(5);
-  QObject::connect(&w->timer, &QTimer::timeout, [w, handle] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible()) return;
-    w->timer.stop();
-    w->came = true;
-    handle(modal);
-  });
-  w->timer.start();
-  return std::shared_ptr<bool>(watch, &w->came);
-}
-
 // Handles the next modal window of type W (a message box over a dialog,
 // say), leaving other modal windows alone.
 template <typename W>
@@ -92,6 +70,13 @@ inline std::shared_ptr<bool> OnNextModalOf(std::function<void(W*)> handle) {
   });
   w->timer.start();
   return std::shared_ptr<bool>(watch, &w->came);
+}
+
+// Handles the next modal window (dialog or message box) once it is open:
+// `handle` must close it. The returned flag tells whether it came; the
+// watch ends when the last copy of the flag goes.
+inline std::shared_ptr<bool> OnNextModal(std::function<void(QWidget*)> handle) {
+  return OnNextModalOf<QWidget>(std::move(handle));
 }
 
 // The button of a dialog with this text.
