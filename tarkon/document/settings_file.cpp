@@ -5,23 +5,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "files/atomic_file_writer.h"
+#include "files/bounded_file_reader.h"
 #include "tarkon/document/number_reading.h"
 
 namespace {
 
 // A settings file is a few hundred bytes; anything far larger is no file of
 // ours and is left alone rather than read and then overwritten.
-constexpr off_t kMaxFileSize = 4 * 1024 * 1024;
-
-std::string ErrnoText(const std::string& what, int error) {
-  return what + ": " + std::strerror(error);
-}
+constexpr size_t kMaxFileSize = 4 * 1024 * 1024;
 
 bool HasLineBreak(const std::string& text) {
   return text.find_first_of("\r\n") != std::string::npos;
@@ -38,43 +35,6 @@ std::string Trimmed(const std::string& text) {
   if (first == std::string::npos) return std::string();
   size_t last = text.find_last_not_of(blanks);
   return text.substr(first, last - first + 1);
-}
-
-std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Creates `dir` and its missing parents (private to the user).
-bool MakeDirectories(const std::string& dir, std::string* error) {
-  struct stat st {};
-  if (dir.empty() || stat(dir.c_str(), &st) == 0) return true;
-  std::string parent = DirectoryOf(dir);
-  if (parent != dir && !MakeDirectories(parent, error)) return false;
-  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-    *error = ErrnoText("cannot create " + dir, errno);
-    return false;
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-  size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // A line kept as it is, with its line end. Reading removes a "\r" before the
@@ -152,50 +112,23 @@ bool SettingsFile::Load() {
   overflow_.clear();
   sections_.clear();
   lastError_.clear();
-  int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) {
-      loadState_ = LoadState::kMissing;
-      return false;
-    }
-    loadState_ = LoadState::kUnreadable;
-    lastError_ = ErrnoText("cannot open " + path_, errno);
+  changed_ = false;
+  // A link is not followed: the file it points to (a notes file, another
+  // program's settings) is not ours to read as settings and write back.
+  const files::FileContent file = files::ReadBoundedFile(path_, kMaxFileSize, files::LinkPolicy::kRefuse);
+  if (file.status == files::ReadStatus::kMissing) {
+    loadState_ = LoadState::kMissing;
     return false;
   }
-  struct stat st {};
-  std::string content;
-  bool ok = fstat(fd, &st) == 0;
-  if (!ok) {
-    lastError_ = ErrnoText("cannot read " + path_, errno);
-  } else if (!S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) {
-    ok = false;
-    lastError_ = path_ + " is not a settings file (not a regular file, or too large)";
-  } else {
-    char buffer[4096];
-    for (;;) {
-      ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        ok = false;
-        lastError_ = ErrnoText("cannot read " + path_, errno);
-        break;
-      }
-      if (n == 0) break;
-      content.append(buffer, static_cast<size_t>(n));
-      if (content.size() > static_cast<size_t>(kMaxFileSize)) {
-        ok = false;
-        lastError_ = path_ + " is not a settings file (too large)";
-        break;
-      }
-    }
-  }
-  close(fd);
-  if (!ok) {
+  if (!file.ok()) {
     loadState_ = LoadState::kUnreadable;
+    lastError_ = path_ + " is not read as a settings file (" + file.reason +
+                 "); it is left as it is and the defaults are used";
     return false;
   }
-  Parse(content);
+  Parse(file.content);
   loadState_ = LoadState::kRead;
+  changed_ = false;
   return true;
 }
 
@@ -271,66 +204,15 @@ bool SettingsFile::Save() {
     lastError_ = "not saved: " + path_ + " could not be read, so it is left as it is";
     return false;
   }
-  // Replace the file a symbolic link points to, not the link.
-  std::string target = path_;
-  struct stat st {};
-  if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = realpath(target.c_str(), nullptr); real != nullptr) {
-      target = real;
-      std::free(real);
-    }
-  }
-  return WriteAtomically(target, Render());
-}
-
-bool SettingsFile::WriteAtomically(const std::string& target, const std::string& content) {
-  struct stat old {};
-  bool exists = stat(target.c_str(), &old) == 0;
-  if (exists && access(target.c_str(), W_OK) != 0) {
-    lastError_ = ErrnoText("not saved: " + target + " is write-protected", errno);
+  // A missing file may live in a configuration folder not made yet.
+  files::AtomicWriteOptions options;
+  options.createDirectories = true;
+  std::string reason;
+  if (!files::WriteFileAtomically(path_, Render(), &reason, options)) {
+    lastError_ = "not saved: " + path_ + ": " + reason;
     return false;
   }
-  std::string dir = DirectoryOf(target);
-  if (!exists && !MakeDirectories(dir, &lastError_)) return false;
-
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = target + ".tmp." + std::to_string(getpid()) + "." + std::to_string(counter++);
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    lastError_ = ErrnoText("cannot write in " + dir, errno);
-    return false;
-  }
-  // The new file keeps the old one's permissions.
-  if (exists && fchmod(fd, old.st_mode & 07777) != 0) {
-    // Not fatal: the file is then written with the default permissions.
-  }
-
-  bool ok = WriteAll(fd, content) && fsync(fd) == 0;
-  int error = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    unlink(temp.c_str());
-    lastError_ = ErrnoText("cannot write " + target, error);
-    return false;
-  }
-  // Make the rename itself durable.
-  int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    (void)fsync(dirFd);
-    close(dirFd);
-  }
+  changed_ = false;
   return true;
 }
 
@@ -374,6 +256,7 @@ bool SettingsFile::SetText(const std::string& section, const std::string& key,
   if (found != nullptr) {
     for (Item& item : found->items) {
       if (item.entry && item.key == key) {
+        if (item.value != value) changed_ = true;
         item.value = value;
         return true;
       }
@@ -386,6 +269,7 @@ bool SettingsFile::SetText(const std::string& section, const std::string& key,
   }
   found->items.push_back(Item{true, key, value});
   ++found->entries;
+  changed_ = true;
   return true;
 }
 
@@ -449,6 +333,7 @@ bool SettingsFile::RemoveKey(const std::string& section, const std::string& key)
     if (it->entry && it->key == key) {
       found->items.erase(it);
       --found->entries;
+      changed_ = true;
       return true;
     }
   }

@@ -33,11 +33,12 @@
 //   after the last section, so that they cannot swallow the settings of a
 //   section the file takes up again later) but are not readable as settings.
 //
-// Saving writes a temporary file in the same directory, flushes it to the
-// disk and renames it over the old file, so a crash or a full disk while
-// saving leaves either the old or the new file, never a truncated one. A
-// file that existed but could not be read is never overwritten, nor is a
-// write-protected one.
+// Saving replaces the file atomically (files/atomic_file_writer.h), so a
+// crash or a full disk while saving leaves either the old or the new file,
+// never a truncated one. A file that existed but could not be read (more
+// than 4 MiB, not a regular file, a symbolic link) is never overwritten,
+// nor is a write-protected one or a link: they are left as they are and
+// the program works from the defaults.
 
 #include <cstddef>
 #include <cstdint>
@@ -104,6 +105,8 @@ class SettingsFile {
   // it was.
   bool Save();
   const std::string& lastError() const { return lastError_; }
+  // Whether the settings in memory differ from those last loaded or saved.
+  bool changed() const { return changed_; }
 
   // Exact match of section and key; the value read as a base-10 number
   // (strtol / strtoul semantics; a value that is no number reads as 0).
@@ -155,11 +158,11 @@ class SettingsFile {
   const Section* FindSection(const std::string& name) const;
   void Parse(const std::string& content);
   std::string Render() const;
-  bool WriteAtomically(const std::string& target, const std::string& content);
 
   std::string path_;
   std::string lastError_;
   LoadState loadState_ = LoadState::kNotLoaded;
+  bool changed_ = false;
   std::vector<std::string> preamble_;  // lines before the first section
   std::vector<std::string> overflow_;  // lines of sections beyond the capacity
   std::vector<Section> sections_;
