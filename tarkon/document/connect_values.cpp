@@ -122,6 +122,17 @@ SettingsFile::SerialValues SerialValuesOfConnection(const ConnectTarget& target,
   return values;
 }
 
+bool StoredAddressFits(const std::string& text) {
+  int64_t address = 0;
+  return IsWholeNumber(text, &address) && address >= 0 && address <= 255;
+}
+
+std::string StoredAddressRefusedLine(const std::string& text, const std::string& path) {
+  const std::string shown = text.size() > 40 ? text.substr(0, 40) + "..." : text;
+  return "Address=" + shown + " in " + path +
+         " is not 1 to 255 (or 0, the global address): address 1 is used, and the file keeps its value";
+}
+
 ConnectTarget TargetAfterChange(ConnectTarget connection, int32_t baudRate, int32_t address) {
   connection.baudRate = baudRate;
   connection.address = static_cast<uint8_t>(address & 0xFF);

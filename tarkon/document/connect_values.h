@@ -82,6 +82,15 @@ ConnectTarget ConnectTargetFromValues(const ConnectValues& values);
 // kept as the user gave them, not as the port could use them.
 SettingsFile::SerialValues SerialValuesOfConnection(const ConnectTarget& target,
                                                     const SettingsFile::SerialValues& stored);
+// Whether the text of "Address" in the settings file is one whole number
+// the connect dialog takes (1 to 255, or 0 for the global address).
+// Another number is not cut to its low byte, which would be some other
+// address, and a text that is no number is not read as 0 (global).
+bool StoredAddressFits(const std::string& text);
+// "Address=256 in /path/tarkon.ini is not 1 to 255 (or 0, the global
+// address): address 1 is used, and the file keeps its value"
+std::string StoredAddressRefusedLine(const std::string& text, const std::string& path);
+
 // The target after an address or baud-rate change of the connection.
 ConnectTarget TargetAfterChange(ConnectTarget connection, int32_t baudRate, int32_t address);
 

@@ -14,6 +14,7 @@ CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
   commands_.SetLogSink(this);
   commands_.AttachLink(&link_);
   settings_.Load();
+  settingsNotice_ = settings_.lastError();  // told at the first connect, once
   poll_.SetTickListener([this] {
     if (listener_) listener_->OnPollTickPending();
   });
@@ -61,8 +62,31 @@ ConnectValues CKRV02Doc::BeginConnect() {
   krv04Settings_.Clear();
   qmtShortSettings_.Clear();
   krv04bfSettings_.Clear();
+  TellSettingsNotice();
   const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
-  return ConnectValuesFromSettings(stored);
+  ConnectValues values = ConnectValuesFromSettings(stored);
+  std::string addressText;
+  if (settings_.GetText(SettingsFile::kSerialSection, SettingsFile::kAddressKey, &addressText) &&
+      !StoredAddressFits(addressText)) {
+    LogLine(kLogNotice, StoredAddressRefusedLine(addressText, settings_.path()));
+    values.address = 1;
+    values.globalAddress = false;
+  }
+  return values;
+}
+
+void CKRV02Doc::TellSettingsNotice() {
+  if (settingsNotice_.empty()) return;
+  LogLine(kLogNotice, settingsNotice_);
+  settingsNotice_.clear();
+  settingsNoticeTold_ = true;
+}
+
+void CKRV02Doc::SaveChangedSettings() {
+  if (!saveOnClose_ || !settings_.changed()) return;
+  if (settings_.Save() || settingsNoticeTold_) return;
+  LogLine(kLogNotice, settings_.lastError());
+  settingsNoticeTold_ = true;
 }
 
 bool CKRV02Doc::Fail(const char* line, ConnectFailure failure) {
@@ -113,8 +137,18 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   commands_.AttachLink(&link_);
 
   // Stored before the sensor has answered: a failed identification still
-  // keeps the settings the user chose.
-  settings_.WriteSerialSettings(SerialValuesOfConnection(target, stored));
+  // keeps the settings the user chose. Not so a virtual sensor's line,
+  // which ends with the program (the stored real port stays), nor the
+  // address put in place of a stored one that did not fit: the file keeps
+  // the number its user wrote until another address is chosen.
+  if (saveOnClose_) {
+    std::string storedAddress;
+    const bool keepAddress = target.address == 1 &&
+                             settings_.GetText(SettingsFile::kSerialSection, SettingsFile::kAddressKey, &storedAddress) &&
+                             !StoredAddressFits(storedAddress);
+    settings_.WriteSerialSettings(SerialValuesOfConnection(target, stored));
+    if (keepAddress) settings_.SetText(SettingsFile::kSerialSection, SettingsFile::kAddressKey, storedAddress);
+  }
 
   link_.Drain();
   if (!commands_.GetModelName(true)) {
@@ -143,6 +177,9 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   char line[128];
   std::snprintf(line, sizeof line, "Successfully connected to %s type sensor", modelText_.c_str());
   LogLine(kLogSuccess, line);
+  // Kept at once, not only at exit: a crash or kill later in the run must
+  // not lose the port, rate and address that work.
+  SaveChangedSettings();
   return true;
 }
 
@@ -186,7 +223,7 @@ void CKRV02Doc::StoreSerialSettingsOfPort() {
   // The same rule as at connect: what the user connected by is stored, not
   // the device a port number resolved to, nor the clamped time-outs.
   connection_ = TargetAfterChange(connection_, port.baudRate, commands_.address());
-  settings_.WriteSerialSettings(SerialValuesOfConnection(connection_, settings_.ReadSerialSettings()));
+  if (saveOnClose_) settings_.WriteSerialSettings(SerialValuesOfConnection(connection_, settings_.ReadSerialSettings()));
 }
 
 void CKRV02Doc::ChangeAddress(bool ok, const std::string& serialText, uint8_t newAddress) {

@@ -68,8 +68,9 @@ class CKRV02Doc : public LogSink {
 
   void SetListener(DocumentListener* listener) { listener_ = listener; }
   void SetManufacturingMode(bool on) { manufacturing_ = on; }
-  // Whether the settings file is written back when the document ends (not
-  // for a connection whose line lives only as long as the program).
+  // Whether the connection is stored in the settings file, at a connect
+  // and when the document ends (not for a connection whose line lives only
+  // as long as the program, such as a virtual sensor's).
   void SetSaveOnClose(bool on) { saveOnClose_ = on; }
   bool manufacturingMode() const { return manufacturing_; }
 
@@ -205,6 +206,10 @@ class CKRV02Doc : public LogSink {
  private:
   bool Fail(const char* line, ConnectFailure failure);
   void DeviceGone();
+  // Says once why the settings file is left alone.
+  void TellSettingsNotice();
+  // Writes the settings file now when the connection changed it.
+  void SaveChangedSettings();
   void PostStateChanged();
   ModelSettings* SettingsOfModel(int model);
   void ReadVersions();
@@ -213,6 +218,8 @@ class CKRV02Doc : public LogSink {
   DocumentListener* listener_ = nullptr;
   bool manufacturing_ = false;
   bool saveOnClose_ = true;
+  std::string settingsNotice_;  // why the settings file is left alone, until told
+  bool settingsNoticeTold_ = false;
 
   PacketLink link_;
   SensorCommands commands_;
