@@ -9,11 +9,13 @@
 #include <ctime>
 #include <iostream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_command_table.h"
 #include "cli/fleet_commands.h"
 #include "cli/progress_bar.h"
+#include "files/file_target.h"
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
 #include "tarkon/document/firmware_upload.h"
@@ -459,7 +461,7 @@ int Upload(CliSession& s, CliJson& json) {
     case UploadOutcome::kNoKind:
       return Refused(s, "upload: " + status);
     case UploadOutcome::kFileError:
-      return Refused(s, "upload: " + status + ": " + o.arguments[1]);
+      return Refused(s, "upload: " + status + ": " + o.arguments[1] + ": " + upload.lastFileError());
     default:
       if (!status.empty()) {
         if (!o.json) std::cout << status << std::endl;
@@ -504,6 +506,15 @@ bool CheckCommandUsage(CliOptions& o, std::string& error) {
         error = given + " belongs to " + row.commands + ", not to " + o.command;
         return false;
       }
+    }
+  }
+  // Outputs are appended to: a link, FIFO or device there is refused before
+  // the port is opened (a FIFO would block while the line is held).
+  for (const auto& [option, path] : {std::pair{"--append", &o.appendPath}, std::pair{"--csv", &o.csvPath}}) {
+    std::string reason;
+    if (*path && !files::CheckWritableTarget(**path, &reason)) {
+      error = std::string(option) + " " + **path + ": " + reason;
+      return false;
     }
   }
   if (IsFleetCommand(o)) return CheckFleetUsage(o, error);

@@ -1,11 +1,8 @@
 #include "tarkon/document/firmware_upload.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
+
+#include "files/bounded_file_reader.h"
 
 namespace {
 
@@ -75,27 +72,19 @@ bool FirmwareUpload::TakeCloseRequest() {
   return requested;
 }
 
-bool FirmwareUpload::ReadImage(const std::string& path, std::vector<uint8_t>* image) {
+bool FirmwareUpload::ReadImage(const std::string& path, std::vector<uint8_t>* image, std::string* reason) {
   image->clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st {};
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-            static_cast<uint64_t>(st.st_size) <= kUploadMaxFileSize;
-  if (ok) {
-    image->resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < image->size()) {
-      ssize_t n = read(fd, image->data() + done, image->size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;  // an error, or the file shrank meanwhile
-      done += static_cast<size_t>(n);
-    }
-    ok = done == image->size();
+  files::FileContent file = files::ReadBoundedFile(path, kUploadMaxFileSize);
+  if (file.ok() && file.content.empty()) {
+    file.status = files::ReadStatus::kFailed;
+    file.reason = "is empty";
   }
-  close(fd);
-  if (!ok) image->clear();
-  return ok;
+  if (!file.ok()) {
+    if (reason != nullptr) *reason = file.reason;
+    return false;
+  }
+  image->assign(file.content.begin(), file.content.end());
+  return true;
 }
 
 UploadOutcome FirmwareUpload::Upload(int kind, const std::string& path,
@@ -113,7 +102,8 @@ UploadOutcome FirmwareUpload::Upload(int kind, const std::string& path,
     return UploadOutcome::kNoKind;
   }
   std::vector<uint8_t> image;
-  if (!ReadImage(path, &image)) {
+  lastFileError_.clear();
+  if (!ReadImage(path, &image, &lastFileError_)) {
     status(kUploadFileErrorStatus);
     return UploadOutcome::kFileError;
   }

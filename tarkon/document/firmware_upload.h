@@ -99,9 +99,13 @@ class FirmwareUpload {
   // State of the block transfer that ended the last upload (0 for success).
   int32_t lastState() const { return lastState_; }
 
-  // The whole file; false when it cannot be opened, measured or read
-  // completely, is empty, or is larger than kUploadMaxFileSize.
-  static bool ReadImage(const std::string& path, std::vector<uint8_t>* image);
+  // Why the last upload's file was not read ("too large (...)", "is a
+  // directory", "is empty", ...); empty when it was.
+  const std::string& lastFileError() const { return lastFileError_; }
+
+  // The whole file; false when it is no regular file, cannot be read, is
+  // empty, or is larger than kUploadMaxFileSize, with the reason.
+  static bool ReadImage(const std::string& path, std::vector<uint8_t>* image, std::string* reason = nullptr);
 
  private:
   UploadOutcome Run(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
@@ -114,4 +118,5 @@ class FirmwareUpload {
   bool running_ = false;
   bool closeRequested_ = false;
   int32_t lastState_ = 0;
+  std::string lastFileError_;
 };

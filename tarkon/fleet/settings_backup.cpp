@@ -6,15 +6,15 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <limits>
 #include <stdexcept>
 #include <type_traits>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "files/atomic_file_writer.h"
+#include "files/bounded_file_reader.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/fleet/setting_layout.h"
@@ -23,6 +23,15 @@ namespace fleet {
 namespace {
 
 using json = nlohmann::ordered_json;
+
+// Text from the file repeated in a message, cut to a readable length: a
+// file may hold a string of any size.
+std::string Echo(const std::string& text, size_t kMax = 60) {
+  if (text.size() <= kMax) return text;
+  size_t cut = kMax;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole UTF-8 characters
+  return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " bytes)";
+}
 
 const char* CheckModeName(int mode) { return mode == 1 ? "crc" : "checksum"; }
 
@@ -165,8 +174,10 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
   json document;
   try {
     document = json::parse(text);
-  } catch (const json::parse_error& e) {
-    error = std::string("not a valid JSON document: ") + e.what();
+  } catch (const json::exception& e) {
+    // Also a number too large for any type ("1e400"), which the library
+    // reports as out of range rather than as a syntax error.
+    error = "not a valid JSON document: " + Echo(e.what(), 200);
     return false;
   }
   if (!document.is_object()) {
@@ -177,7 +188,7 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
   std::string format;
   if (!Member(document, "format", format, error, "") ) return false;
   if (format != kBackupFormat) {
-    error = "not a settings backup: \"format\" is \"" + format + "\"";
+    error = "not a settings backup: \"format\" is \"" + Echo(format) + "\"";
     return false;
   }
   if (!Member(document, "format_version", b.formatVersion, error, "")) return false;
@@ -217,7 +228,7 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
     return false;
   }
   if (checkMode != "checksum" && checkMode != "crc") {
-    error = "connection: check mode \"" + checkMode + "\" is not checksum or crc";
+    error = "connection: check mode \"" + Echo(checkMode) + "\" is not checksum or crc";
     return false;
   }
   b.checkMode = checkMode == "crc" ? 1 : 0;
@@ -245,7 +256,7 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
     }
     const SettingLayout* layout = FindLayout(b.modelIndex, s.name);
     if (layout == nullptr) {
-      error = where + "\"" + s.name + "\" is no setting of the " + b.model + " model";
+      error = where + "\"" + Echo(s.name) + "\" is no setting of the " + Echo(b.model) + " model";
       return false;
     }
     if (!seen.insert(s.name).second) {
@@ -260,7 +271,7 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
     s.offset = layout->offset;
     if (!FromHex(raw, s.raw) || s.raw.size() != layout->size) {
       error = where + "\"" + s.name + "\": \"raw\" must be " + std::to_string(layout->size * 2) +
-              " hexadecimal digits, not \"" + raw + "\"";
+              " hexadecimal digits, not \"" + Echo(raw) + "\"";
       return false;
     }
     b.settings.push_back(std::move(s));
@@ -281,7 +292,7 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
     const BackupSetting& s = b.settings[i];
     const SettingLayout& layout = *FindLayout(b.modelIndex, s.name);
     if (!ValueMatchesRaw(layout, s, context)) {
-      error = "setting " + std::to_string(i + 1) + ": \"" + s.name + "\": the value \"" + s.value +
+      error = "setting " + std::to_string(i + 1) + ": \"" + s.name + "\": the value \"" + Echo(s.value) +
               "\" does not match the raw bytes " + ToHex(s.raw) + " (" + ExactText(layout, s.raw, context) +
               "); edit both, or neither";
       return false;
@@ -292,40 +303,23 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
 }
 
 bool WriteBackupFile(const std::string& path, const SensorBackup& backup, std::string& error) {
-  // Written beside the target and renamed over it, so an interrupted write
-  // never leaves half a backup under the file's name.
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = "cannot write " + path + ": " + std::strerror(errno);
-      return false;
-    }
-    out << BackupToJson(backup);
-    out.flush();
-    if (!out) {
-      error = "cannot write " + path + ": " + std::strerror(errno);
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
-    std::remove(temporary.c_str());
+  // Replaced as a whole, so an interrupted write never leaves half a
+  // backup under the file's name, and a link there is not written through.
+  std::string reason;
+  if (!files::WriteFileAtomically(path, BackupToJson(backup), &reason)) {
+    error = "cannot write " + path + ": " + reason;
     return false;
   }
   return true;
 }
 
 bool ReadBackupFile(const std::string& path, SensorBackup& backup, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read " + path + ": " + std::strerror(errno);
+  const files::FileContent file = files::ReadBoundedFile(path, kMaxBackupFileSize);
+  if (!file.ok()) {
+    error = "cannot read " + path + ": " + file.reason;
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!ParseBackup(text.str(), backup, error)) {
+  if (!ParseBackup(file.content, backup, error)) {
     error = path + ": " + error;
     return false;
   }

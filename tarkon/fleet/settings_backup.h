@@ -54,6 +54,9 @@ std::string BackupToJson(const SensorBackup& backup);
 // says what is wrong.
 bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& error);
 
+// A backup is a few kilobytes; a file far larger is none.
+inline constexpr size_t kMaxBackupFileSize = 1024 * 1024;
+
 bool WriteBackupFile(const std::string& path, const SensorBackup& backup, std::string& error);
 bool ReadBackupFile(const std::string& path, SensorBackup& backup, std::string& error);
 

@@ -92,6 +92,8 @@ void CUploadDlg::Upload() {
   callbacks.status = [this](const std::string& text) { status_->setText(QString::fromStdString(text)); };
   callbacks.letUserInterfaceRun = [] { QApplication::processEvents(); };
   outcome_ = procedure_->Upload(kind_->currentIndex(), file_->text().toStdString(), callbacks);
+  // The status keeps its own words; why the file was not read is told beside it.
+  status_->setToolTip(QString::fromStdString(procedure_->lastFileError()));
   browse_->setEnabled(true);
   upload_->setEnabled(true);
   doc_.LineHoldChanged();
