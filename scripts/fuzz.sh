@@ -34,11 +34,12 @@ done
 [ -n "$mode" ] || { echo "usage: $0 --ci | --minutes N [--target NAME] | --build-only" >&2; exit 2; }
 
 targets=(fuzz_reply_reader fuzz_settings_file fuzz_scan_decode fuzz_model_identification
-         fuzz_number_reading)
+         fuzz_number_reading fuzz_backup_file)
 if [ -n "$only" ]; then targets=("$only"); fi
 
 # Longest input each target is given: a scan read of several replies needs
-# a few kilobytes, a model name reply 16 bytes, a field text a few hundred.
+# a few kilobytes, a model name reply 16 bytes, a field text a few hundred,
+# a backup file a few kilobytes.
 max_len() {
   case "$1" in
     fuzz_reply_reader) echo 8192 ;;
@@ -46,6 +47,7 @@ max_len() {
     fuzz_scan_decode) echo 1024 ;;
     fuzz_model_identification) echo 64 ;;
     fuzz_number_reading) echo 1024 ;;
+    fuzz_backup_file) echo 8192 ;;
   esac
 }
 
