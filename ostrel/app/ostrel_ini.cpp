@@ -1,53 +1,65 @@
 #include "ostrel/app/ostrel_ini.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
+#include "files/atomic_file_writer.h"
+#include "files/bounded_file_reader.h"
 #include "ostrel/link/port_map.h"
 
 namespace ostrel {
 namespace {
 
-std::vector<std::string> Lines(const std::string& path, bool* readable) {
-  std::ifstream in(path, std::ios::binary);
-  if (readable != nullptr) *readable = static_cast<bool>(in);
-  std::vector<std::string> lines;
+// The file is a few lines; the cap of tarkon.ini keeps a stray huge file
+// from being read whole (and then written back).
+constexpr size_t kMaxIniSize = 4 * 1024 * 1024;
+
+// Control characters other than tab and line ends: no ini file a person
+// wrote, and nothing to rewrite line by line.
+bool LooksBinary(const std::string& text) {
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u < 0x20 && c != '\t' && c != '\r' && c != '\n') || u == 0x7F) return true;
+  }
+  return false;
+}
+
+// The file's lines. False with `problem` when a file is there that is not
+// read as settings (a link, not a regular file, too large, binary, not
+// readable); a missing file is no problem and has no lines.
+bool Lines(const std::string& path, std::vector<std::string>* lines, std::string* problem) {
+  lines->clear();
+  // A link is not followed: the file it points to is not ours to rewrite.
+  const files::FileContent file = files::ReadBoundedFile(path, kMaxIniSize, files::LinkPolicy::kRefuse);
+  if (file.status == files::ReadStatus::kMissing) return true;
+  std::string reason = file.reason;
+  if (file.ok() && LooksBinary(file.content)) reason = "not a text file";
+  if (!reason.empty()) {
+    if (problem != nullptr) {
+      *problem = path + " is not read as settings (" + reason + "); it is left as it is and the defaults are used";
+    }
+    return false;
+  }
+  std::istringstream in(file.content);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+    lines->push_back(line);
   }
-  return lines;
+  return true;
 }
 
 bool WriteWhole(const std::string& path, const std::string& text, std::string* error) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.flush();
-    if (!out) {
-      if (error != nullptr) *error = "cannot write " + temporary;
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    if (error != nullptr) *error = ec.message();
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  std::string reason;
+  if (files::WriteFileAtomically(path, text, &reason)) return true;
+  if (error != nullptr) *error = reason;
+  return false;
 }
 
 std::string SectionOf(const std::string& line) {
@@ -117,17 +129,27 @@ std::string OstrelIni::ChoosePath(const std::string& programDirectory, const cha
 }
 
 bool OstrelIni::CreateIfMissing(std::string* error) const {
-  std::error_code ec;
-  if (std::filesystem::exists(path_, ec)) return true;
+  // Anything at the name, even a link that leads nowhere, is not replaced.
+  struct stat st {};
+  if (lstat(path_.c_str(), &st) == 0) return true;
   return WriteWhole(path_,
                     "[CommPort]\r\nPort=1\r\n[BaudRate]\r\nBaud=57600\r\n[InitString]\r\nCommand=ATS11=80LX1DT\r\n",
                     error);
 }
 
+std::string OstrelIni::Problem() const {
+  std::vector<std::string> lines;
+  std::string problem;
+  Lines(path_, &lines, &problem);
+  return problem;
+}
+
 IniValues OstrelIni::Read() const {
   IniValues values;
+  std::vector<std::string> lines;
+  if (!Lines(path_, &lines, nullptr)) return values;
   std::string section;
-  for (const std::string& line : Lines(path_, nullptr)) {
+  for (const std::string& line : lines) {
     if (!line.empty() && line[0] == '[') {
       section = SectionOf(line);
       continue;
@@ -140,17 +162,18 @@ IniValues OstrelIni::Read() const {
     if (section == "CommPort" && key == "Device") values.device = value;
     if (section == "BaudRate" && key == "Baud") values.baud = IntegerOr(value, 57600);
   }
-  values.portMap = ReadPortMapFile(path_);
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  values.portMap = ParsePortMap(text);
   return values;
 }
 
 bool OstrelIni::Write(int port, int baud, const std::string& device, std::string* error) const {
-  bool readable = false;
-  std::vector<std::string> lines = Lines(path_, &readable);
-  std::error_code ec;
-  if (!readable && std::filesystem::exists(path_, ec)) {
-    if (error != nullptr) *error = "cannot read " + path_;
-    return false;  // never replace a file that could not be read
+  std::vector<std::string> lines;
+  std::string problem;
+  if (!Lines(path_, &lines, &problem)) {
+    if (error != nullptr) *error = problem;
+    return false;  // never replace a file that is not read as settings
   }
   Set(lines, "CommPort", "Port", std::to_string(port));
   Set(lines, "BaudRate", "Baud", std::to_string(baud));

@@ -6,8 +6,12 @@
 // Besides "Port" (a number 1 to 4), [CommPort] may hold "Device", a device
 // path chosen from the devices present; section [Port Map] names devices
 // for COM ports as in tarkon.ini. Writing changes only the keys it sets and
-// keeps every other line; it goes to a temporary file renamed over the old
-// one, so the file is always whole.
+// keeps every other line; the file is replaced atomically
+// (files/atomic_file_writer.h), so it is always whole.
+//
+// A file that is not read as settings is left as it is and the defaults are
+// used: a symbolic link, anything but a regular file, more than 4 MiB, a
+// binary file. A read-only file is read but never replaced.
 
 #include <string>
 
@@ -41,6 +45,9 @@ class OstrelIni {
   bool CreateIfMissing(std::string* error) const;
   // The values, or their defaults for keys missing or unreadable.
   IniValues Read() const;
+  // Why the file is not read as settings (and will not be written), or
+  // empty: for a message shown once.
+  std::string Problem() const;
   // Sets "Port", "Baud" and "Device" (emptied when connecting by port).
   bool Write(int port, int baud, const std::string& device, std::string* error) const;
 

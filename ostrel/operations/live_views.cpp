@@ -3,12 +3,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "files/atomic_file_writer.h"
 #include "ostrel/operations/busy.h"
 #include "ostrel/operations/ostrel_commands.h"
 
@@ -45,28 +43,16 @@ std::vector<std::string> MemoLines(const std::vector<uint16_t>& words, unsigned 
   return lines;
 }
 
-// Writes the values one per line (CR LF) into a temporary file beside
-// `path` and renames it over `path`: a failure leaves no half file.
+// Writes the values one per line (CR LF) and replaces `path` with them as a
+// whole: a failure leaves no half file, a link or read-only file there is
+// refused, not written through.
 bool WriteScanFile(const std::string& path, const std::vector<uint16_t>& values, std::string& error) {
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    for (const uint16_t v : values) out << v << "\r\n";
-    out.flush();
-    if (!out) {
-      error = "cannot write " + temporary;
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    error = ec.message();
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  std::string text;
+  for (const uint16_t v : values) text += std::to_string(v) + "\r\n";
+  std::string reason;
+  if (files::WriteFileAtomically(path, text, &reason)) return true;
+  error = reason;
+  return false;
 }
 
 }  // namespace

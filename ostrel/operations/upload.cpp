@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "files/bounded_file_reader.h"
 #include "ostrel/operations/busy.h"
 #include "ostrel/operations/ostrel_commands.h"
 #include "ostrel/operations/xmodem_block.h"
@@ -114,29 +115,24 @@ bool Operations::Upload() {
   if (path.empty()) return true;
   if (!view_.AskYesNo(std::string("Continue with ") + kind.question)) return true;
 
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    Status("Cannot Open File! " + path + ": " + std::strerror(errno));
-    return true;
-  }
-  // One byte more than the image holds tells a file that is too large.
-  std::vector<uint8_t> contents(kImageSize + 1);
-  const size_t size = std::fread(contents.data(), 1, contents.size(), file);
-  const bool readError = std::ferror(file) != 0;
-  std::fclose(file);
-  if (readError) {
-    Status("Cannot Read File! " + path);
-    return true;
-  }
-  if (size == 0) {
-    Status("No Data in File!");
-    return true;
-  }
-  if (size > kImageSize) {
+  // Only a regular file, examined before it is opened: a FIFO would block
+  // the window, a device stream without end.
+  const files::FileContent file = files::ReadBoundedFile(path, kImageSize);
+  if (file.status == files::ReadStatus::kTooLarge) {
     // Sending part of an image would leave the sensor with a broken one.
     Status("File Too Large! The image holds at most 65536 bytes; nothing was sent.");
     return true;
   }
+  if (!file.ok()) {
+    Status("Cannot Open File! " + path + ": " + file.reason);
+    return true;
+  }
+  if (file.content.empty()) {
+    Status("No Data in File!");
+    return true;
+  }
+  const std::string& contents = file.content;
+  const size_t size = contents.size();
   std::copy(contents.begin(), contents.begin() + static_cast<std::ptrdiff_t>(size), image.begin());
 
   Send(command::WriteFlashProtect1, {kUnlock1});

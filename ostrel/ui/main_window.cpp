@@ -94,6 +94,9 @@ MainWindow::MainWindow(const std::string& iniPath, const std::string& iniNote)
 
   std::string error;
   if (!ini_.CreateIfMissing(&error)) SetStatus("Cannot create " + ini_.path() + ": " + error);
+  // Said once: a file left alone is not written at any Connect either.
+  iniProblem_ = ini_.Problem();
+  if (!iniProblem_.empty()) SetStatus(iniProblem_);
   FillPortList();
   ApplyIni();
   SetToolTips();
@@ -419,7 +422,9 @@ void MainWindow::ApplyIni() {
   PortResolver::SetPortMap(values.portMap);
   fields_.port = values.port >= 1 && values.port <= 4 ? values.port - 1 : -1;
   fields_.device.clear();
-  if (!values.device.empty()) {
+  // A virtual sensor is never preselected, also not from a file written
+  // by an earlier version: the next Connect must talk to the real port.
+  if (!values.device.empty() && values.device != kVirtualDevice) {
     for (const std::string& device : portDevices_)
       if (device == values.device) fields_.device = device;
   }
@@ -431,13 +436,14 @@ void MainWindow::ApplyIni() {
 }
 
 void MainWindow::StoreConnection(int portNumber, int baudRate, const std::string& device) {
-  std::string stored = device;
-  if (virtualSensor_ != nullptr && device == virtualSensor_->SlavePath()) stored = kVirtualDevice;
+  // The virtual sensor lives only in this run: the stored real port stays.
+  const bool virtualLine = virtualSensor_ != nullptr && device == virtualSensor_->SlavePath();
   // A device chosen instead of COM1..COM4 keeps "Port" as it was, for other
   // versions that read only the number.
   const int port = device.empty() ? portNumber : ini_.Read().port;
   std::string error;
-  if (!ini_.Write(port, baudRate, stored, &error)) SetStatus("Cannot write " + ini_.path() + ": " + error);
+  if (!virtualLine && iniProblem_.empty() && !ini_.Write(port, baudRate, device, &error))
+    SetStatus("Cannot write " + ini_.path() + ": " + error);
   const std::string keepDevice = fields_.device;
   ApplyIni();
   fields_.device = keepDevice;  // the device opened now, also a virtual sensor's line

@@ -99,6 +99,7 @@ class MainWindow : public QMainWindow, public OstrelView {
   WindowFields fields_;
   std::unique_ptr<Operations> operations_;
   OstrelIni ini_;
+  std::string iniProblem_;  // why Ostrel.ini is left alone, or empty
   std::unique_ptr<sim::VirtualSensor> virtualSensor_;
   KeyFilter* keys_ = nullptr;
   AboutBox* about_ = nullptr;

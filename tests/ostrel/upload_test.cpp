@@ -3,6 +3,7 @@
 // CAN, silence).
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <functional>
@@ -135,6 +136,14 @@ TEST_F(OstrelUploadTest, NothingIsSentWithoutAFileAConfirmationOrForAnUnfitFile)
     EXPECT_TRUE(trace_.Received().empty());
     EXPECT_FALSE(ops_.busy());
   }
+  // A FIFO chosen as the image: refused at once, not waited on.
+  const std::string fifo = dir_.File("image.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  view_.fileToChoose = fifo;
+  view_.answerYes = true;
+  ASSERT_TRUE(ops_.Upload());
+  EXPECT_EQ(view_.LastStatus(), "Cannot Open File! " + fifo + ": is a FIFO");
+  EXPECT_TRUE(trace_.Received().empty());
   view_.fileToChoose.clear();  // the file dialog cancelled
   view_.questions.clear();
   ASSERT_TRUE(ops_.Upload());
