@@ -177,6 +177,8 @@ int Watch(CliSession& s) {
   while (!g_interrupted && (count < 0 || polls < count)) {
     // The document disconnects when the port's device goes away.
     if (!d.connected()) return kExitFailed;
+    // A trace the disk no longer takes ends the run (said at its end).
+    if (!TraceWriteError().empty()) break;
     if (!d.WaitPollTick(100)) continue;
     // Ticks come every 250 ms; a longer interval lets the ticks between
     // polls pass.
