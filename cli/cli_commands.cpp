@@ -19,6 +19,7 @@
 #include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/live_panels.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/printable_text.h"
 #include "tarkon/document/scan_buffer.h"
 #include "tarkon/document/serial_and_model.h"
 #include "tarkon/document/settings_file.h"
@@ -375,7 +376,7 @@ int SerialNumber(CliSession& s, CliJson& json) {
   if (s.options().json) {
     json = {{"serial_number", dialog.serialText()}};
   } else {
-    std::cout << "Serial number  " << dialog.serialText() << std::endl;
+    std::cout << "Serial number  " << PrintableText(dialog.serialText()) << std::endl;  // as read back
   }
   return Status(s, ok);
 }

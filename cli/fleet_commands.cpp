@@ -11,6 +11,7 @@
 #include "serial/port_resolver.h"
 #include "sim/virtual_sensor.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/printable_text.h"
 #include "tarkon/document/settings_file.h"
 #include "tarkon/fleet/bus_scan.h"
 #include "tarkon/fleet/fleet_tools.h"
@@ -363,9 +364,10 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   } else {
     std::cout << "Address  Check mode  Baud rate  Model                 Serial number\n";
     for (const auto& s : found) {
-      char line[160];
+      char line[256];  // room for texts shown as \xNN
       std::snprintf(line, sizeof line, "%7d  %-10s  %9d  %-20s  %s\n", s.address, s.checkMode == 1 ? "CRC" : "Checksum",
-                    s.baudRate, (s.model.empty() ? "\"" + s.modelString + "\"" : s.model).c_str(), s.serialNumber.c_str());
+                    s.baudRate, (s.model.empty() ? "\"" + PrintableText(s.modelString) + "\"" : s.model).c_str(),
+                    PrintableText(s.serialNumber).c_str());
       std::cout << line;
     }
     std::cout << found.size() << (found.size() == 1 ? " sensor" : " sensors") << " found"

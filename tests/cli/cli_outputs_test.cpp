@@ -1,7 +1,8 @@
 // What tarkon-cli writes and prints when things go wrong around it: a log
 // or trace the disk no longer takes ends the run with exit 1 and says so,
-// and watch --csv takes --count and --interval and stops when the line goes
-// away.
+// watch --csv takes --count and --interval and stops when the line goes
+// away, and text from the sensor reaches the terminal as data, never as
+// control sequences.
 
 #include <chrono>
 #include <optional>
@@ -112,6 +113,47 @@ TEST_F(CliTest, WatchCsvEndsWithExitOneWhenTheSensorsLineGoesAway) {
                              " went away (adapter unplugged or line hung up); polling stopped.\n"),
             1u)
       << r.err;
+}
+
+// No byte below 0x20 but the line break, and no DEL or byte above.
+bool OnlyPrintable(const std::string& text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && byte != '\n') || byte >= 0x7F) return false;
+  }
+  return true;
+}
+
+TEST_F(CliTest, TextFromTheSensorIsShownNotObeyed) {
+  struct Case {
+    std::string model;
+    std::string serial;
+    std::vector<std::string> args;
+    std::string shown;  // what stdout holds instead of the raw bytes
+  };
+  const std::string backup = dir_.File("backup.json");
+  // Sets the terminal's title, within the 8 characters of a serial number.
+  const std::string title = "\x1b]0;x\x07" "12";
+  const std::string titleShown = "\\x1B]0;x\\x0712";
+  const std::vector<Case> cases = {
+      {"KRV04", title, {"info"}, "Serial number        " + titleShown + "\n"},
+      {"KRV04", title, {"settings"}, titleShown},
+      {"KRV04", title, {"backup", backup}, "(serial number " + titleShown + ") to " + backup + "\n"},
+      {"KRV04", title, {"bus-scan", "--to", "1", "--baud", "57600"}, titleShown + "\n"},
+      // An unknown model string is taken for a KRV02 in manufacturing mode;
+      // this one clears the screen (ESC [ and the one-byte CSI).
+      {"\x1b[2J\x9b" "2J", "AB", {"--manufacturing", "info"}, "Model String:        \\x1B[2J\\x9B2J\n"},
+  };
+  for (const Case& c : cases) {
+    sim::SensorConfig config = Sensor(c.model);
+    config.serial = c.serial;
+    StartSensor(config);
+    const ProcessResult r = RunOnSensor(c.args);
+    EXPECT_EQ(r.exitCode, kOk) << c.args[0] << "\n" << r.err;
+    EXPECT_TRUE(OnlyPrintable(r.out)) << r.out;
+    EXPECT_TRUE(OnlyPrintable(r.err)) << r.err;
+    EXPECT_NE(r.out.find(c.shown), std::string::npos) << c.args[0] << ":\n" << r.out;
+  }
 }
 
 }  // namespace
