@@ -21,6 +21,7 @@
 #include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/live_panels.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/printable_text.h"
 #include "tarkon/document/scan_buffer.h"
 #include "tarkon/document/serial_and_model.h"
 #include "tarkon/document/settings_file.h"
@@ -179,6 +180,8 @@ int Watch(CliSession& s) {
   while (!g_interrupted && (count < 0 || polls < count)) {
     // The document disconnects when the port's device goes away.
     if (!d.connected()) return kExitFailed;
+    // A trace the disk no longer takes ends the run (said at its end).
+    if (!TraceWriteError().empty()) break;
     if (!d.WaitPollTick(100)) continue;
     // Ticks come every 250 ms; a longer interval lets the ticks between
     // polls pass.
@@ -375,7 +378,7 @@ int SerialNumber(CliSession& s, CliJson& json) {
   if (s.options().json) {
     json = {{"serial_number", dialog.serialText()}};
   } else {
-    std::cout << "Serial number  " << dialog.serialText() << std::endl;
+    std::cout << "Serial number  " << PrintableText(dialog.serialText()) << std::endl;  // as read back
   }
   return Status(s, ok);
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <iostream>
 
+#include "tarkon/document/printable_text.h"
+
 std::string TrimmedText(const std::string& text) {
   const char* blanks = " \t\r\n";
   const size_t first = text.find_first_not_of(blanks);
@@ -59,6 +61,8 @@ CliJson RowsJson(const PanelRows& rows) {
   return list;
 }
 
+// The values may be the sensor's own text (a serial number, a model
+// string): its control bytes are shown, not sent to the terminal.
 void PrintRowsText(const PanelRows& rows) {
   size_t width = 0;
   for (const PanelRow& r : rows) width = std::max(width, r.name.size());
@@ -67,7 +71,7 @@ void PrintRowsText(const PanelRows& rows) {
       std::cout << "\n";
       continue;
     }
-    std::cout << r.name << std::string(width - r.name.size() + 2, ' ') << r.value << "\n";
+    std::cout << r.name << std::string(width - r.name.size() + 2, ' ') << PrintableText(r.value) << "\n";
   }
   std::cout.flush();
 }

@@ -3,6 +3,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include "tarkon/document/printable_text.h"
+
 std::atomic<bool> g_interrupted{false};
 std::atomic<int> g_interruptCount{0};
 
@@ -46,7 +48,8 @@ void CliSession::OnLogLine(int kind, const std::string& text) {
   } else if (options_.quiet) {
     return;
   }
-  std::fprintf(stderr, "%s%s\n", prefix, text.c_str());
+  // A line may carry the sensor's own text: shown, never obeyed.
+  std::fprintf(stderr, "%s%s\n", prefix, PrintableText(text).c_str());
   std::fflush(stderr);
 }
 

@@ -1,8 +1,6 @@
 #include "cli/fleet_commands.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -13,9 +11,11 @@
 #include "serial/port_resolver.h"
 #include "sim/virtual_sensor.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/printable_text.h"
 #include "tarkon/document/settings_file.h"
 #include "tarkon/fleet/bus_scan.h"
 #include "tarkon/fleet/fleet_tools.h"
+#include "tarkon/fleet/line_appender.h"
 #include "tarkon/fleet/range_log.h"
 #include "tarkon/fleet/settings_backup.h"
 #include "tarkon/fleet/settings_restore.h"
@@ -202,6 +202,7 @@ int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& b
 
 int WatchCsv(CliSession& s, const FleetArguments& f, json& out) {
   CKRV02Doc& d = s.doc();
+  const CliOptions& o = s.options();
   fleet::RangeLog log(d);
   std::string error;
   if (!log.Open(f.csv, error)) return Failed("watch: " + error, kExitFailed, &s);
@@ -209,10 +210,36 @@ int WatchCsv(CliSession& s, const FleetArguments& f, json& out) {
   auto elapsedMs = [&] {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   };
-  while (!g_interrupted && (f.durationMs < 0 || elapsedMs() < f.durationMs)) {
+  // --count and --interval as plain watch takes them.
+  const long count = o.count.value_or(-1);
+  const auto interval = std::chrono::milliseconds(o.intervalMs.value_or(0));
+  auto nextPoll = start;
+  std::string stopped;  // why the run ended early
+  while (!g_interrupted && (f.durationMs < 0 || elapsedMs() < f.durationMs) &&
+         (count < 0 || log.summary().polls < count)) {
+    // The document disconnects when the port's device goes away (and said
+    // so in its log).
+    if (!d.connected()) {
+      stopped = s.lastError().empty() ? "watch: the sensor's line went away" : s.lastError();
+      break;
+    }
+    // A refused trace line: the run's end says so.
+    if (!TraceWriteError().empty()) {
+      stopped = TraceWriteError();
+      break;
+    }
     if (!d.WaitPollTick(100)) continue;
-    if (d.PollAllowed()) log.Poll();
+    const auto now = std::chrono::steady_clock::now();
+    if (d.PollAllowed() && now >= nextPoll) {
+      nextPoll = now + interval;
+      log.Poll();
+    }
     d.PollTickHandled();
+    if (!log.writeError().empty()) {
+      stopped = "watch: " + log.writeError() + " (polling stopped; the log ends at the line before)";
+      std::fprintf(stderr, "%s\n", stopped.c_str());
+      break;
+    }
   }
   const auto& sum = log.summary();
   if (f.json) {
@@ -220,6 +247,10 @@ int WatchCsv(CliSession& s, const FleetArguments& f, json& out) {
                {"min", sum.min}, {"mean", sum.Mean()}, {"max", sum.max}, {"unit", log.unit()}};
   } else {
     std::cout << log.SummaryText() << std::endl;
+  }
+  if (!stopped.empty()) {
+    s.SetLastError(stopped);
+    return kExitFailed;
   }
   if (sum.failures == 0) return kExitOk;
   s.SetLastError("watch: " + std::to_string(sum.failures) + " polls failed");
@@ -333,9 +364,10 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   } else {
     std::cout << "Address  Check mode  Baud rate  Model                 Serial number\n";
     for (const auto& s : found) {
-      char line[160];
+      char line[256];  // room for texts shown as \xNN
       std::snprintf(line, sizeof line, "%7d  %-10s  %9d  %-20s  %s\n", s.address, s.checkMode == 1 ? "CRC" : "Checksum",
-                    s.baudRate, (s.model.empty() ? "\"" + s.modelString + "\"" : s.model).c_str(), s.serialNumber.c_str());
+                    s.baudRate, (s.model.empty() ? "\"" + PrintableText(s.modelString) + "\"" : s.model).c_str(),
+                    PrintableText(s.serialNumber).c_str());
       std::cout << line;
     }
     std::cout << found.size() << (found.size() == 1 ? " sensor" : " sensors") << " found"
@@ -349,24 +381,44 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
 
 // --- trace ------------------------------------------------------------------------
 
+namespace {
+
+// The file of the run's --trace, kept so that a long command can stop at
+// the first line it refused and the run can end by saying so.
+std::shared_ptr<fleet::LineAppender> g_traceFile;
+
+}  // namespace
+
 bool OpenTrace(const CliOptions& o, std::unique_ptr<ProtocolTrace>& trace, std::string& error) {
   if (!o.trace) return true;
-  std::shared_ptr<FILE> out(stderr, [](FILE*) {});
-  if (*o.trace != "-") {
-    FILE* file = std::fopen(o.trace->c_str(), "a");
-    if (file == nullptr) {
-      error = "--trace: cannot open " + *o.trace + ": " + std::strerror(errno);
-      return false;
-    }
-    out.reset(file, [](FILE* f) { std::fclose(f); });
+  auto file = std::make_shared<fleet::LineAppender>();
+  if (*o.trace == "-") {
+    file->UseStandardError();
+  } else if (!file->Open(*o.trace, error)) {
+    error = "--trace: " + error;
+    return false;
   }
-  // The file is closed with the trace; each line is flushed so a trace of a
-  // run that hangs or is killed is complete up to that point.
-  trace = std::make_unique<ProtocolTrace>([out](const std::string& line) {
-    std::fprintf(out.get(), "%s\n", line.c_str());
-    std::fflush(out.get());
-  });
+  g_traceFile = file;
+  // Each line is written at once, so a trace of a run that hangs or is
+  // killed is complete up to that point.
+  trace = std::make_unique<ProtocolTrace>([file](const std::string& line) { file->WriteLine(line); });
   return true;
+}
+
+std::string TraceWriteError() {
+  if (!g_traceFile || g_traceFile->error().empty()) return std::string();
+  const long lost = g_traceFile->linesLost();
+  return "--trace: " + g_traceFile->error() + " (" + std::to_string(lost) + (lost == 1 ? " line" : " lines") +
+         " not written)";
+}
+
+int EndWithTraceChecked(int status, std::string& failure) {
+  const std::string error = TraceWriteError();
+  if (error.empty()) return status;
+  std::fprintf(stderr, "%s\n", error.c_str());
+  if (status != kExitOk) return status;  // the command's own failure comes first
+  failure = error;
+  return kExitFailed;
 }
 
 void AttachTrace(CliSession& session, ProtocolTrace* trace) { fleet::AttachProtocolTrace(session.doc(), trace); }

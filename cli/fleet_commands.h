@@ -30,4 +30,11 @@ int RunBusScanCommand(const CliOptions& options, CliJson& json, std::string& fai
 // --trace FILE|-: the trace writer for the run, or null without the option.
 // False with a message when the file cannot be opened.
 bool OpenTrace(const CliOptions& options, std::unique_ptr<ProtocolTrace>& trace, std::string& error);
+// "--trace: cannot write FILE: REASON (N lines not written)" once a trace
+// line was refused (a full disk); empty while every line was written.
+std::string TraceWriteError();
+// The run's exit status with the trace checked: a refused trace line is
+// said on standard error, and turns a success into a failure (kept in
+// `failure`).
+int EndWithTraceChecked(int status, std::string& failure);
 void AttachTrace(CliSession& session, ProtocolTrace* trace);

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   }
   if (options.command == "bus-scan") {
     std::string failure;
-    const int status = RunBusScanCommand(options, json, failure);
+    const int status = EndWithTraceChecked(RunBusScanCommand(options, json, failure), failure);
     return Finish(options, status, json, failure);
   }
 
@@ -99,7 +99,9 @@ int main(int argc, char** argv) {
         failure.text.empty() ? session.lastError() : std::string(kCannotConnectLine) + " " + failure.text;
     return Finish(options, kExitFailed, json, message);
   }
-  const int status = RunSensorCommand(session, json);
+  int status = RunSensorCommand(session, json);
   session.Close();
-  return Finish(options, status, json, session.lastError());
+  std::string failure = session.lastError();
+  status = EndWithTraceChecked(status, failure);
+  return Finish(options, status, json, failure);
 }

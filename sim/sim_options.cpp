@@ -1,5 +1,6 @@
 #include "sim/sim_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
@@ -33,7 +34,9 @@ std::string SimUsage() {
          "  --throttle             send and receive no faster than the baud rate\n"
          "                         (10 bits a byte)\n"
          "  --link PATH            also make PATH a symbolic link to the slave\n"
-         "  --serial TEXT          serial number (up to 16 characters)\n"
+         "  --serial TEXT          serial number (up to 16 characters; \\xNN is the\n"
+         "                         byte NN, so a hostile serial such as\n"
+         "                         \"\\x1B[2J\" can be given)\n"
          "  --revision LETTER      firmware revision letter\n"
          "  --trace                trace every frame on standard error\n"
          "  --trace-file PATH      trace every frame into PATH\n"
@@ -52,6 +55,24 @@ std::string SimUsage() {
 }
 
 namespace {
+
+// "\xNN" (two hexadecimal digits) as the byte NN, so that a serial number
+// holding control characters can be typed on any command line.
+std::string DecodeByteEscapes(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool escape = text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' &&
+                        std::isxdigit(static_cast<unsigned char>(text[i + 2])) != 0 &&
+                        std::isxdigit(static_cast<unsigned char>(text[i + 3])) != 0;
+    if (escape) {
+      out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+      i += 3;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
 
 bool ApplySensorValue(const std::string& key, const std::string& value, SensorConfig& c, std::string& error) {
   long long n = 0;
@@ -81,11 +102,12 @@ bool ApplySensorValue(const std::string& key, const std::string& value, SensorCo
     }
     c.baudRate = static_cast<int32_t>(n);
   } else if (key == "serial") {
-    if (value.empty() || value.size() > 16) {
+    const std::string serial = DecodeByteEscapes(value);
+    if (serial.empty() || serial.size() > 16) {
       error = "serial number must have 1 to 16 characters";
       return false;
     }
-    c.serial = value;
+    c.serial = serial;
   } else if (key == "revision") {
     if (value.size() != 1) {
       error = "revision must be one character: " + value;
@@ -251,11 +273,12 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
       o.line.linkPath = value;
     } else if (arg == "--serial") {
       if (!need()) return ParseResult::kError;
-      if (value.empty() || value.size() > 16) {
+      const std::string serial = DecodeByteEscapes(value);
+      if (serial.empty() || serial.size() > 16) {
         error = "serial number must have 1 to 16 characters";
         return ParseResult::kError;
       }
-      o.sensor.serial = value;
+      o.sensor.serial = serial;
     } else if (arg == "--revision") {
       if (!need()) return ParseResult::kError;
       if (value.size() != 1) {

@@ -162,3 +162,13 @@ std::string RangeModeTable::FormatBare(const RangeModeRow& row, double value) {
 std::string RangeModeTable::FormatUnit(const RangeModeRow& row, double value) {
   return FormatReal(row.unitFormat, value);
 }
+
+std::string RangeModeTable::UnitOfFormat(const std::string& unitFormat) {
+  size_t i = unitFormat.find('%');
+  if (i == std::string::npos) return {};
+  while (i < unitFormat.size() && std::strchr("fFeEgG", unitFormat[i]) == nullptr) ++i;
+  std::string unit = i < unitFormat.size() ? unitFormat.substr(i + 1) : std::string();
+  while (!unit.empty() && unit.front() == ' ') unit.erase(unit.begin());
+  while (!unit.empty() && unit.back() == ' ') unit.pop_back();
+  return unit;
+}

@@ -44,6 +44,9 @@ class RangeModeTable {
   // Formats `value` with the row's bare or unit format.
   static std::string FormatBare(const RangeModeRow& row, double value);
   static std::string FormatUnit(const RangeModeRow& row, double value);
+  // The unit word of a unit format ("%7.3f inch" gives "inch"); empty when
+  // it has none.
+  static std::string UnitOfFormat(const std::string& unitFormat);
 
  private:
   std::vector<RangeModeRow> setA_, setB_, setC_;

@@ -6,9 +6,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
+#include "files/atomic_file_writer.h"
+#include "tarkon/document/iso_time.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/printable_text.h"
 
 namespace {
 
@@ -77,6 +79,8 @@ ScanReadOutcome ScanBufferReader::Read(int rangesToRead, int startIndex,
   }
   ReadingScope scope(reading_);
   rows_.clear();
+  listed_.clear();
+  listedAt_.reset();
   buffer_.clear();
   buffer_.reserve(static_cast<size_t>(rangesToRead));
   if (callbacks.progress) callbacks.progress(0, rangesToRead);
@@ -118,6 +122,8 @@ ScanReadOutcome ScanBufferReader::Read(int rangesToRead, int startIndex,
     for (size_t i = 0; i < buffer_.size(); ++i) {
       rows_.push_back(ScanListRow{std::to_string(i + 1), rangeText ? rangeText(buffer_[i]) : ""});
     }
+    listed_ = buffer_;
+    listedAt_ = std::chrono::system_clock::now();
   }
   stop_ = false;
   return outcome;
@@ -170,27 +176,30 @@ bool AppendScanExport(const std::string& path, const std::string& serialNumber, 
   return true;
 }
 
-std::string ScanCsvText(const std::vector<int16_t>& buffer, const RangeModeRow& row) {
-  std::string text = "Index,Raw,Range\n";
-  for (size_t i = 0; i < buffer.size(); ++i) {
-    const std::optional<double> value = RangeModeTable::RangeValue(row, buffer[i]);
+std::string ScanCsvText(const std::vector<int16_t>& ranges, const RangeModeRow& row, const ScanCsvSource& source) {
+  const std::string unit = RangeModeTable::UnitOfFormat(row.unitFormat);
+  std::string text = "# Scan buffer of a laser range sensor\n";
+  text += "# Model: " + PrintableText(source.model) + " (model string \"" + PrintableText(source.modelString) + "\")\n";
+  text += "# Serial number: " + PrintableText(source.serialNumber) + "\n";
+  text += "# Unit: " + (unit.empty() ? std::string("none") : unit) + "\n";
+  text += "# Read: " + (source.readAt ? IsoUtcTime(*source.readAt) : std::string("no complete read")) + "\n";
+  text += "# Ranges: " + std::to_string(ranges.size()) + "\n";
+  text += "Index,Raw,Range\n";
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    const std::optional<double> value = RangeModeTable::RangeValue(row, ranges[i]);
     std::string cell = value ? RangeModeTable::FormatBare(row, *value) : std::string();
     cell.erase(0, cell.find_first_not_of(' ') == std::string::npos ? cell.size() : cell.find_first_not_of(' '));
-    text += std::to_string(i) + "," + std::to_string(buffer[i]) + "," +
-            cell + "\n";
+    text += std::to_string(i + 1) + "," + std::to_string(ranges[i]) + "," + cell + "\n";
   }
   return text;
 }
 
-bool WriteScanCsv(const std::string& path, const std::vector<int16_t>& buffer, const RangeModeRow& row,
-                  std::string* error) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) {
-    const std::string text = ScanCsvText(buffer, row);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-  }
-  if (out) return true;
-  if (error != nullptr) *error = "Cannot write " + path + ": " + std::strerror(errno);
+bool WriteScanCsv(const std::string& path, const std::vector<int16_t>& ranges, const RangeModeRow& row,
+                  const ScanCsvSource& source, std::string* error) {
+  // A temporary file renamed over the old one: a full disk leaves the old
+  // file whole, never one cut mid-row under the final name.
+  std::string reason;
+  if (files::WriteFileAtomically(path, ScanCsvText(ranges, row, source), &reason)) return true;
+  if (error != nullptr) *error = "Cannot write " + path + ": " + reason;
   return false;
 }

@@ -9,8 +9,10 @@
 // be called from there or from any other thread.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,12 @@ class ScanBufferReader {
   // The raw ranges of the last read (buffer order) and the list.
   const std::vector<int16_t>& buffer() const { return buffer_; }
   const std::vector<ScanListRow>& rows() const { return rows_; }
+  // The raw ranges behind the list: those of the last read that completed,
+  // none after a read that was stopped or failed (whose buffer holds only
+  // a part). What is plotted and saved besides the list.
+  const std::vector<int16_t>& listedRanges() const { return listed_; }
+  // When the list's read ended; none while the list is empty of a read.
+  std::optional<std::chrono::system_clock::time_point> listedAt() const { return listedAt_; }
 
  private:
   SensorCommands& commands_;
@@ -92,6 +100,8 @@ class ScanBufferReader {
   int available_ = 0;
   std::vector<int16_t> buffer_;
   std::vector<ScanListRow> rows_;
+  std::vector<int16_t> listed_;
+  std::optional<std::chrono::system_clock::time_point> listedAt_;
   std::atomic<bool> stop_{false};
   bool reading_ = false;
 };
@@ -110,11 +120,25 @@ bool AppendScanExport(const std::string& path, const std::string& serialNumber, 
 std::string ScanExportBlock(const std::string& serialNumber, int32_t address,
                             const std::vector<ScanListRow>& rows);
 
-// "Save CSV...": a header line "Index,Raw,Range" and one line per range of
-// the buffer: its index from 0, the raw value and the range in the display
-// units of `row` with the row's bare format (empty for "Out of Range").
-std::string ScanCsvText(const std::vector<int16_t>& buffer, const RangeModeRow& row);
-// Writes the CSV text to `path`, replacing it. False, with `error`, when it
-// could not be written.
-bool WriteScanCsv(const std::string& path, const std::vector<int16_t>& buffer, const RangeModeRow& row,
-                  std::string* error = nullptr);
+// What a scan-buffer CSV says of itself in its commented head, so that a
+// file found later tells which sensor, unit and time it holds.
+struct ScanCsvSource {
+  std::string model;         // display name
+  std::string modelString;   // as the sensor reported it
+  std::string serialNumber;
+  std::optional<std::chrono::system_clock::time_point> readAt;  // none: no complete read
+};
+
+// "Save CSV...": commented lines ("# ") with the model, serial number, unit,
+// time of the read (UTC, ISO 8601) and range count, a header line
+// "Index,Raw,Range", and one line per range of a complete read: its index
+// counted from 1 as the list does, the raw value and the range in the
+// display units of `row` with the row's bare format (empty for "Out of
+// Range"). The sensor's texts are shown printable, so none can end a
+// comment line early.
+std::string ScanCsvText(const std::vector<int16_t>& ranges, const RangeModeRow& row, const ScanCsvSource& source);
+// Writes the CSV text to `path`, replacing it only once the whole text is
+// written. False, with `error`, when it could not be written; an existing
+// file then stays as it was.
+bool WriteScanCsv(const std::string& path, const std::vector<int16_t>& ranges, const RangeModeRow& row,
+                  const ScanCsvSource& source, std::string* error = nullptr);

@@ -5,6 +5,7 @@
 #include "protocol/frame.h"
 #include "serial/port_resolver.h"
 #include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/printable_text.h"
 
 namespace fleet {
 
@@ -21,8 +22,8 @@ void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace) {
 }
 
 std::string SavedBackupText(const SensorBackup& backup, const std::string& path) {
-  return "Saved " + std::to_string(backup.settings.size()) + " settings of the " + backup.model +
-         " (serial number " + backup.serialNumber + ") to " + path;
+  return "Saved " + std::to_string(backup.settings.size()) + " settings of the " + PrintableText(backup.model) +
+         " (serial number " + PrintableText(backup.serialNumber) + ") to " + path;
 }
 
 bool SaveBackup(CKRV02Doc& doc, const std::string& path, std::string& message) {

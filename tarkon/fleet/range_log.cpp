@@ -1,11 +1,11 @@
 #include "tarkon/fleet/range_log.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <cstring>
+#include <cstdio>
 #include <ctime>
 
+#include "tarkon/document/iso_time.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/number_reading.h"
 
@@ -41,17 +41,7 @@ std::optional<int64_t> ParseDuration(const std::string& text) {
   return std::nullopt;
 }
 
-std::string IsoTimeNow() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  char text[40];
-  const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
-  return text;
-}
+std::string IsoTimeNow() { return IsoUtcTime(std::chrono::system_clock::now()); }
 
 std::string CsvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -61,10 +51,6 @@ std::string CsvField(const std::string& text) {
     out += c;
   }
   return out + "\"";
-}
-
-RangeLog::~RangeLog() {
-  if (file_ != nullptr) std::fclose(file_);
 }
 
 std::string RangeLog::Header() const {
@@ -77,14 +63,10 @@ std::string RangeLog::Header() const {
 
 bool RangeLog::Open(const std::string& path, std::string& error) {
   unit_ = UnitOfFormat(doc_.CurrentRow().unitFormat);
-  file_ = std::fopen(path.c_str(), "a");
-  if (file_ == nullptr) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
+  if (!file_.Open(path, error)) return false;
+  if (file_.startedEmpty() && !file_.WriteLine(Header())) {
+    error = file_.error();
     return false;
-  }
-  if (std::ftell(file_) == 0) {
-    std::fprintf(file_, "%s\n", Header().c_str());
-    std::fflush(file_);
   }
   return true;
 }
@@ -110,13 +92,9 @@ bool RangeLog::Poll() {
   }
   for (const PanelRow& r : rows_)
     if (!IsRangeRow(r)) line += "," + CsvField(r.value);
-  // One write and a flush per line: an interrupted run loses at most the
-  // line in progress.
-  if (file_ != nullptr) {
-    std::fprintf(file_, "%s\n", line.c_str());
-    std::fflush(file_);
-  }
-  return true;
+  // One write per line: an interrupted run loses at most the line in
+  // progress, and a full disk is noticed at the line it refused.
+  return file_.WriteLine(line);
 }
 
 std::string RangeLog::SummaryText() const {

@@ -4,11 +4,11 @@
 // live values), flushed as it is written, and the run's summary.
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "tarkon/document/live_panels.h"
+#include "tarkon/fleet/line_appender.h"
 #include "tarkon/fleet/setting_layout.h"
 
 class CKRV02Doc;
@@ -28,16 +28,19 @@ struct RangeLogSummary {
 class RangeLog {
  public:
   explicit RangeLog(CKRV02Doc& doc) : doc_(doc) {}
-  ~RangeLog();
   RangeLog(const RangeLog&) = delete;
   RangeLog& operator=(const RangeLog&) = delete;
 
   // Opens the file for appending and writes the header when it is new or
-  // empty. False with the reason.
+  // empty. False with the reason, also when the header could not be written.
   bool Open(const std::string& path, std::string& error);
-  // One poll of the live values; on success one line is appended and
-  // flushed. A failed poll counts as a failure and writes nothing.
+  // One poll of the live values; on success one line is appended. A failed
+  // poll counts as a failure and writes nothing. False when the poll failed
+  // or its line was not written (then writeError() says why).
   bool Poll();
+  // Why a line was not written ("cannot write PATH: REASON"); empty while
+  // every line was. The caller stops polling: later lines are refused.
+  const std::string& writeError() const { return file_.error(); }
 
   const RangeLogSummary& summary() const { return summary_; }
   // "polls 12, failures 0, range min 1.000 mean 2.000 max 3.000 inch"
@@ -47,7 +50,7 @@ class RangeLog {
 
  private:
   CKRV02Doc& doc_;
-  FILE* file_ = nullptr;
+  LineAppender file_;
   PanelRows rows_;
   RangeLogSummary summary_;
   std::string unit_;

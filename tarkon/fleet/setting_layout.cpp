@@ -197,15 +197,7 @@ std::string ExactText(const SettingLayout& layout, const std::vector<uint8_t>& r
   return std::to_string(v);
 }
 
-std::string UnitOfFormat(const std::string& unitFormat) {
-  size_t i = unitFormat.find('%');
-  if (i == std::string::npos) return {};
-  while (i < unitFormat.size() && std::strchr("fFeEgG", unitFormat[i]) == nullptr) ++i;
-  std::string unit = i < unitFormat.size() ? unitFormat.substr(i + 1) : std::string();
-  while (!unit.empty() && unit.front() == ' ') unit.erase(unit.begin());
-  while (!unit.empty() && unit.back() == ' ') unit.pop_back();
-  return unit;
-}
+std::string UnitOfFormat(const std::string& unitFormat) { return RangeModeTable::UnitOfFormat(unitFormat); }
 
 bool IsRangeKind(SettingKind kind) {
   return kind == SettingKind::kRange || kind == SettingKind::kRangeOffset || kind == SettingKind::kWane;

@@ -1,8 +1,6 @@
 #include "tarkon/fleet/trace_log.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include "files/atomic_file_writer.h"
 
 namespace fleet {
 
@@ -46,17 +44,13 @@ std::vector<std::string> TraceLog::Lines(size_t from) const {
 }
 
 bool TraceLog::Save(const std::string& path, std::string& error) const {
-  const std::vector<std::string> lines = Lines();
-  FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = true;
-  for (const std::string& line : lines) ok = ok && std::fprintf(file, "%s\n", line.c_str()) >= 0;
-  ok = (std::fclose(file) == 0) && ok;
-  if (!ok) error = "cannot write " + path + ": " + std::strerror(errno);
-  return ok;
+  std::string text;
+  for (const std::string& line : Lines()) text += line + "\n";
+  // Replaced whole or not at all: a full disk keeps an earlier trace.
+  std::string reason;
+  if (files::WriteFileAtomically(path, text, &reason)) return true;
+  error = "cannot write " + path + ": " + reason;
+  return false;
 }
 
 void TraceLog::SetListener(Listener listener) {

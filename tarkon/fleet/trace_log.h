@@ -32,7 +32,9 @@ class TraceLog {
   size_t size() const;
   // Lines from index `from` on (those a viewer has not taken yet).
   std::vector<std::string> Lines(size_t from = 0) const;
-  // Writes every line, one per line of the file. False with the reason.
+  // Writes every line, one per line of the file, replacing the file whole
+  // (an old one stays as it was when the new one cannot be written). False
+  // with the reason.
   bool Save(const std::string& path, std::string& error) const;
 
   void SetListener(Listener listener);

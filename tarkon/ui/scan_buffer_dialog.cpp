@@ -174,7 +174,7 @@ CReadBufferDialog::CReadBufferDialog(CKRV02Doc& doc, int rangesAvailable, QWidge
   list_->setColumnWidth(1, 100);
   list_->setMinimumWidth(230);
   plot_ = new ScanPlot(this);
-  plot_->SetRanges(&reader_->buffer(), &row_);
+  plot_->SetRanges(&reader_->listedRanges(), &row_);
 
   auto* top = new QHBoxLayout;
   top->addLayout(fields, 1);
@@ -228,7 +228,7 @@ void CReadBufferDialog::Start() {
   list_->setUpdatesEnabled(false);
   model_->SetRows(&reader_->rows());
   list_->setUpdatesEnabled(true);
-  plot_->SetRanges(&reader_->buffer(), &row_);
+  plot_->SetRanges(&reader_->listedRanges(), &row_);
   SetReading(false);
   if (closeAfterRead_) {
     closeAfterRead_ = false;
@@ -279,8 +279,14 @@ void CReadBufferDialog::SaveCsv() {
                                         QStringLiteral("CSV files (*.csv);;All files (*.*)"));
     if (path.isEmpty()) return;
   }
+  // Only a complete read is plotted and saved, as only it is listed.
+  ScanCsvSource source;
+  source.model = doc_.modelText();
+  source.modelString = doc_.modelString();
+  source.serialNumber = doc_.serialNumberText();
+  source.readAt = reader_->listedAt();
   std::string error;
-  if (!WriteScanCsv(path.toStdString(), reader_->buffer(), row_, &error)) {
+  if (!WriteScanCsv(path.toStdString(), reader_->listedRanges(), row_, source, &error)) {
     QMessageBox::warning(this, ProgramCaption(), QString::fromStdString(error));
   }
 }

@@ -3,7 +3,8 @@
 // sensor's scan buffer in portions, lists them in the sensor's units, plots
 // them, and appends them to a text file ("Save...") or writes them as CSV
 // ("Save CSV..."). The reading and the file formats are the engine's
-// (scan_buffer.h).
+// (scan_buffer.h). A read that was stopped or failed lists, plots and saves
+// nothing: a part of the buffer is never shown as if it were all of it.
 //
 // The read holds the document's line for its whole length: the window
 // repaints and "Stop" works between portions, while every command of the
@@ -46,6 +47,8 @@ class ScanPlot : public QWidget {
  public:
   explicit ScanPlot(QWidget* parent = nullptr);
   void SetRanges(const std::vector<int16_t>* buffer, const RangeModeRow* row);
+  // The ranges drawn; null when none are bound.
+  const std::vector<int16_t>* ranges() const { return buffer_; }
   QSize sizeHint() const override { return {320, 240}; }
 
  protected:
@@ -71,6 +74,7 @@ class CReadBufferDialog : public QDialog {
   QPushButton* closeButton() const { return closeButton_; }
   QProgressBar* progress() const { return progress_; }
   QTableView* list() const { return list_; }
+  ScanPlot* plot() const { return plot_; }
   const ScanBufferReader& reader() const { return *reader_; }
 
   // The file "Save..." appends to and "Save CSV..." writes, without the

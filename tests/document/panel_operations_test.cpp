@@ -163,22 +163,35 @@ TEST(RangeHistoryTest, KeepsTheLastMinuteWithGaps) {
   EXPECT_FALSE(gaps.Bounds(&low, &high));
 }
 
+// The head says which sensor, unit and time the file holds, with the
+// sensor's texts printable (a line break in a serial number cannot end a
+// comment line); the rows count from 1 as the list does.
 TEST(ScanCsvTest, IndexRawAndRangeWithEmptyOutOfRange) {
   RangeModeTable table;
   const RangeModeRow& row = table.Lookup(1, 0);  // KRV04, inches
   const std::vector<int16_t> buffer = {12345, static_cast<int16_t>(0x8000), -5};
-  EXPECT_EQ(ScanCsvText(buffer, row), "Index,Raw,Range\n0,12345,12.345\n1,-32768,\n2,-5,\n");
+  ScanCsvSource source{"KRV04", "0 M7-30-6\x1b[2J", "1234\n5678",
+                       std::chrono::system_clock::from_time_t(1000000000) + std::chrono::milliseconds(123)};
+  const std::string head =
+      "# Scan buffer of a laser range sensor\n"
+      "# Model: KRV04 (model string \"0 M7-30-6\\x1B[2J\")\n"
+      "# Serial number: 1234\\x0A5678\n"
+      "# Unit: inch\n";
+  EXPECT_EQ(ScanCsvText(buffer, row, source),
+            head + "# Read: 2001-09-09T01:46:40.123Z\n# Ranges: 3\nIndex,Raw,Range\n1,12345,12.345\n2,-32768,\n3,-5,\n");
+  EXPECT_EQ(ScanCsvText({}, row, ScanCsvSource{"KRV04", "0 M7-30-6\x1b[2J", "1234\n5678", std::nullopt}),
+            head + "# Read: no complete read\n# Ranges: 0\nIndex,Raw,Range\n");
   char pattern[] = "/tmp/tarkon-csv-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string path = std::string(pattern) + "/ranges.csv";
-  ASSERT_TRUE(WriteScanCsv(path, buffer, row));
-  ASSERT_TRUE(WriteScanCsv(path, buffer, row));  // replaced, not appended
+  ASSERT_TRUE(WriteScanCsv(path, buffer, row, source));
+  ASSERT_TRUE(WriteScanCsv(path, buffer, row, source));  // replaced, not appended
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
-  EXPECT_EQ(text.str(), ScanCsvText(buffer, row));
+  EXPECT_EQ(text.str(), ScanCsvText(buffer, row, source));
   std::string error;
-  EXPECT_FALSE(WriteScanCsv(std::string(pattern) + "/missing/ranges.csv", buffer, row, &error));
+  EXPECT_FALSE(WriteScanCsv(std::string(pattern) + "/missing/ranges.csv", buffer, row, source, &error));
   EXPECT_NE(error.find("Cannot write"), std::string::npos);
   std::remove(path.c_str());
   rmdir(pattern);

@@ -54,6 +54,17 @@ TEST(SimProgramOptions, AllOptions) {
   EXPECT_EQ(Parse({"--help"}, d, error), sim::ParseResult::kHelp);
 }
 
+// A serial number with control characters, for tests of what prints it.
+TEST(SimProgramOptions, SerialNumberTakesByteEscapes) {
+  sim::SimOptions o;
+  std::string error;
+  ASSERT_EQ(Parse({"--serial", "\\x1B[2J\\x07z\\x4"}, o, error), sim::ParseResult::kRun) << error;
+  EXPECT_EQ(o.sensor.serial, std::string("\x1b[2J\x07z\\x4"));
+  sim::SensorConfig c;
+  ASSERT_TRUE(sim::ParseSensorSpec("KRV04,serial=\\x1b]0;t\\x07", c, error)) << error;
+  EXPECT_EQ(c.serial, std::string("\x1b]0;t\x07"));
+}
+
 TEST(SimProgramOptions, BadValuesAreRefusedWithAReason) {
   const std::vector<std::vector<const char*>> bad = {
       {"--model", "KRV99"}, {"--address", "0"},      {"--address", "256"},   {"--address", "1x"},

@@ -24,6 +24,8 @@
 #include "tarkon/ui/settings_backup_dialogs.h"
 #include "tarkon/ui/tools_menu.h"
 #include "tarkon/ui/trace_pane.h"
+#include "support/file_size_limit.h"
+#include "support/temp_dir.h"
 #include "ui_test_support.h"
 
 namespace uitest {
@@ -262,6 +264,20 @@ TEST_F(ToolsMenuTest, TracePaneShowsTheFramesOfAConnectWithPauseClearAndSave) {
   QStringList written;
   for (std::string line; std::getline(in, line);) written << QString::fromStdString(line);
   EXPECT_EQ(written, pane->Lines());
+
+  // Saved again on a disk that is full: the pane says so, and the trace
+  // saved before stays whole.
+  const std::string before = testsupport::ReadWholeFile(file);
+  QString warning;
+  {
+    testsupport::FileSizeLimit full(before.size() / 2);
+    came = OnModals({ChooseFile(file), CloseMessage(&warning)});
+    pane->saveButton()->click();
+  }
+  EXPECT_EQ(*came, 2);
+  EXPECT_TRUE(warning.startsWith("The trace was not saved: cannot write " + QString::fromStdString(file)))
+      << warning.toStdString();
+  EXPECT_EQ(testsupport::ReadWholeFile(file), before);
 
   pane->clearButton()->click();
   EXPECT_EQ(pane->list()->model()->rowCount(), 0);

@@ -20,6 +20,7 @@
 #include "tarkon/ui/sensor_panels.h"
 #include "tarkon/ui/sensor_view.h"
 #include "tarkon/ui/upload_dialog.h"
+#include "support/file_size_limit.h"
 #include "ui_test_support.h"
 
 namespace uitest {
@@ -126,6 +127,7 @@ TEST_F(TransferDialogs, ReadOf8192RangesMatchesTheSensorAndIsExported) {
   ASSERT_NE(panel->readButton(), nullptr);
   const std::string exported = dir_.File("scanbuffer.txt");
   const std::string csv = dir_.File("ranges.csv");
+  const std::string stoppedCsv = dir_.File("stopped.csv");
 
   BusyWatch watch(frame, *doc_);
   std::vector<int16_t> read;
@@ -152,6 +154,21 @@ TEST_F(TransferDialogs, ReadOf8192RangesMatchesTheSensorAndIsExported) {
     dialog->saveButton()->click();
     dialog->saveButton()->click();
     dialog->csvButton()->click();
+    // Saved again over it on a disk that is full: a warning, and the file
+    // saved before stays whole.
+    const std::string saved = ReadFile(csv);
+    QString warning;
+    auto warned = OnNextModalOf<QMessageBox>([&](QMessageBox* box) {
+      warning = box->text();
+      box->accept();
+    });
+    {
+      testsupport::FileSizeLimit full(saved.size() / 2);
+      dialog->csvButton()->click();
+    }
+    EXPECT_TRUE(*warned);
+    EXPECT_TRUE(warning.startsWith("Cannot write " + QString::fromStdString(csv))) << warning.toStdString();
+    EXPECT_EQ(ReadFile(csv), saved);
 
     // "Stop" ends the next read with an empty list.
     QObject::connect(dialog->progress(), &QProgressBar::valueChanged, dialog, [dialog](int v) {
@@ -161,6 +178,12 @@ TEST_F(TransferDialogs, ReadOf8192RangesMatchesTheSensorAndIsExported) {
     EXPECT_EQ(dialog->list()->model()->rowCount(), 0);
     EXPECT_TRUE(dialog->startButton()->isEnabled());
     EXPECT_FALSE(dialog->stopButton()->isEnabled());
+    // The part it read is neither plotted nor saved as if it were the buffer.
+    EXPECT_FALSE(dialog->reader().buffer().empty());
+    ASSERT_NE(dialog->plot()->ranges(), nullptr);
+    EXPECT_TRUE(dialog->plot()->ranges()->empty());
+    dialog->SetCsvPath(QString::fromStdString(stoppedCsv));
+    dialog->csvButton()->click();
     dialog->closeButton()->click();
   });
   panel->readButton()->click();
@@ -181,9 +204,18 @@ TEST_F(TransferDialogs, ReadOf8192RangesMatchesTheSensorAndIsExported) {
   EXPECT_EQ(text.find(head, 1), text.size() / 2);
   EXPECT_NE(text.find("#0:\t\t0.000 inch\n#1:\t\t0.003 inch\n"), std::string::npos);
   EXPECT_NE(text.find("#8191:\t\t"), std::string::npos);
+  // The CSV says what it holds and numbers its rows as the list does.
   const std::string table = ReadFile(csv);
-  EXPECT_EQ(table.find("Index,Raw,Range\n0,0,0.000\n1,3,0.003\n"), 0u);
-  EXPECT_NE(table.find("\n5,-32768,\n"), std::string::npos);
+  const std::string source = "# Scan buffer of a laser range sensor\n# Model: KRV04 Board Flipper (model string \"" +
+                             doc_->modelString() + "\")\n# Serial number: " + doc_->serialNumberText() +
+                             "\n# Unit: inch\n# Read: 20";
+  EXPECT_EQ(table.find(source), 0u) << table.substr(0, 300);
+  EXPECT_NE(table.find("Z\n# Ranges: 8192\nIndex,Raw,Range\n1,0,0.000\n2,3,0.003\n"), std::string::npos);
+  EXPECT_NE(table.find("\n6,-32768,\n"), std::string::npos);
+  EXPECT_NE(table.find("\n8192,"), std::string::npos);
+  const std::string stopped = ReadFile(stoppedCsv);
+  EXPECT_NE(stopped.find("# Read: no complete read\n# Ranges: 0\nIndex,Raw,Range\n"), std::string::npos) << stopped;
+  EXPECT_EQ(stopped.substr(stopped.size() - 17), "\nIndex,Raw,Range\n") << stopped;
   frame.UpdateCommandUI();
   EXPECT_TRUE(frame.action(DocCommand::kDisconnect)->isEnabled());
 }
