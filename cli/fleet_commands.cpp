@@ -194,7 +194,7 @@ int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& b
   std::cout.flush();
   if (f.dryRun) return kExitOk;
   if (report.AllVerified()) return kExitOk;
-  s.SetLastError("restore: not every value verified");
+  s.SetLastError("restore: not every value verified" + (report.stopped.empty() ? "" : "; stopped: " + report.stopped));
   return kExitFailed;
 }
 

@@ -31,6 +31,16 @@ class BusProbe {
   // Reads and drops whatever arrives within `ms`.
   void Settle(uint32_t ms);
 
+  // After a Query that returned false: true when the port itself failed
+  // (its text in the link's error record), false for a plain silence.
+  bool PortFailed() const { return portFailed_; }
+
  private:
+  bool Failed() {
+    portFailed_ = true;
+    return false;
+  }
+
   PacketLink& link_;
+  bool portFailed_ = false;
 };

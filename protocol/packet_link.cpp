@@ -158,6 +158,7 @@ bool PacketLink::BuildRequest(uint8_t* request, uint8_t address, uint8_t command
 bool PacketLink::dcs_Query(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data,
                            size_t dataLength, uint8_t* reply, size_t replyLength) {
   checkMode_ = checkMode;
+  replyNote_.clear();
   if (replyLength > frame::MaxData(checkMode_) || (replyLength != 0 && reply == nullptr)) {
     SetSerialError(&error_, kSerialInvalidArgument, "dcs_ReadPacket: invalid argument");
     return false;
@@ -167,7 +168,13 @@ bool PacketLink::dcs_Query(uint8_t address, int32_t checkMode, uint8_t command, 
   const uint8_t expectedLength = frame::LengthByte(checkMode_, replyLength);
   if (!dcs_SendAndConfirm(buffer, kBudgetMs, true, true)) return false;
   // A reply of another size is refused without touching the error record.
-  if (buffer[2] != expectedLength) return false;
+  if (buffer[2] != expectedLength) {
+    size_t got = 0;
+    frame::DataLength(checkMode_, buffer[2], got);
+    replyNote_ = "the sensor's reply held " + std::to_string(got) + " data bytes where " +
+                 std::to_string(replyLength) + " were expected";
+    return false;
+  }
   if (replyLength != 0) std::memcpy(reply, buffer + frame::kHeaderSize, replyLength);
   return true;
 }
@@ -183,6 +190,7 @@ bool PacketLink::dcs_Send(uint8_t address, int32_t checkMode, uint8_t command, c
 bool PacketLink::dcs_Receive(uint8_t /*address*/, int32_t checkMode, uint8_t command,
                              uint8_t* destination, size_t* dataLength) {
   checkMode_ = checkMode;
+  replyNote_.clear();
   if (destination == nullptr || dataLength == nullptr) {
     SetSerialError(&error_, kSerialInvalidArgument, "dcs_ReadPacket: invalid argument");
     return false;
@@ -190,7 +198,11 @@ bool PacketLink::dcs_Receive(uint8_t /*address*/, int32_t checkMode, uint8_t com
   uint8_t buffer[frame::kBufferSize] = {};
   if (!dcs_ReadPacket(buffer, kBudgetMs, true)) return false;
   // Another command's frame is refused without touching the error record.
-  if (buffer[3] != command) return false;
+  if (buffer[3] != command) {
+    replyNote_ = "the sensor sent a reply to command " + std::to_string(buffer[3]) + " where one to command " +
+                 std::to_string(command) + " was expected";
+    return false;
+  }
   size_t length = 0;
   if (!frame::DataLength(checkMode_, buffer[2], length)) {
     SetSerialError(&error_, kPacketBadCheck,

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "protocol/frame.h"
 #include "protocol/protocol_trace.h"
@@ -18,6 +19,7 @@ enum PacketErrorCode : int32_t {
   kPacketWriteShort = 102,
   kPacketBadCheck = 103,
   kPacketWrongId = 104,
+  kPacketWrongReply = 105,  // a well-formed reply that does not answer what was asked
 };
 
 class PacketLink : public SerialPort {
@@ -47,6 +49,14 @@ class PacketLink : public SerialPort {
   void dcs_Recover();
 
   int32_t checkMode() const { return checkMode_; }
+  // Why the last dcs_Query or dcs_Receive failed, for the user: the error
+  // record's text, or, for the failures that leave the record as it was (a
+  // reply of the wrong length, another command's reply), what was wrong
+  // with the reply.
+  std::string failureText() const { return replyNote_.empty() ? std::string(errorText()) : replyNote_; }
+  // The sensor answered, but not as asked (wrong length or command): the
+  // line works, the reply does not fit.
+  bool lastReplyMisfit() const { return !replyNote_.empty(); }
   // Every frame written or read goes to `trace` as well (null: none).
   void SetTrace(ProtocolTrace* trace) { trace_ = trace; }
   ProtocolTrace* trace() const { return trace_; }
@@ -61,5 +71,6 @@ class PacketLink : public SerialPort {
   }
 
   int32_t checkMode_ = frame::kChecksum;
+  std::string replyNote_;  // see failureText
   ProtocolTrace* trace_ = nullptr;
 };

@@ -43,6 +43,27 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
   return kReadFailed;
 }
 
+bool XmodemSender::CancelledBy(uint8_t answer) {
+  if (answer != kCan) return false;
+  state_ = kReceiverCancelled;
+  return true;
+}
+
+bool XmodemSender::CancelledMeanwhile() {
+  // A receiver that gave up may have sent its CAN right after its last ACK;
+  // the next block must not reach it, as it takes commands again and would
+  // read the image as frames.
+  while (port_ != nullptr && port_->IsOpen() && port_->WaitForInput(0) == InputWait::kInput) {
+    uint8_t byte = 0;
+    size_t done = 0;
+    if (!port_->Read(&byte, 1, &done, kByteBudgetMs) || done != 1) return false;
+    if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kReceived, &byte, 1);
+    if (CancelledBy(byte)) return true;
+    // Anything else (a late start request, a repeated ACK) answers nothing.
+  }
+  return false;
+}
+
 void XmodemSender::Cancel() {
   // Two CAN in a row cancel; a third guards against one lost on the line.
   static constexpr uint8_t kCans[3] = {kCan, kCan, kCan};
@@ -108,9 +129,12 @@ int32_t XmodemSender::Put(uint8_t byte, bool last) {
         state_ = kBlockNotAcknowledged;
         return state_;
       }
+      if (CancelledMeanwhile()) return state_;
       SendBlock();
       uint8_t answer = 0;
-      if (ReadByte(&answer) == kReadOk && answer == kAck) break;
+      const bool answered = ReadByte(&answer) == kReadOk;
+      if (answered && CancelledBy(answer)) return state_;
+      if (answered && answer == kAck) break;
     }
     bytesInBlock_ = 0;
     crc_ = 0;
@@ -118,10 +142,12 @@ int32_t XmodemSender::Put(uint8_t byte, bool last) {
 
   if (last) {
     for (;;) {
+      if (CancelledMeanwhile()) return state_;
       WriteBytes(&kEot, 1);
       if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, &kEot, 1);
       uint8_t answer = 0;
       const bool answered = ReadByte(&answer) == kReadOk;
+      if (answered && CancelledBy(answer)) return state_;
       ++tries;
       if (tries >= kMaxTries) {
         state_ = kEndNotAcknowledged;

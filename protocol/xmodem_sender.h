@@ -25,6 +25,7 @@ class XmodemSender {
     kBlockNotAcknowledged = 2,
     kEndNotAcknowledged = 3,
     kCancelled = 4,  // the sender stopped the transfer (Cancel)
+    kReceiverCancelled = 5,  // the receiver sent CAN: it has left receive mode
   };
   // Result of ReadByte.
   enum ReadResult : int32_t {
@@ -62,6 +63,12 @@ class XmodemSender {
   // the line, after which the receiver drops what it gathered. The state
   // becomes kCancelled and further Puts do nothing.
   void Cancel();
+  // True when the transfer has ended without the receiver hearing an end:
+  // it may still be in receive mode, taking commands for block data, until
+  // Cancel tells it otherwise.
+  bool ReceiverMayBeReceiving() const {
+    return state_ != kRunning && state_ != kCancelled && state_ != kReceiverCancelled;
+  }
   // Waits up to 2 seconds for one byte from the receiver (see ReadResult).
   // A line that reports itself gone ends the wait at once (kReadFailed).
   int32_t ReadByte(uint8_t* byte);
@@ -76,6 +83,11 @@ class XmodemSender {
  private:
   void WriteBytes(const uint8_t* bytes, size_t count);
   void SendBlock();
+  // Reads what the receiver sent unasked since its last answer, without
+  // waiting; true (state kReceiverCancelled) when a CAN is among it.
+  bool CancelledMeanwhile();
+  // `answer` came from the receiver: a CAN ends the transfer at once.
+  bool CancelledBy(uint8_t answer);
 
   int32_t state_ = kRunning;
   int32_t lastReadOk_ = 0;

@@ -19,6 +19,7 @@
 
 #include "serial/counter.h"
 #include "serial/deadline_timer.h"
+#include "serial/device_lock.h"
 #include "serial/port_resolver.h"
 
 // What the port's driver would keep per open handle on other systems and a
@@ -98,10 +99,9 @@ SerialHandle OpenPath(const std::string& device, const std::string& shownName, S
   int failure = 0;
   if (!isatty(fd)) {
     failure = errno != 0 ? errno : ENOTTY;
-  } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  } else if ((failure = LockSerialDevice(fd)) != 0) {
     // Another program holds the line. The lock is what refuses a second
     // opener that TIOCEXCL lets through (a privileged one).
-    failure = (errno == EWOULDBLOCK) ? EBUSY : errno;
   } else if (ioctl(fd, TIOCEXCL) != 0) {
     failure = errno;
   }

@@ -36,6 +36,9 @@ void GetScanBufferPortion(CommandContext& c) {
   // A request running past the end gets what the buffer holds up to its end.
   count = std::min<uint32_t>(count, kScanBufferCapacity - start);
   for (const auto& portion : records::ScanPortions(c.state, start, count)) c.Reply(portion);
+  // Fault "double-portion": the whole answer goes out a second time.
+  if (c.state.faults.doublePortions)
+    for (const auto& portion : records::ScanPortions(c.state, start, count)) c.Reply(portion);
 }
 
 }  // namespace

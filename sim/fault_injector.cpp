@@ -5,6 +5,23 @@
 #include "protocol/frame.h"
 
 namespace sim {
+namespace {
+
+// The same reply one data byte shorter and with a check that fits, so that
+// only its length is wrong; empty for a reply without data. The check mode
+// shows in the frame's size against its length byte.
+std::vector<uint8_t> WithoutLastDataByte(const std::vector<uint8_t>& whole) {
+  if (whole.size() < frame::kHeaderSize) return {};
+  const int32_t mode = whole.size() == frame::FrameSize(frame::kCrc, whole[2]) ? frame::kCrc : frame::kChecksum;
+  size_t dataLength = 0;
+  if (whole.size() != frame::FrameSize(mode, whole[2]) || !frame::DataLength(mode, whole[2], dataLength) ||
+      dataLength == 0)
+    return {};
+  const auto data = whole.begin() + static_cast<std::ptrdiff_t>(frame::kHeaderSize);
+  return frame::Build(whole[1], mode, whole[3], std::vector<uint8_t>(data, data + static_cast<std::ptrdiff_t>(dataLength - 1)));
+}
+
+}  // namespace
 
 bool FaultInjector::Hits(const FaultRule& rule, uint64_t replyNumber) {
   const bool listed = std::find(rule.atReplies.begin(), rule.atReplies.end(), replyNumber) != rule.atReplies.end();
@@ -31,6 +48,12 @@ FaultInjector::Outcome FaultInjector::Apply(std::vector<uint8_t> frame, uint64_t
     out.dropped = true;
     count(FaultKind::kDrop, out);
     return out;
+  }
+  if (hit[static_cast<int>(FaultKind::kShort)]) {
+    if (std::vector<uint8_t> shorter = WithoutLastDataByte(frame); !shorter.empty()) {
+      frame = std::move(shorter);
+      count(FaultKind::kShort, out);
+    }
   }
   if (hit[static_cast<int>(FaultKind::kCorrupt)] && !frame.empty()) {
     const auto flip = static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(rng_));

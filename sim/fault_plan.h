@@ -25,10 +25,11 @@ enum class FaultKind : int {
   kCorrupt = 2,   // the last check byte is changed
   kTruncate = 3,  // the reply is cut after its header, somewhere in its body
   kDelay = 4,     // the reply leaves `delay` later than it would have
+  kShort = 5,     // the reply's last data byte is left out, the check made to fit
 };
-constexpr int kFaultKindCount = 5;
+constexpr int kFaultKindCount = 6;
 
-// "noise", "drop", "corrupt", "truncate", "delay".
+// "noise", "drop", "corrupt", "truncate", "delay", "short".
 const char* FaultKindName(FaultKind kind);
 std::optional<FaultKind> ParseFaultKind(std::string_view name);
 
@@ -43,6 +44,15 @@ struct FaultPlan {
   std::chrono::milliseconds delay{1500};
   unsigned maxNoiseBytes = 8;
 
+  // A broken sensor rather than a bad reply; 0 or false: behaves.
+  bool nakEot = false;              // "nak-eot": EOT answered with NAK, the receiver stays in receive mode
+  uint32_t cancelAfterBlock = 0;    // "cancel@N": after acknowledging block N, CAN CAN CAN and back to commands
+  bool doublePortions = false;      // "double-portion": every scan buffer portion is answered twice
+  uint64_t silentAfterReply = 0;    // "silent@N": no reply after the N-th (Activity::repliesSent)
+  // "hangup@N": the line hangs up when the N-th frame arrives, counting
+  // every frame the sensor has seen (Activity: received, for others, bad).
+  uint64_t hangUpAtFrame = 0;
+
   FaultRule& rule(FaultKind kind) { return rules[static_cast<size_t>(kind)]; }
   const FaultRule& rule(FaultKind kind) const { return rules[static_cast<size_t>(kind)]; }
 };
@@ -53,7 +63,9 @@ struct FaultCounts {
   uint64_t of(FaultKind kind) const { return count[static_cast<size_t>(kind)]; }
 };
 
-// Parses the program's fault option: "KIND=PROBABILITY" or "KIND@REPLY".
+// Parses the program's fault option: "KIND=PROBABILITY" or "KIND@REPLY" for
+// a fault on replies, or one of the broken sensors "nak-eot", "cancel@BLOCK",
+// "double-portion", "silent@REPLY", "hangup@FRAME".
 // Returns false (with a reason) on a malformed text.
 bool ParseFaultOption(std::string_view text, FaultPlan& plan, std::string& error);
 

@@ -1,5 +1,7 @@
 #include "sim/sensor_node.h"
 
+#include <utility>
+
 #include "sim/command_handler.h"
 #include "sim/live_data.h"
 
@@ -69,6 +71,14 @@ void SensorNode::HandleByte(uint8_t byte, TimePoint now, std::vector<OutgoingIte
 }
 
 void SensorNode::HandleAssembled(FrameAssembler::Result& r, TimePoint now, std::vector<OutgoingItem>& out) {
+  const Activity& a = state_.activity;
+  if (r.event != FrameAssembler::Event::kNone && state_.faults.hangUpAtFrame != 0 &&
+      a.framesReceived + a.framesForOthers + a.badFrames + 1 == state_.faults.hangUpAtFrame) {
+    // Fault "hangup@N": the adapter is pulled as this frame arrives.
+    hangUp_ = true;
+    tracer_->Note(now, tag_, "hangup", "the line hangs up");
+    return;
+  }
   switch (r.event) {
     case FrameAssembler::Event::kNone:
       return;
@@ -120,7 +130,11 @@ void SensorNode::HandleFrame(const std::vector<uint8_t>& frameBytes, TimePoint n
     timing.requestTries = config_.xmodemRequestTries;
     timing.byteTimeout = config_.xmodemByteTimeout;
     timing.silenceTimeout = config_.xmodemSilenceTimeout;
-    xmodem_.Begin(now + config_.eraseTime + config_.xmodemStartDelay, timing, state_.upload, c.uploadCommand);
+    XmodemReceiver::Quirks quirks;
+    quirks.nakEot = state_.faults.nakEot;
+    quirks.cancelAfterBlock = state_.faults.cancelAfterBlock;
+    xmodem_.Begin(now + config_.eraseTime + config_.xmodemStartDelay, timing, state_.upload, c.uploadCommand,
+                  quirks);
     assembler_.Clear();
     tracer_->Note(now, tag_, "xmodem", "receiver started");
   }
@@ -129,6 +143,10 @@ void SensorNode::HandleFrame(const std::vector<uint8_t>& frameBytes, TimePoint n
 void SensorNode::Send(ReplyFrame reply, TimePoint now, std::vector<OutgoingItem>& out) {
   const uint64_t number = ++state_.activity.repliesSent;
   if (reply.ack) ++state_.activity.acksSent;
+  if (state_.faults.silentAfterReply != 0 && number > state_.faults.silentAfterReply) {
+    tracer_->Note(now, tag_, "tx-drop", "silent");
+    return;
+  }
   FaultInjector::Outcome o = faults_.Apply(std::move(reply.bytes), number, state_.faults, state_.injected);
   if (o.dropped) {
     tracer_->Note(now, tag_, "tx-drop", o.note);
@@ -179,6 +197,11 @@ std::optional<TimePoint> SensorNode::Deadline() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (xmodem_.Active()) return xmodem_.Deadline();
   return assembler_.Deadline();
+}
+
+bool SensorNode::TakeHangUp() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::exchange(hangUp_, false);
 }
 
 void SensorNode::LineLost(TimePoint now) {

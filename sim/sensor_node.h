@@ -52,6 +52,8 @@ class SensorNode {
   int32_t BaudRate();
   // The line went away: a transfer in progress ends, a partial frame is lost.
   void LineLost(TimePoint now);
+  // True once after the fault "hangup@N" fired: the line is to hang up.
+  bool TakeHangUp();
 
   void SetTracer(Tracer* tracer, std::string tag);
 
@@ -71,6 +73,7 @@ class SensorNode {
   FaultInjector faults_;
   std::deque<uint8_t> input_;
   TimePoint silentUntil_{};
+  bool hangUp_ = false;
   Tracer* tracer_ = nullptr;
   Tracer noTrace_;
   std::string tag_;

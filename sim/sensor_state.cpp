@@ -70,6 +70,7 @@ const char* UploadOutcomeName(UploadOutcome outcome) {
     case UploadOutcome::kNoSender: return "no sender";
     case UploadOutcome::kTimedOut: return "timed out";
     case UploadOutcome::kOutOfSync: return "out of sync";
+    case UploadOutcome::kReceiverCancelled: return "cancelled by the receiver";
   }
   return "?";
 }

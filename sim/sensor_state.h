@@ -139,6 +139,7 @@ enum class UploadOutcome {
   kNoSender,    // no block came after all start requests
   kTimedOut,    // silence in the middle of the transfer
   kOutOfSync,   // a block number neither expected nor repeated
+  kReceiverCancelled,  // the receiver gave up and sent CAN (fault cancel@N)
 };
 const char* UploadOutcomeName(UploadOutcome outcome);
 

@@ -305,6 +305,14 @@ void VirtualLine::Deliver(const std::vector<std::shared_ptr<SensorNode>>& nodes,
   std::vector<OutgoingItem> out;
   for (auto& node : nodes) node->Receive(bytes, count, hostRate, now, out);
   for (auto& item : out) writer_.Queue(std::move(item));
+  bool hangUp = false;
+  for (auto& node : nodes) hangUp = node->TakeHangUp() || hangUp;
+  if (hangUp && master_ >= 0) {
+    // A sensor's fault pulled the adapter: as Unplug, from this thread.
+    for (auto& node : nodes) node->LineLost(now);
+    ClosePty();
+    tracer_.Note(now, {}, "line", "unplugged by a fault");
+  }
 }
 
 void VirtualLine::Serve() {

@@ -12,8 +12,9 @@ uint16_t XmodemCrc(const uint8_t* data, size_t count) {
 }
 
 void XmodemReceiver::Begin(TimePoint firstRequest, const Timing& timing, UploadRecord& record,
-                           uint8_t command) {
+                           uint8_t command, const Quirks& quirks) {
   timing_ = timing;
+  quirks_ = quirks;
   phase_ = Phase::kWaitingFirst;
   nextRequest_ = firstRequest;
   lastByte_ = firstRequest;
@@ -58,6 +59,11 @@ void XmodemReceiver::CheckBlock(UploadRecord& record, std::vector<uint8_t>& out)
     ++record.blocks;
     ++expected_;
     out.push_back(kAck);
+    if (quirks_.cancelAfterBlock != 0 && record.blocks == quirks_.cancelAfterBlock) {
+      // The receiver gives up: it cancels and goes back to taking commands.
+      out.insert(out.end(), {kCan, kCan, kCan});
+      Finish(record, UploadOutcome::kReceiverCancelled);
+    }
     return;
   }
   if (number == static_cast<uint8_t>(expected_ - 1) && record.blocks > 0) {
@@ -90,6 +96,11 @@ void XmodemReceiver::Feed(uint8_t byte, TimePoint now, UploadRecord& record, std
     return;
   }
   if (byte == kEot) {
+    if (quirks_.nakEot) {
+      ++record.naks;
+      out.push_back(kNak);
+      return;
+    }
     out.push_back(kAck);
     Finish(record, UploadOutcome::kCompleted);
   }

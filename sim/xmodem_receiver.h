@@ -11,7 +11,8 @@
 //   - the expected block is kept and answered with ACK; a repeat of the
 //     block before it is answered with ACK and ignored; any other block
 //     number ends the transfer with three CAN;
-//   - EOT is answered with ACK and ends the transfer; two CAN in a row end
+//   - EOT is answered with ACK and ends the transfer (unless a quirk has it
+//     answered with NAK); two CAN in a row end
 //     it as cancelled; the silence timeout ends it as timed out.
 // Bytes between blocks that are none of these are ignored.
 
@@ -40,10 +41,19 @@ class XmodemReceiver {
     std::chrono::milliseconds byteTimeout{1000};
     std::chrono::milliseconds silenceTimeout{10000};
   };
+  // A broken receiver, for tests of the sender (see FaultPlan).
+  struct Quirks {
+    bool nakEot = false;            // EOT answered with NAK; the transfer goes on
+    uint32_t cancelAfterBlock = 0;  // after acknowledging this block: CAN CAN CAN, transfer over
+  };
 
   // Starts a transfer; the first "C" is due at `firstRequest`. The record
   // is reset and then kept up to date as blocks arrive.
-  void Begin(TimePoint firstRequest, const Timing& timing, UploadRecord& record, uint8_t command);
+  void Begin(TimePoint firstRequest, const Timing& timing, UploadRecord& record, uint8_t command) {
+    Begin(firstRequest, timing, record, command, Quirks());
+  }
+  void Begin(TimePoint firstRequest, const Timing& timing, UploadRecord& record, uint8_t command,
+             const Quirks& quirks);
 
   // One received byte; what to send back is appended to `out`.
   void Feed(uint8_t byte, TimePoint now, UploadRecord& record, std::vector<uint8_t>& out);
@@ -63,6 +73,7 @@ class XmodemReceiver {
 
   Phase phase_ = Phase::kDone;
   Timing timing_;
+  Quirks quirks_;
   TimePoint nextRequest_{};
   TimePoint lastByte_{};
   unsigned requestsSent_ = 0;

@@ -25,7 +25,17 @@ bool OstrelPort::Open(const std::string& device, int32_t baudRate, std::string* 
   port_.setStopBits(QSerialPort::OneStop);
   port_.setFlowControl(QSerialPort::NoFlowControl);
   port_.setReadBufferSize(kInputBufferSize);
+  // The suite's lock first: a port held by Tarkon or tarkon-cli is refused
+  // before the open could touch its line settings (TIOCEXCL and the lock
+  // file of the serial library do not stop a privileged second opener).
+  if (!device.empty()) {
+    if (const int failure = lock_.Acquire(device); failure == EBUSY) {
+      if (reason != nullptr) *reason = "in use by another program";
+      return false;
+    }
+  }
   if (device.empty() || !port_.open(QIODevice::ReadWrite)) {
+    lock_.Release();
     if (reason != nullptr) {
       *reason = device.empty() ? std::string("no port chosen")
                                : OpenFailureReason(device, port_.error(), port_.errorString().toStdString());
@@ -39,10 +49,12 @@ bool OstrelPort::Open(const std::string& device, int32_t baudRate, std::string* 
 }
 
 void OstrelPort::Close() {
-  if (!port_.isOpen()) return;
-  port_.setRequestToSend(false);
-  port_.setDataTerminalReady(false);
-  port_.close();
+  if (port_.isOpen()) {
+    port_.setRequestToSend(false);
+    port_.setDataTerminalReady(false);
+    port_.close();
+  }
+  lock_.Release();
 }
 
 bool OstrelPort::Write(const uint8_t* bytes, size_t count) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ostrel/link/receive_ring.h"
+#include "serial/device_lock.h"
 
 namespace ostrel {
 
@@ -24,7 +25,8 @@ class OstrelPort {
 
   // Closes the port, sets device and baud rate, opens it again. False with
   // `reason` saying why ("no such device", "permission denied ...",
-  // "in use by another program", or the system's text).
+  // "in use by another program", or the system's text). The device is locked as every program of the suite
+  // locks it (serial/device_lock.h) before the port opens.
   bool Open(const std::string& device, int32_t baudRate, std::string* reason);
   // RTS and DTR off, then closed. Harmless when closed.
   void Close();
@@ -46,6 +48,7 @@ class OstrelPort {
 
   ReceiveRing& ring_;
   QSerialPort port_;
+  SerialDeviceLock lock_;  // held while the port is open
   std::string device_;
   int32_t baudRate_ = 57600;
 };

@@ -469,7 +469,11 @@ void MainWindow::Collect() {
       if (virtualSensor_ == nullptr) {
         sim::SensorConfig config;
         config.model = "KRV04 Board Flipper";
-        virtualSensor_ = std::make_unique<sim::VirtualSensor>(config);
+        // Paced at the line's speed as a real sensor is: unpaced, a long
+        // scan export arrives faster than the window takes it in.
+        sim::LineConfig line;
+        line.throttle = true;
+        virtualSensor_ = std::make_unique<sim::VirtualSensor>(config, line);
         if (!virtualSensor_->Start()) SetStatus("Virtual sensor: " + virtualSensor_->LastError());
       }
       fields_.device = virtualSensor_->SlavePath();

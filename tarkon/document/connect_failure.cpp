@@ -56,3 +56,10 @@ ConnectFailure NoAnswerFailure(int address, int32_t baudRate) {
               "No answer from a sensor at address " + std::to_string(address) + " and " + std::to_string(baudRate) +
                   " bit/s, in checksum mode nor in CRC mode. Check the wiring, the address and the baud rate.");
 }
+
+ConnectFailure MisfitReplyFailure(int address, int32_t baudRate, int32_t checkMode, const std::string& why) {
+  return Make(ConnectFailureCause::kMisfitReply,
+              "A sensor at address " + std::to_string(address) + " and " + std::to_string(baudRate) +
+                  " bit/s answered in " + (checkMode == 1 ? "CRC" : "checksum") +
+                  " mode, but its answer to the model query did not fit: " + why + ".");
+}

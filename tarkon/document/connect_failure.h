@@ -18,6 +18,7 @@ enum class ConnectFailureCause {
   kRs485Unsupported,  // RS-485 mode asked for, the driver has none
   kNoAnswer,          // the port opened, no sensor answered
   kUnknownModel,      // a sensor answered with a model string no row knows
+  kMisfitReply,       // a sensor answered the model query, but its reply did not fit
 };
 
 struct ConnectFailure {
@@ -30,3 +31,6 @@ ConnectFailure OpenFailure(const std::string& device, const SerialError& error);
 ConnectFailure NoPortFailure(const std::string& portText);
 ConnectFailure Rs485Failure(const std::string& device, const SerialError& error);
 ConnectFailure NoAnswerFailure(int address, int32_t baudRate);
+// The sensor answered the model query in `checkMode`, but `why` its reply
+// was refused (see PacketLink::failureText).
+ConnectFailure MisfitReplyFailure(int address, int32_t baudRate, int32_t checkMode, const std::string& why);

@@ -119,6 +119,7 @@ UploadOutcome FirmwareUpload::Upload(int kind, const std::string& path,
 
 UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
                                   const UploadCallbacks& callbacks) {
+  relocked_ = false;
   if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
   if (callbacks.progress) callbacks.progress(0);
 
@@ -142,18 +143,28 @@ UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
       break;
   }
   if (!announced) {
-    // Nothing was transferred; the flash is not left open for writing.
+    // Nothing was transferred; the flash is not left open for writing. The
+    // receiver may have started all the same (its answer lost): CAN first.
+    sender_.Cancel();
     Lock();
     return UploadOutcome::kAnnounceFailed;
   }
 
   lastState_ = Transfer(image, callbacks);
-  if (callbacks.status) {
-    callbacks.status(lastState_ == 0 ? std::string(kUploadDoneStatus)
-                                     : UploadErrorStatus(lastState_));
-  }
-  Lock();
-  return lastState_ == 0 ? UploadOutcome::kCompleted : UploadOutcome::kTransferFailed;
+  const std::string status = lastState_ == 0 ? std::string(kUploadDoneStatus) : UploadErrorStatus(lastState_);
+  if (callbacks.status) callbacks.status(status);
+  // A receiver that never heard the end is still in receive mode and would
+  // swallow the lock commands as block data: cancel the transfer first.
+  if (sender_.ReceiverMayBeReceiving()) sender_.Cancel();
+  // A receiver that took blocks but did not acknowledge one or the end has
+  // shown it does not follow the protocol: whether it took the CAN and then
+  // the lock commands as commands is asked of it.
+  const bool doubtful = lastState_ == XmodemSender::kBlockNotAcknowledged ||
+                        lastState_ == XmodemSender::kEndNotAcknowledged;
+  const bool locked = Lock(doubtful);
+  if (!locked && callbacks.status) callbacks.status(status + "; " + kUploadNotRelockedNote);
+  if (lastState_ != 0) return UploadOutcome::kTransferFailed;
+  return locked ? UploadOutcome::kCompleted : UploadOutcome::kNotRelocked;
 }
 
 int32_t FirmwareUpload::Transfer(const std::vector<uint8_t>& image,
@@ -187,6 +198,14 @@ int32_t FirmwareUpload::Transfer(const std::vector<uint8_t>& image,
   return state;
 }
 
-void FirmwareUpload::Lock() {
-  if (commands_.WriteFlashProtect1(kLockValue)) commands_.WriteFlashProtect2(kLockValue);
+bool FirmwareUpload::Lock(bool confirm) {
+  if (confirm) {
+    // What the receiver sent around its end (NAK, CAN) is no reply to a frame.
+    if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
+  }
+  relocked_ = commands_.WriteFlashProtect1(kLockValue) && commands_.WriteFlashProtect2(kLockValue) &&
+              // The lock commands have no answer; a sensor that answers the
+              // next command took them as commands too.
+              (!confirm || commands_.GetModelName(true));
+  return relocked_;
 }

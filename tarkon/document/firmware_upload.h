@@ -46,6 +46,11 @@ constexpr const char* kUploadFileErrorStatus = "Error reading file";
 constexpr const char* kUploadSizeQuestion =
     "The file size is unusual for the type of upload you are trying to do. Continue anyway? ";
 constexpr const char* kUploadDoneStatus = "Successfully completed";
+// Added to the status when the sensor did not answer after the lock
+// commands: they may not have reached it as commands, so its flash may be
+// open for writing.
+constexpr const char* kUploadNotRelockedNote =
+    "the flash could not be locked again: power-cycle the sensor before use";
 // "Error occurred.Code %d" and "Sent %d bytes".
 std::string UploadErrorStatus(int32_t state);
 std::string UploadSentStatus(size_t bytes);
@@ -72,13 +77,14 @@ struct UploadCallbacks {
 
 enum class UploadOutcome {
   kCompleted,       // "Successfully completed"
-  kTransferFailed,  // "Error occurred.Code %d"; the flash was locked again
+  kTransferFailed,  // "Error occurred.Code %d"; see flashRelocked() for the lock
   kNoKind,          // "Invalid type selection"
   kFileError,       // "Error reading file"
   kDeclined,        // unusual size and the answer was No; nothing sent
   kUnlockFailed,    // an unlock command failed (logged by the command)
   kAnnounceFailed,  // the announcing command failed (logged)
   kBusy,            // an upload is already running; nothing changed
+  kNotRelocked,     // the image went through, but the flash could not be locked again
 };
 
 class FirmwareUpload {
@@ -98,6 +104,11 @@ class FirmwareUpload {
 
   // State of the block transfer that ended the last upload (0 for success).
   int32_t lastState() const { return lastState_; }
+  // After an upload that unlocked the flash: whether the lock commands went
+  // out and, after a receiver that did not acknowledge a block or the end,
+  // whether the sensor answered after them, so that they reached it as
+  // commands.
+  bool flashRelocked() const { return relocked_; }
 
   // Why the last upload's file was not read ("too large (...)", "is a
   // directory", "is empty", ...); empty when it was.
@@ -110,7 +121,11 @@ class FirmwareUpload {
  private:
   UploadOutcome Run(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
   int32_t Transfer(const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
-  void Lock();
+  // Locks the flash again; with `confirm`, asks the sensor for its model
+  // afterwards to learn that it took the lock commands as commands (see
+  // flashRelocked). False when a lock command failed or the answer did not
+  // come.
+  bool Lock(bool confirm = false);
 
   SensorCommands& commands_;
   XmodemSender& sender_;
@@ -119,4 +134,5 @@ class FirmwareUpload {
   bool closeRequested_ = false;
   int32_t lastState_ = 0;
   std::string lastFileError_;
+  bool relocked_ = false;
 };

@@ -152,9 +152,18 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
 
   link_.Drain();
   if (!commands_.GetModelName(true)) {
+    // A reply that came but did not fit is no missing answer: the wiring is
+    // fine, and the reason is worth more than advice about cables.
+    const bool firstMisfit = link_.lastReplyMisfit();
+    const std::string firstWhy = link_.failureText();
     commands_.UseCheckMode(first == frame::kCrc ? frame::kChecksum : frame::kCrc);
-    if (!commands_.GetModelName(true))
+    if (!commands_.GetModelName(true)) {
+      if (link_.lastReplyMisfit())
+        return Fail(kCannotConnectLine,
+                    MisfitReplyFailure(target.address, target.baudRate, commands_.checkMode(), link_.failureText()));
+      if (firstMisfit) return Fail(kCannotConnectLine, MisfitReplyFailure(target.address, target.baudRate, first, firstWhy));
       return Fail(kCannotConnectLine, NoAnswerFailure(target.address, target.baudRate));
+    }
   }
 
   const ModelIdentification id = IdentifyModelReply(commands_.modelName, manufacturing_);

@@ -71,8 +71,10 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
             probe.Query(static_cast<uint8_t>(address), mode, cmd::GetModelName, budget, reply, others);
         for (const BusProbe::Reply& r : others) take(r);
         if (answered) take(reply);
-        if (!answered && link_.errorCode() != 0 && !link_.IsOpen()) {
-          error = std::string("the port failed: ") + link_.errorText();
+        // Only a silence means nobody is at the address; a port that failed
+        // says nothing about the addresses still to come.
+        if (!answered && probe.PortFailed()) {
+          error = "the port failed at address " + std::to_string(address) + ": " + link_.errorText();
           return false;
         }
       }
@@ -86,6 +88,11 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
         std::vector<BusProbe::Reply> others;
         if (probe.Query(static_cast<uint8_t>(f.address), f.checkMode, cmd::GetSerialNum, budget * 2, reply, others))
           f.serialNumber = ReplyText(reply.data.data(), std::min<size_t>(reply.data.size(), 16), 8);
+        else if (probe.PortFailed()) {
+          error = "the port failed asking address " + std::to_string(f.address) + " for its serial number: " +
+                  link_.errorText();
+          return false;
+        }
       }
     }
   }

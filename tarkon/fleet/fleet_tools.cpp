@@ -81,6 +81,7 @@ std::string RestoreOutcomeText(const RestoreReport& report) {
   if (left > 0) text += ", not restored " + std::to_string(left);
   text += report.AllVerified() ? ". Every change verified." : ". Not every change verified.";
   if (!report.reconnected) text += " The sensor did not answer after the connection change.";
+  if (!report.stopped.empty()) text += " Stopped: " + report.stopped + ".";
   return text;
 }
 

@@ -178,7 +178,7 @@ bool RestoreReport::Equal() const {
 }
 
 bool RestoreReport::AllVerified() const {
-  if (!error.empty() || !reconnected) return false;
+  if (!error.empty() || !stopped.empty() || !reconnected) return false;
   for (const RestoreItem& i : settings)
     if (i.status == RestoreStatus::kRefused || i.status == RestoreStatus::kNotVerified ||
         i.status == RestoreStatus::kDifferent)
@@ -208,15 +208,34 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
     if (b.settings[i].name != "Mode") order.push_back(i);
 
   std::vector<bool> applied(b.settings.size(), false);
+  // Settings that a read-back after a write showed holding the file's
+  // value, with the text read then: they stay verified when the sensor
+  // falls silent or the port goes away later on.
+  std::vector<bool> verified(b.settings.size(), false);
+  const auto noteVerified = [&] {
+    for (size_t j = 0; j < b.settings.size(); ++j) {
+      if (!applied[j] || verified[j]) continue;
+      const SettingLayout* layout = FindLayout(doc.modelIndex(), b.settings[j].name);
+      if (layout == nullptr || !Holds(doc, b, *layout, b.settings[j])) continue;
+      verified[j] = true;
+      report.settings[j].afterText = settings->DisplayedValue(b.settings[j].name);
+    }
+  };
   for (size_t i : order) {
     RestoreItem& item = report.settings[i];
     if (item.status != RestoreStatus::kDifferent) continue;
     const BackupSetting& s = b.settings[i];
+    if (!report.stopped.empty()) {
+      item.status = RestoreStatus::kNotVerified;
+      item.message = "not sent: the connection was lost before it";
+      continue;
+    }
     // A group's other fields go out as last read; one written earlier may
     // already have brought this one back.
     const SettingLayout* sensorLayout = FindLayout(doc.modelIndex(), s.name);
     if (applied[i] || (sensorLayout != nullptr && Holds(doc, b, *sensorLayout, s))) {
       applied[i] = true;
+      noteVerified();
       continue;
     }
     const SettingLayout* fileLayout = FindLayout(b.modelIndex, s.name);
@@ -240,14 +259,24 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
       continue;
     }
     applied[i] = true;
+    if (result.reread) noteVerified();
+    // A failed command on a port that went away closed the connection:
+    // nothing more can be sent, and writing on would only fail again.
+    if (!doc.connected()) report.stopped = "the connection was lost while " + s.name + " was written";
   }
 
-  // Verify everything against a fresh read.
-  const bool reread = settings->Refresh();
+  // Verify everything against a fresh read; without one, what an earlier
+  // read-back showed still stands.
+  const bool reread = report.stopped.empty() && settings->Refresh();
   for (size_t i = 0; i < b.settings.size(); ++i) {
     RestoreItem& item = report.settings[i];
     if (item.status == RestoreStatus::kNotShared || item.status == RestoreStatus::kRefused) continue;
+    if (item.status == RestoreStatus::kNotVerified) continue;  // not sent
     const SettingLayout* layout = FindLayout(doc.modelIndex(), item.name);
+    if (!reread && verified[i]) {
+      if (item.status == RestoreStatus::kDifferent) item.status = RestoreStatus::kChanged;
+      continue;
+    }
     item.afterText = settings->DisplayedValue(item.name);
     const bool holds = reread && layout != nullptr && Holds(doc, b, *layout, b.settings[i]);
     if (holds) {
@@ -257,7 +286,7 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
       item.message = reread ? "the sensor reports " + item.afterText : "the sensor's settings could not be read back";
     }
   }
-  if (options.connection) RestoreConnection(doc, b, report);
+  if (options.connection && report.stopped.empty()) RestoreConnection(doc, b, report);
   return report;
 }
 

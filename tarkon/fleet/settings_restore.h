@@ -45,6 +45,7 @@ struct RestoreReport {
   std::vector<RestoreItem> connection;  // "Address", "Check mode", "Baud rate"
   bool reconnected = true;     // after a connection change: the sensor answered again
   std::string error;           // the sensor could not be read at all
+  std::string stopped;         // why the restore ended half-way (the connection was lost); empty otherwise
 
   // Comparison: the same model, and no setting and no connection value differs.
   bool Equal() const;

@@ -14,6 +14,7 @@
 #include "ostrel/link/port_map.h"
 #include "ostrel/operations/field_keys.h"
 #include "scripted_peer.h"
+#include "serial/serial_comm.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -224,6 +225,35 @@ TEST(OstrelPort, AFailedOpenSaysWhy) {
     EXPECT_EQ(ostrel::OpenFailureReason(locked, QSerialPort::PermissionError, ""),
               "permission denied (add the user to the dialout group, then log in again)");
   }
+}
+
+// Ostrel and Tarkon's serial layer take the same lock on the device, so the
+// second program is refused whoever opened first, also for root, whom
+// TIOCEXCL does not stop (the tests run as root).
+TEST(OstrelPort, ThePortOfTheOtherProgramIsInUse) {
+  PtyPeer pty;
+  std::string reason;
+  {
+    SerialError error;
+    const SerialHandle tarkon = sc_OpenDevice(pty.path(), &error);
+    ASSERT_NE(tarkon, kInvalidSerialHandle) << error.text;
+    ostrel::ReceiveRing ring;
+    ostrel::OstrelPort ostrelPort(ring);
+    EXPECT_FALSE(ostrelPort.Open(pty.path(), 57600, &reason));
+    EXPECT_EQ(reason, "in use by another program");
+    sc_Close(tarkon, &error);
+    EXPECT_TRUE(ostrelPort.Open(pty.path(), 57600, &reason)) << "the lock goes with the port: " << reason;
+  }
+  ostrel::ReceiveRing ring;
+  ostrel::OstrelPort ostrelPort(ring);
+  ASSERT_TRUE(ostrelPort.Open(pty.path(), 57600, &reason)) << reason;
+  SerialError error;
+  EXPECT_EQ(sc_OpenDevice(pty.path(), &error), kInvalidSerialHandle);
+  EXPECT_EQ(error.osError, EBUSY) << error.text;
+  ostrelPort.Close();
+  const SerialHandle again = sc_OpenDevice(pty.path(), &error);
+  EXPECT_NE(again, kInvalidSerialHandle) << error.text;
+  sc_Close(again, &error);
 }
 
 TEST(PortMap, ReadLikeTarkonsSection) {

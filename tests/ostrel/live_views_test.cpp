@@ -184,4 +184,27 @@ TEST(OstrelExport, OutOfSequenceRepliesNoSensorAndMoreThanTheTableHolds) {
   }
 }
 
+// A window kept from taking in received bytes (a modal box, a loaded
+// machine) lets the receive ring overflow; what is lost there must not end
+// in " Done". The overflow comes from the window's own event loop, while
+// the export waits for its first reply.
+TEST(OstrelExport, BytesLostInTheRingAreReported) {
+  ostreltest::ScriptedPeer peer;
+  ostrel::OstrelLink link;
+  ostrel::WindowFields fields;
+  ostreltest::RecordingView view;
+  ostrel::Operations ops(link, fields, view);
+  std::string reason;
+  ASSERT_TRUE(link.port().Open(peer.path(), 57600, &reason)) << reason;
+  testsupport::TempDir dir;
+  view.saveFile = dir.File("out.txt");
+  QTimer::singleShot(0, [&link] {
+    for (size_t i = 0; i <= ostrel::ReceiveRing::kCapacity; ++i) link.ring().Push(0xEE);
+  });
+  ASSERT_TRUE(ops.ExportScanBuffer());
+  ASSERT_EQ(link.ring().Dropped(), 1u);
+  EXPECT_EQ(testsupport::ReadWholeFile(view.saveFile), "");
+  EXPECT_EQ(view.LastStatus(), "Incomplete! Received bytes were lost: the file holds only the 0 values that arrived whole.");
+}
+
 }  // namespace
