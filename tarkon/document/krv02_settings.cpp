@@ -197,8 +197,9 @@ SetResult KRV02Settings::SetRangeOffset(const KRV02Fields& fields) {
   if (!cosine) return Refusal(edit::kCosineMessage);
   if (!HasValues()) return Refusal(edit::kNotReadMessage);
   const RangeModeRow& row = ChosenModeRow(fields);
-  // The offset is taken in whole display units before scaling.
-  const int32_t offset = edit::ToWord(ReadWholeNumber(fields.rangeOffset), row.divisor);
+  // The offset is shown with the mode's decimals, so it is read as a real
+  // number: the text the re-read wrote goes back as the same raw value.
+  const int32_t offset = edit::ToWord(ReadRealNumber(fields.rangeOffset), row.divisor);
   const int32_t multiplier = edit::ToWordFloor(ReadRealNumber(fields.rangeMultiplier), 1000.0);
   std::string unfit = edit::UnfitMessage(
       offset, {kRangeOffset, edit::FieldWord::kSigned16, row.divisor,
