@@ -45,7 +45,9 @@ TEST(ConnectFailure, PermissionAdviceFollowsTheNodesGroupPermission) {
     ASSERT_EQ(chmod(node.c_str(), c.mode), 0);
     const ConnectFailure failure = OpenFailure(node, denied);
     EXPECT_EQ(failure.cause, ConnectFailureCause::kPermissionDenied);
-    if (!c.advice.empty()) EXPECT_EQ(failure.text, c.advice) << std::oct << c.mode;
+    if (!c.advice.empty()) {
+      EXPECT_EQ(failure.text, c.advice) << std::oct << c.mode;
+    }
     EXPECT_EQ(failure.text.find("usermod") != std::string::npos, c.mode == 0660) << std::oct << c.mode;
   }
 }
