@@ -1,6 +1,7 @@
 #include "serial/port_access.h"
 
 #include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -95,6 +96,23 @@ std::string DeviceGroupName(const std::string& device) {
   if (getgrgid_r(node.st_gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
     return found->gr_name;
   return std::to_string(node.st_gid);
+}
+
+DeviceAccess ExamineDeviceAccess(const std::string& device) {
+  DeviceAccess access;
+  struct stat node {};
+  if (stat(device.c_str(), &node) != 0) return access;
+  access.examined = true;
+  access.group = DeviceGroupName(device);
+  access.groupReadWrite = (node.st_mode & S_IRGRP) != 0 && (node.st_mode & S_IWGRP) != 0;
+  passwd entry{};
+  passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(node.st_uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+    access.owner = found->pw_name;
+  else
+    access.owner = std::to_string(node.st_uid);
+  return access;
 }
 
 std::string DeviceHolder(const std::string& device) {

@@ -9,6 +9,17 @@
 // node cannot be examined.
 std::string DeviceGroupName(const std::string& device);
 
+// Who may read and write the device node: its owner and group by name,
+// and whether the group has both permissions (so that joining the group
+// is a cure). `examined` is false when the node cannot be examined.
+struct DeviceAccess {
+  bool examined = false;
+  std::string owner;
+  std::string group;
+  bool groupReadWrite = false;
+};
+DeviceAccess ExamineDeviceAccess(const std::string& device);
+
 // The program holding the device, as "NAME (process PID)" or "process PID"
 // when its name cannot be read; empty when no holder can be found. Looks,
 // in this order, at a UUCP lock file (/run/lock/LCK..NAME and the older

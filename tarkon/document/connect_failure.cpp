@@ -21,8 +21,18 @@ ConnectFailure OpenFailure(const std::string& device, const SerialError& error) 
                                                           "the right one.");
     case EACCES:
     case EPERM: {
-      std::string group = DeviceGroupName(device);
-      if (group.empty()) group = "dialout";
+      const DeviceAccess access = ExamineDeviceAccess(device);
+      // Joining the group cures nothing when the group may not read and
+      // write the device (and joining a group such as root is unsafe).
+      if (access.examined && !access.groupReadWrite) {
+        return Make(ConnectFailureCause::kPermissionDenied,
+                    "Permission denied on " + device + ": only its owner, " + access.owner +
+                        ", may read and write it; its group " + access.group +
+                        " has no read and write permission. Ask an administrator to add a udev rule that gives "
+                        "it a group with read and write permission (for example GROUP=\"dialout\", "
+                        "MODE=\"0660\"), or have the owner grant that permission, then connect again.");
+      }
+      const std::string group = access.group.empty() ? std::string("dialout") : access.group;
       return Make(ConnectFailureCause::kPermissionDenied,
                   "Permission denied on " + device + ", which belongs to the group " + group +
                       ". Add your user to it with: sudo usermod -aG " + group +

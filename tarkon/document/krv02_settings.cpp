@@ -70,6 +70,12 @@ edit::FieldFit SignedThousandths(const char* name) {
   return {name, edit::FieldWord::kSigned16, 1000.0, edit::ShowThousandths};
 }
 
+// The range offset: a signed word of raw range units of the chosen mode.
+edit::FieldFit RangeOffsetFit(const RangeModeRow& row) {
+  return {kRangeOffset, edit::FieldWord::kSigned16, row.divisor,
+          [&row](double v) { return RangeModeTable::FormatUnit(row, v); }};
+}
+
 }  // namespace
 
 KRV02Settings::KRV02Settings(SensorCommands& commands, const RangeModeTable& modes,
@@ -98,7 +104,29 @@ void KRV02Settings::Clear() {
 }
 
 const RangeModeRow& KRV02Settings::ChosenModeRow(const KRV02Fields& fields) const {
-  return modes().Lookup(ConnectedModel(), fields.scanMode);
+  return RowOfChosenMode(fields.scanMode);
+}
+
+const RangeModeRow& KRV02Settings::RowOfChosenMode(int chosenMode) const {
+  return modes().Lookup(ConnectedModel(), chosenMode);
+}
+
+std::string KRV02Settings::RangeHint(const std::string& name, int chosenMode) const {
+  const RangeModeRow& row = RowOfChosenMode(chosenMode);
+  if (name == kMinLaserPower || name == kMaxLaserPower) return edit::WholeRange(edit::kLaserPowerLow, edit::kLaserPowerHigh);
+  if (name == kThreshold) return edit::WholeRange(edit::kThresholdLow, edit::kThresholdHigh);
+  if (name == kRangeOffset) return edit::FitRange(RangeOffsetFit(row));
+  if (name == kCosine) return edit::CosineRange();
+  if (name == kMinRange || name == kMaxRange) return edit::RowRange(row);
+  if (name == kMultiplier || name == kMinVolts || name == kMaxVolts || name == kOffset || name == kOutOfRange)
+    return edit::FitRange(SignedThousandths(name.c_str()));
+  if (name == kDropout || name == kSmooth || name == kScanInterval)
+    return edit::FitRange(edit::WholeFit(name.c_str(), edit::FieldWord::kSigned16));
+  if (name == kAveragingPeriod) {
+    const SensorCommands& c = commands();
+    return edit::AveragingRange(c.versionFormat(), c.versionDivisor(), c.versionValue());
+  }
+  return std::string();
 }
 
 bool KRV02Settings::Refresh() {
@@ -172,7 +200,7 @@ SetResult KRV02Settings::SetMode(const KRV02Fields& fields) {
     return SetResult{};
   }
   commands().SetMode(fields.scanMode);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMode});
 }
 
 SetResult KRV02Settings::SetMinLaserPower(const KRV02Fields& fields) {
@@ -180,7 +208,7 @@ SetResult KRV02Settings::SetMinLaserPower(const KRV02Fields& fields) {
   const auto power = edit::LaserPower(fields.minLaserPower);
   if (!power) return Refusal(edit::kMinLaserPowerMessage);
   commands().SetMinLP(*power);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMinLaserPower});
 }
 
 SetResult KRV02Settings::SetMaxLaserPower(const KRV02Fields& fields) {
@@ -188,7 +216,7 @@ SetResult KRV02Settings::SetMaxLaserPower(const KRV02Fields& fields) {
   const auto power = edit::LaserPower(fields.maxLaserPower);
   if (!power) return Refusal(edit::kMaxLaserPowerMessage);
   commands().SetMaxLP(*power);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMaxLaserPower});
 }
 
 SetResult KRV02Settings::SetRangeOffset(const KRV02Fields& fields) {
@@ -197,12 +225,11 @@ SetResult KRV02Settings::SetRangeOffset(const KRV02Fields& fields) {
   if (!cosine) return Refusal(edit::kCosineMessage);
   if (!HasValues()) return Refusal(edit::kNotReadMessage);
   const RangeModeRow& row = ChosenModeRow(fields);
-  // The offset is taken in whole display units before scaling.
-  const int32_t offset = edit::ToWord(ReadWholeNumber(fields.rangeOffset), row.divisor);
+  // The offset is shown with the mode's decimals, so it is read as a real
+  // number: the text the re-read wrote goes back as the same raw value.
+  const int32_t offset = edit::ToWord(ReadRealNumber(fields.rangeOffset), row.divisor);
   const int32_t multiplier = edit::ToWordFloor(ReadRealNumber(fields.rangeMultiplier), 1000.0);
-  std::string unfit = edit::UnfitMessage(
-      offset, {kRangeOffset, edit::FieldWord::kSigned16, row.divisor,
-               [&row](double v) { return RangeModeTable::FormatUnit(row, v); }});
+  std::string unfit = edit::UnfitMessage(offset, RangeOffsetFit(row));
   if (unfit.empty()) unfit = edit::UnfitMessage(multiplier, SignedThousandths(kMultiplier));
   if (!unfit.empty()) return Refusal(unfit);
   uint8_t record[8] = {};
@@ -211,7 +238,7 @@ SetResult KRV02Settings::SetRangeOffset(const KRV02Fields& fields) {
   edit::PutWord(record, 4, multiplier);
   edit::PutWord(record, 6, SensorCommands::Word(commands().sensorSetup, kSetupOffsetSpare));
   commands().SetOffset(record);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kRangeOffset, kMultiplier, kCosine});
 }
 
 SetResult KRV02Settings::SetAnalogFactors(const KRV02Fields& fields) {
@@ -246,7 +273,7 @@ SetResult KRV02Settings::SetAnalogFactors(const KRV02Fields& fields) {
   // The bytes the dialog does not show go back as the sensor last reported them.
   std::memcpy(record + kAnalogSpare, commands().analogFactors + kAnalogSpare, kAnalogSpareLength);
   commands().SetAnalogOuputFactors(record);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMinRange, kMaxRange, kMinVolts, kMaxVolts, kOffset, kOutOfRange});
 }
 
 SetResult KRV02Settings::SetThreshold(const KRV02Fields& fields) {
@@ -254,7 +281,7 @@ SetResult KRV02Settings::SetThreshold(const KRV02Fields& fields) {
   const auto threshold = edit::Threshold(fields.threshold);
   if (!threshold) return Refusal(edit::kThresholdMessageNoBlank);
   commands().SetThreshold(*threshold);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kThreshold});
 }
 
 SetResult KRV02Settings::SetLaser(const KRV02Fields& fields) {
@@ -269,7 +296,7 @@ SetResult KRV02Settings::SetLaser(const KRV02Fields& fields) {
     result.reread = Refresh();
     return result;
   }
-  return ReReadAfterSending();
+  return ReReadAfterSending({kLaser});
 }
 
 SetResult KRV02Settings::SetAveragingPeriod(const KRV02Fields& fields) {
@@ -285,7 +312,7 @@ SetResult KRV02Settings::SetAveragingPeriod(const KRV02Fields& fields) {
   std::memcpy(block, c.configVars, sizeof block);
   edit::PutAveragingCount(block, static_cast<uint32_t>(*count));
   commands().SetConfigVars(block);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kAveragingPeriod});
 }
 
 SetResult KRV02Settings::SetScanFilterVariables(const KRV02Fields& fields) {
@@ -310,7 +337,7 @@ SetResult KRV02Settings::SetScanFilterVariables(const KRV02Fields& fields) {
   edit::PutWord(record, 2, smooth);
   edit::PutWord(record, 4, order);
   commands().SetFilterFactors(record);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kDropout, kSmooth, kOrder});
 }
 
 SetResult KRV02Settings::SetScanInterval(const KRV02Fields& fields) {
@@ -319,7 +346,7 @@ SetResult KRV02Settings::SetScanInterval(const KRV02Fields& fields) {
   const std::string unfit = edit::UnfitMessage(interval, edit::WholeFit(kScanInterval, edit::FieldWord::kSigned16));
   if (!unfit.empty()) return Refusal(unfit);
   commands().SetScanInterval(interval);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kScanInterval});
 }
 
 // --- Change by display name --------------------------------------------------

@@ -51,8 +51,13 @@ class KRV02Settings : public ModelSettings {
   static std::vector<std::string> LaserTexts();
   static std::vector<std::string> OrderFactorTexts();
 
-  // The dialog's current fields.
+  // The dialog's current fields, and the fields as the last re-read wrote them.
   const KRV02Fields& fields() const { return fields_; }
+  const KRV02Fields& readFields() const { return read_; }
+
+  const std::vector<SettingField>& Fields() const override { return setting_fields::KRV02Family(); }
+  std::string RangeHint(const std::string& name, int chosenMode) const override;
+  void DiscardTypedFields() override { fields_ = read_; }
 
   // The dialog's buttons. Each takes the fields as the user left them,
   // checks, sends and re-reads (see SetResult).
@@ -70,6 +75,8 @@ class KRV02Settings : public ModelSettings {
  protected:
   bool TakesWord(const std::string& name) const override;
   SetResult ChangeByName(const std::string& name, const std::string& value) override;
+
+  const RangeModeRow& RowOfChosenMode(int chosenMode) const override;
 
  private:
   const RangeModeRow& ChosenModeRow(const KRV02Fields& fields) const;

@@ -1,6 +1,7 @@
 #include "tarkon/document/krv04_settings.h"
 
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/numeric_text.h"
 
 namespace {
 
@@ -40,6 +41,12 @@ edit::FieldFit VoltsFit(const char* name) {
   return {name, edit::FieldWord::kUnsigned16, 1000.0, edit::ShowThousandths};
 }
 
+// A range of this family: an unsigned word of raw range units of the row.
+edit::FieldFit RangeFit(const char* name, const RangeModeRow& row) {
+  return {name, edit::FieldWord::kUnsigned16, row.divisor,
+          [&row](double v) { return RangeModeTable::FormatUnit(row, v); }};
+}
+
 }  // namespace
 
 // --- The family ---------------------------------------------------------------
@@ -63,6 +70,26 @@ const RangeModeRow& KRV04FamilySettings::ShownRow(int modeByte) const {
 
 const RangeModeRow& KRV04FamilySettings::EditRow(const KRV04Fields& fields) const {
   return modes().Lookup(model_, fields.mode);
+}
+
+const RangeModeRow& KRV04FamilySettings::RowOfChosenMode(int chosenMode) const {
+  KRV04Fields fields;
+  fields.mode = chosenMode;
+  return EditRow(fields);
+}
+
+std::string KRV04FamilySettings::RangeHint(const std::string& name, int chosenMode) const {
+  const RangeModeRow& row = RowOfChosenMode(chosenMode);
+  // Qmt Short checks nothing: it sends the low byte, and what fits a word.
+  if (name == kMinLaserPower || name == kMaxLaserPower) {
+    return ChecksFields() ? edit::WholeRange(edit::kLaserPowerLow, edit::kLaserPowerHigh) : edit::WholeRange(0, 255);
+  }
+  if (name == kThreshold) return edit::WholeRange(edit::kThresholdLow, edit::kThresholdHigh);
+  if (name == kMinRange || name == kMaxRange) {
+    return ChecksFields() ? edit::RowRange(row) : edit::FitRange(RangeFit(name.c_str(), row));
+  }
+  if (name == kMinVolts || name == kMaxVolts || name == kOutOfRange) return edit::FitRange(VoltsFit(name.c_str()));
+  return ExtraRangeHint(name);
 }
 
 std::vector<std::string> KRV04FamilySettings::SettingNames() const {
@@ -117,36 +144,36 @@ SetResult KRV04FamilySettings::SetMinLaserPower(const KRV04Fields& fields) {
   fields_ = fields;
   if (!ChecksFields()) {
     commands().SetMinLP(edit::LowByte(fields.minLaserPower));
-    return ReReadAfterSending();
+    return ReReadAfterSending({kMinLaserPower});
   }
   const auto power = edit::LaserPower(fields.minLaserPower);
   if (!power) return Refusal(edit::kMinLaserPowerMessage);
   commands().SetMinLP(*power);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMinLaserPower});
 }
 
 SetResult KRV04FamilySettings::SetMaxLaserPower(const KRV04Fields& fields) {
   fields_ = fields;
   if (!ChecksFields()) {
     commands().SetMaxLP(edit::LowByte(fields.maxLaserPower));
-    return ReReadAfterSending();
+    return ReReadAfterSending({kMaxLaserPower});
   }
   const auto power = edit::LaserPower(fields.maxLaserPower);
   if (!power) return Refusal(edit::kMaxLaserPowerMessage);
   commands().SetMaxLP(*power);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMaxLaserPower});
 }
 
 SetResult KRV04FamilySettings::SetThreshold(const KRV04Fields& fields) {
   fields_ = fields;
   if (!ChecksFields()) {
     commands().SetThreshold(edit::LowByte(fields.threshold));
-    return ReReadAfterSending();
+    return ReReadAfterSending({kThreshold});
   }
   const auto threshold = edit::Threshold(fields.threshold);
   if (!threshold) return Refusal(ThresholdMessage());
   commands().SetThreshold(*threshold);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kThreshold});
 }
 
 SetResult KRV04FamilySettings::SendRange(const std::string& text, bool maximum) {
@@ -155,16 +182,14 @@ SetResult KRV04FamilySettings::SendRange(const std::string& text, bool maximum) 
   if (ChecksFields() && !edit::WithinRow(range, row)) return Refusal(edit::RangeMessage(row));
   const int32_t raw = edit::ToWord(range, row.divisor);
   // Qmt Short checks no range: what would not fit its word is refused.
-  const std::string unfit = edit::UnfitMessage(
-      raw, {maximum ? kMaxRange : kMinRange, edit::FieldWord::kUnsigned16, row.divisor,
-            [&row](double v) { return RangeModeTable::FormatUnit(row, v); }});
+  const std::string unfit = edit::UnfitMessage(raw, RangeFit(maximum ? kMaxRange : kMinRange, row));
   if (!unfit.empty()) return Refusal(unfit);
   if (maximum) {
     commands().SetAnalogMaxRange(raw);
   } else {
     commands().SetAnalogMinRange(raw);
   }
-  return ReReadAfterSending();
+  return ReReadAfterSending({maximum ? kMaxRange : kMinRange});
 }
 
 SetResult KRV04FamilySettings::SetMinRange(const KRV04Fields& fields) {
@@ -183,7 +208,7 @@ SetResult KRV04FamilySettings::SetMinVolts(const KRV04Fields& fields) {
   const std::string unfit = edit::UnfitMessage(millivolts, VoltsFit(kMinVolts));
   if (!unfit.empty()) return Refusal(unfit);
   commands().SetAnalogMinVolts(millivolts);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMinVolts});
 }
 
 SetResult KRV04FamilySettings::SetMaxVolts(const KRV04Fields& fields) {
@@ -192,7 +217,7 @@ SetResult KRV04FamilySettings::SetMaxVolts(const KRV04Fields& fields) {
   const std::string unfit = edit::UnfitMessage(millivolts, VoltsFit(kMaxVolts));
   if (!unfit.empty()) return Refusal(unfit);
   commands().SetAnalogMaxVolts(millivolts);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMaxVolts});
 }
 
 SetResult KRV04FamilySettings::SetVoltsOutside(const KRV04Fields& fields) {
@@ -201,14 +226,14 @@ SetResult KRV04FamilySettings::SetVoltsOutside(const KRV04Fields& fields) {
   const std::string unfit = edit::UnfitMessage(millivolts, VoltsFit(kOutOfRange));
   if (!unfit.empty()) return Refusal(unfit);
   commands().SetAnalogOutOfRange(millivolts);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kOutOfRange});
 }
 
 SetResult KRV04FamilySettings::SendChosenMode(const KRV04Fields& fields) {
   fields_ = fields;
   if (fields.mode < 0 || fields.mode >= static_cast<int>(ModeTexts().size())) return SetResult{};
   commands().SetKRV04Mode(fields.mode);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMode});
 }
 
 bool KRV04FamilySettings::ChangeSharedByName(const std::string& name, const std::string& value,
@@ -292,16 +317,25 @@ SetResult KRV04Settings::SetMode(const KRV04Fields& fields) { return SendChosenM
 SetResult KRV04Settings::SetHoldLastRange(const KRV04Fields& fields) {
   TakeFields(fields);
   commands().SetOutOfRangeMode(fields.holdLastRange ? 1 : 0);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kHoldLastRange});
 }
 
 SetResult KRV04Settings::SetMaxDropouts(const KRV04Fields& fields) {
   TakeFields(fields);
+  // The one field of the dialogs that takes any text: what is not exactly
+  // one number is refused rather than read as 0.
+  if (CheckNumericText(fields.maxDropouts, kNumericLowest, kNumericHighest) == kNumericNotANumber)
+    return Refusal(kNumericNotANumberMessage);
   const int32_t scans = edit::ToWord(ReadRealNumber(fields.maxDropouts), 1.0);
   const std::string unfit = edit::UnfitMessage(scans, edit::WholeFit(kHoldScans, edit::FieldWord::kUnsigned16));
   if (!unfit.empty()) return Refusal(unfit);
   commands().SetNumHoldScans(scans);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kHoldScans});
+}
+
+std::string KRV04Settings::ExtraRangeHint(const std::string& name) const {
+  if (name == kHoldScans) return edit::FitRange(edit::WholeFit(kHoldScans, edit::FieldWord::kUnsigned16));
+  return std::string();
 }
 
 bool KRV04Settings::TakesWord(const std::string& name) const { return name == kHoldLastRange; }

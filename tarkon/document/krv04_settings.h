@@ -42,6 +42,11 @@ class KRV04FamilySettings : public ModelSettings {
   std::vector<std::string> SettingNames() const override;
 
   const KRV04Fields& fields() const { return fields_; }
+  const KRV04Fields& readFields() const { return read_; }
+
+  const std::vector<SettingField>& Fields() const override { return setting_fields::KRV04Family(); }
+  std::string RangeHint(const std::string& name, int chosenMode) const override;
+  void DiscardTypedFields() override { fields_ = read_; }
 
   SetResult SetMinLaserPower(const KRV04Fields& fields);  // "Set Min LP"
   SetResult SetMaxLaserPower(const KRV04Fields& fields);  // "Set Max LP"
@@ -81,8 +86,10 @@ class KRV04FamilySettings : public ModelSettings {
                                       KRV04Fields& fields);
 
   void TakeFields(const KRV04Fields& fields) { fields_ = fields; }
-  const KRV04Fields& readFields() const { return read_; }
   int model() const { return model_; }
+  const RangeModeRow& RowOfChosenMode(int chosenMode) const override;
+  // The model's own fields' hints; empty for a name it does not know.
+  virtual std::string ExtraRangeHint(const std::string& /*name*/) const { return std::string(); }
 
  private:
   SetResult SendRange(const std::string& text, bool maximum);
@@ -112,6 +119,7 @@ class KRV04Settings : public KRV04FamilySettings {
   bool TakesWord(const std::string& name) const override;
   SetResult ChangeExtraByName(const std::string& name, const std::string& value,
                               KRV04Fields& fields) override;
+  std::string ExtraRangeHint(const std::string& name) const override;
 };
 
 // Qmt Short: no mode selection (its ranges always use the single row of

@@ -30,6 +30,22 @@ constexpr char kPulseDuration[] = "Pulse duration";
 constexpr char kConveyerSpeed[] = "Conveyer Speed";
 constexpr char kBoardTimeout[] = "Board timeout";
 
+constexpr char kLaser[] = "Laser";
+
+// Wane lengths in the scale the sensor's range mode byte gives them.
+double WaneScale(const SensorCommands& c) {
+  return c.krv04Setup[kSetupMode] != 0 ? kWaneScaleMillimetre : kWaneScaleInch;
+}
+
+// The words of the wane group, each checked before anything is sent.
+edit::FieldFit WaneFit(const char* name, double scale) {
+  if (name == std::string(kMinWaneHeight) || name == std::string(kMinWaneWidth)) {
+    return {name, edit::FieldWord::kUnsigned16, scale,
+            scale == kWaneScaleMillimetre ? edit::ShowHundredths : edit::ShowThousandths};
+  }
+  return edit::WholeFit(name, edit::FieldWord::kUnsigned16);
+}
+
 }  // namespace
 
 KRV04BFSettings::KRV04BFSettings(SensorCommands& commands, const RangeModeTable& modes,
@@ -75,7 +91,7 @@ SetResult KRV04BFSettings::SetWaneVariables(const KRV04Fields& fields) {
   // Bytes 6 to 9 are the sensor's own, known only from a read.
   if (!HasValues()) return Refusal(edit::kNotReadMessage);
   SensorCommands& c = commands();
-  const double scale = c.krv04Setup[kSetupMode] != 0 ? kWaneScaleMillimetre : kWaneScaleInch;
+  const double scale = WaneScale(c);
   const int32_t height = edit::ToWord(ReadRealNumber(fields.waneHeight), scale);
   const int32_t width = edit::ToWord(ReadRealNumber(fields.waneWidth), scale);
   const int32_t speed = ReadWholeNumber(fields.conveyerSpeed);
@@ -83,13 +99,10 @@ SetResult KRV04BFSettings::SetWaneVariables(const KRV04Fields& fields) {
   const int32_t timeout = ReadWholeNumber(fields.boardTimeout);
   // Every word of the group must fit before anything is sent: the record
   // and the time-out go out together.
-  const auto show = scale == kWaneScaleMillimetre ? edit::ShowHundredths : edit::ShowThousandths;
   const std::pair<int32_t, edit::FieldFit> words[] = {
-      {height, {kMinWaneHeight, edit::FieldWord::kUnsigned16, scale, show}},
-      {width, {kMinWaneWidth, edit::FieldWord::kUnsigned16, scale, show}},
-      {pulse, edit::WholeFit(kPulseDuration, edit::FieldWord::kUnsigned16)},
-      {speed, edit::WholeFit(kConveyerSpeed, edit::FieldWord::kUnsigned16)},
-      {timeout, edit::WholeFit(kBoardTimeout, edit::FieldWord::kUnsigned16)},
+      {height, WaneFit(kMinWaneHeight, scale)}, {width, WaneFit(kMinWaneWidth, scale)},
+      {pulse, WaneFit(kPulseDuration, scale)},  {speed, WaneFit(kConveyerSpeed, scale)},
+      {timeout, WaneFit(kBoardTimeout, scale)},
   };
   for (const auto& [value, fit] : words) {
     const std::string unfit = edit::UnfitMessage(value, fit);
@@ -104,7 +117,7 @@ SetResult KRV04BFSettings::SetWaneVariables(const KRV04Fields& fields) {
   // The command leaves its record in wire order; it is not used afterwards.
   c.WriteWaneParams(record);
   c.SetBoardTimeout(timeout);
-  return ReReadAfterSending();
+  return ReReadAfterSending({kMinWaneWidth, kMinWaneHeight, kPulseDuration, kConveyerSpeed, kBoardTimeout});
 }
 
 SetResult KRV04BFSettings::LaserOn(const KRV04Fields& fields) {
@@ -112,6 +125,7 @@ SetResult KRV04BFSettings::LaserOn(const KRV04Fields& fields) {
   commands().SetLaserOn();
   SetResult result;
   result.sent = true;
+  result.written = {kLaser};  // the sensor does not report it back
   return result;
 }
 
@@ -120,7 +134,14 @@ SetResult KRV04BFSettings::LaserOff(const KRV04Fields& fields) {
   commands().SetLaserOff();
   SetResult result;
   result.sent = true;
+  result.written = {kLaser};  // the sensor does not report it back
   return result;
+}
+
+std::string KRV04BFSettings::ExtraRangeHint(const std::string& name) const {
+  for (const char* wane : {kMinWaneHeight, kMinWaneWidth, kPulseDuration, kConveyerSpeed, kBoardTimeout})
+    if (name == wane) return edit::FitRange(WaneFit(wane, WaneScale(commands())));
+  return std::string();
 }
 
 SetResult KRV04BFSettings::ChangeExtraByName(const std::string& name, const std::string& value,

@@ -27,4 +27,5 @@ class KRV04BFSettings : public KRV04FamilySettings {
   const char* ThresholdMessage() const override;
   SetResult ChangeExtraByName(const std::string& name, const std::string& value,
                               KRV04Fields& fields) override;
+  std::string ExtraRangeHint(const std::string& name) const override;
 };

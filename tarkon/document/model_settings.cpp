@@ -84,7 +84,57 @@ SetResult ModelSettings::Sent(bool reread) {
   return result;
 }
 
-SetResult ModelSettings::ReReadAfterSending() { return Sent(Refresh()); }
+SetResult ModelSettings::ReReadAfterSending(std::vector<std::string> written) {
+  SetResult result = Sent(Refresh());
+  result.written = std::move(written);
+  return result;
+}
+
+std::string ModelSettings::Caption(const std::string& name) const {
+  const SettingField* field = setting_fields::Find(Fields(), name);
+  return field != nullptr ? field->caption : name;
+}
+
+std::string ModelSettings::InDialogWords(const std::string& message) const {
+  // The longest name that opens the message ("Max. Range" before "Max").
+  const SettingField* best = nullptr;
+  for (const SettingField& field : Fields()) {
+    const std::string name = field.name;
+    if (message.compare(0, name.size(), name) == 0 && message.compare(name.size(), 1, " ") == 0 &&
+        (best == nullptr || name.size() > std::strlen(best->name)))
+      best = &field;
+  }
+  if (best == nullptr) return message;
+  return setting_fields::Spoken(best->caption) + message.substr(std::strlen(best->name));
+}
+
+std::string ModelSettings::ReadBackReport(const SetResult& result) const {
+  if (!result.sent) return std::string();
+  const bool reported = std::any_of(result.written.begin(), result.written.end(),
+                                    [this](const std::string& name) { return !DisplayedValue(name).empty(); });
+  // A re-read that failed leaves the values of before: none of them is news.
+  if (!result.reread && (reported || result.written.empty())) return settings_editing::kNotReadBack;
+  std::string report;
+  for (const std::string& name : result.written) {
+    const std::string value = DisplayedValue(name);
+    if (!report.empty()) report += ", ";
+    report += setting_fields::Spoken(Caption(name)) + ": " + (value.empty() ? settings_editing::kNotReported : value);
+  }
+  if (reported) report += std::string(", ") + settings_editing::kReadBack;
+  return report;
+}
+
+std::string ModelSettings::UnitText(const std::string& name, int chosenMode) const {
+  const SettingField* field = setting_fields::Find(Fields(), name);
+  if (field == nullptr) return std::string();
+  if (field->unit == FieldUnit::kVolts) return setting_fields::kVoltsUnit;
+  if (field->unit != FieldUnit::kRange) return std::string();
+  // The unit format is the number's conversion, a blank, then the unit.
+  const std::string& format = RowOfChosenMode(chosenMode).unitFormat;
+  const size_t blank = format.rfind(' ');
+  return blank == std::string::npos || format.find('%') == std::string::npos ? std::string()
+                                                                              : format.substr(blank + 1);
+}
 
 SetResult ModelSettings::Refusal(std::string message) {
   SetResult result;

@@ -14,6 +14,7 @@
 #include "protocol/sensor_commands.h"
 #include "tarkon/document/model_table.h"
 #include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/setting_fields.h"
 #include "tarkon/document/settings_editing.h"
 
 
@@ -65,6 +66,31 @@ class ModelSettings {
   // commands and re-read. On success `value` holds the setting as re-read.
   SetResult ChangeSetting(const std::string& name, const std::string& value);
 
+  // --- The dialog's words ---------------------------------------------------
+  // The dialog's table of fields (setting_fields.h).
+  virtual const std::vector<SettingField>& Fields() const = 0;
+  // The caption of a setting's field, word for word; the name itself when
+  // the dialog has none.
+  std::string Caption(const std::string& name) const;
+  // A refusal as the dialog words it: a message that opens with a
+  // setting's name opens with the field's caption instead ("Max. Volts must
+  // be ..." is "Volts @ Maximum must be ..." in the KRV04 dialogs).
+  std::string InDialogWords(const std::string& message) const;
+  // What the sensor holds after a button, in the dialog's words:
+  // "Threshold: 55, read back"; a value the sensor does not report is
+  // "sent, not reported by the sensor", and a failed re-read says so.
+  // Empty when nothing was sent.
+  std::string ReadBackReport(const SetResult& result) const;
+  // The unit beside a field with `chosenMode` chosen in the dialog's mode
+  // list ("inch", "mm", "V"); empty when the caption carries it or the
+  // value has none.
+  std::string UnitText(const std::string& name, int chosenMode) const;
+  // The values the field's check accepts with `chosenMode` chosen, e.g.
+  // "0 to 255" or "0.000 inch to 8.000 inch"; empty when it has no check.
+  virtual std::string RangeHint(const std::string& name, int chosenMode) const = 0;
+  // Closing without sending: the fields go back to the values last read.
+  virtual void DiscardTypedFields() = 0;
+
   SensorCommands& commands() const { return commands_; }
   const RangeModeTable& modes() const { return modes_; }
 
@@ -77,7 +103,11 @@ class ModelSettings {
   void Publish(SummaryRows rows, uint8_t address);
   // Runs the re-read that follows a button and marks the outcome.
   SetResult Sent(bool reread);
-  SetResult ReReadAfterSending();
+  // The re-read after a button that wrote the settings `written` (display
+  // names), which the result then names for ReadBackReport.
+  SetResult ReReadAfterSending(std::vector<std::string> written = {});
+  // The row that converts ranges with `chosenMode` chosen in the dialog.
+  virtual const RangeModeRow& RowOfChosenMode(int chosenMode) const = 0;
   // The per-model part of ChangeSetting: fill the field of `name` in the
   // fields last read and run its group's button. An unknown name gives a
   // refusal naming it.

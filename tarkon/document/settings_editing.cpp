@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "tarkon/document/model_settings.h"
 #include "tarkon/document/number_reading.h"
 
 namespace settings_editing {
@@ -69,22 +70,35 @@ std::string RangeMessage(const RangeModeRow& row) {
          RangeModeTable::FormatUnit(row, row.high);
 }
 
+std::string RowRange(const RangeModeRow& row) {
+  return RangeModeTable::FormatUnit(row, row.low) + " to " + RangeModeTable::FormatUnit(row, row.high);
+}
+
+std::string WholeRange(int32_t low, int32_t high) { return std::to_string(low) + " to " + std::to_string(high); }
+
 int32_t ToWord(double real, double k) { return ClampToInt32(std::trunc(SnapToWhole(real * k))); }
 
 int32_t ToWordFloor(double real, double k) {
   return ClampToInt32(std::floor(SnapToWhole(real * k)));
 }
 
+namespace {
+
+int32_t FitLow(const FieldFit& fit) { return fit.word == FieldWord::kSigned16 ? INT16_MIN : 0; }
+int32_t FitHigh(const FieldFit& fit) { return fit.word == FieldWord::kSigned16 ? INT16_MAX : UINT16_MAX; }
+std::string ShowWord(const FieldFit& fit, int32_t word) {
+  return fit.show ? fit.show(word / fit.scale) : std::to_string(word);
+}
+
+}  // namespace
+
 std::string UnfitMessage(int32_t converted, const FieldFit& fit) {
-  const bool isSigned = fit.word == FieldWord::kSigned16;
-  const int32_t low = isSigned ? INT16_MIN : 0;
-  const int32_t high = isSigned ? INT16_MAX : UINT16_MAX;
-  if (converted >= low && converted <= high) return std::string();
-  auto show = [&](int32_t word) {
-    const double value = word / fit.scale;
-    return fit.show ? fit.show(value) : std::to_string(word);
-  };
-  return fit.name + " must be between " + show(low) + " and " + show(high);
+  if (converted >= FitLow(fit) && converted <= FitHigh(fit)) return std::string();
+  return fit.name + " must be between " + ShowWord(fit, FitLow(fit)) + " and " + ShowWord(fit, FitHigh(fit));
+}
+
+std::string FitRange(const FieldFit& fit) {
+  return ShowWord(fit, FitLow(fit)) + " to " + ShowWord(fit, FitHigh(fit));
 }
 
 std::string ShowThousandths(double value) {
@@ -101,8 +115,23 @@ std::string ShowHundredths(double value) {
 
 std::optional<int32_t> CosineWord(const std::string& text) {
   const double cosine = ReadRealNumber(text);
-  if (!(cosine >= 0.0 && cosine <= 1.0)) return std::nullopt;
+  if (!(cosine >= kCosineLow && cosine <= kCosineHigh)) return std::nullopt;
   return ToWordFloor(cosine, 10000.0);
+}
+
+std::string CosineRange() {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g to %3.4f", kCosineLow, kCosineHigh);
+  return text;
+}
+
+std::string AveragingRange(const std::string& format, double factor, int32_t step) {
+  // Before the firmware's version is known the format is a plain text.
+  if (factor <= 0 || step <= 0 || settings_display::FormatReal(format, 0.0) == settings_display::FormatReal(format, 1.0))
+    return std::string();
+  return settings_display::FormatReal(format, 0.0) + " to " +
+         settings_display::FormatReal(format, kAveragingCountMax / factor) + " ms, in steps of " +
+         settings_display::FormatReal(format, step / factor) + " ms";
 }
 
 std::optional<int32_t> AveragingCount(double periodMs, double factor, int32_t step) {

@@ -20,6 +20,7 @@ struct SetResult {
   bool reread = false;  // the re-read that followed succeeded
   std::string message;  // why the fields were refused (nothing was sent); empty otherwise
   std::string value;    // changes by display name only: the setting's text as re-read
+  std::vector<std::string> written;  // display names of the settings the button wrote
 
   bool Refused() const { return !message.empty(); }
 };
@@ -39,6 +40,13 @@ inline constexpr char kMaxLaserPowerMessage[] = "Max laser power must be between
 // zeros in their place would overwrite the sensor's own values.
 inline constexpr char kNotReadMessage[] =
     "The sensor's settings have not been read yet. Press Refresh and try again.";
+
+// Asked when a settings dialog closes with typed values never sent.
+inline constexpr char kDiscardQuestion[] =
+    "Some values were typed but not sent to the sensor. Close and discard them?";
+inline constexpr char kReadBack[] = "read back";
+inline constexpr char kNotReported[] = "sent, not reported by the sensor";
+inline constexpr char kNotReadBack[] = "Sent, but the settings could not be read back";
 
 // Laser powers accepted by every dialog that checks them; one byte is sent.
 inline constexpr int32_t kLaserPowerLow = 0;
@@ -65,6 +73,10 @@ int32_t LowByte(const std::string& text);
 bool WithinRow(double value, const RangeModeRow& row);
 // "Range values must be between %s and %s", both bounds in the unit format.
 std::string RangeMessage(const RangeModeRow& row);
+// The same bounds as a tool tip says them: "0.000 inch to 8.000 inch".
+std::string RowRange(const RangeModeRow& row);
+// "0 to 255".
+std::string WholeRange(int32_t low, int32_t high);
 
 // real x k cut toward zero, as the value of a 16-bit word. A product that
 // misses a whole number only by the binary representation of a typed decimal
@@ -93,13 +105,24 @@ inline FieldFit WholeFit(const char* name, FieldWord word) { return {name, word,
 // and 65.535". A value that does not fit is refused rather than sent with
 // its upper bits cut off.
 std::string UnfitMessage(int32_t converted, const FieldFit& fit);
+// The values a field fits, in display units: "0.000 to 65.535".
+std::string FitRange(const FieldFit& fit);
 // Display forms for FieldFit::show.
 std::string ShowThousandths(double value);  // "%.3f" (volts, multiplier, inches)
 std::string ShowHundredths(double value);   // "%.2f" (millimetres)
 
 // The cosine field as the word of the offset record (x 10000 rounded down),
-// or nothing when it is outside 0..1.
+// or nothing when it is outside kCosineLow..kCosineHigh.
+inline constexpr double kCosineLow = 0.0;
+inline constexpr double kCosineHigh = 1.0;
 std::optional<int32_t> CosineWord(const std::string& text);
+// "0 to 1.0000", as the cosine field shows its value.
+std::string CosineRange();
+
+// The periods the averaging check accepts, in milliseconds as the field
+// shows them (`format`, the firmware's averaging format), with the step:
+// "0.000 to 21474.836 ms, in steps of 1.500 ms".
+std::string AveragingRange(const std::string& format, double factor, int32_t step);
 
 // Averaging count of a period typed in milliseconds: the period x factor,
 // rounded down to a multiple of step. Nothing when the count would be below

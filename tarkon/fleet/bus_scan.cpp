@@ -41,6 +41,9 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
   BusProbe probe(link_);
   const long total = ProbeCount(o);
   long done = 0;
+  // A stop ends the asking of addresses, but the sensors already found at
+  // the current rate are still asked for their serial numbers.
+  bool stopped = false;
   for (int baud : o.baudRates) {
     if (!link_.ApplyBaudRate(baud)) {
       error = std::string("cannot set the port to ") + std::to_string(baud) + " bit/s: " + link_.errorText();
@@ -48,6 +51,7 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
     }
     const uint32_t budget = o.budgetMs != 0 ? o.budgetMs : ProbeBudgetMs(baud);
     for (int mode : o.checkModes) {
+      if (stopped) break;
       // Let partial frames of the other mode or rate die away on the line.
       probe.Settle(std::max(budget, kQuietLineMs));
       // A sensor's answer, on time or late, identified by the address in it.
@@ -62,7 +66,10 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
         found.push_back(f);
       };
       for (int address = o.from; address <= o.to; ++address) {
-        if (progress && !progress(done, total)) return true;
+        if (progress && !progress(done, total)) {
+          stopped = true;
+          break;
+        }
         ++done;
         if (Known(found, address, baud)) continue;
         BusProbe::Reply reply;
@@ -95,6 +102,7 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
         }
       }
     }
+    if (stopped) return true;
   }
   if (progress) progress(total, total);
   return true;

@@ -16,6 +16,7 @@
 #include <QToolButton>
 
 #include "sim/virtual_sensor.h"
+#include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/command_log.h"
 #include "tarkon/ui/connect_dialog.h"
 #include "tarkon/ui/pane_sizes.h"
@@ -391,10 +392,7 @@ void CMainFrame::RunCommand(DocCommand command) {
     case DocCommand::kUpload: OpenUpload(); break;
     case DocCommand::kResetSensor: doc_.ResetSensor(); break;
     case DocCommand::kSetDefaults:
-      doc_.SetFactoryDefaults([this](const std::string& question) {
-        return QMessageBox::question(this, ProgramCaption(), QString::fromStdString(question),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-      });
+      doc_.SetFactoryDefaults([this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
       break;
   }
   UpdateCommandUI();

@@ -105,7 +105,8 @@ CRestoreSettingsDialog::CRestoreSettingsDialog(CKRV02Doc& doc, fleet::SensorBack
   apply_->setAccessibleName(QStringLiteral("Apply"));
   close_ = new QPushButton(QStringLiteral("Cancel"), this);
   close_->setAccessibleName(QStringLiteral("Cancel"));
-  apply_->setDefault(true);
+  // Applying overwrites the sensor's settings: Enter must not do it.
+  close_->setDefault(true);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(apply_);

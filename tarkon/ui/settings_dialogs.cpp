@@ -15,28 +15,13 @@
 #include "tarkon/document/krv04_settings.h"
 #include "tarkon/document/krv04bf_settings.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/numeric_edit.h"
 #include "tarkon/ui/ui_texts.h"
 
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-// A labelled numeric field in a group's grid; the label is the field's
-// buddy, so a screen reader announces it. An empty label names the field
-// through `spokenName`.
-template <typename Edit = NumericEdit>
-Edit* AddField(QGridLayout* grid, int row, const QString& label, const QString& spokenName = {}) {
-  auto* edit = new Edit(grid->parentWidget());
-  if (!label.isEmpty()) {
-    auto* text = new QLabel(label, grid->parentWidget());
-    text->setBuddy(edit);
-    grid->addWidget(text, row, 0);
-  }
-  edit->setAccessibleName(spokenName.isEmpty() ? QString(label).remove(QLatin1Char(':')).trimmed() : spokenName);
-  grid->addWidget(edit, row, 1);
-  return edit;
-}
 
 QComboBox* AddList(QGridLayout* grid, int row, const std::vector<std::string>& texts, const QString& spokenName) {
   auto* box = new QComboBox(grid->parentWidget());
@@ -96,17 +81,75 @@ void FieldBindings<Fields>::Show(const Fields& fields) const {
   for (const auto& [box, member] : checks_) box->setChecked(fields.*member);
 }
 
+template <typename Fields>
+bool FieldBindings<Fields>::TextsDiffer(const Fields& fields) const {
+  for (const auto& [edit, member] : texts_)
+    if (edit->text().toStdString() != fields.*member) return true;
+  return false;
+}
+
 template class FieldBindings<KRV02Fields>;
 template class FieldBindings<KRV04Fields>;
 
 // --- base -------------------------------------------------------------------------
 
-CCustomSettingsDlg::CCustomSettingsDlg(QWidget* parent) : QDialog(parent) {
+CCustomSettingsDlg::CCustomSettingsDlg(ModelSettings& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
   setWindowTitle(QStringLiteral("Settings"));
 }
 
 void CCustomSettingsDlg::Refresh() {
   if (Reread()) ShowFields();
+  UpdateHints();
+}
+
+template <typename Edit>
+Edit* CCustomSettingsDlg::AddField(QGridLayout* grid, int row, const char* name, bool showLabel) {
+  const QString caption = Q(settings_.Caption(name));
+  auto* edit = new Edit(grid->parentWidget());
+  if (showLabel) {
+    auto* text = new QLabel(caption, grid->parentWidget());
+    text->setBuddy(edit);
+    grid->addWidget(text, row, 0);
+  }
+  // A label names the field for a screen reader, without its colon.
+  edit->setAccessibleName(showLabel ? QString(caption).remove(QLatin1Char(':')).trimmed() : caption);
+  grid->addWidget(edit, row, 1);
+  QLabel* unit = nullptr;
+  if (!settings_.UnitText(name, -1).empty() || !settings_.UnitText(name, 0).empty()) {
+    unit = new QLabel(grid->parentWidget());
+    grid->addWidget(unit, row, 2);
+  }
+  hints_.push_back({edit, name, unit});
+  awaitingButton_.push_back(edit);
+  return edit;
+}
+
+QLabel* CCustomSettingsDlg::unitOf(const QLineEdit* field) const {
+  for (const FieldHint& h : hints_)
+    if (h.edit == field) return h.unit;
+  return nullptr;
+}
+
+void CCustomSettingsDlg::UpdateHints() {
+  const int mode = ChosenMode();
+  for (const FieldHint& h : hints_) {
+    h.edit->setToolTip(Q(settings_.RangeHint(h.name, mode)));
+    if (h.unit != nullptr) {
+      const QString unit = Q(settings_.UnitText(h.name, mode));
+      h.unit->setText(unit);
+      h.unit->setAccessibleName(h.edit->accessibleName() + QStringLiteral(" unit: ") + unit);
+    }
+  }
+}
+
+void CCustomSettingsDlg::done(int result) {
+  if (TypedButNotSent()) {
+    if (!AskYesNoDefaultNo(this, std::string(settings_editing::kDiscardQuestion))) return;
+    settings_.DiscardTypedFields();
+    ShowFields();
+  }
+  QDialog::done(result);
 }
 
 QPushButton* CCustomSettingsDlg::button(const QString& text) const {
@@ -117,11 +160,21 @@ QPushButton* CCustomSettingsDlg::button(const QString& text) const {
 }
 
 void CCustomSettingsDlg::Show(const SetResult& result) {
+  QString status;
   if (result.Refused()) {
-    QMessageBox box(QMessageBox::Question, ProgramCaption(), Q(result.message), QMessageBox::Ok, this);
+    const QString message = Q(settings_.InDialogWords(result.message));
+    status = QStringLiteral("Not sent: ") + message.trimmed();
+    QMessageBox box(QMessageBox::Question, ProgramCaption(), message, QMessageBox::Ok, this);
     box.exec();
+  } else {
+    status = Q(settings_.ReadBackReport(result));
   }
   ShowFields();
+  UpdateHints();
+  if (!status.isEmpty()) {
+    status_->setText(status);
+    status_->setAccessibleName(status);
+  }
 }
 
 QPushButton* CCustomSettingsDlg::AddButton(QGridLayout* grid, int row, int column, const QString& text,
@@ -130,6 +183,9 @@ QPushButton* CCustomSettingsDlg::AddButton(QGridLayout* grid, int row, int colum
   b->setAccessibleName(text);
   b->setAutoDefault(false);
   connect(b, &QPushButton::clicked, this, [this, press = std::move(press)] { Show(press()); });
+  // Enter in a field presses the button of its group.
+  for (QLineEdit* edit : awaitingButton_) connect(edit, &QLineEdit::returnPressed, b, &QPushButton::click);
+  awaitingButton_.clear();
   grid->addWidget(b, row, column);
   return b;
 }
@@ -143,8 +199,11 @@ void CCustomSettingsDlg::Finish(QGridLayout* groups) {
   }
   connect(refresh_, &QPushButton::clicked, this, &CCustomSettingsDlg::Refresh);
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+  status_ = new QLabel(this);
+  status_->setWordWrap(true);
+  status_->setAccessibleName(QStringLiteral("Status"));
   auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
+  buttons->addWidget(status_, 1);
   buttons->addWidget(refresh_);
   buttons->addWidget(close_);
   groups->addLayout(buttons, groups->rowCount(), 0, 1, groups->columnCount());
@@ -153,42 +212,45 @@ void CCustomSettingsDlg::Finish(QGridLayout* groups) {
 // --- KRV02 family -----------------------------------------------------------------
 
 CKRV02SettingsDlg::CKRV02SettingsDlg(KRV02Settings& settings, QWidget* parent)
-    : CCustomSettingsDlg(parent), settings_(settings) {
+    : CCustomSettingsDlg(settings, parent), settings_(settings) {
   auto* groups = new QGridLayout(this);
   KRV02Settings& s = settings_;
   QGridLayout* g = nullptr;
 
   QGroupBox* mode = Group(QStringLiteral("Scan Mode"), this, &g);
-  bind_.Choice(AddList(g, 0, s.ModeTexts(), QStringLiteral("Scan Mode")), &KRV02Fields::scanMode);
+  mode_ = AddList(g, 0, s.ModeTexts(), QStringLiteral("Scan Mode"));
+  bind_.Choice(mode_, &KRV02Fields::scanMode);
+  // Units and accepted ranges follow the mode chosen.
+  connect(mode_, &QComboBox::currentIndexChanged, this, &CKRV02SettingsDlg::UpdateHints);
   AddButton(g, 0, 2, QStringLiteral("Set Mode"), [this] { return settings_.SetMode(Take()); });
   groups->addWidget(mode, 0, 0, 1, 2);
 
   QGroupBox* powers = Group(QStringLiteral("Laser powers"), this, &g);
-  bind_.Text(AddField(g, 0, QString(), QStringLiteral("Min. laser power")), &KRV02Fields::minLaserPower);
+  bind_.Text(AddField<NumericEdit>(g, 0, "Min. Laser Power", false), &KRV02Fields::minLaserPower);
   AddButton(g, 0, 2, QStringLiteral("Set Min."), [this] { return settings_.SetMinLaserPower(Take()); });
-  bind_.Text(AddField(g, 1, QString(), QStringLiteral("Max. laser power")), &KRV02Fields::maxLaserPower);
+  bind_.Text(AddField<NumericEdit>(g, 1, "Max. Laser Power", false), &KRV02Fields::maxLaserPower);
   AddButton(g, 1, 2, QStringLiteral("Set Max"), [this] { return settings_.SetMaxLaserPower(Take()); });
   groups->addWidget(powers, 1, 0);
 
   QGroupBox* offset = Group(QStringLiteral("Range offset"), this, &g);
-  bind_.Text(AddField(g, 0, QStringLiteral("Range offset:")), &KRV02Fields::rangeOffset);
-  bind_.Text(AddField(g, 1, QStringLiteral("Range multiplier")), &KRV02Fields::rangeMultiplier);
-  bind_.Text(AddField(g, 2, QStringLiteral("Cosine:")), &KRV02Fields::cosine);
+  bind_.Text(AddField<NumericEdit>(g, 0, "Range Offset", true), &KRV02Fields::rangeOffset);
+  bind_.Text(AddField<NumericEdit>(g, 1, "Multiplier", true), &KRV02Fields::rangeMultiplier);
+  bind_.Text(AddField<NumericEdit>(g, 2, "Cosine", true), &KRV02Fields::cosine);
   AddButton(g, 3, 1, QStringLiteral("Set Range offset"), [this] { return settings_.SetRangeOffset(Take()); });
   groups->addWidget(offset, 2, 0);
 
   QGroupBox* analog = Group(QStringLiteral("Analog Factors"), this, &g);
-  bind_.Text(AddField(g, 0, QStringLiteral("Min. Range")), &KRV02Fields::minRange);
-  bind_.Text(AddField(g, 1, QStringLiteral("Max. Range")), &KRV02Fields::maxRange);
-  bind_.Text(AddField(g, 2, QStringLiteral("Volts @ minimum range:")), &KRV02Fields::voltsAtMinRange);
-  bind_.Text(AddField(g, 3, QStringLiteral("Volts @ maximum:")), &KRV02Fields::voltsAtMaxRange);
-  bind_.Text(AddField(g, 4, QStringLiteral("Offset voltage:")), &KRV02Fields::offsetVolts);
-  bind_.Text(AddField(g, 5, QStringLiteral("Volts outside range:")), &KRV02Fields::voltsOutsideRange);
+  bind_.Text(AddField<NumericEdit>(g, 0, "Min. Range", true), &KRV02Fields::minRange);
+  bind_.Text(AddField<NumericEdit>(g, 1, "Max. Range", true), &KRV02Fields::maxRange);
+  bind_.Text(AddField<NumericEdit>(g, 2, "Min. Volts", true), &KRV02Fields::voltsAtMinRange);
+  bind_.Text(AddField<NumericEdit>(g, 3, "Max. Volts", true), &KRV02Fields::voltsAtMaxRange);
+  bind_.Text(AddField<NumericEdit>(g, 4, "Offset", true), &KRV02Fields::offsetVolts);
+  bind_.Text(AddField<NumericEdit>(g, 5, "Out of Range", true), &KRV02Fields::voltsOutsideRange);
   AddButton(g, 6, 1, QStringLiteral("Set Analog Factors"), [this] { return settings_.SetAnalogFactors(Take()); });
   groups->addWidget(analog, 1, 1, 2, 1);
 
   QGroupBox* threshold = Group(QString(), this, &g);
-  NumericEdit* thresholdField = AddField(g, 0, QString(), QStringLiteral("Threshold"));
+  NumericEdit* thresholdField = AddField<NumericEdit>(g, 0, "Threshold", false);
   bind_.Text(thresholdField, &KRV02Fields::threshold);
   AddThresholdSpin(g, 0, thresholdField);
   AddButton(g, 0, 3, QStringLiteral("Set Threshold"), [this] { return settings_.SetThreshold(Take()); });
@@ -200,14 +262,14 @@ CKRV02SettingsDlg::CKRV02SettingsDlg(KRV02Settings& settings, QWidget* parent)
   groups->addWidget(laser, 3, 1);
 
   QGroupBox* averaging = Group(QString(), this, &g);
-  bind_.Text(AddField(g, 0, QString(), QStringLiteral("Averaging period (ms)")), &KRV02Fields::averagingPeriod);
+  bind_.Text(AddField<NumericEdit>(g, 0, "Averaging Period(ms)", false), &KRV02Fields::averagingPeriod);
   g->addWidget(new QLabel(QStringLiteral("(ms)"), averaging), 0, 2);
   AddButton(g, 0, 3, QStringLiteral("Averaging Period"), [this] { return settings_.SetAveragingPeriod(Take()); });
   groups->addWidget(averaging, 4, 0);
 
   QGroupBox* scan = Group(QStringLiteral("Scan Buffer Variables"), this, &g);
-  bind_.Text(AddField(g, 0, QStringLiteral("Dropout factor:")), &KRV02Fields::dropoutFactor);
-  bind_.Text(AddField(g, 1, QStringLiteral("Smooth factor:")), &KRV02Fields::smoothFactor);
+  bind_.Text(AddField<NumericEdit>(g, 0, "Dropout", true), &KRV02Fields::dropoutFactor);
+  bind_.Text(AddField<NumericEdit>(g, 1, "Smooth", true), &KRV02Fields::smoothFactor);
   auto* orderLabel = new QLabel(QStringLiteral("Order factor:"), scan);
   auto* order = new QComboBox(scan);
   for (const std::string& t : KRV02Settings::OrderFactorTexts()) order->addItem(Q(t));
@@ -218,39 +280,44 @@ CKRV02SettingsDlg::CKRV02SettingsDlg(KRV02Settings& settings, QWidget* parent)
   bind_.Choice(order, &KRV02Fields::orderFactor);
   AddButton(g, 3, 1, QStringLiteral("Set Scan Filter Variables"),
             [this] { return settings_.SetScanFilterVariables(Take()); });
-  bind_.Text(AddField(g, 4, QStringLiteral("Scan Interval")), &KRV02Fields::scanInterval);
+  bind_.Text(AddField<NumericEdit>(g, 4, "Scan Interval", true), &KRV02Fields::scanInterval);
   g->addWidget(new QLabel(QStringLiteral("(0.6 x)"), scan), 4, 2);
   AddButton(g, 5, 1, QStringLiteral("Set Scan Int."), [this] { return settings_.SetScanInterval(Take()); });
   groups->addWidget(scan, 4, 1, 2, 1);
 
   Finish(groups);
   ShowFields();
+  UpdateHints();
 }
 
 KRV02Fields CKRV02SettingsDlg::Take() const { return bind_.Take(settings_.fields()); }
 bool CKRV02SettingsDlg::Reread() { return settings_.Refresh(); }
 void CKRV02SettingsDlg::ShowFields() { bind_.Show(settings_.fields()); }
+bool CKRV02SettingsDlg::TypedButNotSent() const { return bind_.TextsDiffer(settings_.readFields()); }
+int CKRV02SettingsDlg::ChosenMode() const { return mode_->currentIndex(); }
 
 // --- KRV04 family -----------------------------------------------------------------
 
 CKRV04FamilySettingsDlg::CKRV04FamilySettingsDlg(KRV04FamilySettings& settings, QWidget* parent)
-    : CCustomSettingsDlg(parent), family_(settings) {}
+    : CCustomSettingsDlg(settings, parent), family_(settings) {}
 
 KRV04Fields CKRV04FamilySettingsDlg::Take() const { return bind_.Take(family_.fields()); }
 bool CKRV04FamilySettingsDlg::Reread() { return family_.Refresh(); }
 void CKRV04FamilySettingsDlg::ShowFields() { bind_.Show(family_.fields()); }
+bool CKRV04FamilySettingsDlg::TypedButNotSent() const { return bind_.TextsDiffer(family_.readFields()); }
+int CKRV04FamilySettingsDlg::ChosenMode() const { return mode_ != nullptr ? mode_->currentIndex() : -1; }
 
 int CKRV04FamilySettingsDlg::AddSharedGroups(QGridLayout* groups, int row) {
   QGridLayout* g = nullptr;
   QGroupBox* powers = Group(QStringLiteral("Laser powers"), this, &g);
-  bind_.Text(AddField(g, 0, QString(), QStringLiteral("Min. laser power")), &KRV04Fields::minLaserPower);
+  bind_.Text(AddField<NumericEdit>(g, 0, "Min. Laser Power", false), &KRV04Fields::minLaserPower);
   AddButton(g, 0, 2, QStringLiteral("Set Min LP"), [this] { return family_.SetMinLaserPower(Take()); });
-  bind_.Text(AddField(g, 1, QString(), QStringLiteral("Max. laser power")), &KRV04Fields::maxLaserPower);
+  bind_.Text(AddField<NumericEdit>(g, 1, "Max. Laser Power", false), &KRV04Fields::maxLaserPower);
   AddButton(g, 1, 2, QStringLiteral("Set Max LP"), [this] { return family_.SetMaxLaserPower(Take()); });
   groups->addWidget(powers, row, 0);
 
   QGroupBox* threshold = Group(QStringLiteral("Threshold"), this, &g);
-  NumericEdit* thresholdField = AddField(g, 0, QString(), QStringLiteral("Threshold"));
+  NumericEdit* thresholdField = AddField<NumericEdit>(g, 0, "Threshold", false);
   bind_.Text(thresholdField, &KRV04Fields::threshold);
   AddThresholdSpin(g, 0, thresholdField);
   AddButton(g, 0, 3, QStringLiteral("Set Threshold"), [this] { return family_.SetThreshold(Take()); });
@@ -259,9 +326,9 @@ int CKRV04FamilySettingsDlg::AddSharedGroups(QGridLayout* groups, int row) {
   // One button per value, each beside its field.
   QGroupBox* analog = Group(QStringLiteral("Analog Factors"), this, &g);
   const std::pair<const char*, std::string KRV04Fields::*> fields[] = {
-      {"Min. Range", &KRV04Fields::minRange},          {"Max. Range", &KRV04Fields::maxRange},
-      {"Volts @ Minumum", &KRV04Fields::voltsAtMinRange}, {"Volts @ Maximum", &KRV04Fields::voltsAtMaxRange},
-      {"Volts outside", &KRV04Fields::voltsOutsideRange}};
+      {"Min. Range", &KRV04Fields::minRange},       {"Max. Range", &KRV04Fields::maxRange},
+      {"Min. Volts", &KRV04Fields::voltsAtMinRange}, {"Max. Volts", &KRV04Fields::voltsAtMaxRange},
+      {"Out of Range", &KRV04Fields::voltsOutsideRange}};
   const std::function<SetResult(const KRV04Fields&)> presses[] = {
       [this](const KRV04Fields& f) { return family_.SetMinRange(f); },
       [this](const KRV04Fields& f) { return family_.SetMaxRange(f); },
@@ -269,9 +336,9 @@ int CKRV04FamilySettingsDlg::AddSharedGroups(QGridLayout* groups, int row) {
       [this](const KRV04Fields& f) { return family_.SetMaxVolts(f); },
       [this](const KRV04Fields& f) { return family_.SetVoltsOutside(f); }};
   for (int i = 0; i < 5; ++i) {
-    const QString caption = QString::fromLatin1(fields[i].first);
-    bind_.Text(AddField(g, i, QString(), caption), fields[i].second);
-    AddButton(g, i, 0, caption, [this, press = presses[i]] { return press(Take()); });
+    // The field's caption is its button's.
+    bind_.Text(AddField<NumericEdit>(g, i, fields[i].first, false), fields[i].second);
+    AddButton(g, i, 0, Q(family_.Caption(fields[i].first)), [this, press = presses[i]] { return press(Take()); });
   }
   groups->addWidget(analog, row, 1, 2, 1);
   return row + 2;
@@ -281,7 +348,9 @@ QGroupBox* CKRV04FamilySettingsDlg::ModeGroup(const std::vector<std::string>& te
                                               std::function<SetResult(const KRV04Fields&)> setMode) {
   QGridLayout* g = nullptr;
   QGroupBox* mode = Group(QStringLiteral("Mode"), this, &g);
-  bind_.Choice(AddList(g, 0, texts, QStringLiteral("Mode")), &KRV04Fields::mode);
+  mode_ = AddList(g, 0, texts, QStringLiteral("Mode"));
+  bind_.Choice(mode_, &KRV04Fields::mode);
+  connect(mode_, &QComboBox::currentIndexChanged, this, &CKRV04FamilySettingsDlg::UpdateHints);
   AddButton(g, 1, 1, QStringLiteral("Set Mode"), [this, setMode = std::move(setMode)] { return setMode(Take()); });
   return mode;
 }
@@ -300,11 +369,12 @@ CKRV04SettingsDlg::CKRV04SettingsDlg(KRV04Settings& settings, QWidget* parent)
   bind_.Check(enable_, &KRV04Fields::holdLastRange);
   // Each click sends the state the box now has.
   connect(enable_, &QCheckBox::clicked, this, [this, &settings] { Show(settings.SetHoldLastRange(Take())); });
-  bind_.Text(AddField<QLineEdit>(g, 1, QString(), QStringLiteral("Max # dropouts")), &KRV04Fields::maxDropouts);
+  bind_.Text(AddField<QLineEdit>(g, 1, "Max samples to hold last range", false), &KRV04Fields::maxDropouts);
   AddButton(g, 1, 0, QStringLiteral("Max # dropouts"), [this, &settings] { return settings.SetMaxDropouts(Take()); });
   groups->addWidget(hold, row, 1);
   Finish(groups);
   ShowFields();
+  UpdateHints();
 }
 
 CQMTSSettingsDlg::CQMTSSettingsDlg(QmtShortSettings& settings, QWidget* parent)
@@ -313,6 +383,7 @@ CQMTSSettingsDlg::CQMTSSettingsDlg(QmtShortSettings& settings, QWidget* parent)
   AddSharedGroups(groups, 0);
   Finish(groups);
   ShowFields();
+  UpdateHints();
 }
 
 CKRV04BFSettingsDlg::CKRV04BFSettingsDlg(KRV04BFSettings& settings, QWidget* parent)
@@ -323,11 +394,11 @@ CKRV04BFSettingsDlg::CKRV04BFSettingsDlg(KRV04BFSettings& settings, QWidget* par
                     row, 0);
   QGridLayout* g = nullptr;
   QGroupBox* wane = Group(QStringLiteral("Wane variables"), this, &g);
-  bind_.Text(AddField(g, 0, QStringLiteral("Min. Wane Width(inch/mm)")), &KRV04Fields::waneWidth);
-  bind_.Text(AddField(g, 1, QStringLiteral("Min. Wane Height(inch/mm)")), &KRV04Fields::waneHeight);
-  bind_.Text(AddField(g, 2, QStringLiteral("Pulse Duration(ms)")), &KRV04Fields::pulseDuration);
-  bind_.Text(AddField(g, 3, QStringLiteral("Conveyer Speed(mm/s)")), &KRV04Fields::conveyerSpeed);
-  bind_.Text(AddField(g, 4, QStringLiteral("Board timeout(ms)")), &KRV04Fields::boardTimeout);
+  bind_.Text(AddField<NumericEdit>(g, 0, "Min Wane Width", true), &KRV04Fields::waneWidth);
+  bind_.Text(AddField<NumericEdit>(g, 1, "Min Wane Height", true), &KRV04Fields::waneHeight);
+  bind_.Text(AddField<NumericEdit>(g, 2, "Pulse duration", true), &KRV04Fields::pulseDuration);
+  bind_.Text(AddField<NumericEdit>(g, 3, "Conveyer Speed", true), &KRV04Fields::conveyerSpeed);
+  bind_.Text(AddField<NumericEdit>(g, 4, "Board timeout", true), &KRV04Fields::boardTimeout);
   AddButton(g, 5, 1, QStringLiteral("Set Wane Variables"),
             [this, &settings] { return settings.SetWaneVariables(Take()); });
   groups->addWidget(wane, row, 1, 2, 1);
@@ -337,6 +408,7 @@ CKRV04BFSettingsDlg::CKRV04BFSettingsDlg(KRV04BFSettings& settings, QWidget* par
   groups->addWidget(laser, row + 1, 0);
   Finish(groups);
   ShowFields();
+  UpdateHints();
 }
 
 CCustomSettingsDlg* MakeSettingsDialog(CKRV02Doc& doc, QWidget* parent) {

@@ -23,6 +23,7 @@
 #include "tarkon/document/settings_editing.h"
 
 class CKRV02Doc;
+class ModelSettings;
 class KRV02Settings;
 class KRV04FamilySettings;
 class KRV04Settings;
@@ -32,6 +33,7 @@ class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 struct KRV02Fields;
@@ -47,22 +49,55 @@ class CCustomSettingsDlg : public QDialog {
   QPushButton* closeButton() const { return close_; }
   // A button of this dialog by its caption (null if none).
   QPushButton* button(const QString& text) const;
+  // What the last button did: the values the sensor now holds, or why
+  // nothing was sent. Its accessible name carries the same text.
+  QLabel* statusText() const { return status_; }
+  // The unit shown beside a field (null when it has none).
+  QLabel* unitOf(const QLineEdit* field) const;
+
+  // Closing (Close, Escape, the window's close box) with typed values never
+  // sent asks whether to discard them; No keeps the dialog open. Nothing is
+  // sent on closing either way.
+  void done(int result) override;
 
  protected:
-  explicit CCustomSettingsDlg(QWidget* parent);
+  CCustomSettingsDlg(ModelSettings& settings, QWidget* parent);
 
   virtual bool Reread() = 0;
   virtual void ShowFields() = 0;
-  // After a button: a refusal's message in a question box, then the fields
-  // as the settings object now holds them.
+  // True when a field's text differs from the value last read.
+  virtual bool TypedButNotSent() const = 0;
+  // The mode chosen in the dialog's mode list (-1 without one).
+  virtual int ChosenMode() const { return -1; }
+  // After a button: a refusal's message in a question box, in the dialog's
+  // words; then the fields as the settings object now holds them, and what
+  // the sensor reported back.
   void Show(const SetResult& result);
-  // A button that runs `press` and shows its result.
+  // A labelled numeric field for the setting `name` (its caption from the
+  // engine's table): a unit beside it when its caption has none, a tool tip
+  // with the values its check accepts, and Enter pressing the next button
+  // added (the field's "Set" button).
+  template <typename Edit>
+  Edit* AddField(QGridLayout* grid, int row, const char* name, bool showLabel);
+  // A button that runs `press` and shows its result; Enter in the fields
+  // added since the last button presses it.
   QPushButton* AddButton(QGridLayout* grid, int row, int column, const QString& text,
                          std::function<SetResult()> press);
-  // Adds "Refresh" and "Close" under the groups, and shows the fields.
+  // Adds the status line, "Refresh" and "Close" under the groups, and shows the fields.
   void Finish(QGridLayout* groups);
+  // Units and tool tips for the mode now chosen.
+  void UpdateHints();
 
  private:
+  struct FieldHint {
+    QLineEdit* edit;
+    std::string name;
+    QLabel* unit;
+  };
+  ModelSettings& settings_;
+  std::vector<FieldHint> hints_;
+  std::vector<QLineEdit*> awaitingButton_;
+  QLabel* status_ = nullptr;
   QPushButton* refresh_ = nullptr;
   QPushButton* close_ = nullptr;
 };
@@ -77,6 +112,8 @@ class FieldBindings {
   // "Take fields": the record with every bound member as the controls show it.
   Fields Take(Fields fields) const;
   void Show(const Fields& fields) const;
+  // True when a text field shows other than the record's text.
+  bool TextsDiffer(const Fields& fields) const;
 
  private:
   std::vector<std::pair<QLineEdit*, std::string Fields::*>> texts_;
@@ -92,11 +129,14 @@ class CKRV02SettingsDlg : public CCustomSettingsDlg {
  protected:
   bool Reread() override;
   void ShowFields() override;
+  bool TypedButNotSent() const override;
+  int ChosenMode() const override;
 
  private:
   KRV02Fields Take() const;
   KRV02Settings& settings_;
   FieldBindings<KRV02Fields> bind_;
+  QComboBox* mode_ = nullptr;
 };
 
 // The laser power, threshold and analog groups the KRV04 family shares.
@@ -106,6 +146,8 @@ class CKRV04FamilySettingsDlg : public CCustomSettingsDlg {
   CKRV04FamilySettingsDlg(KRV04FamilySettings& settings, QWidget* parent);
   bool Reread() override;
   void ShowFields() override;
+  bool TypedButNotSent() const override;
+  int ChosenMode() const override;
   KRV04Fields Take() const;
   // Adds the three shared groups to the grid, from `row`; returns the next row.
   int AddSharedGroups(QGridLayout* groups, int row);
@@ -114,6 +156,7 @@ class CKRV04FamilySettingsDlg : public CCustomSettingsDlg {
 
   KRV04FamilySettings& family_;
   FieldBindings<KRV04Fields> bind_;
+  QComboBox* mode_ = nullptr;
 };
 
 class CKRV04SettingsDlg : public CKRV04FamilySettingsDlg {

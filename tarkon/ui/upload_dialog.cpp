@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include "tarkon/document/krv02_doc.h"
+#include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/ui_texts.h"
 
 CUploadDlg::CUploadDlg(CKRV02Doc& doc, QWidget* parent)
@@ -76,10 +77,7 @@ void CUploadDlg::Upload() {
   if (procedure_->running()) return;
   bool holdShown = false;
   UploadCallbacks callbacks;
-  callbacks.askYesNo = [this](const std::string& question) {
-    return QMessageBox::question(this, ProgramCaption(), QString::fromStdString(question),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-  };
+  callbacks.askYesNo = [this](const std::string& question) { return AskYesNoDefaultNo(this, question); };
   callbacks.progress = [this, &holdShown](int percent) {
     if (!holdShown && doc_.LineBusy()) {
       holdShown = true;

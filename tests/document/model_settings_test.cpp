@@ -452,17 +452,17 @@ TEST_P(SettingsOnSensor, KRV02RangeOffsetRecord) {
   KRV02Settings settings(*commands_, table_, [] { return 0; }, nullptr);
   ASSERT_TRUE(settings.Refresh());
   KRV02Fields f = settings.fields();
-  f.rangeOffset = "1.750";  // taken as the whole number 1
+  f.rangeOffset = "1.750";  // every decimal shown is sent
   f.cosine = "1";
   f.rangeMultiplier = "1.5";
   SetResult r = settings.SetRangeOffset(f);
   EXPECT_TRUE(r.sent && r.reread);
   sim::Settings s = Stored();
-  EXPECT_EQ(s.rangeOffset, 1000);
+  EXPECT_EQ(s.rangeOffset, 1750);
   EXPECT_EQ(s.cosine, 10000);
   EXPECT_EQ(s.multiplier, 1500);
   EXPECT_EQ(s.offsetWord3, 0xBEEF);  // the word the dialog does not show goes back unchanged
-  EXPECT_EQ(settings.DisplayedValue("Range Offset"), "1.000");
+  EXPECT_EQ(settings.DisplayedValue("Range Offset"), "1.750");
   EXPECT_EQ(settings.DisplayedValue("Cosine"), "1.0000");
 
   // The scan mode chosen in the dialog decides the divisor: 2 is millimetres x 10.

@@ -77,4 +77,22 @@ TEST(BusScan, StopsWhenProgressSaysSo) {
   EXPECT_TRUE(found.empty());
 }
 
+TEST(BusScan, SensorsFoundBeforeAStopStillGetTheirSerialNumbers) {
+  sim::VirtualLine line;
+  line.Attach(On("KRV04", 2, 0));  // found within the first probes
+  line.Attach(On("KRV02", 200, 0));
+  ASSERT_TRUE(line.Start()) << line.LastError();
+  PacketLink link;
+  ASSERT_TRUE(link.ConnectDevice(line.SlavePath(), 57600, kParityNone, kStopOne, 8, 100, 2));
+  std::vector<fleet::FoundSensor> found;
+  std::string error;
+  long probes = 0;
+  EXPECT_TRUE(fleet::BusScanner(link).Scan({}, [&](long done, long) { return (probes = done) < 10; }, found, error));
+  EXPECT_EQ(probes, 10);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].address, 2);
+  EXPECT_EQ(found[0].serialNumber.size(), 8u);
+  EXPECT_EQ(found[0].serialNumber.rfind("K4", 0), 0u) << found[0].serialNumber;
+}
+
 }  // namespace

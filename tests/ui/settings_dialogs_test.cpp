@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "protocol/command_ids.h"
+#include "tarkon/document/numeric_text.h"
 #include "tarkon/document/settings_editing.h"
 #include "tarkon/ui/settings_dialogs.h"
 #include "tarkon/ui/setup_pane.h"
@@ -143,6 +144,9 @@ TEST_P(SettingsDialogRefusals, MessageInAQuestionBoxAndNothingSent) {
   CMainFrame& frame = ConnectTraced(c.model);
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
+  std::shared_ptr<bool> discard;
+  QString discardQuestion;
+  bool noIsDefault = false;
   WithDialog(frame, [&](CCustomSettingsDlg* dialog) {
     Fill(dialog, c.fields, nullptr, -1);
     auto box = OnNextModalOf<QMessageBox>([&](QMessageBox* b) {
@@ -155,9 +159,18 @@ TEST_P(SettingsDialogRefusals, MessageInAQuestionBoxAndNothingSent) {
     EXPECT_TRUE(*box);
     // The fields keep what was typed.
     for (const auto& [name, typed] : c.fields) EXPECT_EQ(Named<QLineEdit>(dialog, name)->text(), typed);
+    // Closing with the refused text still typed asks first; Yes discards it.
+    discard = OnNextModalOf<QMessageBox>([&](QMessageBox* b) {
+      discardQuestion = b->text();
+      noIsDefault = static_cast<QAbstractButton*>(b->defaultButton()) == b->button(QMessageBox::No);
+      b->button(QMessageBox::Yes)->click();
+    });
   });
   EXPECT_EQ(text.toStdString(), c.message);
   EXPECT_EQ(icon, QMessageBox::Question);
+  ASSERT_TRUE(discard && *discard);
+  EXPECT_EQ(discardQuestion.toStdString(), settings_editing::kDiscardQuestion);
+  EXPECT_TRUE(noIsDefault);
   Pump(100);
   EXPECT_EQ(trace_.Commands(), std::vector<int>{});
 }
@@ -175,7 +188,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"KRV04", {{"Max. Range", "9"}}, "Max. Range",
                                   "Range values must be between 0.000 inch and 8.000 inch"},
                       RefusalCase{"KRV04 Board Flipper", {{"Threshold", "300"}}, "Set Threshold",
-                                  "Thresholdmust be between 0 and 255"}));
+                                  "Thresholdmust be between 0 and 255"},
+                      // The one field that takes any text: not a number is not 0.
+                      RefusalCase{"KRV04", {{"Max # dropouts", "abc"}}, "Max # dropouts", kNumericNotANumberMessage},
+                      RefusalCase{"KRV04", {{"Max # dropouts", "12abc"}}, "Max # dropouts",
+                                  kNumericNotANumberMessage}));
 
 TEST_F(SettingsDialogs, SetModeWithoutAnEntryAndTheEnableBox) {
   CMainFrame& frame = ConnectTraced("KRV04", true);

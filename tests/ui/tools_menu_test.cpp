@@ -144,6 +144,9 @@ TEST_F(ToolsMenuTest, SaveChangeRestoreThroughTheDialogsBringsTheValueBack) {
                                      Cell(table, 0, 2) == QString::number(threshold);
                      EXPECT_TRUE(dialog->questionText()->text().contains("Apply")) << dialog->questionText()->text().toStdString();
                      EXPECT_EQ(sensor.Snapshot().settings.threshold, changed) << "nothing is sent before Apply";
+                     // Enter does not overwrite the sensor: Cancel is the default button.
+                     EXPECT_TRUE(dialog->closeButton()->isDefault());
+                     EXPECT_FALSE(dialog->applyButton()->isDefault());
                      dialog->applyButton()->click();
                      appliedOk = dialog->applied() && dialog->outcome().AllVerified();
                      EXPECT_TRUE(dialog->questionText()->text().contains("Every change verified"))

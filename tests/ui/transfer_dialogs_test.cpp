@@ -82,6 +82,7 @@ TEST_F(TransferDialogs, UploadLandsByteExactAndLocksTheFlashAgain) {
     auto box = OnNextModalOf<QMessageBox>([&](QMessageBox* b) {
       question = b->text();
       EXPECT_EQ(b->icon(), QMessageBox::Question);
+      EXPECT_EQ(static_cast<QAbstractButton*>(b->defaultButton()), b->button(QMessageBox::No));
       b->button(QMessageBox::No)->click();
     });
     dialog->uploadButton()->click();

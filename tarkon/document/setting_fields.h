@@ -1,0 +1,39 @@
+#pragma once
+// The one table of the settings dialogs' words: for every setting a dialog
+// edits, the name the setup pane and tarkon-cli use, the caption the dialog
+// shows for its field (label, button or spoken name), and the unit the
+// value is typed in when the caption does not already say it. Messages
+// meant for the dialog name a value by its caption; the dialog builds its
+// labels, unit texts and tool tips from here.
+
+#include <string>
+#include <vector>
+
+enum class FieldUnit {
+  kNone,   // a count, a factor, or a caption that carries its unit
+  kRange,  // the unit of the chosen range mode (inch, mm, m, ft)
+  kVolts,
+};
+
+struct SettingField {
+  const char* name;     // as the setup pane and tarkon-cli name it
+  const char* caption;  // as the dialog shows it, word for word
+  FieldUnit unit;
+};
+
+namespace setting_fields {
+
+// KRV02 and Qmt Long.
+const std::vector<SettingField>& KRV02Family();
+// KRV04, Qmt Short and the board flipper (each shows the rows it has).
+const std::vector<SettingField>& KRV04Family();
+
+// The row of `name`, or null.
+const SettingField* Find(const std::vector<SettingField>& table, const std::string& name);
+// A caption as a message speaks it: without a trailing colon and without a
+// unit in brackets ("Min. Wane Width(inch/mm)" is "Min. Wane Width").
+std::string Spoken(const std::string& caption);
+
+inline constexpr char kVoltsUnit[] = "V";
+
+}  // namespace setting_fields
