@@ -64,6 +64,7 @@ class MainWindow : public QMainWindow, public OstrelView {
   void SetProgress(bool visible, int percent) override;
   void SetConnected(bool connected) override;
   void FieldsChanged() override;
+  void CollectFields() override;
   void StoreConnection(int portNumber, int baudRate, const std::string& device) override;
   void ShowSpot(const SpotValues& values) override;
   void SetMemo(const std::vector<std::string>& lines) override;
@@ -91,6 +92,8 @@ class MainWindow : public QMainWindow, public OstrelView {
   void ApplyIni();
   void ApplyFactoryMode();
   void ShowAllLook();
+  // What one count of the Range panel is, in the sensor's unit.
+  void ShowRangeUnit();
   void StopLoops();
   void FillPortList();
   QLineEdit* EditOf(Field field) const;
@@ -108,10 +111,10 @@ class MainWindow : public QMainWindow, public OstrelView {
 
   QTabWidget* tabs_ = nullptr;
   QTabWidget* viewPages_ = nullptr;
-  QLabel* pSerial_ = nullptr;
-  QLabel* pModel_ = nullptr;
-  QLabel* pFirmware_ = nullptr;
-  QLabel* pFpga_ = nullptr;
+  QLineEdit* pSerial_ = nullptr;
+  QLineEdit* pModel_ = nullptr;
+  QLineEdit* pFirmware_ = nullptr;
+  QLineEdit* pFpga_ = nullptr;
   // Connect tab.
   QComboBox* cboPort_ = nullptr;
   QComboBox* cboHostBaud_ = nullptr;
@@ -147,6 +150,7 @@ class MainWindow : public QMainWindow, public OstrelView {
   RangeChart* chart_ = nullptr;
   std::vector<QLabel*> spotLabels_;  // the six diagnostic labels
   std::vector<QLabel*> spotPanels_;  // pRange, then the six diagnostic panels
+  QLabel* rangeUnit_ = nullptr;      // beside pRange: "x 0.001 inch" or "x 0.01 mm"
   QLineEdit* editMemAddr_ = nullptr;
   QLineEdit* editWordCount_ = nullptr;
   QCheckBox* chkbxHex_ = nullptr;

@@ -26,31 +26,51 @@ RangeChart::RangeChart(QWidget* parent) : QChartView(new QChart(), parent) {
   setRenderHint(QPainter::Antialiasing);
   setMinimumSize(300, 200);
   setAccessibleName("Range chart");
+  drawTimer_.setSingleShot(true);
+  drawTimer_.setInterval(kDrawIntervalMs);
+  QObject::connect(&drawTimer_, &QTimer::timeout, this, [this] { Draw(); });
   clock_.start();
 }
 
+int RangeChart::drawnPoints() const { return static_cast<int>(series_->count()); }
+
 void RangeChart::Add(uint16_t raw, const UnitSet& unit) {
   if (unit_ != &unit) {
-    points_.clear();  // another unit: the old points would mislead
+    // Another unit: the old points would mislead.
+    points_.clear();
+    pending_.clear();
+    series_->clear();
     unit_ = &unit;
     range_->setTitleText(QString("Range (%1)").arg(unit.text));
   }
-  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
   if (raw != 0x8000) {
-    points_.emplace_back(now, static_cast<double>(static_cast<int16_t>(raw)) / static_cast<double>(unit.scale));
+    const QPointF point(static_cast<double>(clock_.elapsed()) / 1000.0,
+                        static_cast<double>(static_cast<int16_t>(raw)) / static_cast<double>(unit.scale));
+    points_.push_back(point);
+    pending_.append(point);
   }
-  while (!points_.empty() && points_.front().first < now - kWindowSeconds) points_.pop_front();
-  QList<QPointF> list;
-  double low = 0;
-  double high = 1;
-  for (const auto& [t, v] : points_) {
-    list.append(QPointF(t - now, v));
-    low = list.size() == 1 ? v : std::min(low, v);
-    high = list.size() == 1 ? v : std::max(high, v);
+  if (!drawTimer_.isActive()) drawTimer_.start();
+}
+
+void RangeChart::Draw() {
+  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  if (!pending_.isEmpty()) {
+    series_->append(pending_);
+    pending_.clear();
   }
-  series_->replace(list);
-  const double margin = (high - low) * 0.1 + 0.001;
-  range_->setRange(low - margin, high + margin);
+  int expired = 0;
+  while (!points_.empty() && points_.front().x() < now - kWindowSeconds) {
+    points_.pop_front();
+    ++expired;
+  }
+  // The series holds what points_ holds, minus nothing pending now.
+  if (expired > 0) series_->removePoints(0, std::min(expired, static_cast<int>(series_->count())));
+  time_->setRange(now - kWindowSeconds, now);
+  if (points_.empty()) return;
+  const auto [low, high] = std::minmax_element(points_.begin(), points_.end(),
+                                               [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+  const double margin = (high->y() - low->y()) * 0.1 + 0.001;
+  range_->setRange(low->y() - margin, high->y() + margin);
 }
 
 }  // namespace ostrel
