@@ -35,25 +35,63 @@ RangeChart::RangeChart(QWidget* parent) : QChartView(new QChart(), parent) {
 int RangeChart::drawnPoints() const { return static_cast<int>(series_->count()); }
 
 void RangeChart::Add(uint16_t raw, const UnitSet& unit) {
+  AddAt(static_cast<double>(clock_.elapsed()) / 1000.0, raw, unit);
+}
+
+QPointF RangeChart::drawnSpan() const {
+  const QList<QPointF> drawn = series_->points();
+  if (drawn.isEmpty()) return QPointF();
+  const auto [low, high] = std::minmax_element(drawn.begin(), drawn.end(),
+                                               [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+  return QPointF(low->y(), high->y());
+}
+
+void RangeChart::AddAt(double seconds, uint16_t raw, const UnitSet& unit) {
+  latest_ = seconds;
   if (unit_ != &unit) {
     // Another unit: the old points would mislead.
     points_.clear();
     pending_.clear();
+    bucketOpen_ = false;
     series_->clear();
     unit_ = &unit;
     range_->setTitleText(QString("Range (%1)").arg(unit.text));
   }
   if (raw != 0x8000) {
-    const QPointF point(static_cast<double>(clock_.elapsed()) / 1000.0,
-                        static_cast<double>(static_cast<int16_t>(raw)) / static_cast<double>(unit.scale));
-    points_.push_back(point);
-    pending_.append(point);
+    const QPointF point(seconds, static_cast<double>(static_cast<int16_t>(raw)) / static_cast<double>(unit.scale));
+    const auto bucket = static_cast<long long>(point.x() / kBucketSeconds);
+    if (bucketOpen_ && bucket != bucket_) CloseBucket();
+    if (!bucketOpen_) {
+      bucketOpen_ = true;
+      bucket_ = bucket;
+      low_ = point;
+      high_ = point;
+    } else if (point.y() < low_.y()) {
+      low_ = point;
+    } else if (point.y() > high_.y()) {
+      high_ = point;
+    }
   }
   if (!drawTimer_.isActive()) drawTimer_.start();
 }
 
+void RangeChart::CloseBucket() {
+  if (!bucketOpen_) return;
+  bucketOpen_ = false;
+  const bool lowFirst = low_.x() <= high_.x();
+  const QPointF first = lowFirst ? low_ : high_;
+  const QPointF second = lowFirst ? high_ : low_;
+  points_.push_back(first);
+  pending_.append(first);
+  if (second != first) {
+    points_.push_back(second);
+    pending_.append(second);
+  }
+}
+
 void RangeChart::Draw() {
-  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
+  const double now = latest_;  // the chart stands still while nothing is polled
+  CloseBucket();  // drawn now; the next range starts a new one
   if (!pending_.isEmpty()) {
     series_->append(pending_);
     pending_.clear();
