@@ -22,6 +22,10 @@ void PutWord(std::vector<uint8_t>& data, uint16_t value, bool crc) {
 OstrelLink::OstrelLink() : port_(ring_) {
   deadline_.setSingleShot(true);
   deadline_.setTimerType(Qt::PreciseTimer);
+  port_.SetHangUpHandler([this] {
+    deadline_.stop();  // a wait in progress ends now
+    if (lineLost_) lineLost_();
+  });
 }
 
 void OstrelLink::Pump(bool wait) {
@@ -70,6 +74,7 @@ void OstrelLink::RestartDeadline(int ms) {
 bool OstrelLink::ReadBytes(std::vector<uint8_t>& destination, size_t count) {
   size_t sincePump = 0;
   while (count > 0) {
+    if (port_.HungUp()) return false;  // nothing more will come
     // Sleep only while there is nothing to take. Bytes already received are
     // taken at once, with a look at the window's events every few of them
     // so that it stays alive during long replies.
@@ -149,6 +154,9 @@ void OstrelLink::SendSetting(uint8_t command, const std::vector<uint8_t>& data) 
 }
 
 void OstrelLink::ProcessErrorMsg(int status) {
+  // After a hang-up the failures that follow are its consequence; the
+  // status line keeps the one report of the device going away.
+  if (port_.HungUp()) return;
   ++comErrors_;
   if (errorDisplay_) errorDisplay_(ReceiveStatusText(status), comErrors_);
 }

@@ -99,6 +99,11 @@ class OstrelLink {
     errorDisplay_ = std::move(display);
   }
 
+  // Called when the port hung up (the device went away) and was closed.
+  // Until it is opened again, reads end at once and ProcessErrorMsg shows
+  // and counts nothing.
+  void SetLineLostHandler(std::function<void()> handler) { lineLost_ = std::move(handler); }
+
   // Handles the events waiting, or sleeps until one arrives when `wait`.
   static void Pump(bool wait);
 
@@ -115,6 +120,7 @@ class OstrelLink {
   int receiveStatus_ = kReceiveOk;
   uint64_t comErrors_ = 0;
   std::function<void(const std::string&, uint64_t)> errorDisplay_;
+  std::function<void()> lineLost_;
 };
 
 }  // namespace ostrel

@@ -1,5 +1,6 @@
 #include "ostrel/link/ostrel_port.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,12 +11,40 @@ namespace ostrel {
 
 OstrelPort::OstrelPort(ReceiveRing& ring) : ring_(ring) {
   QObject::connect(&port_, &QSerialPort::readyRead, [this] { TakeReceivedBytes(); });
+  QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) { ReadFailed(e); });
+}
+
+void OstrelPort::ReadFailed(QSerialPort::SerialPortError error) {
+  if (closing_ || !port_.isOpen()) return;
+  if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return;
+  if (error == QSerialPort::ReadError) {
+    // Only a line that has hung up counts; another read error passes.
+    pollfd line{static_cast<int>(port_.handle()), POLLIN, 0};
+    if (::poll(&line, 1, 0) <= 0 || (line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return;
+  }
+  // Closed once this notification is over, not inside it; unless the port
+  // was closed or opened anew meanwhile (another line by then).
+  closing_ = true;
+  QMetaObject::invokeMethod(
+      &port_,
+      [this, session = session_] {
+        if (session != session_) return;
+        closing_ = false;
+        if (!port_.isOpen()) return;
+        port_.close();  // the modem lines went with the device
+        hungUp_ = true;
+        if (onHangUp_) onHangUp_();
+      },
+      Qt::QueuedConnection);
 }
 
 OstrelPort::~OstrelPort() { Close(); }
 
 bool OstrelPort::Open(const std::string& device, int32_t baudRate, std::string* reason) {
   Close();
+  hungUp_ = false;
+  closing_ = false;
+  ++session_;
   device_ = device;
   baudRate_ = baudRate;
   port_.setPortName(QString::fromStdString(device));
@@ -49,6 +78,8 @@ bool OstrelPort::Open(const std::string& device, int32_t baudRate, std::string* 
 }
 
 void OstrelPort::Close() {
+  ++session_;
+  closing_ = false;
   if (port_.isOpen()) {
     port_.setRequestToSend(false);
     port_.setDataTerminalReady(false);

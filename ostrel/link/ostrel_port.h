@@ -7,6 +7,7 @@
 #include <QSerialPort>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ostrel/link/receive_ring.h"
@@ -40,17 +41,29 @@ class OstrelPort {
   qint64 BytesToWrite() const { return port_.bytesToWrite(); }
   // The port can no longer send (closed, or the device went away).
   bool Broken() const;
+  // The device went away (adapter pulled, far end closed) and the port was
+  // closed; cleared by the next Open.
+  bool HungUp() const { return hungUp_; }
+  // Called once, on the window thread, after a hang-up closed the port.
+  void SetHangUpHandler(std::function<void()> handler) { onHangUp_ = std::move(handler); }
 
   QSerialPort& serial() { return port_; }
 
  private:
   void TakeReceivedBytes();
+  // A read that failed: a hung-up line reads 0 bytes for ever and would
+  // keep the window busy; it is closed instead.
+  void ReadFailed(QSerialPort::SerialPortError error);
 
   ReceiveRing& ring_;
   QSerialPort port_;
   SerialDeviceLock lock_;  // held while the port is open
   std::string device_;
   int32_t baudRate_ = 57600;
+  bool hungUp_ = false;
+  bool closing_ = false;  // a hang-up's close is queued
+  uint64_t session_ = 0;  // counts opens and closes: a queued close is for one session
+  std::function<void()> onHangUp_;
 };
 
 // Why `device` could not be opened, from what the system says about the

@@ -1,5 +1,6 @@
 // Connect: the port, the check-mode probe and the full read of the sensor.
 
+#include <algorithm>
 #include <string>
 
 #include "ostrel/operations/busy.h"
@@ -15,9 +16,23 @@ Operations::Operations(OstrelLink& link, WindowFields& fields, OstrelView& view)
     view_.SetStatus(text);
     view_.SetComErrors(count);
   });
+  link_.SetLineLostHandler([this] { LineLost(); });
 }
 
-Operations::~Operations() { link_.SetErrorDisplay(nullptr); }
+Operations::~Operations() {
+  link_.SetErrorDisplay(nullptr);
+  link_.SetLineLostHandler(nullptr);
+}
+
+void Operations::LineLost() {
+  // Whatever runs ends at its next pass; the window goes back to its
+  // not-connected state until Connect opens the port again.
+  stop_ = true;
+  repeat_ = false;
+  connected_ = false;
+  view_.SetStatus("Error : Device went away, port closed (" + link_.port().device() + ")");
+  view_.SetConnected(false);
+}
 
 void Operations::Send(uint8_t command, const std::vector<uint8_t>& data) {
   link_.SendFrame(command, link_.address(), data, link_.crc());
@@ -49,7 +64,7 @@ bool Operations::Connect() {
       view_.ShowInputError("Invalid Address Entered!\r\n(Valid values 1-255)", Field::kConnAddr);
     }
   }
-  Status("Connecting...");
+  view_.SetStatus("Connecting...");  // also after a hang-up
   connected_ = false;
 
   if (fields_.hostBaud >= 0 && fields_.hostBaud < 4) hostBaudInUse_ = kBaudRates[fields_.hostBaud];
@@ -91,7 +106,7 @@ bool Operations::OpenPort() {
   } else if (link_.port().Open(device, hostBaudInUse_, &reason)) {
     return true;
   }
-  Status("Error Opening ComPort! " + (name.empty() ? std::string() : name + ": ") + reason);
+  view_.SetStatus("Error Opening ComPort! " + (name.empty() ? std::string() : name + ": ") + reason);
   return false;
 }
 
@@ -191,6 +206,8 @@ void Operations::ReadModelName() {
     return;
   }
   lastModelName_ = TextOf(r.DataPointer() + 2, r.DataLength() - 2, 16);
+  lastModelData_.assign(r.DataPointer(), r.DataPointer() + std::min<size_t>(r.DataLength(), 16));
+  lastModelData_.resize(16, 0);
   fields_.modelPanel = lastModelName_;
   fields_.model = ModelEntryOfName(lastModelName_);
 }

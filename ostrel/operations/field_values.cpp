@@ -4,8 +4,8 @@
 
 namespace ostrel {
 
-const UnitSet kImperial{0, 8000, 1000, 3, "inch"};
-const UnitSet kMetric{1, 20000, 100, 2, "mm"};
+const UnitSet kImperial{0, 8000, 1000, 3, "inch", "x 0.001 inch"};
+const UnitSet kMetric{1, 20000, 100, 2, "mm", "x 0.01 mm"};
 
 const UnitSet& UnitSetOfMode(uint8_t modeByte) { return modeByte == 0 ? kImperial : kMetric; }
 

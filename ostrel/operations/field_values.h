@@ -19,9 +19,10 @@ struct UnitSet {
   long scale;        // raw units per unit
   int decimals;      // decimals shown
   const char* text;  // unit label
+  const char* step;  // one raw unit, as the label of values shown raw
 };
-extern const UnitSet kImperial;  // 8000 raw, 1000 per inch, 3 decimals, "inch"
-extern const UnitSet kMetric;    // 20000 raw, 100 per mm, 2 decimals, "mm"
+extern const UnitSet kImperial;  // 8000 raw, 1000 per inch, 3 decimals, "inch", "x 0.001 inch"
+extern const UnitSet kMetric;    // 20000 raw, 100 per mm, 2 decimals, "mm", "x 0.01 mm"
 const UnitSet& UnitSetOfMode(uint8_t modeByte);
 
 // A decimal text ("2.5", "200", ".75") times `scale`, truncated toward zero,

@@ -97,6 +97,11 @@ bool Operations::ReadMemory() {
   Busy busy(busy_);
   if (!busy.held()) return false;
   do {
+    // Both fields are read on every pass: what is typed while "Repeat" runs
+    // is what the next pass asks for.
+    view_.CollectFields();
+    const std::string typedAddress = fields_.memAddr;
+    const std::string typedCount = fields_.wordCount;
     view_.SetMemo({});
     if (fields_.wordCount.empty()) fields_.wordCount = "0";
     long count = ParseNumber(fields_.wordCount);
@@ -108,7 +113,7 @@ bool Operations::ReadMemory() {
     if (fields_.memAddr.empty()) fields_.memAddr = "0000";
     while (fields_.memAddr.size() < 4) fields_.memAddr.insert(0, "0");
     const auto address = static_cast<unsigned>(std::strtoul(fields_.memAddr.c_str(), nullptr, 16) & 0xFFFFu);
-    view_.FieldsChanged();
+    if (fields_.memAddr != typedAddress || fields_.wordCount != typedCount) view_.FieldsChanged();
 
     std::vector<uint8_t> data;
     PutWord(data, static_cast<uint16_t>(address), link_.crc());

@@ -82,9 +82,15 @@ class Operations {
   // ReceiveFrame with the current mode; a checked reply with fewer than
   // `dataNeeded` data bytes counts as an invalid response.
   bool Receive(Reply& reply, size_t dataNeeded, int timeoutMs = OstrelLink::kReadTimeoutMs);
-  void Status(const std::string& text) { view_.SetStatus(text); }
+  // The status line; after a hang-up it keeps the one line that says so
+  // until the port is opened again.
+  void Status(const std::string& text) {
+    if (!link_.port().HungUp()) view_.SetStatus(text);
+  }
 
   bool OpenPort();
+  // The port hung up: see OstrelLink::SetLineLostHandler.
+  void LineLost();
   bool Probe();
   void GetSensorData();
   void ReadVersion();
@@ -112,6 +118,7 @@ class Operations {
   int rememberedMode_ = 0;
   std::array<uint8_t, 4> reservedWane_{};
   std::string lastModelName_;
+  std::vector<uint8_t> lastModelData_;  // the 16 name bytes of the last model read
   bool relocked_ = false;
   bool stop_ = false;
   bool repeat_ = false;

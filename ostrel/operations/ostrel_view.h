@@ -50,6 +50,9 @@ class OstrelView {
   virtual void SetConnected(bool connected) = 0;
   // The record of window fields was changed by an operation.
   virtual void FieldsChanged() = 0;
+  // An operation that runs on (repeated memory reads) takes what the
+  // technician has typed since it started into the record.
+  virtual void CollectFields() {}
   // Connect stores the chosen port number (or device) and baud rate in the
   // settings file (and reads the file back).
   virtual void StoreConnection(int portNumber, int baudRate, const std::string& device) = 0;

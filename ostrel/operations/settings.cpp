@@ -81,7 +81,11 @@ bool Operations::SetModel() {
   if (!busy.held()) return false;
   int entry = fields_.model;
   if (entry < 0 || entry > 3) entry = ModelEntryWhenNoneChosen();
-  link_.SendSetting(command::SetModelName, ModelNameData(entry));
+  // The list cannot show every name a sensor reports ("M3-9-6BF" shows as
+  // "Other"): while it still shows the entry of the name read, the name
+  // goes back as it was read instead of the entry's fixed text.
+  const bool untouched = !lastModelData_.empty() && entry == ModelEntryOfName(lastModelName_);
+  link_.SendSetting(command::SetModelName, untouched ? lastModelData_ : ModelNameData(entry));
   ReadModelName();
   view_.FieldsChanged();
   return true;

@@ -15,7 +15,8 @@ namespace ostrel {
 class KeyFilter : public QObject {
  public:
   explicit KeyFilter(QObject* parent) : QObject(parent) {}
-  // Filters `edit` by `rule` and limits it to `maxLength` characters.
+  // Filters `edit` by `rule` and limits what is typed or pasted into it to
+  // `maxLength` characters; texts the program sets are shown whole.
   void Watch(QLineEdit* edit, KeyRule rule, int maxLength);
   void Watch(QComboBox* list);
 

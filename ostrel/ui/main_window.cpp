@@ -33,18 +33,36 @@ namespace ostrel {
 namespace {
 
 constexpr const char* kVirtualDevice = "virtual:KRV04BF";
+// Captions of the Spot page's panels; the panels are named "p" and these.
+constexpr const char* kSpotNames[] = {"Range", "BasePix", "SumPix", "NumPix", "SubPix", "Power", "PeakPix"};
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 // Message and tip texts keep the program's own "\r\n" line breaks.
 QString Lines(const std::string& text) { return Q(text).replace("\r\n", "\n"); }
 
-QLabel* IdentityBox(QWidget* parent, const QString& name) {
-  auto* box = new QLabel(parent);
+// A value read from the sensor that the technician may copy (a serial
+// number into a job sheet): a read-only field, so it can be selected and
+// its text is what a screen reader reads as its value.
+QLineEdit* IdentityBox(QWidget* parent, const QString& name) {
+  auto* box = new QLineEdit(parent);
+  box->setReadOnly(true);
   box->setAccessibleName(name);
   box->setMinimumWidth(110);
-  box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  box->setStyleSheet("QLabel { background: white; color: red; font-weight: bold; }");
+  box->setStyleSheet("QLineEdit { background: white; color: red; font-weight: bold; }");
   return box;
+}
+
+// Sets a field's text only when it differs: setting it anew would move the
+// cursor of a field the technician is typing in.
+void Put(QLineEdit* edit, const QString& text) {
+  if (edit->text() != text) edit->setText(text);
+}
+
+// A label that shows a value: its accessible name carries the value, not
+// only the caption, so a screen reader reads "COM Errors: 3".
+void ShowValue(QLabel* label, const QString& caption, const QString& value) {
+  if (label->text() != value) label->setText(value);
+  label->setAccessibleName(caption + ": " + value);
 }
 
 QComboBox* List(QWidget* parent, const QString& name, std::initializer_list<const char*> entries) {
@@ -130,10 +148,12 @@ QWidget* MainWindow::BuildIdentityStrip() {
   pFirmware_->setObjectName("pFirmware");
   pFpga_ = IdentityBox(strip, "FPGA");
   pFpga_->setObjectName("pFpga");
-  const std::pair<const char*, QLabel*> boxes[] = {
+  const std::pair<const char*, QLineEdit*> boxes[] = {
       {"Serial Number", pSerial_}, {"Model Number", pModel_}, {"Firmware ", pFirmware_}, {"FPGA", pFpga_}};
   for (const auto& [caption, box] : boxes) {
-    row->addWidget(new QLabel(caption, strip));
+    auto* label = new QLabel(caption, strip);
+    label->setBuddy(box);
+    row->addWidget(label);
     row->addWidget(box);
   }
   auto* about = new QPushButton("About", strip);
@@ -301,32 +321,40 @@ QWidget* MainWindow::BuildViewTab() {
 
   auto* spot = new QWidget(viewPages_);
   auto* spotGrid = new QGridLayout(spot);
-  const char* names[] = {"Range", "BasePix", "SumPix", "NumPix", "SubPix", "Power", "PeakPix"};
   for (int i = 0; i < 7; ++i) {
-    auto* panel = new QLabel("00", spot);
-    panel->setObjectName(QString("p") + (i == 0 ? "Range" : names[i]));
+    auto* panel = new QLabel(spot);
+    panel->setObjectName(QString("p") + kSpotNames[i]);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setMinimumWidth(80);
-    auto* label = Caption(names[i], panel);
+    auto* label = Caption(kSpotNames[i], panel);
+    ShowValue(panel, kSpotNames[i], "00");
     spotGrid->addWidget(label, i, 0);
     spotGrid->addWidget(panel, i, 1);
     spotPanels_.push_back(panel);
     if (i > 0) spotLabels_.push_back(label);
   }
+  // The range is shown as the sensor sends it; the chart beside it is in
+  // the unit itself, so the panel says what one count is.
+  rangeUnit_ = new QLabel(spot);
+  rangeUnit_->setObjectName("rangeUnit");
+  spotGrid->addWidget(rangeUnit_, 0, 2);
   auto* start = new QPushButton("Start", spot);
   start->setObjectName("btnStart");
   auto* stop = new QPushButton("Stop", spot);
   stop->setObjectName("btnStop");
   cbxSpot_ = new QCheckBox("Show All", spot);
   cbxSpot_->setObjectName("cbxSpot");
-  spotGrid->addWidget(start, 0, 2);
-  spotGrid->addWidget(stop, 1, 2);
-  spotGrid->addWidget(cbxSpot_, 2, 2);
+  spotGrid->addWidget(start, 0, 3);
+  spotGrid->addWidget(stop, 1, 3);
+  spotGrid->addWidget(cbxSpot_, 2, 3);
   chart_ = new RangeChart(spot);
   chart_->setObjectName("rangeChart");
-  spotGrid->addWidget(chart_, 0, 3, 8, 1);
+  spotGrid->addWidget(chart_, 0, 4, 8, 1);
   spotGrid->setRowStretch(7, 1);
-  spotGrid->setColumnStretch(3, 1);
+  spotGrid->setColumnStretch(4, 1);
+  spotTimer_.setSingleShot(true);
+  spotTimer_.setInterval(kSpotIntervalMs);
+  connect(&spotTimer_, &QTimer::timeout, this, [this] { ShowLatestSpot(); });
   connect(start, &QPushButton::clicked, this, [this] { Run([this] { operations_->StartPolling(); }); });
   connect(stop, &QPushButton::clicked, this, [this] { operations_->RequestStop(); });
   connect(cbxSpot_, &QCheckBox::toggled, this, [this](bool on) {
@@ -379,10 +407,10 @@ void MainWindow::BuildStatusBar() {
   pBar_->setObjectName("pBar");
   pBar_->setRange(0, 100);
   pBar_->setVisible(false);
-  pCommErrors_ = new QLabel("0", this);
+  pCommErrors_ = new QLabel(this);
   pCommErrors_->setObjectName("pCommErrors");
-  pCommErrors_->setAccessibleName("COM Errors");
   pCommErrors_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  ShowValue(pCommErrors_, "COM Errors", "0");
   statusBar()->addWidget(lblStatus_, 1);
   statusBar()->addWidget(pBar_);
   statusBar()->addPermanentWidget(new QLabel("COM Errors", this));
@@ -455,6 +483,7 @@ void MainWindow::Run(Operation operation) {
   if (operations_->busy()) return;  // the running operation keeps the record
   Collect();
   operation();
+  ShowLatestSpot();  // the last poll's values, before the panels rest
   ShowFields();
   if (closeWanted_ && !operations_->busy()) close();
 }
@@ -517,35 +546,38 @@ void MainWindow::ShowFields() {
   }
   cboPort_->setCurrentIndex(port);
   cboHostBaud_->setCurrentIndex(fields_.hostBaud);
-  editConnAddr_->setText(Q(fields_.connAddr));
-  pSerial_->setText(Q(fields_.serialPanel));
-  pModel_->setText(Q(fields_.modelPanel));
-  pFirmware_->setText(Q(fields_.firmwarePanel));
-  pFpga_->setText(Q(fields_.fpgaPanel));
-  editSerial_->setText(Q(fields_.serial));
+  Put(editConnAddr_, Q(fields_.connAddr));
+  Put(pSerial_, Q(fields_.serialPanel));
+  Put(pModel_, Q(fields_.modelPanel));
+  Put(pFirmware_, Q(fields_.firmwarePanel));
+  Put(pFpga_, Q(fields_.fpgaPanel));
+  Put(editSerial_, Q(fields_.serial));
   cboModel_->setCurrentIndex(fields_.model);
-  editAddress_->setText(Q(fields_.address));
+  Put(editAddress_, Q(fields_.address));
   cboSensorBaud_->setCurrentIndex(fields_.sensorBaud);
   cboCRC_->setCurrentIndex(fields_.checkMode);
   cboMode_->setCurrentIndex(fields_.mode);
-  editMinPwr_->setText(Q(fields_.minPwr));
-  editMaxPwr_->setText(Q(fields_.maxPwr));
-  editThreshold_->setText(Q(fields_.threshold));
-  editMinLen_->setText(Q(fields_.minLen));
-  editMinHt_->setText(Q(fields_.minHt));
+  Put(editMinPwr_, Q(fields_.minPwr));
+  Put(editMaxPwr_, Q(fields_.maxPwr));
+  Put(editThreshold_, Q(fields_.threshold));
+  Put(editMinLen_, Q(fields_.minLen));
+  Put(editMinHt_, Q(fields_.minHt));
+  ShowRangeUnit();
   unitWidth_->setText(Q(fields_.unitText));
   unitHeight_->setText(Q(fields_.unitText));
-  editPulse_->setText(Q(fields_.pulse));
-  editSpeed_->setText(Q(fields_.speed));
-  editTimeout_->setText(Q(fields_.timeout));
+  Put(editPulse_, Q(fields_.pulse));
+  Put(editSpeed_, Q(fields_.speed));
+  Put(editTimeout_, Q(fields_.timeout));
   cboUpload_->setCurrentIndex(fields_.upload);
-  editStartNdx_->setText(Q(fields_.startIndex));
-  editNumOfScans_->setText(Q(fields_.numScans));
-  editMemAddr_->setText(Q(fields_.memAddr));
-  editWordCount_->setText(Q(fields_.wordCount));
+  Put(editStartNdx_, Q(fields_.startIndex));
+  Put(editNumOfScans_, Q(fields_.numScans));
+  Put(editMemAddr_, Q(fields_.memAddr));
+  Put(editWordCount_, Q(fields_.wordCount));
 }
 
 void MainWindow::FieldsChanged() { ShowFields(); }
+
+void MainWindow::CollectFields() { Collect(); }
 
 void MainWindow::ApplyFactoryMode() {
   for (QWidget* w : std::initializer_list<QWidget*>{editSerial_, btnSerial_, cboUpload_, btnUpload_, cboModel_, btnModel_})
@@ -589,9 +621,14 @@ QLineEdit* MainWindow::EditOf(Field field) const {
   return nullptr;
 }
 
-void MainWindow::SetStatus(const std::string& text) { lblStatus_->setText(Q(text)); }
+void MainWindow::SetStatus(const std::string& text) {
+  const QString shown = Q(text);
+  if (lblStatus_->text() != shown) lblStatus_->setText(shown);  // cleared on every poll
+}
 
-void MainWindow::SetComErrors(unsigned long long count) { pCommErrors_->setText(QString::number(count)); }
+void MainWindow::SetComErrors(unsigned long long count) {
+  ShowValue(pCommErrors_, "COM Errors", QString::number(count));
+}
 
 void MainWindow::ShowInputError(const std::string& text, Field field) {
   ShowFields();
@@ -607,7 +644,10 @@ void MainWindow::ShowInformation(const std::string& text) {
 }
 
 bool MainWindow::AskYesNo(const std::string& text) {
-  return QMessageBox::question(this, "Confirm", Lines(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  // Every question Ostrel asks erases or overwrites something on the
+  // sensor: Enter or a stray Space must not say yes.
+  return QMessageBox::question(this, "Confirm", Lines(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+         QMessageBox::Yes;
 }
 
 std::string MainWindow::ChooseFile(const std::string& filters, int firstFilter, const std::string& defaultExtension) {
@@ -653,11 +693,31 @@ void MainWindow::SetConnected(bool connected) {
 }
 
 void MainWindow::ShowSpot(const SpotValues& v) {
-  spotPanels_[0]->setText(QString::number(v.range));
+  // Polling runs as fast as the line answers (about 150 polls a second at
+  // 57600 bit/s); the chart takes every range, the panels show the latest
+  // values ten times a second, which is as fast as anyone reads them and
+  // spares the window a relayout per poll.
   chart_->Add(v.range, operations_->unitSet());
+  spotShown_ = v;
+  spotPending_ = true;
+  if (!spotTimer_.isActive()) spotTimer_.start();
+}
+
+void MainWindow::ShowLatestSpot() {
+  if (!spotPending_) return;
+  spotPending_ = false;
+  const SpotValues& v = spotShown_;
+  const UnitSet& unit = operations_->unitSet();
+  ShowValue(spotPanels_[0], QString("%1 (%2)").arg(kSpotNames[0], unit.step), QString::number(v.range));
+  ShowRangeUnit();
   if (!v.all) return;
   const uint16_t rest[] = {v.base, v.sum, v.num, v.sub, v.power, v.peak};
-  for (size_t i = 0; i < 6; ++i) spotPanels_[i + 1]->setText(QString::number(rest[i]));
+  for (size_t i = 0; i < 6; ++i) ShowValue(spotPanels_[i + 1], kSpotNames[i + 1], QString::number(rest[i]));
+}
+
+void MainWindow::ShowRangeUnit() {
+  const QString step = operations_->unitSet().step;
+  if (rangeUnit_->text() != step) rangeUnit_->setText(step);
 }
 
 void MainWindow::SetMemo(const std::vector<std::string>& lines) {

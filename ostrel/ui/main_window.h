@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,8 @@ class RangeChart;
 class MainWindow : public QMainWindow, public OstrelView {
  public:
   static constexpr const char* kVirtualSensorEntry = "Virtual sensor (KRV04 Board Flipper)";
+  // The Spot page's panels show the latest poll at most this often.
+  static constexpr int kSpotIntervalMs = 100;
 
   // `iniPath`: the settings file; `iniNote` a line for the status bar (the
   // file is in the per-user directory), or empty.
@@ -64,6 +67,7 @@ class MainWindow : public QMainWindow, public OstrelView {
   void SetProgress(bool visible, int percent) override;
   void SetConnected(bool connected) override;
   void FieldsChanged() override;
+  void CollectFields() override;
   void StoreConnection(int portNumber, int baudRate, const std::string& device) override;
   void ShowSpot(const SpotValues& values) override;
   void SetMemo(const std::vector<std::string>& lines) override;
@@ -91,6 +95,10 @@ class MainWindow : public QMainWindow, public OstrelView {
   void ApplyIni();
   void ApplyFactoryMode();
   void ShowAllLook();
+  // What one count of the Range panel is, in the sensor's unit.
+  void ShowRangeUnit();
+  // The panels of the Spot page, from the latest poll not shown yet.
+  void ShowLatestSpot();
   void StopLoops();
   void FillPortList();
   QLineEdit* EditOf(Field field) const;
@@ -109,10 +117,10 @@ class MainWindow : public QMainWindow, public OstrelView {
 
   QTabWidget* tabs_ = nullptr;
   QTabWidget* viewPages_ = nullptr;
-  QLabel* pSerial_ = nullptr;
-  QLabel* pModel_ = nullptr;
-  QLabel* pFirmware_ = nullptr;
-  QLabel* pFpga_ = nullptr;
+  QLineEdit* pSerial_ = nullptr;
+  QLineEdit* pModel_ = nullptr;
+  QLineEdit* pFirmware_ = nullptr;
+  QLineEdit* pFpga_ = nullptr;
   // Connect tab.
   QComboBox* cboPort_ = nullptr;
   QComboBox* cboHostBaud_ = nullptr;
@@ -148,6 +156,10 @@ class MainWindow : public QMainWindow, public OstrelView {
   RangeChart* chart_ = nullptr;
   std::vector<QLabel*> spotLabels_;  // the six diagnostic labels
   std::vector<QLabel*> spotPanels_;  // pRange, then the six diagnostic panels
+  QLabel* rangeUnit_ = nullptr;      // beside pRange: "x 0.001 inch" or "x 0.01 mm"
+  QTimer spotTimer_;                 // shows the latest poll
+  SpotValues spotShown_;             // the latest poll
+  bool spotPending_ = false;         // ... not shown yet
   QLineEdit* editMemAddr_ = nullptr;
   QLineEdit* editWordCount_ = nullptr;
   QCheckBox* chkbxHex_ = nullptr;

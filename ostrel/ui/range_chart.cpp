@@ -26,31 +26,89 @@ RangeChart::RangeChart(QWidget* parent) : QChartView(new QChart(), parent) {
   setRenderHint(QPainter::Antialiasing);
   setMinimumSize(300, 200);
   setAccessibleName("Range chart");
+  drawTimer_.setSingleShot(true);
+  drawTimer_.setInterval(kDrawIntervalMs);
+  QObject::connect(&drawTimer_, &QTimer::timeout, this, [this] { Draw(); });
   clock_.start();
 }
 
+int RangeChart::drawnPoints() const { return static_cast<int>(series_->count()); }
+
 void RangeChart::Add(uint16_t raw, const UnitSet& unit) {
+  AddAt(static_cast<double>(clock_.elapsed()) / 1000.0, raw, unit);
+}
+
+QPointF RangeChart::drawnSpan() const {
+  const QList<QPointF> drawn = series_->points();
+  if (drawn.isEmpty()) return QPointF();
+  const auto [low, high] = std::minmax_element(drawn.begin(), drawn.end(),
+                                               [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+  return QPointF(low->y(), high->y());
+}
+
+void RangeChart::AddAt(double seconds, uint16_t raw, const UnitSet& unit) {
+  latest_ = seconds;
   if (unit_ != &unit) {
-    points_.clear();  // another unit: the old points would mislead
+    // Another unit: the old points would mislead.
+    points_.clear();
+    pending_.clear();
+    bucketOpen_ = false;
+    series_->clear();
     unit_ = &unit;
     range_->setTitleText(QString("Range (%1)").arg(unit.text));
   }
-  const double now = static_cast<double>(clock_.elapsed()) / 1000.0;
   if (raw != 0x8000) {
-    points_.emplace_back(now, static_cast<double>(static_cast<int16_t>(raw)) / static_cast<double>(unit.scale));
+    const QPointF point(seconds, static_cast<double>(static_cast<int16_t>(raw)) / static_cast<double>(unit.scale));
+    const auto bucket = static_cast<long long>(point.x() / kBucketSeconds);
+    if (bucketOpen_ && bucket != bucket_) CloseBucket();
+    if (!bucketOpen_) {
+      bucketOpen_ = true;
+      bucket_ = bucket;
+      low_ = point;
+      high_ = point;
+    } else if (point.y() < low_.y()) {
+      low_ = point;
+    } else if (point.y() > high_.y()) {
+      high_ = point;
+    }
   }
-  while (!points_.empty() && points_.front().first < now - kWindowSeconds) points_.pop_front();
-  QList<QPointF> list;
-  double low = 0;
-  double high = 1;
-  for (const auto& [t, v] : points_) {
-    list.append(QPointF(t - now, v));
-    low = list.size() == 1 ? v : std::min(low, v);
-    high = list.size() == 1 ? v : std::max(high, v);
+  if (!drawTimer_.isActive()) drawTimer_.start();
+}
+
+void RangeChart::CloseBucket() {
+  if (!bucketOpen_) return;
+  bucketOpen_ = false;
+  const bool lowFirst = low_.x() <= high_.x();
+  const QPointF first = lowFirst ? low_ : high_;
+  const QPointF second = lowFirst ? high_ : low_;
+  points_.push_back(first);
+  pending_.append(first);
+  if (second != first) {
+    points_.push_back(second);
+    pending_.append(second);
   }
-  series_->replace(list);
-  const double margin = (high - low) * 0.1 + 0.001;
-  range_->setRange(low - margin, high + margin);
+}
+
+void RangeChart::Draw() {
+  const double now = latest_;  // the chart stands still while nothing is polled
+  CloseBucket();  // drawn now; the next range starts a new one
+  if (!pending_.isEmpty()) {
+    series_->append(pending_);
+    pending_.clear();
+  }
+  int expired = 0;
+  while (!points_.empty() && points_.front().x() < now - kWindowSeconds) {
+    points_.pop_front();
+    ++expired;
+  }
+  // The series holds what points_ holds, minus nothing pending now.
+  if (expired > 0) series_->removePoints(0, std::min(expired, static_cast<int>(series_->count())));
+  time_->setRange(now - kWindowSeconds, now);
+  if (points_.empty()) return;
+  const auto [low, high] = std::minmax_element(points_.begin(), points_.end(),
+                                               [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+  const double margin = (high->y() - low->y()) * 0.1 + 0.001;
+  range_->setRange(low->y() - margin, high->y() + margin);
 }
 
 }  // namespace ostrel

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -37,7 +40,8 @@ class OstrelWindowTest : public ::testing::Test {
     EXPECT_NE(found, nullptr) << name;
     return found;
   }
-  QString Text(const char* name) const { return Find<QLabel>(name)->text(); }
+  // The text a label or a read-only field shows.
+  QString Text(const char* name) const { return Find<QWidget>(name)->property("text").toString(); }
   // Enabled of its own (its tab may still be disabled while not connected).
   bool Enabled(const char* name) const { return !Find<QWidget>(name)->testAttribute(Qt::WA_ForceDisabled); }
 
@@ -168,6 +172,88 @@ TEST_F(OstrelWindowTest, TheRevealedPasswordSwitchesFactoryMode) {
   QTimer::singleShot(50, [&] { window_->aboutBox()->accept(); });
   QTest::mouseClick(Find<QPushButton>("btnAbout"), Qt::LeftButton);
   EXPECT_TRUE(window_->factoryMode());
+}
+
+TEST_F(OstrelWindowTest, TheQuestionBeforeAnUploadDefaultsToNo) {
+  Open();
+  QMessageBox::StandardButton pressed = QMessageBox::NoButton;
+  QTimer::singleShot(50, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    pressed = box->standardButton(box->defaultButton());
+    QTest::keyClick(box, Qt::Key_Return);  // what a hurried Enter does
+  });
+  EXPECT_FALSE(window_->AskYesNo("Continue with Dsp Firmware upload?"));
+  EXPECT_EQ(pressed, QMessageBox::No);
+}
+
+TEST_F(OstrelWindowTest, AScreenReaderReadsTheValuesNotOnlyTheirCaptions) {
+  Open();
+  window_->ConnectToVirtualSensor();
+  window_->SetComErrors(3);
+  Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+  QTimer::singleShot(300, [&] { QTest::mouseClick(Find<QPushButton>("btnStop"), Qt::LeftButton); });
+  QTest::mouseClick(Find<QPushButton>("btnStart"), Qt::LeftButton);
+  // Every widget that shows a value read from the sensor or counted.
+  for (const char* name : {"pSerial", "pModel", "pFirmware", "pFpga", "pCommErrors", "pRange", "pBasePix", "pSumPix",
+                           "pNumPix", "pSubPix", "pPower", "pPeakPix"}) {
+    SCOPED_TRACE(name);
+    QWidget* widget = Find<QWidget>(name);
+    const QString value = Text(name);
+    EXPECT_FALSE(value.isEmpty());
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(reader, nullptr);
+    const QString read = reader->text(QAccessible::Name) + " " + reader->text(QAccessible::Value);
+    EXPECT_TRUE(read.contains(value)) << read.toStdString();
+  }
+  EXPECT_EQ(Find<QWidget>("pCommErrors")->accessibleName(), "COM Errors: 3");
+  // The serial number can be selected and copied, not changed.
+  auto* serial = Find<QLineEdit>("pSerial");
+  EXPECT_TRUE(serial->isReadOnly());
+  serial->selectAll();
+  EXPECT_EQ(serial->selectedText(), "BF039618");
+  // The range panel says what one count is; the chart beside it is in inches.
+  EXPECT_EQ(Text("rangeUnit"), "x 0.001 inch");
+}
+
+TEST_F(OstrelWindowTest, RepeatedMemoryReadsTakeWhatIsTypedMeanwhile) {
+  Open();
+  window_->ConnectToVirtualSensor();
+  Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+  Find<QTabWidget>("PageControl2")->setCurrentIndex(1);
+  auto* address = Find<QLineEdit>("editMemAddr");
+  auto* count = Find<QLineEdit>("editWordCount");
+  auto* repeat = Find<QCheckBox>("ChkbxRepeat");
+  repeat->click();
+  ASSERT_TRUE(window_->operations().repeat());
+  QTimer::singleShot(300, [&] {
+    address->clear();
+    QTest::keyClicks(address, "0040");
+    count->clear();
+    QTest::keyClicks(count, "8");
+  });
+  // Two passes later (one each 500 ms): still what was typed, and read.
+  QTimer::singleShot(1700, [&] {
+    EXPECT_EQ(address->text(), "0040");
+    EXPECT_EQ(count->text(), "8");
+    EXPECT_TRUE(Find<QPlainTextEdit>("memo")->toPlainText().startsWith("0040 :\t"));
+    repeat->click();  // repeat off: the loop ends
+  });
+  QTest::mouseClick(window_->findChild<QPushButton*>("btnReadMemory"), Qt::LeftButton);
+  EXPECT_FALSE(window_->operations().busy());
+  EXPECT_EQ(address->text(), "0040");
+}
+
+TEST_F(OstrelWindowTest, AValueTheProgramShowsIsShownWhole) {
+  Open();
+  window_->ConnectToVirtualSensor();
+  auto* width = Find<QLineEdit>("editMinLen");
+  // The typing limit of 5 characters is for typing only.
+  width->setText("125.75");
+  EXPECT_EQ(width->text(), "125.75");
+  width->clear();
+  QTest::keyClicks(width, "125.75");
+  EXPECT_EQ(width->text(), "125.7");
 }
 
 }  // namespace
