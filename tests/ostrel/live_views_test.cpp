@@ -2,6 +2,7 @@
 // against the virtual board flipper and a scripted peer.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QTimer>
 #include <thread>
@@ -116,6 +117,20 @@ TEST_F(ExportTest, ScanBufferPortionsGoToTheFileOnePerLine) {
   EXPECT_EQ(Exported(), expected);
   EXPECT_EQ(view_.statuses, (std::vector<std::string>{"Retrieving scan data from sensor(s) . . .",
                                                       "Copying scan data to file . . .", " Done"}));
+
+  // A link at the temporary name once used, or at the file itself, is
+  // never written through: the file it points to stays as it was.
+  const std::string victim = dir_.File("victim.txt");
+  ASSERT_TRUE(testsupport::WriteWholeFile(victim, "precious\n"));
+  ASSERT_EQ(symlink(victim.c_str(), (view_.saveFile + ".part").c_str()), 0);
+  ASSERT_TRUE(ops_.ExportScanBuffer());
+  EXPECT_EQ(Exported(), expected);
+  const std::string linked = dir_.File("linked.txt");
+  ASSERT_EQ(symlink(victim.c_str(), linked.c_str()), 0);
+  view_.saveFile = linked;
+  ASSERT_TRUE(ops_.ExportScanBuffer());
+  EXPECT_EQ(view_.statuses.back(), "Error Writing File! " + linked + ": is a symbolic link");
+  EXPECT_EQ(testsupport::ReadWholeFile(victim), "precious\n");
 
   // Unusable fields: an error box, nothing sent.
   trace_.Clear();
