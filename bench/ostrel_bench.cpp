@@ -14,9 +14,31 @@
 //      and the receiver's answers counted from its trace ("C", ACK, NAK).
 //      Target: <= 1.05 x line time.
 //
-//   bench_ostrel [--skip-idle] [--skip-upload] [--baud RATE]
+//   3. Unplugged: a line whose far end closes (the master of a
+//      pseudo-terminal), then WaitMs(5000) with the port as the hang-up
+//      left it. CPU time of this process as a share of one core.
+//      Target: < 1 %.
+//   4. Polling (--poll): the window, offscreen, polls the Spot page of
+//      `sensor-sim --throttle` at 57600 bit/s with the range chart visible
+//      for --poll-seconds (default 70). Polls per second and CPU time are
+//      taken over the first 5 seconds (chart nearly empty) and over the
+//      last 5 (the chart holds a full minute, the most it ever holds, so
+//      every later minute costs the same). Targets: < 5 % of one core in
+//      both, and the rate with a full chart at least 0.9 x the first.
+//
+//      --unpaced: the sensor without line pacing (replies arrive whole,
+//      as from a USB adapter, and as fast as the machine allows); for the
+//      CPU per poll without a wake-up per byte.
+//
+//   bench_ostrel [--skip-idle] [--skip-upload] [--skip-unplug] [--poll]
+//                [--poll-seconds N] [--unpaced] [--baud RATE]
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -26,6 +48,8 @@
 
 #include "bench/bench_support.h"
 #include "ostrel/operations/operations.h"
+#include "ostrel/ui/main_window.h"
+#include "ostrel/ui/range_chart.h"
 #include "serial/port_resolver.h"
 #include "support/pty_peer.h"
 
@@ -185,27 +209,158 @@ bool UploadTime(int32_t baud) {
   return ratio <= 1.05;
 }
 
+// The far end of the line goes away while the port is open and idle.
+bool UnpluggedCost() {
+  PtyPeer line;
+  ostrel::OstrelLink link;
+  std::string reason;
+  if (!line.ok() || !link.port().Open(line.path(), 57600, &reason)) {
+    bench::PrintLine("ostrel unplugged: could not open a line: " + reason);
+    return false;
+  }
+  line.CloseMaster();  // what pulling the adapter looks like to the port
+  const double cpu = bench::ProcessCpuSeconds();
+  const auto start = bench::Clock::now();
+  link.WaitMs(5000);
+  const double used = bench::ProcessCpuSeconds() - cpu;
+  const double wall = bench::Seconds(bench::Clock::now() - start);
+  const double share = 100.0 * used / wall;
+  const bool met = share < 1.0 && link.port().HungUp();
+  char text[256];
+  std::snprintf(text, sizeof text, "ostrel unplugged (far end closed, WaitMs 5000): CPU %.4f s in %.3f s = %.3f %% of one core %s",
+                used, wall, share, bench::TargetText("< 1 %", share < 1.0).c_str());
+  bench::PrintLine(text);
+  bench::PrintLine(std::string("  port ") + (link.port().HungUp() ? "closed as hung up" : "still open"));
+  return met;
+}
+
+// Requests of `command` the sensor received so far, from its trace file.
+uint64_t RequestsSoFar(const std::string& tracePath, int command) {
+  std::ifstream file(tracePath);
+  std::string line;
+  uint64_t n = 0;
+  char id[4];
+  std::snprintf(id, sizeof id, "%02X", command);
+  while (std::getline(file, line)) {
+    std::istringstream in(line);
+    std::string time, label, stx, address, length, cmd;
+    in >> time >> label >> stx >> address >> length >> cmd;
+    if (label == "rx" && cmd == id) ++n;
+  }
+  return n;
+}
+
+bool PollingCost(int32_t baud, int seconds, bool paced) {
+  bench::TempDir dir;
+  const std::string tracePath = dir.File("trace.txt");
+  bench::PrintLine(std::string("== Ostrel polling with the range chart: sensor-sim") + (paced ? " --throttle" : "") +
+                   " @" + std::to_string(baud) + ", " + std::to_string(seconds) + " s; " + bench::LoadText());
+  std::vector<std::string> options = {"--model", "krv04bf", "--baud", std::to_string(baud), "--trace-file", tracePath};
+  if (paced) options.push_back("--throttle");
+  bench::SensorSimProcess sim(options);
+  std::string error;
+  if (!sim.Start(error)) {
+    bench::PrintLine("ostrel polling: could not run: " + error);
+    return false;
+  }
+  const std::string ini = dir.File("Ostrel.ini");
+  std::ofstream(ini, std::ios::binary) << "[CommPort]\r\nPort=1\r\n[BaudRate]\r\nBaud=" << baud
+                                       << "\r\n[Port Map]\r\nCOM1=" << sim.slavePath() << "\r\n";
+  ostrel::MainWindow window(ini, "");
+  window.show();
+  window.findChild<QPushButton*>("btnConnect")->click();
+  if (!window.operations().connected()) {
+    bench::PrintLine("ostrel polling: could not connect");
+    return false;
+  }
+  window.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(2);
+  QApplication::processEvents();
+
+  struct Sample {
+    double cpu;
+    bench::Clock::time_point at;
+    uint64_t polls;
+  };
+  std::vector<Sample> samples;
+  const auto take = [&] {
+    const double cpu = bench::ProcessCpuSeconds();
+    const auto at = bench::Clock::now();
+    samples.push_back({cpu, at, RequestsSoFar(tracePath, 12)});
+  };
+  // Samples at 1 s (the first poll has gone out), 6 s, seconds - 5 and
+  // seconds; then Stop.
+  const int times[] = {1000, 6000, (seconds - 5) * 1000, seconds * 1000};
+  for (const int ms : times) QTimer::singleShot(ms, &window, take);
+  QTimer::singleShot(seconds * 1000 + 10, &window, [&] { window.findChild<QPushButton*>("btnStop")->click(); });
+  window.findChild<QPushButton*>("btnStart")->click();  // returns when stopped
+  if (samples.size() != 4) {
+    bench::PrintLine("ostrel polling: samples missing");
+    return false;
+  }
+  const auto window5 = [&](const Sample& a, const Sample& b, double& rate, double& share) {
+    const double wall = bench::Seconds(b.at - a.at);
+    rate = static_cast<double>(b.polls - a.polls) / wall;
+    share = 100.0 * (b.cpu - a.cpu) / wall;
+  };
+  double rateStart = 0, shareStart = 0, rateFull = 0, shareFull = 0;
+  window5(samples[0], samples[1], rateStart, shareStart);
+  window5(samples[2], samples[3], rateFull, shareFull);
+  const bool cpuMet = shareStart < 5.0 && shareFull < 5.0;
+  const bool flat = rateFull >= 0.9 * rateStart;
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "ostrel polling @%d, chart visible: first 5 s %.1f polls/s, CPU %.2f %% of one core; last 5 s (chart "
+                "full, %zu points) %.1f polls/s, CPU %.2f %% %s; rate ratio %.2f %s",
+                static_cast<int>(baud), rateStart, shareStart, window.findChild<ostrel::RangeChart*>("rangeChart")->points(),
+                rateFull, shareFull, bench::TargetText("< 5 %", cpuMet).c_str(), rateFull / rateStart,
+                bench::TargetText(">= 0.90", flat).c_str());
+  bench::PrintLine(text);
+  // CPU per poll does not depend on how fast the loaded machine let the
+  // sensor answer.
+  std::snprintf(text, sizeof text, "  CPU per poll: %.3f ms first, %.3f ms with the chart full",
+                10.0 * shareStart / rateStart, 10.0 * shareFull / rateFull);
+  bench::PrintLine(text);
+  return cpuMet && flat;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   bool idle = true;
   bool upload = true;
+  bool unplug = true;
+  bool poll = false;
+  int pollSeconds = 70;
+  bool paced = true;
   int32_t baud = 57600;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--skip-idle") == 0) {
       idle = false;
     } else if (std::strcmp(argv[i], "--skip-upload") == 0) {
       upload = false;
+    } else if (std::strcmp(argv[i], "--skip-unplug") == 0) {
+      unplug = false;
+    } else if (std::strcmp(argv[i], "--poll") == 0) {
+      poll = true;
+    } else if (std::strcmp(argv[i], "--unpaced") == 0) {
+      paced = false;
+    } else if (std::strcmp(argv[i], "--poll-seconds") == 0 && i + 1 < argc) {
+      pollSeconds = std::max(15, std::atoi(argv[++i]));
     } else if (std::strcmp(argv[i], "--baud") == 0 && i + 1 < argc) {
       baud = static_cast<int32_t>(std::atoi(argv[++i]));
     } else {
-      std::fprintf(stderr, "usage: bench_ostrel [--skip-idle] [--skip-upload] [--baud RATE]\n");
+      std::fprintf(stderr,
+                   "usage: bench_ostrel [--skip-idle] [--skip-upload] [--skip-unplug] [--poll] [--poll-seconds N] "
+                   "[--unpaced] [--baud RATE]\n");
       return 2;
     }
   }
   bool met = true;
   if (idle) met = IdleCost() && met;
   if (upload) met = UploadTime(baud) && met;
+  if (unplug) met = UnpluggedCost() && met;
+  if (poll) met = PollingCost(baud, pollSeconds, paced) && met;
   return met ? 0 : 1;
 }

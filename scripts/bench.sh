@@ -5,7 +5,7 @@
 # procedure makes on purpose).
 #
 #   scripts/bench.sh                    every benchmark
-#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log ostrel busscan chart
+#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log ostrel ostrelpoll busscan chart
 #
 # Exit status 0 when every benchmark ran and met its target.
 set -euo pipefail
@@ -34,9 +34,10 @@ for name in "${wanted[@]}"; do
     startup) cmd=("$build/bench/bench_startup") ;;
     log)     cmd=("$build/bench/bench_log_append") ;;
     ostrel)  cmd=("$build/bench/bench_ostrel") ;;
+    ostrelpoll) cmd=("$build/bench/bench_ostrel" --skip-idle --skip-upload --skip-unplug --poll) ;;
     busscan) cmd=("$build/bench/bench_bus_scan" --baud 57600 --baud 9600) ;;
     chart)   cmd=("$build/bench/bench_range_chart") ;;
-    *) echo "unknown benchmark '$name' (query scan upload idle startup log ostrel busscan chart)" >&2; exit 2 ;;
+    *) echo "unknown benchmark '$name' (query scan upload idle startup log ostrel ostrelpoll busscan chart)" >&2; exit 2 ;;
   esac
   echo
   echo "\$ ${cmd[*]#"$root/"}"

@@ -195,6 +195,8 @@ void Operations::ReadSerial() {
   }
   fields_.serialPanel = TextOf(r.DataPointer(), r.DataLength(), 8);
   fields_.serial = fields_.serialPanel;
+  lastSerialData_.assign(r.DataPointer(), r.DataPointer() + std::min<size_t>(r.DataLength(), 16));
+  lastSerialData_.resize(16, 0);
 }
 
 void Operations::ReadModelName() {

@@ -119,6 +119,7 @@ class Operations {
   std::array<uint8_t, 4> reservedWane_{};
   std::string lastModelName_;
   std::vector<uint8_t> lastModelData_;  // the 16 name bytes of the last model read
+  std::vector<uint8_t> lastSerialData_;  // the 16 bytes of the last serial number read
   bool relocked_ = false;
   bool stop_ = false;
   bool repeat_ = false;

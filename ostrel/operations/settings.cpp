@@ -1,6 +1,7 @@
 // The setting buttons of the Settings tab: each checks its field, sends
 // the setting and shows what the sensor reports afterwards.
 
+#include <algorithm>
 #include <string>
 
 #include "ostrel/operations/busy.h"
@@ -63,6 +64,10 @@ bool Operations::SetSerialNumber() {
   if (!busy.held()) return false;
   std::vector<uint8_t> data(fields_.serial.begin(), fields_.serial.end());
   data.resize(data.size() + 8, 0);
+  // The field shows only the first 8 of the 16 bytes read: while it still
+  // shows what was read, all 16 go back as they were read.
+  if (!lastSerialData_.empty() && fields_.serial == TextOf(lastSerialData_.data(), lastSerialData_.size(), 8))
+    data = lastSerialData_;
   link_.SendSetting(command::SetSerialNum, data);
   Send(command::GetSerialNum);
   Reply r;
@@ -71,6 +76,8 @@ bool Operations::SetSerialNumber() {
     for (size_t i = 0; same && i < data.size() && i < 16; ++i) same = r.Data(i) == data[i];
     if (!same) Status("Error!");
     fields_.serialPanel = TextOf(r.DataPointer(), r.DataLength(), 8);
+    lastSerialData_.assign(r.DataPointer(), r.DataPointer() + std::min<size_t>(r.DataLength(), 16));
+    lastSerialData_.resize(16, 0);
     view_.FieldsChanged();
   }
   return true;

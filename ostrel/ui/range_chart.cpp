@@ -91,7 +91,6 @@ void RangeChart::CloseBucket() {
 
 void RangeChart::Draw() {
   const double now = latest_;  // the chart stands still while nothing is polled
-  CloseBucket();  // drawn now; the next range starts a new one
   if (!pending_.isEmpty()) {
     series_->append(pending_);
     pending_.clear();

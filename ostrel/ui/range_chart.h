@@ -3,13 +3,13 @@
 // seconds in the unit set's units. It only draws what polling already read.
 //
 // Polling runs as fast as the line answers (about 150 polls a second at
-// 57600 bit/s). The ranges of each tenth of a second go into the series as
-// their lowest and highest (a tenth of a second is about one pixel of the
+// 57600 bit/s). The ranges of each fifth of a second go into the series as
+// their lowest and highest (a fifth of a second is about one pixel of the
 // minute, so the line looks the same and every peak stays), appended while
 // the oldest leave; nothing is rebuilt per poll, the chart takes the new
-// points at most a few times a second, and a full minute holds a few
-// thousand points at most, so drawing costs little whether the minute is
-// empty or full.
+// points at most a few times a second, and a full minute holds about 600
+// points at most, so drawing costs little whether the minute is empty or
+// full.
 
 #include <QElapsedTimer>
 #include <QList>
@@ -32,7 +32,7 @@ class RangeChart : public QChartView {
   // New points reach the chart at most this often.
   static constexpr int kDrawIntervalMs = 250;
   // Ranges within this time become one lowest and one highest point.
-  static constexpr double kBucketSeconds = 0.1;
+  static constexpr double kBucketSeconds = 0.2;
 
   explicit RangeChart(QWidget* parent);
   // One polled range (raw units; 0x8000 is out of range and left out).
@@ -50,7 +50,7 @@ class RangeChart : public QChartView {
   int drawnPoints() const;
 
  private:
-  // The lowest and highest range of the tenth of a second that ends, in
+  // The lowest and highest range of the fifth of a second that ends, in
   // the order they came, become points.
   void CloseBucket();
 
@@ -62,7 +62,7 @@ class RangeChart : public QChartView {
   QTimer drawTimer_;
   std::deque<QPointF> points_;  // seconds since the chart started, range in units
   QList<QPointF> pending_;      // added since the last draw
-  bool bucketOpen_ = false;     // ranges of the current tenth of a second
+  bool bucketOpen_ = false;     // ranges of the current fifth of a second
   long long bucket_ = 0;        // its number since the chart started
   QPointF low_;                 // its lowest range so far, with its time
   QPointF high_;                // its highest

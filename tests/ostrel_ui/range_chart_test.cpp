@@ -31,14 +31,14 @@ void Poll(ostrel::RangeChart& chart, double from, double seconds, uint16_t spike
 TEST(OstrelRangeChart, AFullMinuteStaysSmallAndKeepsItsPeaks) {
   ostrel::RangeChart chart(nullptr);
   Poll(chart, 0.0, 61.0, 7999);  // 24,400 ranges
-  // At most a lowest and a highest per tenth of a second and per draw.
-  EXPECT_LE(chart.drawnPoints(), 2 * (600 + 240));
-  EXPECT_GT(chart.drawnPoints(), 600);
+  // At most a lowest and a highest per fifth of a second.
+  EXPECT_LE(chart.drawnPoints(), 2 * 301);
+  EXPECT_GT(chart.drawnPoints(), 300);
   EXPECT_DOUBLE_EQ(chart.drawnSpan().y(), 7.999) << "the one peak at 30 s is drawn";
   EXPECT_NEAR(chart.drawnSpan().x(), 3.0, 0.002);
 
   Poll(chart, 61.0, 60.0, 4000);
-  EXPECT_LE(chart.drawnPoints(), 2 * (600 + 240));
+  EXPECT_LE(chart.drawnPoints(), 2 * 301);
   EXPECT_LT(chart.drawnSpan().y(), 5.001) << "the peak left with its minute";
 }
 

@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -35,6 +36,17 @@ struct ModeCase {
   uint16_t width;
 };
 
+// All 16 bytes of an identity field, NULs and what follows them included.
+std::string Bytes(const std::array<uint8_t, 16>& field) {
+  std::string text;
+  char pair[4];
+  for (const uint8_t b : field) {
+    std::snprintf(pair, sizeof pair, "%02X", b);
+    text += pair;
+  }
+  return text;
+}
+
 // Every setting the sensor keeps that a Settings button may write, as one
 // line so that a failure shows what moved.
 std::string Stored(const sim::SensorState& s) {
@@ -42,12 +54,11 @@ std::string Stored(const sim::SensorState& s) {
   char text[512];
   std::snprintf(text, sizeof text,
                 "address %u check %d baud %d mode %u minLP %u maxLP %u threshold %u wane height %u width %u "
-                "speed %u reserved %02X%02X%02X%02X pulse %u timeout %u serial '%s' model '%s'",
+                "speed %u reserved %02X%02X%02X%02X pulse %u timeout %u serial %s model %s",
                 s.address, s.checkMode, s.baudRate, g.rangeMode, g.minLaserPower, g.maxLaserPower, g.threshold,
                 g.wane.height, g.wane.width, g.wane.speed, g.wane.reserved[0], g.wane.reserved[1],
                 g.wane.reserved[2], g.wane.reserved[3], g.wane.pulse, g.boardTimeout,
-                std::string(s.serialNumber.begin(), s.serialNumber.end()).c_str(),
-                std::string(s.modelName.begin(), s.modelName.end()).c_str());
+                Bytes(s.serialNumber).c_str(), Bytes(s.modelName).c_str());
   return text;
 }
 
@@ -114,6 +125,9 @@ TEST_P(OstrelRoundTrip, EveryButtonWritesBackWhatWasRead) {
     g.wane.reserved = {0x12, 0x34, 0x56, 0x78};
     g.wane.pulse = 97;
     g.boardTimeout = 4321;
+    // The field shows the first 8 bytes of the serial number; the rest
+    // must survive too.
+    s.serialNumber = sim::IdentityField("BF039618REV2");
   });
 
   const std::string ini = dir_.File("Ostrel.ini");
