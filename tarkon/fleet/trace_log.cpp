@@ -47,9 +47,13 @@ bool TraceLog::Save(const std::string& path, std::string& error) const {
   std::string text;
   for (const std::string& line : Lines()) text += line + "\n";
   // Replaced whole or not at all: a full disk keeps an earlier trace.
-  std::string reason;
-  if (files::WriteFileAtomically(path, text, &reason)) return true;
-  error = "cannot write " + path + ": " + reason;
+  files::AtomicFileWriter out(path);
+  if (!out.Open()) {
+    error = "cannot open " + path + ": " + out.error();
+    return false;
+  }
+  if (out.Write(text) && out.Commit()) return true;
+  error = "cannot write " + path + ": " + out.error();
   return false;
 }
 

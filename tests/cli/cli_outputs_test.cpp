@@ -4,6 +4,7 @@
 // away, and text from the sensor reaches the terminal as data, never as
 // control sequences.
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <string>

@@ -274,10 +274,24 @@ TEST_F(ToolsMenuTest, TracePaneShowsTheFramesOfAConnectWithPauseClearAndSave) {
   QString warning;
   {
     testsupport::FileSizeLimit full(before.size() / 2);
-    came = OnModals({ChooseFile(file), CloseMessage(&warning)});
+    auto replace = [](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      ASSERT_NE(box, nullptr);
+      ASSERT_NE(box->button(QMessageBox::Yes), nullptr) << box->text().toStdString();
+      box->button(QMessageBox::Yes)->click();
+    };
+    // Accepted from the event loop, so that the question whether to replace
+    // the file comes as a modal of its own.
+    auto chooseExisting = [file](QWidget* w) {
+      auto* dialog = qobject_cast<QFileDialog*>(w);
+      ASSERT_NE(dialog, nullptr);
+      dialog->selectFile(QString::fromStdString(file));
+      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    };
+    came = OnModals({chooseExisting, replace, CloseMessage(&warning)});
     pane->saveButton()->click();
   }
-  EXPECT_EQ(*came, 2);
+  EXPECT_EQ(*came, 3);
   EXPECT_TRUE(warning.startsWith("The trace was not saved: cannot write " + QString::fromStdString(file)))
       << warning.toStdString();
   EXPECT_EQ(testsupport::ReadWholeFile(file), before);
