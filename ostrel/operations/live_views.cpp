@@ -149,10 +149,10 @@ bool Operations::ExportScanBuffer() {
   // Start and count travel low byte first whatever the check mode.
   const std::vector<uint8_t> request = {static_cast<uint8_t>(start & 0xFF), static_cast<uint8_t>(start >> 8),
                                         static_cast<uint8_t>(count & 0xFF), static_cast<uint8_t>(count >> 8)};
-  Send(command::GetScanBufferPortion, request);
-  // Bytes the full ring had to drop belong to these replies: values are
-  // missing even if every frame that arrived passed its check.
+  // Bytes the full ring has to drop from here on belong to the replies:
+  // values are missing even if every frame that arrived passed its check.
   const uint64_t droppedBefore = link_.ring().Dropped();
+  Send(command::GetScanBufferPortion, request);
   std::vector<uint16_t> table;
   bool cut = false;
   Reply r;

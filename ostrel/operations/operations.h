@@ -106,6 +106,9 @@ class Operations {
   // Firmware upload.
   int XModemSendBlock(uint32_t block, const uint8_t* data, bool last, bool first);
   uint8_t ReadAnswer(bool skipStartRequests);
+  // True when the receiver has sent CAN CAN since its last answer: it has left
+  // receive mode, and the next block would reach it as commands.
+  bool CancelWaiting();
   void LockFlash();
 
   OstrelLink& link_;

@@ -69,6 +69,19 @@ uint8_t Operations::ReadAnswer(bool skipStartRequests) {
   }
 }
 
+bool Operations::CancelWaiting() {
+  // What came unasked after the last answer is in the ring already; other
+  // bytes (a late start request) answer nothing and go.
+  // Two CAN in a row cancel, as in an answer.
+  uint8_t byte = 0;
+  bool can = false;
+  while (link_.ring().Take(byte)) {
+    if (byte == kCan && can) return true;
+    can = byte == kCan;
+  }
+  return false;
+}
+
 int Operations::XModemSendBlock(uint32_t block, const uint8_t* data, bool last, bool first) {
   int errors = 0;
   const auto packet = BuildXModemBlock(block, data);
@@ -76,6 +89,7 @@ int Operations::XModemSendBlock(uint32_t block, const uint8_t* data, bool last, 
   // failed answers give `failure`.
   const auto exchange = [&](const uint8_t* bytes, size_t count, int failure) {
     for (;;) {
+      if (CancelWaiting()) return static_cast<int>(kCancelled);
       link_.WriteRaw(bytes, count);
       link_.RestartDeadline(kAnswerWaitMs);
       const uint8_t firstByte = ReadAnswer(first && failure == kBlockFailed);

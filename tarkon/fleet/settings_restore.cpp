@@ -277,6 +277,9 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
       if (item.status == RestoreStatus::kDifferent) item.status = RestoreStatus::kChanged;
       continue;
     }
+    // Without a read after the writes, a setting that matched at the start
+    // and was not written still stands as it was read then.
+    if (!reread && item.status == RestoreStatus::kMatched && !applied[i]) continue;
     item.afterText = settings->DisplayedValue(item.name);
     const bool holds = reread && layout != nullptr && Holds(doc, b, *layout, b.settings[i]);
     if (holds) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "ostrel/operations/xmodem_block.h"
+#include "protocol/frame.h"
 #include "ostrel_sim_fixture.h"
 #include "scripted_peer.h"
 #include "support/temp_dir.h"
@@ -96,6 +97,29 @@ TEST_F(OstrelUploadTest, ImagesReachTheSensorPaddedWithProgress) {
     EXPECT_EQ(view_.progress.back(), std::make_pair(false, 0));
     EXPECT_FALSE(ops_.busy());
   }
+}
+
+// A receiver that gives up after block 10 (CAN CAN CAN right after its
+// ACK) takes commands again: block 11 must not go out, or its bytes would
+// be read as frames.
+TEST_F(OstrelUploadTest, AReceiverThatCancelledGetsNoFurtherBlock) {
+  sim::SensorConfig config;
+  config.faults.cancelAfterBlock = 10;
+  Connected(config);
+  Bytes image(12 * 128, 0x5A);
+  // Block 11 holds a whole SetMinLP request to the sensor.
+  const Bytes request = frame::Build(1, frame::kChecksum, 84, {77});
+  std::copy(request.begin(), request.end(), image.begin() + 10 * 128 + 20);
+  view_.fileToChoose = WriteFile(dir_, "image.bin", image);
+  fields_.upload = 2;
+  ASSERT_TRUE(ops_.Upload());
+  const sim::SensorState s = State();
+  EXPECT_EQ(s.upload.blocks, 10u);
+  EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kReceiverCancelled);
+  EXPECT_NE(s.settings.minLaserPower, 77) << "image bytes were taken for a command";
+  EXPECT_EQ(s.activity.badFrames, 0u) << "no block reached the sensor after its CAN";
+  EXPECT_EQ(view_.LastStatus(), "XModem Transfer Falied!");
+  EXPECT_FALSE(s.FlashUnlocked());
 }
 
 TEST_F(OstrelUploadTest, NothingIsSentWithoutAFileAConfirmationOrForAnUnfitFile) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/command_ids.h"
+#include "protocol/frame.h"
 #include "sim/fault_injector.h"
 #include "sim_test_support.h"
 
@@ -148,6 +149,36 @@ TEST(SimFaults, ParseFaultOption) {
     error.clear();
     EXPECT_FALSE(sim::ParseFaultOption(bad, plan, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
+  }
+}
+
+TEST(SimFaults, ParseBrokenSensors) {
+  sim::FaultPlan plan;
+  std::string error;
+  for (const char* good : {"nak-eot", "cancel@10", "double-portion", "silent@7", "hangup@30", "short@2"})
+    EXPECT_TRUE(sim::ParseFaultOption(good, plan, error)) << good << ": " << error;
+  EXPECT_TRUE(plan.nakEot);
+  EXPECT_EQ(plan.cancelAfterBlock, 10u);
+  EXPECT_TRUE(plan.doublePortions);
+  EXPECT_EQ(plan.silentAfterReply, 7u);
+  EXPECT_EQ(plan.hangUpAtFrame, 30u);
+  EXPECT_EQ(plan.rule(FaultKind::kShort).atReplies, (std::vector<uint64_t>{2}));
+  for (const char* bad : {"nak-eot=1", "cancel@0", "cancel@", "silent@-1", "hangup@x", "double-portions"}) {
+    error.clear();
+    EXPECT_FALSE(sim::ParseFaultOption(bad, plan, error)) << bad;
+    EXPECT_FALSE(error.empty()) << bad;
+  }
+}
+
+// A short reply keeps its check right: only its length is wrong.
+TEST(SimFaults, ShortReplyFitsItsCheck) {
+  sim::FaultPlan plan;
+  plan.rule(FaultKind::kShort).atReplies = {1};
+  sim::FaultCounts counts;
+  sim::FaultInjector injector(1);
+  for (int32_t mode : {frame::kChecksum, frame::kCrc}) {
+    const auto out = injector.Apply(frame::Build(1, mode, 127, {1, 2, 3}), 1, plan, counts);
+    EXPECT_EQ(out.bytes, frame::Build(1, mode, 127, {1, 2})) << mode;
   }
 }
 

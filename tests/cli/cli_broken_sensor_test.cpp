@@ -1,0 +1,171 @@
+// tarkon-cli end to end against sensors that misbehave as a whole: a
+// firmware receiver that will not end or gives up half-way, a scan buffer
+// answered twice, an adapter pulled in the middle of a bus scan or a
+// restore, a model reply of the wrong length. What the technician sees must
+// be true, and nothing may reach the sensor that was not asked for.
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/cli_test_support.h"
+#include "protocol/command_ids.h"
+#include "protocol/frame.h"
+#include "tarkon/document/firmware_upload.h"
+
+namespace clitest {
+namespace {
+
+// The sensor's frame counter as the fault "hangup@N" counts it.
+uint64_t FramesSeen(const sim::SensorState& s) {
+  return s.activity.framesReceived + s.activity.framesForOthers + s.activity.badFrames;
+}
+
+TEST_F(CliTest, UploadToABrokenReceiverEndsWithTheFlashLocked) {
+  // Block 11 of the image holds a whole SetMinLP request: a receiver that
+  // has gone back to taking commands would execute it.
+  std::string image(12 * 128, '\x5A');
+  const std::vector<uint8_t> request = frame::Build(1, frame::kChecksum, cmd::SetMinLP, {77});
+  std::copy(request.begin(), request.end(), image.begin() + 10 * 128 + 20);
+
+  struct Case {
+    const char* name;
+    void (*fault)(sim::FaultPlan&);
+    const char* status;
+    uint32_t blocksTaken;
+    uint64_t frames;  // the connect's 8, unlock 2, announcement 1, lock 2, and the confirming query
+  };
+  const Case cases[] = {
+      {"EOT answered with NAK", [](sim::FaultPlan& p) { p.nakEot = true; }, "Error occurred.Code 3", 12, 14},
+      // A receiver that ended the transfer itself is not asked again.
+      {"receiver cancels after block 10", [](sim::FaultPlan& p) { p.cancelAfterBlock = 10; },
+       "Error occurred.Code 5", 10, 13},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SensorConfig config = Sensor("KRV02");
+    c.fault(config.faults);
+    StartSensor(config);
+    const std::string file = dir_.File("table.cal");
+    ASSERT_TRUE(testsupport::WriteWholeFile(file, image));
+    const ProcessResult r = RunOnSensor({"--manufacturing", "upload", "cal", file});
+    EXPECT_EQ(r.exitCode, kFailed);
+    EXPECT_EQ(r.out, std::string(c.status) + "\n");
+    const sim::SensorState s = sensor_->Snapshot();
+    EXPECT_EQ(s.upload.blocks, c.blocksTaken);
+    EXPECT_NE(s.upload.outcome, sim::UploadOutcome::kReceiving) << "the receiver was left running";
+    EXPECT_EQ(s.flashProtect1, 0);
+    EXPECT_EQ(s.flashProtect2, 0);
+    EXPECT_NE(s.settings.minLaserPower, 77) << "image bytes were taken for a command";
+    EXPECT_EQ(s.activity.framesReceived, c.frames) << "no frame came from the image";
+  }
+}
+
+TEST_F(CliTest, UploadWhoseLockIsNotConfirmedSaysTheFlashMayBeOpen) {
+  // The receiver never ends, and the sensor answers no command after the
+  // announcement: the lock commands cannot be confirmed.
+  sim::SensorConfig config = Sensor("KRV02");
+  config.faults.nakEot = true;
+  StartSensor(config);
+  const uint64_t replies = sensor_->Snapshot().activity.repliesSent;
+  const std::string file = dir_.File("table.cal");
+  ASSERT_TRUE(testsupport::WriteWholeFile(file, std::string(300, '\x11')));
+  // Connect takes 5 replies, the announcement 1.
+  sensor_->Mutate([&](sim::SensorState& s) { s.faults.silentAfterReply = replies + 6; });
+  const ProcessResult r = RunOnSensor({"--manufacturing", "upload", "cal", file});
+  EXPECT_EQ(r.exitCode, kFailed);
+  EXPECT_EQ(r.out, std::string("Error occurred.Code 3; ") + kUploadNotRelockedNote + "\n");
+}
+
+TEST_F(CliTest, ScanBufferAnsweredTwiceRepeatsNoRange) {
+  sim::SensorConfig config = Sensor("KRV02");
+  config.faults.doublePortions = true;
+  StartSensor(config);
+  sensor_->Mutate([](sim::SensorState& s) {
+    for (size_t i = 0; i < 300; ++i) s.scanBuffer[i] = static_cast<uint16_t>(1000 + i);
+    s.scanFill = 300;
+    s.scanCount = 300;
+    s.scanning = false;
+  });
+  const ProcessResult r = RunOnSensor({"--json", "scan-buffer", "129"});
+  // The second answer to a portion is no answer to the next one: it is
+  // dropped before the next request or refused as not fitting.
+  if (r.exitCode == kOk) {
+    const Json j = OneObject(r);
+    const Json& ranges = j["ranges"];
+    ASSERT_EQ(ranges.items.size(), 129u);
+    for (size_t i = 0; i < 129; ++i) EXPECT_EQ(ranges.items[i]["raw"].Int(), static_cast<int64_t>(1000 + i)) << i;
+  } else {
+    EXPECT_EQ(r.exitCode, kFailed);
+    EXPECT_NE(r.out.find("Command GetScanBufferPortion failed. reply 1 of the ranges from 126 holds 126 ranges and "
+                         "counts 1 replies to come; 3 ranges and 1 replies were expected"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("\"ranges\""), std::string::npos) << r.out;
+  }
+}
+
+TEST_F(CliTest, AFailingPortEndsTheBusScanAndTheRestore) {
+  // Bus scan: the adapter is pulled as the 30th probe arrives.
+  sim::SensorConfig config = Sensor("KRV02", 0, 200);
+  config.faults.hangUpAtFrame = 30;
+  StartSensor(config);
+  ProcessResult r = RunOnSensor({"--json", "bus-scan", "--to", "100"});
+  EXPECT_EQ(r.exitCode, kFailed);
+  EXPECT_FALSE(OneObject(r)["complete"].boolean);
+  EXPECT_NE(r.err.find("bus-scan: the port failed at address 30: "), std::string::npos) << r.err;
+
+  // Restore: the frames a restore takes, from a dry run (connect and read)
+  // and a restore of one setting (its write, a read-back after it and the
+  // final read).
+  StartSensor(Sensor("KRV02"));
+  const std::string file = dir_.File("krv02.json");
+  ASSERT_EQ(RunOnSensor({"backup", file}).exitCode, kOk);
+  uint64_t before = FramesSeen(sensor_->Snapshot());
+  ASSERT_EQ(RunOnSensor({"restore", file, "--dry-run"}).exitCode, kOk);
+  const uint64_t connectAndRead = FramesSeen(sensor_->Snapshot()) - before;
+  sensor_->Mutate([](sim::SensorState& s) { s.settings.threshold = 99; });
+  before = FramesSeen(sensor_->Snapshot());
+  ASSERT_EQ(RunOnSensor({"restore", file}).exitCode, kOk);
+  const uint64_t read = (FramesSeen(sensor_->Snapshot()) - before - connectAndRead - 1) / 2;
+
+  // Three settings differ; the adapter is pulled as the second write
+  // arrives, after the first was read back.
+  sensor_->Mutate([&](sim::SensorState& s) {
+    s.settings.threshold = 99;
+    s.settings.minLaserPower = 3;
+    s.settings.maxLaserPower = 150;
+    s.faults.hangUpAtFrame = FramesSeen(s) + connectAndRead + 1 + read + 1;
+  });
+  r = RunOnSensor({"--json", "restore", file});
+  EXPECT_EQ(r.exitCode, kFailed);
+  const Json j = OneObject(r);
+  EXPECT_FALSE(j["verified"].boolean);
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (const Json& row : j["settings"].items)
+    if (row["status"].text != "matched") rows.emplace_back(row["name"].text, row["status"].text + ": " + row["message"].text);
+  EXPECT_EQ(rows, (std::vector<std::pair<std::string, std::string>>{
+                      {"Threshold", "changed: "},
+                      {"Min. Laser Power", "not verified: the sensor's settings could not be read back"},
+                      {"Max. Laser Power", "not verified: not sent: the connection was lost before it"}}))
+      << r.out;
+  EXPECT_EQ(r.err.find("sc_Write"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("stopped: the connection was lost while Min. Laser Power was written"), std::string::npos)
+      << r.out;
+}
+
+TEST_F(CliTest, AModelReplyOfTheWrongLengthIsNoMissingAnswer) {
+  sim::SensorConfig config = Sensor("KRV02");
+  config.faults.rule(sim::FaultKind::kShort).probability = 1.0;
+  StartSensor(config);
+  const ProcessResult r = RunOnSensor({"info"});
+  EXPECT_EQ(r.exitCode, kFailed);
+  EXPECT_EQ(r.err.find("Check the wiring"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("A sensor at address 1 and 57600 bit/s answered in checksum mode, but its answer to the "
+                       "model query did not fit: the sensor's reply held 15 data bytes where 16 were expected."),
+            std::string::npos)
+      << r.err;
+}
+
+}  // namespace
+}  // namespace clitest
