@@ -111,6 +111,22 @@ const RangeModeRow& KRV02Settings::RowOfChosenMode(int chosenMode) const {
   return modes().Lookup(ConnectedModel(), chosenMode);
 }
 
+std::string KRV02Settings::TypedText(const std::string& name) const {
+  static const std::pair<const char*, std::string KRV02Fields::*> texts[] = {
+      {kMinLaserPower, &KRV02Fields::minLaserPower}, {kMaxLaserPower, &KRV02Fields::maxLaserPower},
+      {kRangeOffset, &KRV02Fields::rangeOffset},     {kMultiplier, &KRV02Fields::rangeMultiplier},
+      {kCosine, &KRV02Fields::cosine},               {kMinRange, &KRV02Fields::minRange},
+      {kMaxRange, &KRV02Fields::maxRange},           {kMinVolts, &KRV02Fields::voltsAtMinRange},
+      {kMaxVolts, &KRV02Fields::voltsAtMaxRange},    {kOffset, &KRV02Fields::offsetVolts},
+      {kOutOfRange, &KRV02Fields::voltsOutsideRange}, {kThreshold, &KRV02Fields::threshold},
+      {kAveragingPeriod, &KRV02Fields::averagingPeriod}, {kDropout, &KRV02Fields::dropoutFactor},
+      {kSmooth, &KRV02Fields::smoothFactor},         {kScanInterval, &KRV02Fields::scanInterval},
+  };
+  for (const auto& [field, member] : texts)
+    if (name == field) return fields_.*member;
+  return std::string();
+}
+
 std::string KRV02Settings::RangeHint(const std::string& name, int chosenMode) const {
   const RangeModeRow& row = RowOfChosenMode(chosenMode);
   if (name == kMinLaserPower || name == kMaxLaserPower) return edit::WholeRange(edit::kLaserPowerLow, edit::kLaserPowerHigh);

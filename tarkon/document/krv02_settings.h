@@ -77,6 +77,7 @@ class KRV02Settings : public ModelSettings {
   SetResult ChangeByName(const std::string& name, const std::string& value) override;
 
   const RangeModeRow& RowOfChosenMode(int chosenMode) const override;
+  std::string TypedText(const std::string& name) const override;
 
  private:
   const RangeModeRow& ChosenModeRow(const KRV02Fields& fields) const;

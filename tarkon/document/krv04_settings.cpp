@@ -78,6 +78,20 @@ const RangeModeRow& KRV04FamilySettings::RowOfChosenMode(int chosenMode) const {
   return EditRow(fields);
 }
 
+std::string KRV04FamilySettings::TypedText(const std::string& name) const {
+  // The board flipper adds its wane names (krv04bf_settings.cpp).
+  static const std::pair<const char*, std::string KRV04Fields::*> texts[] = {
+      {kMinLaserPower, &KRV04Fields::minLaserPower}, {kMaxLaserPower, &KRV04Fields::maxLaserPower},
+      {kThreshold, &KRV04Fields::threshold},         {kMinRange, &KRV04Fields::minRange},
+      {kMaxRange, &KRV04Fields::maxRange},           {kMinVolts, &KRV04Fields::voltsAtMinRange},
+      {kMaxVolts, &KRV04Fields::voltsAtMaxRange},    {kOutOfRange, &KRV04Fields::voltsOutsideRange},
+      {kHoldScans, &KRV04Fields::maxDropouts},
+  };
+  for (const auto& [field, member] : texts)
+    if (name == field) return fields_.*member;
+  return std::string();
+}
+
 std::string KRV04FamilySettings::RangeHint(const std::string& name, int chosenMode) const {
   const RangeModeRow& row = RowOfChosenMode(chosenMode);
   // Qmt Short checks nothing: it sends the low byte, and what fits a word.

@@ -88,6 +88,7 @@ class KRV04FamilySettings : public ModelSettings {
   void TakeFields(const KRV04Fields& fields) { fields_ = fields; }
   int model() const { return model_; }
   const RangeModeRow& RowOfChosenMode(int chosenMode) const override;
+  std::string TypedText(const std::string& name) const override;
   // The model's own fields' hints; empty for a name it does not know.
   virtual std::string ExtraRangeHint(const std::string& /*name*/) const { return std::string(); }
 

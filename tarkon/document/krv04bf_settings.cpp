@@ -138,6 +138,17 @@ SetResult KRV04BFSettings::LaserOff(const KRV04Fields& fields) {
   return result;
 }
 
+std::string KRV04BFSettings::TypedText(const std::string& name) const {
+  static const std::pair<const char*, std::string KRV04Fields::*> texts[] = {
+      {kMinWaneWidth, &KRV04Fields::waneWidth},         {kMinWaneHeight, &KRV04Fields::waneHeight},
+      {kPulseDuration, &KRV04Fields::pulseDuration},    {kConveyerSpeed, &KRV04Fields::conveyerSpeed},
+      {kBoardTimeout, &KRV04Fields::boardTimeout},
+  };
+  for (const auto& [field, member] : texts)
+    if (name == field) return fields().*member;
+  return KRV04FamilySettings::TypedText(name);
+}
+
 std::string KRV04BFSettings::ExtraRangeHint(const std::string& name) const {
   for (const char* wane : {kMinWaneHeight, kMinWaneWidth, kPulseDuration, kConveyerSpeed, kBoardTimeout})
     if (name == wane) return edit::FitRange(WaneFit(wane, WaneScale(commands())));

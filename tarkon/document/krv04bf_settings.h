@@ -28,4 +28,5 @@ class KRV04BFSettings : public KRV04FamilySettings {
   SetResult ChangeExtraByName(const std::string& name, const std::string& value,
                               KRV04Fields& fields) override;
   std::string ExtraRangeHint(const std::string& name) const override;
+  std::string TypedText(const std::string& name) const override;
 };

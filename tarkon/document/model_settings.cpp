@@ -85,10 +85,29 @@ SetResult ModelSettings::Sent(bool reread) {
 }
 
 SetResult ModelSettings::ReReadAfterSending(std::vector<std::string> written) {
+  // The texts sent, before the re-read replaces the fields.
+  std::vector<std::string> typed;
+  for (const std::string& name : written) typed.push_back(TypedText(name));
   SetResult result = Sent(Refresh());
   result.written = std::move(written);
+  result.typed = std::move(typed);
   return result;
 }
+
+namespace {
+
+// A value read back as other than it was typed: both are numbers, and
+// they differ ("1.5" and "1.500" are the same value).
+bool DiffersFromTyped(const std::string& typed, const std::string& shown) {
+  float typedValue = 0;
+  float shownValue = 0;
+  if (CheckNumericText(typed, kNumericLowest, kNumericHighest, &typedValue) != kNumericValid ||
+      CheckNumericText(shown, kNumericLowest, kNumericHighest, &shownValue) != kNumericValid)
+    return false;
+  return ReadRealNumber(typed) != ReadRealNumber(shown);
+}
+
+}  // namespace
 
 std::string ModelSettings::Caption(const std::string& name) const {
   const SettingField* field = setting_fields::Find(Fields(), name);
@@ -115,12 +134,20 @@ std::string ModelSettings::ReadBackReport(const SetResult& result) const {
   // A re-read that failed leaves the values of before: none of them is news.
   if (!result.reread && (reported || result.written.empty())) return settings_editing::kNotReadBack;
   std::string report;
-  for (const std::string& name : result.written) {
+  bool differs = false;
+  for (size_t i = 0; i < result.written.size(); ++i) {
+    const std::string& name = result.written[i];
     const std::string value = DisplayedValue(name);
     if (!report.empty()) report += ", ";
     report += setting_fields::Spoken(Caption(name)) + ": " + (value.empty() ? settings_editing::kNotReported : value);
+    const std::string typed = i < result.typed.size() ? result.typed[i] : std::string();
+    if (!value.empty() && DiffersFromTyped(typed, value)) {
+      differs = true;
+      report += " (typed " + typed + ")";
+    }
   }
   if (reported) report += std::string(", ") + settings_editing::kReadBack;
+  if (differs) report += std::string(", ") + settings_editing::kNotAsTyped;
   return report;
 }
 

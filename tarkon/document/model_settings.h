@@ -106,6 +106,9 @@ class ModelSettings {
   // The re-read after a button that wrote the settings `written` (display
   // names), which the result then names for ReadBackReport.
   SetResult ReReadAfterSending(std::vector<std::string> written = {});
+  // The text of a setting's field in the fields the last button took;
+  // empty for a setting chosen from a list or switched.
+  virtual std::string TypedText(const std::string& name) const = 0;
   // The row that converts ranges with `chosenMode` chosen in the dialog.
   virtual const RangeModeRow& RowOfChosenMode(int chosenMode) const = 0;
   // The per-model part of ChangeSetting: fill the field of `name` in the

@@ -21,6 +21,7 @@ struct SetResult {
   std::string message;  // why the fields were refused (nothing was sent); empty otherwise
   std::string value;    // changes by display name only: the setting's text as re-read
   std::vector<std::string> written;  // display names of the settings the button wrote
+  std::vector<std::string> typed;    // their field texts as sent (empty for a choice)
 
   bool Refused() const { return !message.empty(); }
 };
@@ -45,6 +46,7 @@ inline constexpr char kNotReadMessage[] =
 inline constexpr char kDiscardQuestion[] =
     "Some values were typed but not sent to the sensor. Close and discard them?";
 inline constexpr char kReadBack[] = "read back";
+inline constexpr char kNotAsTyped[] = "not as typed";
 inline constexpr char kNotReported[] = "sent, not reported by the sensor";
 inline constexpr char kNotReadBack[] = "Sent, but the settings could not be read back";
 

@@ -226,6 +226,8 @@ void CMainFrame::BuildStatusBar() {
   for (const char* key : {"CAP", "NUM", "SCRL"}) {
     auto* pane = new QLabel(QLatin1String(key), bar);
     pane->setEnabled(false);
+    // Grey means the key is off; a screen reader hears it.
+    pane->setAccessibleName(QLatin1String(key) + QStringLiteral(" off"));
     pane->setFrameShape(QFrame::Panel);
     pane->setFrameShadow(QFrame::Sunken);
     bar->addPermanentWidget(pane);

@@ -18,6 +18,7 @@
 
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/ui/ui_texts.h"
+#include "tarkon/ui/spoken_value.h"
 
 // --- list model ---------------------------------------------------------------
 
@@ -139,6 +140,7 @@ CReadBufferDialog::CReadBufferDialog(CKRV02Doc& doc, int rangesAvailable, QWidge
 
   available_ = new QLineEdit(QString::number(reader_->rangesAvailable()), this);
   available_->setReadOnly(true);
+  SpeakValue(available_, QStringLiteral("Ranges available"));
   toRead_ = new QLineEdit(QString::number(reader_->rangesAvailable()), this);
   start_ = new QLineEdit(QStringLiteral("0"), this);
   start_->setEnabled(false);

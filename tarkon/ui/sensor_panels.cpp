@@ -15,6 +15,7 @@
 #include "tarkon/document/model_table.h"
 #include "tarkon/ui/range_chart.h"
 #include "tarkon/ui/scan_buffer_dialog.h"
+#include "tarkon/ui/spoken_value.h"
 #include "tarkon/ui/two_column_list.h"
 
 namespace {
@@ -115,6 +116,7 @@ CKRV02ScanDlg::CKRV02ScanDlg(CKRV02Doc& doc, QWidget* parent)
   status_ = new QLineEdit(group);
   status_->setReadOnly(true);
   statusLabel->setBuddy(status_);
+  SpeakValue(status_, statusLabel->text());
   filter_ = Button(QStringLiteral("Filter"), group);
   start_ = Button(QString::fromStdString(state_.startCaption), group);
   read_ = Button(QStringLiteral("Read Scan Buffer"), group);

@@ -116,7 +116,8 @@ Edit* CCustomSettingsDlg::AddField(QGridLayout* grid, int row, const char* name,
   edit->setAccessibleName(showLabel ? QString(caption).remove(QLatin1Char(':')).trimmed() : caption);
   grid->addWidget(edit, row, 1);
   QLabel* unit = nullptr;
-  if (!settings_.UnitText(name, -1).empty() || !settings_.UnitText(name, 0).empty()) {
+  const SettingField* field = setting_fields::Find(settings_.Fields(), name);
+  if (field != nullptr && field->unit != FieldUnit::kNone) {
     unit = new QLabel(grid->parentWidget());
     grid->addWidget(unit, row, 2);
   }
@@ -171,10 +172,9 @@ void CCustomSettingsDlg::Show(const SetResult& result) {
   }
   ShowFields();
   UpdateHints();
-  if (!status.isEmpty()) {
-    status_->setText(status);
-    status_->setAccessibleName(status);
-  }
+  // A button that sent nothing (no entry chosen) leaves no stale report.
+  status_->setText(status);
+  status_->setAccessibleName(status.isEmpty() ? QStringLiteral("Status") : status);
 }
 
 QPushButton* CCustomSettingsDlg::AddButton(QGridLayout* grid, int row, int column, const QString& text,

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "tarkon/document/connect_values.h"
+#include "tarkon/ui/spoken_value.h"
 #include "tarkon/ui/ui_texts.h"
 
 namespace {
@@ -37,6 +38,7 @@ CAddressDialog::CAddressDialog(const std::string& serialText, int32_t address, Q
   setWindowTitle(QStringLiteral("Sensor Address"));
   serial_ = new QLineEdit(QString::fromStdString(serialText), this);
   serial_->setReadOnly(true);
+  SpeakValue(serial_, QStringLiteral("Serial number"));
   addressField_ = new QLineEdit(QString::number(address), this);
   addressField_->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), addressField_));

@@ -13,6 +13,7 @@
 
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/ui/ask_yes_no.h"
+#include "tarkon/ui/spoken_value.h"
 #include "tarkon/ui/ui_texts.h"
 
 CUploadDlg::CUploadDlg(CKRV02Doc& doc, QWidget* parent)
@@ -44,6 +45,8 @@ CUploadDlg::CUploadDlg(CKRV02Doc& doc, QWidget* parent)
   fileLabel->setBuddy(file_);
   auto* statusLabel = new QLabel(QStringLiteral("Status"), this);
   statusLabel->setBuddy(status_);
+  SpeakValue(file_, fileLabel->text());
+  SpeakValue(status_, statusLabel->text());
   auto* grid = new QGridLayout(this);
   grid->addWidget(kindLabel, 0, 0);
   grid->addWidget(kind_, 0, 1);

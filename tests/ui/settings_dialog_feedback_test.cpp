@@ -134,7 +134,7 @@ TEST_F(SettingsDialogFeedback, UnitsAndAcceptedValuesFollowTheChosenMode) {
   });
 }
 
-TEST_F(SettingsDialogFeedback, KRV02GroupReportsEveryValueItWrote) {
+TEST_F(SettingsDialogFeedback, KRV02ReportsEveryValueItWroteAndWhatDiffersFromTheTyped) {
   CMainFrame& frame = ConnectTraced("KRV02");  // revision C: averaging in steps of 1.5 ms
   sensor_->Mutate([](sim::SensorState& s) {
     s.settings.rangeMode = 0;
@@ -154,6 +154,10 @@ TEST_F(SettingsDialogFeedback, KRV02GroupReportsEveryValueItWrote) {
     EXPECT_EQ(dialog->statusText()->text(),
               "Range offset: 1.234, Range multiplier: 1.234, Cosine: 0.5000, read back");
     EXPECT_EQ(sensor_->Snapshot().settings.rangeOffset, 1234);
+    // A value the sensor holds otherwise than typed is reported as such:
+    // the averaging period goes down to a whole number of 1.5 ms steps.
+    TypeAndEnter(Named<QLineEdit>(dialog, "Averaging period (ms)"), "74.565");
+    EXPECT_EQ(dialog->statusText()->text(), "Averaging period: 73.500 (typed 74.565), read back, not as typed");
     dialog->closeButton()->click();
   });
 }
