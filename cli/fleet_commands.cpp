@@ -98,15 +98,17 @@ void PrintTable(const std::vector<fleet::RestoreItem>& items, bool differencesOn
   size_t sensorWidth = 10;
   for (const auto& i : items) {
     width = std::max(width, i.name.size());
-    sensorWidth = std::max(sensorWidth, i.sensorText.size());
+    sensorWidth = std::max(sensorWidth, PrintableText(i.sensorText).size());
   }
   auto pad = [](const std::string& t, size_t w) { return t + std::string(w > t.size() ? w - t.size() : 0, ' '); };
   std::cout << pad("Setting", width) << "  " << pad("Sensor now", sensorWidth) << "  File\n";
   for (const auto& i : items) {
     if (differencesOnly && i.status != fleet::RestoreStatus::kDifferent && i.status != fleet::RestoreStatus::kNotShared)
       continue;
-    std::cout << pad(i.name, width) << "  " << pad(i.sensorText, sensorWidth) << "  " << i.fileText;
-    if (i.status == fleet::RestoreStatus::kNotShared) std::cout << "  (" << i.message << ")";
+    // The file's texts are as untrusted as the sensor's: neither may drive the terminal.
+    std::cout << pad(i.name, width) << "  " << pad(PrintableText(i.sensorText), sensorWidth) << "  "
+              << PrintableText(i.fileText);
+    if (i.status == fleet::RestoreStatus::kNotShared) std::cout << "  (" << PrintableText(i.message) << ")";
     std::cout << "\n";
   }
 }

@@ -21,6 +21,18 @@ void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace) {
   doc.xmodem().SetTrace(trace);
 }
 
+std::string ProposedBackupFileName(const std::string& model, const std::string& serialNumber) {
+  std::string name = model + "-" + serialNumber;
+  for (char& c : name) {
+    const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                      c == '_' || c == '-';
+    if (!kept) c = '_';
+  }
+  // A name that starts with a dot would be hidden (or be ".." itself).
+  if (!name.empty() && name[0] == '.') name[0] = '_';
+  return name + ".json";
+}
+
 std::string SavedBackupText(const SensorBackup& backup, const std::string& path) {
   return "Saved " + std::to_string(backup.settings.size()) + " settings of the " + PrintableText(backup.model) +
          " (serial number " + PrintableText(backup.serialNumber) + ") to " + path;
@@ -49,7 +61,7 @@ std::string RestoreQuestion(const RestoreReport& comparison, const SensorBackup&
                             const std::string& path) {
   std::string text;
   if (comparison.otherModel)
-    text = path + " holds the settings of a " + backup.model + ", the sensor is a " + sensorModel +
+    text = path + " holds the settings of a " + PrintableText(backup.model) + ", the sensor is a " + PrintableText(sensorModel) +
            ": only the settings the two share are restored.\n";
   const long settings = std::count_if(comparison.settings.begin(), comparison.settings.end(),
                                       [](const RestoreItem& i) { return i.status == RestoreStatus::kDifferent; });

@@ -32,6 +32,10 @@ void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace);
 // Captures the connected sensor's settings and writes them to `path`. The
 // message says what was saved, or why nothing was.
 bool SaveBackup(CKRV02Doc& doc, const std::string& path, std::string& message);
+// The file name a save proposes: "MODEL-SERIAL.json", every character
+// that is not a letter, a digit, '.', '_' or '-' replaced by '_', so that a
+// serial number holding '/' or ".." cannot point outside the chosen folder.
+std::string ProposedBackupFileName(const std::string& model, const std::string& serialNumber);
 // "Saved 19 settings of the KRV02 (serial number K2073064) to FILE"
 std::string SavedBackupText(const SensorBackup& backup, const std::string& path);
 

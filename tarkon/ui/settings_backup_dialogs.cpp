@@ -37,7 +37,7 @@ QString AskFile(QWidget* parent, const QString& title, QFileDialog::AcceptMode m
 }  // namespace
 
 void SaveSensorSettings(CKRV02Doc& doc, QWidget* parent) {
-  const QString proposed = QString::fromStdString(doc.modelText() + "-" + doc.serialNumberText() + ".json");
+  const QString proposed = QString::fromStdString(fleet::ProposedBackupFileName(doc.modelText(), doc.serialNumberText()));
   const QString path = AskFile(parent, QStringLiteral("Save Sensor Settings"), QFileDialog::AcceptSave, proposed);
   if (path.isEmpty()) return;
   std::string message;

@@ -126,4 +126,27 @@ TEST(RestoreTexts, SayWhatDiffersAndWhatTheRestoreDid) {
   EXPECT_EQ(fleet::RestoreOutcomeText(report), "The restore failed: not connected to a sensor");
 }
 
+// Texts from a sensor or a backup file are data: a file name proposed from
+// them stays in the chosen folder, a question built from them drives no
+// terminal.
+TEST(RestoreTexts, TextsFromASensorOrAFileCannotEscape) {
+  const struct {
+    const char* model;
+    const char* serial;
+    const char* proposed;
+  } names[] = {{"KRV04", "482913", "KRV04-482913.json"},
+               {"Qmt Long", "../../etc/x", "Qmt_Long-.._.._etc_x.json"},
+               {"..", "/", "_.-_.json"},
+               {"KRV02", "\x1b[2J", "KRV02-__2J.json"}};
+  for (const auto& n : names) EXPECT_EQ(fleet::ProposedBackupFileName(n.model, n.serial), n.proposed) << n.serial;
+
+  fleet::SensorBackup backup;
+  backup.model = "\x1b]0;owned\x07";
+  fleet::RestoreReport otherModel;
+  otherModel.otherModel = true;
+  const std::string question = fleet::RestoreQuestion(otherModel, backup, "KRV04", "a.json");
+  EXPECT_EQ(question.find('\x1b'), std::string::npos) << question;
+  EXPECT_NE(question.find("\\x1B"), std::string::npos) << question;
+}
+
 }  // namespace
