@@ -11,7 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class LineWriterTest : public ::testing::Test {
+class SimLineWriter : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(::pipe(fds_), 0);
@@ -45,7 +45,7 @@ class LineWriterTest : public ::testing::Test {
   sim::LineWriter writer_;
 };
 
-TEST_F(LineWriterTest, ThrottledBytesGoOneAtATime) {
+TEST_F(SimLineWriter, ThrottledBytesGoOneAtATime) {
   writer_.SetThrottle(true);
   QueueReply();
   std::optional<sim::TimePoint> next;
@@ -56,7 +56,7 @@ TEST_F(LineWriterTest, ThrottledBytesGoOneAtATime) {
   EXPECT_EQ(PumpAt(1300us), 5u);
 }
 
-TEST_F(LineWriterTest, InBurstsTheLineKeepsItsPaceButBytesWaitForTheTick) {
+TEST_F(SimLineWriter, InBurstsTheLineKeepsItsPaceButBytesWaitForTheTick) {
   writer_.SetThrottle(true);
   writer_.SetBurst(1ms);
   QueueReply();
