@@ -301,7 +301,6 @@ TEST_F(OstrelWindowTest, NewSpotValuesRepaintThePanelsNotTheWindow) {
   EXPECT_GE(panel.paints, 5) << "each new value is drawn";
   EXPECT_EQ(tabBar.paints, 0) << "a new value must not lay out and repaint the whole window";
   EXPECT_EQ(Find<QLabel>("pRange")->size(), panelSize);
-  EXPECT_EQ(Find<QLabel>("pRange")->text(), "1");
 }
 
 }  // namespace
