@@ -18,6 +18,16 @@ Clock::duration LineWriter::ByteTime(int32_t baudRate, size_t bytes) {
 
 void LineWriter::Clear() { queue_.clear(); }
 
+TimePoint LineWriter::TickBefore(TimePoint t) const {
+  if (burst_ <= Clock::duration::zero()) return t;
+  return TimePoint(t.time_since_epoch() - t.time_since_epoch() % burst_);
+}
+
+TimePoint LineWriter::TickAfter(TimePoint t) const {
+  const TimePoint before = TickBefore(t);
+  return before == t ? t : before + burst_;
+}
+
 std::optional<TimePoint> LineWriter::Pump(int fd, TimePoint now, Tracer& tracer, bool& wantWritable) {
   wantWritable = false;
   while (!queue_.empty()) {
@@ -31,11 +41,17 @@ std::optional<TimePoint> LineWriter::Pump(int fd, TimePoint now, Tracer& tracer,
     }
     size_t due = item.bytes.size();
     if (throttle_) {
-      // Bytes whose last bit has been on the line by now.
-      const auto elapsed = now - e.start;
+      // Bytes whose last bit has been on the line by now (in bursts: by
+      // the latest tick).
+      const auto elapsed = std::max(TickBefore(now) - e.start, Clock::duration::zero());
       const auto perByte = ByteTime(item.baudRate, 1);
       due = std::min(item.bytes.size(), static_cast<size_t>(elapsed / perByte));
-      if (due <= e.written) return e.start + ByteTime(item.baudRate, e.written + 1);
+      if (due <= e.written) {
+        const TimePoint next = TickAfter(e.start + ByteTime(item.baudRate, e.written + 1));
+        // A byte that rounding leaves just short of this tick goes at the
+        // next one; asking again within the same tick would only spin.
+        return burst_ > Clock::duration::zero() && next <= now ? TickBefore(now) + burst_ : next;
+      }
     }
     const ssize_t n = ::write(fd, item.bytes.data() + e.written, due - e.written);
     if (n < 0) {

@@ -8,6 +8,13 @@
 // has finished the one before it; the schedule is absolute, so pacing
 // errors do not add up. A reply may also carry a time before which it must
 // not start (an erase, an injected delay); later replies wait behind it.
+//
+// Throttled with a burst period, the line keeps that schedule but the bytes
+// reach the pseudo-terminal only at the ticks of a clock of that period:
+// those whose last bit has crossed the line by a tick are written together
+// at it. That is how a USB serial adapter hands over what its UART received
+// (once per USB frame of 1 ms, or when its latency timer runs out), so the
+// host sees a short reply in one or two pieces instead of byte by byte.
 
 #include <chrono>
 #include <cstdint>
@@ -34,6 +41,8 @@ class LineWriter {
  public:
   void SetThrottle(bool on) { throttle_ = on; }
   bool throttle() const { return throttle_; }
+  // Zero (the default): every byte is written at its own time.
+  void SetBurst(Clock::duration period) { burst_ = period; }
 
   void Queue(OutgoingItem item) {
     Entry e;
@@ -60,9 +69,13 @@ class LineWriter {
   };
 
   static Clock::duration ByteTime(int32_t baudRate, size_t bytes);
+  // The latest burst tick at or before `t`, and the first at or after it.
+  TimePoint TickBefore(TimePoint t) const;
+  TimePoint TickAfter(TimePoint t) const;
 
   std::deque<Entry> queue_;
   bool throttle_ = false;
+  Clock::duration burst_{};
   TimePoint lineFree_{};
 };
 

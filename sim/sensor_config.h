@@ -56,6 +56,11 @@ struct LineConfig {
   // (10 bit times per byte), against an absolute schedule; the host's bytes
   // reach the sensors no faster than its port's baud rate allows.
   bool throttle = false;
+  // Throttled only: when above zero, the bytes that have crossed the line
+  // reach the host together at the ticks of a clock of this period, as a
+  // USB serial adapter hands them over once per USB frame; zero, each byte
+  // at its own time.
+  std::chrono::microseconds burst{0};
   // When not empty: a symbolic link to the slave side, kept pointing at the
   // current slave across Replug and removed by Stop. An existing symbolic
   // link there is replaced; any other file makes Start fail.

@@ -33,6 +33,9 @@ std::string SimUsage() {
          "  --baud RATE            9600, 19200, 38400 or 57600 (default 57600)\n"
          "  --throttle             send and receive no faster than the baud rate\n"
          "                         (10 bits a byte)\n"
+         "  --burst-ms N           with --throttle: hand the bytes received by then\n"
+         "                         to the host every N ms (1..100), as a USB serial\n"
+         "                         adapter does once per USB frame\n"
          "  --link PATH            also make PATH a symbolic link to the slave\n"
          "  --serial TEXT          serial number (up to 16 characters; \\xNN is the\n"
          "                         byte NN, so a hostile serial such as\n"
@@ -266,6 +269,13 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
     } else if (arg == "--throttle") {
       if (!flag()) return ParseResult::kError;
       o.line.throttle = true;
+    } else if (arg == "--burst-ms") {
+      if (!need()) return ParseResult::kError;
+      if (!ParseNumber(value, 1, 100, n)) {
+        error = "burst period must be 1..100 ms: " + value;
+        return ParseResult::kError;
+      }
+      o.line.burst = std::chrono::milliseconds(n);
     } else if (arg == "--link") {
       if (!need()) return ParseResult::kError;
       if (value.empty()) {
@@ -318,6 +328,10 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
       error = "unknown option '" + arg + "'";
       return ParseResult::kError;
     }
+  }
+  if (o.line.burst.count() > 0 && !o.line.throttle) {
+    error = "--burst-ms paces replies in bursts; it needs --throttle";
+    return ParseResult::kError;
   }
   if (!o.sensors.empty() && singleSensorOption) {
     error = "--sensor describes each sensor itself; it cannot be mixed with --model, --address, --check-mode, "

@@ -2,7 +2,7 @@
 // Command line of the sensor-sim program.
 //
 //   sensor-sim [--model M] [--address N] [--check-mode checksum|crc]
-//              [--baud 9600|19200|38400|57600] [--throttle] [--link PATH]
+//              [--baud 9600|19200|38400|57600] [--throttle] [--burst-ms N] [--link PATH]
 //              [--serial TEXT] [--revision LETTER]
 //              [--trace] [--trace-file PATH] [--seed N]
 //              [--fault KIND=PROBABILITY] [--fault KIND@REPLY] [--fault-delay MS]

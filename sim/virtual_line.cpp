@@ -56,6 +56,7 @@ void SetFlags(int fd, int addStatus) {
 
 VirtualLine::VirtualLine(LineConfig config) : config_(std::move(config)) {
   writer_.SetThrottle(config_.throttle);
+  writer_.SetBurst(config_.burst);
 }
 
 VirtualLine::~VirtualLine() {

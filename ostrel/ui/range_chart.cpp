@@ -91,17 +91,17 @@ void RangeChart::CloseBucket() {
 
 void RangeChart::Draw() {
   const double now = latest_;  // the chart stands still while nothing is polled
-  if (!pending_.isEmpty()) {
-    series_->append(pending_);
-    pending_.clear();
-  }
-  int expired = 0;
+  bool expired = false;
   while (!points_.empty() && points_.front().x() < now - kWindowSeconds) {
     points_.pop_front();
-    ++expired;
+    expired = true;
   }
-  // The series holds what points_ holds, minus nothing pending now.
-  if (expired > 0) series_->removePoints(0, std::min(expired, static_cast<int>(series_->count())));
+  // The series gets the minute in one piece: appending the new points one
+  // by one and removing the old ones would each make the chart work out
+  // the place of every point again (several times per draw with a full
+  // minute).
+  if (expired || !pending_.isEmpty()) series_->replace(QList<QPointF>(points_.begin(), points_.end()));
+  pending_.clear();
   time_->setRange(now - kWindowSeconds, now);
   if (points_.empty()) return;
   const auto [low, high] = std::minmax_element(points_.begin(), points_.end(),

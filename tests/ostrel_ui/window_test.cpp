@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -264,6 +265,42 @@ TEST_F(OstrelWindowTest, AValueTheProgramShowsIsShownWhole) {
   width->clear();
   QTest::keyClicks(width, "125.75");
   EXPECT_EQ(width->text(), "125.7");
+}
+
+
+// Counts the paint events one widget receives.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+TEST_F(OstrelWindowTest, NewSpotValuesRepaintThePanelsNotTheWindow) {
+  Open();
+  window_->ConnectToVirtualSensor();
+  Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+  Find<QCheckBox>("cbxSpot")->setChecked(true);
+  QTest::qWait(50);
+  PaintCounter tabBar;
+  Find<QTabWidget>("PageControl1")->tabBar()->installEventFilter(&tabBar);
+  PaintCounter panel;
+  Find<QLabel>("pRange")->installEventFilter(&panel);
+  const QSize panelSize = Find<QLabel>("pRange")->size();
+  // Values of every width a 16-bit field can have.
+  for (const int value : {7, 65535, 12, 40000, 1}) {
+    ostrel::SpotValues v;
+    v.all = true;
+    v.range = static_cast<uint16_t>(value);
+    v.peak = static_cast<uint16_t>(value);
+    window_->ShowSpot(v);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text("pPeakPix") == QString::number(value); }, 2000));
+    QTest::qWait(20);  // the repaint that follows
+  }
+  EXPECT_GE(panel.paints, 5) << "each new value is drawn";
+  EXPECT_EQ(tabBar.paints, 0) << "a new value must not lay out and repaint the whole window";
+  EXPECT_EQ(Find<QLabel>("pRange")->size(), panelSize);
 }
 
 }  // namespace

@@ -54,6 +54,15 @@ TEST(SimProgramOptions, AllOptions) {
   EXPECT_EQ(Parse({"--help"}, d, error), sim::ParseResult::kHelp);
 }
 
+TEST(SimProgramOptions, BurstsArePacedDeliveryOnly) {
+  sim::SimOptions o;
+  std::string error;
+  ASSERT_EQ(Parse({"--throttle", "--burst-ms", "1"}, o, error), sim::ParseResult::kRun) << error;
+  EXPECT_EQ(o.line.burst, std::chrono::milliseconds(1));
+  sim::SimOptions unpaced;
+  EXPECT_EQ(Parse({"--burst-ms", "1"}, unpaced, error), sim::ParseResult::kError) << "unpaced replies come whole anyway";
+}
+
 // A serial number with control characters, for tests of what prints it.
 TEST(SimProgramOptions, SerialNumberTakesByteEscapes) {
   sim::SimOptions o;
