@@ -2,6 +2,7 @@
 # Configures and builds one build tree: scripts/build.sh DIR [cmake options...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/ccache-env.sh"
 dir=$1; shift
 # ccache keeps the four build trees of the test run (plain, thread, fuzz,
 # address sanitizer) and repeated runs cheap.

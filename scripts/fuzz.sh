@@ -15,6 +15,7 @@
 # timeout-*, oom-*). Replay it with: build/fuzz/fuzz/<target> <file>
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/ccache-env.sh"
 build="$root/build/fuzz"
 
 mode=""

@@ -8,6 +8,7 @@
 #   LRS_JOBS=2 scripts/test-tsan.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/ccache-env.sh"
 dir="$root/build/tsan"
 jobs=${LRS_JOBS:-$(nproc)}
 
