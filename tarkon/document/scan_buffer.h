@@ -87,6 +87,8 @@ class ScanBufferReader {
   const std::vector<ScanListRow>& rows() const { return rows_; }
 
  private:
+  // Drops whatever waits in the port's input.
+  void PurgeLine();
   SensorCommands& commands_;
   LogSink* sink_;
   int available_ = 0;
