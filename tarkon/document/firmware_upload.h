@@ -130,4 +130,5 @@ class FirmwareUpload {
   bool closeRequested_ = false;
   int32_t lastState_ = 0;
   bool relocked_ = false;
+  bool lockUnconfirmed_ = false;  // the lock commands went out, the sensor did not answer after them
 };
