@@ -450,10 +450,7 @@ int Upload(CliSession& s, CliJson& json) {
   const UploadOutcome outcome = upload.Upload(kind, o.arguments[1], callbacks);
   bar.Finish();
   const bool stopped = upload.lastState() == XmodemSender::kCancelled;
-  if (stopped) {
-    status = "Stopped: the transfer was cancelled; the sensor has no complete firmware";
-    if (!upload.flashRelocked()) status += std::string("; ") + kUploadNotRelockedNote;
-  }
+  if (stopped) status = "Stopped: the transfer was cancelled; the sensor has no complete firmware";
   switch (outcome) {
     case UploadOutcome::kCompleted:
       if (o.json) {

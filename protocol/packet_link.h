@@ -49,11 +49,16 @@ class PacketLink : public SerialPort {
   void dcs_Recover();
 
   int32_t checkMode() const { return checkMode_; }
-  // Why the last dcs_Query or dcs_Receive failed, for the user: the error
-  // record's text, or, for the failures that leave the record as it was (a
-  // reply of the wrong length, another command's reply), what was wrong
-  // with the reply.
-  std::string failureText() const { return replyNote_.empty() ? std::string(errorText()) : replyNote_; }
+  // What was wrong with the reply that made the last dcs_Query or
+  // dcs_Receive fail without touching the error record (a reply of the
+  // wrong length, another command's reply); empty for any other outcome.
+  const std::string& replyNote() const { return replyNote_; }
+  // The reason a failure line quotes: the error record's text, or, while
+  // the record is still empty, the reply note, so that the line is never
+  // left without a reason.
+  std::string failureText() const {
+    return errorText()[0] == '\0' ? replyNote_ : std::string(errorText());
+  }
   // The sensor answered, but not as asked (wrong length or command): the
   // line works, the reply does not fit.
   bool lastReplyMisfit() const { return !replyNote_.empty(); }

@@ -280,10 +280,6 @@ int SensorCommands::GetScanBufferPortion(int32_t start, int32_t count) {
   uint8_t data[4];
   PutHostWord(data, static_cast<uint16_t>(first));
   PutHostWord(data + 2, static_cast<uint16_t>(samples));
-  // Replies left over from an earlier portion (a sensor that answered it
-  // twice) would be taken for this one's.
-  SerialError purgeError;
-  sc_PurgeBuffers(link_->handle(), &purgeError);
   if (!link_->dcs_Send(wireAddress(), checkMode_, cmd::GetScanBufferPortion, data, sizeof data)) {
     LogFailure(kName, link_->errorText());
     return 0;
@@ -302,22 +298,7 @@ int SensorCommands::GetScanBufferPortion(int32_t start, int32_t count) {
       LogFailure(kName, link_->errorText());
       return 0;
     }
-    // Each reply counts the replies still to come, itself included, and
-    // carries its share of the samples; one that does not fit is not this
-    // portion's.
-    const size_t share = std::min(kScanSamplesPerReply, static_cast<size_t>(samples) - i * kScanSamplesPerReply);
-    if (length != 1 + 2 * share || reply[0] != replies - i) {
-      char text[200];
-      std::snprintf(text, sizeof text,
-                    "reply %zu of the ranges from %d holds %zu ranges and counts %u replies to come; %zu ranges "
-                    "and %zu replies were expected",
-                    i + 1, static_cast<int>(first), length > 0 ? (length - 1) / 2 : 0, length > 0 ? reply[0] : 0U,
-                    share, replies - i);
-      SetSerialError(&link_->error(), kPacketWrongReply, text);
-      link_->dcs_Recover();
-      LogFailure(kName, link_->errorText());
-      return 0;
-    }
+    length = std::min(length, kScanSlotSize);
     std::memcpy(scanBuffer + i * kScanSlotSize, reply, length);
     scanReplyLength[i] = length;
   }

@@ -536,6 +536,19 @@ bool sc_PurgeBuffers(SerialHandle handle, SerialError* err) {
   return true;
 }
 
+bool sc_PurgeInput(SerialHandle handle, SerialError* err) {
+  if (err == nullptr) return false;
+  if (handle == kInvalidSerialHandle) {
+    SetSerialError(err, kSerialInvalidArgument, "sc_PurgeInput: an invalid argument was passed.");
+    return false;
+  }
+  if (::tcflush(handle, TCIFLUSH) != 0) {
+    Fail(err, kSerialPlatformCall, "sc_PurgeInput: tcflush failed", errno);
+    return false;
+  }
+  return true;
+}
+
 bool sc_Read(SerialHandle handle, void* buffer, size_t count, size_t* done, uint32_t budgetMs,
              SerialError* err) {
   if (err == nullptr) return false;

@@ -43,6 +43,8 @@ SerialHandle sc_OpenDevice(const std::string& device, SerialError* err);
 bool sc_Close(SerialHandle handle, SerialError* err);
 bool sc_SetSettings(SerialHandle handle, const SerialSettings& settings, SerialError* err);
 bool sc_PurgeBuffers(SerialHandle handle, SerialError* err);
+// Drops what waits in the input queue only; bytes still leaving are kept.
+bool sc_PurgeInput(SerialHandle handle, SerialError* err);
 bool sc_Read(SerialHandle handle, void* buffer, size_t count, size_t* done, uint32_t budgetMs,
              SerialError* err);
 bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* done, uint32_t budgetMs,

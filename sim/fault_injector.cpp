@@ -49,10 +49,10 @@ FaultInjector::Outcome FaultInjector::Apply(std::vector<uint8_t> frame, uint64_t
     count(FaultKind::kDrop, out);
     return out;
   }
-  if (hit[static_cast<int>(FaultKind::kShort)]) {
+  if (std::find(plan.shortReplies.begin(), plan.shortReplies.end(), replyNumber) != plan.shortReplies.end()) {
     if (std::vector<uint8_t> shorter = WithoutLastDataByte(frame); !shorter.empty()) {
       frame = std::move(shorter);
-      count(FaultKind::kShort, out);
+      out.note += out.note.empty() ? "short" : ",short";
     }
   }
   if (hit[static_cast<int>(FaultKind::kCorrupt)] && !frame.empty()) {

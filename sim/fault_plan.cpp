@@ -6,8 +6,8 @@
 
 namespace sim {
 namespace {
-constexpr std::array<const char*, kFaultKindCount> kNames = {"noise", "drop",  "corrupt",
-                                                             "truncate", "delay", "short"};
+constexpr std::array<const char*, kFaultKindCount> kNames = {"noise", "drop", "corrupt", "truncate",
+                                                             "delay"};
 
 // A number from 1 up, for "cancel@", "silent@" and "hangup@".
 bool ParseCount(const std::string& value, const char* what, uint64_t& n, std::string& error) {
@@ -42,6 +42,11 @@ bool ParseBrokenSensor(std::string_view text, FaultPlan& plan, bool& ok, std::st
     if (ok) plan.cancelAfterBlock = static_cast<uint32_t>(n);
     return true;
   }
+  if (name == "short") {
+    ok = ParseCount(value, "reply number", n, error);
+    if (ok) plan.shortReplies.push_back(n);
+    return true;
+  }
   if (name == "silent") {
     ok = ParseCount(value, "reply number", n, error);
     if (ok) plan.silentAfterReply = n;
@@ -72,14 +77,14 @@ bool ParseFaultOption(std::string_view text, FaultPlan& plan, std::string& error
   if (bool ok = true; ParseBrokenSensor(text, plan, ok, error)) return ok;
   const size_t at = text.find_first_of("=@");
   if (at == std::string_view::npos) {
-    error = "fault must be KIND=PROBABILITY, KIND@REPLY, nak-eot, cancel@BLOCK, double-portion, silent@REPLY or "
-            "hangup@FRAME: " + std::string(text);
+    error = "fault must be KIND=PROBABILITY, KIND@REPLY, short@REPLY, nak-eot, cancel@BLOCK, double-portion, "
+            "silent@REPLY or hangup@FRAME: " + std::string(text);
     return false;
   }
   const auto kind = ParseFaultKind(text.substr(0, at));
   if (!kind) {
     error = "unknown fault kind '" + std::string(text.substr(0, at)) +
-            "' (noise, drop, corrupt, truncate, delay, short)";
+            "' (noise, drop, corrupt, truncate, delay)";
     return false;
   }
   const std::string value(text.substr(at + 1));

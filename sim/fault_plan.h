@@ -25,11 +25,10 @@ enum class FaultKind : int {
   kCorrupt = 2,   // the last check byte is changed
   kTruncate = 3,  // the reply is cut after its header, somewhere in its body
   kDelay = 4,     // the reply leaves `delay` later than it would have
-  kShort = 5,     // the reply's last data byte is left out, the check made to fit
 };
-constexpr int kFaultKindCount = 6;
+constexpr int kFaultKindCount = 5;
 
-// "noise", "drop", "corrupt", "truncate", "delay", "short".
+// "noise", "drop", "corrupt", "truncate", "delay".
 const char* FaultKindName(FaultKind kind);
 std::optional<FaultKind> ParseFaultKind(std::string_view name);
 
@@ -45,6 +44,9 @@ struct FaultPlan {
   unsigned maxNoiseBytes = 8;
 
   // A broken sensor rather than a bad reply; 0 or false: behaves.
+  // "short@N": reply N leaves out its last data byte, its check made to fit
+  // (only its length is wrong).
+  std::vector<uint64_t> shortReplies;
   bool nakEot = false;              // "nak-eot": EOT answered with NAK, the receiver stays in receive mode
   uint32_t cancelAfterBlock = 0;    // "cancel@N": after acknowledging block N, CAN CAN CAN and back to commands
   bool doublePortions = false;      // "double-portion": every scan buffer portion is answered twice
@@ -64,8 +66,8 @@ struct FaultCounts {
 };
 
 // Parses the program's fault option: "KIND=PROBABILITY" or "KIND@REPLY" for
-// a fault on replies, or one of the broken sensors "nak-eot", "cancel@BLOCK",
-// "double-portion", "silent@REPLY", "hangup@FRAME".
+// a fault on replies, or one of the broken sensors "short@REPLY", "nak-eot",
+// "cancel@BLOCK", "double-portion", "silent@REPLY", "hangup@FRAME".
 // Returns false (with a reason) on a malformed text.
 bool ParseFaultOption(std::string_view text, FaultPlan& plan, std::string& error);
 

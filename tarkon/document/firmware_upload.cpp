@@ -120,6 +120,7 @@ UploadOutcome FirmwareUpload::Upload(int kind, const std::string& path,
 UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
                                   const UploadCallbacks& callbacks) {
   relocked_ = false;
+  lockUnconfirmed_ = false;
   if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
   if (callbacks.progress) callbacks.progress(0);
 
@@ -162,7 +163,9 @@ UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
   const bool doubtful = lastState_ == XmodemSender::kBlockNotAcknowledged ||
                         lastState_ == XmodemSender::kEndNotAcknowledged;
   const bool locked = Lock(doubtful);
-  if (!locked && callbacks.status) callbacks.status(status + "; " + kUploadNotRelockedNote);
+  // A lock command that failed has its own log line; lock commands that
+  // went out to a sensor that then did not answer have none.
+  if (lockUnconfirmed_ && callbacks.status) callbacks.status(status + "; " + kUploadNotRelockedNote);
   if (lastState_ != 0) return UploadOutcome::kTransferFailed;
   return locked ? UploadOutcome::kCompleted : UploadOutcome::kNotRelocked;
 }
@@ -203,9 +206,10 @@ bool FirmwareUpload::Lock(bool confirm) {
     // What the receiver sent around its end (NAK, CAN) is no reply to a frame.
     if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
   }
-  relocked_ = commands_.WriteFlashProtect1(kLockValue) && commands_.WriteFlashProtect2(kLockValue) &&
-              // The lock commands have no answer; a sensor that answers the
-              // next command took them as commands too.
-              (!confirm || commands_.GetModelName(true));
+  const bool sent = commands_.WriteFlashProtect1(kLockValue) && commands_.WriteFlashProtect2(kLockValue);
+  // The lock commands have no answer; a sensor that answers the next
+  // command took them as commands too.
+  relocked_ = sent && (!confirm || commands_.GetModelName(true));
+  lockUnconfirmed_ = sent && !relocked_;
   return relocked_;
 }

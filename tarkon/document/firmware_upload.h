@@ -135,4 +135,5 @@ class FirmwareUpload {
   int32_t lastState_ = 0;
   std::string lastFileError_;
   bool relocked_ = false;
+  bool lockUnconfirmed_ = false;  // the lock commands went out, the sensor did not answer after them
 };

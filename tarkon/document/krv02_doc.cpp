@@ -155,12 +155,12 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
     // A reply that came but did not fit is no missing answer: the wiring is
     // fine, and the reason is worth more than advice about cables.
     const bool firstMisfit = link_.lastReplyMisfit();
-    const std::string firstWhy = link_.failureText();
+    const std::string firstWhy = link_.replyNote();
     commands_.UseCheckMode(first == frame::kCrc ? frame::kChecksum : frame::kCrc);
     if (!commands_.GetModelName(true)) {
       if (link_.lastReplyMisfit())
         return Fail(kCannotConnectLine,
-                    MisfitReplyFailure(target.address, target.baudRate, commands_.checkMode(), link_.failureText()));
+                    MisfitReplyFailure(target.address, target.baudRate, commands_.checkMode(), link_.replyNote()));
       if (firstMisfit) return Fail(kCannotConnectLine, MisfitReplyFailure(target.address, target.baudRate, first, firstWhy));
       return Fail(kCannotConnectLine, NoAnswerFailure(target.address, target.baudRate));
     }

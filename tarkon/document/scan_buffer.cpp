@@ -50,6 +50,13 @@ bool DecodeScanReply(const uint8_t* reply, size_t length, int count, std::vector
 ScanBufferReader::ScanBufferReader(SensorCommands& commands, LogSink* sink)
     : commands_(commands), sink_(sink) {}
 
+void ScanBufferReader::PurgeLine() {
+  PacketLink* link = commands_.link();
+  if (link == nullptr || !link->IsOpen()) return;
+  SerialError ignored;  // a failing port shows in the request that follows
+  sc_PurgeInput(link->handle(), &ignored);
+}
+
 void ScanBufferReader::SetRangesAvailable(int available) {
   if (available < 0) available = 0;
   if (available > kScanBufferMaxRanges) available = kScanBufferMaxRanges;
@@ -94,6 +101,9 @@ ScanReadOutcome ScanBufferReader::Read(int rangesToRead, int startIndex,
     }
     int portion = remaining > kPortion - 1 ? kPortion : remaining;
     int first = startIndex + rangesToRead - remaining;
+    // What an earlier portion left on the line (a sensor that answered it
+    // twice) would be taken for this portion's reply.
+    PurgeLine();
     if (!commands_.GetScanBufferPortion(first, portion)) {
       outcome = ScanReadOutcome::kFailed;
       break;
@@ -108,6 +118,19 @@ ScanReadOutcome ScanBufferReader::Read(int rangesToRead, int startIndex,
                                                          : 0) +
                                       " of " + std::to_string(portion) + " ranges received");
       }
+      outcome = ScanReadOutcome::kFailed;
+      break;
+    }
+    // A reply with more samples than asked answers another request: its
+    // ranges would be shifted into this portion's places.
+    if (commands_.scanReplyLength[0] > 1 + 2 * static_cast<size_t>(portion)) {
+      if (sink_ != nullptr) {
+        sink_->LogLine(kLogError, "Scan buffer portion from " + std::to_string(first) + ": a reply of " +
+                                      std::to_string((commands_.scanReplyLength[0] - 1) / 2) + " ranges where " +
+                                      std::to_string(portion) +
+                                      " were asked for; it answers another request (the sensor answered twice?)");
+      }
+      PurgeLine();
       outcome = ScanReadOutcome::kFailed;
       break;
     }

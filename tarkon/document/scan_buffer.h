@@ -95,6 +95,8 @@ class ScanBufferReader {
   std::optional<std::chrono::system_clock::time_point> listedAt() const { return listedAt_; }
 
  private:
+  // Drops whatever waits in the port's input.
+  void PurgeLine();
   SensorCommands& commands_;
   LogSink* sink_;
   int available_ = 0;

@@ -162,8 +162,8 @@ TEST(SimFaults, ParseBrokenSensors) {
   EXPECT_TRUE(plan.doublePortions);
   EXPECT_EQ(plan.silentAfterReply, 7u);
   EXPECT_EQ(plan.hangUpAtFrame, 30u);
-  EXPECT_EQ(plan.rule(FaultKind::kShort).atReplies, (std::vector<uint64_t>{2}));
-  for (const char* bad : {"nak-eot=1", "cancel@0", "cancel@", "silent@-1", "hangup@x", "double-portions"}) {
+  EXPECT_EQ(plan.shortReplies, (std::vector<uint64_t>{2}));
+  for (const char* bad : {"nak-eot=1", "cancel@0", "cancel@", "silent@-1", "hangup@x", "double-portions", "short=1"}) {
     error.clear();
     EXPECT_FALSE(sim::ParseFaultOption(bad, plan, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
@@ -173,7 +173,7 @@ TEST(SimFaults, ParseBrokenSensors) {
 // A short reply keeps its check right: only its length is wrong.
 TEST(SimFaults, ShortReplyFitsItsCheck) {
   sim::FaultPlan plan;
-  plan.rule(FaultKind::kShort).atReplies = {1};
+  plan.shortReplies = {1};
   sim::FaultCounts counts;
   sim::FaultInjector injector(1);
   for (int32_t mode : {frame::kChecksum, frame::kCrc}) {
