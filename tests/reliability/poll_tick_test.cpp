@@ -195,20 +195,6 @@ TEST_F(PollTickPath, ClosingTheDocumentWhileATickIsPendingIsPrompt) {
   EXPECT_LT(MsSince(stop), 500);
 }
 
-TEST_F(PollTickPath, ListenerReplacedWhileConnectedGetsTheNextTick) {
-  ASSERT_TRUE(Connect()) << front_.lastError();
-  ASSERT_TRUE(ServeOneTick(milliseconds(2000)));
-  // Replaced between two ticks, with no other hand-over between the
-  // threads: the worker's next notice must read the new listener safely.
-  FrontEnd second;
-  doc_->SetListener(&second);
-  ASSERT_TRUE(second.WaitNotice(milliseconds(2000)));
-  const int noticesOfFirst = front_.notices();
-  doc_->Disconnect();
-  doc_->SetListener(&front_);
-  EXPECT_EQ(front_.notices(), noticesOfFirst);
-}
-
 // Holds the worker inside its notice until released, and notes whether
 // the document had already let go of it by then.
 class HeldListener : public DocumentListener {
