@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The tests of the threads under ThreadSanitizer: the worker thread base,
-# the poll worker, and the document's poll tick path (connect starts the
+# the poll worker, the document's poll tick path (connect starts the
 # worker, its notice wakes the user-interface thread, which takes the tick,
-# polls and reports it handled; disconnect and close stop the worker).
+# polls and reports it handled; disconnect and close stop the worker), and
+# the protocol trace log that a bus scan's thread writes into.
 # Any data race or lock-order report fails the run.
 #   scripts/test-tsan.sh            build/tsan, as many jobs as cores
 #   LRS_JOBS=2 scripts/test-tsan.sh
@@ -14,7 +15,7 @@ jobs=${LRS_JOBS:-$(nproc)}
 
 cmake -S "$root" -B "$dir" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) -DLRS_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF \
   -DLRS_WERROR=ON >/dev/null
-cmake --build "$dir" -j "$jobs" --target serial_tests document_tests reliability_tests
+cmake --build "$dir" -j "$jobs" --target serial_tests document_tests reliability_tests fleet_tests
 
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
 # ThreadSanitizer cannot map its shadow memory with the widest address
@@ -24,4 +25,4 @@ if setarch "$(uname -m)" -R true 2>/dev/null; then runner=(setarch "$(uname -m)"
 
 cd "$dir"
 "${runner[@]}" ctest --output-on-failure -j "$jobs" --no-tests=error \
-  -R '^(WorkerThread|PollWorker|PollTickPath)\.|PollTicks|CloseStopsPolling'
+  -R '^(WorkerThread|PollWorker|PollTickPath|TraceLog)\.|PollTicks|CloseStopsPolling'

@@ -1,6 +1,9 @@
 #include "serial/worker_thread.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <system_error>
 
 // ---------------------------------------------------------------- event
@@ -46,6 +49,7 @@ struct WorkerThread::Shared {
   std::mutex exitMutex;        // decides between "ending normally" and "abandoned"
   bool exiting = false;
   bool abandoned = false;
+  bool ownerGone = false;  // the body destroyed its own object
 };
 
 namespace {
@@ -54,16 +58,32 @@ namespace {
 // event even after its object has started a newer body.
 thread_local const void* tCurrentRun = nullptr;
 
-void JoinOrDetach(std::thread& thread) {
-  if (!thread.joinable()) return;
-  if (thread.get_id() == std::this_thread::get_id()) {
-    thread.detach();  // a body that stops or destroys its own object
-  } else {
-    thread.join();
-  }
+bool IsOwnThread(const std::thread& thread) { return thread.get_id() == std::this_thread::get_id(); }
+
+[[noreturn]] void EndProcessForStubbornBody() {
+  std::fprintf(stderr,
+               "A worker thread ignored its stop request for %u ms; ending the process rather than "
+               "freeing the object it still uses.\n",
+               static_cast<unsigned>(WorkerThread::kStopGraceMs + WorkerThread::kAbandonedWaitMs));
+  std::abort();
 }
 
 }  // namespace
+
+void WorkerThread::JoinOrRelease(std::thread& thread, Shared& run) {
+  if (!thread.joinable()) return;
+  if (!IsOwnThread(thread)) {
+    thread.join();
+    return;
+  }
+  // A body that destroys its own object: its thread goes on alone, and
+  // the thread procedure must not call the object's hooks any more.
+  {
+    const std::lock_guard<std::mutex> guard(run.exitMutex);
+    run.ownerGone = true;
+  }
+  thread.detach();
+}
 
 WorkerThread::WorkerThread() : shared_(std::make_shared<Shared>(this)) {}
 
@@ -79,15 +99,17 @@ void WorkerThread::ThreadProc(WorkerThread* self, std::shared_ptr<Shared> run) {
     run->started.Set();
     run->handshake.Set();
     self->Run();
-    bool abandoned = false;
+    bool report = false;
     {
       const std::lock_guard<std::mutex> guard(run->exitMutex);
-      abandoned = run->abandoned;
-      run->exiting = !abandoned;
+      report = !run->abandoned && !run->ownerGone;
+      run->exiting = report;
     }
     // A body that StopThread gave up on has been declared ended; its late
     // return is not reported (nor may it touch the state of a newer run).
-    if (!abandoned) self->OnExit();
+    // A body that destroyed its object has nothing left to report to. From
+    // here on only the run is touched: OnExit may destroy the object.
+    if (report) self->OnExit();
     run->started.Reset();
   } else {
     self->state_ = kEnded;
@@ -100,7 +122,6 @@ void WorkerThread::ThreadProc(WorkerThread* self, std::shared_ptr<Shared> run) {
 void WorkerThread::StartThread() {
   if (state_ == kRunning) return;
   const std::lock_guard<std::recursive_mutex> guard(lock_);
-  lockHeld_ = true;
   if (state_ != kRunning) {
     ReapLastThread();
     JoinFinishedAbandoned();
@@ -115,24 +136,24 @@ void WorkerThread::StartThread() {
       thread_ = std::thread(&WorkerThread::ThreadProc, this, run);
     } catch (const std::system_error&) {
       state_ = kCreated;  // as after a failed resume: no wait
-      lockHeld_ = false;
       return;
     }
     run->handshake.Wait();
   }
-  lockHeld_ = false;
 }
 
 void WorkerThread::StopThread() {
   const int32_t state = state_;
   if (state == kIdle || state == kEnded) return;
   const std::lock_guard<std::recursive_mutex> guard(lock_);
-  lockHeld_ = true;
   const std::shared_ptr<Shared> run = shared_;
   run->started.Reset();
   run->stop.Set();
   if (thread_.joinable()) {
-    bool ended = run->ended.WaitMs(kStopGraceMs);
+    // Called by the body itself (from Run or OnExit): it cannot end while
+    // it waits here, so it is not waited for.
+    const bool ownThread = IsOwnThread(thread_);
+    bool ended = !ownThread && run->ended.WaitMs(kStopGraceMs);
     if (!ended) {
       bool exiting = false;
       {
@@ -140,20 +161,19 @@ void WorkerThread::StopThread() {
         exiting = run->exiting;
         if (!exiting) run->abandoned = true;
       }
-      if (exiting) {
-        run->ended.Wait();  // the body has returned; only OnExit is left
-        ended = true;
-      }
+      // The body has returned in time and only OnExit is left: it gets
+      // one more grace, so that its hooks do not overlap what follows.
+      // Past that it is kept like an abandoned body (its end reported).
+      if (exiting && !ownThread) ended = run->ended.WaitMs(kStopGraceMs);
     }
     if (ended) {
-      JoinOrDetach(thread_);
+      JoinOrRelease(thread_, *run);
     } else {
       abandoned_.emplace_back(std::move(thread_), run);
     }
   }
   state_ = kEnded;
   OnStopped();
-  lockHeld_ = false;
 }
 
 void WorkerThread::OnStopped() { state_ = kIdle; }
@@ -176,13 +196,13 @@ void WorkerThread::ReapLastThread() {
   if (!thread_.joinable()) return;
   // The last body returned on its own (or gave up in OnStart): it is at
   // most finishing OnExit, so the join is short.
-  JoinOrDetach(thread_);
+  JoinOrRelease(thread_, *shared_);
 }
 
 void WorkerThread::JoinFinishedAbandoned() {
   for (auto it = abandoned_.begin(); it != abandoned_.end();) {
     if (it->second->ended.IsSet()) {
-      JoinOrDetach(it->first);
+      JoinOrRelease(it->first, *it->second);
       it = abandoned_.erase(it);
     } else {
       ++it;
@@ -192,7 +212,17 @@ void WorkerThread::JoinFinishedAbandoned() {
 
 void WorkerThread::WaitAbandoned() {
   const std::lock_guard<std::recursive_mutex> guard(lock_);
-  for (auto& entry : abandoned_) JoinOrDetach(entry.first);
+  if (thread_.joinable()) abandoned_.emplace_back(std::move(thread_), shared_);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAbandonedWaitMs);
+  for (auto& [thread, run] : abandoned_) {
+    if (!thread.joinable()) continue;
+    if (!IsOwnThread(thread)) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      if (!run->ended.WaitMs(static_cast<uint32_t>(std::max<int64_t>(left.count(), 0)))) {
+        EndProcessForStubbornBody();
+      }
+    }
+    JoinOrRelease(thread, *run);
+  }
   abandoned_.clear();
-  JoinOrDetach(thread_);
 }

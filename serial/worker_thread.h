@@ -12,7 +12,14 @@
 // it. The destructor waits for abandoned bodies before anything they may
 // touch is freed; a derived class must call StopThread() and
 // WaitAbandoned() in its own destructor, because its Run still uses the
-// derived part.
+// derived part. That wait is bounded (kAbandonedWaitMs): a body still
+// running by then ignores its stop request for good, and since freeing the
+// object under it would let it use freed memory, the process is ended with
+// a message instead.
+//
+// A body may stop or destroy its own object (in Run or in OnExit): no wait
+// is then made on its own thread, and once its object is gone the thread
+// procedure no longer touches it.
 
 #include <atomic>
 #include <condition_variable>
@@ -43,6 +50,8 @@ class WorkerThread {
  public:
   enum State : int32_t { kIdle = 0, kCreated = 1, kRunning = 2, kEnded = 3 };
   static constexpr uint32_t kStopGraceMs = 1000;
+  // How long WaitAbandoned waits, in all, for bodies still running.
+  static constexpr uint32_t kAbandonedWaitMs = 10000;
 
   WorkerThread();
   virtual ~WorkerThread();
@@ -53,7 +62,7 @@ class WorkerThread {
   void StopThread();
 
   int32_t state() const { return state_.load(); }
-  bool created() const { return created_ != 0; }
+  bool created() const { return created_.load() != 0; }
 
  protected:
   // The body. It should watch StopRequested()/WaitForStop() and return
@@ -70,7 +79,7 @@ class WorkerThread {
   bool WaitForStop(uint32_t ms) const;
 
   // Blocks until every body abandoned by StopThread (and a body that ended
-  // on its own) has returned.
+  // on its own) has returned, at most kAbandonedWaitMs in all (see above).
   void WaitAbandoned();
 
  private:
@@ -80,12 +89,15 @@ class WorkerThread {
   // Joins the last thread if it has ended, or keeps it as abandoned.
   void ReapLastThread();
   void JoinFinishedAbandoned();
+  // Joins a thread whose run has ended; on the thread itself, detaches it
+  // and tells its run that the object is gone.
+  static void JoinOrRelease(std::thread& thread, Shared& run);
 
   std::shared_ptr<Shared> shared_;
   std::thread thread_;
   std::vector<std::pair<std::thread, std::shared_ptr<Shared>>> abandoned_;
   std::atomic<int32_t> state_{kIdle};
-  int32_t created_ = 0;
+  // Read by any thread through created(); written under lock_.
+  std::atomic<int32_t> created_{0};
   std::recursive_mutex lock_;
-  bool lockHeld_ = false;
 };

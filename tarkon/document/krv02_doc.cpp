@@ -16,7 +16,7 @@ CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
   settings_.Load();
   settingsNotice_ = settings_.lastError();  // told at the first connect, once
   poll_.SetTickListener([this] {
-    if (listener_) listener_->OnPollTickPending();
+    listener_.CallFromWorker([](DocumentListener& listener) { listener.OnPollTickPending(); });
   });
 }
 
@@ -27,7 +27,7 @@ CKRV02Doc::~CKRV02Doc() {
 }
 
 void CKRV02Doc::LogLine(int kind, const std::string& text) {
-  if (listener_) listener_->OnLogLine(kind, text);
+  if (DocumentListener* listener = listener_.get()) listener->OnLogLine(kind, text);
   // Every failure that reaches the sensor's port is logged by its command;
   // that is the moment to see whether the port is still there.
   if (kind == kLogError && connected_ && link_.LineGone()) DeviceGone();
@@ -42,7 +42,7 @@ void CKRV02Doc::DeviceGone() {
 }
 
 void CKRV02Doc::PostStateChanged() {
-  if (listener_) listener_->OnSensorStateChanged();
+  if (DocumentListener* listener = listener_.get()) listener->OnSensorStateChanged();
 }
 
 ModelSettings* CKRV02Doc::SettingsOfModel(int model) {
@@ -174,14 +174,14 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   modelIndex_ = id.model;
   modelText_ = id.modelText;
   current_ = SettingsOfModel(modelIndex_);
-  if (listener_) listener_->OnShowPanel(modelIndex_);
+  if (DocumentListener* listener = listener_.get()) listener->OnShowPanel(modelIndex_);
 
   ReadVersions();
   if (current_) current_->Refresh();
   commands_.GetSerialNum();
 
   connected_ = true;
-  if (listener_) listener_->OnUpdateAllViews();
+  if (DocumentListener* listener = listener_.get()) listener->OnUpdateAllViews();
   poll_.StartThread();
   char line[128];
   std::snprintf(line, sizeof line, "Successfully connected to %s type sensor", modelText_.c_str());
@@ -211,9 +211,9 @@ void CKRV02Doc::Disconnect() {
   connected_ = false;
   PostStateChanged();
   LogLine(kLogNotice, kDisconnectedLine);
-  if (listener_) {
-    listener_->OnUpdateAllViews();
-    listener_->OnShowPanel(-1);
+  if (DocumentListener* listener = listener_.get()) {
+    listener->OnUpdateAllViews();
+    listener->OnShowPanel(-1);
   }
 }
 

@@ -19,6 +19,7 @@
 #include "tarkon/document/connect_values.h"
 #include "tarkon/document/document_listener.h"
 #include "tarkon/document/firmware_upload.h"
+#include "tarkon/document/listener_slot.h"
 #include "tarkon/document/krv02_settings.h"
 #include "tarkon/document/krv04_settings.h"
 #include "tarkon/document/krv04bf_settings.h"
@@ -66,7 +67,9 @@ class CKRV02Doc : public LogSink {
   CKRV02Doc(const CKRV02Doc&) = delete;
   CKRV02Doc& operator=(const CKRV02Doc&) = delete;
 
-  void SetListener(DocumentListener* listener) { listener_ = listener; }
+  // May be called while connected: once it returns, the old listener is not
+  // being called from the poll worker any more.
+  void SetListener(DocumentListener* listener) { listener_.Set(listener); }
   void SetManufacturingMode(bool on) { manufacturing_ = on; }
   // Whether the connection is stored in the settings file, at a connect
   // and when the document ends (not for a connection whose line lives only
@@ -133,7 +136,7 @@ class CKRV02Doc : public LogSink {
   // A front end took or gave back the line: the views re-read the
   // availability of every command.
   void LineHoldChanged() {
-    if (listener_ != nullptr) listener_->OnUpdateAllViews();
+    if (DocumentListener* listener = listener_.get()) listener->OnUpdateAllViews();
   }
 
   // The scan buffer and upload logic on this connection (for their
@@ -215,7 +218,7 @@ class CKRV02Doc : public LogSink {
   void ReadVersions();
   void StoreSerialSettingsOfPort();
 
-  DocumentListener* listener_ = nullptr;
+  ListenerSlot listener_;
   bool manufacturing_ = false;
   bool saveOnClose_ = true;
   std::string settingsNotice_;  // why the settings file is left alone, until told

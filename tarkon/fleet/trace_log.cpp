@@ -7,14 +7,17 @@ namespace fleet {
 TraceLog::TraceLog() : trace_(std::make_unique<ProtocolTrace>([this](const std::string& line) { Add(line); })) {}
 
 void TraceLog::Add(const std::string& line) {
-  Listener listener;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (paused_) return;
     lines_.push_back(line);
-    listener = listener_;
+    if (lines_.size() > kMaxLines) {
+      lines_.pop_front();
+      ++firstNumber_;
+    }
   }
-  if (listener) listener();
+  std::lock_guard<std::mutex> lock(listenerMutex_);
+  if (listener_) listener_();
 }
 
 void TraceLog::SetPaused(bool paused) {
@@ -29,6 +32,7 @@ bool TraceLog::paused() const {
 
 void TraceLog::Clear() {
   std::lock_guard<std::mutex> lock(mutex_);
+  firstNumber_ += lines_.size();
   lines_.clear();
 }
 
@@ -41,6 +45,15 @@ std::vector<std::string> TraceLog::Lines(size_t from) const {
   std::lock_guard<std::mutex> lock(mutex_);
   if (from >= lines_.size()) return {};
   return std::vector<std::string>(lines_.begin() + static_cast<std::ptrdiff_t>(from), lines_.end());
+}
+
+std::vector<std::string> TraceLog::LinesSince(uint64_t& next) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const uint64_t end = firstNumber_ + lines_.size();
+  const uint64_t from = next < firstNumber_ ? firstNumber_ : next;
+  next = end;
+  if (from >= end) return {};
+  return std::vector<std::string>(lines_.begin() + static_cast<std::ptrdiff_t>(from - firstNumber_), lines_.end());
 }
 
 bool TraceLog::Save(const std::string& path, std::string& error) const {
@@ -58,7 +71,7 @@ bool TraceLog::Save(const std::string& path, std::string& error) const {
 }
 
 void TraceLog::SetListener(Listener listener) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(listenerMutex_);
   listener_ = std::move(listener);
 }
 

@@ -67,12 +67,14 @@ void CTracePane::SetActive(bool active) {
 QStringList CTracePane::Lines() const { return model_->stringList(); }
 
 void CTracePane::TakeNewLines() {
-  const int shown = model_->rowCount();
-  const std::vector<std::string> lines = log_.Lines(static_cast<size_t>(shown));
+  const std::vector<std::string> lines = log_.LinesSince(taken_);
   if (lines.empty()) return;
+  const int shown = model_->rowCount();
   model_->insertRows(shown, static_cast<int>(lines.size()));
   for (size_t i = 0; i < lines.size(); ++i)
     model_->setData(model_->index(shown + static_cast<int>(i)), QString::fromStdString(lines[i]));
+  const int excess = model_->rowCount() - static_cast<int>(fleet::TraceLog::kMaxLines);
+  if (excess > 0) model_->removeRows(0, excess);
   list_->scrollToBottom();
 }
 

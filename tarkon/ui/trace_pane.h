@@ -36,11 +36,13 @@ class CTracePane : public QWidget {
   void Save();
 
  private:
-  // Takes the lines the log gained since the last call (posted after each).
+  // Takes the lines the log gained since the last call (posted after each),
+  // and drops the oldest rows past the log's own limit.
   void TakeNewLines();
 
   CKRV02Doc& doc_;
   fleet::TraceLog log_;
+  uint64_t taken_ = 0;  // the number of the next line to take from log_
   bool active_ = false;
   QStringListModel* model_;
   QListView* list_;

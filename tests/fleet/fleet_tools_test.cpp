@@ -48,6 +48,50 @@ TEST(TraceLog, KeepsLinesUnlessPausedAndSavesThemAsWritten) {
   EXPECT_EQ(log.size(), 0u);
 }
 
+TEST(TraceLog, ReplacedListenerIsNotCalledAfterwardsByAScanThread) {
+  fleet::TraceLog log;
+  int calls = 0;  // no lock: once replaced, the listener must be done with it
+  log.SetListener([&] { ++calls; });
+  std::atomic<bool> stop{false};
+  std::thread scan([&] {
+    const uint8_t ack = 0x06;
+    while (!stop) log.trace().Xmodem(ProtocolTrace::kSent, &ack, 1);
+  });
+  while (log.size() == 0) std::this_thread::yield();
+  log.SetListener(nullptr);  // the pane goes away while the scan traces
+  const int seen = calls;
+  while (log.size() < 50) std::this_thread::yield();
+  stop = true;
+  scan.join();
+  EXPECT_GT(seen, 0);
+  EXPECT_EQ(calls, seen);
+}
+
+TEST(TraceLog, KeepsTheNewestLinesAndAViewerTakesThemByNumber) {
+  fleet::TraceLog log;
+  const uint8_t bytes[] = {0x01, 0x02};
+  log.trace().Xmodem(ProtocolTrace::kSent, bytes, 1);
+  log.trace().Xmodem(ProtocolTrace::kSent, bytes + 1, 1);
+  const std::string second = log.Lines()[1];
+  uint64_t next = 0;
+  EXPECT_EQ(log.LinesSince(next).size(), 2u);
+  EXPECT_EQ(next, 2u);
+  for (size_t i = 2; i <= fleet::TraceLog::kMaxLines; ++i) log.trace().Xmodem(ProtocolTrace::kSent, bytes, 1);
+  // One line past the limit: the oldest went.
+  ASSERT_EQ(log.size(), fleet::TraceLog::kMaxLines);
+  EXPECT_EQ(log.Lines()[0], second);
+  EXPECT_EQ(log.LinesSince(next).size(), fleet::TraceLog::kMaxLines - 1);
+  EXPECT_EQ(next, fleet::TraceLog::kMaxLines + 1);
+  // A viewer that fell behind gets what is still kept; after a clear only
+  // the lines that came since.
+  uint64_t behind = 0;
+  EXPECT_EQ(log.LinesSince(behind).size(), fleet::TraceLog::kMaxLines);
+  log.Clear();
+  log.trace().Xmodem(ProtocolTrace::kSent, bytes, 1);
+  EXPECT_EQ(log.LinesSince(next).size(), 1u);
+  EXPECT_EQ(next, fleet::TraceLog::kMaxLines + 2);
+}
+
 TEST(BackgroundBusScan, StopsOnRequestAndFindsTheSensorWhenRunThrough) {
   sim::VirtualLine line;
   sim::SensorConfig config;

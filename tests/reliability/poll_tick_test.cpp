@@ -195,4 +195,67 @@ TEST_F(PollTickPath, ClosingTheDocumentWhileATickIsPendingIsPrompt) {
   EXPECT_LT(MsSince(stop), 500);
 }
 
+// Holds the worker inside its notice until released, and notes whether
+// the document had already let go of it by then.
+class HeldListener : public DocumentListener {
+ public:
+  void OnPollTickPending() override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    entered_ = true;
+    cv_.notify_all();
+    cv_.wait_for(lock, milliseconds(5000), [this] { return released_; });
+    replacedDuringCall_ = replaced.load();
+    finished_ = true;
+    cv_.notify_all();
+  }
+  bool WaitEntered() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return cv_.wait_for(lock, milliseconds(2000), [this] { return entered_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    cv_.notify_all();
+  }
+  // Waits for the end of the call; true when the document had let go
+  // before it ended.
+  bool ReplacedDuringCall() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, milliseconds(2000), [this] { return finished_; });
+    return replacedDuringCall_;
+  }
+  std::atomic<bool> replaced{false};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool entered_ = false;
+  bool released_ = false;
+  bool replacedDuringCall_ = false;
+  bool finished_ = false;
+};
+
+TEST_F(PollTickPath, ReplacingTheListenerWaitsForItsCallInFlight) {
+  ASSERT_TRUE(Connect()) << front_.lastError();
+  ASSERT_TRUE(ServeOneTick(milliseconds(2000)));
+  auto held = std::make_unique<HeldListener>();
+  doc_->SetListener(held.get());
+  ASSERT_TRUE(held->WaitEntered());
+  std::thread replacer([&] {
+    doc_->SetListener(&front_);
+    held->replaced = true;
+  });
+  // Time for a replacement that does not wait to come back (the result
+  // does not depend on it: a waiting replacement cannot return early).
+  std::this_thread::sleep_for(milliseconds(50));
+  held->Release();
+  EXPECT_FALSE(held->ReplacedDuringCall());
+  replacer.join();
+  held.reset();  // its owner may free it at once
+  // The tick it was told of is served; the next one goes to the new listener.
+  ASSERT_TRUE(doc_->TakePollTick());
+  doc_->PollTickHandled();
+  EXPECT_TRUE(ServeOneTick(milliseconds(2000)));
+}
+
 }  // namespace

@@ -279,4 +279,43 @@ TEST(WorkerThread, BodyThatReturnsByItselfReportsItsEnd) {
   EXPECT_EQ(worker.runs, 2);
 }
 
+// A worker whose end hook destroys the object itself, as an owner that
+// lets the worker free itself would.
+class SelfDestroyingWorker : public WorkerThread {
+ public:
+  explicit SelfDestroyingWorker(std::atomic<bool>& gone) : gone_(gone) {}
+  ~SelfDestroyingWorker() override {
+    StopThread();
+    WaitAbandoned();
+    gone_ = true;
+  }
+
+ protected:
+  void Run() override {}
+  void OnExit() override { delete this; }
+
+ private:
+  std::atomic<bool>& gone_;
+};
+
+TEST(WorkerThread, BodyThatDestroysItsObjectInOnExitDoesNotWaitForItself) {
+  std::atomic<bool> gone{false};
+  (new SelfDestroyingWorker(gone))->StartThread();
+  // Without the own-thread check the destructor waited for its own thread.
+  EXPECT_TRUE(WaitFor([&] { return gone.load(); }, 5000));
+}
+
+TEST(WorkerThread, CreatedMayBeAskedFromAnotherThread) {
+  TestWorker worker;
+  std::atomic<bool> go{false};
+  std::thread asker([&] {
+    go = true;
+    for (int i = 0; i < 1000 && !worker.created(); ++i) std::this_thread::yield();
+  });
+  while (!go) std::this_thread::yield();
+  worker.StartThread();
+  asker.join();
+  EXPECT_TRUE(worker.created());
+}
+
 }  // namespace
