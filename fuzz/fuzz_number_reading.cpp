@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -31,6 +32,7 @@
 #include "tarkon/document/krv04_settings.h"
 #include "tarkon/document/krv04bf_settings.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/numeric_text.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/settings_editing.h"
 
@@ -178,6 +180,32 @@ void ExpectRefusalOrUnfit(const SetResult& result, LineRecorder& log, const std:
   if (!RefusedAsUnfit(result, log)) ExpectRefusal(result, log, message);
 }
 
+// A plain decimal text (digits, one sign, one point, an exponent, blanks
+// around it) that strtod reads whole: a field that takes any text must
+// never refuse one of these as "not a number".
+bool PlainNumber(const std::string& text) {
+  if (text.find_first_not_of("0123456789+-.eE \t") != std::string::npos) return false;
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  (void)std::strtod(begin, &end);
+  if (end == begin) return false;
+  while (*end == ' ' || *end == '\t') ++end;
+  return *end == '\0';
+}
+
+// The one field that takes any text: a text that is not exactly one number
+// is refused and sends nothing; a number goes out (or is refused as unfit).
+void ExpectCommandOrNotANumber(const SetResult& result, LineRecorder& log, const std::string& text,
+                               const char* command) {
+  if (result.Refused() && result.message == kNumericNotANumberMessage) {
+    FUZZ_CHECK(!PlainNumber(text), "%s refused the number '%s'", command, text.c_str());
+    FUZZ_CHECK(!result.sent && log.lines.empty(), "%s sent a text that is not a number", command);
+    return;
+  }
+  ExpectCommandOrUnfit(result, log, command);
+}
+
 // The button goes out when `accepted`, else refuses with `message`.
 void Expect(const SetResult& result, LineRecorder& log, bool accepted, const char* command,
             const std::string& message) {
@@ -261,7 +289,7 @@ void CheckDialogs(const std::string& text, int modeEntry, int orderEntry, int mo
     ExpectCommandOrUnfit(dialog.SetMinVolts(f), log, "SetAnalogMinVolts");
     ExpectCommandOrUnfit(dialog.SetMaxVolts(f), log, "SetAnalogMaxVolts");
     ExpectCommandOrUnfit(dialog.SetVoltsOutside(f), log, "SetAnalogOutOfRange");
-    ExpectCommandOrUnfit(dialog.SetMaxDropouts(f), log, "SetNumHoldScans");
+    ExpectCommandOrNotANumber(dialog.SetMaxDropouts(f), log, text, "SetNumHoldScans");
   }
   {
     // Qmt Short checks no range of its own: every button goes out, but for a
