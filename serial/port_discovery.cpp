@@ -16,10 +16,17 @@ namespace {
 
 // Number of the trailing digits of a device name, for sorting ttyS2 before
 // ttyS10.
+// The number a device name ends in; -1 when it ends in none, kNoComNumber
+// when it has more digits than any port number (a name is what the kernel
+// or a link gives us, and must not throw).
+constexpr long kNoComNumber = 999999999;
+
 long TrailingNumber(const std::string& name) {
   size_t i = name.size();
   while (i > 0 && name[i - 1] >= '0' && name[i - 1] <= '9') --i;
-  return i == name.size() ? -1 : std::stol(name.substr(i));
+  if (i == name.size()) return -1;
+  if (name.size() - i > 8) return kNoComNumber;
+  return std::stol(name.substr(i));
 }
 
 bool IsSerialName(const std::string& name) {
@@ -35,7 +42,8 @@ bool IsSerialName(const std::string& name) {
 bool IsLegacyUart(const std::string& name) { return name.rfind("ttyS", 0) == 0; }
 
 std::string PortName(const std::string& name) {
-  return IsLegacyUart(name) ? "COM" + std::to_string(TrailingNumber(name) + 1) : name;
+  const long number = TrailingNumber(name);
+  return IsLegacyUart(name) && number != kNoComNumber ? "COM" + std::to_string(number + 1) : name;
 }
 
 std::string ReadAttribute(const fs::path& file) {

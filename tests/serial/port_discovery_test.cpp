@@ -77,6 +77,8 @@ TEST(PortDiscovery, SysfsListsSerialPortsWithTheirAdaptersAndNeverOpensThem) {
   m.AddUsbDevice("pci0000:00/usb1/1-3", "Arduino (www.arduino.cc)", "Uno", "", "2341", "0043");
   m.AddTty("ttyACM0", "pci0000:00/usb1/1-3/1-3:1.0");
   m.AddById("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
+  // A name whose number fits no port number keeps its name (and throws nothing).
+  m.AddTty("ttyS123456789012345678901", "pnp0/00:06", "4");
 
   const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   ASSERT_GE(watch, 0);
@@ -96,6 +98,7 @@ TEST(PortDiscovery, SysfsListsSerialPortsWithTheirAdaptersAndNeverOpensThem) {
       {"ttyAMA0", "ttyAMA0", "", ""},
       {"COM1", "ttyS0", "", ""},
       {"COM11", "ttyS10", "", ""},
+      {"ttyS123456789012345678901", "ttyS123456789012345678901", "", ""},
       {"ttyUSB0", "ttyUSB0", "FTDI FT232R USB UART, serial A50285BI (0403:6001)",
        m.dev() + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
   };
