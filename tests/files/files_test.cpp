@@ -20,6 +20,7 @@ namespace {
 
 using files::LinkPolicy;
 using files::ReadStatus;
+using testsupport::EntriesIn;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
 
@@ -28,15 +29,6 @@ constexpr size_t kCap = 1000;
 std::string LinkTarget(const std::string& path) {
   std::error_code ec;
   return std::filesystem::read_symlink(path, ec).string();
-}
-
-size_t EntriesIn(const std::string& dir) {
-  size_t n = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    (void)entry;
-    ++n;
-  }
-  return n;
 }
 
 TEST(BoundedFileReader, ReadsOnlyRegularFilesUpToTheCap) {

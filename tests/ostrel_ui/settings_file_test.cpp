@@ -19,19 +19,11 @@
 
 namespace {
 
+using testsupport::EntriesIn;
 using testsupport::ReadWholeFile;
 using testsupport::WriteWholeFile;
 
 constexpr const char* kOwnFile = "[CommPort]\r\nPort=3\r\n[BaudRate]\r\nBaud=19200\r\n";
-
-size_t EntriesIn(const std::string& dir) {
-  size_t n = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    (void)entry;
-    ++n;
-  }
-  return n;
-}
 
 TEST(OstrelSettingsFile, FilesNotOursToRewriteAreLeftAsTheyAre) {
   struct Case {

@@ -35,6 +35,14 @@ class TempDir {
   std::string path_;
 };
 
+// How many entries a directory holds: a write that leaves a temporary
+// file behind shows up here.
+inline size_t EntriesIn(const std::string& dir) {
+  size_t n = 0;
+  for (auto it = std::filesystem::directory_iterator(dir); it != std::filesystem::directory_iterator(); ++it) ++n;
+  return n;
+}
+
 inline std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
