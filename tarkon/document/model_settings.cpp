@@ -128,6 +128,11 @@ std::string ModelSettings::InDialogWords(const std::string& message) const {
 }
 
 std::string ModelSettings::ReadBackReport(const SetResult& result) const {
+  if (result.Refused()) {
+    std::string message = InDialogWords(result.message);
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+    return "Not sent: " + message;
+  }
   if (!result.sent) return std::string();
   const bool reported = std::any_of(result.written.begin(), result.written.end(),
                                     [this](const std::string& name) { return !DisplayedValue(name).empty(); });

@@ -78,8 +78,9 @@ class ModelSettings {
   std::string InDialogWords(const std::string& message) const;
   // What the sensor holds after a button, in the dialog's words:
   // "Threshold: 55, read back"; a value the sensor does not report is
-  // "sent, not reported by the sensor", and a failed re-read says so.
-  // Empty when nothing was sent.
+  // "sent, not reported by the sensor", and a failed re-read says so. A
+  // refusal is "Not sent: " and the refusal in the dialog's words. Empty
+  // when nothing was sent for another reason (no entry chosen).
   std::string ReadBackReport(const SetResult& result) const;
   // The unit beside a field with `chosenMode` chosen in the dialog's mode
   // list ("inch", "mm", "V"); empty when the caption carries it or the

@@ -161,14 +161,11 @@ QPushButton* CCustomSettingsDlg::button(const QString& text) const {
 }
 
 void CCustomSettingsDlg::Show(const SetResult& result) {
-  QString status;
+  const QString status = Q(settings_.ReadBackReport(result));
   if (result.Refused()) {
-    const QString message = Q(settings_.InDialogWords(result.message));
-    status = QStringLiteral("Not sent: ") + message.trimmed();
-    QMessageBox box(QMessageBox::Question, ProgramCaption(), message, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Question, ProgramCaption(), Q(settings_.InDialogWords(result.message)),
+                    QMessageBox::Ok, this);
     box.exec();
-  } else {
-    status = Q(settings_.ReadBackReport(result));
   }
   ShowFields();
   UpdateHints();
