@@ -19,7 +19,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" "$root/build/run" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_TESTS=OFF -DLRS_BENCH=OFF
 
-cli="$root/build/run/cli/tarkon-cli"
+cli="$root/build/run/tarkon/cli/tarkon-cli"
 ostrel="$root/build/run/ostrel/ostrel"
 if [ "${1:-}" = "ostrel" ]; then
   if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

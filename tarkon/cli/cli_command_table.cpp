@@ -1,8 +1,8 @@
-#include "cli/cli_command_table.h"
+#include "tarkon/cli/cli_command_table.h"
 
 #include <cctype>
 
-#include "cli/cli_options.h"
+#include "tarkon/cli/cli_options.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/cli_commands.h"
+#include "tarkon/cli/cli_commands.h"
 
 #include <unistd.h>
 
@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "cli/cli_command_table.h"
-#include "cli/fleet_commands.h"
-#include "cli/progress_bar.h"
+#include "tarkon/cli/cli_command_table.h"
+#include "tarkon/cli/fleet_commands.h"
+#include "tarkon/cli/progress_bar.h"
 #include "files/file_target.h"
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"

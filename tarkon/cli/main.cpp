@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "cli/cli_command_table.h"
-#include "cli/cli_commands.h"
-#include "cli/cli_options.h"
-#include "cli/cli_output.h"
-#include "cli/cli_session.h"
-#include "cli/fleet_commands.h"
+#include "tarkon/cli/cli_command_table.h"
+#include "tarkon/cli/cli_commands.h"
+#include "tarkon/cli/cli_options.h"
+#include "tarkon/cli/cli_output.h"
+#include "tarkon/cli/cli_session.h"
+#include "tarkon/cli/fleet_commands.h"
 #include "protocol/protocol_trace.h"
 
 namespace {

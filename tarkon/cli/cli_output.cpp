@@ -1,4 +1,4 @@
-#include "cli/cli_output.h"
+#include "tarkon/cli/cli_output.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,11 +1,11 @@
-#include "cli/cli_options.h"
+#include "tarkon/cli/cli_options.h"
 
 #include <cerrno>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
 
-#include "cli/cli_command_table.h"
+#include "tarkon/cli/cli_command_table.h"
 #include "tarkon/document/connect_values.h"
 #include "tarkon/fleet/range_log.h"
 

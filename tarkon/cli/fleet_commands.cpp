@@ -1,4 +1,4 @@
-#include "cli/fleet_commands.h"
+#include "tarkon/cli/fleet_commands.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,7 +6,7 @@
 #include <iostream>
 #include <memory>
 
-#include "cli/progress_bar.h"
+#include "tarkon/cli/progress_bar.h"
 #include "protocol/protocol_trace.h"
 #include "serial/port_resolver.h"
 #include "sim/virtual_sensor.h"

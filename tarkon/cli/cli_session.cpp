@@ -1,4 +1,4 @@
-#include "cli/cli_session.h"
+#include "tarkon/cli/cli_session.h"
 
 #include <csignal>
 #include <cstdio>

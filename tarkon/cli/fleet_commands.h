@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "cli/cli_options.h"
-#include "cli/cli_output.h"
-#include "cli/cli_session.h"
+#include "tarkon/cli/cli_options.h"
+#include "tarkon/cli/cli_output.h"
+#include "tarkon/cli/cli_session.h"
 
 class ProtocolTrace;
 

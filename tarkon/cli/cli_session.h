@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "cli/cli_options.h"
+#include "tarkon/cli/cli_options.h"
 #include "sim/virtual_sensor.h"
 #include "tarkon/document/krv02_doc.h"
 

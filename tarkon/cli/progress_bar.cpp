@@ -1,4 +1,4 @@
-#include "cli/progress_bar.h"
+#include "tarkon/cli/progress_bar.h"
 
 #include <unistd.h>
 

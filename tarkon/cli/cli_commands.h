@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "cli/cli_options.h"
-#include "cli/cli_output.h"
-#include "cli/cli_session.h"
+#include "tarkon/cli/cli_options.h"
+#include "tarkon/cli/cli_output.h"
+#include "tarkon/cli/cli_session.h"
 
 // Checks the command and its arguments before anything is opened; false
 // with a one-line message on bad usage. Words of the first argument are
