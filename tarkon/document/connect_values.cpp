@@ -203,16 +203,10 @@ std::string ConnectDialogState::Accept(ConnectValues* out) const {
   if (!IsWholeNumber(addressText, &address) || address < 0 || address > 255) {
     return kAddressRangeMessage;
   }
-  int64_t readTimeout = 0;
-  int64_t writeTimeout = 0;
-  if (!IsWholeNumber(readTimeoutText, &readTimeout) || readTimeout < 0 ||
-      readTimeout > static_cast<int64_t>(UINT32_MAX)) {
-    return kPositiveIntegerMessage;
-  }
-  if (!IsWholeNumber(writeTimeoutText, &writeTimeout) || writeTimeout < 0 ||
-      writeTimeout > static_cast<int64_t>(UINT32_MAX)) {
-    return kPositiveIntegerMessage;
-  }
+  uint32_t readTimeout = 0;
+  uint32_t writeTimeout = 0;
+  if (std::string m = CheckTimeoutText(readTimeoutText, &readTimeout); !m.empty()) return m;
+  if (std::string m = CheckTimeoutText(writeTimeoutText, &writeTimeout); !m.empty()) return m;
   if (out != nullptr) {
     out->portText = portText;
     out->baudChoice = baudChoice;
@@ -222,11 +216,37 @@ std::string ConnectDialogState::Accept(ConnectValues* out) const {
     out->dataBitChoice = dataBitChoice;
     out->address = static_cast<uint8_t>(address);
     out->globalAddress = global_;
-    out->readTimeout = static_cast<uint32_t>(readTimeout);
-    out->writeTimeout = static_cast<uint32_t>(writeTimeout);
+    out->readTimeout = readTimeout;
+    out->writeTimeout = writeTimeout;
     out->rs485 = rs485;
   }
   return std::string();
+}
+
+std::string CheckTimeoutText(const std::string& text, uint32_t* timeout) {
+  int64_t value = 0;
+  if (!IsWholeNumber(text, &value) || value < 0 || value > static_cast<int64_t>(UINT32_MAX)) {
+    return kPositiveIntegerMessage;
+  }
+  if (timeout != nullptr) *timeout = static_cast<uint32_t>(value);
+  return std::string();
+}
+
+std::vector<int32_t> SensorBaudRates() { return {std::begin(kRates), std::end(kRates)}; }
+
+std::vector<std::string> BaudRateTexts() {
+  std::vector<std::string> texts;
+  for (int32_t rate : kRates) texts.push_back(std::to_string(rate));
+  return texts;
+}
+
+std::string BaudRatesPhrase() {
+  const std::vector<std::string> texts = BaudRateTexts();
+  std::string phrase;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    phrase += (i == 0 ? "" : i + 1 == texts.size() ? " or " : ", ") + texts[i];
+  }
+  return phrase;
 }
 
 std::string CheckAddressText(const std::string& text, uint8_t* address) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "serial/serial_settings.h"
 #include "tarkon/document/settings_file.h"
@@ -103,6 +104,17 @@ int32_t PortTimeoutMs(uint32_t stored);
 // Messages of the dialogs' OK checks.
 constexpr const char* kAddressRangeMessage = "Please enter an integer between 0 and 255.";
 constexpr const char* kPositiveIntegerMessage = "Please enter a positive integer.";
+
+// A time-out as the connect dialog and the command-line tool take it: an
+// unsigned whole number of milliseconds (0 to 4294967295; the port gets at
+// most PortTimeoutMs of it). Empty when taken, else kPositiveIntegerMessage.
+std::string CheckTimeoutText(const std::string& text, uint32_t* timeout);
+
+// The four rates of the baud-rate lists, in choice order, and as one
+// phrase ("9600, 19200, 38400 or 57600").
+std::vector<int32_t> SensorBaudRates();
+std::vector<std::string> BaudRateTexts();
+std::string BaudRatesPhrase();
 
 // The connect dialog: the controls' contents and the rules that tie them.
 class ConnectDialogState {

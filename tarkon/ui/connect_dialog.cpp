@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "tarkon/document/connect_values.h"
 #include "tarkon/ui/ui_texts.h"
 
 namespace {
@@ -43,7 +44,9 @@ CConnectDialog::CConnectDialog(const ConnectValues& filled, std::vector<PortEntr
   auto* portForm = new QFormLayout(portGroup);
   portForm->addRow(QStringLiteral("&Name:"), port_);
 
-  baud_ = MakeList(this, {"9600", "19200", "38400", "57600"});
+  QStringList rates;
+  for (const std::string& rate : BaudRateTexts()) rates << QString::fromStdString(rate);
+  baud_ = MakeList(this, rates);
   stopBits_ = MakeList(this, {"1", "1.5", "2"});
   parity_ = new QCheckBox(QStringLiteral("Parity"), this);
   parityList_ = MakeList(this, {"Even", "Mark", "No Parity", "Odd"});

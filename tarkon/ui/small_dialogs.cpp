@@ -83,7 +83,7 @@ void CAddressDialog::accept() {
 CBoudRateDialog::CBoudRateDialog(int choice, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Sensor boudrate"));
   list_ = new QComboBox(this);
-  list_->addItems({"9600", "19200", "38400", "57600"});
+  for (const std::string& rate : BaudRateTexts()) list_->addItem(QString::fromStdString(rate));
   list_->setCurrentIndex(choice);
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("&Boudrate:"), list_);

@@ -278,3 +278,57 @@ TEST(ConnectValues, OnlyTheFourSensorRatesAreSensorRates) {
 }
 
 }  // namespace
+
+// The rules the connect dialog and the command-line tool take from one
+// place: the address (0 is the global address, taken as the dialogs take
+// it) and the time-outs (any unsigned 32-bit number of milliseconds).
+TEST(SharedConnectRules, AddressAndTimeOutTexts) {
+  struct Case {
+    const char* text;
+    bool addressTaken;
+    int address;
+    bool timeoutTaken;
+    uint32_t timeout;
+  };
+  const Case cases[] = {
+      {"0", true, 0, true, 0},
+      {"1", true, 1, true, 1},
+      {"255", true, 255, true, 255},
+      {"256", false, 0, true, 256},
+      {"-1", false, 0, false, 0},
+      {"4294967295", false, 0, true, 4294967295u},
+      {"4294967296", false, 0, false, 0},
+      {"", false, 0, false, 0},
+      {"12a", false, 0, false, 0},
+  };
+  for (const Case& c : cases) {
+    uint8_t address = 77;
+    const std::string addressMessage = CheckAddressText(c.text, &address);
+    EXPECT_EQ(addressMessage, c.addressTaken ? "" : kAddressRangeMessage) << c.text;
+    if (c.addressTaken) {
+      EXPECT_EQ(address, c.address) << c.text;
+    }
+    uint32_t timeout = 77;
+    const std::string timeoutMessage = CheckTimeoutText(c.text, &timeout);
+    EXPECT_EQ(timeoutMessage, c.timeoutTaken ? "" : kPositiveIntegerMessage) << c.text;
+    if (c.timeoutTaken) {
+      EXPECT_EQ(timeout, c.timeout) << c.text;
+    }
+    // The connect dialog's OK takes the same time-outs.
+    ConnectValues filled;
+    ConnectDialogState dialog(filled);
+    dialog.addressText = "1";
+    dialog.readTimeoutText = c.text;
+    dialog.writeTimeoutText = "100";
+    EXPECT_EQ(dialog.Accept(nullptr), timeoutMessage) << c.text;
+    dialog.readTimeoutText = "100";
+    dialog.writeTimeoutText = c.text;
+    EXPECT_EQ(dialog.Accept(nullptr), timeoutMessage) << c.text;
+  }
+}
+
+TEST(SharedConnectRules, TheBaudRateListsAndTheirPhrase) {
+  EXPECT_EQ(BaudRateTexts(), (std::vector<std::string>{"9600", "19200", "38400", "57600"}));
+  EXPECT_EQ(BaudRatesPhrase(), "9600, 19200, 38400 or 57600");
+  for (int choice = 0; choice < 4; ++choice) EXPECT_EQ(SensorBaudRates()[choice], BaudRateOfChoice(choice));
+}
