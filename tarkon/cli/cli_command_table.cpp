@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "tarkon/cli/cli_options.h"
+#include "tarkon/document/connect_values.h"
 
 namespace {
 
@@ -14,6 +15,11 @@ std::string Lower(std::string text) {
 }  // namespace
 
 const std::vector<CliCommandSpec>& CliCommandTable() {
+  static const std::string baudWords = [] {
+    std::string words;
+    for (const std::string& rate : BaudRateTexts()) words += (words.empty() ? "" : " ") + rate;
+    return words;
+  }();
   static const std::vector<CliCommandSpec> table = {
       {"info", "", 0, 0, false, nullptr, "connection and identity",
        "Shows the port (a COMn with the device it resolved to), baud rate, address, check mode,\n"
@@ -41,10 +47,11 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
       {"scan-buffer", "[COUNT]", 0, 1, false, nullptr, "read the scan buffer",
        "Reads COUNT ranges of the scan buffer (all by default).\n"
        "  --append FILE    append them to FILE as an annotated text export"},
-      {"address", "NEW", 1, 1, false, nullptr, "give the sensor a new address (1 to 255)",
+      {"address", "NEW", 1, 1, false, nullptr, "give the sensor a new address (0 to 255)",
        "Sends the new address to the sensor with this serial number (through the global address)\n"
-       "and stores it for the next connection."},
-      {"baud", "RATE", 1, 1, false, "9600 19200 38400 57600", "switch the sensor's baud rate",
+       "and stores it for the next connection. 0 is the global address, which every sensor on the\n"
+       "line answers, as the window's address dialog takes it."},
+      {"baud", "RATE", 1, 1, false, baudWords.c_str(), "switch the sensor's baud rate",
        "Switches the sensor and the port to RATE and stores it for the next connection."},
       {"check-mode", "checksum|crc", 1, 1, false, "checksum crc", "switch the error checking method",
        "Switches the sensor's error checking method."},

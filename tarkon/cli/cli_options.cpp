@@ -33,7 +33,7 @@ std::string SetPort(CliOptions& o, const std::string& v) {
 std::string SetBaud(CliOptions& o, const std::string& v) {
   long n = 0;
   if (!ParseInt(v, 1, INT_MAX, n) || !IsSensorBaudRate(static_cast<int>(n)))
-    return "--baud takes 9600, 19200, 38400 or 57600, not \"" + v + "\"";
+    return "--baud takes " + BaudRatesPhrase() + ", not \"" + v + "\"";
   o.baud = static_cast<int>(n);
   o.bauds.push_back(o.baud.value());
   return "";
@@ -46,9 +46,10 @@ std::string SetAddress(CliOptions& o, const std::string& v) {
   return "";
 }
 std::string SetTimeout(std::optional<unsigned>& slot, const char* name, const std::string& v) {
-  long n = 0;
-  if (!ParseInt(v, 0, INT_MAX, n)) return std::string(name) + " needs a whole number of milliseconds, not \"" + v + "\"";
-  slot = static_cast<unsigned>(n);
+  uint32_t ms = 0;
+  if (!CheckTimeoutText(v, &ms).empty())
+    return std::string(name) + " needs a whole number of milliseconds, not \"" + v + "\"";
+  slot = ms;
   return "";
 }
 std::string SetReadTimeout(CliOptions& o, const std::string& v) { return SetTimeout(o.readTimeoutMs, "--read-timeout", v); }
@@ -140,7 +141,8 @@ std::string SetConnection(CliOptions& o, const std::string&) {
 }
 std::string SetScanAddress(std::optional<int>& slot, const char* name, const std::string& v) {
   long n = 0;
-  if (!ParseInt(v, 1, 255, n)) return std::string(name) + " needs a whole number from 1 to 255, not \"" + v + "\"";
+  // The address range is the bus scan's own rule (checked with the rest of the options).
+  if (!ParseInt(v, INT_MIN, INT_MAX, n)) return std::string(name) + " needs a whole number, not \"" + v + "\"";
   slot = static_cast<int>(n);
   return "";
 }
@@ -170,9 +172,10 @@ const CliOptionSpec* FindOption(const std::string& name) {
 }  // namespace
 
 const std::vector<CliOptionSpec>& CliOptionTable() {
+  static const std::string baudHelp = BaudRatesPhrase() + " (bus-scan: each one given)";
   static const std::vector<CliOptionSpec> table = {
       {"--port", "PORT", "COMn (through the port map of tarkon.ini) or a device path", nullptr, SetPort},
-      {"--baud", "RATE", "9600, 19200, 38400 or 57600 (bus-scan: each one given)", nullptr, SetBaud},
+      {"--baud", "RATE", baudHelp.c_str(), nullptr, SetBaud},
       {"--address", "N", "sensor address, 1 to 255 (0: the global address)", nullptr, SetAddress},
       {"--check-mode", "MODE", "checksum or crc: the error checking tried first", nullptr, SetCheckMode},
       {"--read-timeout", "MS", "read time-out of the port", nullptr, SetReadTimeout},

@@ -89,7 +89,7 @@ bool CliSession::Open(std::string& usageError) {
   }
   if (options_.baud) {
     if (!IsSensorBaudRate(*options_.baud)) {
-      usageError = "--baud takes 9600, 19200, 38400 or 57600";
+      usageError = "--baud takes " + BaudRatesPhrase();
       return false;
     }
     values.baudChoice = ConnectBaudChoice(*options_.baud);

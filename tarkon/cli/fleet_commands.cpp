@@ -39,6 +39,18 @@ struct FleetArguments {
   int64_t durationMs = -1;
 };
 
+// What bus-scan scans: --from, --to, each --baud given (else the one
+// --baud, else the engine's default).
+fleet::BusScanOptions ScanOptions(const CliOptions& o, const FleetArguments& f) {
+  fleet::BusScanOptions options;
+  options.from = f.from;
+  options.to = f.to;
+  options.budgetMs = f.budgetMs;
+  if (!f.baudRates.empty()) options.baudRates = f.baudRates;
+  else if (o.baud) options.baudRates = {*o.baud};
+  return options;
+}
+
 bool ParseFleet(const CliOptions& o, FleetArguments& f, std::string& error) {
   const std::string& c = o.command;
   f.json = o.json;
@@ -56,9 +68,12 @@ bool ParseFleet(const CliOptions& o, FleetArguments& f, std::string& error) {
     error = c + ": name the backup FILE";
     return false;
   }
-  if (c == "bus-scan" && f.from > f.to) {
-    error = "bus-scan: --from must not be above --to";
-    return false;
+  if (c == "bus-scan") {
+    const std::string why = fleet::CheckScanOptions(ScanOptions(o, f));
+    if (!why.empty()) {
+      error = "bus-scan: " + why;
+      return false;
+    }
   }
   if (c == "watch" && f.csv.empty()) {
     error = "watch: --duration goes with --csv FILE";
@@ -307,12 +322,7 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
     return Failed(message, status);
   };
   if (!ParseFleet(o, f, error)) return fail(error, kExitUsage);
-  fleet::BusScanOptions options;
-  options.from = f.from;
-  options.to = f.to;
-  options.budgetMs = f.budgetMs;
-  if (!f.baudRates.empty()) options.baudRates = f.baudRates;
-  else if (o.baud) options.baudRates = {*o.baud};
+  const fleet::BusScanOptions options = ScanOptions(o, f);
 
   // The line: the simulated sensor's, the named port, or the port of the
   // settings file.

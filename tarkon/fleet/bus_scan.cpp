@@ -6,6 +6,7 @@
 #include "protocol/bus_probe.h"
 #include "protocol/command_ids.h"
 #include "protocol/packet_link.h"
+#include "tarkon/document/connect_values.h"
 #include "tarkon/document/model_table.h"
 
 namespace fleet {
@@ -29,6 +30,15 @@ uint32_t ProbeBudgetMs(int baudRate) {
   if (baudRate <= 0) return 1000;
   const double lineMs = kProbeLineBytes * 10.0 * 1000.0 / baudRate;
   return static_cast<uint32_t>(std::ceil(1.25 * lineMs)) + kTurnaroundMs;
+}
+
+std::string CheckScanOptions(const BusScanOptions& o) {
+  if (o.from < 1 || o.from > 255 || o.to < 1 || o.to > 255) return "the addresses run from 1 to 255";
+  if (o.from > o.to) return "the first address must not be above the last";
+  if (o.baudRates.empty()) return "choose at least one baud rate";
+  for (int rate : o.baudRates)
+    if (!IsSensorBaudRate(rate)) return "a sensor runs at " + BaudRatesPhrase() + " bit/s, not " + std::to_string(rate);
+  return std::string();
 }
 
 long ProbeCount(const BusScanOptions& o) {
@@ -110,10 +120,8 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
 
 bool ScanBusOnDevice(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace,
                      const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error) {
-  if (options.baudRates.empty()) {
-    error = "no baud rate to scan at";
-    return false;
-  }
+  error = CheckScanOptions(options);
+  if (!error.empty()) return false;
   PacketLink link;
   link.SetTrace(trace);
   // A platform read bound of 2 ms keeps each wait within the probe budget.

@@ -32,6 +32,11 @@ struct BusScanOptions {
   uint32_t budgetMs = 0;  // 0: derived from each baud rate
 };
 
+// Whether a scan takes these options: addresses from 1 to 255, the first
+// not above the last, at least one baud rate, each one a sensor runs at.
+// Empty when taken, else why not (the same text for every front end).
+std::string CheckScanOptions(const BusScanOptions& options);
+
 // The wait for one reply at a baud rate: the line time of the longest
 // request and model-name reply (28 bytes of 10 bits) and a quarter more,
 // plus 10 ms for the sensor to turn round: 17 ms at 57600 bit/s, 47 ms at

@@ -15,6 +15,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "tarkon/document/connect_values.h"
+#include "tarkon/fleet/bus_scan.h"
 #include "tarkon/ui/port_entries.h"
 
 namespace {
@@ -40,7 +42,7 @@ CBusScanDialog::CBusScanDialog(const std::string& portText, int baudRate, Protoc
   from_ = AddressBox(1, this);
   to_ = AddressBox(255, this);
   auto* rates = new QHBoxLayout;
-  for (int rate : {9600, 19200, 38400, 57600}) {
+  for (const int rate : SensorBaudRates()) {
     auto* box = new QCheckBox(QString::number(rate), this);
     box->setChecked(rate == baudRate);
     box->setAccessibleName(QStringLiteral("Scan at %1 bit/s").arg(rate));
@@ -139,9 +141,7 @@ void CBusScanDialog::StartOrStop() {
   options.baudRates.clear();
   for (const auto& [rate, box] : bauds_)
     if (box->isChecked()) options.baudRates.push_back(rate);
-  std::string error;
-  if (options.from > options.to) error = "the first address must not be above the last";
-  if (options.baudRates.empty()) error = "choose at least one baud rate";
+  std::string error = fleet::CheckScanOptions(options);
   const std::string device = error.empty() ? fleet::ScanDeviceOfPortText(portText(), error) : std::string();
   if (!error.empty()) {
     status_->setText(QString::fromStdString("Cannot scan: " + error));

@@ -96,3 +96,41 @@ TEST(BusScan, SensorsFoundBeforeAStopStillGetTheirSerialNumbers) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bus scan window and `tarkon-cli bus-scan` take their options through
+// this one check, with its texts.
+TEST(BusScanOptionsCheck, RangeAndRates) {
+  struct Case {
+    int from;
+    int to;
+    std::vector<int> rates;
+    const char* message;
+  };
+  const Case cases[] = {
+      {1, 255, {57600}, ""},
+      {7, 7, {9600, 19200, 38400, 57600}, ""},
+      {8, 7, {57600}, "the first address must not be above the last"},
+      {0, 7, {57600}, "the addresses run from 1 to 255"},
+      {1, 256, {57600}, "the addresses run from 1 to 255"},
+      {1, 255, {}, "choose at least one baud rate"},
+      {1, 255, {57600, 1200}, "a sensor runs at 9600, 19200, 38400 or 57600 bit/s, not 1200"},
+  };
+  for (const Case& c : cases) {
+    fleet::BusScanOptions options;
+    options.from = c.from;
+    options.to = c.to;
+    options.baudRates = c.rates;
+    EXPECT_EQ(fleet::CheckScanOptions(options), c.message) << c.from << ".." << c.to;
+    // A refused scan opens no port.
+    std::vector<fleet::FoundSensor> found;
+    std::string error;
+    if (*c.message != '\0') {
+      EXPECT_FALSE(fleet::ScanBusOnDevice("/nonexistent/line", options, nullptr, {}, found, error));
+      EXPECT_EQ(error, c.message);
+    }
+  }
+}
+
+}  // namespace
