@@ -6,8 +6,8 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -19,6 +19,7 @@
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
 #include "tarkon/document/firmware_upload.h"
+#include "tarkon/document/iso_time.h"
 #include "tarkon/document/live_panels.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/printable_text.h"
@@ -156,19 +157,6 @@ int State(CliSession& s, CliJson& json) {
   return status;
 }
 
-std::string TimeStamp() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char text[64];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-  char full[80];
-  std::snprintf(full, sizeof full, "%s.%03d", text, static_cast<int>(ms));
-  return full;
-}
-
 int Watch(CliSession& s) {
   CKRV02Doc& d = s.doc();
   const CliOptions& o = s.options();
@@ -188,7 +176,7 @@ int Watch(CliSession& s) {
     const auto now = std::chrono::steady_clock::now();
     if (d.PollAllowed() && now >= nextPoll) {
       nextPoll = now + interval;
-      const std::string stamp = TimeStamp();
+      const std::string stamp = IsoUtcTime(std::chrono::system_clock::now());
       if (PollDiagnostics(d, LivePanelOfModel(d.modelIndex()), rows)) {
         if (o.json) {
           PrintJson({{"poll", polls + 1}, {"time", stamp}, {"rows", RowsJson(rows)}});
@@ -205,8 +193,8 @@ int Watch(CliSession& s) {
 }
 
 int Errors(CliSession& s, CliJson& json) {
-  if (!HasErrorCounters(s.doc().modelIndex()))
-    return Refused(s, "errors: the error counters are read from sensors of the KRV02 family only");
+  if (const std::string why = ErrorCountersRefusal(s.doc().modelIndex()); !why.empty())
+    return Refused(s, "errors: " + why);
   PanelRows rows;
   const bool ok = ReadErrorCounters(s.doc(), rows);
   const int status = Status(s, ok);
@@ -216,36 +204,35 @@ int Errors(CliSession& s, CliJson& json) {
 
 int Scan(CliSession& s, CliJson& json) {
   const std::string& what = s.options().arguments[0];
-  SensorCommands& c = s.doc().commands();
+  CKRV02Doc& d = s.doc();
   if (what == "start" || what == "stop") {
-    const int status = Status(s, (what == "start" ? c.StartScan() : c.StopScan()) != 0);
+    const int status = Status(s, what == "start" ? d.StartScan() : d.StopScan());
     json = {{"scan", what}};
     return status;
   }
-  const bool ok = ApplyFilterAndReadStatistics(s.doc());
-  c.GetKRV02State();  // the scan count row shows the last state read
+  // The scan count row shows the state as last polled: the window's ticks
+  // keep it fresh, this run reads it once before the window's "Filter".
+  const bool ok = d.RefreshPolledState() && ApplyFilterAndReadStatistics(d);
   const int status = Status(s, ok);
   if (status == kExitOk) EmitRows(s, ScanStatisticsRows(s.doc()), json);
   return status;
 }
 
 int Laser(CliSession& s, CliJson& json) {
-  SensorCommands& c = s.doc().commands();
   const std::string& what = s.options().arguments[0];
   json = {{"laser", what}};
-  return Status(s, (what == "on" ? c.SetLaserOn() : c.SetLaserOff()) != 0);
+  return Status(s, s.doc().SetLaser(what == "on"));
 }
 
 int ScanBuffer(CliSession& s, CliJson& json) {
   CKRV02Doc& d = s.doc();
   const CliOptions& o = s.options();
-  const int model = d.modelIndex();
-  ScanBufferReader reader(d.commands(), &d);
-  if (!HasScanBuffer(model))
-    return Refused(s, "scan-buffer: only the KRV02 family and the board flipper offer their scan buffer");
+  if (const std::string why = ScanBufferRefusal(d.modelIndex()); !why.empty()) return Refused(s, "scan-buffer: " + why);
   // The KRV02 family offers what its last state reply counted.
-  if (IsKRV02Family(model) && !d.commands().GetKRV02State()) return Status(s, false);
-  reader.SetRangesAvailable(ScanRangesOffered(model, d.commands().krv02State));
+  if (!d.RefreshPolledState()) return Status(s, false);
+  const std::unique_ptr<ScanBufferReader> owned = d.NewScanBufferReader();
+  ScanBufferReader& reader = *owned;
+  reader.SetRangesAvailable(d.ScanRangesAvailable());
   int toRead = reader.rangesAvailable();
   const std::string countText = o.arguments.empty() ? std::to_string(toRead) : o.arguments[0];
   const std::string prompt = reader.CheckFields(countText, 0, &toRead);
@@ -257,8 +244,7 @@ int ScanBuffer(CliSession& s, CliJson& json) {
   callbacks.betweenPortions = [&] {
     if (g_interrupted) reader.RequestStop();
   };
-  const ScanReadOutcome outcome =
-      reader.Read(toRead, 0, [&](int16_t raw) { return d.RangeText(raw); }, callbacks);
+  const ScanReadOutcome outcome = d.ReadScanBuffer(reader, toRead, 0, callbacks);
   bar.Finish();
   if (outcome != ScanReadOutcome::kCompleted) {
     if (outcome == ScanReadOutcome::kStopped) {
@@ -299,11 +285,6 @@ int ScanBuffer(CliSession& s, CliJson& json) {
 
 int Address(CliSession& s, CliJson& json) {
   const std::string& text = s.options().arguments[0];
-  int64_t number = -1;
-  if (IsWholeNumber(text, &number) && number == 0)
-    return Refused(s,
-                   "address: 0 is the global address, which every sensor on the line answers; give the sensor "
-                   "an address from 1 to 255");
   uint8_t address = 0;
   const std::string message = CheckAddressText(text, &address);
   if (!message.empty()) return Refused(s, message);
@@ -319,12 +300,9 @@ int Address(CliSession& s, CliJson& json) {
 }
 
 int Baud(CliSession& s, CliJson& json) {
-  const int64_t rate = std::stoll(s.options().arguments[0]);  // one of the four words
+  const int64_t rate = std::stoll(s.options().arguments[0]);  // one of the rates' words
   CKRV02Doc& d = s.doc();
-  int choice = 0;
-  for (int c = 0; c < 4; ++c)
-    if (BaudDialogRate(c) == rate) choice = c;
-  d.ChangeBaudRate(choice);
+  d.ChangeBaudRate(BaudDialogChoice(static_cast<int32_t>(rate)));
   if (s.options().json) {
     json = {{"baud", d.baudRate()}};
   } else {
@@ -368,11 +346,11 @@ int Defaults(CliSession& s, CliJson& json) {
 
 int Reset(CliSession& s, CliJson& json) {
   json = {{"reset", "sent"}};
-  return Status(s, s.doc().commands().ResetSensor() != 0);
+  return Status(s, s.doc().ResetSensor());
 }
 
 int SerialNumber(CliSession& s, CliJson& json) {
-  SerialAndModel dialog(s.doc().commands());
+  SerialAndModel dialog = s.doc().SerialAndModelLogic();
   dialog.SetSerialText(s.options().arguments[0]);
   const bool ok = dialog.SetSerialNumber();
   if (s.options().json) {
@@ -384,7 +362,7 @@ int SerialNumber(CliSession& s, CliJson& json) {
 }
 
 int ModelName(CliSession& s, CliJson& json) {
-  SerialAndModel dialog(s.doc().commands());
+  SerialAndModel dialog = s.doc().SerialAndModelLogic();
   int index = -1;
   for (size_t i = 0; i < dialog.entries().size(); ++i)
     if (dialog.entries()[i].value == s.options().arguments[0]) index = static_cast<int>(i);
@@ -413,7 +391,8 @@ int Upload(CliSession& s, CliJson& json) {
   const std::string& kindText = o.arguments[0];
   const int kind = kindText == "fpga" ? kUploadFPGA : kindText == "dsp" ? kUploadDSP : kUploadCalibration;
   CKRV02Doc& d = s.doc();
-  FirmwareUpload upload(d.commands(), d.xmodem(), d.transfer());
+  const std::unique_ptr<FirmwareUpload> procedure = d.NewFirmwareUpload();
+  FirmwareUpload& upload = *procedure;
   ProgressBar bar("Uploading " + kindText);
   std::string status;
   std::vector<uint8_t> image;

@@ -274,7 +274,18 @@ bool CKRV02Doc::SetFactoryDefaults(const std::function<bool(const std::string&)>
   return true;
 }
 
-void CKRV02Doc::ResetSensor() { commands_.ResetSensor(); }
+bool CKRV02Doc::ResetSensor() { return IsAvailable(DocCommand::kResetSensor) && commands_.ResetSensor() != 0; }
+
+bool CKRV02Doc::StartScan() { return LineFree() && commands_.StartScan() != 0; }
+
+bool CKRV02Doc::StopScan() { return LineFree() && commands_.StopScan() != 0; }
+
+bool CKRV02Doc::SetLaser(bool on) { return LineFree() && (on ? commands_.SetLaserOn() : commands_.SetLaserOff()) != 0; }
+
+bool CKRV02Doc::RefreshPolledState() {
+  if (!LineFree()) return false;
+  return !IsKRV02Family(modelIndex_) || commands_.GetKRV02State() != 0;
+}
 
 bool CKRV02Doc::RereadSettings() { return current_ ? current_->Refresh() : false; }
 

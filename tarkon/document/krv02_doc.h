@@ -108,8 +108,9 @@ class CKRV02Doc : public LogSink {
   void ChangeCheckMode(int mode);
   // "Set sensor defaults": asks kDefaultsQuestion; true when sent.
   bool SetFactoryDefaults(const std::function<bool(const std::string&)>& askYesNo);
-  // "Reset Sensor".
-  void ResetSensor();
+  // "Reset Sensor": available as the menu command is (connected, in
+  // manufacturing mode, the line free); true when sent.
+  bool ResetSensor();
   // "Serial Number and Model": the dialog's logic on this connection; when
   // the dialog closes, DialogClosed().
   SerialAndModel SerialAndModelLogic() { return SerialAndModel(commands_); }
@@ -159,6 +160,21 @@ class CKRV02Doc : public LogSink {
                                  const ScanReadCallbacks& callbacks);
   bool IsChecked(DocCommand command) const;
 
+  // The sensor operations of the panels and of the command-line tool. Each
+  // is refused (false, nothing sent) unless LineFree(): a press while the
+  // line is busy is dropped, never run later.
+  bool LineFree() const { return connected_ && !transfer_.InProgress(); }
+  bool StartScan();
+  bool StopScan();
+  bool SetLaser(bool on);
+  // For a front end that does not poll: reads the state reply that the
+  // window's poll ticks keep fresh (the KRV02 family's GetKRV02State, which
+  // holds the scan count the scan statistics and the scan buffer use).
+  // True when read, or when the model has no such reply.
+  bool RefreshPolledState();
+  // Stops the poll ticks (a window that goes away before the document).
+  void StopPolling() { poll_.Stop(); }
+
   // Poll ticks: the polling side takes a pending tick, polls only if
   // PollAllowed(), then reports it handled.
   bool TakePollTick() { return poll_.TakeTick(); }
@@ -190,15 +206,9 @@ class CKRV02Doc : public LogSink {
   const RangeModeRow& CurrentRow() const;
   std::string RangeText(int16_t raw) const;
 
-  SensorCommands& commands() { return commands_; }
-  const SensorCommands& commands() const { return commands_; }
-  PacketLink& link() { return link_; }
-  XmodemSender& xmodem() { return xmodem_; }
-  TransferFlag& transfer() { return transfer_; }
   SettingsFile& settingsFile() { return settings_; }
   const RangeModeTable& ranges() const { return ranges_; }
   ModelSettings* currentSettings() const { return current_; }
-  PollWorker& pollWorker() { return poll_; }
 
   // LogSink: command lines and the document's own lines go to the listener.
   // A failed command on a port whose device has gone (adapter pulled, line
@@ -207,6 +217,8 @@ class CKRV02Doc : public LogSink {
   void LogLine(int kind, const std::string& text) override;
 
  private:
+  friend struct DocInternals;  // tarkon/document/doc_internals.h: engine code only
+
   bool Fail(const char* line, ConnectFailure failure);
   void DeviceGone();
   // Says once why the settings file is left alone.

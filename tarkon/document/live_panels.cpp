@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/doc_internals.h"
 
 namespace {
 
@@ -11,6 +11,9 @@ std::string Unsigned(uint16_t value) { return std::to_string(value); }
 std::string Signed(uint16_t value) { return std::to_string(static_cast<int16_t>(value)); }
 
 uint16_t W(const uint8_t* area, size_t word) { return SensorCommands::Word(area, word * 2); }
+
+constexpr size_t kScanningRow = 5;  // in kKRV02Names
+constexpr const char* kScanningOn = "On";
 
 const char* const kKRV02Names[] = {"Base pix.", "Sum pix.",    "Num pix.", "Sub pix.", "Scan count",
                                    "Scanning",  "Laser power", "Peak",     "",         "Range"};
@@ -48,13 +51,14 @@ PanelRows EmptyErrorRows() { return Named(kErrorNames); }
 PanelRows EmptyScanStatisticsRows() { return Named(kStatisticsNames); }
 
 bool PollDiagnostics(CKRV02Doc& doc, LivePanel panel, PanelRows& rows) {
-  SensorCommands& c = doc.commands();
+  SensorCommands& c = DocInternals::Commands(doc);
   if (rows.empty()) rows = EmptyDiagnosticRows(panel);
+  if (!doc.LineFree()) return false;
   if (panel == LivePanel::kKRV02) {
     if (!c.GetKRV02State() || !c.GetLaserPower() || !c.GetPeak()) return false;
     const uint8_t* s = c.krv02State;
     const std::string values[] = {Unsigned(W(s, 0)), Unsigned(W(s, 1)), Unsigned(W(s, 2)),
-                                  Unsigned(W(s, 3)), Signed(W(s, 5)),   W(s, 6) != 0 ? "On" : "Off",
+                                  Unsigned(W(s, 3)), Signed(W(s, 5)),   W(s, 6) != 0 ? kScanningOn : "Off",
                                   std::to_string(c.laserPower), Signed(c.peak), "",
                                   doc.RangeText(static_cast<int16_t>(W(s, 4)))};
     for (size_t i = 0; i < rows.size() && i < std::size(values); ++i) rows[i].value = values[i];
@@ -70,10 +74,18 @@ bool PollDiagnostics(CKRV02Doc& doc, LivePanel panel, PanelRows& rows) {
   return true;
 }
 
+std::string ErrorCountersRefusal(int model) {
+  return HasErrorCounters(model) ? std::string() : "the error counters are read from sensors of the KRV02 family only";
+}
+
+std::string ScanBufferRefusal(int model) {
+  return HasScanBuffer(model) ? std::string() : "only the KRV02 family and the board flipper offer their scan buffer";
+}
+
 bool ReadErrorCounters(CKRV02Doc& doc, PanelRows& rows) {
-  SensorCommands& c = doc.commands();
+  SensorCommands& c = DocInternals::Commands(doc);
   if (rows.empty()) rows = EmptyErrorRows();
-  if (!c.GetErrorState()) return false;
+  if (!doc.LineFree() || !c.GetErrorState()) return false;
   const uint8_t* e = c.errorState;
   const std::string values[] = {Signed(W(e, 0)),
                                 static_cast<int16_t>(W(e, 4)) == kCalibratedStatus ? "Callibration OK"
@@ -83,8 +95,13 @@ bool ReadErrorCounters(CKRV02Doc& doc, PanelRows& rows) {
   return true;
 }
 
+std::optional<bool> ScanningShown(const PanelRows& rows) {
+  if (rows.size() <= kScanningRow || rows[kScanningRow].value.empty()) return std::nullopt;
+  return rows[kScanningRow].value == kScanningOn;
+}
+
 PanelRows ScanStatisticsRows(const CKRV02Doc& doc) {
-  const SensorCommands& c = doc.commands();
+  const SensorCommands& c = DocInternals::Commands(doc);
   const uint8_t* h = c.hlaResult;
   PanelRows rows = EmptyScanStatisticsRows();
   const std::string values[] = {Signed(W(c.krv02State, 5)),
@@ -98,8 +115,9 @@ PanelRows ScanStatisticsRows(const CKRV02Doc& doc) {
 }
 
 bool ApplyFilterAndReadStatistics(CKRV02Doc& doc) {
-  doc.commands().ApplyScanFilter();
-  return doc.commands().HLAScanResult() != 0;
+  if (!doc.LineFree()) return false;
+  DocInternals::Commands(doc).ApplyScanFilter();
+  return DocInternals::Commands(doc).HLAScanResult() != 0;
 }
 
 bool PanelTick(CKRV02Doc& doc, LivePanel panel, bool update, PanelRows& rows) {
@@ -117,6 +135,7 @@ bool PanelTick(CKRV02Doc& doc, LivePanel panel, bool update, PanelRows& rows) {
 }
 
 bool GetErrorsClick(CKRV02Doc& doc, PanelRows& rows) {
+  if (doc.LineBusy()) return false;  // dropped, not run later
   if (!doc.connected()) {
     rows.clear();
     return false;
@@ -139,24 +158,25 @@ void RefreshStatistics(const CKRV02Doc& doc, PanelRows& rows) {
 }
 
 void FilterClick(CKRV02Doc& doc, PanelRows& rows) {
+  if (doc.LineBusy()) return;  // dropped, not run later
   ApplyFilterAndReadStatistics(doc);
   RefreshStatistics(doc, rows);
 }
 
 bool StartStopScanClick(CKRV02Doc& doc, ScanPageState& state) {
-  SensorCommands& c = doc.commands();
+  if (doc.LineBusy()) return false;  // dropped, not run later
   if (state.scanning) {
-    if (!c.StopScan()) return false;
+    if (!doc.StopScan()) return false;
     state = ScanPageState{false, "Not scanning", "Start Scan", true};
     return true;
   }
-  if (!c.StartScan()) return false;
+  if (!doc.StartScan()) return false;
   state = ScanPageState{true, "Scanning...", "Stop Scan", false};
   return true;
 }
 
 std::optional<double> PolledRange(const CKRV02Doc& doc, LivePanel panel) {
-  const SensorCommands& c = doc.commands();
+  const SensorCommands& c = DocInternals::Commands(doc);
   const uint8_t* s = panel == LivePanel::kKRV02               ? c.krv02State
                      : panel == LivePanel::kKRV04BoardFlipper ? c.bfState
                                                               : c.sensorState;

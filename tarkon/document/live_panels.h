@@ -26,12 +26,23 @@ PanelRows EmptyDiagnosticRows(LivePanel panel);
 PanelRows EmptyErrorRows();
 PanelRows EmptyScanStatisticsRows();
 
+// The sensor operations below send nothing while the line is busy or the
+// sensor not connected (CKRV02Doc::LineFree); a press then is dropped.
+//
 // One poll of the panel's commands. KRV02 family: GetKRV02State, then
 // GetLaserPower, then GetPeak, each only after the previous one succeeded;
 // the others: their state command. Only when all succeed are the rows
 // rewritten; otherwise they keep what they showed (each failed command has
 // logged its line).
 bool PollDiagnostics(CKRV02Doc& doc, LivePanel panel, PanelRows& rows);
+// Whether the KRV02 family's diagnostics say the sensor scans: nothing
+// while the "Scanning" row is empty (no poll yet) or the rows are another
+// panel's.
+std::optional<bool> ScanningShown(const PanelRows& rows);
+// Why a model offers no error counters, or no scan buffer: empty when it
+// does (a front end that offers the action to every model says this).
+std::string ErrorCountersRefusal(int model);
+std::string ScanBufferRefusal(int model);
 // GetErrorState; on success the six counter rows.
 bool ReadErrorCounters(CKRV02Doc& doc, PanelRows& rows);
 // The statistics rows from the last HLAScanResult and GetKRV02State replies.

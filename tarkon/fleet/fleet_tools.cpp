@@ -4,7 +4,7 @@
 
 #include "protocol/frame.h"
 #include "serial/port_resolver.h"
-#include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/doc_internals.h"
 #include "tarkon/document/printable_text.h"
 
 namespace fleet {
@@ -17,8 +17,8 @@ bool IsToolAvailable(const CKRV02Doc& doc, FleetTool tool) {
 }
 
 void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace) {
-  doc.link().SetTrace(trace);
-  doc.xmodem().SetTrace(trace);
+  DocInternals::Link(doc).SetTrace(trace);
+  DocInternals::Xmodem(doc).SetTrace(trace);
 }
 
 std::string ProposedBackupFileName(const std::string& model, const std::string& serialNumber) {

@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "tarkon/document/iso_time.h"
-#include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/doc_internals.h"
 #include "tarkon/document/number_reading.h"
 
 namespace fleet {
@@ -14,7 +14,7 @@ namespace {
 
 // The raw range of the last poll, word 4 of the model's state reply.
 int16_t RawRange(const CKRV02Doc& doc) {
-  const SensorCommands& c = doc.commands();
+  const SensorCommands& c = DocInternals::Commands(doc);
   const uint8_t* area = c.krv02State;
   switch (LivePanelOfModel(doc.modelIndex())) {
     case LivePanel::kKRV02: area = c.krv02State; break;

@@ -15,7 +15,7 @@
 
 #include "files/atomic_file_writer.h"
 #include "files/bounded_file_reader.h"
-#include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/doc_internals.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/fleet/setting_layout.h"
 
@@ -139,7 +139,7 @@ bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error) {
     s.value = settings->DisplayedValue(layout.name);
     s.source = layout.source;
     s.offset = layout.offset;
-    s.raw = RawBytes(doc.commands(), layout);
+    s.raw = RawBytes(DocInternals::Commands(doc), layout);
     b.settings.push_back(std::move(s));
   }
   backup = std::move(b);

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "tarkon/document/connect_values.h"
-#include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/doc_internals.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/fleet/setting_layout.h"
 
@@ -18,16 +18,16 @@ int ModeByteOfBackup(const SensorBackup& b) {
 }
 
 ValueContext FileContext(const CKRV02Doc& doc, const SensorBackup& b) {
-  return {b.modelIndex, ModeByteOfBackup(b), doc.commands().versionDivisor(), &doc.ranges()};
+  return {b.modelIndex, ModeByteOfBackup(b), DocInternals::Commands(doc).versionDivisor(), &doc.ranges()};
 }
 
 ValueContext SensorContext(const CKRV02Doc& doc) {
   int mode = 0;
   if (doc.modelIndex() != kModelQmtShort) {
     if (const SettingLayout* l = FindLayout(doc.modelIndex(), "Mode"))
-      mode = static_cast<int>(RawValue(*l, RawBytes(doc.commands(), *l)));
+      mode = static_cast<int>(RawValue(*l, RawBytes(DocInternals::Commands(doc), *l)));
   }
-  return {doc.modelIndex(), mode, doc.commands().versionDivisor(), &doc.ranges()};
+  return {doc.modelIndex(), mode, DocInternals::Commands(doc).versionDivisor(), &doc.ranges()};
 }
 
 bool NumericKind(SettingKind kind) {
@@ -38,7 +38,7 @@ bool NumericKind(SettingKind kind) {
 // raw bytes. Of another model (--force): the same value in display units.
 bool Holds(const CKRV02Doc& doc, const SensorBackup& b, const SettingLayout& sensorLayout,
            const BackupSetting& fileSetting) {
-  const std::vector<uint8_t> now = RawBytes(doc.commands(), sensorLayout);
+  const std::vector<uint8_t> now = RawBytes(DocInternals::Commands(doc), sensorLayout);
   if (b.modelIndex == doc.modelIndex()) return now == fileSetting.raw;
   const SettingLayout* fileLayout = FindLayout(b.modelIndex, fileSetting.name);
   if (fileLayout == nullptr) return false;

@@ -89,7 +89,7 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
 
 CMainFrame::~CMainFrame() {
   // The worker must not post to a frame that is going away.
-  doc_.pollWorker().Stop();
+  doc_.StopPolling();
   doc_.SetListener(nullptr);
   SavePaneSizes();
   // The base class hides the panes and bars while it ends; their signals

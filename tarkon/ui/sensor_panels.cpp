@@ -65,7 +65,7 @@ void ShowPanelRows(QTreeWidget* list, const PanelRows& rows) {
 }
 
 void OpenScanBufferDialog(CKRV02Doc& doc, QWidget* parent) {
-  if (doc.LineBusy() || !doc.connected()) return;
+  if (!doc.LineFree()) return;
   CReadBufferDialog dialog(doc, doc.ScanRangesAvailable(), parent);
   dialog.exec();
 }
@@ -102,8 +102,8 @@ void CKRV02DiagsDlg::Tick(CKRV02Doc& doc) {
   }
   ShowPanelRows(list_, rows_);
   if (QTreeWidgetItem* scanning = list_->topLevelItem(kScanningRow)) {
-    const QString value = scanning->text(1);
-    scanning->setIcon(1, value.isEmpty() ? QIcon() : ScanningIcon(value == QLatin1String("On")));
+    const std::optional<bool> on = ScanningShown(rows_);
+    scanning->setIcon(1, on ? ScanningIcon(*on) : QIcon());
   }
 }
 
@@ -137,13 +137,11 @@ CKRV02ScanDlg::CKRV02ScanDlg(CKRV02Doc& doc, QWidget* parent)
 }
 
 void CKRV02ScanDlg::StartStop() {
-  if (doc_.LineBusy()) return;
   StartStopScanClick(doc_, state_);
   Show();
 }
 
 void CKRV02ScanDlg::Filter() {
-  if (doc_.LineBusy()) return;
   FilterClick(doc_, rows_);
   Show();
 }
@@ -174,7 +172,6 @@ CKRV02ErrorDlg::CKRV02ErrorDlg(CKRV02Doc& doc, QWidget* parent)
 }
 
 void CKRV02ErrorDlg::GetErrors() {
-  if (doc_.LineBusy()) return;
   GetErrorsClick(doc_, rows_);
   ShowPanelRows(list_, rows_);
 }

@@ -3,6 +3,7 @@
 // file, the connection changes of the Edit menu, availability of the menu
 // commands, the poll worker's life and the range texts.
 
+#include "tarkon/document/doc_internals.h"
 #include "tarkon/document/krv02_doc.h"
 
 #include <gtest/gtest.h>
@@ -475,7 +476,7 @@ TEST_F(SimDocumentTest, AvailabilityFollowsConnectionAndManufacturingMode) {
 
   // While a long operation holds the line, nothing may add a frame to it.
   {
-    TransferFlag::Scope hold(doc.transfer());
+    TransferFlag::Scope hold(DocInternals::Transfer(doc));
     ASSERT_TRUE(hold.held());
     EXPECT_TRUE(doc.LineBusy());
     for (DocCommand c : connectedOnly) EXPECT_FALSE(doc.IsAvailable(c)) << static_cast<int>(c);
@@ -499,10 +500,10 @@ TEST_F(SimDocumentTest, PollTicksRunWhileConnectedAndStopAtDisconnect) {
   EXPECT_TRUE(WaitUntil([&] { return listener_.pollNotices() >= 2; }));
   doc.Disconnect();
   EXPECT_FALSE(doc.PollAllowed());
-  const uint64_t raised = doc.pollWorker().ticksRaised();
+  const uint64_t raised = DocInternals::Poll(doc).ticksRaised();
   const int notices = listener_.pollNotices();
   EXPECT_FALSE(doc.WaitPollTick(600));
-  EXPECT_EQ(doc.pollWorker().ticksRaised(), raised);
+  EXPECT_EQ(DocInternals::Poll(doc).ticksRaised(), raised);
   EXPECT_EQ(listener_.pollNotices(), notices);
   EXPECT_EQ(listener_.lines().back(), std::make_pair(int{kLogNotice}, std::string("Disconnected...")));
   EXPECT_EQ(listener_.panels().back(), -1);
@@ -565,9 +566,9 @@ TEST_F(SimDocumentTest, FailedTransferStillLocksTheFlash) {
   ASSERT_TRUE(testsupport::WriteWholeFile(path, std::string(300, '\x5A')));
   // The block transfer finds no port: no start request ever arrives.
   SerialPort closed;
-  Doc().xmodem().Attach(&closed);
+  DocInternals::Xmodem(Doc()).Attach(&closed);
   trace_.Clear();
-  FirmwareUpload upload(Doc().commands(), Doc().xmodem(), Doc().transfer());
+  FirmwareUpload upload(DocInternals::Commands(Doc()), DocInternals::Xmodem(Doc()), DocInternals::Transfer(Doc()));
   std::vector<std::string> statuses;
   bool pollAllowedDuring = true;
   UploadCallbacks callbacks;
@@ -579,7 +580,7 @@ TEST_F(SimDocumentTest, FailedTransferStillLocksTheFlash) {
     std::this_thread::sleep_for(100ms);
   };
   EXPECT_EQ(upload.Upload(kUploadCalibration, path, callbacks), UploadOutcome::kTransferFailed);
-  Doc().xmodem().Attach(&Doc().link());
+  DocInternals::Xmodem(Doc()).Attach(&DocInternals::Link(Doc()));
   EXPECT_FALSE(pollAllowedDuring);
   EXPECT_TRUE(Doc().PollAllowed());
   EXPECT_EQ(statuses.back(), "Error occurred.Code 1");

@@ -78,11 +78,12 @@ TEST_P(KRV02Diagnostics, TenRowsWithTheEmptyEighth) {
 TEST_P(KRV02Diagnostics, OutOfRangeAndScanningShowAsText) {
   Connect("Qmt Long", GetParam());
   Freeze(0x8000);
-  ASSERT_TRUE(Doc().commands().StartScan());
+  ASSERT_TRUE(Doc().StartScan());
   PanelRows rows;
   ASSERT_TRUE(PollDiagnostics(Doc(), LivePanelOfModel(Doc().modelIndex()), rows));
   ASSERT_EQ(rows.size(), 10u);
   EXPECT_EQ(rows[5].value, "On");
+  EXPECT_EQ(ScanningShown(rows), std::optional<bool>(true));
   EXPECT_EQ(rows[9].name, "Range");
   EXPECT_EQ(rows[9].value, "Out of Range");
 }
@@ -204,6 +205,17 @@ TEST_P(ErrorCounters, SixSignedCountersAndTheCalibrationText) {
 
 INSTANTIATE_TEST_SUITE_P(BothCheckModes, ErrorCounters, ::testing::Values(frame::kChecksum, frame::kCrc));
 
+// The "Scanning" row's icon: none before the first poll, else on or off.
+TEST(LivePanelRows, ScanningShownFollowsTheScanningRow) {
+  PanelRows krv02 = EmptyDiagnosticRows(LivePanel::kKRV02);
+  EXPECT_EQ(ScanningShown(krv02), std::nullopt);
+  for (const auto& [text, shown] : std::vector<std::pair<std::string, bool>>{{"On", true}, {"Off", false}}) {
+    krv02[5].value = text;
+    EXPECT_EQ(ScanningShown(krv02), std::optional<bool>(shown)) << text;
+  }
+  EXPECT_EQ(ScanningShown(PanelRows{}), std::nullopt);
+}
+
 TEST_F(LivePanelsTest, FilterThenStatisticsOfTheFilteredBuffer) {
   Connect("KRV02", frame::kCrc);
   sensor_->Mutate([](sim::SensorState& s) {
@@ -214,7 +226,7 @@ TEST_F(LivePanelsTest, FilterThenStatisticsOfTheFilteredBuffer) {
     s.scanning = false;
   });
   ASSERT_TRUE(ApplyFilterAndReadStatistics(Doc()));
-  ASSERT_TRUE(Doc().commands().GetKRV02State());
+  ASSERT_TRUE(Doc().RefreshPolledState());
   // The single wild sample (9000) is gone once the filter has run.
   EXPECT_EQ(Pairs(ScanStatisticsRows(Doc())), (RowPairs{{"Scans count", "5"},
                                                         {" High scan number", "4"},

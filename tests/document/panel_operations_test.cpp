@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
+#include "tarkon/document/doc_internals.h"
 #include "protocol/command_ids.h"
 #include "protocol/frame.h"
 #include "support/sim_document.h"
@@ -23,7 +25,7 @@ class PanelOperationsTest : public testsupport::SimDocumentTest {
   void Connect(const std::string& model, int32_t mode = frame::kChecksum) {
     StartSensor(SensorOf(model, mode));
     ASSERT_TRUE(ConnectDoc());
-    Doc().pollWorker().Stop();  // the test drives the ticks itself
+    DocInternals::Poll(Doc()).Stop();  // the test drives the ticks itself
     listener_.Clear();
     trace_.Clear();
   }
@@ -198,3 +200,64 @@ TEST(ScanCsvTest, IndexRawAndRangeWithEmptyOutOfRange) {
 }
 
 }  // namespace
+
+// Every sensor operation the window's buttons and the command-line tool run
+// sends nothing while a long operation holds the line, and nothing once
+// disconnected: the press is dropped, not run later.
+TEST_F(PanelOperationsTest, OperationsSendNothingWhileTheLineIsHeldOrDown) {
+  StartSensor(SensorOf("KRV02", frame::kChecksum));
+  ASSERT_TRUE(ConnectDoc());
+  // The reset is a manufacturing operation: with the mode on, only the
+  // line decides.
+  Doc().SetManufacturingMode(true);
+  DocInternals::Poll(Doc()).Stop();
+  struct Operation {
+    const char* name;
+    std::function<bool()> run;
+  };
+  PanelRows rows = EmptyErrorRows();
+  ScanPageState state;
+  const std::vector<Operation> operations = {
+      {"start scan", [&] { return Doc().StartScan(); }},
+      {"stop scan", [&] { return Doc().StopScan(); }},
+      {"laser on", [&] { return Doc().SetLaser(true); }},
+      {"laser off", [&] { return Doc().SetLaser(false); }},
+      {"reset", [&] { return Doc().ResetSensor(); }},
+      {"state read", [&] { return Doc().RefreshPolledState(); }},
+      {"filter", [&] { return ApplyFilterAndReadStatistics(Doc()); }},
+      {"error counters", [&] { return ReadErrorCounters(Doc(), rows); }},
+      {"diagnostics", [&] { return PollDiagnostics(Doc(), LivePanel::kKRV02, rows); }},
+      {"Get Errors", [&] { return GetErrorsClick(Doc(), rows); }},
+      {"Start scan", [&] { return StartStopScanClick(Doc(), state); }},
+      {"Filter", [&] {
+         PanelRows statistics = EmptyScanStatisticsRows();
+         FilterClick(Doc(), statistics);
+         return statistics[1].value != "";
+       }},
+  };
+  for (bool connected : {true, false}) {
+    if (!connected) Doc().Disconnect();
+    TransferFlag::Scope hold(DocInternals::Transfer(Doc()));
+    trace_.Clear();
+    for (const Operation& o : operations) {
+      EXPECT_FALSE(o.run()) << o.name << (connected ? " while held" : " disconnected");
+      EXPECT_TRUE(trace_.Commands().empty()) << o.name;
+    }
+    EXPECT_EQ(state.startCaption, "Start scan");
+  }
+}
+
+// Once the line is free again the same operations reach the sensor.
+TEST_F(PanelOperationsTest, OperationsRunWhenTheLineIsFree) {
+  StartSensor(SensorOf("KRV02", frame::kCrc));
+  ASSERT_TRUE(ConnectDoc());
+  DocInternals::Poll(Doc()).Stop();
+  trace_.Clear();
+  EXPECT_FALSE(Doc().ResetSensor());  // not in manufacturing mode: nothing sent
+  EXPECT_TRUE(Doc().SetLaser(false));
+  EXPECT_TRUE(Doc().StartScan());
+  EXPECT_TRUE(Doc().StopScan());
+  EXPECT_TRUE(Doc().RefreshPolledState());
+  EXPECT_EQ(trace_.Commands(),
+            (std::vector<int>{cmd::SetLaserOff, cmd::StartScan, cmd::StopScan, cmd::GetKRV02State}));
+}

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tarkon/document/doc_internals.h"
 #include "support/sim_document.h"
 #include "tarkon/fleet/setting_layout.h"
 #include "tarkon/fleet/settings_backup.h"
@@ -57,7 +58,7 @@ void ChangeEverything(sim::SensorState& s, int model) {
 std::vector<std::vector<uint8_t>> RawOfEverySetting(CKRV02Doc& doc) {
   std::vector<std::vector<uint8_t>> raw;
   for (const fleet::SettingLayout& l : fleet::LayoutOfModel(doc.modelIndex()))
-    raw.push_back(fleet::RawBytes(doc.commands(), l));
+    raw.push_back(fleet::RawBytes(DocInternals::Commands(doc), l));
   return raw;
 }
 

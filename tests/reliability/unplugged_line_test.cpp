@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tarkon/document/doc_internals.h"
 #include "protocol/packet_link.h"
 #include "reliability/reliability_support.h"
 #include "sim/virtual_sensor.h"
@@ -105,8 +106,8 @@ class UnpluggedLineTest : public ::testing::Test {
     EXPECT_TRUE(doc_->connected());
     EXPECT_EQ(doc_->modelText(), "KRV02");
     EXPECT_TRUE(log_.Has(kLogSuccess, "Successfully connected to KRV02 type sensor"));
-    EXPECT_EQ(doc_->commands().GetMinLP(), 1);
-    EXPECT_EQ(doc_->commands().minLP, sensor_->Snapshot().settings.minLaserPower);
+    EXPECT_EQ(DocInternals::Commands(*doc_).GetMinLP(), 1);
+    EXPECT_EQ(DocInternals::Commands(*doc_).minLP, sensor_->Snapshot().settings.minLaserPower);
     doc_->Disconnect();
   }
 
@@ -140,17 +141,17 @@ TEST_F(UnpluggedLineTest, QueryWaitingForItsReplyFailsWithTheIoError) {
   log_.Clear();
   UnplugAfter(300);
   const auto start = Clock::now();
-  EXPECT_EQ(doc_->commands().GetSerialNum(), 0);
+  EXPECT_EQ(DocInternals::Commands(*doc_).GetSerialNum(), 0);
   const long took = MsSince(start);
   WaitUnplugged();
   EXPECT_LT(took, kExchangeBoundMs + kSlackMs);
-  EXPECT_EQ(doc_->link().errorCode(), kSerialIoError);
+  EXPECT_EQ(DocInternals::Link(*doc_).errorCode(), kSerialIoError);
   // The failure, then one line that says the port went away; the document
   // has disconnected: polling stopped, port closed.
   EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"Command GetSerialNum failed. " + kReadGone, GoneLine(linkPath_)}));
   EXPECT_TRUE(log_.Has(kLogNotice, "Disconnected..."));
   EXPECT_FALSE(doc_->connected());
-  EXPECT_FALSE(doc_->link().IsOpen());
+  EXPECT_FALSE(DocInternals::Link(*doc_).IsOpen());
   EXPECT_FALSE(doc_->PollAllowed());
   EXPECT_FALSE(doc_->WaitPollTick(600));
 
@@ -158,8 +159,8 @@ TEST_F(UnpluggedLineTest, QueryWaitingForItsReplyFailsWithTheIoError) {
   // "went away" line.
   log_.Clear();
   const auto again = Clock::now();
-  EXPECT_EQ(doc_->commands().GetMinLP(), 0);
-  EXPECT_EQ(doc_->commands().SetThreshold(5), 0);
+  EXPECT_EQ(DocInternals::Commands(*doc_).GetMinLP(), 0);
+  EXPECT_EQ(DocInternals::Commands(*doc_).SetThreshold(5), 0);
   EXPECT_LT(MsSince(again), 2 * kExchangeBoundMs);
   EXPECT_EQ(ErrorLines(), (std::vector<std::string>{"Command GetMinLP failed. " + kClosedPort,
                                                     "Command SetThreshold failed. " + kClosedPort}));
@@ -175,7 +176,7 @@ TEST_F(UnpluggedLineTest, ScanBufferReadOf8192RangesFailsAndLeavesTheListEmpty) 
   });
   ConnectDocument();
   log_.Clear();
-  ScanBufferReader reader(doc_->commands(), doc_.get());
+  ScanBufferReader reader(DocInternals::Commands(*doc_), doc_.get());
   reader.SetRangesAvailable(kScanBufferMaxRanges);
   int portions = 0;
   ScanReadCallbacks callbacks;
@@ -195,7 +196,7 @@ TEST_F(UnpluggedLineTest, ScanBufferReadOf8192RangesFailsAndLeavesTheListEmpty) 
   EXPECT_FALSE(reader.reading());
   // The portions before the unplug, then one failed exchange.
   EXPECT_LT(took, 1000 + 200 + kExchangeBoundMs + kSlackMs);
-  EXPECT_EQ(doc_->link().errorCode(), kSerialIoError);
+  EXPECT_EQ(DocInternals::Link(*doc_).errorCode(), kSerialIoError);
   EXPECT_EQ(ErrorLines(),
             (std::vector<std::string>{"Command GetScanBufferPortion failed. " + kReadGone, GoneLine(linkPath_)}));
   EXPECT_FALSE(doc_->connected());
@@ -216,7 +217,7 @@ TEST_F(UnpluggedLineTest, FirmwareUploadFailsTriesToLockAndReportsWhy) {
     ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
     std::fclose(f);
   }
-  FirmwareUpload upload(doc_->commands(), doc_->xmodem(), doc_->transfer());
+  FirmwareUpload upload(DocInternals::Commands(*doc_), DocInternals::Xmodem(*doc_), DocInternals::Transfer(*doc_));
   std::vector<std::string> statuses;
   int lastPercent = -1;
   UploadCallbacks callbacks;
@@ -229,7 +230,7 @@ TEST_F(UnpluggedLineTest, FirmwareUploadFailsTriesToLockAndReportsWhy) {
   EXPECT_EQ(upload.Upload(kUploadCalibration, image, callbacks), UploadOutcome::kTransferFailed);
   const long took = MsSince(start);
   WaitUnplugged();
-  EXPECT_FALSE(doc_->transfer().InProgress());
+  EXPECT_FALSE(DocInternals::Transfer(*doc_).InProgress());
   EXPECT_GT(lastPercent, 0);
   EXPECT_LT(lastPercent, 99);
   ASSERT_FALSE(statuses.empty());
@@ -238,7 +239,7 @@ TEST_F(UnpluggedLineTest, FirmwareUploadFailsTriesToLockAndReportsWhy) {
   EXPECT_EQ(ErrorLines(),
             (std::vector<std::string>{"Command WriteFlashProtect1 failed. " + kWriteGone, GoneLine(linkPath_)}));
   EXPECT_FALSE(doc_->connected());
-  EXPECT_EQ(doc_->link().errorCode(), kSerialIoError);
+  EXPECT_EQ(DocInternals::Link(*doc_).errorCode(), kSerialIoError);
   std::printf("upload ended %ld ms after its start, %ld ms after the unplug\n", took, took - 1500);
   // The sender gives up on a dead line without waiting out its retries.
   EXPECT_LT(took, 1500 + kExchangeBoundMs + kSlackMs);

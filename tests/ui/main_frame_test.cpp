@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "tarkon/document/doc_internals.h"
 #include "tarkon/ui/command_log.h"
 #include "tarkon/ui/connect_dialog.h"
 #include "tarkon/ui/sensor_panels.h"
@@ -425,8 +426,8 @@ TEST_F(MainFrameTest, DisconnectAndCloseDuringPollTicks) {
   ASSERT_TRUE(PumpUntil([&] { return panel->polls() >= 2; }));
 
   // A tick is raised and posted while this thread is busy elsewhere.
-  const uint64_t raised = doc_->pollWorker().ticksRaised();
-  ASSERT_TRUE(BlockUntil([&] { return doc_->pollWorker().ticksRaised() > raised; }));
+  const uint64_t raised = DocInternals::Poll(*doc_).ticksRaised();
+  ASSERT_TRUE(BlockUntil([&] { return DocInternals::Poll(*doc_).ticksRaised() > raised; }));
   QElapsedTimer clock;
   clock.start();
   frame.action(DocCommand::kDisconnect)->trigger();
@@ -434,9 +435,9 @@ TEST_F(MainFrameTest, DisconnectAndCloseDuringPollTicks) {
   Pump(300);  // the stale tick is dropped
   EXPECT_FALSE(doc_->connected());
 
-  const uint64_t again = doc_->pollWorker().ticksRaised();
+  const uint64_t again = DocInternals::Poll(*doc_).ticksRaised();
   ASSERT_TRUE(frame.ConnectVirtualSensor("KRV04"));
-  ASSERT_TRUE(BlockUntil([&] { return doc_->pollWorker().ticksRaised() > again; }));
+  ASSERT_TRUE(BlockUntil([&] { return DocInternals::Poll(*doc_).ticksRaised() > again; }));
   clock.restart();
   EXPECT_TRUE(frame.close());
   CloseFrame();
@@ -450,7 +451,7 @@ TEST_F(MainFrameTest, NothingReachesTheLineWhileATransferHoldsIt) {
   ASSERT_TRUE(frame.ConnectVirtualSensor("KRV02"));
   ASSERT_TRUE(PumpUntil([&] { return frame.setupPane()->sensorList()->topLevelItemCount() == 7; }));
   {
-    TransferFlag::Scope hold(doc_->transfer());
+    TransferFlag::Scope hold(DocInternals::Transfer(*doc_));
     frame.UpdateCommandUI();
     for (DocCommand c : kConnectedOnly) EXPECT_FALSE(frame.action(c)->isEnabled()) << static_cast<int>(c);
     for (DocCommand c : kManufacturingOnly) EXPECT_FALSE(frame.action(c)->isEnabled()) << static_cast<int>(c);

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <fstream>
 
+#include "tarkon/document/doc_internals.h"
 #include "tarkon/fleet/settings_backup.h"
 #include "tarkon/ui/bus_scan_dialog.h"
 #include "tarkon/ui/sensor_panels.h"
@@ -108,7 +109,7 @@ TEST_F(ToolsMenuTest, SaveChangeRestoreThroughTheDialogsBringsTheValueBack) {
   EXPECT_TRUE(tools->restoreAction()->isEnabled());
   EXPECT_FALSE(tools->busScanAction()->isEnabled()) << "the scan needs the line to itself";
   {
-    TransferFlag::Scope transfer(doc_->transfer());
+    TransferFlag::Scope transfer(DocInternals::Transfer(*doc_));
     tools->UpdateAvailability();
     EXPECT_FALSE(tools->saveAction()->isEnabled());
     EXPECT_FALSE(tools->restoreAction()->isEnabled());
