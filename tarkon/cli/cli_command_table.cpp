@@ -33,7 +33,7 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "sensor's field is refused with its range; nothing is sent then (exit 2)."},
       {"state", "", 0, 0, false, nullptr, "one poll of the live diagnostics", "Polls the live diagnostics once."},
       {"watch", "", 0, 0, false, nullptr, "live diagnostics every poll (250 ms) until Ctrl+C",
-       "Polls the live diagnostics until Ctrl+C, each poll with a time stamp.\n"
+       "Polls the live diagnostics until Ctrl+C, each poll with its time (UTC, ISO 8601).\n"
        "  --count N        stop after N polls\n"
        "  --interval MS    one poll every MS milliseconds (not below 250)\n"
        "  --csv FILE       append one flushed line per poll (ISO time, raw range, range, the other\n"
