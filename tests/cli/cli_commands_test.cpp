@@ -313,6 +313,12 @@ TEST_F(CliTest, ScanAndLaserSwitchTheSensor) {
                                                     "Low scan number     0",
                                                     "Low scan value      1.000 inch",
                                                     "Average scan value  2.600 inch"}));
+  // The window's "Filter", after the one state read that stands in for the
+  // window's polling.
+  const std::vector<int> sent = trace_.Commands();
+  ASSERT_GE(sent.size(), 3u);
+  EXPECT_EQ(std::vector<int>(sent.end() - 3, sent.end()),
+            (std::vector<int>{cmd::GetKRV02State, cmd::ApplyScanFilter, cmd::HLAScanResult}));
 }
 
 class ScanBufferCli : public CliTest {

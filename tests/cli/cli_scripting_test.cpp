@@ -41,6 +41,11 @@ TEST_F(CliTest, ConventionalCommandLine) {
       {{"--json=yes", "info"}, kUsage, "", "tarkon-cli: option --json takes no value\n" + hint + "\n"},
       {{"watch", "--interval", "100"}, kUsage, "", "from 250"},
       {{"check-mode", "parity"}, kUsage, "", "check-mode takes checksum|crc, not \"parity\"\n"},
+      // The bus scan window's check and text.
+      {{"bus-scan", "--from", "9", "--to", "3"},
+       kUsage,
+       "",
+       "tarkon-cli: bus-scan: the first address must not be above the last\n" + hint + "\n"},
       // 0 goes out as the window's address dialog sends it; the sensor keeps
       // its own address, read back, so the change is not verified.
       {{"--simulate", "KRV02", "address", "0"}, kFailed, "Address  1\n", ""},
