@@ -113,7 +113,10 @@ class CKRV02Doc : public LogSink {
   bool ResetSensor();
   // "Serial Number and Model": the dialog's logic on this connection; when
   // the dialog closes, DialogClosed().
-  SerialAndModel SerialAndModelLogic() { return SerialAndModel(commands_); }
+  // Its commands go out only while the menu command is available.
+  SerialAndModel SerialAndModelLogic() {
+    return SerialAndModel(commands_, [this] { return IsAvailable(DocCommand::kSerialAndModel); });
+  }
   // After the settings dialog or the serial number dialog closed: the
   // sensor state changed (the setup pane re-reads it).
   void DialogClosed() { PostStateChanged(); }

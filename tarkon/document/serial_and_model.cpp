@@ -1,6 +1,7 @@
 #include "tarkon/document/serial_and_model.h"
 
 #include <cstring>
+#include <utility>
 
 #include "tarkon/document/model_table.h"
 
@@ -16,7 +17,8 @@ void TextField(const std::string& text, uint8_t field[16]) {
 
 }  // namespace
 
-SerialAndModel::SerialAndModel(SensorCommands& commands) : commands_(commands) {
+SerialAndModel::SerialAndModel(SensorCommands& commands, std::function<bool()> allowed)
+    : commands_(commands), allowed_(std::move(allowed)) {
   for (const ModelStringEntry& row : ModelStringTable()) {
     entries_.push_back(
         Entry{std::string(row.modelString) + " [" + ModelDisplayName(row.modelIndex) + "]",
@@ -29,6 +31,7 @@ void SerialAndModel::Select(int index) {
 }
 
 bool SerialAndModel::Refresh() {
+  if (!Allowed()) return false;
   selection_ = -1;
   serialText_.clear();
   if (!commands_.GetModelName() || !commands_.GetSerialNum()) return false;
@@ -52,7 +55,7 @@ void SerialAndModel::SerialNumberField(const std::string& text, uint8_t field[16
 }
 
 bool SerialAndModel::SetModelName() {
-  if (selection_ < 0) return false;
+  if (selection_ < 0 || !Allowed()) return false;
   uint8_t field[16];
   ModelNameField(entries_[static_cast<size_t>(selection_)].value, field);
   bool ok = commands_.SetModelName(field) != 0;
@@ -61,6 +64,7 @@ bool SerialAndModel::SetModelName() {
 }
 
 bool SerialAndModel::SetSerialNumber() {
+  if (!Allowed()) return false;
   uint8_t field[16];
   SerialNumberField(serialText_, field);
   bool ok = commands_.SetSerialNum(field) != 0;

@@ -4,6 +4,7 @@
 // to the sensor, each followed by a refresh from the sensor.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,10 @@ class SerialAndModel {
   };
 
   // One entry per model string, in table order. Nothing is sent yet: the
-  // dialog calls Refresh() when it opens.
-  explicit SerialAndModel(SensorCommands& commands);
+  // dialog calls Refresh() when it opens. `allowed` says whether the
+  // document lets the commands go out now (manufacturing mode, connected,
+  // the line free); without it they always may.
+  explicit SerialAndModel(SensorCommands& commands, std::function<bool()> allowed = {});
 
   const std::vector<Entry>& entries() const { return entries_; }
   // Index of the chosen entry, -1 for none.
@@ -31,7 +34,8 @@ class SerialAndModel {
   // Clears selection and field, asks GetModelName then GetSerialNum (both
   // logging their failures); on success chooses the entry of the reported
   // model string (none if no entry matches exactly) and shows the reported
-  // serial number. False if either command failed.
+  // serial number. False if either command failed. Each of the three sends
+  // nothing and returns false while the document does not allow it.
   bool Refresh();
   // "Set Model Name": the chosen entry's model string in a 16-byte field
   // (text, NUL, the rest zero), then Refresh. Without a chosen entry nothing
@@ -46,7 +50,10 @@ class SerialAndModel {
   static void SerialNumberField(const std::string& text, uint8_t field[16]);
 
  private:
+  bool Allowed() const { return !allowed_ || allowed_(); }
+
   SensorCommands& commands_;
+  std::function<bool()> allowed_;
   std::vector<Entry> entries_;
   int selection_ = -1;
   std::string serialText_;

@@ -15,6 +15,7 @@
 #include "support/sim_document.h"
 #include "tarkon/document/live_panels.h"
 #include "tarkon/document/scan_buffer.h"
+#include "tarkon/document/serial_and_model.h"
 
 namespace {
 
@@ -224,6 +225,16 @@ TEST_F(PanelOperationsTest, OperationsSendNothingWhileTheLineIsHeldOrDown) {
       {"laser off", [&] { return Doc().SetLaser(false); }},
       {"reset", [&] { return Doc().ResetSensor(); }},
       {"state read", [&] { return Doc().RefreshPolledState(); }},
+      {"serial number", [&] {
+         SerialAndModel logic = Doc().SerialAndModelLogic();
+         logic.SetSerialText("X1");
+         return logic.SetSerialNumber() || logic.Refresh();
+       }},
+      {"model name", [&] {
+         SerialAndModel logic = Doc().SerialAndModelLogic();
+         logic.Select(0);
+         return logic.SetModelName();
+       }},
       {"filter", [&] { return ApplyFilterAndReadStatistics(Doc()); }},
       {"error counters", [&] { return ReadErrorCounters(Doc(), rows); }},
       {"diagnostics", [&] { return PollDiagnostics(Doc(), LivePanel::kKRV02, rows); }},
