@@ -16,6 +16,8 @@ std::vector<PortChoice> PortChoicesAfterCom4() {
   return choices;
 }
 
+bool KeptAsNextPort(const std::string& device) { return device != kVirtualSensorDevice; }
+
 void InstallPortMap(const std::map<unsigned, std::string>& map) { PortResolver::SetPortMap(map); }
 
 }  // namespace ostrel

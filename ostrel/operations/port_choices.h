@@ -25,6 +25,11 @@ struct PortChoice {
 // alone without a description), then the virtual sensor.
 std::vector<PortChoice> PortChoicesAfterCom4();
 
+// Whether the settings file keeps `device` as the next start's port and a
+// stored one is chosen again: not the virtual sensor, which lives only in
+// this run (the next start must talk to the real port).
+bool KeptAsNextPort(const std::string& device);
+
 // Installs the settings file's port map: "COMn" opens the mapped device.
 void InstallPortMap(const std::map<unsigned, std::string>& map);
 

@@ -454,9 +454,8 @@ void MainWindow::ApplyIni() {
   InstallPortMap(values.portMap);
   fields_.port = values.port >= 1 && values.port <= 4 ? values.port - 1 : -1;
   fields_.device.clear();
-  // A virtual sensor is never preselected, also not from a file written
-  // by an earlier version: the next Connect must talk to the real port.
-  if (!values.device.empty() && values.device != kVirtualSensorDevice) {
+  // Also a file written by an earlier version may name the virtual sensor.
+  if (!values.device.empty() && KeptAsNextPort(values.device)) {
     for (const std::string& device : portDevices_)
       if (device == values.device) fields_.device = device;
   }
@@ -468,13 +467,11 @@ void MainWindow::ApplyIni() {
 }
 
 void MainWindow::StoreConnection(int portNumber, int baudRate, const std::string& device) {
-  // The virtual sensor lives only in this run: the stored real port stays.
-  const bool virtualLine = device == kVirtualSensorDevice;
   // A device chosen instead of COM1..COM4 keeps "Port" as it was, for other
   // versions that read only the number.
   const int port = device.empty() ? portNumber : ini_.Read().port;
   std::string error;
-  if (!virtualLine && iniProblem_.empty() && !ini_.Write(port, baudRate, device, &error))
+  if (KeptAsNextPort(device) && iniProblem_.empty() && !ini_.Write(port, baudRate, device, &error))
     SetStatus("Cannot write " + ini_.path() + ": " + error);
   const std::string keepDevice = fields_.device;
   ApplyIni();
