@@ -89,7 +89,15 @@ bool Operations::OpenPort() {
   const unsigned number = fields_.port >= 0 ? static_cast<unsigned>(fields_.port + 1) : 0;
   std::string device;
   std::string name;
-  if (!fields_.device.empty()) {
+  if (fields_.device == kVirtualSensorDevice) {
+    device = virtualSensor_.Open();
+    if (device.empty()) {
+      link_.port().Close();
+      view_.SetStatus(virtualSensor_.failure());
+      return false;
+    }
+    name = device;
+  } else if (!fields_.device.empty()) {
     device = fields_.device;
     name = device;
   } else if (number == 0) {

@@ -16,6 +16,8 @@
 #include "ostrel/link/ostrel_link.h"
 #include "ostrel/operations/field_values.h"
 #include "ostrel/operations/ostrel_view.h"
+#include "ostrel/operations/port_choices.h"
+#include "ostrel/operations/virtual_sensor_line.h"
 #include "ostrel/operations/window_fields.h"
 
 namespace ostrel {
@@ -114,6 +116,8 @@ class Operations {
   OstrelLink& link_;
   WindowFields& fields_;
   OstrelView& view_;
+  // Opened for fields_.device == kVirtualSensorDevice.
+  VirtualSensorLine virtualSensor_;
   bool busy_ = false;
   bool connected_ = false;
   int32_t hostBaudInUse_ = 57600;

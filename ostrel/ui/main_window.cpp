@@ -26,14 +26,10 @@
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/key_filter.h"
 #include "ostrel/ui/range_chart.h"
-#include "serial/port_discovery.h"
-#include "serial/port_resolver.h"
-#include "sim/virtual_sensor.h"
 
 namespace ostrel {
 namespace {
 
-constexpr const char* kVirtualDevice = "virtual:KRV04BF";
 // Captions of the Spot page's panels; the panels are named "p" and these.
 constexpr const char* kSpotNames[] = {"Range", "BasePix", "SumPix", "NumPix", "SubPix", "Power", "PeakPix"};
 
@@ -447,24 +443,19 @@ void MainWindow::SetToolTips() {
 
 void MainWindow::FillPortList() {
   portDevices_.clear();
-  for (const FoundPort& port : FindSerialPorts()) {
-    if (port.name.rfind("COM", 0) == 0 && port.name.size() == 4 && port.name[3] >= '1' && port.name[3] <= '4')
-      continue;  // already COM1 to COM4
-    portDevices_.push_back(port.device);
-    cboPort_->addItem(Q(port.description.empty() ? port.device : port.device + " - " + port.description));
+  for (const PortChoice& choice : PortChoicesAfterCom4()) {
+    portDevices_.push_back(choice.device);
+    cboPort_->addItem(Q(choice.text));
   }
-  portDevices_.push_back(kVirtualDevice);
-  cboPort_->addItem(kVirtualSensorEntry);
 }
 
 void MainWindow::ApplyIni() {
   const IniValues values = ini_.Read();
-  PortResolver::SetPortMap(values.portMap);
+  InstallPortMap(values.portMap);
   fields_.port = values.port >= 1 && values.port <= 4 ? values.port - 1 : -1;
   fields_.device.clear();
-  // A virtual sensor is never preselected, also not from a file written
-  // by an earlier version: the next Connect must talk to the real port.
-  if (!values.device.empty() && values.device != kVirtualDevice) {
+  // Also a file written by an earlier version may name the virtual sensor.
+  if (!values.device.empty() && KeptAsNextPort(values.device)) {
     for (const std::string& device : portDevices_)
       if (device == values.device) fields_.device = device;
   }
@@ -476,17 +467,15 @@ void MainWindow::ApplyIni() {
 }
 
 void MainWindow::StoreConnection(int portNumber, int baudRate, const std::string& device) {
-  // The virtual sensor lives only in this run: the stored real port stays.
-  const bool virtualLine = virtualSensor_ != nullptr && device == virtualSensor_->SlavePath();
   // A device chosen instead of COM1..COM4 keeps "Port" as it was, for other
   // versions that read only the number.
   const int port = device.empty() ? portNumber : ini_.Read().port;
   std::string error;
-  if (!virtualLine && iniProblem_.empty() && !ini_.Write(port, baudRate, device, &error))
+  if (KeptAsNextPort(device) && iniProblem_.empty() && !ini_.Write(port, baudRate, device, &error))
     SetStatus("Cannot write " + ini_.path() + ": " + error);
   const std::string keepDevice = fields_.device;
   ApplyIni();
-  fields_.device = keepDevice;  // the device opened now, also a virtual sensor's line
+  fields_.device = keepDevice;  // the device opened now, also the virtual sensor
   ShowFields();
 }
 
@@ -504,24 +493,7 @@ void MainWindow::Collect() {
   const int port = cboPort_->currentIndex();
   fields_.port = port < 4 ? port : -1;
   fields_.device.clear();
-  if (port >= 4) {
-    const std::string& device = portDevices_[static_cast<size_t>(port - 4)];
-    if (device == kVirtualDevice) {
-      if (virtualSensor_ == nullptr) {
-        sim::SensorConfig config;
-        config.model = "KRV04 Board Flipper";
-        // Paced at the line's speed as a real sensor is: unpaced, a long
-        // scan export arrives faster than the window takes it in.
-        sim::LineConfig line;
-        line.throttle = true;
-        virtualSensor_ = std::make_unique<sim::VirtualSensor>(config, line);
-        if (!virtualSensor_->Start()) SetStatus("Virtual sensor: " + virtualSensor_->LastError());
-      }
-      fields_.device = virtualSensor_->SlavePath();
-    } else {
-      fields_.device = device;
-    }
-  }
+  if (port >= 4) fields_.device = portDevices_[static_cast<size_t>(port - 4)];
   fields_.hostBaud = cboHostBaud_->currentIndex();
   fields_.connAddr = editConnAddr_->text().toStdString();
   fields_.useGlobalAddress = cbxGlobal_->isChecked();
@@ -551,10 +523,8 @@ void MainWindow::Collect() {
 void MainWindow::ShowFields() {
   int port = fields_.port;
   if (!fields_.device.empty()) {
-    const std::string wanted =
-        virtualSensor_ != nullptr && fields_.device == virtualSensor_->SlavePath() ? kVirtualDevice : fields_.device;
     for (size_t i = 0; i < portDevices_.size(); ++i)
-      if (portDevices_[i] == wanted) port = static_cast<int>(i) + 4;
+      if (portDevices_[i] == fields_.device) port = static_cast<int>(i) + 4;
   }
   cboPort_->setCurrentIndex(port);
   cboHostBaud_->setCurrentIndex(fields_.hostBaud);

@@ -27,10 +27,6 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 
-namespace sim {
-class VirtualSensor;
-}
-
 namespace ostrel {
 
 class AboutBox;
@@ -39,7 +35,6 @@ class RangeChart;
 
 class MainWindow : public QMainWindow, public OstrelView {
  public:
-  static constexpr const char* kVirtualSensorEntry = "Virtual sensor (KRV04 Board Flipper)";
   // The Spot page's panels show the latest poll at most this often.
   static constexpr int kSpotIntervalMs = 100;
 
@@ -108,7 +103,6 @@ class MainWindow : public QMainWindow, public OstrelView {
   std::unique_ptr<Operations> operations_;
   OstrelIni ini_;
   std::string iniProblem_;  // why Ostrel.ini is left alone, or empty
-  std::unique_ptr<sim::VirtualSensor> virtualSensor_;
   KeyFilter* keys_ = nullptr;
   AboutBox* about_ = nullptr;
   bool factory_ = false;

@@ -16,12 +16,11 @@
 #include "tarkon/cli/fleet_commands.h"
 #include "tarkon/cli/progress_bar.h"
 #include "files/file_target.h"
-#include "serial/port_discovery.h"
-#include "serial/port_resolver.h"
 #include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/iso_time.h"
 #include "tarkon/document/live_panels.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/port_list.h"
 #include "tarkon/document/printable_text.h"
 #include "tarkon/document/scan_buffer.h"
 #include "tarkon/document/serial_and_model.h"
@@ -504,31 +503,29 @@ bool CheckCommandUsage(CliOptions& o, std::string& error) {
 }
 
 int RunPortsCommand(const CliOptions& o, CliJson& json) {
-  const std::vector<FoundPort> ports = FindSerialPorts();
   SettingsFile settings(o.settingsPath.value_or(SettingsFile::DefaultPath()));
   settings.Load();
-  const PortResolver::PortMap map = settings.ReadPortMap();
+  const PortList ports = ListPorts(&settings);
   if (o.json) {
     CliJson found = CliJson::array();
-    for (const FoundPort& p : ports)
+    for (const ListedPort& p : ports.found)
       found.push_back({{"name", p.name}, {"device", p.device}, {"description", p.description}, {"by_id", p.byId}});
     CliJson mapped = CliJson::array();
-    for (const auto& [number, device] : map)
-      mapped.push_back({{"name", PortResolver::PortName(number)}, {"device", device}});
+    for (const MappedPort& m : ports.mapped) mapped.push_back({{"name", m.name}, {"device", m.device}});
     json = {{"ports", std::move(found)}, {"port_map", std::move(mapped)}, {"settings_file", settings.path()}};
     return kExitOk;
   }
   std::cout << "Serial ports:\n";
-  if (ports.empty()) std::cout << "  (none found)\n";
-  for (const FoundPort& p : ports) {
+  if (ports.found.empty()) std::cout << "  (none found)\n";
+  for (const ListedPort& p : ports.found) {
     std::cout << "  " << p.name << "  " << p.device;
     if (!p.description.empty()) std::cout << "  " << p.description;
     if (!p.byId.empty()) std::cout << "  " << p.byId;
     std::cout << "\n";
   }
   std::cout << "Port map (" << settings.path() << "):\n";
-  if (map.empty()) std::cout << "  (empty)\n";
-  for (const auto& [number, device] : map) std::cout << "  " << PortResolver::PortName(number) << "  " << device << "\n";
+  if (ports.mapped.empty()) std::cout << "  (empty)\n";
+  for (const MappedPort& m : ports.mapped) std::cout << "  " << m.name << "  " << m.device << "\n";
   std::cout.flush();
   return kExitOk;
 }

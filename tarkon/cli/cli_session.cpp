@@ -27,6 +27,15 @@ void InstallInterruptHandler() {
   std::signal(SIGPIPE, SIG_IGN);
 }
 
+VirtualSensorRequest SimulatedSensor(const CliOptions& options) {
+  VirtualSensorRequest request;
+  request.model = options.simulate.value_or(std::string());
+  request.checkMode = options.simulateCheckMode == "crc" ? frame::kCrc : frame::kChecksum;
+  if (options.address) request.address = *options.address;
+  if (options.baud) request.baudRate = *options.baud;
+  return request;
+}
+
 CliSession::CliSession(const CliOptions& options) : options_(options) {
   doc_ = std::make_unique<CKRV02Doc>(options_.settingsPath.value_or(std::string()));
   doc_->SetListener(this);
@@ -37,7 +46,7 @@ CliSession::~CliSession() {
   Close();
   // The document writes the settings file back when it ends.
   doc_.reset();
-  sensor_.reset();
+  sensor_.Stop();
 }
 
 void CliSession::OnLogLine(int kind, const std::string& text) {
@@ -63,37 +72,25 @@ std::string CliSession::deviceName() const { return doc_->device(); }
 
 bool CliSession::Open(std::string& usageError) {
   ConnectValues values = doc_->BeginConnect();
+  if (options_.baud && !IsSensorBaudRate(*options_.baud)) {
+    usageError = "--baud takes " + BaudRatesPhrase();
+    return false;
+  }
 
   if (options_.simulate) {
-    sim::SensorConfig config;
-    config.model = *options_.simulate;
-    config.checkMode = options_.simulateCheckMode == "crc" ? 1 : 0;
-    if (options_.address && *options_.address != 0) config.address = static_cast<uint8_t>(*options_.address);
-    if (options_.baud) config.baudRate = *options_.baud;
     // The virtual sensor's own address and baud rate, not those stored for
     // an earlier real sensor.
-    values.address = config.address;
-    values.globalAddress = false;
-    values.baudChoice = ConnectBaudChoice(config.baudRate);
-    sensor_ = std::make_unique<sim::VirtualSensor>(config);
-    if (!sensor_->Start()) {
-      std::fprintf(stderr, "error: the virtual sensor did not start: %s\n", sensor_->LastError().c_str());
+    if (!sensor_.Start(SimulatedSensor(options_), values)) {
+      std::fprintf(stderr, "error: %s\n", sensor_.failure().c_str());
       return false;
     }
-    values.portText = sensor_->SlavePath();
     // The virtual sensor's line is gone after this run: keep it out of the
     // settings file.
     doc_->SetSaveOnClose(false);
   } else if (options_.port) {
     values.portText = *options_.port;
   }
-  if (options_.baud) {
-    if (!IsSensorBaudRate(*options_.baud)) {
-      usageError = "--baud takes " + BaudRatesPhrase();
-      return false;
-    }
-    values.baudChoice = ConnectBaudChoice(*options_.baud);
-  }
+  if (options_.baud) values.baudChoice = ConnectBaudChoice(*options_.baud);
   if (options_.address) {
     values.address = static_cast<uint8_t>(*options_.address);
     values.globalAddress = *options_.address == 0;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "tarkon/cli/cli_options.h"
-#include "sim/virtual_sensor.h"
 #include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/virtual_sensor_port.h"
 
 // Exit statuses.
 constexpr int kExitOk = 0;
@@ -21,6 +21,10 @@ extern std::atomic<bool> g_interrupted;
 // Ctrl+C presses so far (an upload asks for two before it stops).
 extern std::atomic<int> g_interruptCount;
 void InstallInterruptHandler();
+
+// The virtual sensor that --simulate asks for: the model, its check mode,
+// and the address and baud rate when the command line names them.
+VirtualSensorRequest SimulatedSensor(const CliOptions& options);
 
 class CliSession : public DocumentListener {
  public:
@@ -49,7 +53,7 @@ class CliSession : public DocumentListener {
 
  private:
   CliOptions options_;
-  std::unique_ptr<sim::VirtualSensor> sensor_;
+  VirtualSensorPort sensor_;
   std::unique_ptr<CKRV02Doc> doc_;
   std::string lastError_;
   int failures_ = 0;

@@ -8,11 +8,11 @@
 
 #include "tarkon/cli/progress_bar.h"
 #include "protocol/protocol_trace.h"
-#include "serial/port_resolver.h"
-#include "sim/virtual_sensor.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/port_list.h"
 #include "tarkon/document/printable_text.h"
 #include "tarkon/document/settings_file.h"
+#include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/fleet/bus_scan.h"
 #include "tarkon/fleet/fleet_tools.h"
 #include "tarkon/fleet/line_appender.h"
@@ -326,28 +326,17 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
 
   // The line: the simulated sensor's, the named port, or the port of the
   // settings file.
-  std::unique_ptr<sim::VirtualSensor> sensor;
+  VirtualSensorPort sensor;
   std::string device;
   if (o.simulate) {
-    sim::SensorConfig config;
-    config.model = *o.simulate;
-    config.checkMode = o.simulateCheckMode == "crc" ? 1 : 0;
-    if (o.address && *o.address != 0) config.address = static_cast<uint8_t>(*o.address);
-    if (o.baud) config.baudRate = *o.baud;
-    sensor = std::make_unique<sim::VirtualSensor>(config);
-    if (!sensor->Start()) return fail("bus-scan: the virtual sensor did not start: " + sensor->LastError(), kExitFailed);
-    device = sensor->SlavePath();
+    ConnectValues values;
+    if (!sensor.Start(SimulatedSensor(o), values)) return fail("bus-scan: " + sensor.failure(), kExitFailed);
+    device = sensor.device();
   } else {
     SettingsFile settings(o.settingsPath.value_or(SettingsFile::DefaultPath()));
     settings.Load();
-    PortResolver::SetPortMap(settings.ReadPortMap());
-    std::string name = o.port.value_or("");
-    if (name.empty()) {
-      int32_t port = 1;
-      settings.GetInteger(SettingsFile::kSerialSection, SettingsFile::kPortKey, &port);
-      name = PortResolver::PortName(static_cast<unsigned>(port));
-    }
-    device = PortResolver::ResolveName(name);
+    const std::string name = o.port.value_or("").empty() ? StoredPortName(settings) : *o.port;
+    device = DeviceOfPortName(settings, name);
     if (device.empty()) return fail("bus-scan: no device for port " + name, kExitUsage);
   }
 

@@ -15,7 +15,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "sim/virtual_sensor.h"
 #include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/command_log.h"
 #include "tarkon/ui/connect_dialog.h"
@@ -382,7 +381,7 @@ void CMainFrame::RunCommand(DocCommand command) {
     case DocCommand::kConnect: Connect(); break;
     case DocCommand::kDisconnect:
       doc_.Disconnect();
-      virtualSensor_.reset();
+      virtualSensor_.Stop();
       break;
     case DocCommand::kAddress: ChangeAddress(); break;
     case DocCommand::kChecksum: doc_.ChangeCheckMode(frame::kChecksum); break;
@@ -404,50 +403,45 @@ void CMainFrame::Connect() {
   const ConnectValues filled = doc_.BeginConnect();
   CConnectDialog dialog(filled, ConnectPortEntries(), this);
   if (dialog.exec() != QDialog::Accepted) return;
-  ConnectWith(dialog.values(), dialog.virtualModel());
+  const ConnectValues chosen = dialog.values();
+  if (dialog.virtualModel().empty()) ConnectWith(chosen, std::nullopt);
+  else ConnectWith(chosen, VirtualSensorOfDialog(dialog.virtualModel(), chosen));
 }
 
 bool CMainFrame::ConnectVirtualSensor(const std::string& model) {
   if (!doc_.IsAvailable(DocCommand::kConnect)) return false;
-  const bool ok = ConnectWith(doc_.BeginConnect(), model);
+  VirtualSensorRequest request;
+  request.model = model;
+  const bool ok = ConnectWith(doc_.BeginConnect(), request);
   UpdateCommandUI();
   return ok;
 }
 
 bool CMainFrame::ConnectFound(const ConnectValues& values, int32_t firstCheckMode) {
   if (!doc_.IsAvailable(DocCommand::kConnect)) return false;
-  const bool ok = ConnectWith(values, std::string(), firstCheckMode);
+  const bool ok = ConnectWith(values, std::nullopt, firstCheckMode);
   UpdateCommandUI();
   return ok;
 }
 
-bool CMainFrame::ConnectWith(ConnectValues values, const std::string& virtualModel, int32_t firstCheckMode) {
-  virtualSensor_.reset();
-  if (!virtualModel.empty()) {
-    sim::SensorConfig config;
-    config.model = virtualModel;
-    config.baudRate = BaudRateOfChoice(values.baudChoice);
-    if (values.address != 0 && !values.globalAddress) config.address = values.address;
-    virtualSensor_ = std::make_unique<sim::VirtualSensor>(config);
-    if (!virtualSensor_->Start()) {
-      const QString reason = QString::fromStdString(virtualSensor_->LastError());
-      virtualSensor_.reset();
-      OnLogLine(kLogError, "The virtual sensor did not start: " + reason.toStdString());
-      QMessageBox::warning(this, ProgramCaption(), QStringLiteral("The virtual sensor did not start: ") + reason);
-      return false;
-    }
-    values.portText = virtualSensor_->SlavePath();
+bool CMainFrame::ConnectWith(ConnectValues values, const std::optional<VirtualSensorRequest>& virtualSensor,
+                             int32_t firstCheckMode) {
+  virtualSensor_.Stop();
+  if (virtualSensor && !virtualSensor_.Start(*virtualSensor, values)) {
+    OnLogLine(kLogError, virtualSensor_.failure());
+    QMessageBox::warning(this, ProgramCaption(), QString::fromStdString(virtualSensor_.failure()));
+    return false;
   }
   // The virtual sensor's line lives only as long as this run: it is not
   // stored as the next connect's port.
-  doc_.SetSaveOnClose(virtualModel.empty());
+  doc_.SetSaveOnClose(!virtualSensor);
 
   connectErrors_.clear();
   collectingConnectErrors_ = true;
   const bool ok = doc_.Connect(values, firstCheckMode);
   collectingConnectErrors_ = false;
   if (!ok) {
-    virtualSensor_.reset();
+    virtualSensor_.Stop();
     UpdateCommandUI();
     if (connectErrors_.isEmpty()) connectErrors_ << QString::fromUtf8(kCannotConnectLine);
     QMessageBox::warning(this, ProgramCaption(), connectErrors_.join(QLatin1Char('\n')));

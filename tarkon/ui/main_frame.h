@@ -16,6 +16,7 @@
 #include <string>
 
 #include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/ui/pane_sizes.h"
 
 class CLogDialog;
@@ -27,9 +28,6 @@ class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
-namespace sim {
-class VirtualSensor;
-}
 
 class CMainFrame : public QMainWindow, public DocumentListener {
   Q_OBJECT
@@ -99,7 +97,9 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void ApplyPaneSizes();
 
   void Connect();
-  bool ConnectWith(ConnectValues values, const std::string& virtualModel, int32_t firstCheckMode = frame::kChecksum);
+  // Connects with `values`, to a virtual sensor started for them when one is asked for.
+  bool ConnectWith(ConnectValues values, const std::optional<VirtualSensorRequest>& virtualSensor,
+                   int32_t firstCheckMode = frame::kChecksum);
   void ChangeAddress();
   void ChangeBaudRate();
   void SerialAndModelDialog();
@@ -109,7 +109,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   void RefreshSetupPane();
 
   CKRV02Doc& doc_;
-  std::unique_ptr<sim::VirtualSensor> virtualSensor_;
+  VirtualSensorPort virtualSensor_;
   std::map<DocCommand, QAction*> actions_;
   QAction* toolbarToggle_ = nullptr;
   QAction* statusBarToggle_ = nullptr;

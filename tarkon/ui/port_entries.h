@@ -1,7 +1,8 @@
 #pragma once
-// The port list of the connect dialog: "COM1" to "COM4" (through the port
-// map, as typed), then the serial devices of this machine with their
-// adapter's description, then one in-process virtual sensor per model.
+// The port list of the connect dialog, as the engine gives it: "COM1" to
+// "COM4" (through the port map, as typed), then the serial devices of this
+// machine with their adapter's description, then one in-process virtual
+// sensor per model.
 
 #include <QString>
 #include <string>
@@ -14,6 +15,3 @@ struct PortEntry {
 };
 
 std::vector<PortEntry> ConnectPortEntries();
-
-// The list text of a virtual sensor of a model ("Virtual sensor: KRV04").
-QString VirtualSensorEntryText(const std::string& model);

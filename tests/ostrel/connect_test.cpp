@@ -158,4 +158,24 @@ TEST_F(OstrelSimTest, TheBusyFlagTurnsASecondOperationAway) {
   EXPECT_TRUE(State().settings.laserOn);
 }
 
+TEST_F(OstrelSimTest, TheVirtualSensorEntryConnectsToOneSensorKeptForTheRun) {
+  const std::vector<ostrel::PortChoice> choices = ostrel::PortChoicesAfterCom4();
+  ASSERT_FALSE(choices.empty());
+  EXPECT_EQ(choices.back().text, "Virtual sensor (KRV04 Board Flipper)");
+  EXPECT_EQ(choices.back().device, ostrel::kVirtualSensorDevice);
+
+  fields_.device = choices.back().device;
+  ASSERT_TRUE(ops_.Connect());
+  ASSERT_TRUE(ops_.connected()) << view_.LastStatus();
+  EXPECT_EQ(fields_.modelPanel, "M3-9-6BF");
+  EXPECT_EQ(fields_.device, ostrel::kVirtualSensorDevice);
+  // A change made in it is still there after a reconnect: the same sensor.
+  fields_.threshold = "77";
+  ASSERT_TRUE(ops_.SetThreshold());
+  fields_.threshold.clear();
+  ASSERT_TRUE(ops_.Connect());
+  ASSERT_TRUE(ops_.connected()) << view_.LastStatus();
+  EXPECT_EQ(fields_.threshold, "77");
+}
+
 }  // namespace

@@ -1,0 +1,94 @@
+// Connecting to a virtual sensor: which addresses and baud rates start one,
+// what the connection then uses, and the one text of a refusal.
+
+#include "tarkon/document/virtual_sensor_port.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "support/sim_document.h"
+
+namespace {
+
+using testsupport::SimDocumentTest;
+
+struct VirtualCase {
+  std::string model;
+  std::optional<int> address;
+  std::optional<int32_t> baudRate;
+  int32_t checkMode;
+  std::string failure;  // empty: starts, and the document connects
+  int32_t addressUsed;  // 0: the global address
+  int32_t baudUsed;
+};
+
+const char* const kStart = "The virtual sensor did not start: ";
+
+TEST_F(SimDocumentTest, VirtualSensorRulesThroughTheConnect) {
+  const std::string badAddress = " is not 1 to 255 (or 0, the global address)";
+  const VirtualCase cases[] = {
+      // Nothing named: the factory address and rate, not the stored ones.
+      {"KRV04", std::nullopt, std::nullopt, 0, "", 1, 57600},
+      {"Qmt Short", 17, 9600, 1, "", 17, 9600},
+      {"KRV02", 255, 19200, 0, "", 255, 19200},
+      // The global address: the sensor stays at 1 and answers address 0.
+      {"KRV04 Board Flipper", 0, 38400, 0, "", 0, 38400},
+      {"KRV04", 256, std::nullopt, 0, std::string(kStart) + "address 256" + badAddress, 0, 0},
+      {"KRV04", -1, 57600, 0, std::string(kStart) + "address -1" + badAddress, 0, 0},
+      {"KRV04", 1, 115200, 0, std::string(kStart) + "115200 bit/s is not 9600, 19200, 38400 or 57600", 0, 0},
+      {"KRV04", 1, 0, 0, std::string(kStart) + "0 bit/s is not 9600, 19200, 38400 or 57600", 0, 0},
+      {"KRV04", 1, 9600, 2, std::string(kStart) + "check mode 2 is not 0 (checksum) or 1 (CRC)", 0, 0},
+  };
+  for (const VirtualCase& c : cases) {
+    SCOPED_TRACE(c.model + " address " + (c.address ? std::to_string(*c.address) : "-") + " baud " +
+                 (c.baudRate ? std::to_string(*c.baudRate) : "-"));
+    VirtualSensorPort sensor;
+    ConnectValues values;
+    values.portText = "COM2";  // as stored for an earlier real sensor
+    values.address = 9;
+    values.baudChoice = 0;
+    VirtualSensorRequest request;
+    request.model = c.model;
+    request.address = c.address;
+    request.baudRate = c.baudRate;
+    request.checkMode = c.checkMode;
+    const bool started = sensor.Start(request, values);
+    EXPECT_EQ(sensor.failure(), c.failure);
+    EXPECT_EQ(started, c.failure.empty());
+    EXPECT_EQ(sensor.running(), started);
+    if (!started) {
+      EXPECT_EQ(sensor.device(), "");
+      EXPECT_EQ(values.portText, "COM2");
+      EXPECT_EQ(values.address, 9);
+      EXPECT_EQ(values.baudChoice, 0);
+      continue;
+    }
+    EXPECT_EQ(values.portText, sensor.device());
+    EXPECT_EQ(values.globalAddress, c.addressUsed == 0);
+    EXPECT_EQ(values.address, c.addressUsed);
+    ASSERT_TRUE(Doc().Connect(values, c.checkMode));
+    // The settings read puts the sensor's own address in use: asked at the
+    // global address, the sensor is still at 1.
+    EXPECT_EQ(Doc().address(), c.addressUsed == 0 ? 1 : c.addressUsed);
+    EXPECT_EQ(Doc().baudRate(), c.baudUsed);
+    EXPECT_EQ(Doc().checkMode(), c.checkMode);
+    EXPECT_EQ(Doc().modelText(), c.model);
+    Doc().Disconnect();
+  }
+}
+
+TEST(VirtualSensorOfDialog, TheDialogNamesItsAddressAndRate) {
+  ConnectValues chosen;
+  chosen.address = 12;
+  chosen.baudChoice = 1;
+  VirtualSensorRequest request = VirtualSensorOfDialog("KRV04", chosen);
+  EXPECT_EQ(request.model, "KRV04");
+  EXPECT_EQ(request.address, 12);
+  EXPECT_EQ(request.baudRate, 19200);
+  chosen.globalAddress = true;
+  EXPECT_EQ(VirtualSensorOfDialog("KRV04", chosen).address, 0);
+}
+
+}  // namespace
