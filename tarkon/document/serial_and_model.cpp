@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 namespace {
 

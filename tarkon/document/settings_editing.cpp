@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "tarkon/document/model_settings.h"
+#include "tarkon/models/model_settings.h"
 #include "tarkon/document/number_reading.h"
 
 namespace settings_editing {

@@ -6,7 +6,7 @@
 #include "protocol/bus_probe.h"
 #include "protocol/command_ids.h"
 #include "protocol/packet_link.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 namespace fleet {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 namespace fleet {
 namespace {

@@ -1,7 +1,7 @@
 #include "tarkon/ui/port_entries.h"
 
 #include "serial/port_discovery.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 QString VirtualSensorEntryText(const std::string& model) {
   return QStringLiteral("Virtual sensor: ") + QString::fromStdString(model);

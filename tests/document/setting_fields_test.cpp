@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "protocol/sensor_commands.h"
-#include "tarkon/document/krv02_settings.h"
-#include "tarkon/document/krv04_settings.h"
-#include "tarkon/document/krv04bf_settings.h"
+#include "tarkon/models/krv02/krv02_settings.h"
+#include "tarkon/models/krv04_family/krv04_family_settings.h"
+#include "tarkon/models/krv04bf/krv04bf_settings.h"
 
 namespace {
 

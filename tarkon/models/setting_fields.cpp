@@ -1,4 +1,4 @@
-#include "tarkon/document/setting_fields.h"
+#include "tarkon/models/setting_fields.h"
 
 namespace setting_fields {
 

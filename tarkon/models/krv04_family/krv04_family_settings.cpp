@@ -1,4 +1,4 @@
-#include "tarkon/document/krv04_settings.h"
+#include "tarkon/models/krv04_family/krv04_family_settings.h"
 
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/numeric_text.h"

@@ -1,4 +1,4 @@
-#include "tarkon/document/krv02_settings.h"
+#include "tarkon/models/krv02/krv02_settings.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "tarkon/document/krv04bf_settings.h"
+#include "tarkon/models/krv04bf/krv04bf_settings.h"
 
 #include <cstring>
 

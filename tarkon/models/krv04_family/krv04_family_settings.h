@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tarkon/document/model_settings.h"
+#include "tarkon/models/model_settings.h"
 
 // The fields of the family's settings dialogs: texts in display units and
 // list choices. Each dialog shows the members of its own groups only.
