@@ -13,7 +13,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/scan_buffer.h"

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 #include "tarkon/document/number_reading.h"
 
 namespace {

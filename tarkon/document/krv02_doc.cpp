@@ -6,11 +6,20 @@
 
 CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
     : xmodem_(&link_),
-      settings_(settingsPath.empty() ? SettingsFile::DefaultPath() : settingsPath),
-      krv02Settings_(commands_, ranges_, [this] { return modelIndex_; }, [this] { PostStateChanged(); }),
-      krv04Settings_(commands_, ranges_, [this] { PostStateChanged(); }),
-      qmtShortSettings_(commands_, ranges_, [this] { PostStateChanged(); }),
-      krv04bfSettings_(commands_, ranges_, [this] { PostStateChanged(); }) {
+      settings_(settingsPath.empty() ? SettingsFile::DefaultPath() : settingsPath) {
+  for (const ModelEntry& row : ModelTable()) {
+    const ModelParts& parts = row.parts();
+    ModelSettings* record = nullptr;
+    for (int earlier = 0; earlier < row.index; ++earlier)
+      if (&ModelTable()[static_cast<size_t>(earlier)].parts() == &parts)
+        record = settingsOfModel_[static_cast<size_t>(earlier)];
+    if (record == nullptr) {
+      settingsRecords_.push_back(parts.newSettings(
+          commands_, ranges_, [this] { return modelIndex_; }, [this] { PostStateChanged(); }));
+      record = settingsRecords_.back().get();
+    }
+    settingsOfModel_[static_cast<size_t>(row.index)] = record;
+  }
   commands_.SetLogSink(this);
   commands_.AttachLink(&link_);
   settings_.Load();
@@ -46,22 +55,13 @@ void CKRV02Doc::PostStateChanged() {
 }
 
 ModelSettings* CKRV02Doc::SettingsOfModel(int model) {
-  switch (model) {
-    case kModelKRV02:
-    case kModelQmtLong: return &krv02Settings_;
-    case kModelKRV04: return &krv04Settings_;
-    case kModelQmtShort: return &qmtShortSettings_;
-    case kModelKRV04BoardFlipper: return &krv04bfSettings_;
-    default: return nullptr;
-  }
+  if (model < 0 || model >= kModelCount) return nullptr;
+  return settingsOfModel_[static_cast<size_t>(model)];
 }
 
 ConnectValues CKRV02Doc::BeginConnect() {
   commands_.ClearReplyBuffers();
-  krv02Settings_.Clear();
-  krv04Settings_.Clear();
-  qmtShortSettings_.Clear();
-  krv04bfSettings_.Clear();
+  for (const std::unique_ptr<ModelSettings>& record : settingsRecords_) record->Clear();
   TellSettingsNotice();
   const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
   ConnectValues values = ConnectValuesFromSettings(stored);
@@ -320,15 +320,7 @@ int32_t CKRV02Doc::baudRate() const {
   return port.baudRate;
 }
 
-int CKRV02Doc::CurrentMode() const {
-  switch (modelIndex_) {
-    case kModelKRV02:
-    case kModelQmtLong: return commands_.sensorSetup[9];
-    case kModelKRV04:
-    case kModelKRV04BoardFlipper: return commands_.krv04Setup[27];
-    default: return 0;  // Qmt Short has one mode
-  }
-}
+int CKRV02Doc::CurrentMode() const { return ModeByteOfModel(modelIndex_, commands_); }
 
 const RangeModeRow& CKRV02Doc::CurrentRow() const { return ranges_.Lookup(modelIndex_, CurrentMode()); }
 

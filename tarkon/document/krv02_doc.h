@@ -1,15 +1,17 @@
 #pragma once
 // The document of the one sensor connection: it owns everything that talks
 // to a sensor (port and packet link, command object, block sender, poll
-// worker, settings file, range modes, the four model settings) and runs
+// worker, settings file, range modes, the models' settings records) and runs
 // the connection operations of the menus. Front ends (desktop program,
 // command-line tool) bind to it; none of them repeats its checks or
 // command sequences.
 
 #include <cstdint>
 #include <functional>
+#include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "protocol/log_sink.h"
 #include "protocol/packet_link.h"
@@ -20,11 +22,8 @@
 #include "tarkon/document/document_listener.h"
 #include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/listener_slot.h"
-#include "tarkon/document/krv02_settings.h"
-#include "tarkon/document/krv04_settings.h"
-#include "tarkon/document/krv04bf_settings.h"
-#include "tarkon/document/model_settings.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_settings.h"
+#include "tarkon/models/model_table.h"
 #include "tarkon/document/poll_worker.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/scan_buffer.h"
@@ -246,10 +245,10 @@ class CKRV02Doc : public LogSink {
   PollWorker poll_;
   SettingsFile settings_;
   RangeModeTable ranges_;
-  KRV02Settings krv02Settings_;
-  KRV04Settings krv04Settings_;
-  QmtShortSettings qmtShortSettings_;
-  KRV04BFSettings krv04bfSettings_;
+  // The settings record of each model, as its folder makes it; models
+  // that share their parts (KRV02 and Qmt Long) share one record.
+  std::vector<std::unique_ptr<ModelSettings>> settingsRecords_;
+  std::array<ModelSettings*, kModelCount> settingsOfModel_{};
 
   bool connected_ = false;
   int modelIndex_ = kModelKRV02;

@@ -4,73 +4,49 @@
 #include <cstdio>
 
 #include "tarkon/document/doc_internals.h"
+#include "tarkon/models/model_table.h"
+
+LivePanel LivePanelOfModel(int model) {
+  if (model < 0 || model >= kModelCount) return LivePanel::kKRV02;
+  return ModelTable()[static_cast<size_t>(model)].panel;
+}
+
+const LivePanelParts& PartsOfPanel(LivePanel panel) {
+  for (const ModelEntry& row : ModelTable())
+    if (row.panel == panel) return row.parts().livePanel();
+  return ModelTable()[kModelKRV02].parts().livePanel();
+}
+
+PanelRows EmptyDiagnosticRows(LivePanel panel) { return live_panel_text::Named(PartsOfPanel(panel).names); }
+
+PanelRows EmptyErrorRows() { return live_panel_text::Named(krv02::ErrorNames()); }
+
+PanelRows EmptyScanStatisticsRows() { return live_panel_text::Named(krv02::StatisticsNames()); }
 
 namespace {
 
-std::string Unsigned(uint16_t value) { return std::to_string(value); }
-std::string Signed(uint16_t value) { return std::to_string(static_cast<int16_t>(value)); }
-
-uint16_t W(const uint8_t* area, size_t word) { return SensorCommands::Word(area, word * 2); }
-
-constexpr size_t kScanningRow = 5;  // in kKRV02Names
+// The KRV02 panel's "Scanning" row and the text it shows while scanning.
+constexpr size_t kScanningRow = 5;
 constexpr const char* kScanningOn = "On";
 
-const char* const kKRV02Names[] = {"Base pix.", "Sum pix.",    "Num pix.", "Sub pix.", "Scan count",
-                                   "Scanning",  "Laser power", "Peak",     "",         "Range"};
-const char* const kKRV04Names[] = {"Base pix.",   "Sum pix.", "Num pix.", "Sub pix.",
-                                   "Laser power", "Peak",     "",         "Range"};
-const char* const kErrorNames[] = {"PowerUp count",     "Callibration status", "Reset count",
-                                   "Illegal opertions", "Command errors",      "Checksum/CRC errors"};
-const char* const kStatisticsNames[] = {"Scans count",    " High scan number", "High scan value",
-                                        "Low scan number", "Low scan value",    "Average scan value"};
+// Writes the values in order over the rows' values.
+void WriteValues(PanelRows& rows, const std::vector<std::string>& values) {
+  for (size_t i = 0; i < rows.size() && i < values.size(); ++i) rows[i].value = values[i];
+}
 
-template <size_t N>
-PanelRows Named(const char* const (&names)[N]) {
-  PanelRows rows;
-  for (const char* name : names) rows.push_back({name, ""});
-  return rows;
+RangeTextOf RangeTextOfDoc(const CKRV02Doc& doc) {
+  return [&doc](int16_t raw) { return doc.RangeText(raw); };
 }
 
 }  // namespace
 
-LivePanel LivePanelOfModel(int model) {
-  switch (model) {
-    case kModelKRV04: return LivePanel::kKRV04;
-    case kModelQmtShort: return LivePanel::kQmtShort;
-    case kModelKRV04BoardFlipper: return LivePanel::kKRV04BoardFlipper;
-    default: return LivePanel::kKRV02;
-  }
-}
-
-PanelRows EmptyDiagnosticRows(LivePanel panel) {
-  return panel == LivePanel::kKRV02 ? Named(kKRV02Names) : Named(kKRV04Names);
-}
-
-PanelRows EmptyErrorRows() { return Named(kErrorNames); }
-
-PanelRows EmptyScanStatisticsRows() { return Named(kStatisticsNames); }
-
 bool PollDiagnostics(CKRV02Doc& doc, LivePanel panel, PanelRows& rows) {
   SensorCommands& c = DocInternals::Commands(doc);
+  const LivePanelParts& parts = PartsOfPanel(panel);
   if (rows.empty()) rows = EmptyDiagnosticRows(panel);
   if (!doc.LineFree()) return false;
-  if (panel == LivePanel::kKRV02) {
-    if (!c.GetKRV02State() || !c.GetLaserPower() || !c.GetPeak()) return false;
-    const uint8_t* s = c.krv02State;
-    const std::string values[] = {Unsigned(W(s, 0)), Unsigned(W(s, 1)), Unsigned(W(s, 2)),
-                                  Unsigned(W(s, 3)), Signed(W(s, 5)),   W(s, 6) != 0 ? kScanningOn : "Off",
-                                  std::to_string(c.laserPower), Signed(c.peak), "",
-                                  doc.RangeText(static_cast<int16_t>(W(s, 4)))};
-    for (size_t i = 0; i < rows.size() && i < std::size(values); ++i) rows[i].value = values[i];
-    return true;
-  }
-  const bool boardFlipper = panel == LivePanel::kKRV04BoardFlipper;
-  if (!(boardFlipper ? c.GetKRV04BFState() : c.GetSensorState())) return false;
-  const uint8_t* s = boardFlipper ? c.bfState : c.sensorState;
-  const std::string values[] = {Unsigned(W(s, 0)), Unsigned(W(s, 1)), Unsigned(W(s, 2)), Unsigned(W(s, 3)),
-                                Unsigned(W(s, 5)), Unsigned(W(s, 6)), "",
-                                doc.RangeText(static_cast<int16_t>(W(s, 4)))};
-  for (size_t i = 0; i < rows.size() && i < std::size(values); ++i) rows[i].value = values[i];
+  if (!parts.poll(c)) return false;
+  WriteValues(rows, parts.values(c, RangeTextOfDoc(doc)));
   return true;
 }
 
@@ -86,12 +62,7 @@ bool ReadErrorCounters(CKRV02Doc& doc, PanelRows& rows) {
   SensorCommands& c = DocInternals::Commands(doc);
   if (rows.empty()) rows = EmptyErrorRows();
   if (!doc.LineFree() || !c.GetErrorState()) return false;
-  const uint8_t* e = c.errorState;
-  const std::string values[] = {Signed(W(e, 0)),
-                                static_cast<int16_t>(W(e, 4)) == kCalibratedStatus ? "Callibration OK"
-                                                                                   : "No Callibration",
-                                Signed(W(e, 1)), Signed(W(e, 5)), Signed(W(e, 3)), Signed(W(e, 2))};
-  for (size_t i = 0; i < rows.size() && i < std::size(values); ++i) rows[i].value = values[i];
+  WriteValues(rows, krv02::ErrorValues(c));
   return true;
 }
 
@@ -101,16 +72,8 @@ std::optional<bool> ScanningShown(const PanelRows& rows) {
 }
 
 PanelRows ScanStatisticsRows(const CKRV02Doc& doc) {
-  const SensorCommands& c = DocInternals::Commands(doc);
-  const uint8_t* h = c.hlaResult;
   PanelRows rows = EmptyScanStatisticsRows();
-  const std::string values[] = {Signed(W(c.krv02State, 5)),
-                                Signed(W(h, 1)),
-                                doc.RangeText(static_cast<int16_t>(W(h, 0))),
-                                Signed(W(h, 3)),
-                                doc.RangeText(static_cast<int16_t>(W(h, 2))),
-                                doc.RangeText(static_cast<int16_t>(W(h, 4)))};
-  for (size_t i = 0; i < rows.size(); ++i) rows[i].value = values[i];
+  WriteValues(rows, krv02::StatisticsValues(DocInternals::Commands(doc), RangeTextOfDoc(doc)));
   return rows;
 }
 
@@ -125,7 +88,7 @@ bool PanelTick(CKRV02Doc& doc, LivePanel panel, bool update, PanelRows& rows) {
     rows.clear();
     return false;
   }
-  if (panel == LivePanel::kKRV02) {
+  if (PartsOfPanel(panel).idleWhenSwitchedOff) {
     if (!update) return false;
     return PollDiagnostics(doc, panel, rows);
   }
@@ -176,11 +139,7 @@ bool StartStopScanClick(CKRV02Doc& doc, ScanPageState& state) {
 }
 
 std::optional<double> PolledRange(const CKRV02Doc& doc, LivePanel panel) {
-  const SensorCommands& c = DocInternals::Commands(doc);
-  const uint8_t* s = panel == LivePanel::kKRV02               ? c.krv02State
-                     : panel == LivePanel::kKRV04BoardFlipper ? c.bfState
-                                                              : c.sensorState;
-  return RangeModeTable::RangeValue(doc.CurrentRow(), static_cast<int16_t>(W(s, 4)));
+  return RangeModeTable::RangeValue(doc.CurrentRow(), PartsOfPanel(panel).rawRange(DocInternals::Commands(doc)));
 }
 
 void RangeHistory::Add(double time, std::optional<double> value) {

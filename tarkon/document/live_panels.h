@@ -1,24 +1,26 @@
 #pragma once
-// The rows of the sensor views: live diagnostics of each model, the error
-// counters and the scan statistics of the KRV02 family. The desktop panels
-// and the command-line tool show exactly these names and texts.
+// The operations of the sensor views: live diagnostics of each model (the
+// rows each model folder describes), the error counters and the scan
+// statistics of the KRV02 family. The desktop panels and the command-line
+// tool show exactly these names and texts.
 
 #include <deque>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tarkon/models/krv02/krv02_panel.h"
+#include "tarkon/models/live_panel_parts.h"
+#include "tarkon/models/model_index.h"
+
 class CKRV02Doc;
 
-struct PanelRow {
-  std::string name;
-  std::string value;
-};
-using PanelRows = std::vector<PanelRow>;
-
-// Which live panel a model shows.
-enum class LivePanel { kKRV02, kKRV04, kQmtShort, kKRV04BoardFlipper };
+// Which live panel a model shows: the view panel of its row in the model
+// table (KRV02 for an index outside the table).
+using LivePanel = ViewPanelKind;
 LivePanel LivePanelOfModel(int model);
+// The rows and commands of a panel, from the model folder that shows it.
+const LivePanelParts& PartsOfPanel(LivePanel panel);
 
 // The panel's rows with empty values (what a panel shows before its first
 // successful poll).
@@ -50,7 +52,7 @@ PanelRows ScanStatisticsRows(const CKRV02Doc& doc);
 // "Filter": ApplyScanFilter, then HLAScanResult whatever the first returned.
 bool ApplyFilterAndReadStatistics(CKRV02Doc& doc);
 
-constexpr int kCalibratedStatus = 21845;
+constexpr int kCalibratedStatus = krv02::kCalibratedStatus;
 
 // One poll tick of a panel with an update switch, as the panel runs it.
 // Not connected: the list is emptied. KRV02 family: with the switch off

@@ -2,7 +2,7 @@
 
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 PortList ListPorts(const SettingsFile* settings) {
   PortList list;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tarkon/models/model_table.h"
+
 namespace {
 
 RangeModeRow Row(const char* text, const char* unitFormat, const char* bareFormat, double divisor,
@@ -113,25 +115,17 @@ RangeModeTable::RangeModeTable() {
 }
 
 const RangeModeRow& RangeModeTable::Lookup(int model, int mode) const {
+  const std::optional<RangeModeSet> set = ModeSetOfModel(model);
+  return set ? Lookup(*set, mode) : invalid_;
+}
+
+const RangeModeRow& RangeModeTable::Lookup(RangeModeSet set, int mode) const {
   if (mode < 0 || mode >= kSetCapacityA) return invalid_;
-  const std::vector<RangeModeRow>* set = nullptr;
-  switch (model) {
-    case 0:
-    case 2:
-      set = &setA_;
-      break;
-    case 1:
-    case 4:
-      set = &setB_;
-      break;
-    case 3:
-      set = &setC_;
-      break;
-    default:
-      return invalid_;
-  }
-  if (static_cast<size_t>(mode) >= set->size()) return invalid_;
-  return (*set)[static_cast<size_t>(mode)];
+  const std::vector<RangeModeRow>& rows = set == RangeModeSet::kA   ? setA_
+                                          : set == RangeModeSet::kB ? setB_
+                                                                    : setC_;
+  if (static_cast<size_t>(mode) >= rows.size()) return invalid_;
+  return rows[static_cast<size_t>(mode)];
 }
 
 std::vector<std::string> RangeModeTable::ModeTexts(int model) const {

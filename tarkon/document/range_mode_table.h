@@ -17,6 +17,11 @@ struct RangeModeRow {
   bool negativeAllowed = false;
 };
 
+// The three sets of rows; each model names its set in the model table.
+// Set A: the KRV02 family's 16 modes; set B: the 2 modes of KRV04 and the
+// board flipper; set C: the single row of Qmt Short.
+enum class RangeModeSet { kA, kB, kC };
+
 class RangeModeTable {
  public:
   static constexpr int kSetCapacityA = 20;
@@ -25,10 +30,10 @@ class RangeModeTable {
 
   RangeModeTable();
 
-  // Row of `mode` for model index `model` (0 KRV02, 1 KRV04, 2 Qmt Long,
-  // 3 Qmt Short, 4 KRV04 Board Flipper); the invalid row when the model or
-  // mode has none.
+  // Row of `mode` for model index `model` in the set the model table names
+  // for it; the invalid row when the model or mode has none.
   const RangeModeRow& Lookup(int model, int mode) const;
+  const RangeModeRow& Lookup(RangeModeSet set, int mode) const;
   const RangeModeRow& Invalid() const { return invalid_; }
 
   // Texts of the model's rows in mode order (16 for KRV02 family, 2 for

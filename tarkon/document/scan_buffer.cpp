@@ -10,6 +10,7 @@
 #include "files/atomic_file_writer.h"
 #include "tarkon/document/iso_time.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/models/krv02/krv02_replies.h"
 #include "tarkon/document/printable_text.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::string RangePrompt(int high) {
 }  // namespace
 
 int KRV02RangesAvailable(const uint8_t krv02State[14]) {
-  int count = SensorCommands::Word(krv02State, 10);
+  int count = SensorCommands::Word(krv02State, krv02::kStateScanCount);
   return count > kScanBufferMaxRanges ? kScanBufferMaxRanges : count;
 }
 

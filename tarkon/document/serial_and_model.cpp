@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 namespace {
 

@@ -8,8 +8,9 @@
 #include <cstdio>
 #include <limits>
 
-#include "tarkon/document/model_settings.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/models/krv02/krv02_replies.h"
+#include "tarkon/models/model_settings.h"
 
 namespace settings_editing {
 namespace {
@@ -153,12 +154,13 @@ uint16_t GetWord(const uint8_t* record, size_t offset) {
 }
 
 uint32_t AveragingCountOf(const uint8_t block[10]) {
-  return (static_cast<uint32_t>(GetWord(block, 4)) << 16) | GetWord(block, 6);
+  return (static_cast<uint32_t>(GetWord(block, krv02::kConfigAveragingHigh)) << 16) |
+         GetWord(block, krv02::kConfigAveragingLow);
 }
 
 void PutAveragingCount(uint8_t block[10], uint32_t count) {
-  PutWord(block, 4, static_cast<int32_t>(count >> 16));
-  PutWord(block, 6, static_cast<int32_t>(count & 0xFFFF));
+  PutWord(block, krv02::kConfigAveragingHigh, static_cast<int32_t>(count >> 16));
+  PutWord(block, krv02::kConfigAveragingLow, static_cast<int32_t>(count & 0xFFFF));
 }
 
 const std::vector<int32_t>& OrderFactors() {

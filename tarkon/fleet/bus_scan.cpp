@@ -7,7 +7,7 @@
 #include "protocol/command_ids.h"
 #include "protocol/packet_link.h"
 #include "tarkon/document/connect_values.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 namespace fleet {
 namespace {

@@ -12,16 +12,9 @@
 namespace fleet {
 namespace {
 
-// The raw range of the last poll, word 4 of the model's state reply.
+// The raw range of the last poll, from the model's state reply.
 int16_t RawRange(const CKRV02Doc& doc) {
-  const SensorCommands& c = DocInternals::Commands(doc);
-  const uint8_t* area = c.krv02State;
-  switch (LivePanelOfModel(doc.modelIndex())) {
-    case LivePanel::kKRV02: area = c.krv02State; break;
-    case LivePanel::kKRV04BoardFlipper: area = c.bfState; break;
-    default: area = c.sensorState; break;
-  }
-  return static_cast<int16_t>(SensorCommands::Word(area, 8));
+  return PartsOfPanel(LivePanelOfModel(doc.modelIndex())).rawRange(DocInternals::Commands(doc));
 }
 
 bool IsRangeRow(const PanelRow& row) { return row.name == "Range" || row.name.empty(); }

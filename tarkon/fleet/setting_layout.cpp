@@ -3,93 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 namespace fleet {
 namespace {
 
 using K = SettingKind;
 
-// Reply areas by the query that fills them.
-constexpr char kSensorSetup[] = "GetSensorSetup";
-constexpr char kKRV04Setup[] = "GetKRV04Setup";
-constexpr char kMinLP[] = "GetMinLP";
-constexpr char kMaxLP[] = "GetMaxLP";
-constexpr char kAnalog[] = "GetAnalogFactors";
-constexpr char kConfig[] = "GetConfigVars";
-constexpr char kHoldScans[] = "GetNumHoldScans";
-constexpr char kWane[] = "ReadWaneParams";
-constexpr char kBoardTimeout[] = "GetBoardTimeout";
-
-const std::vector<SettingLayout>& KRV02Family() {
-  static const std::vector<SettingLayout> layout = {
-      {"Laser", kSensorSetup, 29, 2, true, K::kOnOff},
-      {"Mode", kSensorSetup, 9, 1, false, K::kMode},
-      {"Scan Interval", kSensorSetup, 13, 2, true, K::kWhole},
-      {"Dropout", kSensorSetup, 15, 2, true, K::kWhole},
-      {"Smooth", kSensorSetup, 17, 2, true, K::kWhole},
-      {"Order", kSensorSetup, 19, 2, true, K::kWhole},
-      {"Range Offset", kSensorSetup, 21, 2, true, K::kRangeOffset},
-      {"Multiplier", kSensorSetup, 25, 2, true, K::kThousandths},
-      {"Cosine", kSensorSetup, 23, 2, true, K::kCosine},
-      {"Threshold", kSensorSetup, 12, 1, false, K::kWhole},
-      {"Min. Laser Power", kMinLP, 0, 1, false, K::kWhole},
-      {"Max. Laser Power", kMaxLP, 0, 1, false, K::kWhole},
-      {"Min. Range", kAnalog, 2, 2, true, K::kRange},
-      {"Max. Range", kAnalog, 6, 2, true, K::kRange},
-      {"Min. Volts", kAnalog, 0, 2, true, K::kThousandths},
-      {"Max. Volts", kAnalog, 4, 2, true, K::kThousandths},
-      {"Offset", kAnalog, 8, 2, true, K::kThousandths},
-      {"Out of Range", kAnalog, 10, 2, true, K::kThousandths},
-      {"Averaging Period(ms)", kConfig, 4, 4, false, K::kAveraging},
-  };
-  return layout;
-}
-
-std::vector<SettingLayout> KRV04Shared(bool withMode) {
-  std::vector<SettingLayout> layout;
-  if (withMode) layout.push_back({"Mode", kKRV04Setup, 27, 1, false, K::kMode});
-  const std::vector<SettingLayout> shared = {
-      {"Min. Laser Power", kKRV04Setup, 9, 1, false, K::kWhole},
-      {"Max. Laser Power", kKRV04Setup, 8, 1, false, K::kWhole},
-      {"Threshold", kKRV04Setup, 10, 1, false, K::kWhole},
-      {"Min. Range", kKRV04Setup, 12, 2, false, K::kRange},
-      {"Max. Range", kKRV04Setup, 14, 2, false, K::kRange},
-      {"Min. Volts", kKRV04Setup, 16, 2, false, K::kThousandths},
-      {"Max. Volts", kKRV04Setup, 18, 2, false, K::kThousandths},
-      {"Out of Range", kKRV04Setup, 20, 2, false, K::kThousandths},
-  };
-  layout.insert(layout.end(), shared.begin(), shared.end());
-  return layout;
-}
-
-const std::vector<SettingLayout>& KRV04() {
-  static const std::vector<SettingLayout> layout = [] {
-    std::vector<SettingLayout> l = KRV04Shared(true);
-    l.push_back({"Hold Last Valid Range", kKRV04Setup, 26, 1, false, K::kEnabled});
-    l.push_back({"Max samples to hold last range", kHoldScans, 0, 2, false, K::kWhole});
-    return l;
-  }();
-  return layout;
-}
-
-const std::vector<SettingLayout>& QmtShort() {
-  static const std::vector<SettingLayout> layout = KRV04Shared(false);
-  return layout;
-}
-
-const std::vector<SettingLayout>& BoardFlipper() {
-  static const std::vector<SettingLayout> layout = [] {
-    std::vector<SettingLayout> l = KRV04Shared(true);
-    l.push_back({"Min Wane Height", kWane, 0, 2, false, K::kWane});
-    l.push_back({"Min Wane Width", kWane, 2, 2, false, K::kWane});
-    l.push_back({"Pulse duration", kWane, 10, 2, false, K::kWhole});
-    l.push_back({"Conveyer Speed", kWane, 4, 2, false, K::kWhole});
-    l.push_back({"Board timeout", kBoardTimeout, 0, 2, false, K::kWhole});
-    return l;
-  }();
-  return layout;
-}
+using namespace model_backup;
 
 // The reply area of a query, with its size.
 const uint8_t* Area(const SensorCommands& c, const std::string& source, size_t& size) {
@@ -135,14 +56,8 @@ std::string Exact(double value) { return Printed("%.17g", value); }
 
 const std::vector<SettingLayout>& LayoutOfModel(int model) {
   static const std::vector<SettingLayout> none;
-  switch (model) {
-    case kModelKRV02:
-    case kModelQmtLong: return KRV02Family();
-    case kModelKRV04: return KRV04();
-    case kModelQmtShort: return QmtShort();
-    case kModelKRV04BoardFlipper: return BoardFlipper();
-    default: return none;
-  }
+  const ModelParts* parts = PartsOfModel(model);
+  return parts != nullptr ? parts->backupLayout() : none;
 }
 
 const SettingLayout* FindLayout(int model, const std::string& name) {

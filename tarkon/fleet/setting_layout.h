@@ -1,7 +1,8 @@
 #pragma once
 // Where each setting of a model sits in the replies its settings re-read
-// leaves in the command object, and how its raw bytes turn back into the
-// text that the settings operations take, so that a value goes back to the
+// leaves in the command object (each model folder's backup layout, found
+// through the model table), and how its raw bytes turn back into the text
+// that the settings operations take, so that a value goes back to the
 // sensor bit for bit instead of through the display's rounding.
 
 #include <cstddef>
@@ -11,31 +12,13 @@
 
 #include "protocol/sensor_commands.h"
 #include "tarkon/document/range_mode_table.h"
+#include "tarkon/models/backup_layout.h"
 
 namespace fleet {
 
-// How a setting's raw value reads as a field text.
-enum class SettingKind {
-  kWhole,        // a count or a byte: the number itself
-  kMode,         // range mode number
-  kOnOff,        // 1 "On", anything else "Off"
-  kEnabled,      // 1 "Enabled", anything else "Disabled"
-  kThousandths,  // volts and the range multiplier: x 0.001
-  kCosine,       // x 0.0001
-  kRange,        // raw range units: / divisor of the mode's row
-  kRangeOffset,  // raw range units, taken in whole display units by the dialog
-  kAveraging,    // 32-bit count / the firmware's averaging scale
-  kWane,         // raw range units: / wane scale (1000 inch, 100 mm modes)
-};
-
-struct SettingLayout {
-  const char* name;    // display name, as the setup pane lists it
-  const char* source;  // the query whose reply holds it
-  size_t offset;       // within that reply (16-bit fields in host order)
-  size_t size;         // 1, 2, or 4 (the averaging count: two words)
-  bool isSigned;       // 16-bit fields of the KRV02 family are signed
-  SettingKind kind;
-};
+// The layout each model folder lists (tarkon/models/backup_layout.h).
+using model_backup::SettingKind;
+using model_backup::SettingLayout;
 
 // Every setting of a model (index 0..4) in the setup pane's order; empty
 // for an unknown model.

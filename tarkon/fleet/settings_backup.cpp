@@ -286,8 +286,11 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
   ValueContext context;
   context.model = b.modelIndex;
   context.ranges = &ranges;
-  if (const BackupSetting* mode = b.Find("Mode"); mode != nullptr && b.modelIndex != kModelQmtShort)
-    context.modeByte = static_cast<int>(RawValue(*FindLayout(b.modelIndex, "Mode"), mode->raw));
+  // A model without a mode selection (Qmt Short) has no "Mode" in its
+  // layout: its ranges use the single row of its set.
+  const BackupSetting* mode = b.Find("Mode");
+  const SettingLayout* modeLayout = FindLayout(b.modelIndex, "Mode");
+  if (mode != nullptr && modeLayout != nullptr) context.modeByte = static_cast<int>(RawValue(*modeLayout, mode->raw));
   for (size_t i = 0; i < b.settings.size(); ++i) {
     const BackupSetting& s = b.settings[i];
     const SettingLayout& layout = *FindLayout(b.modelIndex, s.name);

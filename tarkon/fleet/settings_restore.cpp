@@ -10,8 +10,9 @@
 namespace fleet {
 namespace {
 
+// A model without a mode selection (Qmt Short) has no "Mode" setting: its
+// ranges use the single row of its set.
 int ModeByteOfBackup(const SensorBackup& b) {
-  if (b.modelIndex == kModelQmtShort) return 0;  // always the single row of its set
   const SettingLayout* mode = FindLayout(b.modelIndex, "Mode");
   const BackupSetting* s = b.Find("Mode");
   return mode != nullptr && s != nullptr ? static_cast<int>(RawValue(*mode, s->raw)) : 0;
@@ -22,11 +23,7 @@ ValueContext FileContext(const CKRV02Doc& doc, const SensorBackup& b) {
 }
 
 ValueContext SensorContext(const CKRV02Doc& doc) {
-  int mode = 0;
-  if (doc.modelIndex() != kModelQmtShort) {
-    if (const SettingLayout* l = FindLayout(doc.modelIndex(), "Mode"))
-      mode = static_cast<int>(RawValue(*l, RawBytes(DocInternals::Commands(doc), *l)));
-  }
+  const int mode = ModeByteOfModel(doc.modelIndex(), DocInternals::Commands(doc));
   return {doc.modelIndex(), mode, DocInternals::Commands(doc).versionDivisor(), &doc.ranges()};
 }
 

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "tarkon/document/krv02_doc.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 #include "tarkon/ui/range_chart.h"
 #include "tarkon/ui/scan_buffer_dialog.h"
 #include "tarkon/ui/spoken_value.h"

@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 
 #include "tarkon/document/krv02_doc.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 #include "tarkon/ui/sensor_panels.h"
 
 IdlePanel::IdlePanel(QWidget* parent) : CSensorDialog(parent) {

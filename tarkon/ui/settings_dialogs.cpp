@@ -11,9 +11,10 @@
 #include <QToolButton>
 
 #include "tarkon/document/krv02_doc.h"
-#include "tarkon/document/krv02_settings.h"
-#include "tarkon/document/krv04_settings.h"
-#include "tarkon/document/krv04bf_settings.h"
+#include "tarkon/models/krv02/krv02_settings.h"
+#include "tarkon/models/krv04/krv04_settings.h"
+#include "tarkon/models/qmt_short/qmt_short_settings.h"
+#include "tarkon/models/krv04bf/krv04bf_settings.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/numeric_edit.h"

@@ -18,7 +18,7 @@
 #include "protocol/xmodem_sender.h"
 #include "sim/virtual_sensor.h"
 #include "tarkon/document/firmware_upload.h"
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/scan_buffer.h"
 #include "tarkon/document/serial_and_model.h"

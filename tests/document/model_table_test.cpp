@@ -1,4 +1,4 @@
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
 #include "tarkon/document/scan_buffer.h"
 

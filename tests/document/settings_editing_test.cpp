@@ -10,10 +10,11 @@
 #include <string>
 
 #include "protocol/sensor_commands.h"
-#include "tarkon/document/krv02_settings.h"
-#include "tarkon/document/krv04_settings.h"
-#include "tarkon/document/krv04bf_settings.h"
-#include "tarkon/document/model_settings.h"
+#include "tarkon/models/krv02/krv02_settings.h"
+#include "tarkon/models/krv04/krv04_settings.h"
+#include "tarkon/models/qmt_short/qmt_short_settings.h"
+#include "tarkon/models/krv04bf/krv04bf_settings.h"
+#include "tarkon/models/model_settings.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/settings_editing.h"
 

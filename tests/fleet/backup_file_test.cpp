@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 #include "tarkon/fleet/setting_layout.h"
 #include "tarkon/fleet/settings_backup.h"
 

@@ -1,4 +1,4 @@
-#include "tarkon/document/model_settings.h"
+#include "tarkon/models/model_settings.h"
 
 #include <algorithm>
 #include <cctype>

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "protocol/sensor_commands.h"
-#include "tarkon/document/model_table.h"
 #include "tarkon/document/range_mode_table.h"
-#include "tarkon/document/setting_fields.h"
 #include "tarkon/document/settings_editing.h"
+#include "tarkon/models/model_index.h"
+#include "tarkon/models/setting_fields.h"
 
 
 class ModelSettings {

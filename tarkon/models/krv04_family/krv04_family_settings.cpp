@@ -1,7 +1,8 @@
-#include "tarkon/document/krv04_settings.h"
+#include "tarkon/models/krv04_family/krv04_family_settings.h"
 
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/numeric_text.h"
+#include "tarkon/models/krv04_family/krv04_replies.h"
 
 namespace {
 
@@ -9,18 +10,7 @@ using settings_display::Thousandths;
 using settings_display::Whole;
 namespace edit = settings_editing;
 
-// 28-byte setup reply.
-constexpr size_t kSetupMaxLaserPower = 8;
-constexpr size_t kSetupMinLaserPower = 9;
-constexpr size_t kSetupThreshold = 10;
-constexpr size_t kSetupAddress = 11;
-constexpr size_t kSetupMinRange = 12;
-constexpr size_t kSetupMaxRange = 14;
-constexpr size_t kSetupMinVolts = 16;
-constexpr size_t kSetupMaxVolts = 18;
-constexpr size_t kSetupOutOfRange = 20;
-constexpr size_t kSetupHoldLastRange = 26;
-constexpr size_t kSetupMode = 27;
+using namespace krv04;
 
 int32_t Unsigned(const uint8_t* area, size_t offset) { return SensorCommands::Word(area, offset); }
 
@@ -33,8 +23,6 @@ constexpr char kMaxRange[] = "Max. Range";
 constexpr char kMinVolts[] = "Min. Volts";
 constexpr char kMaxVolts[] = "Max. Volts";
 constexpr char kOutOfRange[] = "Out of Range";
-constexpr char kHoldLastRange[] = "Hold Last Valid Range";
-constexpr char kHoldScans[] = "Max samples to hold last range";
 
 // Volts of the family's analog output: unsigned millivolts.
 edit::FieldFit VoltsFit(const char* name) {
@@ -79,13 +67,12 @@ const RangeModeRow& KRV04FamilySettings::RowOfChosenMode(int chosenMode) const {
 }
 
 std::string KRV04FamilySettings::TypedText(const std::string& name) const {
-  // The board flipper adds its wane names (krv04bf_settings.cpp).
+  // KRV04 and the board flipper add their own names.
   static const std::pair<const char*, std::string KRV04Fields::*> texts[] = {
       {kMinLaserPower, &KRV04Fields::minLaserPower}, {kMaxLaserPower, &KRV04Fields::maxLaserPower},
       {kThreshold, &KRV04Fields::threshold},         {kMinRange, &KRV04Fields::minRange},
       {kMaxRange, &KRV04Fields::maxRange},           {kMinVolts, &KRV04Fields::voltsAtMinRange},
       {kMaxVolts, &KRV04Fields::voltsAtMaxRange},    {kOutOfRange, &KRV04Fields::voltsOutsideRange},
-      {kHoldScans, &KRV04Fields::maxDropouts},
   };
   for (const auto& [field, member] : texts)
     if (name == field) return fields_.*member;
@@ -304,81 +291,4 @@ SetResult KRV04FamilySettings::ChangeExtraByName(const std::string& name,
                                                  const std::string& /*value*/,
                                                  KRV04Fields& /*fields*/) {
   return UnknownName(name);
-}
-
-// --- KRV04 -------------------------------------------------------------------
-
-KRV04Settings::KRV04Settings(SensorCommands& commands, const RangeModeTable& modes,
-                             StateChanged changed)
-    : KRV04FamilySettings(commands, modes, kModelKRV04, std::move(changed)) {}
-
-std::vector<std::string> KRV04Settings::ModeTexts() const { return modes().ModeTexts(model()); }
-
-bool KRV04Settings::ReadExtras() { return commands().GetNumHoldScans() != 0; }
-
-void KRV04Settings::AddExtras(KRV04Fields& f, SummaryRows& rows) const {
-  const SensorCommands& c = commands();
-  f.holdLastRange = c.krv04Setup[kSetupHoldLastRange] == 1;
-  f.maxDropouts = Whole(c.holdScans);
-  rows.emplace_back(kHoldLastRange, f.holdLastRange ? edit::kEnabled : edit::kDisabled);
-  rows.emplace_back(kHoldScans, f.maxDropouts);
-}
-
-std::vector<std::string> KRV04Settings::ExtraNames() const { return {kHoldLastRange, kHoldScans}; }
-
-SetResult KRV04Settings::SetMode(const KRV04Fields& fields) { return SendChosenMode(fields); }
-
-SetResult KRV04Settings::SetHoldLastRange(const KRV04Fields& fields) {
-  TakeFields(fields);
-  commands().SetOutOfRangeMode(fields.holdLastRange ? 1 : 0);
-  return ReReadAfterSending({kHoldLastRange});
-}
-
-SetResult KRV04Settings::SetMaxDropouts(const KRV04Fields& fields) {
-  TakeFields(fields);
-  // The one field of the dialogs that takes any text: what is not exactly
-  // one number is refused rather than read as 0.
-  if (CheckNumericText(fields.maxDropouts, kNumericLowest, kNumericHighest) == kNumericNotANumber)
-    return Refusal(kNumericNotANumberMessage);
-  const int32_t scans = edit::ToWord(ReadRealNumber(fields.maxDropouts), 1.0);
-  const std::string unfit = edit::UnfitMessage(scans, edit::WholeFit(kHoldScans, edit::FieldWord::kUnsigned16));
-  if (!unfit.empty()) return Refusal(unfit);
-  commands().SetNumHoldScans(scans);
-  return ReReadAfterSending({kHoldScans});
-}
-
-std::string KRV04Settings::ExtraRangeHint(const std::string& name) const {
-  if (name == kHoldScans) return edit::FitRange(edit::WholeFit(kHoldScans, edit::FieldWord::kUnsigned16));
-  return std::string();
-}
-
-bool KRV04Settings::TakesWord(const std::string& name) const { return name == kHoldLastRange; }
-
-SetResult KRV04Settings::ChangeExtraByName(const std::string& name, const std::string& value,
-                                           KRV04Fields& f) {
-  if (name == kHoldLastRange) {
-    const auto on = edit::ReadSwitch(value);
-    if (!on) return Refusal("Hold Last Valid Range must be Enabled or Disabled");
-    f.holdLastRange = *on;
-    return SetHoldLastRange(f);
-  }
-  if (name == kHoldScans) {
-    f.maxDropouts = value;
-    return SetMaxDropouts(f);
-  }
-  return UnknownName(name);
-}
-
-// --- Qmt Short -----------------------------------------------------------------
-
-QmtShortSettings::QmtShortSettings(SensorCommands& commands, const RangeModeTable& modes,
-                                   StateChanged changed)
-    : KRV04FamilySettings(commands, modes, kModelQmtShort, std::move(changed)) {}
-
-const RangeModeRow& QmtShortSettings::ShownRow(int /*modeByte*/) const {
-  return modes().Lookup(model(), 0);
-}
-
-const RangeModeRow& QmtShortSettings::EditRow(const KRV04Fields& /*fields*/) const {
-  return modes().Lookup(model(), 0);
 }

@@ -1,17 +1,37 @@
-#include "tarkon/document/model_table.h"
+#include "tarkon/models/model_table.h"
 
-#include "tarkon/document/scan_buffer.h"
+#include "tarkon/models/krv02/krv02_model.h"
+#include "tarkon/models/krv04/krv04_model.h"
+#include "tarkon/models/krv04bf/krv04bf_model.h"
+#include "tarkon/models/qmt_short/qmt_short_model.h"
 
 const std::array<ModelEntry, kModelCount>& ModelTable() {
   static const std::array<ModelEntry, kModelCount> table = {{
-      {kModelKRV02, "KRV02", SettingsDialogKind::kKRV02, ViewPanelKind::kKRV02},
-      {kModelKRV04, "KRV04", SettingsDialogKind::kKRV04, ViewPanelKind::kKRV04},
-      {kModelQmtLong, "Qmt Long", SettingsDialogKind::kKRV02, ViewPanelKind::kKRV02},
-      {kModelQmtShort, "Qmt Short", SettingsDialogKind::kQmtShort, ViewPanelKind::kQmtShort},
+      {kModelKRV02, "KRV02", SettingsDialogKind::kKRV02, ViewPanelKind::kKRV02, krv02::Parts},
+      {kModelKRV04, "KRV04", SettingsDialogKind::kKRV04, ViewPanelKind::kKRV04, krv04::Parts},
+      // Qmt Long is a KRV02 in all but its name.
+      {kModelQmtLong, "Qmt Long", SettingsDialogKind::kKRV02, ViewPanelKind::kKRV02, krv02::Parts},
+      {kModelQmtShort, "Qmt Short", SettingsDialogKind::kQmtShort, ViewPanelKind::kQmtShort, qmt_short::Parts},
       {kModelKRV04BoardFlipper, "KRV04 Board Flipper", SettingsDialogKind::kKRV04BoardFlipper,
-       ViewPanelKind::kKRV04BoardFlipper},
+       ViewPanelKind::kKRV04BoardFlipper, krv04bf::Parts},
   }};
   return table;
+}
+
+const ModelParts* PartsOfModel(int model) {
+  if (model < 0 || model >= kModelCount) return nullptr;
+  return &ModelTable()[static_cast<size_t>(model)].parts();
+}
+
+std::optional<RangeModeSet> ModeSetOfModel(int model) {
+  const ModelParts* parts = PartsOfModel(model);
+  if (parts == nullptr) return std::nullopt;
+  return parts->modes;
+}
+
+int ModeByteOfModel(int model, const SensorCommands& commands) {
+  const ModelParts* parts = PartsOfModel(model);
+  return parts != nullptr ? parts->modeByte(commands) : 0;
 }
 
 const std::array<ModelStringEntry, kModelStringCount>& ModelStringTable() {
@@ -76,16 +96,24 @@ ModelIdentification IdentifyModelReply(const uint8_t modelName[16], bool manufac
   return IdentifyModel(ReplyText(modelName, 16), manufacturingMode);
 }
 
-bool UsesKRV02VersionCommand(int model) { return model == kModelKRV02 || model == kModelQmtLong; }
+bool UsesKRV02VersionCommand(int model) {
+  const ModelParts* parts = PartsOfModel(model);
+  return parts != nullptr && parts->krv02VersionCommand;
+}
 
-bool IsKRV02Family(int model) { return model == kModelKRV02 || model == kModelQmtLong; }
+bool IsKRV02Family(int model) {
+  const ModelParts* parts = PartsOfModel(model);
+  return parts != nullptr && parts->krv02Extras;
+}
 
 bool HasErrorCounters(int model) { return IsKRV02Family(model); }
 
-bool HasScanBuffer(int model) { return IsKRV02Family(model) || model == kModelKRV04BoardFlipper; }
+bool HasScanBuffer(int model) {
+  const ModelParts* parts = PartsOfModel(model);
+  return parts != nullptr && parts->scanRanges != nullptr;
+}
 
 int ScanRangesOffered(int model, const uint8_t* krv02State) {
-  if (IsKRV02Family(model)) return krv02State != nullptr ? KRV02RangesAvailable(krv02State) : 0;
-  if (model == kModelKRV04BoardFlipper) return kBoardFlipperRangesAvailable;
-  return 0;
+  const ModelParts* parts = PartsOfModel(model);
+  return parts != nullptr && parts->scanRanges != nullptr ? parts->scanRanges(krv02State) : 0;
 }

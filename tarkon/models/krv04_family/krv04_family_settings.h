@@ -1,14 +1,15 @@
 #pragma once
 // Settings of the KRV04 family (KRV04, Qmt Short, KRV04 Board Flipper): a
 // 28-byte setup record that already holds the laser powers, the threshold
-// and the analog output, written value by value; KRV04 adds the hold of the
-// last valid range, the board flipper (krv04bf_settings.h) its wane
-// variables. Every 16-bit field and byte of this family is unsigned.
+// and the analog output, written value by value. Each model's folder adds
+// its own: KRV04 the hold of the last valid range (krv04/), the board
+// flipper its wane variables (krv04bf/), Qmt Short its fixed range mode
+// (qmt_short/). Every 16-bit field and byte of this family is unsigned.
 
 #include <string>
 #include <vector>
 
-#include "tarkon/document/model_settings.h"
+#include "tarkon/models/model_settings.h"
 
 // The fields of the family's settings dialogs: texts in display units and
 // list choices. Each dialog shows the members of its own groups only.
@@ -98,42 +99,4 @@ class KRV04FamilySettings : public ModelSettings {
   int model_;
   KRV04Fields fields_;
   KRV04Fields read_;  // the fields as the last successful re-read wrote them
-};
-
-// KRV04: adds the hold of the last valid range and the count of samples to
-// hold it.
-class KRV04Settings : public KRV04FamilySettings {
- public:
-  KRV04Settings(SensorCommands& commands, const RangeModeTable& modes, StateChanged changed);
-
-  std::vector<std::string> ModeTexts() const override;
-
-  SetResult SetMode(const KRV04Fields& fields);         // "Set Mode"
-  // "Enable" check box: sends the state `fields.holdLastRange` now has.
-  SetResult SetHoldLastRange(const KRV04Fields& fields);
-  SetResult SetMaxDropouts(const KRV04Fields& fields);  // "Max # dropouts"
-
- protected:
-  bool ReadExtras() override;
-  void AddExtras(KRV04Fields& fields, SummaryRows& rows) const override;
-  std::vector<std::string> ExtraNames() const override;
-  bool TakesWord(const std::string& name) const override;
-  SetResult ChangeExtraByName(const std::string& name, const std::string& value,
-                              KRV04Fields& fields) override;
-  std::string ExtraRangeHint(const std::string& name) const override;
-};
-
-// Qmt Short: no mode selection (its ranges always use the single row of
-// set C) and no checks: the bytes sent are the low 8 bits of what is typed.
-class QmtShortSettings : public KRV04FamilySettings {
- public:
-  QmtShortSettings(SensorCommands& commands, const RangeModeTable& modes, StateChanged changed);
-
-  std::vector<std::string> ModeTexts() const override { return {}; }
-
- protected:
-  bool HasModeSelection() const override { return false; }
-  bool ChecksFields() const override { return false; }
-  const RangeModeRow& ShownRow(int modeByte) const override;
-  const RangeModeRow& EditRow(const KRV04Fields& fields) const override;
 };

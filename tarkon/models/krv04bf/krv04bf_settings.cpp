@@ -1,23 +1,18 @@
-#include "tarkon/document/krv04bf_settings.h"
+#include "tarkon/models/krv04bf/krv04bf_settings.h"
 
 #include <cstring>
 
 #include "tarkon/document/number_reading.h"
+#include "tarkon/models/krv04_family/krv04_replies.h"
+#include "tarkon/models/krv04bf/krv04bf_replies.h"
 
 namespace {
 
 using settings_display::Whole;
 namespace edit = settings_editing;
 
-constexpr size_t kSetupMode = 27;
-
-// 12-byte wane record, the same layout read and written.
-constexpr size_t kWaneHeight = 0;
-constexpr size_t kWaneWidth = 2;
-constexpr size_t kWaneSpeed = 4;
-constexpr size_t kWaneSpare = 6;  // bytes 6 to 9: sent back as last read
-constexpr size_t kWaneSpareLength = 4;
-constexpr size_t kWanePulse = 10;
+using krv04::kSetupMode;
+using namespace krv04bf;
 
 // Wane lengths are written in the units of the sensor's range mode:
 // thousandths of an inch in mode 0, hundredths of a millimetre otherwise.

@@ -1,8 +1,9 @@
-#include "tarkon/document/krv02_settings.h"
+#include "tarkon/models/krv02/krv02_settings.h"
 
 #include <cstring>
 
 #include "tarkon/document/number_reading.h"
+#include "tarkon/models/krv02/krv02_replies.h"
 
 namespace {
 
@@ -12,32 +13,7 @@ using settings_display::Thousandths;
 using settings_display::Whole;
 namespace edit = settings_editing;
 
-// 31-byte setup reply: bytes, then 16-bit fields (host order) at odd offsets.
-constexpr size_t kSetupAddress = 8;
-constexpr size_t kSetupMode = 9;
-constexpr size_t kSetupThreshold = 12;
-constexpr size_t kSetupScanInterval = 13;
-constexpr size_t kSetupDropout = 15;
-constexpr size_t kSetupSmooth = 17;
-constexpr size_t kSetupOrder = 19;
-constexpr size_t kSetupRangeOffset = 21;
-constexpr size_t kSetupCosine = 23;
-constexpr size_t kSetupMultiplier = 25;
-// The fourth word of the offset record: the sensor reports it after the
-// three that the dialog shows, and gets it back unchanged.
-constexpr size_t kSetupOffsetSpare = 27;
-constexpr size_t kSetupLaser = 29;
-
-// Analog factors: the reply's six words are the record's six words in the
-// same order; bytes 12 to 19 travel unconverted both ways.
-constexpr size_t kAnalogMinVolts = 0;
-constexpr size_t kAnalogMinRange = 2;
-constexpr size_t kAnalogMaxVolts = 4;
-constexpr size_t kAnalogMaxRange = 6;
-constexpr size_t kAnalogOffset = 8;
-constexpr size_t kAnalogOutOfRange = 10;
-constexpr size_t kAnalogSpare = 12;
-constexpr size_t kAnalogSpareLength = 8;
+using namespace krv02;
 
 // In this family the 16-bit fields are signed.
 int32_t Signed(const uint8_t* area, size_t offset) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tarkon/document/model_settings.h"
+#include "tarkon/models/model_settings.h"
 
 // The settings dialog's fields: texts in display units and list choices.
 // The re-read writes them; a button takes them as the user left them.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tarkon/document/krv04_settings.h"
+#include "tarkon/models/krv04_family/krv04_family_settings.h"
 
 class KRV04BFSettings : public KRV04FamilySettings {
  public:

@@ -1,31 +1,27 @@
 #pragma once
-// The five sensor models and the model strings by which a sensor names
-// itself, and the identification of a connected sensor from its reply.
+// The table that registers the sensor models, the model strings by which
+// a sensor names itself, and the identification of a connected sensor from
+// its reply.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
-enum ModelIndex : int {
-  kModelKRV02 = 0,
-  kModelKRV04 = 1,
-  kModelQmtLong = 2,
-  kModelQmtShort = 3,
-  kModelKRV04BoardFlipper = 4,
-};
-constexpr int kModelCount = 5;
+#include "tarkon/models/model_index.h"
+#include "tarkon/models/model_parts.h"
 
-// Which of the four settings dialogs and which view panel serve a model.
-// Qmt Long shares both with KRV02.
-enum class SettingsDialogKind : int { kKRV02, kKRV04, kQmtShort, kKRV04BoardFlipper };
-enum class ViewPanelKind : int { kKRV02, kKRV04, kQmtShort, kKRV04BoardFlipper };
-
+// One row per model: its display name, the settings dialog and view panel
+// that serve it, and its parts (the model folder's reply layout, settings
+// record, panel rows and backup layout). Adding a model is its folder, its
+// index (model_index.h), and its row and model strings here.
 struct ModelEntry {
   int index;
   const char* displayName;
   SettingsDialogKind settingsDialog;
   ViewPanelKind panel;
+  const ModelParts& (*parts)();
 };
 
 struct ModelStringEntry {
@@ -36,6 +32,10 @@ constexpr size_t kModelStringCount = 14;
 
 // The model table, rows 0..4 by model index.
 const std::array<ModelEntry, kModelCount>& ModelTable();
+// The parts of a model index; null for an index outside 0..4.
+const ModelParts* PartsOfModel(int model);
+// The set of range-mode rows of a model; nothing for an unknown index.
+std::optional<RangeModeSet> ModeSetOfModel(int model);
 // The model strings in the order they are compared.
 const std::array<ModelStringEntry, kModelStringCount>& ModelStringTable();
 
@@ -88,3 +88,6 @@ bool HasScanBuffer(int model);
 // null for the others), the board flipper always offers 8192; 0 for a model
 // without a scan buffer.
 int ScanRangesOffered(int model, const uint8_t* krv02State);
+// The range mode byte of the model's last setup reply (0 for an unknown
+// index or a model with a single mode).
+int ModeByteOfModel(int model, const SensorCommands& commands);

@@ -1,5 +1,5 @@
 #pragma once
-// The one table of the settings dialogs' words: for every setting a dialog
+// The settings dialogs' words, one table per family: for every setting a dialog
 // edits, the name the setup pane and tarkon-cli use, the caption the dialog
 // shows for its field (label, button or spoken name), and the unit the
 // value is typed in when the caption does not already say it. Messages
@@ -23,9 +23,11 @@ struct SettingField {
 
 namespace setting_fields {
 
-// KRV02 and Qmt Long.
+// Each family's table lives in its model folder.
+// KRV02 and Qmt Long (krv02/krv02_fields.cpp).
 const std::vector<SettingField>& KRV02Family();
-// KRV04, Qmt Short and the board flipper (each shows the rows it has).
+// KRV04, Qmt Short and the board flipper, each showing the rows it has
+// (krv04_family/krv04_family_fields.cpp).
 const std::vector<SettingField>& KRV04Family();
 
 // The row of `name`, or null.

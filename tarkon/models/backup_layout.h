@@ -1,0 +1,46 @@
+#pragma once
+// The shape of a model's backup layout: where each setting sits in the
+// replies its settings re-read leaves in the command object, so that a
+// backup keeps the raw bytes and a restore sends them back bit for bit.
+// Each model folder lists its settings in this shape; the fleet tools
+// (tarkon/fleet/setting_layout.h) read and convert them.
+
+#include <cstddef>
+
+namespace model_backup {
+
+// How a setting's raw value reads as a field text.
+enum class SettingKind {
+  kWhole,        // a count or a byte: the number itself
+  kMode,         // range mode number
+  kOnOff,        // 1 "On", anything else "Off"
+  kEnabled,      // 1 "Enabled", anything else "Disabled"
+  kThousandths,  // volts and the range multiplier: x 0.001
+  kCosine,       // x 0.0001
+  kRange,        // raw range units: / divisor of the mode's row
+  kRangeOffset,  // raw range units, taken in whole display units by the dialog
+  kAveraging,    // 32-bit count / the firmware's averaging scale
+  kWane,         // raw range units: / wane scale (1000 inch, 100 mm modes)
+};
+
+struct SettingLayout {
+  const char* name;    // display name, as the setup pane lists it
+  const char* source;  // the query whose reply holds it
+  size_t offset;       // within that reply (16-bit fields in host order)
+  size_t size;         // 1, 2, or 4 (the averaging count: two words)
+  bool isSigned;       // 16-bit fields of the KRV02 family are signed
+  SettingKind kind;
+};
+
+// The queries whose replies hold settings, by the names a backup file uses.
+inline constexpr char kSensorSetup[] = "GetSensorSetup";
+inline constexpr char kKRV04Setup[] = "GetKRV04Setup";
+inline constexpr char kMinLP[] = "GetMinLP";
+inline constexpr char kMaxLP[] = "GetMaxLP";
+inline constexpr char kAnalog[] = "GetAnalogFactors";
+inline constexpr char kConfig[] = "GetConfigVars";
+inline constexpr char kHoldScans[] = "GetNumHoldScans";
+inline constexpr char kWane[] = "ReadWaneParams";
+inline constexpr char kBoardTimeout[] = "GetBoardTimeout";
+
+}  // namespace model_backup
