@@ -12,7 +12,7 @@
 //                       "Read Scan Buffer", the list
 
 #include "tarkon/document/live_panels.h"
-#include "tarkon/ui/sensor_view.h"
+#include "tarkon/ui/sensor_dialog.h"
 
 class CKRV02Doc;
 class QCheckBox;
