@@ -56,9 +56,9 @@
 #include "bench/bench_support.h"
 #include "ostrel/operations/operations.h"
 #include "ostrel/ui/main_window.h"
-#include "ostrel/ui/range_chart.h"
 #include "serial/port_resolver.h"
 #include "support/pty_peer.h"
+#include "ui_common/range_chart.h"
 
 namespace {
 
@@ -332,7 +332,7 @@ bool PollingCost(int32_t baud, int seconds, bool paced, int burstMs, bool judged
                 "ostrel polling @%d %s, chart visible: first 5 s %.1f polls/s, CPU %.2f %% of one core; last 5 s "
                 "(chart full, %zu points) %.1f polls/s, CPU %.2f %% %s; rate ratio %.2f %s",
                 static_cast<int>(baud), delivery.c_str(), rateStart, shareStart,
-                window.findChild<ostrel::RangeChart*>("rangeChart")->points(), rateFull, shareFull,
+                window.findChild<ui_common::RangeChart*>("rangeChart")->points(), rateFull, shareFull,
                 target("< 5 %", cpuMet).c_str(), rateFull / rateStart, target(">= 0.90", flat).c_str());
   bench::PrintLine(text);
   // CPU per poll does not depend on how fast the loaded machine let the

@@ -54,6 +54,11 @@ std::string FormatScaled(uint16_t raw, const UnitSet& unit) {
   return text;
 }
 
+std::optional<double> RangeInUnits(uint16_t raw, const UnitSet& unit) {
+  if (raw == kRangeOutOfRange) return std::nullopt;
+  return static_cast<double>(static_cast<int16_t>(raw)) / static_cast<double>(unit.scale);
+}
+
 std::string FormatFirmware(uint16_t versionTimes100, uint8_t revision) {
   char text[32];
   std::snprintf(text, sizeof text, "%u.%02u%c", versionTimes100 / 100u, versionTimes100 % 100u,

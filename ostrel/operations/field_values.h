@@ -2,6 +2,7 @@
 // Reading the window's field texts and writing sensor values as texts.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ constexpr long kUnreadableDecimal = 99999;
 long ParseScaled(const std::string& text, long scale);
 // A raw value divided by the unit's scale, with the unit's decimals.
 std::string FormatScaled(uint16_t raw, const UnitSet& unit);
+// A polled range (signed raw units) in the unit itself, for the chart;
+// nothing for 0x8000, the sensor's "Out of Range".
+constexpr uint16_t kRangeOutOfRange = 0x8000;
+std::optional<double> RangeInUnits(uint16_t raw, const UnitSet& unit);
 
 // Firmware panel: version x 100 as "4.20" directly followed by the
 // revision character; FPGA panel: version x 10 as "3.2".

@@ -25,7 +25,7 @@
 #include "ostrel/operations/field_keys.h"
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/key_filter.h"
-#include "ostrel/ui/range_chart.h"
+#include "ui_common/range_chart.h"
 
 namespace ostrel {
 namespace {
@@ -47,12 +47,6 @@ QLineEdit* IdentityBox(QWidget* parent, const QString& name) {
   box->setMinimumWidth(110);
   box->setStyleSheet("QLineEdit { background: white; color: red; font-weight: bold; }");
   return box;
-}
-
-// Sets a field's text only when it differs: setting it anew would move the
-// cursor of a field the technician is typing in.
-void Put(QLineEdit* edit, const QString& text) {
-  if (edit->text() != text) edit->setText(text);
 }
 
 // A label that shows a value: its accessible name carries the value, not
@@ -116,6 +110,7 @@ MainWindow::MainWindow(const std::string& iniPath, const std::string& iniNote)
   layout->addWidget(tabs_);
   setCentralWidget(central);
   BuildStatusBar();
+  BindFields();
   connect(tabs_, &QTabWidget::currentChanged, this, [this] { StopLoops(); });
 
   std::string error;
@@ -355,8 +350,11 @@ QWidget* MainWindow::BuildViewTab() {
   spotGrid->addWidget(start, 0, 3);
   spotGrid->addWidget(stop, 1, 3);
   spotGrid->addWidget(cbxSpot_, 2, 3);
-  chart_ = new RangeChart(spot);
+  chart_ = new ui_common::RangeChart(spot);
   chart_->setObjectName("rangeChart");
+  chart_->setAccessibleName("Range chart");
+  chart_->setMinimumSize(300, 200);
+  chart_->SetTimeLabels(ui_common::RangeChart::TimeLabels::kClock);
   spotGrid->addWidget(chart_, 0, 4, 8, 1);
   spotGrid->setRowStretch(7, 1);
   spotGrid->setColumnStretch(4, 1);
@@ -494,30 +492,40 @@ void MainWindow::Collect() {
   fields_.port = port < 4 ? port : -1;
   fields_.device.clear();
   if (port >= 4) fields_.device = portDevices_[static_cast<size_t>(port - 4)];
-  fields_.hostBaud = cboHostBaud_->currentIndex();
-  fields_.connAddr = editConnAddr_->text().toStdString();
-  fields_.useGlobalAddress = cbxGlobal_->isChecked();
-  fields_.serial = editSerial_->text().toStdString();
-  fields_.model = cboModel_->currentIndex();
-  fields_.address = editAddress_->text().toStdString();
-  fields_.sensorBaud = cboSensorBaud_->currentIndex();
-  fields_.checkMode = cboCRC_->currentIndex();
-  fields_.mode = cboMode_->currentIndex();
-  fields_.minPwr = editMinPwr_->text().toStdString();
-  fields_.maxPwr = editMaxPwr_->text().toStdString();
-  fields_.threshold = editThreshold_->text().toStdString();
-  fields_.minLen = editMinLen_->text().toStdString();
-  fields_.minHt = editMinHt_->text().toStdString();
-  fields_.pulse = editPulse_->text().toStdString();
-  fields_.speed = editSpeed_->text().toStdString();
-  fields_.timeout = editTimeout_->text().toStdString();
-  fields_.upload = cboUpload_->currentIndex();
-  fields_.startIndex = editStartNdx_->text().toStdString();
-  fields_.numScans = editNumOfScans_->text().toStdString();
-  fields_.showAll = cbxSpot_->isChecked();
-  fields_.memAddr = editMemAddr_->text().toStdString();
-  fields_.wordCount = editWordCount_->text().toStdString();
-  fields_.hex = chkbxHex_->isChecked();
+  fields_ = bind_.Take(fields_);
+}
+
+void MainWindow::BindFields() {
+  bind_.Choice(cboHostBaud_, &WindowFields::hostBaud);
+  bind_.Text(editConnAddr_, &WindowFields::connAddr);
+  bind_.Switch(cbxGlobal_, &WindowFields::useGlobalAddress);
+  bind_.Shown(pSerial_, &WindowFields::serialPanel);
+  bind_.Shown(pModel_, &WindowFields::modelPanel);
+  bind_.Shown(pFirmware_, &WindowFields::firmwarePanel);
+  bind_.Shown(pFpga_, &WindowFields::fpgaPanel);
+  bind_.Text(editSerial_, &WindowFields::serial);
+  bind_.Choice(cboModel_, &WindowFields::model);
+  bind_.Text(editAddress_, &WindowFields::address);
+  bind_.Choice(cboSensorBaud_, &WindowFields::sensorBaud);
+  bind_.Choice(cboCRC_, &WindowFields::checkMode);
+  bind_.Choice(cboMode_, &WindowFields::mode);
+  bind_.Text(editMinPwr_, &WindowFields::minPwr);
+  bind_.Text(editMaxPwr_, &WindowFields::maxPwr);
+  bind_.Text(editThreshold_, &WindowFields::threshold);
+  bind_.Text(editMinLen_, &WindowFields::minLen);
+  bind_.Text(editMinHt_, &WindowFields::minHt);
+  bind_.Shown(unitWidth_, &WindowFields::unitText);
+  bind_.Shown(unitHeight_, &WindowFields::unitText);
+  bind_.Text(editPulse_, &WindowFields::pulse);
+  bind_.Text(editSpeed_, &WindowFields::speed);
+  bind_.Text(editTimeout_, &WindowFields::timeout);
+  bind_.Choice(cboUpload_, &WindowFields::upload);
+  bind_.Text(editStartNdx_, &WindowFields::startIndex);
+  bind_.Text(editNumOfScans_, &WindowFields::numScans);
+  bind_.Switch(cbxSpot_, &WindowFields::showAll);
+  bind_.Text(editMemAddr_, &WindowFields::memAddr);
+  bind_.Text(editWordCount_, &WindowFields::wordCount);
+  bind_.Switch(chkbxHex_, &WindowFields::hex);
 }
 
 void MainWindow::ShowFields() {
@@ -527,34 +535,8 @@ void MainWindow::ShowFields() {
       if (portDevices_[i] == fields_.device) port = static_cast<int>(i) + 4;
   }
   cboPort_->setCurrentIndex(port);
-  cboHostBaud_->setCurrentIndex(fields_.hostBaud);
-  Put(editConnAddr_, Q(fields_.connAddr));
-  Put(pSerial_, Q(fields_.serialPanel));
-  Put(pModel_, Q(fields_.modelPanel));
-  Put(pFirmware_, Q(fields_.firmwarePanel));
-  Put(pFpga_, Q(fields_.fpgaPanel));
-  Put(editSerial_, Q(fields_.serial));
-  cboModel_->setCurrentIndex(fields_.model);
-  Put(editAddress_, Q(fields_.address));
-  cboSensorBaud_->setCurrentIndex(fields_.sensorBaud);
-  cboCRC_->setCurrentIndex(fields_.checkMode);
-  cboMode_->setCurrentIndex(fields_.mode);
-  Put(editMinPwr_, Q(fields_.minPwr));
-  Put(editMaxPwr_, Q(fields_.maxPwr));
-  Put(editThreshold_, Q(fields_.threshold));
-  Put(editMinLen_, Q(fields_.minLen));
-  Put(editMinHt_, Q(fields_.minHt));
+  bind_.Show(fields_);
   ShowRangeUnit();
-  unitWidth_->setText(Q(fields_.unitText));
-  unitHeight_->setText(Q(fields_.unitText));
-  Put(editPulse_, Q(fields_.pulse));
-  Put(editSpeed_, Q(fields_.speed));
-  Put(editTimeout_, Q(fields_.timeout));
-  cboUpload_->setCurrentIndex(fields_.upload);
-  Put(editStartNdx_, Q(fields_.startIndex));
-  Put(editNumOfScans_, Q(fields_.numScans));
-  Put(editMemAddr_, Q(fields_.memAddr));
-  Put(editWordCount_, Q(fields_.wordCount));
 }
 
 void MainWindow::FieldsChanged() { ShowFields(); }
@@ -679,7 +661,15 @@ void MainWindow::ShowSpot(const SpotValues& v) {
   // 57600 bit/s); the chart takes every range, the panels show the latest
   // values ten times a second, which is as fast as anyone reads them and
   // spares the window a relayout per poll.
-  chart_->Add(v.range, operations_->unitSet());
+  const UnitSet& unit = operations_->unitSet();
+  if (chartUnit_ != &unit) {
+    // Another unit: the old ranges would mislead.
+    chartUnit_ = &unit;
+    chart_->Clear();
+    chart_->SetValueTitle(QString("Range (%1)").arg(unit.text));
+    chart_->SetValueText([decimals = unit.decimals](double value) { return QString::number(value, 'f', decimals); });
+  }
+  chart_->Add(RangeInUnits(v.range, unit));
   spotShown_ = v;
   spotPending_ = true;
   if (!spotTimer_.isActive()) spotTimer_.start();

@@ -17,6 +17,7 @@
 #include "ostrel/operations/operations.h"
 #include "ostrel/operations/ostrel_view.h"
 #include "ostrel/operations/window_fields.h"
+#include "ui_common/field_binding.h"
 
 class QCheckBox;
 class QComboBox;
@@ -27,11 +28,14 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 
+namespace ui_common {
+class RangeChart;
+}
+
 namespace ostrel {
 
 class AboutBox;
 class KeyFilter;
-class RangeChart;
 
 class MainWindow : public QMainWindow, public OstrelView {
  public:
@@ -80,6 +84,9 @@ class MainWindow : public QMainWindow, public OstrelView {
   QWidget* BuildViewTab();
   void BuildStatusBar();
   void SetToolTips();
+  // The controls of the record's members (the port list apart: its
+  // entries beyond COM4 are devices).
+  void BindFields();
 
   // Runs one operation: the controls' texts into the record, the operation,
   // the record back into the controls.
@@ -100,6 +107,7 @@ class MainWindow : public QMainWindow, public OstrelView {
 
   OstrelLink link_;
   WindowFields fields_;
+  ui_common::FieldBinding<WindowFields> bind_;
   std::unique_ptr<Operations> operations_;
   OstrelIni ini_;
   std::string iniProblem_;  // why Ostrel.ini is left alone, or empty
@@ -147,7 +155,8 @@ class MainWindow : public QMainWindow, public OstrelView {
   QLineEdit* editNumOfScans_ = nullptr;
   // View tab.
   QCheckBox* cbxSpot_ = nullptr;
-  RangeChart* chart_ = nullptr;
+  ui_common::RangeChart* chart_ = nullptr;
+  const UnitSet* chartUnit_ = nullptr;  // the unit of the ranges the chart holds
   std::vector<QLabel*> spotLabels_;  // the six diagnostic labels
   std::vector<QLabel*> spotPanels_;  // pRange, then the six diagnostic panels
   QLabel* rangeUnit_ = nullptr;      // beside pRange: "x 0.001 inch" or "x 0.01 mm"

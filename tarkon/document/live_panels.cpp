@@ -141,19 +141,3 @@ bool StartStopScanClick(CKRV02Doc& doc, ScanPageState& state) {
 std::optional<double> PolledRange(const CKRV02Doc& doc, LivePanel panel) {
   return RangeModeTable::RangeValue(doc.CurrentRow(), PartsOfPanel(panel).rawRange(DocInternals::Commands(doc)));
 }
-
-void RangeHistory::Add(double time, std::optional<double> value) {
-  samples_.push_back({time, value});
-  while (!samples_.empty() && samples_.front().time < time - kSpanSeconds) samples_.pop_front();
-}
-
-bool RangeHistory::Bounds(double* low, double* high) const {
-  bool any = false;
-  for (const Sample& s : samples_) {
-    if (!s.value) continue;
-    if (!any || *s.value < *low) *low = *s.value;
-    if (!any || *s.value > *high) *high = *s.value;
-    any = true;
-  }
-  return any;
-}

@@ -4,7 +4,6 @@
 // statistics of the KRV02 family. The desktop panels and the command-line
 // tool show exactly these names and texts.
 
-#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -90,24 +89,3 @@ bool StartStopScanClick(CKRV02Doc& doc, ScanPageState& state);
 // the display units of the sensor's current mode; nothing for "Out of
 // Range". Reads only the stored reply: no traffic.
 std::optional<double> PolledRange(const CKRV02Doc& doc, LivePanel panel);
-
-// The ranges of the last minute of poll ticks for the live chart: a gap
-// (no value) where a tick read "Out of Range". Times in seconds of any
-// steady clock.
-class RangeHistory {
- public:
-  static constexpr double kSpanSeconds = 60.0;
-  struct Sample {
-    double time;
-    std::optional<double> value;
-  };
-  // Adds a sample and forgets those older than the span before `time`.
-  void Add(double time, std::optional<double> value);
-  void Clear() { samples_.clear(); }
-  const std::deque<Sample>& samples() const { return samples_; }
-  // Lowest and highest value held; false when no sample has one.
-  bool Bounds(double* low, double* high) const;
-
- private:
-  std::deque<Sample> samples_;
-};

@@ -18,6 +18,7 @@
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/ui/pane_sizes.h"
+#include "tarkon/ui/tools_menu_host.h"
 
 class CLogDialog;
 class CSensorParentView;
@@ -29,7 +30,7 @@ class QLabel;
 class QMenu;
 class QToolBar;
 
-class CMainFrame : public QMainWindow, public DocumentListener {
+class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenuHost {
   Q_OBJECT
  public:
   // Pane identifiers of the profile store's sections.
@@ -55,7 +56,7 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   bool ConnectVirtualSensor(const std::string& model);
   // Connect with values a tool found (the bus scan), asking the sensor in
   // `firstCheckMode` first.
-  bool ConnectFound(const ConnectValues& values, int32_t firstCheckMode);
+  bool ConnectFound(const ConnectValues& values, int32_t firstCheckMode) override;
   CToolsMenu* tools() const { return tools_; }
 
   QAction* action(DocCommand command) const { return actions_.at(command); }
@@ -71,11 +72,13 @@ class CMainFrame : public QMainWindow, public DocumentListener {
   CSensorSettingsDialog* setupPane() const { return setup_; }
   CSensorParentView* view() const { return view_; }
   QDockWidget* setupDock() const { return setupDock_; }
-  QDockWidget* logDock() const { return logDock_; }
+  QDockWidget* logDock() const override { return logDock_; }
   QToolBar* toolBar() const { return toolBar_; }
 
   // Re-reads availability and check marks of every command.
-  void UpdateCommandUI();
+  void UpdateCommandUI() override;
+  // ToolsMenuHost: the window that carries the "&Tools" menu.
+  QMainWindow& mainWindow() override { return *this; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

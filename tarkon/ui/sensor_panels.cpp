@@ -13,10 +13,10 @@
 
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/models/model_table.h"
-#include "tarkon/ui/range_chart.h"
 #include "tarkon/ui/scan_buffer_dialog.h"
 #include "tarkon/ui/spoken_value.h"
 #include "tarkon/ui/two_column_list.h"
+#include "ui_common/range_chart.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ void OpenScanBufferDialog(CKRV02Doc& doc, QWidget* parent) {
 }
 
 // The list beside the live chart, the chart's axis in the sensor's units.
-static QSplitter* ListBesideChart(QTreeWidget* list, RangeChart* chart, CKRV02Doc& doc, QWidget* parent) {
+static QSplitter* ListBesideChart(QTreeWidget* list, ui_common::RangeChart* chart, CKRV02Doc& doc, QWidget* parent) {
   auto* splitter = new QSplitter(Qt::Horizontal, parent);
   splitter->setChildrenCollapsible(false);
   splitter->addWidget(list);
@@ -89,7 +89,7 @@ static QSplitter* ListBesideChart(QTreeWidget* list, RangeChart* chart, CKRV02Do
 CKRV02DiagsDlg::CKRV02DiagsDlg(CKRV02Doc& doc, QWidget* parent) : QWidget(parent) {
   update_ = new QCheckBox(QStringLiteral("Update diagnostics"), this);
   list_ = MakeTwoColumnList(this, QStringLiteral("Diagnostics"));
-  chart_ = new RangeChart(this);
+  chart_ = new ui_common::RangeChart(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(update_);
   layout->addWidget(ListBesideChart(list_, chart_, doc, this), 1);
@@ -98,7 +98,7 @@ CKRV02DiagsDlg::CKRV02DiagsDlg(CKRV02Doc& doc, QWidget* parent) : QWidget(parent
 void CKRV02DiagsDlg::Tick(CKRV02Doc& doc) {
   if (PanelTick(doc, LivePanel::kKRV02, update_->isChecked(), rows_)) {
     ++polls_;
-    chart_->AddRange(PolledRange(doc, LivePanel::kKRV02));
+    chart_->Add(PolledRange(doc, LivePanel::kKRV02));
   }
   ShowPanelRows(list_, rows_);
   if (QTreeWidgetItem* scanning = list_->topLevelItem(kScanningRow)) {
@@ -208,7 +208,7 @@ CListPanel::CListPanel(CKRV02Doc& doc, LivePanel kind, bool scanBufferButton, QW
   }
   row->addStretch(1);
   list_ = MakeTwoColumnList(this, QStringLiteral("Diagnostics"));
-  chart_ = new RangeChart(this);
+  chart_ = new ui_common::RangeChart(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group);
   layout->addSpacing(5);
@@ -218,7 +218,7 @@ CListPanel::CListPanel(CKRV02Doc& doc, LivePanel kind, bool scanBufferButton, QW
 void CListPanel::Tick(CKRV02Doc& doc) {
   if (PanelTick(doc, kind_, update_->isChecked(), rows_)) {
     ++polls_;
-    chart_->AddRange(PolledRange(doc, kind_));
+    chart_->Add(PolledRange(doc, kind_));
   }
   ShowPanelRows(list_, rows_);
 }

@@ -12,7 +12,7 @@
 //                       "Read Scan Buffer", the list
 
 #include "tarkon/document/live_panels.h"
-#include "tarkon/ui/sensor_view.h"
+#include "tarkon/ui/sensor_dialog.h"
 
 class CKRV02Doc;
 class QCheckBox;
@@ -20,7 +20,9 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTreeWidget;
+namespace ui_common {
 class RangeChart;
+}
 
 // Writes rows into a name/value list: rebuilt when the row count differs,
 // otherwise only the texts change.
@@ -36,13 +38,13 @@ class CKRV02DiagsDlg : public QWidget {
   void Tick(CKRV02Doc& doc);
   QCheckBox* updateBox() const { return update_; }
   QTreeWidget* list() const { return list_; }
-  RangeChart* chart() const { return chart_; }
+  ui_common::RangeChart* chart() const { return chart_; }
   int polls() const { return polls_; }
 
  private:
   QCheckBox* update_;
   QTreeWidget* list_;
-  RangeChart* chart_;
+  ui_common::RangeChart* chart_;
   PanelRows rows_;
   int polls_ = 0;
 };
@@ -116,7 +118,7 @@ class CListPanel : public CSensorDialog {
   void Tick(CKRV02Doc& doc) override;
   QCheckBox* updateBox() const { return update_; }
   QTreeWidget* list() const { return list_; }
-  RangeChart* chart() const { return chart_; }
+  ui_common::RangeChart* chart() const { return chart_; }
   // The board flipper's "Read Scan Buffer"; null for the others.
   QPushButton* readButton() const { return read_; }
   int polls() const { return polls_; }
@@ -129,7 +131,7 @@ class CListPanel : public CSensorDialog {
   QCheckBox* update_;
   QPushButton* read_ = nullptr;
   QTreeWidget* list_;
-  RangeChart* chart_;
+  ui_common::RangeChart* chart_;
   PanelRows rows_;
   int polls_ = 0;
 };

@@ -10,18 +10,9 @@
 #include <map>
 
 #include "tarkon/document/live_panels.h"
+#include "tarkon/ui/sensor_dialog.h"
 
 class CKRV02Doc;
-
-// Base of every panel: a page with a tick (each poll tick while shown).
-class CSensorDialog : public QWidget {
-  Q_OBJECT
- public:
-  explicit CSensorDialog(QWidget* parent = nullptr) : QWidget(parent) {}
-  // Runs on the user-interface thread at each poll tick while the sensor
-  // may be polled; the base does nothing.
-  virtual void Tick(CKRV02Doc& doc) { (void)doc; }
-};
 
 // The idle panel: "Not Connected".
 class IdlePanel : public CSensorDialog {

@@ -63,35 +63,6 @@ QGroupBox* Group(const QString& title, QWidget* parent, QGridLayout** grid) {
 
 }  // namespace
 
-// --- bindings ---------------------------------------------------------------------
-
-template <typename Fields>
-Fields FieldBindings<Fields>::Take(Fields fields) const {
-  for (const auto& [edit, member] : texts_) fields.*member = edit->text().toStdString();
-  for (const auto& [box, member] : choices_) fields.*member = box->currentIndex();
-  for (const auto& [box, member] : checks_) fields.*member = box->isChecked();
-  return fields;
-}
-
-template <typename Fields>
-void FieldBindings<Fields>::Show(const Fields& fields) const {
-  for (const auto& [edit, member] : texts_) edit->setText(Q(fields.*member));
-  for (const auto& [box, member] : choices_) {
-    box->setCurrentIndex(fields.*member >= 0 && fields.*member < box->count() ? fields.*member : -1);
-  }
-  for (const auto& [box, member] : checks_) box->setChecked(fields.*member);
-}
-
-template <typename Fields>
-bool FieldBindings<Fields>::TextsDiffer(const Fields& fields) const {
-  for (const auto& [edit, member] : texts_)
-    if (edit->text().toStdString() != fields.*member) return true;
-  return false;
-}
-
-template class FieldBindings<KRV02Fields>;
-template class FieldBindings<KRV04Fields>;
-
 // --- base -------------------------------------------------------------------------
 
 CCustomSettingsDlg::CCustomSettingsDlg(ModelSettings& settings, QWidget* parent)

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tarkon/document/settings_editing.h"
+#include "ui_common/field_binding.h"
 
 class CKRV02Doc;
 class ModelSettings;
@@ -102,25 +103,6 @@ class CCustomSettingsDlg : public QDialog {
   QPushButton* close_ = nullptr;
 };
 
-// Controls bound to the members of a fields record.
-template <typename Fields>
-class FieldBindings {
- public:
-  void Text(QLineEdit* edit, std::string Fields::*member) { texts_.emplace_back(edit, member); }
-  void Choice(QComboBox* box, int Fields::*member) { choices_.emplace_back(box, member); }
-  void Check(QCheckBox* box, bool Fields::*member) { checks_.emplace_back(box, member); }
-  // "Take fields": the record with every bound member as the controls show it.
-  Fields Take(Fields fields) const;
-  void Show(const Fields& fields) const;
-  // True when a text field shows other than the record's text.
-  bool TextsDiffer(const Fields& fields) const;
-
- private:
-  std::vector<std::pair<QLineEdit*, std::string Fields::*>> texts_;
-  std::vector<std::pair<QComboBox*, int Fields::*>> choices_;
-  std::vector<std::pair<QCheckBox*, bool Fields::*>> checks_;
-};
-
 class CKRV02SettingsDlg : public CCustomSettingsDlg {
   Q_OBJECT
  public:
@@ -135,7 +117,7 @@ class CKRV02SettingsDlg : public CCustomSettingsDlg {
  private:
   KRV02Fields Take() const;
   KRV02Settings& settings_;
-  FieldBindings<KRV02Fields> bind_;
+  ui_common::FieldBinding<KRV02Fields> bind_;
   QComboBox* mode_ = nullptr;
 };
 
@@ -155,7 +137,7 @@ class CKRV04FamilySettingsDlg : public CCustomSettingsDlg {
   QGroupBox* ModeGroup(const std::vector<std::string>& texts, std::function<SetResult(const KRV04Fields&)> setMode);
 
   KRV04FamilySettings& family_;
-  FieldBindings<KRV04Fields> bind_;
+  ui_common::FieldBinding<KRV04Fields> bind_;
   QComboBox* mode_ = nullptr;
 };
 

@@ -2,20 +2,21 @@
 
 #include <QAction>
 #include <QDockWidget>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/fleet/fleet_tools.h"
 #include "tarkon/ui/bus_scan_dialog.h"
-#include "tarkon/ui/main_frame.h"
 #include "tarkon/ui/settings_backup_dialogs.h"
 #include "tarkon/ui/trace_pane.h"
 
 using fleet::FleetTool;
 
-CToolsMenu::CToolsMenu(CMainFrame& frame, CKRV02Doc& doc) : QObject(&frame), frame_(frame), doc_(doc) {
-  menu_ = frame_.menuBar()->addMenu(QStringLiteral("&Tools"));
+CToolsMenu::CToolsMenu(ToolsMenuHost& host, CKRV02Doc& doc)
+    : QObject(&host.mainWindow()), host_(host), window_(host.mainWindow()), doc_(doc) {
+  menu_ = window_.menuBar()->addMenu(QStringLiteral("&Tools"));
   save_ = menu_->addAction(QStringLiteral("Save Sensor Settings..."));
   save_->setStatusTip(QStringLiteral("Save the sensor's identity and every setting to a file"));
   restore_ = menu_->addAction(QStringLiteral("Restore Sensor Settings..."));
@@ -28,15 +29,15 @@ CToolsMenu::CToolsMenu(CMainFrame& frame, CKRV02Doc& doc) : QObject(&frame), fra
   trace_->setStatusTip(QStringLiteral("Show or hide every frame sent and received"));
   trace_->setCheckable(true);
 
-  tracePane_ = new CTracePane(doc_, &frame_);
-  traceDock_ = new QDockWidget(QStringLiteral("Protocol trace"), &frame_);
+  tracePane_ = new CTracePane(doc_, &window_);
+  traceDock_ = new QDockWidget(QStringLiteral("Protocol trace"), &window_);
   traceDock_->setObjectName(QStringLiteral("tracePane"));
   traceDock_->setWidget(tracePane_);
   traceDock_->setMinimumSize(120, 60);
   // A tab beside the command log: the trace lines are long and want the
   // window's width.
-  frame_.addDockWidget(Qt::BottomDockWidgetArea, traceDock_);
-  frame_.tabifyDockWidget(frame_.logDock(), traceDock_);
+  window_.addDockWidget(Qt::BottomDockWidgetArea, traceDock_);
+  window_.tabifyDockWidget(host_.logDock(), traceDock_);
   traceDock_->hide();
 
   connect(save_, &QAction::triggered, this, &CToolsMenu::SaveSettings);
@@ -65,14 +66,14 @@ void CToolsMenu::UpdateAvailability() {
 void CToolsMenu::SaveSettings() {
   UpdateAvailability();
   if (!fleet::IsToolAvailable(doc_, FleetTool::kSaveSettings)) return;
-  SaveSensorSettings(doc_, &frame_);
+  SaveSensorSettings(doc_, &window_);
 }
 
 void CToolsMenu::RestoreSettings() {
   UpdateAvailability();
   if (!fleet::IsToolAvailable(doc_, FleetTool::kRestoreSettings)) return;
-  RestoreSensorSettings(doc_, &frame_);
-  frame_.UpdateCommandUI();
+  RestoreSensorSettings(doc_, &window_);
+  host_.UpdateCommandUI();
 }
 
 void CToolsMenu::FindSensors() {
@@ -80,8 +81,8 @@ void CToolsMenu::FindSensors() {
   if (!fleet::IsToolAvailable(doc_, FleetTool::kBusScan)) return;
   const ConnectValues stored = doc_.BeginConnect();
   CBusScanDialog dialog(stored.portText, BaudRateOfChoice(stored.baudChoice),
-                        tracePane_->active() ? &tracePane_->log().trace() : nullptr, &frame_);
+                        tracePane_->active() ? &tracePane_->log().trace() : nullptr, &window_);
   if (dialog.exec() != QDialog::Accepted || !dialog.chosen()) return;
   const fleet::FoundConnection found = fleet::ConnectionOfFound(*dialog.chosen(), dialog.chosenPortText(), stored);
-  frame_.ConnectFound(found.values, found.firstCheckMode);
+  host_.ConnectFound(found.values, found.firstCheckMode);
 }

@@ -6,17 +6,19 @@
 
 #include <QObject>
 
+#include "tarkon/ui/tools_menu_host.h"
+
 class CKRV02Doc;
-class CMainFrame;
 class CTracePane;
 class QAction;
 class QDockWidget;
+class QMainWindow;
 class QMenu;
 
 class CToolsMenu : public QObject {
   Q_OBJECT
  public:
-  CToolsMenu(CMainFrame& frame, CKRV02Doc& doc);
+  CToolsMenu(ToolsMenuHost& host, CKRV02Doc& doc);
 
   QMenu* menu() const { return menu_; }
   QAction* saveAction() const { return save_; }
@@ -35,7 +37,8 @@ class CToolsMenu : public QObject {
   void FindSensors();
 
  private:
-  CMainFrame& frame_;
+  ToolsMenuHost& host_;
+  QMainWindow& window_;
   CKRV02Doc& doc_;
   QMenu* menu_;
   QAction* save_;

@@ -147,25 +147,6 @@ TEST_F(PanelOperationsTest, ScanBufferReadHoldsTheLine) {
   EXPECT_EQ(trace_.CountCommand(cmd::GetScanBufferPortion), 3u);
 }
 
-TEST(RangeHistoryTest, KeepsTheLastMinuteWithGaps) {
-  RangeHistory history;
-  for (int i = 0; i <= 300; ++i) {
-    history.Add(i * 0.25, i % 10 == 0 ? std::nullopt : std::optional<double>(i * 0.01));
-  }
-  // 60 s at 4 ticks per second, both ends included.
-  ASSERT_EQ(history.samples().size(), 241u);
-  EXPECT_DOUBLE_EQ(history.samples().front().time, 15.0);
-  EXPECT_FALSE(history.samples().back().value.has_value());  // i = 300: a gap
-  double low = 0;
-  double high = 0;
-  ASSERT_TRUE(history.Bounds(&low, &high));
-  EXPECT_DOUBLE_EQ(low, 0.61);
-  EXPECT_DOUBLE_EQ(high, 2.99);
-  RangeHistory gaps;
-  gaps.Add(0, std::nullopt);
-  EXPECT_FALSE(gaps.Bounds(&low, &high));
-}
-
 // The head says which sensor, unit and time the file holds, with the
 // sensor's texts printable (a line break in a serial number cannot end a
 // comment line); the rows count from 1 as the list does.

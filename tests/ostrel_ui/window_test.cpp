@@ -22,8 +22,8 @@
 
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/main_window.h"
-#include "ostrel/ui/range_chart.h"
 #include "support/temp_dir.h"
+#include "ui_common/range_chart.h"
 
 namespace {
 
@@ -111,7 +111,7 @@ TEST_F(OstrelWindowTest, PollingFollowsShowAllStopsAndEndsWhenTheWindowCloses) {
   QTest::mouseClick(Find<QPushButton>("btnStart"), Qt::LeftButton);  // returns when polling stops
   EXPECT_FALSE(window_->operations().busy());
   EXPECT_NE(Text("pPeakPix"), "00");
-  EXPECT_GT(Find<ostrel::RangeChart>("rangeChart")->points(), 0u) << "the chart draws the polled ranges";
+  EXPECT_GT(Find<ui_common::RangeChart>("rangeChart")->points(), 0u) << "the chart draws the polled ranges";
 
   QTimer::singleShot(200, [&] { window_->close(); });
   QTest::mouseClick(Find<QPushButton>("btnStart"), Qt::LeftButton);

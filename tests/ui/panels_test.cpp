@@ -13,12 +13,12 @@
 
 #include "protocol/command_ids.h"
 #include "tarkon/ui/command_log.h"
-#include "tarkon/ui/range_chart.h"
 #include "tarkon/ui/scan_buffer_dialog.h"
 #include "tarkon/ui/sensor_panels.h"
 #include "tarkon/ui/sensor_view.h"
 #include "tarkon/ui/settings_dialogs.h"
 #include "tarkon/ui/upload_dialog.h"
+#include "ui_common/range_chart.h"
 #include "ui_test_support.h"
 
 namespace uitest {
@@ -67,7 +67,7 @@ TEST_P(PanelTicks, SwitchOffSendsNothingSwitchOnFillsTheRows) {
   Freeze(8000);
   QCheckBox* box = nullptr;
   QTreeWidget* list = nullptr;
-  RangeChart* chart = nullptr;
+  ui_common::RangeChart* chart = nullptr;
   auto* krv02 = qobject_cast<CKRV02Dlg*>(frame.view()->currentPanel());
   if (krv02 != nullptr) {
     box = krv02->diagnostics()->updateBox();
@@ -93,14 +93,14 @@ TEST_P(PanelTicks, SwitchOffSendsNothingSwitchOnFillsTheRows) {
   ASSERT_TRUE(PumpUntil([&] { return list->topLevelItemCount() > 0 && list->topLevelItem(0)->text(1) == "1"; }));
   EXPECT_EQ(Rows(list), c.shown);
   EXPECT_GE(Sent(c.stateCommand), 1u);
-  ASSERT_FALSE(chart->history().samples().empty());
-  EXPECT_EQ(chart->history().samples().back().value, c.range);
+  ASSERT_GT(chart->points(), 0u);
+  EXPECT_EQ(chart->latest(), c.range);
 
   // "Out of Range" in the list, a gap in the chart.
   Freeze(0x8000, true);
   const int rangeRow = static_cast<int>(c.shown.size()) - 1;
   ASSERT_TRUE(PumpUntil([&] { return list->topLevelItem(rangeRow)->text(1) == "Out of Range"; }));
-  EXPECT_FALSE(chart->history().samples().back().value.has_value());
+  EXPECT_FALSE(chart->latest().has_value());
   if (krv02 != nullptr) {
     // The scanning row shows its state as text and as icon.
     QTreeWidgetItem* scanning = list->topLevelItem(5);
