@@ -101,6 +101,8 @@ class UiTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir_.ok());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir_.path()));
+    // The per-user data folder (the upload's automatic backups) too.
+    setenv("XDG_DATA_HOME", dir_.path().c_str(), 1);
   }
   void TearDown() override { CloseFrame(); }
 
