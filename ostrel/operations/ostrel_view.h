@@ -46,6 +46,9 @@ class OstrelView {
   virtual std::string ChoosePort(const std::vector<FoundPort>& ports) = 0;
   // The progress bar of the upload (0 to 100).
   virtual void SetProgress(bool visible, int percent) = 0;
+  // What the progress bar says beside its percent: bytes sent of total,
+  // rate and time left.
+  virtual void SetProgressText(const std::string& text) { (void)text; }
   // The Settings and View tabs follow the connection.
   virtual void SetConnected(bool connected) = 0;
   // The record of window fields was changed by an operation.

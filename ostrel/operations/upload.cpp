@@ -2,7 +2,9 @@
 // most 65536 bytes, sent as XMODEM-CRC blocks after unlocking the flash and
 // announcing the kind.
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +52,31 @@ EraseAnswer DecideEraseAnswer(bool passed, const Reply& reply, uint8_t uploadCom
   if (!b.empty() && b[0] == kAck) return EraseAnswer::kTransfer;
   return EraseAnswer::kNoAnswer;
 }
+
+// "Sent 1792 of 65000 bytes, 5.6 kB/s, 11 s left"
+std::string ProgressText(size_t sent, size_t total, double seconds) {
+  char text[96];
+  const double rate = seconds > 0 ? static_cast<double>(sent) / seconds : 0;
+  if (rate > 0 && sent < total) {
+    std::snprintf(text, sizeof text, "Sent %zu of %zu bytes, %.1f kB/s, %.0f s left", sent, total, rate / 1000.0,
+                  static_cast<double>(total - sent) / rate);
+  } else {
+    std::snprintf(text, sizeof text, "Sent %zu of %zu bytes", sent, total);
+  }
+  return text;
+}
+
+// Sets a flag for a scope.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
 
 // j / count x 100, rounded to the nearest integer, halves to even.
 int Percent(size_t j, size_t count) {
@@ -173,17 +200,32 @@ bool Operations::Upload() {
 
   Status("");
   view_.SetProgress(true, 0);
+  view_.SetProgressText(ProgressText(0, size, 0));
   const size_t blocks = (size + kXModemData - 1) / kXModemData;
   int result = kBlockAcknowledged;
+  FlagScope uploading(uploading_);
+  stopUpload_ = false;
+  bool stopped = false;
+  size_t sentBlocks = 0;
+  const auto start = std::chrono::steady_clock::now();
   for (size_t j = 1; j <= blocks && result == kBlockAcknowledged; ++j) {
     result = XModemSendBlock(static_cast<uint32_t>(j), image.data() + (j - 1) * kXModemData, j == blocks, j == 1);
+    if (result == kBlockAcknowledged) sentBlocks = j;
     const int percent = Percent(j, blocks);
     Status("Completed " + std::to_string(percent) + " %");
     view_.SetProgress(true, percent);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    view_.SetProgressText(ProgressText(std::min(sentBlocks * kXModemData, size), size, seconds));
+    // "Stop" is handled while the block's answer is awaited; the next block
+    // does not go out.
+    if (result == kBlockAcknowledged && j < blocks && stopUpload_) {
+      stopped = true;
+      break;
+    }
   }
   link_.WaitMs(100);
   view_.SetProgress(false, 0);
-  if (result == kBlockAcknowledged) {
+  if (result == kBlockAcknowledged && !stopped) {
     Status("Success!");
     return true;
   }
@@ -196,7 +238,9 @@ bool Operations::Upload() {
     link_.WaitMs(kProtectWaitMs);
   }
   LockFlash();
-  Status("XModem Transfer Falied!");
+  Status(stopped ? "Stopped by the user after " + std::to_string(sentBlocks) + " of " + std::to_string(blocks) +
+                       " blocks; the flash is locked again, the sensor has no complete image"
+                 : std::string("XModem Transfer Falied!"));
   return true;
 }
 

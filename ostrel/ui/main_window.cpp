@@ -251,7 +251,13 @@ QWidget* MainWindow::BuildSettingsTab() {
   btnUpload_->setObjectName("btnUpload");
   cboUpload_ = list("Upload", {"DSP", "FPGA", "CAL File"});
   cboUpload_->setObjectName("cboUpload");
-  addRow(left, btnUpload_, cboUpload_);
+  // Not through Run: it is pressed while the upload holds the busy flag.
+  btnStopUpload_ = new QPushButton("Stop", page);
+  btnStopUpload_->setObjectName("btnStopUpload");
+  btnStopUpload_->setAccessibleName("Stop upload");
+  btnStopUpload_->setEnabled(false);
+  connect(btnStopUpload_, &QPushButton::clicked, this, [this] { operations_->RequestUploadStop(); });
+  addRow(left, btnUpload_, cboUpload_, btnStopUpload_);
   btnSerial_ = button("Serial #", &Operations::SetSerialNumber);
   btnSerial_->setObjectName("btnSerial");
   editSerial_ = edit(Field::kSerial);
@@ -697,6 +703,14 @@ std::string MainWindow::ChooseSaveFile() {
 void MainWindow::SetProgress(bool visible, int percent) {
   pBar_->setVisible(visible);
   pBar_->setValue(percent);
+  btnStopUpload_->setEnabled(visible && operations_->uploading());
+  if (!visible) progressText_.clear();
+}
+
+void MainWindow::SetProgressText(const std::string& text) {
+  progressText_ = Q(text);
+  pBar_->setFormat(QStringLiteral("%p % - ") + progressText_ + closeNote_);
+  pBar_->setAccessibleDescription(progressText_ + closeNote_);
 }
 
 void MainWindow::SetConnected(bool connected) {
@@ -766,6 +780,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   StopLoops();
   if (operations_->busy()) {
     // The running operation ends at its next pass; the window closes then.
+    // An upload runs to its end (or its "Stop"): the progress says why
+    // the window stays.
+    if (operations_->uploading()) {
+      closeNote_ = QStringLiteral(" - Ostrel closes when the upload has ended");
+      SetProgressText(progressText_.toStdString());
+    }
     closeWanted_ = true;
     event->ignore();
     return;

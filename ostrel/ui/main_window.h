@@ -65,6 +65,7 @@ class MainWindow : public QMainWindow, public OstrelView {
   std::string ChooseFile(const std::string& filters, int firstFilter, const std::string& defaultExtension) override;
   std::string ChoosePort(const std::vector<FoundPort>& ports) override;
   void SetProgress(bool visible, int percent) override;
+  void SetProgressText(const std::string& text) override;
   void SetConnected(bool connected) override;
   void FieldsChanged() override;
   void CollectFields() override;
@@ -130,6 +131,9 @@ class MainWindow : public QMainWindow, public OstrelView {
   // Settings tab.
   QComboBox* cboUpload_ = nullptr;
   QPushButton* btnUpload_ = nullptr;
+  QPushButton* btnStopUpload_ = nullptr;  // "Stop" beside "Upload", live only during one
+  QString progressText_;
+  QString closeNote_;  // why a close waits, shown beside the progress
   QLineEdit* editSerial_ = nullptr;
   QPushButton* btnSerial_ = nullptr;
   QComboBox* cboModel_ = nullptr;
