@@ -274,8 +274,8 @@ TEST_F(TransferDialogs, CloseDuringAReadWaitsForItsNextPortion) {
 // stays in the dialog, and the window closes once the line is free. A click
 // on "Upload" queued during the transfer starts nothing, then or later.
 TEST_F(TransferDialogs, CloseDuringAnUploadStopsItAndAPressMeanwhileRunsNothing) {
-  CMainFrame& frame = ConnectTraced("KRV02", false, true);
-  std::vector<char> image(6000, '\x5A');
+  CMainFrame& frame = ConnectTraced("KRV02", false, true, true);
+  std::vector<char> image(20000, '\x5A');
   const std::string path = dir_.File("code.cal");
   std::ofstream(path, std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
   bool closedDuringUpload = true;
