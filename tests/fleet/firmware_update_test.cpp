@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 #include "support/sim_document.h"
 #include "tarkon/fleet/firmware_update.h"
@@ -140,6 +142,36 @@ TEST_F(FirmwareUpdateTest, StopInTheMiddleCancelsAndLocks) {
   EXPECT_FALSE(s.FlashUnlocked());
   EXPECT_EQ(s.flashProtect1, 0);
   EXPECT_EQ(s.flashProtect2, 0);
+}
+
+// As a window runs it: the transfer on a thread of its own (progress comes
+// from there), "Stop" from the calling thread while its loop goes on.
+TEST_F(FirmwareUpdateTest, StopFromTheWindowThreadWhileTheTransferRunsOnItsOwn) {
+  sim::LineConfig line;
+  line.throttle = true;  // 20 blocks take about half a second
+  sensor_ = std::make_unique<sim::VirtualSensor>(testsupport::SensorOf("KRV02"), trace_.Line(line));
+  ASSERT_TRUE(sensor_->Start());
+  Doc(true);
+  ASSERT_TRUE(ConnectDoc());
+  fleet::FirmwareUpdate update(Doc());
+  update.SetBackupFolder(dir_.File("backups"));
+  std::atomic<size_t> sent{0};
+  fleet::UpdateCallbacks callbacks;
+  callbacks.askYesNo = [](const std::string&) { return true; };
+  callbacks.progress = [&](const fleet::UpdateProgress& p) { sent = p.sent; };
+  callbacks.runTransfer = [&](const std::function<void()>& transfer) {
+    std::thread worker(transfer);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return sent >= 2 * 128; }, std::chrono::seconds(10)));
+    update.Stop();
+    worker.join();
+  };
+  const fleet::UpdateReport r = update.Run(kUploadCalibration, Image(20 * 128), callbacks);
+  EXPECT_EQ(r.outcome, UpdateOutcome::kStopped) << r.result;
+  const sim::SensorState s = sensor_->Snapshot();
+  EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCancelled);
+  EXPECT_EQ(s.upload.blocks, r.blocksSent);
+  EXPECT_LT(r.blocksSent, 20u);
+  EXPECT_FALSE(s.FlashUnlocked());
 }
 
 TEST_F(FirmwareUpdateTest, SettingsTheFirmwareResetAreShownAndRestored) {
