@@ -31,11 +31,12 @@ struct UploadKind {
   uint8_t command;
   int firstFilter;
   const char* question;
+  const char* name;
 };
 constexpr UploadKind kKinds[] = {
-    {command::UploadCode, 0, "Dsp Firmware upload?"},
-    {command::UploadFPGA, 0, "Fpga code upload?"},
-    {command::UploadCalibration, 1, "Calibration data upload?"},
+    {command::UploadCode, 0, "Dsp Firmware upload?", "DSP"},
+    {command::UploadFPGA, 0, "Fpga code upload?", "FPGA"},
+    {command::UploadCalibration, 1, "Calibration data upload?", "CAL File"},
 };
 constexpr const char* kFilters = "Bin File [*.bin]|*.bin|Cal File [*.cal]|*.cal|All [*.*]|*.*";
 
@@ -77,6 +78,31 @@ class FlagScope {
  private:
   bool& flag_;
 };
+
+// The lines the question shows: sensor, file, kind, line time (ten bits a
+// byte, every block of 133 bytes and the EOT).
+std::vector<std::string> UploadPlan(const files::FileContent& file, const std::string& path, const UploadKind& kind,
+                                    const WindowFields& fields, int32_t baud) {
+  const size_t slash = path.find_last_of('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::vector<std::string> lines{"Sensor: " + fields.modelPanel + ", serial number " + fields.serialPanel +
+                                 ", firmware " + fields.firmwarePanel};
+  if (!file.ok() || file.content.empty()) {
+    lines.push_back("File: " + name + " (not readable or empty: nothing will be sent)");
+    return lines;
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(file.content.data());
+  char text[160];
+  std::snprintf(text, sizeof text, "File: %s, %zu bytes, CRC-16 0x%04X", name.c_str(), file.content.size(),
+                static_cast<unsigned>(XModemCrc(bytes, file.content.size())));
+  lines.push_back(text);
+  lines.push_back(std::string("Kind: ") + kind.name);
+  const size_t blocks = (file.content.size() + kXModemData - 1) / kXModemData;
+  std::snprintf(text, sizeof text, "Line time: %.1f s at %d baud",
+                static_cast<double>(blocks * kXModemBlock + 1) * 10.0 / baud, static_cast<int>(baud));
+  lines.push_back(text);
+  return lines;
+}
 
 // j / count x 100, rounded to the nearest integer, halves to even.
 int Percent(size_t j, size_t count) {
@@ -154,11 +180,13 @@ bool Operations::Upload() {
   const UploadKind& kind = kKinds[fields_.upload >= 0 && fields_.upload < 3 ? fields_.upload : 0];
   const std::string path = view_.ChooseFile(kFilters, kind.firstFilter, "mcs");
   if (path.empty()) return true;
+  // Only a regular file, examined before it is opened: a FIFO would block
+  // the window, a device stream without end. Read before the question, so
+  // that the question can say what will be sent.
+  const files::FileContent file = files::ReadBoundedFile(path, kImageSize);
+  view_.SetUploadPlan(UploadPlan(file, path, kind, fields_, hostBaudInUse_));
   if (!view_.AskYesNo(std::string("Continue with ") + kind.question)) return true;
 
-  // Only a regular file, examined before it is opened: a FIFO would block
-  // the window, a device stream without end.
-  const files::FileContent file = files::ReadBoundedFile(path, kImageSize);
   if (file.status == files::ReadStatus::kTooLarge) {
     // Sending part of an image would leave the sensor with a broken one.
     Status("File Too Large! The image holds at most 65536 bytes; nothing was sent.");

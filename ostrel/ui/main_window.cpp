@@ -664,8 +664,17 @@ void MainWindow::ShowInformation(const std::string& text) {
 bool MainWindow::AskYesNo(const std::string& text) {
   // Every question Ostrel asks erases or overwrites something on the
   // sensor: Enter or a stray Space must not say yes.
-  return QMessageBox::question(this, "Confirm", Lines(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-         QMessageBox::Yes;
+  QMessageBox box(QMessageBox::Question, "Confirm", Lines(text), QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  box.setInformativeText(uploadPlan_);
+  uploadPlan_.clear();
+  return box.exec() == QMessageBox::Yes;
+}
+
+void MainWindow::SetUploadPlan(const std::vector<std::string>& lines) {
+  QStringList text;
+  for (const std::string& line : lines) text << Q(line);
+  uploadPlan_ = text.join('\n');
 }
 
 std::string MainWindow::ChooseFile(const std::string& filters, int firstFilter, const std::string& defaultExtension) {

@@ -66,6 +66,7 @@ class MainWindow : public QMainWindow, public OstrelView {
   std::string ChoosePort(const std::vector<FoundPort>& ports) override;
   void SetProgress(bool visible, int percent) override;
   void SetProgressText(const std::string& text) override;
+  void SetUploadPlan(const std::vector<std::string>& lines) override;
   void SetConnected(bool connected) override;
   void FieldsChanged() override;
   void CollectFields() override;
@@ -133,7 +134,8 @@ class MainWindow : public QMainWindow, public OstrelView {
   QPushButton* btnUpload_ = nullptr;
   QPushButton* btnStopUpload_ = nullptr;  // "Stop" beside "Upload", live only during one
   QString progressText_;
-  QString closeNote_;  // why a close waits, shown beside the progress
+  QString closeNote_;
+  QString uploadPlan_;  // shown under the next question, then dropped  // why a close waits, shown beside the progress
   QLineEdit* editSerial_ = nullptr;
   QPushButton* btnSerial_ = nullptr;
   QComboBox* cboModel_ = nullptr;

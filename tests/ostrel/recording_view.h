@@ -50,6 +50,8 @@ struct RecordingView : ostrel::OstrelView {
   }
   std::function<void(bool, int)> onProgress;  // what the technician does meanwhile
   std::vector<std::string> progressTexts;
+  std::vector<std::string> uploadPlan;
+  void SetUploadPlan(const std::vector<std::string>& lines) override { uploadPlan = lines; }
   void SetProgressText(const std::string& text) override { progressTexts.push_back(text); }
   void SetConnected(bool connected) override { connectedStates.push_back(connected); }
   void FieldsChanged() override {}

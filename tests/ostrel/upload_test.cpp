@@ -132,6 +132,10 @@ TEST_F(OstrelUploadTest, StopEndsAfterTheBlockInFlightLocked) {
     if (visible && percent >= 25) ops_.RequestUploadStop();
   };
   ASSERT_TRUE(ops_.Upload());
+  // The question came with what would be sent.
+  ASSERT_EQ(view_.uploadPlan.size(), 4u);
+  EXPECT_EQ(view_.uploadPlan[1].rfind("File: image.bin, 2560 bytes, CRC-16 0x", 0), 0u) << view_.uploadPlan[1];
+  EXPECT_EQ(view_.uploadPlan[2], "Kind: CAL File");
   const sim::SensorState s = State();
   EXPECT_EQ(s.upload.blocks, 5u);
   EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCancelled);
