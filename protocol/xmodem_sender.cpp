@@ -9,6 +9,7 @@ void XmodemSender::Reset() {
   state_ = kRunning;
   bytesInBlock_ = 0;
   blockCounter_ = 0;
+  resends_ = 0;
   crc_ = 0;
 }
 
@@ -123,13 +124,14 @@ int32_t XmodemSender::Put(uint8_t byte, bool last) {
     // Two zero bytes complete the shift-in division to the usual XMODEM CRC.
     crc_ = frame::ShiftInCrcByte(crc_, 0);
     crc_ = frame::ShiftInCrcByte(crc_, 0);
-    for (;;) {
+    for (bool again = false;; again = true) {
       ++tries;
       if (tries >= kMaxTries) {
         state_ = kBlockNotAcknowledged;
         return state_;
       }
       if (CancelledMeanwhile()) return state_;
+      if (again) ++resends_;
       SendBlock();
       uint8_t answer = 0;
       const bool answered = ReadByte(&answer) == kReadOk;
@@ -141,8 +143,9 @@ int32_t XmodemSender::Put(uint8_t byte, bool last) {
   }
 
   if (last) {
-    for (;;) {
+    for (bool again = false;; again = true) {
       if (CancelledMeanwhile()) return state_;
+      if (again) ++resends_;
       WriteBytes(&kEot, 1);
       if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, &kEot, 1);
       uint8_t answer = 0;

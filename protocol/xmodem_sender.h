@@ -78,6 +78,9 @@ class XmodemSender {
   int32_t bytesInBlock() const { return bytesInBlock_; }
   int32_t blockCounter() const { return blockCounter_; }
   uint16_t crc() const { return crc_; }
+  // Blocks and EOTs sent again after an answer other than ACK (or none),
+  // since Reset: what a technician reads as the line's retries.
+  int32_t resends() const { return resends_; }
   SerialPort* port() const { return port_; }
 
  private:
@@ -93,6 +96,7 @@ class XmodemSender {
   int32_t lastReadOk_ = 0;
   int32_t bytesInBlock_ = 0;
   int32_t blockCounter_ = 0;
+  int32_t resends_ = 0;
   uint16_t crc_ = 0;
   uint8_t block_[kBlockSize] = {};
   SerialPort* port_ = nullptr;

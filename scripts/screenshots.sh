@@ -3,7 +3,8 @@
 # to a virtual sensor of each model with the panel's diagnostics switched on,
 # and the model's settings dialog (two PNGs per model; each window polls for
 # 12 s first, so its range chart has something to show); Tarkon's protocol
-# trace pane; Ostrel's three tabs, connected to a virtual board flipper.
+# trace pane; the upload dialog before, during and after a transfer;
+# Ostrel's three tabs, connected to a virtual board flipper.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -26,6 +27,12 @@ done
 # The "Protocol trace" pane of the Tools menu, with the frames of a connect.
 XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_TRACE_PANE=1 \
   TARKON_SCREENSHOT="$out/tarkon-protocol-trace.png" "$tarkon" 2>/dev/null
+
+# The upload dialog of manufacturing mode before (with its question), during
+# and after a transfer to a virtual sensor; its automatic backup goes to the
+# private profile.
+XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 \
+  TARKON_UPLOAD_SCREENSHOTS="$out/tarkon-upload" "$tarkon" 2>/dev/null
 
 # Ostrel keeps Ostrel.ini beside itself or in the per-user folder: the
 # private profile keeps the pictures free of this machine's settings.

@@ -32,6 +32,10 @@ bool ParseBrokenSensor(std::string_view text, FaultPlan& plan, bool& ok, std::st
     plan.doublePortions = true;
     return true;
   }
+  if (text == "defaults-after-upload") {
+    plan.defaultsAfterUpload = true;
+    return true;
+  }
   const size_t at = text.find('@');
   if (at == std::string_view::npos) return false;
   const std::string_view name = text.substr(0, at);
@@ -78,7 +82,7 @@ bool ParseFaultOption(std::string_view text, FaultPlan& plan, std::string& error
   const size_t at = text.find_first_of("=@");
   if (at == std::string_view::npos) {
     error = "fault must be KIND=PROBABILITY, KIND@REPLY, short@REPLY, nak-eot, cancel@BLOCK, double-portion, "
-            "silent@REPLY or hangup@FRAME: " + std::string(text);
+            "defaults-after-upload, silent@REPLY or hangup@FRAME: " + std::string(text);
     return false;
   }
   const auto kind = ParseFaultKind(text.substr(0, at));

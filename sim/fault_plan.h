@@ -50,6 +50,9 @@ struct FaultPlan {
   bool nakEot = false;              // "nak-eot": EOT answered with NAK, the receiver stays in receive mode
   uint32_t cancelAfterBlock = 0;    // "cancel@N": after acknowledging block N, CAN CAN CAN and back to commands
   bool doublePortions = false;      // "double-portion": every scan buffer portion is answered twice
+  // "defaults-after-upload": a transfer that ends by EOT puts the model's
+  // factory settings back, as a firmware that reformats its settings would.
+  bool defaultsAfterUpload = false;
   uint64_t silentAfterReply = 0;    // "silent@N": no reply after the N-th (Activity::repliesSent)
   // "hangup@N": the line hangs up when the N-th frame arrives, counting
   // every frame the sensor has seen (Activity: received, for others, bad).
@@ -67,7 +70,8 @@ struct FaultCounts {
 
 // Parses the program's fault option: "KIND=PROBABILITY" or "KIND@REPLY" for
 // a fault on replies, or one of the broken sensors "short@REPLY", "nak-eot",
-// "cancel@BLOCK", "double-portion", "silent@REPLY", "hangup@FRAME".
+// "cancel@BLOCK", "double-portion", "defaults-after-upload", "silent@REPLY",
+// "hangup@FRAME".
 // Returns false (with a reason) on a malformed text.
 bool ParseFaultOption(std::string_view text, FaultPlan& plan, std::string& error);
 

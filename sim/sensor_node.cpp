@@ -174,6 +174,9 @@ void SensorNode::SendXmodem(const std::vector<uint8_t>& bytes, TimePoint now, st
 void SensorNode::XmodemStep(TimePoint now, std::vector<OutgoingItem>& out, const std::vector<uint8_t>& answer) {
   SendXmodem(answer, now, out);
   if (!xmodem_.Active()) {
+    if (state_.upload.outcome == UploadOutcome::kCompleted && state_.faults.defaultsAfterUpload) {
+      state_.settings = DefaultSettings(state_.model);
+    }
     char note[96];
     std::snprintf(note, sizeof note, "%s, %u blocks, %zu bytes", UploadOutcomeName(state_.upload.outcome),
                   state_.upload.blocks, state_.upload.image.size());

@@ -59,6 +59,11 @@ class Operations {
   void SetRepeat(bool repeat) { repeat_ = repeat; }
   bool repeat() const { return repeat_; }
 
+  // "Stop" beside "Upload": the upload stops after the block in flight,
+  // cancels the transfer on the line (CAN CAN) and locks the flash again.
+  void RequestUploadStop() { stopUpload_ = true; }
+  bool uploading() const { return uploading_; }
+
   bool busy() const { return busy_; }
   bool connected() const { return connected_; }
   const UnitSet& unitSet() const { return *unit_; }
@@ -128,6 +133,8 @@ class Operations {
   std::vector<uint8_t> lastModelData_;  // the 16 name bytes of the last model read
   std::vector<uint8_t> lastSerialData_;  // the 16 bytes of the last serial number read
   bool relocked_ = false;
+  bool stopUpload_ = false;
+  bool uploading_ = false;
   bool stop_ = false;
   bool repeat_ = false;
 };

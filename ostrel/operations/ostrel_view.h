@@ -44,8 +44,14 @@ class OstrelView {
   // "Select Port": the serial devices present; the chosen device path, or
   // empty for Cancel.
   virtual std::string ChoosePort(const std::vector<FoundPort>& ports) = 0;
+  // What an upload will do, shown with the question that starts it: the
+  // sensor, the file (size, CRC-16), the kind and the line time.
+  virtual void SetUploadPlan(const std::vector<std::string>& lines) { (void)lines; }
   // The progress bar of the upload (0 to 100).
   virtual void SetProgress(bool visible, int percent) = 0;
+  // What the progress bar says beside its percent: bytes sent of total,
+  // rate and time left.
+  virtual void SetProgressText(const std::string& text) { (void)text; }
   // The Settings and View tabs follow the connection.
   virtual void SetConnected(bool connected) = 0;
   // The record of window fields was changed by an operation.

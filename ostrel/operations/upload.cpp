@@ -2,7 +2,9 @@
 // most 65536 bytes, sent as XMODEM-CRC blocks after unlocking the flash and
 // announcing the kind.
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -29,11 +31,12 @@ struct UploadKind {
   uint8_t command;
   int firstFilter;
   const char* question;
+  const char* name;
 };
 constexpr UploadKind kKinds[] = {
-    {command::UploadCode, 0, "Dsp Firmware upload?"},
-    {command::UploadFPGA, 0, "Fpga code upload?"},
-    {command::UploadCalibration, 1, "Calibration data upload?"},
+    {command::UploadCode, 0, "Dsp Firmware upload?", "DSP"},
+    {command::UploadFPGA, 0, "Fpga code upload?", "FPGA"},
+    {command::UploadCalibration, 1, "Calibration data upload?", "CAL File"},
 };
 constexpr const char* kFilters = "Bin File [*.bin]|*.bin|Cal File [*.cal]|*.cal|All [*.*]|*.*";
 
@@ -49,6 +52,56 @@ EraseAnswer DecideEraseAnswer(bool passed, const Reply& reply, uint8_t uploadCom
   }
   if (!b.empty() && b[0] == kAck) return EraseAnswer::kTransfer;
   return EraseAnswer::kNoAnswer;
+}
+
+// "Sent 1792 of 65000 bytes, 5.6 kB/s, 11 s left"
+std::string ProgressText(size_t sent, size_t total, double seconds) {
+  char text[96];
+  const double rate = seconds > 0 ? static_cast<double>(sent) / seconds : 0;
+  if (rate > 0 && sent < total) {
+    std::snprintf(text, sizeof text, "Sent %zu of %zu bytes, %.1f kB/s, %.0f s left", sent, total, rate / 1000.0,
+                  static_cast<double>(total - sent) / rate);
+  } else {
+    std::snprintf(text, sizeof text, "Sent %zu of %zu bytes", sent, total);
+  }
+  return text;
+}
+
+// Sets a flag for a scope.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+// The lines the question shows: sensor, file, kind, line time (ten bits a
+// byte, every block of 133 bytes and the EOT).
+std::vector<std::string> UploadPlan(const files::FileContent& file, const std::string& path, const UploadKind& kind,
+                                    const WindowFields& fields, int32_t baud) {
+  const size_t slash = path.find_last_of('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::vector<std::string> lines{"Sensor: " + fields.modelPanel + ", serial number " + fields.serialPanel +
+                                 ", firmware " + fields.firmwarePanel};
+  if (!file.ok() || file.content.empty()) {
+    lines.push_back("File: " + name + " (not readable or empty: nothing will be sent)");
+    return lines;
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(file.content.data());
+  char text[160];
+  std::snprintf(text, sizeof text, "File: %s, %zu bytes, CRC-16 0x%04X", name.c_str(), file.content.size(),
+                static_cast<unsigned>(XModemCrc(bytes, file.content.size())));
+  lines.push_back(text);
+  lines.push_back(std::string("Kind: ") + kind.name);
+  const size_t blocks = (file.content.size() + kXModemData - 1) / kXModemData;
+  std::snprintf(text, sizeof text, "Line time: %.1f s at %d baud",
+                static_cast<double>(blocks * kXModemBlock + 1) * 10.0 / baud, static_cast<int>(baud));
+  lines.push_back(text);
+  return lines;
 }
 
 // j / count x 100, rounded to the nearest integer, halves to even.
@@ -127,11 +180,13 @@ bool Operations::Upload() {
   const UploadKind& kind = kKinds[fields_.upload >= 0 && fields_.upload < 3 ? fields_.upload : 0];
   const std::string path = view_.ChooseFile(kFilters, kind.firstFilter, "mcs");
   if (path.empty()) return true;
+  // Only a regular file, examined before it is opened: a FIFO would block
+  // the window, a device stream without end. Read before the question, so
+  // that the question can say what will be sent.
+  const files::FileContent file = files::ReadBoundedFile(path, kImageSize);
+  view_.SetUploadPlan(UploadPlan(file, path, kind, fields_, hostBaudInUse_));
   if (!view_.AskYesNo(std::string("Continue with ") + kind.question)) return true;
 
-  // Only a regular file, examined before it is opened: a FIFO would block
-  // the window, a device stream without end.
-  const files::FileContent file = files::ReadBoundedFile(path, kImageSize);
   if (file.status == files::ReadStatus::kTooLarge) {
     // Sending part of an image would leave the sensor with a broken one.
     Status("File Too Large! The image holds at most 65536 bytes; nothing was sent.");
@@ -173,17 +228,32 @@ bool Operations::Upload() {
 
   Status("");
   view_.SetProgress(true, 0);
+  view_.SetProgressText(ProgressText(0, size, 0));
   const size_t blocks = (size + kXModemData - 1) / kXModemData;
   int result = kBlockAcknowledged;
+  FlagScope uploading(uploading_);
+  stopUpload_ = false;
+  bool stopped = false;
+  size_t sentBlocks = 0;
+  const auto start = std::chrono::steady_clock::now();
   for (size_t j = 1; j <= blocks && result == kBlockAcknowledged; ++j) {
     result = XModemSendBlock(static_cast<uint32_t>(j), image.data() + (j - 1) * kXModemData, j == blocks, j == 1);
+    if (result == kBlockAcknowledged) sentBlocks = j;
     const int percent = Percent(j, blocks);
     Status("Completed " + std::to_string(percent) + " %");
     view_.SetProgress(true, percent);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    view_.SetProgressText(ProgressText(std::min(sentBlocks * kXModemData, size), size, seconds));
+    // "Stop" is handled while the block's answer is awaited; the next block
+    // does not go out.
+    if (result == kBlockAcknowledged && j < blocks && stopUpload_) {
+      stopped = true;
+      break;
+    }
   }
   link_.WaitMs(100);
   view_.SetProgress(false, 0);
-  if (result == kBlockAcknowledged) {
+  if (result == kBlockAcknowledged && !stopped) {
     Status("Success!");
     return true;
   }
@@ -196,7 +266,9 @@ bool Operations::Upload() {
     link_.WaitMs(kProtectWaitMs);
   }
   LockFlash();
-  Status("XModem Transfer Falied!");
+  Status(stopped ? "Stopped by the user after " + std::to_string(sentBlocks) + " of " + std::to_string(blocks) +
+                       " blocks; the flash is locked again, the sensor has no complete image"
+                 : std::string("XModem Transfer Falied!"));
   return true;
 }
 

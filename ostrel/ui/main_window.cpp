@@ -242,7 +242,13 @@ QWidget* MainWindow::BuildSettingsTab() {
   btnUpload_->setObjectName("btnUpload");
   cboUpload_ = list("Upload", {"DSP", "FPGA", "CAL File"});
   cboUpload_->setObjectName("cboUpload");
-  addRow(left, btnUpload_, cboUpload_);
+  // Not through Run: it is pressed while the upload holds the busy flag.
+  btnStopUpload_ = new QPushButton("Stop", page);
+  btnStopUpload_->setObjectName("btnStopUpload");
+  btnStopUpload_->setAccessibleName("Stop upload");
+  btnStopUpload_->setEnabled(false);
+  connect(btnStopUpload_, &QPushButton::clicked, this, [this] { operations_->RequestUploadStop(); });
+  addRow(left, btnUpload_, cboUpload_, btnStopUpload_);
   btnSerial_ = button("Serial #", &Operations::SetSerialNumber);
   btnSerial_->setObjectName("btnSerial");
   editSerial_ = edit(Field::kSerial);
@@ -610,8 +616,17 @@ void MainWindow::ShowInformation(const std::string& text) {
 bool MainWindow::AskYesNo(const std::string& text) {
   // Every question Ostrel asks erases or overwrites something on the
   // sensor: Enter or a stray Space must not say yes.
-  return QMessageBox::question(this, "Confirm", Lines(text), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-         QMessageBox::Yes;
+  QMessageBox box(QMessageBox::Question, "Confirm", Lines(text), QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  box.setInformativeText(uploadPlan_);
+  uploadPlan_.clear();
+  return box.exec() == QMessageBox::Yes;
+}
+
+void MainWindow::SetUploadPlan(const std::vector<std::string>& lines) {
+  QStringList text;
+  for (const std::string& line : lines) text << Q(line);
+  uploadPlan_ = text.join('\n');
 }
 
 std::string MainWindow::ChooseFile(const std::string& filters, int firstFilter, const std::string& defaultExtension) {
@@ -649,6 +664,14 @@ std::string MainWindow::ChooseSaveFile() {
 void MainWindow::SetProgress(bool visible, int percent) {
   pBar_->setVisible(visible);
   pBar_->setValue(percent);
+  btnStopUpload_->setEnabled(visible && operations_->uploading());
+  if (!visible) progressText_.clear();
+}
+
+void MainWindow::SetProgressText(const std::string& text) {
+  progressText_ = Q(text);
+  pBar_->setFormat(QStringLiteral("%p % - ") + progressText_ + closeNote_);
+  pBar_->setAccessibleDescription(progressText_ + closeNote_);
 }
 
 void MainWindow::SetConnected(bool connected) {
@@ -726,6 +749,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   StopLoops();
   if (operations_->busy()) {
     // The running operation ends at its next pass; the window closes then.
+    // An upload runs to its end (or its "Stop"): the progress says why
+    // the window stays.
+    if (operations_->uploading()) {
+      closeNote_ = QStringLiteral(" - Ostrel closes when the upload has ended");
+      SetProgressText(progressText_.toStdString());
+    }
     closeWanted_ = true;
     event->ignore();
     return;

@@ -64,6 +64,8 @@ class MainWindow : public QMainWindow, public OstrelView {
   std::string ChooseFile(const std::string& filters, int firstFilter, const std::string& defaultExtension) override;
   std::string ChoosePort(const std::vector<FoundPort>& ports) override;
   void SetProgress(bool visible, int percent) override;
+  void SetProgressText(const std::string& text) override;
+  void SetUploadPlan(const std::vector<std::string>& lines) override;
   void SetConnected(bool connected) override;
   void FieldsChanged() override;
   void CollectFields() override;
@@ -132,6 +134,10 @@ class MainWindow : public QMainWindow, public OstrelView {
   // Settings tab.
   QComboBox* cboUpload_ = nullptr;
   QPushButton* btnUpload_ = nullptr;
+  QPushButton* btnStopUpload_ = nullptr;  // "Stop" beside "Upload", live only during one
+  QString progressText_;
+  QString closeNote_;
+  QString uploadPlan_;  // shown under the next question, then dropped  // why a close waits, shown beside the progress
   QLineEdit* editSerial_ = nullptr;
   QPushButton* btnSerial_ = nullptr;
   QComboBox* cboModel_ = nullptr;

@@ -14,9 +14,21 @@
 //                                (1500 ms unless given).
 //   TARKON_TRACE_PANE=1          show the "Protocol trace" pane from the
 //                                start (the connect's frames included).
+//   TARKON_UPLOAD_SCREENSHOTS=STEM  with a virtual sensor: upload a
+//                                calibration table through the upload
+//                                dialog and save it before (the question),
+//                                during and after the transfer as
+//                                STEM-before.png, STEM-during.png and
+//                                STEM-after.png, then end.
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <memory>
 #include <QTimer>
 #include <cstdio>
@@ -32,9 +44,48 @@
 #include "tarkon/ui/sensor_view.h"
 #include "tarkon/ui/settings_dialogs.h"
 #include "tarkon/ui/tools_menu.h"
+#include "tarkon/ui/upload_dialog.h"
 
 namespace {
 constexpr int kScreenshotDelayMs = 1500;
+
+// The upload dialog before (its question), during and after a transfer of
+// a calibration table to the connected virtual sensor.
+bool SaveUploadScreenshots(CKRV02Doc& doc, CMainFrame& frame, const QString& stem) {
+  const QString image = QDir::temp().filePath(QStringLiteral("tarkon-screenshot-table.cal"));
+  QFile file(image);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  QByteArray bytes(24000, '\0');
+  for (int i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + 1);
+  file.write(bytes);
+  file.close();
+  bool saved = true;
+  CUploadDlg dialog(doc, &frame);
+  dialog.kindBox()->setCurrentIndex(kUploadCalibration);
+  dialog.SetFilePath(image);
+  dialog.show();
+  QTimer question;
+  question.setInterval(50);
+  QObject::connect(&question, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    question.stop();
+    saved = dialog.grab().save(stem + QStringLiteral("-before.png"), "PNG") && saved;
+    saved = box->grab().save(stem + QStringLiteral("-before-question.png"), "PNG") && saved;
+    box->button(QMessageBox::Yes)->click();
+  });
+  question.start();
+  bool during = false;
+  QObject::connect(dialog.progress(), &QProgressBar::valueChanged, &dialog, [&](int percent) {
+    if (during || percent < 40) return;
+    during = true;
+    saved = dialog.grab().save(stem + QStringLiteral("-during.png"), "PNG") && saved;
+  });
+  dialog.uploadButton()->click();
+  saved = dialog.grab().save(stem + QStringLiteral("-after.png"), "PNG") && saved && during;
+  QFile::remove(image);
+  return saved;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,6 +121,17 @@ int main(int argc, char** argv) {
       if (QWidget* panel = frame.view()->currentPanel()) {
         for (QCheckBox* box : panel->findChildren<QCheckBox*>()) box->setChecked(true);
       }
+    });
+  }
+  if (const char* stem = std::getenv("TARKON_UPLOAD_SCREENSHOTS"); stem != nullptr && *stem != '\0') {
+    doc.SetManufacturingMode(true);
+    const QString path = QString::fromLocal8Bit(stem);
+    QTimer::singleShot(kScreenshotDelayMs, &frame, [&frame, &doc, path] {
+      const bool saved = SaveUploadScreenshots(doc, frame, path);
+      std::printf("%s%s-*.png\n", saved ? "" : "could not write ", path.toLocal8Bit().constData());
+      std::fflush(stdout);
+      frame.close();
+      QApplication::exit(saved ? 0 : 1);
     });
   }
   if (const char* shot = std::getenv("TARKON_SCREENSHOT"); shot != nullptr && *shot != '\0') {

@@ -87,9 +87,13 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
       {"model-name", "MODELSTRING", 1, 1, true, nullptr, "write the model string",
        "Writes one of the known model strings (manufacturing mode)."},
       {"upload", "fpga|dsp|cal FILE", 2, 2, true, "fpga dsp cal", "upload firmware",
-       "Uploads an FPGA image, DSP code or a calibration table (manufacturing mode). A file of\n"
-       "unusual size is refused unless confirmed ([y/N] on a terminal, or --yes). Ctrl+C twice\n"
-       "stops the transfer; the sensor is then left without complete firmware."},
+       "Uploads an FPGA image, DSP code or a calibration table (manufacturing mode). Shows the\n"
+       "sensor, the file (size, CRC-16), the kind and the line time, and asks before the first\n"
+       "byte ([y/N] on a terminal, or --yes); a file of unusual size is asked about first. The\n"
+       "sensor's settings are saved to ~/.local/share/tarkon/backups before the transfer. Ctrl+C\n"
+       "twice stops it after the block in flight (CAN, flash locked again). Afterwards the sensor\n"
+       "is read again and its settings compared with the backup; --restore-settings puts back\n"
+       "what the update changed. With --json: one line per progress step, then the result."},
       {"help", "[COMMAND]", 0, 1, false, nullptr, "this text, or one command's help", "Shows help."},
   };
   return table;

@@ -15,6 +15,7 @@
 #include "tarkon/cli/cli_command_table.h"
 #include "tarkon/cli/fleet_commands.h"
 #include "tarkon/cli/progress_bar.h"
+#include "tarkon/cli/upload_command.h"
 #include "files/file_target.h"
 #include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/iso_time.h"
@@ -382,76 +383,6 @@ int ModelName(CliSession& s, CliJson& json) {
   return Status(s, ok);
 }
 
-constexpr const char* kFirstInterruptWarning =
-    "Stopping now leaves the sensor without complete firmware. Press Ctrl+C again to stop anyway.";
-
-int Upload(CliSession& s, CliJson& json) {
-  const CliOptions& o = s.options();
-  const std::string& kindText = o.arguments[0];
-  const int kind = kindText == "fpga" ? kUploadFPGA : kindText == "dsp" ? kUploadDSP : kUploadCalibration;
-  CKRV02Doc& d = s.doc();
-  const std::unique_ptr<FirmwareUpload> procedure = d.NewFirmwareUpload();
-  FirmwareUpload& upload = *procedure;
-  ProgressBar bar("Uploading " + kindText);
-  std::string status;
-  std::vector<uint8_t> image;
-  const size_t bytes = FirmwareUpload::ReadImage(o.arguments[1], &image) ? image.size() : 0;
-  UploadCallbacks callbacks;
-  callbacks.askYesNo = [&](const std::string& question) {
-    std::fprintf(stderr, "%s\n", UploadSizeNote(kind, bytes).c_str());
-    if (o.yes) {
-      std::fprintf(stderr, "%s(yes)\n", question.c_str());
-      return true;
-    }
-    if (isatty(STDIN_FILENO) == 1) return AskOnTerminal(question);
-    std::fprintf(stderr, "%s(no: use --yes)\n", question.c_str());
-    return false;
-  };
-  callbacks.progress = [&](int percent) {
-    if (percent >= 100) bar.UpdateBytes(static_cast<long>(bytes), static_cast<long>(bytes));
-  };
-  callbacks.bytes = [&](size_t sent, size_t total) { bar.UpdateBytes(static_cast<long>(sent), static_cast<long>(total)); };
-  callbacks.status = [&](const std::string& text) { status = text; };
-  // Ctrl+C during the transfer: the first press warns, the second stops
-  // after the block in flight.
-  g_interruptCount = 0;
-  bool warned = false;
-  callbacks.stopRequested = [&] {
-    const int presses = g_interruptCount.load();
-    if (presses >= 1 && !warned) {
-      warned = true;
-      bar.Finish();
-      std::fprintf(stderr, "%s\n", kFirstInterruptWarning);
-    }
-    return presses >= 2;
-  };
-  const UploadOutcome outcome = upload.Upload(kind, o.arguments[1], callbacks);
-  bar.Finish();
-  const bool stopped = upload.lastState() == XmodemSender::kCancelled;
-  if (stopped) status = "Stopped: the transfer was cancelled; the sensor has no complete firmware";
-  switch (outcome) {
-    case UploadOutcome::kCompleted:
-      if (o.json) {
-        json = {{"status", status}, {"bytes", bytes}};
-      } else if (!status.empty()) {
-        std::cout << status << std::endl;
-      }
-      return Status(s);
-    case UploadOutcome::kDeclined:
-      return Refused(s, "upload: not confirmed (use --yes)");
-    case UploadOutcome::kNoKind:
-      return Refused(s, "upload: " + status);
-    case UploadOutcome::kFileError:
-      return Refused(s, "upload: " + status + ": " + o.arguments[1] + ": " + upload.lastFileError());
-    default:
-      if (!status.empty()) {
-        if (!o.json) std::cout << status << std::endl;
-        s.SetLastError("upload: " + status);
-      }
-      return Status(s, false);
-  }
-}
-
 }  // namespace
 
 bool CheckCommandUsage(CliOptions& o, std::string& error) {
@@ -549,6 +480,6 @@ int RunSensorCommand(CliSession& s, CliJson& json) {
   if (c == "reset") return Reset(s, json);
   if (c == "serial-number") return SerialNumber(s, json);
   if (c == "model-name") return ModelName(s, json);
-  if (c == "upload") return Upload(s, json);
+  if (c == "upload") return UploadCommand(s, json);
   return Refused(s, "unknown command \"" + c + "\"");
 }

@@ -90,6 +90,10 @@ std::string SetYes(CliOptions& o, const std::string&) {
   o.yes = true;
   return "";
 }
+std::string SetRestoreSettings(CliOptions& o, const std::string&) {
+  o.restoreSettings = true;
+  return "";
+}
 std::string SetQuiet(CliOptions& o, const std::string&) {
   o.quiet = true;
   return "";
@@ -190,6 +194,8 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
        SetManufacturing},
       {"--json", nullptr, "one JSON object on standard output (watch: one per poll)", nullptr, SetJson},
       {"--yes", nullptr, "confirm questions (defaults, an upload of unusual size)", nullptr, SetYes},
+      {"--restore-settings", nullptr, "upload: put back the settings the update changed, from the backup it saved first",
+       "upload", SetRestoreSettings},
       {"--quiet", nullptr, "no ok: and note: lines on standard error", nullptr, SetQuiet},
       {"--count", "N", "watch: stop after N polls", "watch", SetCount},
       {"--interval", "MS", "watch: one poll every MS ms (250 or more)", "watch", SetInterval},

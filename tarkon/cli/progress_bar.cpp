@@ -26,23 +26,14 @@ void ProgressBar::Update(long done, long total) {
   drawn_ = true;
 }
 
-void ProgressBar::UpdateBytes(long done, long total) {
-  if (!enabled_ || total <= 0) return;
-  done = std::clamp(done, 0L, total);
-  const int percent = static_cast<int>(done * 100 / total);
-  if (percent == lastPercent_ && done != total) return;
-  lastPercent_ = percent;
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+void ProgressBar::UpdateText(int percent, const std::string& text) {
+  if (!enabled_) return;
+  percent = std::clamp(percent, 0, 100);
   constexpr int kWidth = 30;
   const int filled = percent * kWidth / 100;
   std::string bar(static_cast<size_t>(filled), '#');
   bar.append(static_cast<size_t>(kWidth - filled), '.');
-  char left[32] = "";
-  if (rate > 0 && done < total) std::snprintf(left, sizeof left, ", %.0f s left", static_cast<double>(total - done) / rate);
-  std::fprintf(out_, "\r%s [%s] %3d%% %ld/%ld bytes, %.0f B/s%s   ", label_.c_str(), bar.c_str(), percent, done,
-               total, rate, left);
+  std::fprintf(out_, "\r%s [%s] %s   ", label_.c_str(), bar.c_str(), text.c_str());
   std::fflush(out_);
   drawn_ = true;
 }

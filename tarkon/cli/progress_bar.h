@@ -12,8 +12,9 @@ class ProgressBar {
   ~ProgressBar();
   // done out of total; redraws only when the shown percentage changes.
   void Update(long done, long total);
-  // Bytes: the bar with the bytes sent, the rate and the time left.
-  void UpdateBytes(long done, long total);
+  // The bar at `percent` followed by a text of the caller's (the engine's
+  // progress text); redrawn at every call.
+  void UpdateText(int percent, const std::string& text);
   void Finish();
   bool enabled() const { return enabled_; }
 
@@ -23,5 +24,4 @@ class ProgressBar {
   bool enabled_;
   int lastPercent_ = -1;
   bool drawn_ = false;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };

@@ -112,6 +112,25 @@ UploadOutcome FirmwareUpload::Upload(int kind, const std::string& path,
       return UploadOutcome::kDeclined;
     }
   }
+  return Send(kind, image, callbacks);
+}
+
+UploadOutcome FirmwareUpload::UploadImage(int kind, const std::vector<uint8_t>& image,
+                                          const UploadCallbacks& callbacks) {
+  if (running_) return UploadOutcome::kBusy;
+  FlagScope running(running_);
+  if (UploadKindOf(kind) == nullptr) {
+    if (callbacks.status) callbacks.status(kUploadNoKindStatus);
+    return UploadOutcome::kNoKind;
+  }
+  if (image.empty()) {
+    if (callbacks.status) callbacks.status(kUploadFileErrorStatus);
+    return UploadOutcome::kFileError;
+  }
+  return Send(kind, image, callbacks);
+}
+
+UploadOutcome FirmwareUpload::Send(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks) {
   TransferFlag::Scope transfer(transfer_);
   if (!transfer.held()) return UploadOutcome::kBusy;
   return Run(kind, image, callbacks);
@@ -121,6 +140,8 @@ UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
                                   const UploadCallbacks& callbacks) {
   relocked_ = false;
   lockUnconfirmed_ = false;
+  lastState_ = 0;
+  sender_.Reset();  // counts of the last transfer start from nothing
   if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
   if (callbacks.progress) callbacks.progress(0);
 
@@ -151,7 +172,11 @@ UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
     return UploadOutcome::kAnnounceFailed;
   }
 
-  lastState_ = Transfer(image, callbacks);
+  if (callbacks.runTransfer) {
+    callbacks.runTransfer([&] { lastState_ = Transfer(image, callbacks); });
+  } else {
+    lastState_ = Transfer(image, callbacks);
+  }
   const std::string status = lastState_ == 0 ? std::string(kUploadDoneStatus) : UploadErrorStatus(lastState_);
   if (callbacks.status) callbacks.status(status);
   // A receiver that never heard the end is still in receive mode and would
@@ -180,22 +205,29 @@ int32_t FirmwareUpload::Transfer(const std::vector<uint8_t>& image,
     lastPut = i;
     state = sender_.Put(image[i], false);
     if (state != 0) break;
-    if (sender_.bytesInBlock() == 0 && callbacks.stopRequested && callbacks.stopRequested()) {
-      // A whole block is acknowledged: stop here, cancelled on the line.
-      sender_.Cancel();
-      state = sender_.state();
-      break;
-    }
     if (i % kStatusInterval == 0) {
       if (callbacks.bytes) callbacks.bytes(i, length);
       if (callbacks.progress) callbacks.progress(static_cast<int>(i * 100 / length));
       if (callbacks.status) callbacks.status(UploadSentStatus(i));
       if (callbacks.letUserInterfaceRun) callbacks.letUserInterfaceRun();
+      // Every block before byte i is acknowledged, byte i only gathered:
+      // a stop asked for by now ends the transfer here, cancelled on the line.
+      if (i > 0 && callbacks.stopRequested && callbacks.stopRequested()) {
+        sender_.Cancel();
+        state = sender_.state();
+        break;
+      }
     }
   }
   if (state == 0) {
     lastPut = length - 1;
     state = sender_.Put(image[length - 1], true);
+  }
+  if (state == 0) {
+    // Every byte is acknowledged and so is the end: the whole image went.
+    if (callbacks.bytes) callbacks.bytes(length, length);
+    if (callbacks.progress) callbacks.progress(100);
+    return state;
   }
   if (callbacks.progress) callbacks.progress(static_cast<int>(lastPut * 100 / length));
   return state;

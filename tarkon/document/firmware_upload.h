@@ -73,6 +73,14 @@ struct UploadCallbacks {
   // on the line (XmodemSender::Cancel); the upload then ends as a failed
   // transfer ends, with the flash locked again.
   std::function<bool()> stopRequested;
+  // Runs the block transfer (and nothing else: the commands before and
+  // after it stay on the caller's thread) to its end. Unset, it runs in
+  // place. A window sets it to run the transfer on a thread of its own
+  // while its event loop goes on, so that it repaints, answers assistive
+  // technology and turns presses away as they come instead of after the
+  // end; `progress`, `status`, `bytes` and `stopRequested` are then called
+  // on that thread.
+  std::function<void(const std::function<void()>& transfer)> runTransfer;
 };
 
 enum class UploadOutcome {
@@ -95,6 +103,10 @@ class FirmwareUpload {
   // "Upload" with the chosen kind (-1: none) and the file.
   UploadOutcome Upload(int kind, const std::string& path, const UploadCallbacks& callbacks);
 
+  // The same with the image already read and its size already accepted
+  // (the update procedure reads and shows the file before it asks).
+  UploadOutcome UploadImage(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
+
   bool running() const { return running_; }
   // "Close" or closing the window: true if the dialog may close now; false
   // while an upload runs, the close then being remembered.
@@ -109,6 +121,11 @@ class FirmwareUpload {
   // whether the sensor answered after them, so that they reached it as
   // commands.
   bool flashRelocked() const { return relocked_; }
+  // Of the last transfer: whole blocks acknowledged, blocks and ends sent
+  // again, and whether the sender stopped it (stopRequested).
+  int32_t blocksSent() const { return sender_.blockCounter(); }
+  int32_t resends() const { return sender_.resends(); }
+  bool stopped() const { return lastState_ == XmodemSender::kCancelled; }
 
   // Why the last upload's file was not read ("too large (...)", "is a
   // directory", "is empty", ...); empty when it was.
@@ -119,6 +136,7 @@ class FirmwareUpload {
   static bool ReadImage(const std::string& path, std::vector<uint8_t>* image, std::string* reason = nullptr);
 
  private:
+  UploadOutcome Send(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
   UploadOutcome Run(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
   int32_t Transfer(const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
   // Locks the flash again; with `confirm`, asks the sensor for its model

@@ -287,6 +287,19 @@ bool CKRV02Doc::RefreshPolledState() {
   return !IsKRV02Family(modelIndex_) || commands_.GetKRV02State() != 0;
 }
 
+bool CKRV02Doc::RereadIdentity() {
+  if (!connected_) return false;
+  const bool model = commands_.GetModelName(true) != 0;
+  const std::string firmware = firmwareText_;
+  firmwareText_.clear();
+  ReadVersions();
+  const bool versions = !firmwareText_.empty();
+  if (!versions) firmwareText_ = firmware;
+  const bool serial = commands_.GetSerialNum() != 0;
+  PostStateChanged();
+  return model && versions && serial;
+}
+
 bool CKRV02Doc::RereadSettings() { return current_ ? current_->Refresh() : false; }
 
 bool CKRV02Doc::IsAvailable(DocCommand command) const {

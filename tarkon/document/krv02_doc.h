@@ -121,6 +121,10 @@ class CKRV02Doc : public LogSink {
   void DialogClosed() { PostStateChanged(); }
   // Toolbar "Re-read settings", and the re-read after the dialogs.
   bool RereadSettings();
+  // After a firmware update: the model name, the versions and the serial
+  // number asked again, as the connect asked them. False when one of them
+  // brought no answer (the texts of those keep their old values).
+  bool RereadIdentity();
   // Program exit (the window closes, the command-line tool ends): stops the
   // poll worker and logs "Close" (once). The destructor does not log it: by
   // then the listener may be gone, so the front end calls this while its

@@ -497,8 +497,8 @@ void CMainFrame::PopUpEditMenu(const QPoint& globalPos, std::optional<DocCommand
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (doc_.LineBusy()) {
     // A transfer puts its blocks on the line: the window closes once it
-    // has stopped. A scan buffer read stops at its next portion; an upload
-    // cannot be cancelled and runs to its end.
+    // has stopped. A scan buffer read stops at its next portion, an upload
+    // after its block in flight (closing its dialog is its "Stop").
     event->ignore();
     statusBar()->showMessage(QStringLiteral("Closing when the transfer has stopped..."));
     if (QWidget* modal = QApplication::activeModalWidget()) {

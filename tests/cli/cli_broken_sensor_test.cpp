@@ -35,6 +35,9 @@ TEST_F(CliTest, UploadToABrokenReceiverEndsWithTheFlashLocked) {
     uint32_t blocksTaken;
     uint64_t frames;  // the connect's 8, unlock 2, announcement 1, lock 2, and the confirming query
   };
+  // Around the transfer: the settings read for the backup (5 queries) and
+  // for the comparison (5), the identity read again (3).
+  constexpr uint64_t kBackupAndAfter = 13;
   const Case cases[] = {
       {"EOT answered with NAK", [](sim::FaultPlan& p) { p.nakEot = true; }, "Error occurred.Code 3", 12, 14},
       // A receiver that ended the transfer itself is not asked again.
@@ -48,16 +51,16 @@ TEST_F(CliTest, UploadToABrokenReceiverEndsWithTheFlashLocked) {
     StartSensor(config);
     const std::string file = dir_.File("table.cal");
     ASSERT_TRUE(testsupport::WriteWholeFile(file, image));
-    const ProcessResult r = RunOnSensor({"--manufacturing", "upload", "cal", file});
+    const ProcessResult r = RunOnSensor({"--manufacturing", "--yes", "upload", "cal", file});
     EXPECT_EQ(r.exitCode, kFailed);
-    EXPECT_EQ(r.out, std::string(c.status) + "\n");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), std::string(c.status) + "\n") << r.out;
     const sim::SensorState s = sensor_->Snapshot();
     EXPECT_EQ(s.upload.blocks, c.blocksTaken);
     EXPECT_NE(s.upload.outcome, sim::UploadOutcome::kReceiving) << "the receiver was left running";
     EXPECT_EQ(s.flashProtect1, 0);
     EXPECT_EQ(s.flashProtect2, 0);
     EXPECT_NE(s.settings.minLaserPower, 77) << "image bytes were taken for a command";
-    EXPECT_EQ(s.activity.framesReceived, c.frames) << "no frame came from the image";
+    EXPECT_EQ(s.activity.framesReceived, c.frames + kBackupAndAfter) << "no frame came from the image";
   }
 }
 
@@ -70,11 +73,14 @@ TEST_F(CliTest, UploadWhoseLockIsNotConfirmedSaysTheFlashMayBeOpen) {
   const uint64_t replies = sensor_->Snapshot().activity.repliesSent;
   const std::string file = dir_.File("table.cal");
   ASSERT_TRUE(testsupport::WriteWholeFile(file, std::string(300, '\x11')));
-  // Connect takes 5 replies, the announcement 1.
-  sensor_->Mutate([&](sim::SensorState& s) { s.faults.silentAfterReply = replies + 6; });
-  const ProcessResult r = RunOnSensor({"--manufacturing", "upload", "cal", file});
+  // The sensor answers up to the announcement (the 13 replies before it:
+  // the connect's and the settings saved before the upload) and no more.
+  sensor_->Mutate([&](sim::SensorState& s) { s.faults.silentAfterReply = replies + 14; });
+  const ProcessResult r = RunOnSensor({"--manufacturing", "--yes", "upload", "cal", file});
   EXPECT_EQ(r.exitCode, kFailed);
-  EXPECT_EQ(r.out, std::string("Error occurred.Code 3; ") + kUploadNotRelockedNote + "\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), std::string("Error occurred.Code 3; ") + kUploadNotRelockedNote + "\n")
+      << r.out;
+  EXPECT_NE(r.err.find("Settings saved before the upload to "), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, ScanBufferAnsweredTwiceRepeatsNoRange) {

@@ -135,7 +135,7 @@ TEST_F(CliTest, TraceShowsTheXmodemBlocksAndAnswers) {
   const std::string file = dir_.File("table.cal");
   ASSERT_TRUE(testsupport::WriteWholeFile(file, image));
   const std::string traceFile = dir_.File("trace.txt");
-  const ProcessResult r = RunOnSensor({"--trace", traceFile, "--manufacturing", "upload", "cal", file});
+  const ProcessResult r = RunOnSensor({"--trace", traceFile, "--manufacturing", "--yes", "upload", "cal", file});
   ASSERT_EQ(r.exitCode, kOk) << r.err;
   std::vector<std::string> xmodem;
   for (const std::string& line : Lines(testsupport::ReadWholeFile(traceFile))) {

@@ -71,13 +71,31 @@ TEST_F(CliTest, CalibrationUploadReachesTheSensor) {
   const std::string image = Image(300);
   const std::string file = dir_.File("table.cal");
   ASSERT_TRUE(testsupport::WriteWholeFile(file, image));
-  const ProcessResult r = RunOnSensor({"--manufacturing", "--json", "upload", "cal", file});
+  const ProcessResult r = RunOnSensor({"--manufacturing", "--yes", "--json", "upload", "cal", file});
   EXPECT_EQ(r.exitCode, kOk) << r.err;
-  EXPECT_EQ(r.err, QuietRun("KRV02"));
-  const Json j = OneObject(r);
-  EXPECT_EQ(j.Keys(), (std::vector<std::string>{"status", "bytes"}));
+  // The start and the result as log lines, between the connect and the close.
+  EXPECT_EQ(r.err.rfind(ConnectedLine("KRV02") + "\n", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("\nnote: Upload started: table.cal, 300 bytes, CRC 0x"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\nok: Upload completed: 3 of 3 blocks, 0 retries"), std::string::npos) << r.err;
+  // One line for the plan, one per progress step up to 100 %, the result last.
+  const std::vector<Json> lines = ObjectLines(r);
+  ASSERT_GE(lines.size(), 4u) << r.out;
+  EXPECT_EQ(lines.front()["plan"]["Size"].text, "300 bytes");
+  int percent = -1;
+  for (size_t i = 1; i + 1 < lines.size(); ++i) {
+    EXPECT_EQ(lines[i]["progress"]["total"].Int(), 300);
+    EXPECT_GE(lines[i]["progress"]["percent"].Int(), percent);
+    percent = static_cast<int>(lines[i]["progress"]["percent"].Int());
+  }
+  EXPECT_EQ(percent, 100);
+  const Json j = lines.back();
+  EXPECT_EQ(j.Keys()[0], "status");
+  EXPECT_EQ(j.Keys()[1], "bytes");
   EXPECT_EQ(j["status"].text, "Successfully completed");
   EXPECT_EQ(j["bytes"].Int(), 300);
+  EXPECT_EQ(j["result"].text, "completed");
+  EXPECT_EQ(j["blocks_sent"].Int(), 3);
+  EXPECT_TRUE(j["settings_changed"].IsArray());
 
   const sim::SensorState s = sensor_->Snapshot();
   EXPECT_EQ(s.upload.command, cmd::UploadCalibration);
@@ -108,7 +126,7 @@ TEST_F(CliTest, UnusualDspSizeNeedsYes) {
 
   r = RunOnSensor({"--manufacturing", "--yes", "--json", "upload", "dsp", file});
   EXPECT_EQ(r.exitCode, kOk) << r.err;
-  EXPECT_EQ(OneObject(r)["status"].text, "Successfully completed");
+  EXPECT_EQ(LastObject(r)["status"].text, "Successfully completed");
   const sim::SensorState s = sensor_->Snapshot();
   EXPECT_EQ(s.upload.command, cmd::UploadCode);
   EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCompleted);
@@ -119,10 +137,35 @@ TEST_F(CliTest, UnusualDspSizeNeedsYes) {
   ASSERT_TRUE(testsupport::WriteWholeFile(fpga, Image(129)));
   r = RunOnSensor({"--manufacturing", "--yes", "upload", "fpga", fpga});
   EXPECT_EQ(r.exitCode, kOk) << r.err;
-  EXPECT_EQ(r.out, "Successfully completed\n");
+  EXPECT_EQ(r.out.rfind("Successfully completed\n", 0), 0u) << r.out;
   EXPECT_EQ(sensor_->Snapshot().upload.command, cmd::UploadFPGA);
   EXPECT_EQ(sensor_->Snapshot().upload.image.size(), 256u);
   EXPECT_FALSE(sensor_->Snapshot().FlashUnlocked());
+}
+
+// A firmware whose update resets the settings: the comparison with the
+// automatic backup names them, and --restore-settings puts them back.
+TEST_F(CliTest, SettingsTheUpdateResetIsShownAndRestoredOnRequest) {
+  sim::SensorConfig config = Sensor("KRV02");
+  config.faults.defaultsAfterUpload = true;
+  StartSensor(config);
+  const std::string file = dir_.File("table.cal");
+  ASSERT_TRUE(testsupport::WriteWholeFile(file, Image(300)));
+  const auto changeThreshold = [&] { sensor_->Mutate([](sim::SensorState& s) { s.settings.threshold = 77; }); };
+  changeThreshold();
+  ProcessResult r = RunOnSensor({"--manufacturing", "--yes", "upload", "cal", file});
+  EXPECT_EQ(r.exitCode, kOk) << r.err;
+  EXPECT_NE(r.out.find("Settings: 1 changed by the upload"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Restore them with --restore-settings"), std::string::npos) << r.out;
+  EXPECT_NE(sensor_->Snapshot().settings.threshold, 77);
+
+  changeThreshold();
+  r = RunOnSensor({"--manufacturing", "--yes", "--json", "upload", "--restore-settings", "cal", file});
+  EXPECT_EQ(r.exitCode, kOk) << r.err;
+  const Json j = LastObject(r);
+  EXPECT_EQ(j["settings_changed"].items.size(), 1u) << r.out;
+  EXPECT_TRUE(j["restored"].boolean) << r.out;
+  EXPECT_EQ(sensor_->Snapshot().settings.threshold, 77);
 }
 
 TEST_F(CliTest, UnreadableUploadFileIsRefused) {

@@ -57,7 +57,11 @@ inline sim::SensorConfig Sensor(const std::string& model, int32_t checkMode = 0,
 
 class CliTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
+  void SetUp() override {
+    ASSERT_TRUE(dir_.ok());
+    // The per-user data folder (an upload's automatic backup) of every run.
+    setenv("XDG_DATA_HOME", dir_.path().c_str(), 1);
+  }
 
   std::string Ini() const { return dir_.File("tarkon.ini"); }
 
@@ -91,6 +95,24 @@ class CliTest : public ::testing::Test {
     if (!json) return Json{};
     EXPECT_TRUE(json->IsObject()) << r.out;
     return *json;
+  }
+
+  // One JSON object per line of standard output (upload --json: the plan,
+  // each progress step, the result).
+  static std::vector<Json> ObjectLines(const ProcessResult& r) {
+    std::vector<Json> objects;
+    for (const std::string& line : Lines(r.out)) {
+      std::string error;
+      const std::optional<Json> json = JsonReader::ParseOne(line, &error);
+      EXPECT_TRUE(json.has_value() && json->IsObject()) << error << " in: " << line;
+      if (json) objects.push_back(*json);
+    }
+    return objects;
+  }
+  static Json LastObject(const ProcessResult& r) {
+    const std::vector<Json> objects = ObjectLines(r);
+    EXPECT_FALSE(objects.empty()) << r.out;
+    return objects.empty() ? Json{} : objects.back();
   }
 
   // The "rows" list as name/value pairs. A row whose text is a number (with

@@ -85,7 +85,7 @@ TEST_F(CliTest, UploadStopsOnlyOnTheSecondCtrlCAndCancelsOnTheLine) {
   ASSERT_TRUE(testsupport::WriteWholeFile(file, std::string(65000, '\x5a')));
 
   BackgroundCli cli({TARKON_CLI_PATH, "--settings", Ini(), "--port", sensor_->SlavePath(), "--manufacturing",
-                     "upload", "dsp", file},
+                     "--yes", "upload", "dsp", file},
                     dir_.File("out"), dir_.File("err"));
   ASSERT_TRUE(cli.started());
   ASSERT_TRUE(WaitFor([&] { return sensor_->Snapshot().upload.image.size() >= 1024; }, 10s));

@@ -298,7 +298,7 @@ TEST_F(UploadTest, A130ByteImageShowsTwoCountsAndStaysUndisturbed) {
   ASSERT_EQ(upload.Upload(kUploadCalibration, path, callbacks_), UploadOutcome::kCompleted);
   EXPECT_EQ(statuses_,
             (std::vector<std::string>{"Sent 0 bytes", "Sent 128 bytes", "Successfully completed"}));
-  EXPECT_EQ(progress_, (std::vector<int>{0, 0, 98, 99}));
+  EXPECT_EQ(progress_, (std::vector<int>{0, 0, 98, 100}));  // 100 once the end is acknowledged
   EXPECT_EQ(pauses, 2);
   EXPECT_FALSE(transfer_.InProgress());
   EXPECT_TRUE(upload.TakeCloseRequest());
@@ -317,7 +317,7 @@ TEST_F(UploadTest, A129ByteImageShowsOnlyTheFirstCount) {
   std::vector<uint8_t> image = Image(129);
   ASSERT_EQ(upload.Upload(kUploadCalibration, Write(image), callbacks_), UploadOutcome::kCompleted);
   EXPECT_EQ(statuses_, (std::vector<std::string>{"Sent 0 bytes", "Successfully completed"}));
-  EXPECT_EQ(progress_, (std::vector<int>{0, 0, 99}));
+  EXPECT_EQ(progress_, (std::vector<int>{0, 0, 100}));
   ExpectReceived(image);
 }
 
@@ -328,7 +328,7 @@ TEST_F(UploadTest, AOneByteCalibrationIsSentAsASingleLastByte) {
   std::vector<uint8_t> image = {0x5A};
   ASSERT_EQ(upload.Upload(kUploadCalibration, Write(image), callbacks_), UploadOutcome::kCompleted);
   EXPECT_EQ(statuses_, (std::vector<std::string>{"Successfully completed"}));
-  EXPECT_EQ(progress_, (std::vector<int>{0, 0}));
+  EXPECT_EQ(progress_, (std::vector<int>{0, 100}));
   ExpectReceived(image);
   ExpectLocked();
 }

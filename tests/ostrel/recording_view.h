@@ -2,6 +2,7 @@
 // An OstrelView that keeps everything it is told and answers the questions
 // from what the test set beforehand.
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,7 +44,15 @@ struct RecordingView : ostrel::OstrelView {
     ++portChoices;
     return portToChoose;
   }
-  void SetProgress(bool visible, int percent) override { progress.emplace_back(visible, percent); }
+  void SetProgress(bool visible, int percent) override {
+    progress.emplace_back(visible, percent);
+    if (onProgress) onProgress(visible, percent);
+  }
+  std::function<void(bool, int)> onProgress;  // what the technician does meanwhile
+  std::vector<std::string> progressTexts;
+  std::vector<std::string> uploadPlan;
+  void SetUploadPlan(const std::vector<std::string>& lines) override { uploadPlan = lines; }
+  void SetProgressText(const std::string& text) override { progressTexts.push_back(text); }
   void SetConnected(bool connected) override { connectedStates.push_back(connected); }
   void FieldsChanged() override {}
   void StoreConnection(int port, int baud, const std::string&) override { storedConnections.emplace_back(port, baud); }

@@ -122,6 +122,33 @@ TEST_F(OstrelUploadTest, AReceiverThatCancelledGetsNoFurtherBlock) {
   EXPECT_FALSE(s.FlashUnlocked());
 }
 
+// "Stop" during the transfer: the block in flight ends, no further block
+// goes out, the receiver hears CAN and the flash is locked again.
+TEST_F(OstrelUploadTest, StopEndsAfterTheBlockInFlightLocked) {
+  Connected();
+  view_.fileToChoose = WriteFile(dir_, "image.bin", Pattern(20 * 128));
+  fields_.upload = 2;
+  view_.onProgress = [this](bool visible, int percent) {
+    if (visible && percent >= 25) ops_.RequestUploadStop();
+  };
+  ASSERT_TRUE(ops_.Upload());
+  // The question came with what would be sent.
+  ASSERT_EQ(view_.uploadPlan.size(), 4u);
+  EXPECT_EQ(view_.uploadPlan[1].rfind("File: image.bin, 2560 bytes, CRC-16 0x", 0), 0u) << view_.uploadPlan[1];
+  EXPECT_EQ(view_.uploadPlan[2], "Kind: CAL File");
+  const sim::SensorState s = State();
+  EXPECT_EQ(s.upload.blocks, 5u);
+  EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCancelled);
+  EXPECT_EQ(s.activity.badFrames, 0u) << "no block after the CAN";
+  EXPECT_FALSE(s.FlashUnlocked());
+  EXPECT_EQ(view_.LastStatus(),
+            "Stopped by the user after 5 of 20 blocks; the flash is locked again, the sensor has no complete image");
+  ASSERT_FALSE(view_.progressTexts.empty());
+  EXPECT_EQ(view_.progressTexts.back().rfind("Sent 640 of 2560 bytes", 0), 0u) << view_.progressTexts.back();
+  EXPECT_FALSE(ops_.uploading());
+  EXPECT_FALSE(ops_.busy());
+}
+
 TEST_F(OstrelUploadTest, NothingIsSentWithoutAFileAConfirmationOrForAnUnfitFile) {
   Connected();
   struct Row {

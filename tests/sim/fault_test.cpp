@@ -155,11 +155,13 @@ TEST(SimFaults, ParseFaultOption) {
 TEST(SimFaults, ParseBrokenSensors) {
   sim::FaultPlan plan;
   std::string error;
-  for (const char* good : {"nak-eot", "cancel@10", "double-portion", "silent@7", "hangup@30", "short@2"})
+  for (const char* good : {"nak-eot", "cancel@10", "double-portion", "silent@7", "hangup@30", "short@2",
+                           "defaults-after-upload"})
     EXPECT_TRUE(sim::ParseFaultOption(good, plan, error)) << good << ": " << error;
   EXPECT_TRUE(plan.nakEot);
   EXPECT_EQ(plan.cancelAfterBlock, 10u);
   EXPECT_TRUE(plan.doublePortions);
+  EXPECT_TRUE(plan.defaultsAfterUpload);
   EXPECT_EQ(plan.silentAfterReply, 7u);
   EXPECT_EQ(plan.hangUpAtFrame, 30u);
   EXPECT_EQ(plan.shortReplies, (std::vector<uint64_t>{2}));

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -16,6 +17,7 @@
 #include <sstream>
 
 #include "protocol/command_ids.h"
+#include "tarkon/ui/command_log.h"
 #include "tarkon/ui/scan_buffer_dialog.h"
 #include "tarkon/ui/sensor_panels.h"
 #include "tarkon/ui/sensor_view.h"
@@ -57,7 +59,16 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-class TransferDialogs : public TracedUiTest {};
+class TransferDialogs : public TracedUiTest {
+ protected:
+  // Lines of the frame's command log that start with `start`.
+  int LogLinesStartingWith(const QString& start) const {
+    const LogModel& log = frame_->log()->model();
+    int n = 0;
+    for (int row = 0; row < log.rowCount(); ++row) n += log.textAt(row).startsWith(start);
+    return n;
+  }
+};
 
 TEST_F(TransferDialogs, UploadLandsByteExactAndLocksTheFlashAgain) {
   CMainFrame& frame = ConnectTraced("KRV04", true, true);
@@ -89,11 +100,23 @@ TEST_F(TransferDialogs, UploadLandsByteExactAndLocksTheFlashAgain) {
     EXPECT_TRUE(*box);
     EXPECT_EQ(trace_.Commands(), std::vector<int>{});
 
+    // The question that starts it shows the file and defaults to No.
     dialog->kindBox()->setCurrentIndex(2);
     QObject::connect(dialog->progress(), &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
+    QString start;
+    auto yes = OnNextModalOf<QMessageBox>([&](QMessageBox* b) {
+      start = b->text();
+      EXPECT_EQ(static_cast<QAbstractButton*>(b->defaultButton()), b->button(QMessageBox::No));
+      b->button(QMessageBox::Yes)->click();
+    });
     dialog->uploadButton()->click();
+    EXPECT_TRUE(*yes);
+    EXPECT_TRUE(start.contains("table.cal (3000 bytes, CRC 0x")) << start.toStdString();
     EXPECT_EQ(dialog->statusField()->text(), "Successfully completed");
     EXPECT_EQ(dialog->lastOutcome(), UploadOutcome::kCompleted);
+    // The result stays: the dialog is open until it is closed.
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->detailsView()->toPlainText().contains("Upload completed: 24 of 24 blocks"));
     dialog->closeButton()->click();
   });
   frame.action(DocCommand::kUpload)->trigger();
@@ -112,6 +135,10 @@ TEST_F(TransferDialogs, UploadLandsByteExactAndLocksTheFlashAgain) {
   EXPECT_GT(watch.turns, 0);
   EXPECT_FALSE(watch.available);
   EXPECT_GT(progress.size(), 10u);
+  EXPECT_EQ(progress.back(), 100);
+  // The start and the result in the command log.
+  EXPECT_EQ(LogLinesStartingWith("Upload started: table.cal, 3000 bytes, CRC 0x"), 1);
+  EXPECT_EQ(LogLinesStartingWith("Upload completed: 24 of 24 blocks, 0 retries"), 1);
   frame.UpdateCommandUI();
   EXPECT_TRUE(frame.action(DocCommand::kDisconnect)->isEnabled());
 }
@@ -242,30 +269,48 @@ TEST_F(TransferDialogs, CloseDuringAReadWaitsForItsNextPortion) {
   EXPECT_FALSE(doc_->LineBusy());
 }
 
-// Closing the window during an upload: the upload cannot be cancelled, so
-// the dialog and then the window close after its end, the flash locked.
-TEST_F(TransferDialogs, CloseDuringAnUploadWaitsForItsEnd) {
-  CMainFrame& frame = ConnectTraced("KRV02", false, true);
-  std::vector<char> image(2000, '\x5A');
+// Closing the window during an upload is its "Stop": the transfer ends
+// after the block in flight with CAN, the flash is locked again, the result
+// stays in the dialog, and the window closes once the line is free. A click
+// on "Upload" queued during the transfer starts nothing, then or later.
+TEST_F(TransferDialogs, CloseDuringAnUploadStopsItAndAPressMeanwhileRunsNothing) {
+  CMainFrame& frame = ConnectTraced("KRV02", false, true, true);
+  std::vector<char> image(20000, '\x5A');
   const std::string path = dir_.File("code.cal");
   std::ofstream(path, std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
   bool closedDuringUpload = true;
   QString status;
+  int transfers = 0;
   auto came = OnNextModalOf<CUploadDlg>([&](CUploadDlg* dialog) {
     dialog->kindBox()->setCurrentIndex(2);
     dialog->SetFilePath(QString::fromStdString(path));
-    QObject::connect(dialog->progress(), &QProgressBar::valueChanged, &frame, [&](int v) {
-      if (v > 0 && closedDuringUpload) closedDuringUpload = frame.close();
+    QObject::connect(dialog->progress(), &QProgressBar::valueChanged, &frame, [&, dialog](int v) {
+      if (v <= 0 || !closedDuringUpload) return;
+      QMetaObject::invokeMethod(dialog->uploadButton(), "click", Qt::QueuedConnection);
+      EXPECT_FALSE(dialog->uploadButton()->isEnabled());
+      EXPECT_TRUE(dialog->stopButton()->isEnabled());
+      closedDuringUpload = frame.close();
     });
-    QObject::connect(dialog->statusField(), &QLineEdit::textChanged, [&](const QString& t) { status = t; });
+    auto yes = OnNextModalOf<QMessageBox>([](QMessageBox* b) { b->button(QMessageBox::Yes)->click(); });
     dialog->uploadButton()->click();
+    EXPECT_TRUE(*yes);
+    status = dialog->statusField()->text();
+    EXPECT_TRUE(dialog->detailsView()->toPlainText().contains("Stopped by the user after "));
+    // What was pressed during the transfer is handled by now and started nothing.
+    QApplication::processEvents();
+    transfers = dialog->transfersStarted();
+    EXPECT_FALSE(dialog->uploadButton()->isEnabled());
+    dialog->closeButton()->click();
   });
   frame.action(DocCommand::kUpload)->trigger();
-  ASSERT_TRUE(*came);  // the dialog closed by itself after the upload
+  ASSERT_TRUE(*came);
   EXPECT_FALSE(closedDuringUpload);
-  EXPECT_EQ(status, "Successfully completed");
+  EXPECT_EQ(status, "Stopped by the user");
+  EXPECT_EQ(transfers, 1);
   const sim::SensorState s = sensor_->Snapshot();
-  EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCompleted);
+  EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCancelled);
+  EXPECT_EQ(s.upload.completedUploads, 0u);
+  EXPECT_EQ(trace_.CountCommand(cmd::UploadCalibration), 1u);
   EXPECT_FALSE(s.FlashUnlocked());
   EXPECT_TRUE(PumpUntil([&] { return !frame.isVisible(); }));
 }

@@ -101,6 +101,8 @@ class UiTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir_.ok());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir_.path()));
+    // The per-user data folder (the upload's automatic backups) too.
+    setenv("XDG_DATA_HOME", dir_.path().c_str(), 1);
   }
   void TearDown() override { CloseFrame(); }
 
@@ -143,10 +145,15 @@ class TracedUiTest : public UiTest {
     UiTest::TearDown();
     sensor_.reset();  // its trace sink points here
   }
-  CMainFrame& ConnectTraced(const std::string& model, bool crc = false, bool manufacturing = false) {
+  // `paced`: the line carries bytes at its baud rate, so a transfer lasts
+  // long enough for what a test does while it runs.
+  CMainFrame& ConnectTraced(const std::string& model, bool crc = false, bool manufacturing = false,
+                            bool paced = false) {
     sim::SensorConfig config;
     config.model = model;
-    sensor_ = std::make_unique<sim::VirtualSensor>(config, trace_.Line());
+    sim::LineConfig line;
+    line.throttle = paced;
+    sensor_ = std::make_unique<sim::VirtualSensor>(config, trace_.Line(line));
     EXPECT_TRUE(sensor_->Start()) << sensor_->LastError();
     CMainFrame& frame = OpenFrame(manufacturing);
     EXPECT_TRUE(ConnectTyped(sensor_->SlavePath()));

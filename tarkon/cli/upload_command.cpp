@@ -1,0 +1,165 @@
+// tarkon-cli upload: the engine's firmware update procedure with the
+// terminal's questions, a progress line (or one JSON line per step), Ctrl+C
+// twice as Stop, and the comparison of the settings afterwards.
+
+#include "tarkon/cli/upload_command.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <iostream>
+
+#include "tarkon/cli/progress_bar.h"
+#include "tarkon/document/printable_text.h"
+#include "tarkon/fleet/firmware_update.h"
+#include "tarkon/fleet/fleet_tools.h"
+
+namespace {
+
+constexpr const char* kFirstInterruptWarning =
+    "Stopping now leaves the sensor without complete firmware. Press Ctrl+C again to stop anyway.";
+
+const char* OutcomeName(fleet::UpdateOutcome outcome) {
+  switch (outcome) {
+    case fleet::UpdateOutcome::kCompleted: return "completed";
+    case fleet::UpdateOutcome::kFailed: return "failed";
+    case fleet::UpdateOutcome::kStopped: return "stopped";
+    default: return "not started";
+  }
+}
+
+// [y/N] on a terminal: only "y" or "yes" says yes.
+bool AskOnTerminal(const std::string& question) {
+  if (isatty(STDIN_FILENO) != 1) return false;
+  std::fprintf(stderr, "%s [y/N] ", question.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return answer == "y" || answer == "yes";
+}
+
+CliJson ItemsJson(const std::vector<fleet::RestoreItem>& items) {
+  CliJson list = CliJson::array();
+  for (const fleet::RestoreItem& i : items)
+    list.push_back({{"name", i.name}, {"sensor", i.sensorText}, {"backup", i.fileText},
+                    {"status", fleet::StatusText(i.status)}});
+  return list;
+}
+
+}  // namespace
+
+int UploadCommand(CliSession& s, CliJson& json) {
+  const CliOptions& o = s.options();
+  const std::string& kindText = o.arguments[0];
+  const std::string& path = o.arguments[1];
+  const int kind = kindText == "fpga" ? kUploadFPGA : kindText == "dsp" ? kUploadDSP : kUploadCalibration;
+  fleet::FirmwareUpdate update(s.doc());
+  ProgressBar bar("Uploading " + kindText);
+  size_t size = 0;
+
+  fleet::UpdateCallbacks callbacks;
+  callbacks.plan = [&](const fleet::UpdatePlan& plan) {
+    size = plan.size;
+    if (o.json) {
+      CliJson rows = CliJson::object();
+      for (const auto& [name, value] : fleet::PlanRows(plan)) rows[name] = value;
+      PrintJson({{"plan", rows}});
+      return;
+    }
+    for (const auto& [name, value] : fleet::PlanRows(plan))
+      std::fprintf(stderr, "%-14s %s\n", (name + ":").c_str(), PrintableText(value).c_str());
+  };
+  callbacks.askYesNo = [&](const std::string& question) {
+    if (question == kUploadSizeQuestion) {
+      std::vector<uint8_t> image;
+      if (FirmwareUpload::ReadImage(path, &image)) std::fprintf(stderr, "%s\n", UploadSizeNote(kind, image.size()).c_str());
+    }
+    if (o.yes) {
+      std::fprintf(stderr, "%s(yes)\n", question.c_str());
+      return true;
+    }
+    if (isatty(STDIN_FILENO) == 1) return AskOnTerminal(question);
+    std::fprintf(stderr, "%s(no: use --yes)\n", question.c_str());
+    return false;
+  };
+  // Ctrl+C during the transfer: the first press warns, the second stops
+  // after the block in flight, the same stop as the window's.
+  g_interruptCount = 0;
+  bool warned = false;
+  callbacks.progress = [&](const fleet::UpdateProgress& p) {
+    const int presses = g_interruptCount.load();
+    if (presses >= 1 && !warned) {
+      warned = true;
+      bar.Finish();
+      std::fprintf(stderr, "%s\n", kFirstInterruptWarning);
+    }
+    if (presses >= 2) update.Stop();
+    if (o.json) {
+      PrintJson({{"progress",
+                  {{"sent", p.sent}, {"total", p.total}, {"percent", p.percent},
+                   {"bytes_per_second", static_cast<long>(p.bytesPerSecond)},
+                   {"seconds_left", p.secondsLeft < 0 ? CliJson() : CliJson(static_cast<long>(p.secondsLeft + 0.5))}}}});
+    } else {
+      bar.UpdateText(p.percent, fleet::ProgressText(p));
+    }
+  };
+  const fleet::UpdateReport r = update.Run(kind, path, callbacks);
+  bar.Finish();
+
+  if (r.outcome == fleet::UpdateOutcome::kNotStarted) {
+    std::fprintf(stderr, "upload: %s\n", r.reason.c_str());
+    s.SetLastError("upload: " + r.reason);
+    if (r.upload == UploadOutcome::kDeclined) {
+      s.SetLastError("upload: not confirmed (use --yes)");
+      return kExitUsage;
+    }
+    return r.upload == UploadOutcome::kBusy ? kExitFailed : kExitUsage;
+  }
+
+  // The settings the upload changed, and with --restore-settings the
+  // restore of the automatic backup.
+  fleet::RestoreReport restore;
+  const bool restoring = o.restoreSettings && !r.differences.empty();
+  if (restoring) restore = update.RestoreBackup();
+
+  if (o.json) {
+    json = {{"status", r.status},
+            {"bytes", size},
+            {"result", OutcomeName(r.outcome)},
+            {"text", r.result},
+            {"meaning", r.meaning},
+            {"blocks_sent", r.blocksSent},
+            {"blocks", r.blocksTotal},
+            {"retries", r.retries},
+            {"seconds", r.seconds},
+            {"flash_locked", r.flashLocked},
+            {"backup", r.backupPath},
+            {"firmware_before", r.firmwareBefore},
+            {"firmware_after", r.identityRead ? CliJson(r.firmwareAfter) : CliJson()},
+            {"settings_compared", r.compared},
+            {"settings_changed", ItemsJson(r.differences)}};
+    if (restoring) json["restored"] = restore.AllVerified();
+  } else {
+    // The engine's status first, as the dialog's status line shows it.
+    std::cout << PrintableText(r.status) << "\n";
+    for (const std::string& line : fleet::ResultLines(r)) std::cout << PrintableText(line) << "\n";
+    for (const fleet::RestoreItem& i : r.differences)
+      std::cout << "  " << PrintableText(i.name) << ": " << PrintableText(i.fileText) << " -> "
+                << PrintableText(i.sensorText) << "\n";
+    if (restoring) std::cout << PrintableText(fleet::RestoreOutcomeText(restore)) << "\n";
+    else if (!r.differences.empty())
+      std::cout << "Restore them with --restore-settings, or: tarkon-cli restore " << r.backupPath << "\n";
+    std::cout.flush();
+  }
+  if (r.outcome != fleet::UpdateOutcome::kCompleted) {
+    s.SetLastError("upload: " + r.result);
+    return kExitFailed;
+  }
+  if (restoring && !restore.AllVerified()) {
+    s.SetLastError("upload: the settings were not all restored");
+    return kExitFailed;
+  }
+  return kExitOk;
+}
