@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "support/sim_document.h"
+#include "tarkon/document/doc_internals.h"
 #include "tarkon/fleet/firmware_update.h"
 #include "tarkon/fleet/setting_layout.h"
 
@@ -83,7 +84,7 @@ TEST_F(FirmwareUpdateTest, CompletesTo100PercentAndBacksUpFirst) {
   ASSERT_TRUE(fleet::ReadBackupFile(r.backupPath, saved, error)) << error;
   EXPECT_EQ(r.backupPath.rfind(dir_.File("backups/KRV02-"), 0), 0u) << r.backupPath;
   for (const fleet::SettingLayout& l : fleet::LayoutOfModel(Doc().modelIndex()))
-    EXPECT_EQ(saved.Find(l.name)->raw, fleet::RawBytes(Doc().commands(), l)) << l.name;
+    EXPECT_EQ(saved.Find(l.name)->raw, fleet::RawBytes(DocInternals::Commands(Doc()), l)) << l.name;
 
   const sim::SensorState s = sensor_->Snapshot();
   EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCompleted);
