@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(( $(nproc) * 2 ))
 
 echo "== Build and test (plain) =="
-"$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF
 (cd "$root/build/test" && ctest --output-on-failure -j "$jobs")
 
 if [ -x "$root/scripts/test-tsan.sh" ]; then
