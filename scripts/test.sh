@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs the whole test suite:
+# Installs what is missing, checks that every #include keeps the layers
+# (scripts/check-layers.sh), then builds and runs the whole test suite:
 #   1. plain build, every test;
 #   2. ThreadSanitizer build, the tests of the threads (poll worker, worker thread);
 #   3. the fuzz targets for a short time each on their seed corpora (clang, libFuzzer);
@@ -11,8 +12,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 jobs=$(( $(nproc) * 2 ))
 
+echo "== Layers (scripts/layers.txt) =="
+"$root/scripts/check-layers.sh"
+
 echo "== Build and test (plain) =="
-"$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF
 (cd "$root/build/test" && ctest --output-on-failure -j "$jobs")
 
 if [ -x "$root/scripts/test-tsan.sh" ]; then
