@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs the whole test suite:
+# Installs what is missing, validates the desktop files and metainfo
+# (scripts/check-desktop-files.sh), then builds and runs the whole test suite:
 #   1. plain build, every test;
 #   2. ThreadSanitizer build, the tests of the threads (poll worker, worker thread);
 #   3. the fuzz targets for a short time each on their seed corpora (clang, libFuzzer);
@@ -10,6 +11,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 
 jobs=$(( $(nproc) * 2 ))
+
+echo "== Desktop files and metainfo =="
+"$root/scripts/check-desktop-files.sh"
 
 echo "== Build and test (plain) =="
 "$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
