@@ -21,7 +21,7 @@ ldflags=$(dpkg-buildflags --get LDFLAGS)
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" \
   "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
   -DCMAKE_INSTALL_PREFIX=/usr -DLRS_WERROR=ON \
-  -DLRS_TESTS=OFF -DLRS_BENCH=OFF -DLRS_FUZZ=OFF "${launcher[@]}" >/dev/null
+  -DLRS_TESTS=OFF -DLRS_BENCH=OFF -DLRS_FUZZ=OFF -DLRS_ICONS_REQUIRED=ON "${launcher[@]}" >/dev/null
 cmake --build "$dir" -j "${JOBS:-$(nproc)}"
 rm -f "$dir"/*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)

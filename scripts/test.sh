@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks that every #include keeps the layers
-# (scripts/check-layers.sh), then builds and runs the whole test suite:
+# (scripts/check-layers.sh), validates the desktop files and metainfo
+# (scripts/check-desktop-files.sh), then builds and runs the whole test suite:
 #   1. plain build, every test;
 #   2. ThreadSanitizer build, the tests of the threads (poll worker, worker thread);
 #   3. the fuzz targets for a short time each on their seed corpora (clang, libFuzzer);
@@ -14,6 +15,9 @@ jobs=$(( $(nproc) * 2 ))
 
 echo "== Layers (scripts/layers.txt) =="
 "$root/scripts/check-layers.sh"
+
+echo "== Desktop files and metainfo =="
+"$root/scripts/check-desktop-files.sh"
 
 echo "== Build and test (plain) =="
 "$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF

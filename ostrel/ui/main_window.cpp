@@ -726,6 +726,22 @@ void MainWindow::ConnectToVirtualSensor() {
   Run([this] { operations_->Connect(); });
 }
 
+std::string MainWindow::ConnectAtStart(const StartConnectTexts& texts) {
+  Collect();
+  WindowFields wanted = fields_;
+  if (std::string refusal = ApplyStartConnect(texts, wanted); !refusal.empty()) return refusal;
+  // Not through Run: its Collect would take the port back from the list,
+  // which need not hold the device given.
+  QTimer::singleShot(0, this, [this, wanted] {
+    if (operations_->busy()) return;
+    fields_ = wanted;
+    operations_->Connect();
+    ShowFields();
+    if (closeWanted_ && !operations_->busy()) close();
+  });
+  return std::string();
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   auto* list = qobject_cast<QComboBox*>(watched);
   if (event->type() != QEvent::FocusOut || list == nullptr || list->currentIndex() >= 0) return false;

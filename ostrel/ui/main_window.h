@@ -16,6 +16,7 @@
 #include "ostrel/link/ostrel_link.h"
 #include "ostrel/operations/operations.h"
 #include "ostrel/operations/ostrel_view.h"
+#include "ostrel/operations/start_connect.h"
 #include "ostrel/operations/window_fields.h"
 #include "ui_common/field_binding.h"
 
@@ -49,6 +50,10 @@ class MainWindow : public QMainWindow, public OstrelView {
 
   // Selects the virtual sensor and connects (OSTREL_VIRTUAL_SENSOR=1).
   void ConnectToVirtualSensor();
+  // The command line's connect at start: the record with its port, baud
+  // rate and address, then the Connect button's operation once the event
+  // loop runs. Empty, or the refusal (and nothing runs).
+  std::string ConnectAtStart(const StartConnectTexts& texts);
 
   Operations& operations() { return *operations_; }
   const WindowFields& fields() const { return fields_; }

@@ -1,5 +1,8 @@
 // Tarkon: the application object's start-up. The command line decides
-// manufacturing mode once. Two environment variables serve demonstrations
+// manufacturing mode once, answers --help and --version, and with
+// --port PORT [--baud N] [--address N] connects at start the way the
+// connect dialog does; a value the dialog would refuse ends the program
+// with exit code 2 before the window opens. Two environment variables serve demonstrations
 // and documentation without touching the command line:
 //   TARKON_VIRTUAL_SENSOR=MODEL  connect at start to an in-process virtual
 //                                sensor of that model (display name or
@@ -36,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "tarkon/app/command_line.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/manufacturing_mode.h"
 #include "tarkon/ui/main_frame.h"
@@ -88,12 +92,29 @@ bool SaveUploadScreenshots(CKRV02Doc& doc, CMainFrame& frame, const QString& ste
 }
 }  // namespace
 
+namespace {
+// Help and version go to standard output; true when the program ends here.
+bool Answered(const TarkonCommandLine& line) {
+  if (line.action != TarkonCommandLine::Action::kHelp && line.action != TarkonCommandLine::Action::kVersion)
+    return false;
+  std::fputs(line.text.c_str(), stdout);
+  return true;
+}
+
+int Refuse(const std::string& text) {
+  std::fprintf(stderr, "tarkon: %s\nTry \"tarkon --help\".\n", text.c_str());
+  return 2;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
-  // Answered before the toolkit starts, so it needs no display.
-  if (argc == 2 && std::string(argv[1]) == "--version") {
-    std::printf("tarkon %s\n", LRS_VERSION);
-    return 0;
-  }
+  // --help and --version are answered before the toolkit starts, so they
+  // need no display. A word the parser does not know may be one of the
+  // toolkit's own options: it is judged again once the toolkit has taken
+  // those out.
+  QStringList words;
+  for (int i = 0; i < argc; ++i) words << QString::fromLocal8Bit(argv[i]);
+  if (Answered(ParseTarkonCommandLine(words))) return 0;
   // Read before the toolkit takes its own options out of the arguments:
   // only the exact single argument "-QZX" turns the mode on.
   const bool manufacturing = ManufacturingModeFromArguments(argc, argv);
@@ -103,10 +124,20 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tarkon"));
   QApplication::setApplicationVersion(QStringLiteral(LRS_VERSION));
   QApplication::setWindowIcon(ProgramIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.LaserRangeSetup.Tarkon"));
+  const TarkonCommandLine line = ParseTarkonCommandLine(QCoreApplication::arguments());
+  if (Answered(line)) return 0;
+  if (line.action == TarkonCommandLine::Action::kRefuse) return Refuse(line.text);
 
   CKRV02Doc doc;  // loads tarkon.ini
   doc.SetManufacturingMode(manufacturing);
   CMainFrame frame(doc);
+  if (line.connect) {
+    // The dialog's values from the settings file, the command line's laid over.
+    ConnectValues values = doc.BeginConnect();
+    if (const std::string refusal = ApplyStartConnect(*line.connect, &values); !refusal.empty()) return Refuse(refusal);
+    QTimer::singleShot(0, &frame, [&frame, values] { frame.ConnectFound(values, frame::kChecksum); });
+  }
   frame.show();
   if (const char* trace = std::getenv("TARKON_TRACE_PANE"); trace != nullptr && std::string(trace) == "1") {
     frame.tools()->traceAction()->setChecked(true);

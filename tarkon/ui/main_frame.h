@@ -54,7 +54,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   // model string) without the dialog; the same path as the dialog's
   // virtual entries.
   bool ConnectVirtualSensor(const std::string& model);
-  // Connect with values a tool found (the bus scan), asking the sensor in
+  // Connect with values a tool found (the bus scan) or the command line gave, asking the sensor in
   // `firstCheckMode` first.
   bool ConnectFound(const ConnectValues& values, int32_t firstCheckMode) override;
   CToolsMenu* tools() const { return tools_; }

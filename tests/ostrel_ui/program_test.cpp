@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <fstream>
+
 #include "ostrel/app/ostrel_ini.h"
+#include "ostrel/ui/main_window.h"
+#include "sim/virtual_sensor.h"
 #include "support/process_runner.h"
 #include "support/temp_dir.h"
 
@@ -37,6 +42,70 @@ TEST(OstrelProgram, VersionNeedsNoDisplay) {
   EXPECT_EQ(run.out, "ostrel " LRS_TEST_VERSION "\n");
   EXPECT_EQ(run.err, "");
 }
+// The command line's answers and refusals; a refusal ends before the window
+// opens, with exit code 2 and the reason.
+TEST(OstrelProgram, CommandLineAnswersAndRefusals) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string outHas;
+    std::string err;
+  };
+  const std::string tryHelp = "Try \"ostrel --help\".\n";
+  const Case cases[] = {
+      {{"--help"}, 0, "--port <PORT>", ""},
+      {{"-h"}, 0, "Usage: ostrel [options]", ""},
+      {{"--port", "COM1", "--baud", "115200"}, 2, "",
+       "ostrel: --baud takes 9600, 19200, 38400 or 57600, not \"115200\"\n" + tryHelp},
+      {{"--port", "COM1", "--address", "-1"}, 2, "",
+       "ostrel: --address takes 1 to 255, or 0 for the global address, not \"-1\"\n" + tryHelp},
+      {{"--address", "3"}, 2, "", "ostrel: --baud and --address need --port\n" + tryHelp},
+      {{"stray"}, 2, "", "ostrel: Unexpected argument \"stray\"\n" + tryHelp},
+  };
+  for (const Case& c : cases) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    std::vector<std::string> args = {"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.path(),
+                                     OSTREL_PATH};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const testsupport::ProcessResult run = testsupport::RunProcess(args);
+    ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut) << c.args[0];
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << run.err;
+    EXPECT_NE(run.out.find(c.outHas), std::string::npos) << c.args[0] << ": " << run.out;
+    // The toolkit may add notes of its own (no runtime directory, say).
+    if (c.err.empty()) {
+      EXPECT_EQ(run.err, "") << c.args[0];
+    } else {
+      EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args[0] << ": " << run.err;
+    }
+  }
+}
 #endif
+
+// The connect at start is the Connect button's: the board flipper at
+// address 7 and 19200 baud answers on a device that is not in the port list.
+TEST(OstrelProgram, ConnectsAtStartWithThePortBaudAndAddressGiven) {
+  testsupport::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  sim::SensorConfig config;
+  config.model = "KRV04 Board Flipper";
+  config.address = 7;
+  config.baudRate = 19200;
+  sim::VirtualSensor sensor(config);
+  ASSERT_TRUE(sensor.Start()) << sensor.LastError();
+  const std::string ini = dir.File("Ostrel.ini");
+  std::ofstream(ini, std::ios::binary) << "[CommPort]\r\nPort=1\r\n";
+  ostrel::MainWindow window(ini, "");
+  EXPECT_EQ(window.ConnectAtStart({"/dev/null/none", std::string("19200"), std::string("256")}),
+            "--address takes 1 to 255, or 0 for the global address, not \"256\"");
+  ASSERT_EQ(window.ConnectAtStart({sensor.SlavePath(), std::string("19200"), std::string("7")}), "");
+  window.show();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.operations().connected(); }, 20000));
+  const sim::Activity activity = sensor.Snapshot().activity;
+  EXPECT_GT(activity.repliesSent, 0u);
+  EXPECT_EQ(activity.framesForOthers, 0u);
+  EXPECT_EQ(activity.garbledBytes, 0u);
+}
 
 }  // namespace

@@ -1,0 +1,67 @@
+#include "ostrel/operations/start_connect.h"
+
+#include <cctype>
+#include <charconv>
+#include <iterator>
+
+#include "serial/port_resolver.h"
+
+namespace ostrel {
+namespace {
+
+// The whole text one decimal number, nothing before or after it.
+bool WholeNumber(const std::string& text, long* value) {
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, *value);
+  return !text.empty() && error == std::errc() && stop == end;
+}
+
+// n of "COMn" in any case; 0 for any other text.
+long PortNumber(const std::string& text) {
+  if (text.size() < 4) return 0;
+  for (size_t i = 0; i < 3; ++i)
+    if (std::toupper(static_cast<unsigned char>(text[i])) != "COM"[i]) return 0;
+  long number = 0;
+  return WholeNumber(text.substr(3), &number) && number > 0 ? number : 0;
+}
+
+}  // namespace
+
+std::string ApplyStartConnect(const StartConnectTexts& texts, WindowFields& fields) {
+  WindowFields out = fields;
+  const long number = PortNumber(texts.port);
+  if (number >= 1 && number <= static_cast<long>(std::size(kPortEntries))) {
+    out.port = static_cast<int>(number - 1);
+    out.device.clear();
+  } else if (number > 0) {
+    // Beyond the list's COM1..COM4: the port's device, as the port map has it.
+    out.port = -1;
+    out.device = PortResolver::ResolveName(texts.port);
+  } else if (!texts.port.empty() && texts.port[0] == '/') {
+    out.port = -1;
+    out.device = texts.port;
+  } else {
+    return "--port takes COMn or a device path such as /dev/ttyUSB0, not \"" + texts.port + "\"";
+  }
+  if (texts.baud) {
+    long rate = 0;
+    int entry = -1;
+    if (WholeNumber(*texts.baud, &rate)) {
+      for (size_t i = 0; i < std::size(kBaudRates); ++i)
+        if (kBaudRates[i] == rate) entry = static_cast<int>(i);
+    }
+    if (entry < 0) return "--baud takes 9600, 19200, 38400 or 57600, not \"" + *texts.baud + "\"";
+    out.hostBaud = entry;
+  }
+  if (texts.address) {
+    long address = 0;
+    if (!WholeNumber(*texts.address, &address) || address < 0 || address > 255)
+      return "--address takes 1 to 255, or 0 for the global address, not \"" + *texts.address + "\"";
+    out.useGlobalAddress = address == 0;
+    if (address != 0) out.connAddr = std::to_string(address);
+  }
+  fields = out;
+  return std::string();
+}
+
+}  // namespace ostrel
