@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "tarkon/cli/progress_bar.h"
-#include "protocol/protocol_trace.h"
+#include "tarkon/fleet/fleet_tools.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/port_list.h"
 #include "tarkon/document/printable_text.h"
@@ -340,7 +340,7 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
     if (device.empty()) return fail("bus-scan: no device for port " + name, kExitUsage);
   }
 
-  std::unique_ptr<ProtocolTrace> trace;
+  fleet::OwnedProtocolTrace trace;
   if (!OpenTrace(o, trace, error)) return fail(error, kExitUsage);
   ProgressBar bar("Scanning the bus");
   std::vector<fleet::FoundSensor> found;
@@ -390,7 +390,7 @@ std::shared_ptr<fleet::LineAppender> g_traceFile;
 
 }  // namespace
 
-bool OpenTrace(const CliOptions& o, std::unique_ptr<ProtocolTrace>& trace, std::string& error) {
+bool OpenTrace(const CliOptions& o, fleet::OwnedProtocolTrace& trace, std::string& error) {
   if (!o.trace) return true;
   auto file = std::make_shared<fleet::LineAppender>();
   if (*o.trace == "-") {
@@ -402,7 +402,7 @@ bool OpenTrace(const CliOptions& o, std::unique_ptr<ProtocolTrace>& trace, std::
   g_traceFile = file;
   // Each line is written at once, so a trace of a run that hangs or is
   // killed is complete up to that point.
-  trace = std::make_unique<ProtocolTrace>([file](const std::string& line) { file->WriteLine(line); });
+  trace = fleet::NewLineTrace([file](const std::string& line) { file->WriteLine(line); });
   return true;
 }
 

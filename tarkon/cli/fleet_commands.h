@@ -9,6 +9,7 @@
 #include "tarkon/cli/cli_options.h"
 #include "tarkon/cli/cli_output.h"
 #include "tarkon/cli/cli_session.h"
+#include "tarkon/fleet/fleet_tools.h"
 
 class ProtocolTrace;
 
@@ -29,7 +30,7 @@ int RunBusScanCommand(const CliOptions& options, CliJson& json, std::string& fai
 
 // --trace FILE|-: the trace writer for the run, or null without the option.
 // False with a message when the file cannot be opened.
-bool OpenTrace(const CliOptions& options, std::unique_ptr<ProtocolTrace>& trace, std::string& error);
+bool OpenTrace(const CliOptions& options, fleet::OwnedProtocolTrace& trace, std::string& error);
 // "--trace: cannot write FILE: REASON (N lines not written)" once a trace
 // line was refused (a full disk); empty while every line was written.
 std::string TraceWriteError();

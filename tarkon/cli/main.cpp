@@ -11,7 +11,7 @@
 #include "tarkon/cli/cli_output.h"
 #include "tarkon/cli/cli_session.h"
 #include "tarkon/cli/fleet_commands.h"
-#include "protocol/protocol_trace.h"
+#include "tarkon/fleet/fleet_tools.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     return Finish(options, status, json, failure);
   }
 
-  std::unique_ptr<ProtocolTrace> trace;
+  fleet::OwnedProtocolTrace trace;
   if (!OpenTrace(options, trace, error)) return UsageError(options.json, error);
 
   CliSession session(options);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "protocol/frame.h"
+#include "protocol/protocol_trace.h"
 #include "serial/port_resolver.h"
 #include "tarkon/document/doc_internals.h"
 #include "tarkon/document/printable_text.h"
@@ -19,6 +20,12 @@ bool IsToolAvailable(const CKRV02Doc& doc, FleetTool tool) {
 void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace) {
   DocInternals::Link(doc).SetTrace(trace);
   DocInternals::Xmodem(doc).SetTrace(trace);
+}
+
+void ProtocolTraceDeleter::operator()(ProtocolTrace* trace) const { delete trace; }
+
+OwnedProtocolTrace NewLineTrace(std::function<void(const std::string&)> write) {
+  return OwnedProtocolTrace(new ProtocolTrace(std::move(write)));
 }
 
 std::string ProposedBackupFileName(const std::string& model, const std::string& serialNumber) {

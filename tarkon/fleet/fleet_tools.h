@@ -4,6 +4,8 @@
 // restore and a found sensor, and how a found sensor is connected to.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,14 @@ bool IsToolAvailable(const CKRV02Doc& doc, FleetTool tool);
 // Attaches `trace` to the document's packet link and block sender (null
 // detaches it).
 void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace);
+
+// A protocol trace that hands each line to `write` (a command-line run's
+// --trace file). Its owner needs no protocol header: the deleter lives here.
+struct ProtocolTraceDeleter {
+  void operator()(ProtocolTrace* trace) const;
+};
+using OwnedProtocolTrace = std::unique_ptr<ProtocolTrace, ProtocolTraceDeleter>;
+OwnedProtocolTrace NewLineTrace(std::function<void(const std::string&)> write);
 
 // Captures the connected sensor's settings and writes them to `path`. The
 // message says what was saved, or why nothing was.
