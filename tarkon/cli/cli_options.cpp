@@ -7,6 +7,9 @@
 
 #include "tarkon/cli/cli_command_table.h"
 #include "tarkon/document/connect_values.h"
+#include "tarkon/document/start_connect.h"
+#include "tarkon/document/watch_limits.h"
+#include "tarkon/fleet/bus_scan.h"
 #include "tarkon/fleet/range_log.h"
 
 namespace {
@@ -31,17 +34,15 @@ std::string SetPort(CliOptions& o, const std::string& v) {
   return "";
 }
 std::string SetBaud(CliOptions& o, const std::string& v) {
-  long n = 0;
-  if (!ParseInt(v, 1, INT_MAX, n) || !IsSensorBaudRate(static_cast<int>(n)))
-    return "--baud takes " + BaudRatesPhrase() + ", not \"" + v + "\"";
-  o.baud = static_cast<int>(n);
-  o.bauds.push_back(o.baud.value());
+  int32_t rate = 0;
+  if (std::string refusal = CheckBaudOption(v, &rate); !refusal.empty()) return refusal;
+  o.baud = rate;
+  o.bauds.push_back(rate);
   return "";
 }
 std::string SetAddress(CliOptions& o, const std::string& v) {
   uint8_t address = 0;
-  if (!CheckAddressText(v, &address).empty())
-    return "--address needs a whole number from 0 to 255, not \"" + v + "\"";
+  if (std::string refusal = CheckAddressOption(v, &address); !refusal.empty()) return refusal;
   o.address = address;
   return "";
 }
@@ -99,16 +100,15 @@ std::string SetQuiet(CliOptions& o, const std::string&) {
   return "";
 }
 std::string SetCount(CliOptions& o, const std::string& v) {
-  long n = 0;
-  if (!ParseInt(v, 1, LONG_MAX, n)) return "--count needs a positive whole number, not \"" + v + "\"";
-  o.count = n;
+  int64_t n = 0;
+  if (std::string refusal = CheckWatchCountText(v, &n); !refusal.empty()) return refusal;
+  o.count = static_cast<long>(n);
   return "";
 }
 std::string SetInterval(CliOptions& o, const std::string& v) {
-  long n = 0;
-  if (!ParseInt(v, 250, 86400000, n))
-    return "--interval needs a whole number of milliseconds from 250 (the poll period) up, not \"" + v + "\"";
-  o.intervalMs = n;
+  int64_t n = 0;
+  if (std::string refusal = CheckWatchIntervalText(v, &n); !refusal.empty()) return refusal;
+  o.intervalMs = static_cast<long>(n);
   return "";
 }
 std::string SetAppend(CliOptions& o, const std::string& v) {
@@ -153,9 +153,9 @@ std::string SetScanAddress(std::optional<int>& slot, const char* name, const std
 std::string SetFrom(CliOptions& o, const std::string& v) { return SetScanAddress(o.from, "--from", v); }
 std::string SetTo(CliOptions& o, const std::string& v) { return SetScanAddress(o.to, "--to", v); }
 std::string SetBudget(CliOptions& o, const std::string& v) {
-  long n = 0;
-  if (!ParseInt(v, 1, 10000, n)) return "--budget needs a whole number of milliseconds from 1 to 10000, not \"" + v + "\"";
-  o.budgetMs = static_cast<unsigned>(n);
+  uint32_t ms = 0;
+  if (std::string refusal = fleet::CheckProbeBudgetText(v, &ms); !refusal.empty()) return refusal;
+  o.budgetMs = ms;
   return "";
 }
 std::string SetHelp(CliOptions& o, const std::string&) {

@@ -1,8 +1,23 @@
 #include "tarkon/document/start_connect.h"
 
+#include <climits>
 #include <cstdint>
 
 #include "tarkon/document/number_reading.h"
+
+std::string CheckBaudOption(const std::string& text, int32_t* rate) {
+  int64_t value = 0;
+  if (!IsWholeNumber(text, &value) || value < 0 || value > INT32_MAX || !IsSensorBaudRate(static_cast<int32_t>(value)))
+    return "--baud takes " + BaudRatesPhrase() + ", not \"" + text + "\"";
+  if (rate != nullptr) *rate = static_cast<int32_t>(value);
+  return std::string();
+}
+
+std::string CheckAddressOption(const std::string& text, uint8_t* address) {
+  // The address dialog's own check and message.
+  const std::string refusal = CheckAddressText(text, address);
+  return refusal.empty() ? refusal : "--address \"" + text + "\": " + refusal;
+}
 
 std::string ApplyStartConnect(const StartConnectTexts& texts, ConnectValues* values) {
   ConnectValues out = *values;
@@ -10,16 +25,13 @@ std::string ApplyStartConnect(const StartConnectTexts& texts, ConnectValues* val
     return "--port takes COMn or a device path such as /dev/ttyUSB0, not \"" + texts.port + "\"";
   out.portText = texts.port;
   if (texts.baud) {
-    int64_t rate = 0;
-    if (!IsWholeNumber(*texts.baud, &rate) || rate < 0 || rate > INT32_MAX || !IsSensorBaudRate(static_cast<int32_t>(rate)))
-      return "--baud takes 9600, 19200, 38400 or 57600, not \"" + *texts.baud + "\"";
-    out.baudChoice = ConnectBaudChoice(static_cast<int32_t>(rate));
+    int32_t rate = 0;
+    if (std::string refusal = CheckBaudOption(*texts.baud, &rate); !refusal.empty()) return refusal;
+    out.baudChoice = ConnectBaudChoice(rate);
   }
   if (texts.address) {
     uint8_t address = 0;
-    // The address dialog's own check and message.
-    const std::string refusal = CheckAddressText(*texts.address, &address);
-    if (!refusal.empty()) return "--address \"" + *texts.address + "\": " + refusal;
+    if (std::string refusal = CheckAddressOption(*texts.address, &address); !refusal.empty()) return refusal;
     out.address = address;
     out.globalAddress = address == 0;
   }

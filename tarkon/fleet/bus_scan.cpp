@@ -7,6 +7,7 @@
 #include "protocol/command_ids.h"
 #include "protocol/packet_link.h"
 #include "tarkon/document/connect_values.h"
+#include "tarkon/document/number_reading.h"
 #include "tarkon/models/model_table.h"
 
 namespace fleet {
@@ -18,6 +19,7 @@ constexpr uint32_t kTurnaroundMs = 10;
 // rest until the line has been quiet for a while; before a sensor is
 // addressed in another check mode the line stays quiet that long.
 constexpr uint32_t kQuietLineMs = 100;
+constexpr int64_t kLongestProbeBudgetMs = 10000;
 
 bool Known(const std::vector<FoundSensor>& found, int address, int baudRate) {
   return std::any_of(found.begin(), found.end(),
@@ -38,6 +40,14 @@ std::string CheckScanOptions(const BusScanOptions& o) {
   if (o.baudRates.empty()) return "choose at least one baud rate";
   for (int rate : o.baudRates)
     if (!IsSensorBaudRate(rate)) return "a sensor runs at " + BaudRatesPhrase() + " bit/s, not " + std::to_string(rate);
+  return std::string();
+}
+
+std::string CheckProbeBudgetText(const std::string& text, uint32_t* ms) {
+  int64_t value = 0;
+  if (!IsWholeNumber(text, &value) || value < 1 || value > kLongestProbeBudgetMs)
+    return "--budget needs a whole number of milliseconds from 1 to 10000, not \"" + text + "\"";
+  if (ms != nullptr) *ms = static_cast<uint32_t>(value);
   return std::string();
 }
 

@@ -37,6 +37,10 @@ struct BusScanOptions {
 // Empty when taken, else why not (the same text for every front end).
 std::string CheckScanOptions(const BusScanOptions& options);
 
+// The text of a wait per probe given instead of the derived one: 1 to
+// 10000 ms. Empty and `ms` set, or the refusal.
+std::string CheckProbeBudgetText(const std::string& text, uint32_t* ms);
+
 // The wait for one reply at a baud rate: the line time of the longest
 // request and model-name reply (28 bytes of 10 bits) and a quarter more,
 // plus 10 ms for the sensor to turn round: 17 ms at 57600 bit/s, 47 ms at

@@ -3,6 +3,7 @@
 // statuses and usage errors.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_test_support.h"
@@ -211,6 +212,26 @@ TEST_F(CliTest, BadUsageExitsWithTwoBeforeConnecting) {
   EXPECT_EQ(none.exitCode, kUsage);
   EXPECT_EQ(sensor_->Snapshot().activity.framesReceived, 0u);
   EXPECT_EQ(trace_.size(), 0u);
+}
+
+// The options' refusals are the engine's texts, the desktop program's too.
+TEST_F(CliTest, OptionRefusalsAreTheEnginesTexts) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--baud", "1200", "info"}, "tarkon-cli: --baud takes 9600, 19200, 38400 or 57600, not \"1200\""},
+      {{"--address", "256", "info"}, "tarkon-cli: --address \"256\": Please enter an integer between 0 and 255."},
+      {{"watch", "--count", "0"}, "tarkon-cli: --count needs a positive whole number, not \"0\""},
+      {{"watch", "--interval", "100"},
+       "tarkon-cli: --interval needs a whole number of milliseconds from 250 (the poll period) up, not \"100\""},
+      {{"bus-scan", "--budget", "10001"},
+       "tarkon-cli: --budget needs a whole number of milliseconds from 1 to 10000, not \"10001\""},
+  };
+  for (const auto& [args, line] : cases) {
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.exitCode, kUsage) << line;
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_FALSE(lines.empty()) << line;
+    EXPECT_EQ(lines[0], line);
+  }
 }
 
 TEST_F(CliTest, HelpGoesToStandardOutput) {

@@ -47,4 +47,16 @@ TEST(StartConnect, TakesWhatTheDialogTakesAndRefusesTheRest) {
   }
 }
 
+// The same option checks for tarkon-cli, with the value they take.
+TEST(StartConnect, OptionChecksGiveTheValue) {
+  int32_t rate = 0;
+  EXPECT_EQ(CheckBaudOption("19200", &rate), "");
+  EXPECT_EQ(rate, 19200);
+  EXPECT_EQ(CheckBaudOption("1200", &rate), "--baud takes 9600, 19200, 38400 or 57600, not \"1200\"");
+  uint8_t address = 9;
+  EXPECT_EQ(CheckAddressOption("0", &address), "");
+  EXPECT_EQ(address, 0);
+  EXPECT_EQ(CheckAddressOption("-1", &address), "--address \"-1\": Please enter an integer between 0 and 255.");
+}
+
 }  // namespace
