@@ -30,6 +30,18 @@ void SerialAndModel::Select(int index) {
   selection_ = index >= 0 && static_cast<size_t>(index) < entries_.size() ? index : -1;
 }
 
+std::string SerialAndModel::SelectModelString(const std::string& modelString) {
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].value == modelString) {
+      Select(static_cast<int>(i));
+      return std::string();
+    }
+  }
+  std::string known;
+  for (const Entry& e : entries_) known += "\n  " + e.text;
+  return "not a model string of the table:" + known;
+}
+
 bool SerialAndModel::Refresh() {
   if (!Allowed()) return false;
   selection_ = -1;

@@ -27,6 +27,9 @@ class SerialAndModel {
   // Index of the chosen entry, -1 for none.
   int selection() const { return selection_; }
   void Select(int index);
+  // Chooses the entry of this model string (exactly as the table spells
+  // it). Empty when chosen, else the refusal with the table's entries.
+  std::string SelectModelString(const std::string& modelString);
   // The serial number field.
   const std::string& serialText() const { return serialText_; }
   void SetSerialText(std::string text) { serialText_ = std::move(text); }
