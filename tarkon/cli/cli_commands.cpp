@@ -34,7 +34,6 @@ std::string Lower(std::string text) {
   return text;
 }
 
-bool SameWord(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 
 std::vector<std::string> Words(const char* list) {
   std::vector<std::string> words;
@@ -119,16 +118,9 @@ int Set(CliSession& s, CliJson& json) {
   ModelSettings* m = s.doc().currentSettings();
   if (!m) return Status(s, false);
   const std::string& name = s.options().arguments[0];
-  if (SameWord(name, "Serial Number"))
-    return Refused(s, "set: the serial number is written with `serial-number TEXT` (manufacturing mode)");
-  const std::vector<std::string> names = m->SettingNames();
-  const auto known = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return SameWord(n, name); });
-  if (known == names.end()) {
-    std::string list;
-    for (const std::string& n : names) list += (list.empty() ? "" : ", ") + ("\"" + n + "\"");
-    return Refused(s, "set: no setting named \"" + name + "\" for this sensor model; its settings are " + list);
-  }
-  const SetResult r = m->ChangeSetting(*known, s.options().arguments[1]);
+  if (const std::string why = m->SettingNameRefusal(name); !why.empty()) return Refused(s, "set: " + why);
+  const std::string known = m->KnownSettingName(name);
+  const SetResult r = m->ChangeSetting(known, s.options().arguments[1]);
   if (r.Refused()) {
     // The numeric field's messages end in a line break of their own.
     std::string message = r.message;
@@ -138,7 +130,7 @@ int Set(CliSession& s, CliJson& json) {
   const int status = Status(s, r.reread);
   if (status != kExitOk) return status;
   if (s.options().json) {
-    json = {{"name", *known}, {"value", TrimmedText(r.value)}};
+    json = {{"name", known}, {"value", TrimmedText(r.value)}};
     if (const auto n = ReadNumberWithUnit(r.value)) {
       json["number"] = NumberJson(*n);
       json["unit"] = n->unit;
@@ -218,10 +210,20 @@ int Scan(CliSession& s, CliJson& json) {
   return status;
 }
 
+// The settings dialog's laser button, with its sequence on the wire.
 int Laser(CliSession& s, CliJson& json) {
   const std::string& what = s.options().arguments[0];
-  json = {{"laser", what}};
-  return Status(s, s.doc().SetLaser(what == "on"));
+  ModelSettings* m = s.doc().currentSettings();
+  if (!m) return Status(s, false);
+  const SetResult r = m->SwitchLaser(what == "on");
+  if (r.Refused()) return Refused(s, "laser: " + r.message);
+  const int status = Status(s, r.sent);
+  if (s.options().json) {
+    json = {{"laser", what}};
+  } else if (const std::string report = m->ReadBackReport(r); !report.empty()) {
+    std::cout << report << std::endl;
+  }
+  return status;
 }
 
 int ScanBuffer(CliSession& s, CliJson& json) {
@@ -363,15 +365,8 @@ int SerialNumber(CliSession& s, CliJson& json) {
 
 int ModelName(CliSession& s, CliJson& json) {
   SerialAndModel dialog = s.doc().SerialAndModelLogic();
-  int index = -1;
-  for (size_t i = 0; i < dialog.entries().size(); ++i)
-    if (dialog.entries()[i].value == s.options().arguments[0]) index = static_cast<int>(i);
-  if (index < 0) {
-    std::string known;
-    for (const auto& e : dialog.entries()) known += "\n  " + e.text;
-    return Refused(s, "model-name: not a model string of the table:" + known);
-  }
-  dialog.Select(index);
+  if (const std::string why = dialog.SelectModelString(s.options().arguments[0]); !why.empty())
+    return Refused(s, "model-name: " + why);
   const bool ok = dialog.SetModelName();
   const int chosen = dialog.selection();
   const std::string now = chosen >= 0 ? dialog.entries()[static_cast<size_t>(chosen)].value : "";

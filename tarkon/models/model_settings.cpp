@@ -36,27 +36,32 @@ std::string ModelSettings::DisplayedValue(const std::string& name) const {
   return {};
 }
 
+std::string ModelSettings::KnownSettingName(const std::string& typed) const {
+  const std::vector<std::string> names = SettingNames();
+  for (const std::string& candidate : names)
+    if (candidate == typed) return candidate;
+  for (const std::string& candidate : names) {
+    if (candidate.size() == typed.size() &&
+        std::equal(candidate.begin(), candidate.end(), typed.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        }))
+      return candidate;
+  }
+  return std::string();
+}
+
+std::string ModelSettings::SettingNameRefusal(const std::string& typed) const {
+  std::string lower = typed;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "serial number") return "the serial number is written with `serial-number TEXT` (manufacturing mode)";
+  if (!KnownSettingName(typed).empty()) return std::string();
+  std::string list;
+  for (const std::string& n : SettingNames()) list += (list.empty() ? "" : ", ") + ("\"" + n + "\"");
+  return "no setting named \"" + typed + "\" for this sensor model; its settings are " + list;
+}
+
 SetResult ModelSettings::ChangeSetting(const std::string& name, const std::string& value) {
-  // Names match exactly or, failing that, in any letter case.
-  std::string known;
-  for (const std::string& candidate : SettingNames()) {
-    if (candidate == name) {
-      known = candidate;
-      break;
-    }
-  }
-  if (known.empty()) {
-    for (const std::string& candidate : SettingNames()) {
-      if (candidate.size() == name.size() &&
-          std::equal(candidate.begin(), candidate.end(), name.begin(), [](char a, char b) {
-            return std::tolower(static_cast<unsigned char>(a)) ==
-                   std::tolower(static_cast<unsigned char>(b));
-          })) {
-        known = candidate;
-        break;
-      }
-    }
-  }
+  const std::string known = KnownSettingName(name);
   if (known.empty()) return UnknownName(name);
   if (!TakesWord(known) && CheckNumericText(value, kNumericLowest, kNumericHighest) == kNumericNotANumber)
     return Refusal(kNumericNotANumberMessage);
@@ -76,6 +81,8 @@ void ModelSettings::Publish(SummaryRows rows, uint8_t address) {
   commands_.UseAddress(address);
   if (changed_) changed_();
 }
+
+SetResult ModelSettings::SwitchLaser(bool /*on*/) { return Refusal("this sensor model has no laser switch"); }
 
 SetResult ModelSettings::Sent(bool reread) {
   SetResult result;

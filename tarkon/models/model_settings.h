@@ -57,6 +57,14 @@ class ModelSettings {
   // dialog can write.
   virtual std::vector<std::string> SettingNames() const = 0;
 
+  // The name of SettingNames that `typed` gives, exactly or failing that in
+  // any letter case; empty when it gives none.
+  std::string KnownSettingName(const std::string& typed) const;
+  // Why `typed` names no setting to change: the serial number is not one
+  // (it is written in manufacturing mode), any other unknown name gets the
+  // list of the model's names. Empty when it names one.
+  std::string SettingNameRefusal(const std::string& typed) const;
+
   // Changes one setting by its display name, with the value typed in
   // display units ("Mode" takes a mode number, switches "On"/"Off" or
   // "Enabled"/"Disabled"). A numeric setting's value must be exactly one
@@ -65,6 +73,12 @@ class ModelSettings {
   // last read; the group's button then runs with its check, conversion,
   // commands and re-read. On success `value` holds the setting as re-read.
   SetResult ChangeSetting(const std::string& name, const std::string& value);
+
+  // The settings dialog's laser button with the other fields as last read:
+  // the KRV02 family's "Set Laser" (then read back), the board flipper's
+  // "Laser On" / "Laser Off" (not reported back). A model whose dialog has
+  // no laser switch refuses, and nothing is sent.
+  virtual SetResult SwitchLaser(bool on);
 
   // --- The dialog's words ---------------------------------------------------
   // The dialog's table of fields (setting_fields.h).

@@ -100,5 +100,37 @@ TEST_F(CliTest, SetNamesTheSettingsItKnows) {
   EXPECT_NE(r.err.find("serial-number"), std::string::npos) << r.err;
 }
 
+// `laser` is the settings dialog's button: the KRV02 family's reads the
+// settings back, the board flipper's does not, and a model without a
+// switch refuses with nothing sent. `model-name` refuses a string that is
+// not in the table.
+TEST_F(CliTest, LaserIsTheDialogsButtonAndModelNameKnowsTheTable) {
+  struct Case {
+    const char* model;
+    std::vector<std::string> args;
+    int exit;
+    const char* out;
+    const char* firstErrorLine;  // "" for none checked
+  };
+  const Case cases[] = {
+      {"KRV02", {"laser", "off"}, kOk, "Laser: Off, read back\n", ""},
+      {"KRV04 Board Flipper", {"laser", "off"}, kOk, "Laser: sent, not reported by the sensor\n", ""},
+      {"KRV04", {"laser", "on"}, kUsage, "", "laser: this sensor model has no laser switch"},
+      {"Qmt Short", {"laser", "off"}, kUsage, "", "laser: this sensor model has no laser switch"},
+      {"KRV02", {"--manufacturing", "model-name", "M7"}, kUsage, "", "model-name: not a model string of the table:"},
+  };
+  for (const Case& c : cases) {
+    StartSensor(Sensor(c.model));
+    trace_.Clear();
+    const ProcessResult r = RunOnSensor(c.args);
+    EXPECT_EQ(r.exitCode, c.exit) << c.model << ": " << r.err;
+    EXPECT_EQ(r.out, c.out) << c.model;
+    if (*c.firstErrorLine != 0) {
+      EXPECT_NE(r.err.find(std::string("\n") + c.firstErrorLine + "\n"), std::string::npos) << r.err;
+      EXPECT_EQ(trace_.CountCommand(cmd::SetLaserOn) + trace_.CountCommand(cmd::SetModelName), 0u) << c.model;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace clitest

@@ -763,6 +763,74 @@ TEST_P(SettingsOnSensor, BoardFlipperWaneVariablesAndLaser) {
   EXPECT_TRUE(Stored().laserOn);
 }
 
+// The laser switch of every model is its dialog's button: the KRV02
+// family's "Set Laser" reads the settings back, the board flipper's buttons
+// do not, and the models without a switch refuse with nothing sent.
+TEST_P(SettingsOnSensor, SwitchLaserIsTheDialogsButton) {
+  struct Case {
+    const char* model;
+    std::string refusal;
+    bool reread;
+  };
+  const Case cases[] = {
+      {"KRV02", "", true},
+      {"KRV04", "this sensor model has no laser switch", false},
+      {"Qmt Short", "this sensor model has no laser switch", false},
+      {"KRV04 Board Flipper", "", false},
+  };
+  for (const Case& c : cases) {
+    Connect(c.model);
+    std::unique_ptr<ModelSettings> settings;
+    const std::string model = c.model;
+    if (model == "KRV02") settings = std::make_unique<KRV02Settings>(*commands_, table_, [] { return 0; }, nullptr);
+    if (model == "KRV04") settings = std::make_unique<KRV04Settings>(*commands_, table_, nullptr);
+    if (model == "Qmt Short") settings = std::make_unique<QmtShortSettings>(*commands_, table_, nullptr);
+    if (model == "KRV04 Board Flipper") settings = std::make_unique<KRV04BFSettings>(*commands_, table_, nullptr);
+    ASSERT_TRUE(settings->Refresh()) << c.model;
+    for (const bool on : {false, true}) {
+      const uint64_t frames = Frames();
+      const SetResult r = settings->SwitchLaser(on);
+      EXPECT_EQ(r.message, c.refusal) << c.model;
+      EXPECT_EQ(r.reread, c.reread) << c.model;
+      if (!c.refusal.empty()) {
+        EXPECT_EQ(FramesAfterQuietCommand(frames), frames) << c.model << ": nothing sent";
+        continue;
+      }
+      EXPECT_TRUE(r.sent) << c.model;
+      if (!c.reread) {
+        EXPECT_EQ(FramesAfterQuietCommand(frames + 1), frames + 1) << c.model;
+      }
+      EXPECT_EQ(Stored().laserOn, on) << c.model;
+      if (c.reread) {
+        EXPECT_EQ(settings->DisplayedValue("Laser"), on ? "On" : "Off");
+      }
+    }
+  }
+}
+
+// The names `set` takes: any letter case; the serial number is no setting.
+TEST_P(SettingsOnSensor, SettingNameRefusals) {
+  Connect("Qmt Short");
+  QmtShortSettings settings(*commands_, table_, nullptr);
+  struct Case {
+    const char* typed;
+    const char* known;
+    std::string refusal;
+  };
+  const Case cases[] = {
+      {"Threshold", "Threshold", ""},
+      {"threshold", "Threshold", ""},
+      {"Serial Number", "", "the serial number is written with `serial-number TEXT` (manufacturing mode)"},
+      {"serial number", "", "the serial number is written with `serial-number TEXT` (manufacturing mode)"},
+      {"Colour", "", "no setting named \"Colour\" for this sensor model; its settings are \""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(settings.KnownSettingName(c.typed), c.known) << c.typed;
+    EXPECT_EQ(settings.SettingNameRefusal(c.typed).substr(0, c.refusal.size()), c.refusal) << c.typed;
+    EXPECT_EQ(settings.SettingNameRefusal(c.typed).empty(), c.refusal.empty()) << c.typed;
+  }
+}
+
 // --- Changes by display name (the command-line tool's "set") -------------------------
 
 TEST_P(SettingsOnSensor, ChangeByNameKeepsTheGroupsOtherValuesExactly) {

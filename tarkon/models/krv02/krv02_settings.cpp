@@ -291,6 +291,12 @@ SetResult KRV02Settings::SetLaser(const KRV02Fields& fields) {
   return ReReadAfterSending({kLaser});
 }
 
+SetResult KRV02Settings::SwitchLaser(bool on) {
+  KRV02Fields f = read_;
+  f.laser = on ? kLaserOn : kLaserOff;
+  return SetLaser(f);
+}
+
 SetResult KRV02Settings::SetAveragingPeriod(const KRV02Fields& fields) {
   fields_ = fields;
   const SensorCommands& c = commands();

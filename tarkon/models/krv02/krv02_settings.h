@@ -68,6 +68,7 @@ class KRV02Settings : public ModelSettings {
   SetResult SetAnalogFactors(const KRV02Fields& fields);    // "Set Analog Factors"
   SetResult SetThreshold(const KRV02Fields& fields);        // "Set Threshold"
   SetResult SetLaser(const KRV02Fields& fields);            // "Set Laser"
+  SetResult SwitchLaser(bool on) override;
   SetResult SetAveragingPeriod(const KRV02Fields& fields);  // "Averaging Period"
   SetResult SetScanFilterVariables(const KRV02Fields& fields);  // "Set Scan Filter Variables"
   SetResult SetScanInterval(const KRV02Fields& fields);     // "Set Scan Int."

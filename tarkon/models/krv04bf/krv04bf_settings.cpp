@@ -133,6 +133,8 @@ SetResult KRV04BFSettings::LaserOff(const KRV04Fields& fields) {
   return result;
 }
 
+SetResult KRV04BFSettings::SwitchLaser(bool on) { return on ? LaserOn(readFields()) : LaserOff(readFields()); }
+
 std::string KRV04BFSettings::TypedText(const std::string& name) const {
   static const std::pair<const char*, std::string KRV04Fields::*> texts[] = {
       {kMinWaneWidth, &KRV04Fields::waneWidth},         {kMinWaneHeight, &KRV04Fields::waneHeight},

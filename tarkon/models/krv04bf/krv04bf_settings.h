@@ -19,6 +19,7 @@ class KRV04BFSettings : public KRV04FamilySettings {
   // "Laser On" / "Laser Off": sent without a re-read, the fields stay.
   SetResult LaserOn(const KRV04Fields& fields);
   SetResult LaserOff(const KRV04Fields& fields);
+  SetResult SwitchLaser(bool on) override;
 
  protected:
   bool ReadExtras() override;
