@@ -91,11 +91,17 @@ SetResult ModelSettings::Sent(bool reread) {
   return result;
 }
 
+bool ModelSettings::ReadBackAfterWrite() {
+  const PacketLink* link = commands().link();
+  if (link != nullptr && !link->IsOpen()) return false;
+  return Refresh();
+}
+
 SetResult ModelSettings::ReReadAfterSending(std::vector<std::string> written) {
   // The texts sent, before the re-read replaces the fields.
   std::vector<std::string> typed;
   for (const std::string& name : written) typed.push_back(TypedText(name));
-  SetResult result = Sent(Refresh());
+  SetResult result = Sent(ReadBackAfterWrite());
   result.written = std::move(written);
   result.typed = std::move(typed);
   return result;

@@ -121,6 +121,9 @@ class ModelSettings {
   // The re-read after a button that wrote the settings `written` (display
   // names), which the result then names for ReadBackReport.
   SetResult ReReadAfterSending(std::vector<std::string> written = {});
+  // Refresh after a write, unless that write found the port gone: the
+  // connection is closed then, and a read would go to a closed port.
+  bool ReadBackAfterWrite();
   // The text of a setting's field in the fields the last button took;
   // empty for a setting chosen from a list or switched.
   virtual std::string TypedText(const std::string& name) const = 0;
