@@ -324,16 +324,6 @@ int CheckMode(CliSession& s, CliJson& json) {
   return Status(s);
 }
 
-bool AskOnTerminal(const std::string& question) {
-  if (isatty(STDIN_FILENO) != 1) return false;
-  std::fprintf(stderr, "%s [y/N] ", question.c_str());
-  std::fflush(stderr);
-  std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
-  answer = Lower(answer);
-  return answer == "y" || answer == "yes";
-}
-
 int Defaults(CliSession& s, CliJson& json) {
   const bool yes = s.options().yes;
   bool asked = false;

@@ -5,7 +5,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <iostream>
+#include <unistd.h>
 
 #include "tarkon/document/printable_text.h"
 
@@ -84,4 +86,14 @@ CliJson ErrorJson(int code, const std::string& message) {
 // bad bytes are replaced rather than ending the program.
 void PrintJson(const CliJson& json) {
   std::cout << json.dump(-1, ' ', false, CliJson::error_handler_t::replace) << std::endl;
+}
+
+bool AskOnTerminal(const std::string& question) {
+  if (isatty(STDIN_FILENO) != 1) return false;
+  std::fprintf(stderr, "%s [y/N] ", question.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  if (!std::getline(std::cin, answer)) return false;
+  for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return answer == "y" || answer == "yes";
 }

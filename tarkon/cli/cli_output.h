@@ -27,6 +27,10 @@ std::optional<NumberWithUnit> ReadNumberWithUnit(const std::string& text);
 // shows the texts as they are).
 std::string TrimmedText(const std::string& text);
 
+// A question on the terminal, answered "y" or "yes" (any case) for yes;
+// anything else, end of input or no terminal means no.
+bool AskOnTerminal(const std::string& question);
+
 // Rows as [{"name", "value", "number", "unit"}...] without the empty
 // separator rows.
 CliJson RowsJson(const PanelRows& rows);

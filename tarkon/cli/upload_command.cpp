@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "tarkon/cli/cli_output.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/document/printable_text.h"
 #include "tarkon/fleet/firmware_update.h"
@@ -27,17 +28,6 @@ const char* OutcomeName(fleet::UpdateOutcome outcome) {
     case fleet::UpdateOutcome::kStopped: return "stopped";
     default: return "not started";
   }
-}
-
-// [y/N] on a terminal: only "y" or "yes" says yes.
-bool AskOnTerminal(const std::string& question) {
-  if (isatty(STDIN_FILENO) != 1) return false;
-  std::fprintf(stderr, "%s [y/N] ", question.c_str());
-  std::fflush(stderr);
-  std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
-  for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return answer == "y" || answer == "yes";
 }
 
 CliJson ItemsJson(const std::vector<fleet::RestoreItem>& items) {
