@@ -75,13 +75,14 @@ std::string Describe(const std::string& vendor, const std::string& model, const 
 }
 
 // The USB device a tty hangs from: the nearest ancestor directory of its
-// device that carries idVendor.
-std::string DescribeFromSysfs(const fs::path& classEntry) {
+// device that carries idVendor. Its serial number goes to `serial`.
+std::string DescribeFromSysfs(const fs::path& classEntry, std::string* serial) {
   std::error_code ec;
   fs::path dir = fs::canonical(classEntry / "device", ec);
   if (ec) return std::string();
   for (int depth = 0; depth < 8 && dir.has_relative_path(); ++depth, dir = dir.parent_path()) {
     if (fs::exists(dir / "idVendor", ec)) {
+      *serial = ReadAttribute(dir / "serial");
       return Describe(ReadAttribute(dir / "manufacturer"), ReadAttribute(dir / "product"),
                       ReadAttribute(dir / "serial"), ReadAttribute(dir / "idVendor"),
                       ReadAttribute(dir / "idProduct"));
@@ -161,7 +162,8 @@ bool FindWithUdev(std::vector<FoundPort>& ports) {
                                   Property(device, "ID_MODEL_ID"));
       // Without a running udev daemon its database is empty: the same facts
       // from the attributes of the USB device.
-      if (port.description.empty()) port.description = DescribeFromSysfs(classEntry);
+      port.usbSerial = Property(device, "ID_SERIAL_SHORT");
+      if (port.description.empty()) port.description = DescribeFromSysfs(classEntry, &port.usbSerial);
       udev_list_entry* link = nullptr;
       udev_list_entry_foreach(link, udev_device_get_devlinks_list_entry(device)) {
         const std::string path = udev_list_entry_get_name(link);
@@ -194,7 +196,7 @@ std::vector<FoundPort> FindSerialPortsInSysfs(const std::string& sysRoot, const 
     FoundPort port;
     port.name = PortName(name);
     port.device = (fs::path(devRoot) / name).string();
-    port.description = DescribeFromSysfs(entry.path());
+    port.description = DescribeFromSysfs(entry.path(), &port.usbSerial);
     port.byId = ByIdLink(devRoot, port.device);
     ports.push_back(port);
   }

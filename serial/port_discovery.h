@@ -14,6 +14,7 @@ struct FoundPort {
   std::string device;  // device path
   std::string description;  // adapter's vendor, model and serial number where the system knows them, else empty
   std::string byId;    // the stable /dev/serial/by-id/ name of the adapter, empty when there is none
+  std::string usbSerial = std::string();  // the USB adapter's serial number, empty when it has none (or is no USB device)
 };
 
 // USB serial adapters (ttyUSB), USB modems and CDC devices (ttyACM), the
