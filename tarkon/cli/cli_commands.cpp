@@ -425,7 +425,8 @@ int RunPortsCommand(const CliOptions& o, CliJson& json) {
   if (o.json) {
     CliJson found = CliJson::array();
     for (const ListedPort& p : ports.found)
-      found.push_back({{"name", p.name}, {"device", p.device}, {"description", p.description}, {"by_id", p.byId}});
+      found.push_back({{"name", p.name}, {"device", p.device}, {"description", p.description}, {"by_id", p.byId},
+                       {"usb_serial", p.usbSerial}});
     CliJson mapped = CliJson::array();
     for (const MappedPort& m : ports.mapped) mapped.push_back({{"name", m.name}, {"device", m.device}});
     json = {{"ports", std::move(found)}, {"port_map", std::move(mapped)}, {"settings_file", settings.path()}};

@@ -5,9 +5,15 @@
 #include "tarkon/models/model_table.h"
 
 PortList ListPorts(const SettingsFile* settings) {
-  PortList list;
+  std::vector<ListedPort> found;
   for (const FoundPort& port : FindSerialPorts())
-    list.found.push_back({port.name, port.device, port.description, port.byId});
+    found.push_back({port.name, port.device, port.description, port.byId, port.usbSerial});
+  return ListPorts(settings, std::move(found));
+}
+
+PortList ListPorts(const SettingsFile* settings, std::vector<ListedPort> found) {
+  PortList list;
+  list.found = std::move(found);
   if (settings != nullptr) {
     for (const auto& [number, device] : settings->ReadPortMap())
       list.mapped.push_back({PortResolver::PortName(number), device});
@@ -18,19 +24,27 @@ PortList ListPorts(const SettingsFile* settings) {
 
 std::string VirtualSensorChoiceText(const std::string& model) { return "Virtual sensor: " + model; }
 
-std::vector<PortChoice> ConnectPortChoices() {
+std::string DeviceChoiceText(const ListedPort& port) {
+  std::string details = port.description;
+  if (!port.byId.empty()) {
+    const std::string link = port.byId.substr(port.byId.find_last_of('/') + 1);
+    details += (details.empty() ? "by-id " : "; by-id ") + link;
+  }
+  return details.empty() ? port.device : port.device + " (" + details + ")";
+}
+
+std::vector<PortChoice> ConnectPortChoices() { return ConnectPortChoices(ListPorts(nullptr).found); }
+
+std::vector<PortChoice> ConnectPortChoices(const std::vector<ListedPort>& found) {
   std::vector<PortChoice> choices;
   for (unsigned n = 1; n <= 4; ++n) {
     const std::string name = PortResolver::PortName(n);
-    choices.push_back({name, name, {}});
+    choices.push_back({name, name, {}, {}});
   }
-  const PortList ports = ListPorts(nullptr);
-  for (const ListedPort& port : ports.found) {
-    std::string text = port.device;
-    if (!port.description.empty()) text += " (" + port.description + ")";
-    choices.push_back({text, port.device, {}});
-  }
-  for (const std::string& model : ports.virtualModels) choices.push_back({VirtualSensorChoiceText(model), {}, model});
+  const PortList ports = ListPorts(nullptr, found);
+  for (const ListedPort& port : ports.found) choices.push_back({DeviceChoiceText(port), port.device, {}, port.byId});
+  for (const std::string& model : ports.virtualModels)
+    choices.push_back({VirtualSensorChoiceText(model), {}, model, {}});
   return choices;
 }
 

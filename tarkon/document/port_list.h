@@ -15,6 +15,7 @@ struct ListedPort {
   std::string device;       // device path
   std::string description;  // the adapter's vendor, model and serial number, or empty
   std::string byId;         // its stable /dev/serial/by-id/ name, or empty
+  std::string usbSerial = std::string();  // the USB adapter's serial number, or empty
 };
 
 // An entry of the settings file's port map: "COM5" stands for a device.
@@ -32,19 +33,28 @@ struct PortList {
 // Every port there is: the devices present, the port map of `settings`
 // (none without settings) and a virtual sensor per model.
 PortList ListPorts(const SettingsFile* settings);
+// The same with the devices as a PortWatch last saw them.
+PortList ListPorts(const SettingsFile* settings, std::vector<ListedPort> found);
 
 // An entry of a port list a technician chooses from.
 struct PortChoice {
   std::string text;          // what the list shows
   std::string portText;      // what the connect uses; empty for a virtual sensor
   std::string virtualModel;  // display name of the virtual sensor's model, else empty
+  std::string byId = std::string();  // a device's full by-id path, else empty
 };
 
 // The connect dialog's list: "COM1" to "COM4" (through the port map when
 // connecting, as typed), then the devices present with their adapter's
-// description ("/dev/ttyUSB0 (FTDI FT232R ...)"), then "Virtual sensor:
-// MODEL" per model.
+// description and by-id name ("/dev/ttyUSB0 (FTDI FT232R ...; by-id
+// usb-FTDI_...-port0)"), then "Virtual sensor: MODEL" per model.
 std::vector<PortChoice> ConnectPortChoices();
+// The same list with the devices `found` (as a PortWatch last saw them).
+std::vector<PortChoice> ConnectPortChoices(const std::vector<ListedPort>& found);
+
+// The list text of a device: its path, then its adapter's description and
+// the name of its by-id link, where known.
+std::string DeviceChoiceText(const ListedPort& port);
 
 // The list text of a virtual sensor of a model ("Virtual sensor: KRV04").
 std::string VirtualSensorChoiceText(const std::string& model);
