@@ -343,14 +343,28 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   fleet::OwnedProtocolTrace trace;
   if (!OpenTrace(o, trace, error)) return fail(error, kExitUsage);
   ProgressBar bar("Scanning the bus");
+  const fleet::ScanClock clock(options);
+  std::string shown;
   std::vector<fleet::FoundSensor> found;
+  // On a terminal: the time left beside the bar, and each sensor on a line
+  // of its own above it as soon as it answers (the table follows at the end).
   const bool ok = fleet::ScanBusOnDevice(
       device, options, trace.get(),
       [&](long done, long total) {
-        bar.Update(done, total);
+        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+        const std::string text = std::to_string(percent) + "%, " + clock.LeftText(done, total);
+        if (text != shown) bar.UpdateText(percent, text);
+        shown = text;
         return !g_interrupted.load();
       },
-      found, error);
+      found, error,
+      [&](size_t, const fleet::FoundSensor& s) {
+        if (!bar.enabled() || !s.serialNumber.empty()) return;
+        std::fprintf(stderr, "\r\033[KFound a sensor at address %d: %s, %s, %d bit/s\n", s.address,
+                     (s.model.empty() ? "\"" + PrintableText(s.modelString) + "\"" : s.model).c_str(),
+                     s.checkMode == 1 ? "CRC" : "checksum", s.baudRate);
+        shown.clear();
+      });
   bar.Finish();
   if (f.json) {
     json list = json::array();

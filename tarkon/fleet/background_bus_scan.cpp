@@ -8,14 +8,15 @@ BackgroundBusScan::~BackgroundBusScan() {
 }
 
 bool BackgroundBusScan::Start(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace,
-                              Progress progress, Finished finished) {
+                              Progress progress, Finished finished, Sighting sighting) {
   if (running_) return false;
   Join();
   stop_ = false;
   running_ = true;
   found_.clear();
   error_.clear();
-  thread_ = std::thread([this, device, options, trace, progress = std::move(progress), finished = std::move(finished)] {
+  thread_ = std::thread([this, device, options, trace, progress = std::move(progress), finished = std::move(finished),
+                         sighting = std::move(sighting)] {
     std::string error;
     std::vector<FoundSensor> found;
     const bool ok = ScanBusOnDevice(
@@ -24,7 +25,7 @@ bool BackgroundBusScan::Start(const std::string& device, const BusScanOptions& o
           if (progress) progress(done, total);
           return !stop_.load();
         },
-        found, error);
+        found, error, sighting);
     found_ = std::move(found);
     error_ = ok ? std::string() : error;
     running_ = false;

@@ -21,6 +21,9 @@ class BackgroundBusScan {
   // Both are called on the scan's thread: a window only posts from them.
   using Progress = std::function<void(long done, long total)>;
   using Finished = std::function<void()>;
+  // Each sensor as it is found, and again with its serial number (see
+  // BusScanner::Sighting); also on the scan's thread.
+  using Sighting = BusScanner::Sighting;
 
   BackgroundBusScan() = default;
   // Stops the scan and waits for its thread (at most one probe budget).
@@ -30,7 +33,7 @@ class BackgroundBusScan {
 
   // False when a scan still runs. `trace` (may be null) must outlive it.
   bool Start(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace, Progress progress,
-             Finished finished);
+             Finished finished, Sighting sighting = {});
   // Asks the scan to end after its probe in flight.
   void Stop() { stop_ = true; }
   // Waits for the thread; after it the results below are complete.

@@ -56,6 +56,40 @@ long ProbeCount(const BusScanOptions& o) {
   return addresses * static_cast<long>(o.checkModes.size()) * static_cast<long>(o.baudRates.size());
 }
 
+ScanClock::ScanClock(const BusScanOptions& o) : start_(std::chrono::steady_clock::now()) {
+  // Nearly every address is silent: a probe waits out its budget, and each
+  // check mode begins with a quiet line.
+  const double addresses = std::max(0, o.to - o.from + 1);
+  double plannedMs = 0;
+  for (int baud : o.baudRates) {
+    const double budget = o.budgetMs != 0 ? o.budgetMs : ProbeBudgetMs(baud);
+    plannedMs +=
+        static_cast<double>(o.checkModes.size()) * (addresses * budget + std::max<double>(budget, kQuietLineMs));
+  }
+  const long total = ProbeCount(o);
+  plannedMsPerProbe_ = total > 0 ? plannedMs / static_cast<double>(total) : 0;
+}
+
+long ScanClock::SecondsLeft(long done, long total) const {
+  // A few probes and a moment are needed before the pace says more than
+  // the plan.
+  constexpr long kPaceProbes = 8;
+  constexpr double kPaceMs = 500;
+  const double elapsedMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+  const double perProbe = done >= kPaceProbes && elapsedMs >= kPaceMs ? elapsedMs / static_cast<double>(done)
+                                                                      : plannedMsPerProbe_;
+  const long left = std::max(0L, total - done);
+  return std::lround(perProbe * static_cast<double>(left) / 1000.0);
+}
+
+std::string ScanClock::LeftText(long done, long total) const {
+  const long seconds = SecondsLeft(done, total);
+  if (seconds < 1) return "less than a second left";
+  if (seconds < 60) return "about " + std::to_string(seconds) + " s left";
+  return "about " + std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s left";
+}
+
 bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::vector<FoundSensor>& found,
                       std::string& error) {
   BusProbe probe(link_);
@@ -84,6 +118,7 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
         f.modelString = ReplyText(reply.data.data(), std::min<size_t>(reply.data.size(), 16));
         f.model = DisplayNameOfModelString(f.modelString);
         found.push_back(f);
+        if (sighting_) sighting_(found.size() - 1, found.back());
       };
       for (int address = o.from; address <= o.to; ++address) {
         if (progress && !progress(done, total)) {
@@ -107,15 +142,17 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
       }
     }
     // The serial numbers of this rate's sensors, each in its own mode.
-    for (FoundSensor& f : found) {
+    for (size_t index = 0; index < found.size(); ++index) {
+      FoundSensor& f = found[index];
       if (f.baudRate != baud || !f.serialNumber.empty()) continue;
       for (int attempt = 0; attempt < 2 && f.serialNumber.empty(); ++attempt) {
         probe.Settle(std::max(budget, kQuietLineMs));
         BusProbe::Reply reply;
         std::vector<BusProbe::Reply> others;
-        if (probe.Query(static_cast<uint8_t>(f.address), f.checkMode, cmd::GetSerialNum, budget * 2, reply, others))
+        if (probe.Query(static_cast<uint8_t>(f.address), f.checkMode, cmd::GetSerialNum, budget * 2, reply, others)) {
           f.serialNumber = ReplyText(reply.data.data(), std::min<size_t>(reply.data.size(), 16), 8);
-        else if (probe.PortFailed()) {
+          if (sighting_ && !f.serialNumber.empty()) sighting_(index, f);
+        } else if (probe.PortFailed()) {
           error = "the port failed asking address " + std::to_string(f.address) + " for its serial number: " +
                   link_.errorText();
           return false;
@@ -129,7 +166,8 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
 }
 
 bool ScanBusOnDevice(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace,
-                     const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error) {
+                     const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error,
+                     const BusScanner::Sighting& sighting) {
   error = CheckScanOptions(options);
   if (!error.empty()) return false;
   PacketLink link;
@@ -139,7 +177,9 @@ bool ScanBusOnDevice(const std::string& device, const BusScanOptions& options, P
     error = "cannot open " + device + ": " + link.errorText();
     return false;
   }
-  const bool ok = BusScanner(link).Scan(options, progress, found, error);
+  BusScanner scanner(link);
+  scanner.OnSighting(sighting);
+  const bool ok = scanner.Scan(options, progress, found, error);
   link.Disconnect();
   return ok;
 }

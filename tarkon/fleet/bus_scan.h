@@ -5,6 +5,8 @@
 // is then asked for its serial number.
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,13 +53,34 @@ uint32_t ProbeBudgetMs(int baudRate);
 // Number of probes a scan makes at most (progress total).
 long ProbeCount(const BusScanOptions& options);
 
+// The time a scan still takes, for a window or terminal to show while it
+// runs: from the probe budgets at first, then from the pace of the probes
+// made so far. Started at construction.
+class ScanClock {
+ public:
+  explicit ScanClock(const BusScanOptions& options);
+  // Whole seconds left after `done` of `total` probes.
+  long SecondsLeft(long done, long total) const;
+  // "about 1 min 5 s left", "about 12 s left", "less than a second left".
+  std::string LeftText(long done, long total) const;
+
+ private:
+  std::chrono::steady_clock::time_point start_;
+  double plannedMsPerProbe_;
+};
+
 class BusScanner {
  public:
   // done out of total probes; return false to stop the scan.
   using Progress = std::function<bool(long done, long total)>;
+  // A sensor as soon as it answered (`index` is its place in the list of
+  // those found, new at its end), and again when its serial number came
+  // in (the same index). Called on the scanning thread.
+  using Sighting = std::function<void(size_t index, const FoundSensor& sensor)>;
 
   // `link` is open on the bus; the scan changes its baud rate.
   explicit BusScanner(PacketLink& link) : link_(link) {}
+  void OnSighting(Sighting sighting) { sighting_ = std::move(sighting); }
 
   // The sensors found, in the order found, each once. False with `error`
   // when the port failed (what was found until then is kept).
@@ -66,12 +89,15 @@ class BusScanner {
 
  private:
   PacketLink& link_;
+  Sighting sighting_;
 };
 
 // Opens `device` (a device path), scans and closes it again; frames go to
-// `trace` when one is given. False with `error` when the port cannot be
-// opened or fails.
+// `trace` when one is given; `sighting` (may be empty) hears of each sensor
+// as it is found. False with `error` when the port cannot be opened or
+// fails.
 bool ScanBusOnDevice(const std::string& device, const BusScanOptions& options, ProtocolTrace* trace,
-                     const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error);
+                     const BusScanner::Progress& progress, std::vector<FoundSensor>& found, std::string& error,
+                     const BusScanner::Sighting& sighting = {});
 
 }  // namespace fleet

@@ -134,3 +134,31 @@ TEST(BusScanOptionsCheck, RangeAndRates) {
 }
 
 }  // namespace
+
+// The time left before the pace is known: every silent probe waits out
+// its budget, and each check mode begins with a quiet line.
+TEST(BusScan, TimeLeftFromTheProbeBudgets) {
+  fleet::BusScanOptions all;
+  all.baudRates = {9600, 19200, 38400, 57600};
+  fleet::BusScanOptions slow;
+  slow.budgetMs = 1000;
+  fleet::BusScanOptions few;
+  few.from = 1;
+  few.to = 2;
+  const struct {
+    fleet::BusScanOptions options;
+    long done;
+    const char* text;
+  } cases[] = {
+      {{}, 0, "about 9 s left"},  // 2 × (255 × 17 ms + 100 ms)
+      {all, 0, "about 58 s left"},
+      {slow, 0, "about 8 min 32 s left"},
+      {slow, 255, "about 4 min 16 s left"},
+      {few, 0, "less than a second left"},
+      {{}, 510, "less than a second left"},
+  };
+  for (const auto& c : cases) {
+    const fleet::ScanClock clock(c.options);
+    EXPECT_EQ(clock.LeftText(c.done, fleet::ProbeCount(c.options)), c.text) << c.text;
+  }
+}
