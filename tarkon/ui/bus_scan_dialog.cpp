@@ -132,7 +132,9 @@ std::string CBusScanDialog::portText() const {
 void CBusScanDialog::StartOrStop() {
   if (active_) {
     scanner_.Stop();
-    status_->setText(QStringLiteral("Stopping after the probe in flight..."));
+    stopping_ = true;
+    status_->setText(QStringLiteral("Stopping after the probe in flight; the sensors found are asked for their "
+                                    "serial numbers..."));
     return;
   }
   fleet::BusScanOptions options;
@@ -152,15 +154,23 @@ void CBusScanDialog::StartOrStop() {
   model_->removeRows(0, model_->rowCount());
   progress_->setRange(0, static_cast<int>(fleet::ProbeCount(options)));
   progress_->setValue(0);
-  // Progress and the end are posted to this dialog from the scan's thread.
+  clock_.emplace(options);
+  scannedDevice_ = device;
+  // Progress, sensors and the end are posted to this dialog from the scan's
+  // thread.
   scanner_.Start(
       device, options, trace_,
       [this](long done, long total) {
         QMetaObject::invokeMethod(this, [this, done, total] { ShowProgress(done, total); }, Qt::QueuedConnection);
       },
-      [this] { QMetaObject::invokeMethod(this, &CBusScanDialog::ScanEnded, Qt::QueuedConnection); });
+      [this] { QMetaObject::invokeMethod(this, &CBusScanDialog::ScanEnded, Qt::QueuedConnection); },
+      [this](size_t index, const fleet::FoundSensor& sensor) {
+        QMetaObject::invokeMethod(
+            this, [this, index, sensor] { ShowSighting(index, sensor); }, Qt::QueuedConnection);
+      });
   active_ = true;
-  status_->setText(QStringLiteral("Scanning %1...").arg(QString::fromStdString(device)));
+  stopping_ = false;
+  ShowProgress(0, fleet::ProbeCount(options));
   UpdateButtons();
 }
 
@@ -168,26 +178,55 @@ void CBusScanDialog::ShowProgress(long done, long total) {
   if (!active_) return;
   progress_->setMaximum(static_cast<int>(total));
   progress_->setValue(static_cast<int>(done));
+  if (stopping_ || !clock_) return;
+  status_->setText(QStringLiteral("Scanning %1: %2, %3")
+                       .arg(QString::fromStdString(scannedDevice_), FoundText(),
+                            QString::fromStdString(clock_->LeftText(done, total))));
+}
+
+QString CBusScanDialog::FoundText() const {
+  return found_.size() == 1 ? QStringLiteral("1 sensor found") : QStringLiteral("%1 sensors found").arg(found_.size());
+}
+
+// A sensor that answered, or its serial number that came in.
+void CBusScanDialog::ShowSighting(size_t index, const fleet::FoundSensor& sensor) {
+  if (!active_ || index > found_.size()) return;
+  if (index == found_.size()) found_.push_back(sensor);
+  else found_[index] = sensor;
+  SetRow(index, sensor);
+}
+
+void CBusScanDialog::SetRow(size_t index, const fleet::FoundSensor& sensor) {
+  const std::vector<std::string> cells = fleet::FoundSensorCells(sensor);
+  const int row = static_cast<int>(index);
+  if (row >= model_->rowCount()) {
+    QList<QStandardItem*> items;
+    for (const std::string& cell : cells) items << new QStandardItem(QString::fromStdString(cell));
+    model_->appendRow(items);
+    table_->resizeColumnsToContents();
+    return;
+  }
+  for (size_t column = 0; column < cells.size(); ++column)
+    model_->item(row, static_cast<int>(column))->setText(QString::fromStdString(cells[column]));
 }
 
 void CBusScanDialog::ScanEnded() {
   if (!active_) return;
   scanner_.Join();
   active_ = false;
+  // The scan's own list is the whole truth; the rows shown as found stay
+  // where they are (and keep their selection).
   found_ = scanner_.found();
-  for (const fleet::FoundSensor& sensor : found_) {
-    QList<QStandardItem*> row;
-    for (const std::string& cell : fleet::FoundSensorCells(sensor)) row << new QStandardItem(QString::fromStdString(cell));
-    model_->appendRow(row);
-  }
+  for (size_t i = 0; i < found_.size(); ++i) SetRow(i, found_[i]);
+  if (model_->rowCount() > static_cast<int>(found_.size()))
+    model_->removeRows(static_cast<int>(found_.size()), model_->rowCount() - static_cast<int>(found_.size()));
   table_->resizeColumnsToContents();
-  QString text = QStringLiteral("%1 found").arg(found_.size() == 1 ? QStringLiteral("1 sensor")
-                                                                   : QStringLiteral("%1 sensors").arg(found_.size()));
+  QString text = FoundText();
   if (!scanner_.error().empty()) text += QString::fromStdString("; the scan failed: " + scanner_.error());
   else if (scanner_.stopped()) text += QStringLiteral(" (stopped)");
   else progress_->setValue(progress_->maximum());
   status_->setText(text);
-  if (!found_.empty()) table_->selectRow(0);
+  if (!found_.empty() && !table_->selectionModel()->hasSelection()) table_->selectRow(0);
   UpdateButtons();
 }
 

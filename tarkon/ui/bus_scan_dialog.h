@@ -1,8 +1,9 @@
 #pragma once
 // "Find Sensors on the Bus...": port, address range and baud rates; the
 // engine's bus scan runs on its own thread while this dialog repaints,
-// shows its progress and can stop it; the sensors found are listed, and
-// "Connect" hands back the chosen one.
+// shows its progress and the time left, and can stop it; each sensor is
+// listed as soon as it answers (its serial number follows, also after a
+// stop), and "Connect" hands back the chosen one.
 
 #include <QDialog>
 #include <memory>
@@ -53,6 +54,9 @@ class CBusScanDialog : public QDialog {
 
  private:
   void ShowProgress(long done, long total);
+  void ShowSighting(size_t index, const fleet::FoundSensor& sensor);
+  void SetRow(size_t index, const fleet::FoundSensor& sensor);
+  QString FoundText() const;
   void ScanEnded();
   void ConnectChosen();
   void UpdateButtons();
@@ -60,6 +64,9 @@ class CBusScanDialog : public QDialog {
   ProtocolTrace* trace_;
   fleet::BackgroundBusScan scanner_;
   bool active_ = false;
+  bool stopping_ = false;
+  std::optional<fleet::ScanClock> clock_;
+  std::string scannedDevice_;
   std::vector<fleet::FoundSensor> found_;
   std::optional<fleet::FoundSensor> chosen_;
   std::string scannedPort_;

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "tarkon/document/connect_values.h"
+#include "tarkon/document/port_watch.h"
 #include "tarkon/ui/ui_texts.h"
 
 namespace {
@@ -30,6 +31,14 @@ QLineEdit* MakeDigitsField(QWidget* parent) {
   return field;
 }
 
+// The full by-id path of a device shows as its tool tip.
+void AddEntries(QComboBox* box, const std::vector<PortEntry>& entries) {
+  for (const PortEntry& entry : entries) {
+    box->addItem(entry.text);
+    if (!entry.toolTip.isEmpty()) box->setItemData(box->count() - 1, entry.toolTip, Qt::ToolTipRole);
+  }
+}
+
 }  // namespace
 
 CConnectDialog::CConnectDialog(const ConnectValues& filled, std::vector<PortEntry> ports, QWidget* parent)
@@ -40,7 +49,7 @@ CConnectDialog::CConnectDialog(const ConnectValues& filled, std::vector<PortEntr
   port_ = new QComboBox(portGroup);
   port_->setEditable(true);
   port_->setInsertPolicy(QComboBox::NoInsert);
-  for (const PortEntry& entry : ports_) port_->addItem(entry.text);
+  AddEntries(port_, ports_);
   auto* portForm = new QFormLayout(portGroup);
   portForm->addRow(QStringLiteral("&Name:"), port_);
 
@@ -136,6 +145,46 @@ CConnectDialog::CConnectDialog(const ConnectValues& filled, std::vector<PortEntr
   Push();
   // A connection that uses RS-485 mode says so at once.
   if (state_.rs485) ToggleAdvanced();
+}
+
+CConnectDialog::~CConnectDialog() {
+  // After this nothing more is posted; what was posted is dropped with the
+  // dialog.
+  if (watch_ != nullptr) watch_->Unsubscribe(watchToken_);
+}
+
+void CConnectDialog::FollowPorts(PortWatch& watch) {
+  if (watch_ != nullptr) return;
+  watch_ = &watch;
+  watchToken_ = watch.Subscribe([this](const PortListChange&) {
+    QMetaObject::invokeMethod(
+        this, [this] { ReplacePorts(ConnectPortEntries(watch_->Found())); }, Qt::QueuedConnection);
+  });
+  // A change before the subscription is in this list; one after is posted.
+  ReplacePorts(ConnectPortEntries(watch.Found()));
+}
+
+// A new list under the user's choice: an entry stays chosen while its port
+// is listed (under its new text, if that changed); a device that went away
+// stays as its path, as if typed, and is chosen again when it comes back;
+// a typed text stays as typed.
+void CConnectDialog::ReplacePorts(std::vector<PortEntry> ports) {
+  const QString shown = port_->currentText();
+  const int cursor = port_->lineEdit()->cursorPosition();
+  const PortEntry* chosen = nullptr;
+  for (const PortEntry& entry : ports_)
+    if (entry.text == shown) chosen = &entry;
+  // What the shown text stands for: an entry's port, or a path as typed.
+  const std::string port = chosen != nullptr ? chosen->portText : shown.toStdString();
+  const std::string model = chosen != nullptr ? chosen->virtualModel : std::string();
+  QString next = chosen != nullptr ? QString::fromStdString(port) : shown;
+  for (const PortEntry& entry : ports)
+    if (entry.portText == port && entry.virtualModel == model && (!port.empty() || !model.empty())) next = entry.text;
+  ports_ = std::move(ports);
+  port_->clear();
+  AddEntries(port_, ports_);
+  port_->setCurrentText(next);
+  if (next == shown) port_->lineEdit()->setCursorPosition(cursor);
 }
 
 // Controls -> state.

@@ -17,11 +17,19 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class PortWatch;
 
 class CConnectDialog : public QDialog {
   Q_OBJECT
  public:
   CConnectDialog(const ConnectValues& filled, std::vector<PortEntry> ports, QWidget* parent = nullptr);
+  ~CConnectDialog() override;
+
+  // Keeps the port list current while the dialog is open: the watch's
+  // changes (from its own thread) are posted to this dialog, which lists
+  // the ports again and keeps the user's choice where it is still there.
+  // `watch` must outlive the dialog.
+  void FollowPorts(PortWatch& watch);
 
   // After "Ok": the values for the document, and the model of the virtual
   // sensor chosen from the list (empty for a port or a typed path).
@@ -51,11 +59,14 @@ class CConnectDialog : public QDialog {
   void Push();
   void StepAddress(int step);
   void ToggleAdvanced();
+  void ReplacePorts(std::vector<PortEntry> ports);
 
   ConnectDialogState state_;
   std::vector<PortEntry> ports_;
   ConnectValues values_;
   std::string virtualModel_;
+  PortWatch* watch_ = nullptr;
+  int watchToken_ = 0;
 
   QComboBox* port_;
   QComboBox* baud_;

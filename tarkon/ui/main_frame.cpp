@@ -402,6 +402,7 @@ void CMainFrame::RunCommand(DocCommand command) {
 void CMainFrame::Connect() {
   const ConnectValues filled = doc_.BeginConnect();
   CConnectDialog dialog(filled, ConnectPortEntries(), this);
+  dialog.FollowPorts(portWatch_);
   if (dialog.exec() != QDialog::Accepted) return;
   const ConnectValues chosen = dialog.values();
   if (dialog.virtualModel().empty()) ConnectWith(chosen, std::nullopt);

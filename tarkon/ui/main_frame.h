@@ -16,6 +16,7 @@
 #include <string>
 
 #include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/port_watch.h"
 #include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/tools_menu_host.h"
@@ -58,6 +59,9 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   // `firstCheckMode` first.
   bool ConnectFound(const ConnectValues& values, int32_t firstCheckMode) override;
   CToolsMenu* tools() const { return tools_; }
+  // The machine's serial ports as adapters come and go (a reconnect
+  // subscribes here).
+  PortWatch& portWatch() { return portWatch_; }
 
   QAction* action(DocCommand command) const { return actions_.at(command); }
   QAction* toolbarAction() const { return toolbarToggle_; }
@@ -113,6 +117,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
 
   CKRV02Doc& doc_;
   VirtualSensorPort virtualSensor_;
+  PortWatch portWatch_;
   std::map<DocCommand, QAction*> actions_;
   QAction* toolbarToggle_ = nullptr;
   QAction* statusBarToggle_ = nullptr;

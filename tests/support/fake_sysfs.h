@@ -52,11 +52,14 @@ class FakeMachine {
   void AddById(const std::string& link, const std::string& name) {
     fs::create_symlink("../../" + name, dev_ / "serial" / "by-id" / link);
   }
-  // An adapter pulled: its class entry, its by-id links and last its node
-  // go.
+  // An adapter pulled: its class entry and device folder, its by-id links
+  // and last its node go.
   void RemoveTty(const std::string& name) {
     std::error_code ec;
-    fs::remove(sys_ / "class" / "tty" / name, ec);
+    const fs::path classEntry = sys_ / "class" / "tty" / name;
+    const fs::path ttyDir = fs::read_symlink(classEntry, ec);
+    fs::remove(classEntry, ec);
+    if (!ttyDir.empty()) fs::remove_all(ttyDir, ec);
     std::vector<fs::path> links;
     for (const auto& link : fs::directory_iterator(dev_ / "serial" / "by-id", ec))
       if (fs::read_symlink(link.path(), ec).filename() == name) links.push_back(link.path());
