@@ -10,4 +10,7 @@ class LogSink {
  public:
   virtual ~LogSink() = default;
   virtual void LogLine(int kind, const std::string& text) = 0;
+  // Every command that reports its outcome calls this first, success or
+  // failure, verbose or not (quiet queries do not): for counting replies.
+  virtual void CommandOutcome(bool ok) { (void)ok; }
 };

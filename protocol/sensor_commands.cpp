@@ -66,14 +66,18 @@ void SensorCommands::ClearReplyBuffers() {
 }
 
 void SensorCommands::LogSuccess(const char* name) {
-  if (!verbose_ || sink_ == nullptr) return;
+  if (sink_ == nullptr) return;
+  sink_->CommandOutcome(true);
+  if (!verbose_) return;
   sink_->LogLine(kLogSuccess, std::string("Command ") + name + " completed");
 }
 
 void SensorCommands::LogFailure(const char* name, const char* reason) {
   message_ = std::string("Command ") + name + " failed. " + reason;
   if (message_.size() > kMessageCapacity) message_.resize(kMessageCapacity);
-  if (sink_ != nullptr) sink_->LogLine(kLogError, message_);
+  if (sink_ == nullptr) return;
+  sink_->CommandOutcome(false);
+  sink_->LogLine(kLogError, message_);
 }
 
 void SensorCommands::Log(const char* name, bool ok) {

@@ -16,6 +16,7 @@
 #include "tarkon/cli/fleet_commands.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/cli/upload_command.h"
+#include "tarkon/cli/watch_reconnect.h"
 #include "files/file_target.h"
 #include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/iso_time.h"
@@ -158,8 +159,9 @@ int Watch(CliSession& s) {
   PanelRows rows;
   long polls = 0;
   while (!g_interrupted && (count < 0 || polls < count)) {
-    // The document disconnects when the port's device goes away.
-    if (!d.connected()) return kExitFailed;
+    // The document disconnects when the port's device goes away; with
+    // --reconnect the run waits for it to come back.
+    if (!d.connected() && !(o.reconnect && WaitForReconnect(s, [] { return false; }))) return kExitFailed;
     // A trace the disk no longer takes ends the run (said at its end).
     if (!TraceWriteError().empty()) break;
     if (!d.WaitPollTick(100)) continue;

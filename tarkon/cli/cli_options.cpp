@@ -131,6 +131,10 @@ std::string SetDuration(CliOptions& o, const std::string& v) {
   o.durationMs = static_cast<long>(*ms);
   return "";
 }
+std::string SetReconnect(CliOptions& o, const std::string&) {
+  o.reconnect = true;
+  return "";
+}
 std::string SetDryRun(CliOptions& o, const std::string&) {
   o.dryRun = true;
   return "";
@@ -204,6 +208,8 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
        SetTrace},
       {"--csv", "FILE", "watch: append one line per poll to FILE", "watch", SetCsv},
       {"--duration", "D", "watch: stop after D (90, 90s, 15m, 2h)", "watch", SetDuration},
+      {"--reconnect", nullptr, "watch: wait for a port that went away and go on when it is back", "watch",
+       SetReconnect},
       {"--dry-run", nullptr, "restore: show the differences, send nothing", "restore", SetDryRun},
       {"--force", nullptr, "restore: a file of another model, the shared settings only", "restore", SetForce},
       {"--connection", nullptr, "restore: also address, check mode and baud rate, last", "restore", SetConnection},

@@ -32,6 +32,7 @@ struct CliOptions {
   std::optional<std::string> appendPath;  // scan-buffer --append
   std::optional<std::string> csvPath;     // watch --csv
   std::optional<long> durationMs;         // watch --duration
+  bool reconnect = false;                 // watch --reconnect
   bool dryRun = false;                    // restore --dry-run
   bool force = false;                     // restore --force
   bool connection = false;                // restore --connection

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "tarkon/cli/progress_bar.h"
+#include "tarkon/cli/watch_reconnect.h"
 #include "tarkon/fleet/fleet_tools.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/port_list.h"
@@ -237,6 +238,9 @@ int WatchCsv(CliSession& s, const FleetArguments& f, json& out) {
     // The document disconnects when the port's device goes away (and said
     // so in its log).
     if (!d.connected()) {
+      auto over = [&] { return f.durationMs >= 0 && elapsedMs() >= f.durationMs; };
+      if (o.reconnect && WaitForReconnect(s, over)) continue;
+      if (o.reconnect && over()) break;  // the run's time ended while waiting
       stopped = s.lastError().empty() ? "watch: the sensor's line went away" : s.lastError();
       break;
     }

@@ -14,4 +14,6 @@ struct DocInternals {
   static XmodemSender& Xmodem(CKRV02Doc& doc) { return doc.xmodem_; }
   static TransferFlag& Transfer(CKRV02Doc& doc) { return doc.transfer_; }
   static PollWorker& Poll(CKRV02Doc& doc) { return doc.poll_; }
+  // A panel's poll tick ran with its update switch on or off.
+  static void NotePolling(CKRV02Doc& doc, bool on) { doc.pollSwitch_ = on; }
 };

@@ -20,4 +20,7 @@ class DocumentListener {
   // thread that polls (it then calls CKRV02Doc::TakePollTick). Must not
   // block.
   virtual void OnPollTickPending() {}
+  // The link's notice (CKRV02Doc::linkNotice) changed: the link went away,
+  // went silent, its port is back, or a reconnect ended.
+  virtual void OnLinkChanged() {}
 };

@@ -38,7 +38,14 @@ CKRV02Doc::~CKRV02Doc() {
 }
 
 void CKRV02Doc::LogLine(int kind, const std::string& text) {
-  if (DocumentListener* listener = listener_.get()) listener->OnLogLine(kind, text);
+  if (DocumentListener* listener = listener_.get()) {
+    listener->OnLogLine(kind, text);
+    // The layer's own words stay as they are; what they mean follows.
+    if (kind == kLogError && explainLines_) {
+      if (const std::string plain = explainer_.ExplanationFor(text); !plain.empty())
+        listener->OnLogLine(kLogNotice, plain);
+    }
+  }
   // Every failure that reaches the sensor's port is logged by its command;
   // that is the moment to see whether the port is still there.
   if (kind == kLogError && connected_ && link_.LineGone()) DeviceGone();
@@ -49,7 +56,11 @@ void CKRV02Doc::DeviceGone() {
   char line[384];
   std::snprintf(line, sizeof line, kDeviceGoneLine, link_.device().c_str());
   LogLine(kLogError, line);
+  const LostLink lost = CurrentLink();
   Disconnect();
+  // Kept for a reconnect when the port is back; the bar says why.
+  lost_ = lost;
+  SetNotice(PortGoneNotice(lost.port.portName, lost.sensor, autoReconnect_));
 }
 
 void CKRV02Doc::PostStateChanged() {
@@ -102,8 +113,13 @@ bool CKRV02Doc::Fail(const char* line, ConnectFailure failure) {
 }
 
 bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
-  const ConnectTarget target = ConnectTargetFromValues(values);
   lineEndsWithProgram_ = values.lineEndsWithProgram;
+  return ConnectTo(ConnectTargetFromValues(values), values.portText, firstCheckMode);
+}
+
+// A reconnect comes here with the target it kept; the line is the same, so
+// whether it ends with the program stays as the first connect set it.
+bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portText, int32_t firstCheckMode) {
   const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
   lastFailure_ = ConnectFailure{};
   rs485_ = false;
@@ -124,7 +140,7 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
                            PortTimeoutMs(target.readTimeout));
   }
   if (!opened) {
-    if (device.empty()) return Fail(kCannotConnectLine, NoPortFailure(values.portText));
+    if (device.empty()) return Fail(kCannotConnectLine, NoPortFailure(portText));
     return Fail(kCannotConnectLine, OpenFailure(device, link_.error()));
   }
   if (target.rs485) {
@@ -183,6 +199,13 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   if (current_) current_->Refresh();
   commands_.GetSerialNum();
 
+  // A new link: its counts start at zero, and a lost one is forgotten.
+  identity_ = IdentifyPort(target.device.empty() ? "COM" + std::to_string(target.port) : target.device, device);
+  replies_.Reset();
+  explainer_.Reset();
+  pollSwitch_ = false;
+  lost_ = LostLink{};
+  notice_ = LinkNotice{};
   connected_ = true;
   if (DocumentListener* listener = listener_.get()) listener->OnUpdateAllViews();
   poll_.StartThread();
@@ -215,6 +238,9 @@ void CKRV02Doc::Disconnect() {
   poll_.Stop();
   link_.Disconnect();
   connected_ = false;
+  // A disconnect of the user's own ends any offer to reconnect.
+  lost_ = LostLink{};
+  if (notice_.kind != LinkNoticeKind::kNone) SetNotice(LinkNotice{});
   PostStateChanged();
   LogLine(kLogNotice, kDisconnectedLine);
   if (DocumentListener* listener = listener_.get()) {

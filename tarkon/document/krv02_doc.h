@@ -21,6 +21,8 @@
 #include "tarkon/document/connect_values.h"
 #include "tarkon/document/document_listener.h"
 #include "tarkon/document/firmware_upload.h"
+#include "tarkon/document/link_loss.h"
+#include "tarkon/document/link_status.h"
 #include "tarkon/document/listener_slot.h"
 #include "tarkon/models/model_settings.h"
 #include "tarkon/models/model_table.h"
@@ -217,6 +219,49 @@ class CKRV02Doc : public LogSink {
   const RangeModeTable& ranges() const { return ranges_; }
   ModelSettings* currentSettings() const { return current_; }
 
+  // --- The link (tarkon/document/doc_link.cpp) ---
+  // What the status line and the window title say about the connection.
+  LinkFacts linkFacts() const;
+  std::string LinkStatus() const { return LinkStatusText(linkFacts()); }
+  std::string WindowTitle() const { return LinkWindowTitle(linkFacts()); }
+  // Why the link went away (or went silent, or its port is back), for the
+  // bar across the window; kind kNone while there is nothing to say.
+  const LinkNotice& linkNotice() const { return notice_; }
+  // "Dismiss": the bar goes; a lost link can still be reconnected.
+  void DismissLinkNotice();
+  // Whether "Reconnect" can run: a link was lost (or the connected sensor
+  // went silent) and the line is not held by a transfer.
+  bool CanReconnect() const;
+  // Connects again with the same port, baud rate, address and check mode
+  // (the other check mode only when that one brings no answer), reading the
+  // identity again; a connected but silent link is closed first. Says
+  // whether the same sensor (serial number) answers. Polling resumes as
+  // the poll worker starts, with the panels' switches as they were. A port
+  // whose device is not there is not tried (kPortAbsent, nothing logged).
+  ReconnectOutcome Reconnect();
+  // "Reconnect automatically": PortAppeared reconnects at once instead of
+  // offering it.
+  void SetAutoReconnect(bool on) { autoReconnect_ = on; }
+  bool autoReconnect() const { return autoReconnect_; }
+  // A serial port appeared (a udev "add" event): its names (device node,
+  // by-id link, ...) and its USB serial number when known. When it is the
+  // port of the lost link (same by-id name, name or USB serial number) the
+  // reconnect is offered in the notice, or run at once when automatic.
+  // Call on the thread that owns the connection.
+  PortBackAction PortAppeared(const std::vector<std::string>& names, const std::string& usbSerial = std::string());
+  PortBackAction PortAppeared(const std::string& name, const std::string& usbSerial = std::string()) {
+    return PortAppeared(std::vector<std::string>{name}, usbSerial);
+  }
+  // A serial port went away (a udev "remove" event): when it is the
+  // connected port and its line is gone, the link ends as when a command
+  // finds the device gone, also while nothing polls. True when it ended.
+  bool PortDisappeared(const std::vector<std::string>& names);
+  // Whether a log line that quotes an internal text of the serial or
+  // packet layer is followed by its plain explanation (kind notice).
+  void SetExplainLines(bool on) { explainLines_ = on; }
+  // LogSink: counts replies and notices a sensor that went silent.
+  void CommandOutcome(bool ok) override;
+
   // LogSink: command lines and the document's own lines go to the listener.
   // A failed command on a port whose device has gone (adapter pulled, line
   // hung up) ends the connection: kDeviceGoneLine, then the Disconnect steps
@@ -225,6 +270,20 @@ class CKRV02Doc : public LogSink {
 
  private:
   friend struct DocInternals;  // tarkon/document/doc_internals.h: engine code only
+
+  // What a reconnect needs of a connection.
+  struct LostLink {
+    bool valid = false;
+    LinkIdentity port;
+    ConnectTarget target;
+    int32_t checkMode = 0;
+    std::string serial;  // serial number reply text
+    std::string sensor;  // SensorName
+  };
+  bool ConnectTo(const ConnectTarget& target, const std::string& portText, int32_t firstCheckMode);
+  LostLink CurrentLink() const;
+  std::string LinkPortName() const;
+  void SetNotice(LinkNotice notice);
 
   bool Fail(const char* line, ConnectFailure failure);
   void DeviceGone();
@@ -268,4 +327,14 @@ class CKRV02Doc : public LogSink {
   ModelSettings* current_ = nullptr;
   ConnectFailure lastFailure_;
   bool rs485_ = false;
+
+  // The link.
+  LinkIdentity identity_;  // of the current connection's port
+  LostLink lost_;          // the connection that went away, to reconnect
+  LinkNotice notice_;
+  ReplyCounter replies_;
+  LogExplainer explainer_;
+  bool explainLines_ = false;
+  bool autoReconnect_ = false;
+  bool pollSwitch_ = false;  // the last panel tick had its update switch on
 };

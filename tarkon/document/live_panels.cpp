@@ -88,6 +88,7 @@ bool PanelTick(CKRV02Doc& doc, LivePanel panel, bool update, PanelRows& rows) {
     rows.clear();
     return false;
   }
+  DocInternals::NotePolling(doc, update);
   if (PartsOfPanel(panel).idleWhenSwitchedOff) {
     if (!update) return false;
     return PollDiagnostics(doc, panel, rows);

@@ -89,6 +89,10 @@ CConnectDialog::CConnectDialog(const ConnectValues& filled, std::vector<PortEntr
   qobject_cast<QLabel*>(form->labelForField(addressRow))->setBuddy(address_);
   form->addRow(QString(), global_);
   form->addRow(QString(), warning_);
+  autoReconnect_ = new QCheckBox(QStringLiteral("Re&connect automatically"), this);
+  autoReconnect_->setToolTip(
+      QStringLiteral("When the adapter of a lost connection is plugged back in, connect again at once"));
+  form->addRow(QString(), autoReconnect_);
 
   timeouts_ = new QGroupBox(QStringLiteral("Communication timeouts:"), this);
   readTimeout_ = MakeDigitsField(timeouts_);

@@ -48,6 +48,9 @@ class CConnectDialog : public QDialog {
   QLineEdit* readTimeoutField() const { return readTimeout_; }
   QLineEdit* writeTimeoutField() const { return writeTimeout_; }
   QCheckBox* rs485Box() const { return rs485_; }
+  // "Reconnect automatically" when the port of a lost link comes back; the
+  // window fills it and keeps it per user.
+  QCheckBox* autoReconnectBox() const { return autoReconnect_; }
   int spinLow() const { return state_.spinLow(); }
   int spinHigh() const { return state_.spinHigh(); }
 
@@ -86,4 +89,5 @@ class CConnectDialog : public QDialog {
   // RTS to switch their transmitter.
   QCheckBox* rs485_;
   QPushButton* advanced_;
+  QCheckBox* autoReconnect_;
 };

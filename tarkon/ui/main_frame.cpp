@@ -18,6 +18,7 @@
 #include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/command_log.h"
 #include "tarkon/ui/connect_dialog.h"
+#include "tarkon/ui/link_view.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/port_entries.h"
 #include "tarkon/ui/program_icon.h"
@@ -70,7 +71,8 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
   BuildPanes();
   tools_ = new CToolsMenu(*this, doc_);
   view_ = new CSensorParentView(doc_, this);
-  setCentralWidget(view_);
+  link_ = new CLinkView(*this, doc_, MainWindowCaption());
+  setCentralWidget(link_->Wrap(view_));
   LoadPaneSizes();
   resize(900, 640);
 
@@ -340,7 +342,15 @@ void CMainFrame::OnShowPanel(int model) {
   QMetaObject::invokeMethod(this, [this, model] { view_->ShowPanel(model); }, Qt::QueuedConnection);
 }
 
-void CMainFrame::OnUpdateAllViews() { UpdateCommandUI(); }
+void CMainFrame::OnUpdateAllViews() {
+  UpdateCommandUI();
+  if (link_ != nullptr) link_->Refresh();
+}
+
+void CMainFrame::OnLinkChanged() {
+  UpdateCommandUI();
+  link_->Refresh();
+}
 
 // On the poll worker's thread: only post. The worker waits for the tick to
 // be handled, and a stop cuts that wait short, so a disconnect or close on
@@ -403,7 +413,10 @@ void CMainFrame::Connect() {
   const ConnectValues filled = doc_.BeginConnect();
   CConnectDialog dialog(filled, ConnectPortEntries(), this);
   dialog.FollowPorts(portWatch_);
+  dialog.autoReconnectBox()->setChecked(doc_.autoReconnect());
   if (dialog.exec() != QDialog::Accepted) return;
+  doc_.SetAutoReconnect(dialog.autoReconnectBox()->isChecked());
+  CLinkView::StoreAutoReconnect(doc_.autoReconnect());
   const ConnectValues chosen = dialog.values();
   if (dialog.virtualModel().empty()) ConnectWith(chosen, std::nullopt);
   else ConnectWith(chosen, VirtualSensorOfDialog(dialog.virtualModel(), chosen));

@@ -21,6 +21,7 @@
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/tools_menu_host.h"
 
+class CLinkView;
 class CLogDialog;
 class CSensorParentView;
 class CSensorSettingsDialog;
@@ -47,6 +48,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   void OnShowPanel(int model) override;
   void OnUpdateAllViews() override;
   void OnPollTickPending() override;
+  void OnLinkChanged() override;
 
   // A document command, exactly as if chosen from the menu: nothing when
   // it is unavailable.
@@ -62,6 +64,8 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   // The machine's serial ports as adapters come and go (a reconnect
   // subscribes here).
   PortWatch& portWatch() { return portWatch_; }
+  // The link's status text, the window title and the bar over the main area.
+  CLinkView* linkView() const { return link_; }
 
   QAction* action(DocCommand command) const { return actions_.at(command); }
   QAction* toolbarAction() const { return toolbarToggle_; }
@@ -132,6 +136,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   CSensorSettingsDialog* setup_ = nullptr;
   CSensorParentView* view_ = nullptr;
   CToolsMenu* tools_ = nullptr;  // the "&Tools" menu and the trace pane
+  CLinkView* link_ = nullptr;
   QDockWidget* setupDock_ = nullptr;
   QDockWidget* logDock_ = nullptr;
   // Pane sizes as read from the profile, updated from the panes at the end.
