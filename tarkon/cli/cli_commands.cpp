@@ -466,5 +466,6 @@ int RunSensorCommand(CliSession& s, CliJson& json) {
   if (c == "serial-number") return SerialNumber(s, json);
   if (c == "model-name") return ModelName(s, json);
   if (c == "upload") return UploadCommand(s, json);
+  if (c == "report") return RunReportCommand(s, json);
   return Refused(s, "unknown command \"" + c + "\"");
 }
