@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "tarkon/cli/cli_options.h"
 #include "tarkon/document/connect_values.h"
 
 namespace {

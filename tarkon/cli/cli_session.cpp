@@ -85,9 +85,6 @@ bool CliSession::Open(std::string& usageError) {
       std::fprintf(stderr, "error: %s\n", sensor_.failure().c_str());
       return false;
     }
-    // The virtual sensor's line is gone after this run: keep it out of the
-    // settings file.
-    doc_->SetSaveOnClose(false);
   } else if (options_.port) {
     values.portText = *options_.port;
   }

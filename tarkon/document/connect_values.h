@@ -32,6 +32,9 @@ struct ConnectValues {
   // Advanced: the driver's RS-485 direction control (RTS drives the
   // transmitter). Off for RS-232 and for adapters that switch by themselves.
   bool rs485 = false;
+  // A line that ends with the program (a virtual sensor's): the document
+  // does not store it as the next connect's port.
+  bool lineEndsWithProgram = false;
 };
 
 // What the document opens and remembers after the dialog.

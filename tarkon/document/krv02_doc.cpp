@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "serial/port_resolver.h"
+#include "tarkon/models/krv02/krv02_replies.h"
+#include "tarkon/models/krv04_family/krv04_replies.h"
 
 CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
     : xmodem_(&link_),
@@ -35,7 +37,7 @@ CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
 CKRV02Doc::~CKRV02Doc() {
   poll_.Stop();
   link_.Disconnect();
-  if (saveOnClose_) settings_.Save();
+  if (StoresConnection()) settings_.Save();
 }
 
 void CKRV02Doc::LogLine(int kind, const std::string& text) {
@@ -86,7 +88,7 @@ void CKRV02Doc::TellSettingsNotice() {
 }
 
 void CKRV02Doc::SaveChangedSettings() {
-  if (!saveOnClose_ || !settings_.changed()) return;
+  if (!StoresConnection() || !settings_.changed()) return;
   if (settings_.Save() || settingsNoticeTold_) return;
   LogLine(kLogNotice, settings_.lastError());
   settingsNoticeTold_ = true;
@@ -104,6 +106,7 @@ bool CKRV02Doc::Fail(const char* line, ConnectFailure failure) {
 
 bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   const ConnectTarget target = ConnectTargetFromValues(values);
+  lineEndsWithProgram_ = values.lineEndsWithProgram;
   const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
   lastFailure_ = ConnectFailure{};
   rs485_ = false;
@@ -144,7 +147,7 @@ bool CKRV02Doc::Connect(const ConnectValues& values, int32_t firstCheckMode) {
   // which ends with the program (the stored real port stays), nor the
   // address put in place of a stored one that did not fit: the file keeps
   // the number its user wrote until another address is chosen.
-  if (saveOnClose_) {
+  if (StoresConnection()) {
     std::string storedAddress;
     const bool keepAddress = target.address == 1 &&
                              settings_.GetText(SettingsFile::kSerialSection, SettingsFile::kAddressKey, &storedAddress) &&
@@ -200,11 +203,14 @@ void CKRV02Doc::ReadVersions() {
   const int ok = krv02Family ? commands_.GetVersion() : commands_.GetKRV04Version();
   if (!ok) return;  // the command logged its failure; the texts stay
   const uint8_t* reply = krv02Family ? commands_.version : commands_.krv04Version;
-  const uint16_t firmware = SensorCommands::Word(reply, 0);
+  const size_t firmwareAt = krv02Family ? krv02::kVersionFirmware : krv04::kVersionFirmware;
+  const size_t letterAt = krv02Family ? krv02::kVersionLetter : krv04::kVersionLetter;
+  const size_t fpgaAt = krv02Family ? krv02::kVersionFpga : krv04::kVersionFpga;
+  const uint16_t firmware = SensorCommands::Word(reply, firmwareAt);
   char text[64];
-  std::snprintf(text, sizeof text, "%4.2f%c", firmware * 0.01, reply[4]);
+  std::snprintf(text, sizeof text, "%4.2f%c", firmware * 0.01, reply[letterAt]);
   firmwareText_ = text;
-  std::snprintf(text, sizeof text, "%4.1f", reply[5] * 0.1);
+  std::snprintf(text, sizeof text, "%4.1f", reply[fpgaAt] * 0.1);
   fpgaText_ = text;
 }
 
@@ -235,7 +241,7 @@ void CKRV02Doc::StoreSerialSettingsOfPort() {
   // The same rule as at connect: what the user connected by is stored, not
   // the device a port number resolved to, nor the clamped time-outs.
   connection_ = TargetAfterChange(connection_, port.baudRate, commands_.address());
-  if (saveOnClose_) settings_.WriteSerialSettings(SerialValuesOfConnection(connection_, settings_.ReadSerialSettings()));
+  if (StoresConnection()) settings_.WriteSerialSettings(SerialValuesOfConnection(connection_, settings_.ReadSerialSettings()));
 }
 
 void CKRV02Doc::ChangeAddress(bool ok, const std::string& serialText, uint8_t newAddress) {

@@ -72,8 +72,9 @@ class CKRV02Doc : public LogSink {
   void SetListener(DocumentListener* listener) { listener_.Set(listener); }
   void SetManufacturingMode(bool on) { manufacturing_ = on; }
   // Whether the connection is stored in the settings file, at a connect
-  // and when the document ends (not for a connection whose line lives only
-  // as long as the program, such as a virtual sensor's).
+  // and when the document ends. A connection whose line lives only as long
+  // as the program (a virtual sensor's, ConnectValues::lineEndsWithProgram)
+  // is never stored; this switch turns storing off for the others too.
   void SetSaveOnClose(bool on) { saveOnClose_ = on; }
   bool manufacturingMode() const { return manufacturing_; }
 
@@ -250,6 +251,8 @@ class CKRV02Doc : public LogSink {
   ListenerSlot listener_;
   bool manufacturing_ = false;
   bool saveOnClose_ = true;
+  bool lineEndsWithProgram_ = false;  // of the last connect
+  bool StoresConnection() const { return saveOnClose_ && !lineEndsWithProgram_; }
   std::string settingsNotice_;  // why the settings file is left alone, until told
   bool settingsNoticeTold_ = false;
 

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tarkon/models/model_table.h"
+// The lookups by model number (Lookup(int, int), ModeTexts) are defined
+// beside the model table, which knows each model's set: this table knows
+// no model.
 
 namespace {
 
@@ -114,11 +116,6 @@ RangeModeTable::RangeModeTable() {
   invalid_ = Row("Invalid Mode", "Unknown mode number", "Unknown mode number", 1, 0, 0, false);
 }
 
-const RangeModeRow& RangeModeTable::Lookup(int model, int mode) const {
-  const std::optional<RangeModeSet> set = ModeSetOfModel(model);
-  return set ? Lookup(*set, mode) : invalid_;
-}
-
 const RangeModeRow& RangeModeTable::Lookup(RangeModeSet set, int mode) const {
   if (mode < 0 || mode >= kSetCapacityA) return invalid_;
   const std::vector<RangeModeRow>& rows = set == RangeModeSet::kA   ? setA_
@@ -126,16 +123,6 @@ const RangeModeRow& RangeModeTable::Lookup(RangeModeSet set, int mode) const {
                                                                     : setC_;
   if (static_cast<size_t>(mode) >= rows.size()) return invalid_;
   return rows[static_cast<size_t>(mode)];
-}
-
-std::vector<std::string> RangeModeTable::ModeTexts(int model) const {
-  std::vector<std::string> texts;
-  for (int mode = 0; mode < kSetCapacityA; ++mode) {
-    const RangeModeRow& row = Lookup(model, mode);
-    if (&row == &invalid_) break;
-    texts.push_back(row.text);
-  }
-  return texts;
 }
 
 std::optional<double> RangeModeTable::RangeValue(const RangeModeRow& row, int16_t raw) {

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <limits>
 
+#include "tarkon/document/display_forms.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/models/krv02/krv02_replies.h"
-#include "tarkon/models/model_settings.h"
 
 namespace settings_editing {
 namespace {

@@ -54,6 +54,7 @@ bool VirtualSensorPort::Start(const VirtualSensorRequest& request, ConnectValues
   }
   sensor_ = std::move(sensor);
   values.portText = sensor_->SlavePath();
+  values.lineEndsWithProgram = true;
   values.globalAddress = request.address == 0;
   values.address = values.globalAddress ? 0 : config.address;
   values.baudChoice = ConnectBaudChoice(config.baudRate);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tarkon/models/krv04bf/krv04bf_replies.h"
 #include "tarkon/models/model_table.h"
 
 namespace fleet {
@@ -107,7 +108,7 @@ std::string ExactText(const SettingLayout& layout, const std::vector<uint8_t>& r
     }
     case K::kAveraging:
       return Exact(value / (context.averagingScale > 0 ? context.averagingScale : 1.0));
-    case K::kWane: return Exact(value / (context.modeByte != 0 ? 100.0 : 1000.0));
+    case K::kWane: return Exact(value / krv04bf::WaneScaleOfMode(context.modeByte));
   }
   return std::to_string(v);
 }

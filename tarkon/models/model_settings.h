@@ -14,6 +14,7 @@
 #include "history/change_history.h"
 #include "protocol/sensor_commands.h"
 #include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/display_forms.h"
 #include "tarkon/document/settings_editing.h"
 #include "tarkon/models/model_index.h"
 #include "tarkon/models/setting_fields.h"
@@ -161,18 +162,3 @@ class ModelSettings {
   bool hasValues_ = false;
   WriteObserver observer_;
 };
-
-// Display forms shared by the models.
-namespace settings_display {
-// printf with a literal format.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// A format chosen at run time (the averaging format of the firmware
-// version, which may be a plain text such as "Unknown version"): printed
-// when it holds exactly one floating-point conversion, otherwise shown as
-// its text.
-std::string FormatReal(const std::string& format, double value);
-// "%d".
-std::string Whole(int32_t value);
-// value x 0.001 with "%3.3f" (volts, the range multiplier).
-std::string Thousandths(int32_t value);
-}  // namespace settings_display

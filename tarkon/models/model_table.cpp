@@ -117,3 +117,20 @@ int ScanRangesOffered(int model, const uint8_t* krv02State) {
   const ModelParts* parts = PartsOfModel(model);
   return parts != nullptr && parts->scanRanges != nullptr ? parts->scanRanges(krv02State) : 0;
 }
+
+// The range mode table's lookups by model number: the model's set, from
+// its row of the table.
+const RangeModeRow& RangeModeTable::Lookup(int model, int mode) const {
+  const std::optional<RangeModeSet> set = ModeSetOfModel(model);
+  return set ? Lookup(*set, mode) : invalid_;
+}
+
+std::vector<std::string> RangeModeTable::ModeTexts(int model) const {
+  std::vector<std::string> texts;
+  for (int mode = 0; mode < kSetCapacityA; ++mode) {
+    const RangeModeRow& row = Lookup(model, mode);
+    if (&row == &invalid_) break;
+    texts.push_back(row.text);
+  }
+  return texts;
+}

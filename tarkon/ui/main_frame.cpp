@@ -432,9 +432,6 @@ bool CMainFrame::ConnectWith(ConnectValues values, const std::optional<VirtualSe
     QMessageBox::warning(this, ProgramCaption(), QString::fromStdString(virtualSensor_.failure()));
     return false;
   }
-  // The virtual sensor's line lives only as long as this run: it is not
-  // stored as the next connect's port.
-  doc_.SetSaveOnClose(!virtualSensor);
 
   connectErrors_.clear();
   collectingConnectErrors_ = true;

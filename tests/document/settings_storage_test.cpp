@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/sim_document.h"
+#include "tarkon/document/virtual_sensor_port.h"
 
 namespace {
 
@@ -51,6 +52,27 @@ TEST_F(SimDocumentTest, AVirtualSensorsLineIsNeverStored) {
   EXPECT_EQ(ReadWholeFile(SettingsPath()), stored);
   DestroyDoc();
   EXPECT_EQ(ReadWholeFile(SettingsPath()), stored);
+}
+
+TEST_F(SimDocumentTest, TheEngineKeepsAVirtualSensorsLineOutOfTheFileWithoutBeingTold) {
+  const std::string stored = "[Serial Settings]\nPort=3\nBaudrate=19200\nAddress=4\nRead timeout=100\nWrite timeout=100\n\n";
+  ASSERT_TRUE(WriteWholeFile(SettingsPath(), stored));
+  VirtualSensorPort virtualSensor;
+  VirtualSensorRequest request;
+  request.model = "KRV04";
+  ConnectValues values = Doc().BeginConnect();
+  ASSERT_TRUE(virtualSensor.Start(request, values)) << virtualSensor.failure();
+  ASSERT_TRUE(Doc().Connect(values));
+  Doc().Disconnect();
+  EXPECT_EQ(ReadWholeFile(SettingsPath()), stored);
+
+  // The next connect, to a real line, is stored again.
+  StartSensor(SensorOf("KRV02", frame::kChecksum, 9));
+  ASSERT_TRUE(ConnectDoc([](ConnectValues& v) {
+    v.address = 9;
+    v.baudChoice = 3;
+  }));
+  EXPECT_EQ(StoredText("Device"), sensor_->SlavePath());
 }
 
 TEST_F(SimDocumentTest, AStoredAddressOutsideOneTo255IsRefusedAndKept) {

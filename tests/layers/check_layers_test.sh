@@ -13,6 +13,7 @@ rows=(
   'high/b.h=|high/new/d.h=high/b.h|0|layers kept'
   'other/e.h=low/a.h|low/a.h=|1|other/e.h:1: #include "low/a.h": folder other has no line in layers.txt'
   'tests/t.cpp=high/b.h|low/a.h=|0|layers kept: 1 files'
+  'mid/m.h=high/b.h|high/b.h=|high/b.cpp=mid/m.h|1|include cycle in high and mid: b -> m -> b'
 )
 
 failed=0
@@ -23,7 +24,7 @@ for row in "${rows[@]}"; do
   tree="$work/tree"
   rm -rf "$tree"
   mkdir -p "$tree"
-  printf 'low:\nhigh: low\nacyclic: high\n' >"$tree/layers.txt"
+  printf 'low:\nmid: high\nhigh: low mid\nacyclic: high mid\n' >"$tree/layers.txt"
   for file in "${cells[@]:0:${#cells[@]}-2}"; do
     path=${file%%=*} include=${file#*=}
     mkdir -p "$tree/$(dirname "$path")"

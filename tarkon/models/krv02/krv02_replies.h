@@ -72,4 +72,10 @@ inline constexpr size_t kScanLowValue = 4;   // raw range
 inline constexpr size_t kScanLowNumber = 6;
 inline constexpr size_t kScanAverage = 8;    // raw range
 
+// GetVersion: the firmware version in hundredths, its letter, and the
+// FPGA version in tenths.
+inline constexpr size_t kVersionFirmware = 0;
+inline constexpr size_t kVersionLetter = 4;
+inline constexpr size_t kVersionFpga = 5;
+
 }  // namespace krv02

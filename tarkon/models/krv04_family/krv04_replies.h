@@ -34,4 +34,10 @@ inline constexpr size_t kStateRange = 8;  // signed raw range
 inline constexpr size_t kStateLaserPower = 10;
 inline constexpr size_t kStatePeak = 12;
 
+// GetKRV04Version: the firmware version in hundredths, its letter, and
+// the FPGA version in tenths.
+inline constexpr size_t kVersionFirmware = 0;
+inline constexpr size_t kVersionLetter = 4;
+inline constexpr size_t kVersionFpga = 5;
+
 }  // namespace krv04

@@ -14,11 +14,6 @@ namespace edit = settings_editing;
 using krv04::kSetupMode;
 using namespace krv04bf;
 
-// Wane lengths are written in the units of the sensor's range mode:
-// thousandths of an inch in mode 0, hundredths of a millimetre otherwise.
-constexpr double kWaneScaleInch = 1000.0;
-constexpr double kWaneScaleMillimetre = 100.0;
-
 constexpr char kMinWaneHeight[] = "Min Wane Height";
 constexpr char kMinWaneWidth[] = "Min Wane Width";
 constexpr char kPulseDuration[] = "Pulse duration";
@@ -29,7 +24,7 @@ constexpr char kLaser[] = "Laser";
 
 // Wane lengths in the scale the sensor's range mode byte gives them.
 double WaneScale(const SensorCommands& c) {
-  return c.krv04Setup[kSetupMode] != 0 ? kWaneScaleMillimetre : kWaneScaleInch;
+  return WaneScaleOfMode(c.krv04Setup[kSetupMode]);
 }
 
 // The words of the wane group, each checked before anything is sent.
