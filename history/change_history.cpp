@@ -57,6 +57,19 @@ std::string FolderOf(const std::string& path) {
 // Opens `path` with `flags`, refusing a link (O_NOFOLLOW) and anything
 // that is not a regular file; -1 with the reason.
 int OpenRegular(const std::string& path, int flags, std::string* error) {
+  // Said plainly before the open, which would fail with less telling
+  // reasons (a FIFO without reader, a device).
+  struct stat before {};
+  if (lstat(path.c_str(), &before) == 0) {
+    if (S_ISLNK(before.st_mode)) {
+      *error = "is a symbolic link";
+      return -1;
+    }
+    if (!S_ISREG(before.st_mode)) {
+      *error = S_ISDIR(before.st_mode) ? "is a directory" : "is not a regular file";
+      return -1;
+    }
+  }
   const int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) {
     *error = errno == ELOOP ? "is a symbolic link" : Errno(errno);
@@ -157,7 +170,8 @@ bool Append(const std::string& path, const Entry& entry, std::string* error) {
   std::string ignored;
   std::string& why = error != nullptr ? *error : ignored;
   if (!MakeFolders(FolderOf(path), &why)) return false;
-  const int fd = OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT, &why);
+  // Read access too: the last byte is looked at below.
+  const int fd = OpenRegular(path, O_RDWR | O_APPEND | O_CREAT, &why);
   if (fd < 0) return false;
   std::string line = ToJsonLine(entry) + "\n";
   // A line left unfinished by a crash before us would swallow ours: start

@@ -14,6 +14,7 @@
 
 #include "tarkon/cli/cli_command_table.h"
 #include "tarkon/cli/fleet_commands.h"
+#include "tarkon/cli/history_commands.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/cli/upload_command.h"
 #include "files/file_target.h"

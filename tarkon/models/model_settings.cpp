@@ -62,14 +62,18 @@ std::string ModelSettings::SettingNameRefusal(const std::string& typed) const {
 SetResult ModelSettings::ChangeSetting(const std::string& name, const std::string& value) {
   const std::string known = KnownSettingName(name);
   if (known.empty()) return UnknownName(name);
-  if (!TakesWord(known) && CheckNumericText(value, kNumericLowest, kNumericHighest) == kNumericNotANumber)
-    return Refusal(kNumericNotANumberMessage);
-  // The other fields of the group come from the last read; without one
-  // there is nothing sound to send with the new value.
-  if (!hasValues_) return Refusal(settings_editing::kNotReadMessage);
   const std::string before = DisplayedValue(known);
-  SetResult result = ChangeByName(known, value);
-  if (result.reread) result.value = DisplayedValue(known);
+  SetResult result;
+  if (!TakesWord(known) && CheckNumericText(value, kNumericLowest, kNumericHighest) == kNumericNotANumber) {
+    result = Refusal(kNumericNotANumberMessage);
+  } else if (!hasValues_) {
+    // The other fields of the group come from the last read; without one
+    // there is nothing sound to send with the new value.
+    result = Refusal(settings_editing::kNotReadMessage);
+  } else {
+    result = ChangeByName(known, value);
+    if (result.reread) result.value = DisplayedValue(known);
+  }
   if (result.Refused() && observer_) observer_({known, before, value, history::Outcome::kRefused});
   return result;
 }

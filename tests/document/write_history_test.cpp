@@ -79,11 +79,11 @@ TEST_F(WriteHistoryTest, EveryModelRecordsEachWriteWithItsOldAndNewValue) {
 TEST_F(WriteHistoryTest, AddressBaudRateCheckModeDefaultsAndResetEachLeaveOneLine) {
   ConnectTo("KRV04");
   Doc().SetManufacturingMode(true);
+  ASSERT_TRUE(Doc().SetFactoryDefaults([](const std::string&) { return true; }));
+  EXPECT_FALSE(Doc().SetFactoryDefaults([](const std::string&) { return false; }));  // No: nothing sent, no line
   Doc().ChangeAddress(true, Doc().AddressDialogSerialText(), 7);
   Doc().ChangeCheckMode(frame::kCrc);
   Doc().ChangeBaudRate(1);  // 19200
-  ASSERT_TRUE(Doc().SetFactoryDefaults([](const std::string&) { return true; }));
-  EXPECT_FALSE(Doc().SetFactoryDefaults([](const std::string&) { return false; }));  // No: nothing sent, no line
   ASSERT_TRUE(Doc().ResetSensor());
 
   struct Expected {
@@ -92,10 +92,10 @@ TEST_F(WriteHistoryTest, AddressBaudRateCheckModeDefaultsAndResetEachLeaveOneLin
     const char* newValue;
     const char* outcome;
   };
-  const std::vector<Expected> expected = {{"Address", "1", "7", "verified"},
+  const std::vector<Expected> expected = {{"Factory defaults", "", "factory defaults", "verified"},
+                                          {"Address", "1", "7", "verified"},
                                           {"Check mode", "Checksum", "CRC", "verified"},
                                           {"Baud rate", "57600", "19200", "verified"},
-                                          {"Factory defaults", "", "factory defaults", "verified"},
                                           {"Reset", "", "reset", "not verified"}};
   const std::vector<history::Entry> lines = Lines();
   ASSERT_EQ(lines.size(), expected.size());

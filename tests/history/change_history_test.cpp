@@ -116,7 +116,7 @@ TEST(ChangeHistory, LinksAndFilesThatAreNotRegularAreRefusedBothWays) {
   EXPECT_FALSE(history::Append(fifo, Write("S1", "Threshold", "2", "3"), &error));  // never blocks
   EXPECT_EQ(error, "is not a regular file");
   EXPECT_FALSE(history::Read(fifo).ok);
-  EXPECT_FALSE(history::Read(dir.path()).ok);
+  EXPECT_FALSE(history::Read(dir.path()).ok);  // a folder
 
   // A missing file is an empty history, not an error.
   const history::ReadResult none = history::Read(dir.File("missing.jsonl"));
