@@ -6,7 +6,7 @@ packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev googletest 
           clang libclang-rt-14-dev ccache
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
           nlohmann-json3-dev libudev-dev fonts-dejavu-core xvfb xauth
-          lintian python3 appstream desktop-file-utils librsvg2-bin)
+          lintian python3 appstream desktop-file-utils librsvg2-bin poppler-utils)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,7 +4,8 @@
 # and the model's settings dialog (two PNGs per model; each window polls for
 # 12 s first, so its range chart has something to show); Tarkon's protocol
 # trace pane; the upload dialog before, during and after a transfer;
-# Ostrel's three tabs, connected to a virtual board flipper.
+# the first page of a commissioning report (tarkon-cli's PDF, made a PNG by
+# pdftoppm); Ostrel's three tabs, connected to a virtual board flipper.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -33,6 +34,16 @@ XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04
 # private profile.
 XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 \
   TARKON_UPLOAD_SCREENSHOTS="$out/tarkon-upload" "$tarkon" 2>/dev/null
+
+# A commissioning report of a virtual KRV04 with two changes in its history
+# (the private profile's), its first PDF page as a PNG.
+cli="$root/build/run/tarkon/cli/tarkon-cli"
+report_env=(env XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile")
+"${report_env[@]}" "$cli" --quiet --simulate KRV04 set Threshold 60 >/dev/null
+"${report_env[@]}" "$cli" --quiet --simulate KRV04 set "Max. Laser Power" 200 >/dev/null
+"${report_env[@]}" "$cli" --quiet --simulate KRV04 report "$profile/report.pdf" --technician "Dana Field" \
+  --notes "Line 3, board edger, left side. Window cleaned, range checked against the gauge block." >/dev/null
+pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$profile/report.pdf" "$out/tarkon-commissioning-report"
 
 # Ostrel keeps Ostrel.ini beside itself or in the per-user folder: the
 # private profile keeps the pictures free of this machine's settings.

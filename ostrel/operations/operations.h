@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "history/change_history.h"
 #include "ostrel/link/ostrel_link.h"
 #include "ostrel/operations/field_values.h"
 #include "ostrel/operations/ostrel_view.h"
@@ -80,6 +81,9 @@ class Operations {
 
   // Host baud rate used when the baud list has no entry chosen.
   int32_t hostBaudInUse() const { return hostBaudInUse_; }
+  // Why the last write could not be added to the change history; empty
+  // while every one was.
+  const std::string& historyError() const { return historyError_; }
 
  private:
   class Busy;  // takes the busy flag for one operation
@@ -117,6 +121,9 @@ class Operations {
   // receive mode, and the next block would reach it as commands.
   bool CancelWaiting();
   void LockFlash();
+  // One line of the change history (write_history.cpp).
+  void RecordWrite(const std::string& setting, const std::string& oldValue, const std::string& newValue,
+                   history::Outcome outcome);
 
   OstrelLink& link_;
   WindowFields& fields_;
@@ -137,6 +144,7 @@ class Operations {
   bool uploading_ = false;
   bool stop_ = false;
   bool repeat_ = false;
+  std::string historyError_;
 };
 
 }  // namespace ostrel

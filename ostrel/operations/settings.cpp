@@ -22,7 +22,9 @@ bool Operations::SetByteSetting(Field field, std::string& text, long most, const
   if (!busy.held()) return false;
   if (clearStatus) Status("");
   const long value = ParseNumber(text);
+  const char* name = field == Field::kMinPwr ? "Min. Laser Pwr" : field == Field::kMaxPwr ? "Max. Laser Pwr" : "Threshold";
   if (value < 0 || value > most) {
+    RecordWrite(name, "", text, history::Outcome::kRefused);
     view_.ShowInputError(message, field);
     return true;
   }
@@ -30,7 +32,11 @@ bool Operations::SetByteSetting(Field field, std::string& text, long most, const
   link_.SendSetting(setCommand, {sent});
   Send(getCommand);
   Reply r;
-  if (Receive(r, 1)) {  // a failed read-back is silent
+  const bool readBack = Receive(r, 1);
+  RecordWrite(name, "", std::to_string(sent),
+              !readBack ? history::Outcome::kNotVerified
+                        : r.Data(0) == sent ? history::Outcome::kVerified : history::Outcome::kFailed);
+  if (readBack) {  // a failed read-back is silent
     text = std::to_string(r.Data(0));
     if (r.Data(0) != sent) Status("Error!");
     view_.FieldsChanged();
@@ -75,6 +81,8 @@ bool Operations::SetSerialNumber() {
     bool same = r.DataLength() >= data.size();
     for (size_t i = 0; same && i < data.size() && i < 16; ++i) same = r.Data(i) == data[i];
     if (!same) Status("Error!");
+    RecordWrite("Serial number", fields_.serialPanel, fields_.serial,
+                same ? history::Outcome::kVerified : history::Outcome::kFailed);
     fields_.serialPanel = TextOf(r.DataPointer(), r.DataLength(), 8);
     lastSerialData_.assign(r.DataPointer(), r.DataPointer() + std::min<size_t>(r.DataLength(), 16));
     lastSerialData_.resize(16, 0);
@@ -93,7 +101,9 @@ bool Operations::SetModel() {
   // goes back as it was read instead of the entry's fixed text.
   const bool untouched = !lastModelData_.empty() && entry == ModelEntryOfName(lastModelName_);
   link_.SendSetting(command::SetModelName, untouched ? lastModelData_ : ModelNameData(entry));
+  const std::string before = lastModelName_;
   ReadModelName();
+  RecordWrite("Model", before, kModelEntries[entry], history::Outcome::kNotVerified);
   view_.FieldsChanged();
   return true;
 }
@@ -103,6 +113,7 @@ bool Operations::SetAddress() {
   if (!busy.held()) return false;
   const long address = ParseNumber(fields_.address);
   if (address < 1 || address > 255) {
+    RecordWrite("Address", fields_.connAddr, fields_.address, history::Outcome::kRefused);
     view_.ShowInputError(kAddressError, Field::kAddress);
     return true;
   }
@@ -114,7 +125,10 @@ bool Operations::SetAddress() {
   const uint8_t check = fields_.useGlobalAddress ? 0 : static_cast<uint8_t>(address);
   link_.SendFrame(command::GetRange, check, {}, link_.crc());
   Reply r;
-  if (!Receive(r, 0)) {
+  const bool answered = Receive(r, 0);
+  RecordWrite("Address", fields_.connAddr, std::to_string(address),
+              answered ? history::Outcome::kVerified : history::Outcome::kFailed);
+  if (!answered) {
     Status("Error!");
     return true;
   }
@@ -127,6 +141,7 @@ bool Operations::SetAddress() {
 }
 
 bool Operations::SetSensorBaudRate() {
+  const int32_t before = hostBaudInUse_;
   {
     Busy busy(busy_);
     if (!busy.held()) return false;
@@ -137,7 +152,10 @@ bool Operations::SetSensorBaudRate() {
     fields_.hostBaud = entry;
     view_.FieldsChanged();
   }
-  return Connect();
+  const bool result = Connect();
+  RecordWrite("Baud rate", std::to_string(before), std::to_string(kBaudRates[fields_.hostBaud]),
+              connected_ ? history::Outcome::kVerified : history::Outcome::kNotVerified);
+  return result;
 }
 
 bool Operations::SetCheckMode() {
@@ -146,20 +164,26 @@ bool Operations::SetCheckMode() {
     if (!busy.held()) return false;
     const int entry = fields_.checkMode >= 0 ? fields_.checkMode : (link_.crc() ? 1 : 0);
     link_.SendSetting(command::SetSensorCheckMode, {static_cast<uint8_t>(entry == 0 ? 0x01 : 0x00)});
+    RecordWrite("Check mode", kCheckModeEntries[link_.crc() ? 1 : 0], kCheckModeEntries[entry],
+                history::Outcome::kNotVerified);
   }
   return Connect();
 }
 
 bool Operations::SetMode() {
   int noted = 0;
+  int entry = 0;
   {
     Busy busy(busy_);
     if (!busy.held()) return false;
     noted = rememberedMode_;
-    const int entry = fields_.mode >= 0 ? fields_.mode : rememberedMode_;
+    entry = fields_.mode >= 0 ? fields_.mode : rememberedMode_;
     link_.SendSetting(command::SetKRV04Mode, {static_cast<uint8_t>(entry)});
   }
   Connect();
+  RecordWrite("Mode", kModeEntries[noted != 0 ? 1 : 0], kModeEntries[entry != 0 ? 1 : 0],
+              !connected_ ? history::Outcome::kNotVerified
+                          : rememberedMode_ == entry ? history::Outcome::kVerified : history::Outcome::kFailed);
   if (connected_ && rememberedMode_ != noted) {
     view_.ShowInformation(
         "Sensor Mode (Metric/Imperial) has changed.\r\nWane Settings may need to be Reconfigured!");
@@ -172,6 +196,7 @@ bool Operations::SetToDefault() {
     Busy busy(busy_);
     if (!busy.held()) return false;
     Send(command::SetDefaults);
+    RecordWrite("Set To Default", "", "factory defaults", history::Outcome::kNotVerified);
     link_.WaitMs(200);
     fields_.connAddr = "1";
     view_.FieldsChanged();

@@ -253,6 +253,9 @@ bool Operations::Upload() {
   }
   link_.WaitMs(100);
   view_.SetProgress(false, 0);
+  RecordWrite(std::string("Firmware upload (") + kUploadEntries[fields_.upload >= 0 && fields_.upload < 3 ? fields_.upload : 0] + ")",
+              fields_.firmwarePanel, std::to_string(size) + " bytes",
+              result == kBlockAcknowledged && !stopped ? history::Outcome::kVerified : history::Outcome::kFailed);
   if (result == kBlockAcknowledged && !stopped) {
     Status("Success!");
     return true;

@@ -57,11 +57,15 @@ bool Operations::SetWaneVariables() {
   link_.SendSetting(command::WriteWaneParams, data);
 
   ReadWane();
+  RecordWrite("Wane variables", "", fields_.minLen + ", " + fields_.minHt + ", " + fields_.pulse + ", " + fields_.speed,
+              history::Outcome::kNotVerified);
   Status("");
   std::vector<uint8_t> word;
   PutWord(word, static_cast<uint16_t>(timeout), crc);
   link_.SendSetting(command::SetBoardTimeout, word);
   ReadBoardTimeout();  // clears the status line first
+  RecordWrite("Board Timeout", "", std::to_string(timeout),
+              fields_.timeout == std::to_string(timeout) ? history::Outcome::kVerified : history::Outcome::kNotVerified);
   view_.FieldsChanged();
   return true;
 }

@@ -69,7 +69,11 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "file ends the run before anything is sent.\n"
        "  --dry-run        list the differences only\n"
        "  --force          a file of another model: apply the settings the two models share\n"
-       "  --connection     also address, check mode and baud rate, last, then reconnect"},
+       "  --connection     also address, check mode and baud rate, last, then reconnect\n"
+       "  --bus            every sensor of the file's model on the bus (the bus scan, --from N\n"
+       "                   --to M): each gets the file's settings, never its address, baud rate or\n"
+       "                   check mode; a table of sensor, serial number, settings changed,\n"
+       "                   verified, failed. Exit 1 if any sensor failed."},
       {"diff", "FILE", 1, 1, false, nullptr, "compare the sensor's settings with FILE",
        "Lists the settings in which the sensor and FILE differ (exit 0 equal, 1 different)."},
       {"bus-scan", "", 0, 0, false, nullptr, "find the sensors on the line",
@@ -93,6 +97,18 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "twice stops it after the block in flight (CAN, flash locked again). Afterwards the sensor\n"
        "is read again and its settings compared with the backup; --restore-settings puts back\n"
        "what the update changed. With --json: one line per progress step, then the result."},
+      {"history", "", 0, 0, false, nullptr, "the change history of every write to a sensor",
+       "Lists the change history (every write of Tarkon, tarkon-cli and Ostrel to a sensor: time,\n"
+       "serial number, model, setting, old and new value, outcome, program, user), newest first.\n"
+       "Reads ~/.local/share/tarkon/history.jsonl; connects to nothing.\n"
+       "  --serial SN      the changes of this serial number only\n"
+       "  --since DATE     changes from DATE on (2026-12-08 or 2026-12-08T10:30, UTC)"},
+      {"report", "FILE.pdf|FILE.html", 1, 1, false, nullptr, "write the commissioning report",
+       "Writes the commissioning report of the connected sensor: identity and connection, every\n"
+       "setting with its unit, its last changes from the change history, the date, the\n"
+       "technician and notes. FILE.pdf through Qt's PDF writer, FILE.html for an intranet.\n"
+       "  --technician NAME  the technician (asked once on a terminal, then kept)\n"
+       "  --notes TEXT       notes for the report"},
       {"help", "[COMMAND]", 0, 1, false, nullptr, "this text, or one command's help", "Shows help."},
   };
   return table;

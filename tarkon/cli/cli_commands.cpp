@@ -14,6 +14,7 @@
 
 #include "tarkon/cli/cli_command_table.h"
 #include "tarkon/cli/fleet_commands.h"
+#include "tarkon/cli/history_commands.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/cli/upload_command.h"
 #include "tarkon/cli/watch_reconnect.h"
@@ -469,5 +470,6 @@ int RunSensorCommand(CliSession& s, CliJson& json) {
   if (c == "serial-number") return SerialNumber(s, json);
   if (c == "model-name") return ModelName(s, json);
   if (c == "upload") return UploadCommand(s, json);
+  if (c == "report") return RunReportCommand(s, json);
   return Refused(s, "unknown command \"" + c + "\"");
 }

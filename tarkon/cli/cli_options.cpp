@@ -162,6 +162,26 @@ std::string SetBudget(CliOptions& o, const std::string& v) {
   o.budgetMs = ms;
   return "";
 }
+std::string SetBus(CliOptions& o, const std::string&) {
+  o.bus = true;
+  return "";
+}
+std::string SetSerial(CliOptions& o, const std::string& v) {
+  o.serial = v;
+  return "";
+}
+std::string SetSince(CliOptions& o, const std::string& v) {
+  o.since = v;
+  return "";
+}
+std::string SetTechnician(CliOptions& o, const std::string& v) {
+  o.technician = v;
+  return "";
+}
+std::string SetNotes(CliOptions& o, const std::string& v) {
+  o.notes = v;
+  return "";
+}
 std::string SetHelp(CliOptions& o, const std::string&) {
   o.help = true;
   return "";
@@ -213,8 +233,15 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--dry-run", nullptr, "restore: show the differences, send nothing", "restore", SetDryRun},
       {"--force", nullptr, "restore: a file of another model, the shared settings only", "restore", SetForce},
       {"--connection", nullptr, "restore: also address, check mode and baud rate, last", "restore", SetConnection},
-      {"--from", "N", "bus-scan: first address (1 by default)", "bus-scan", SetFrom},
-      {"--to", "M", "bus-scan: last address (255 by default)", "bus-scan", SetTo},
+      {"--from", "N", "bus-scan, restore --bus: first address (1 by default)", "bus-scan restore", SetFrom},
+      {"--to", "M", "bus-scan, restore --bus: last address (255 by default)", "bus-scan restore", SetTo},
+      {"--bus", nullptr, "restore: apply FILE to every sensor of its model on the bus", "restore", SetBus},
+      {"--serial", "SN", "history: the changes of this serial number only", "history", SetSerial},
+      {"--since", "DATE", "history: changes from DATE on (2026-12-08 or 2026-12-08T10:30, UTC)", "history",
+       SetSince},
+      {"--technician", "NAME", "report: the technician's name (kept for the next report)", "report",
+       SetTechnician},
+      {"--notes", "TEXT", "report: notes for the report", "report", SetNotes},
       {"--budget", "MS", "bus-scan: wait per probe instead of the one derived from the baud rate", "bus-scan",
        SetBudget},
       {"--help", nullptr, "this text, or the command's help after a command (also -h)", nullptr, SetHelp},

@@ -41,6 +41,11 @@ struct CliOptions {
   std::optional<int> to;                  // bus-scan --to
   std::optional<unsigned> budgetMs;       // bus-scan --budget
   std::vector<int> bauds;                 // every --baud given, in order (bus-scan scans each)
+  bool bus = false;                       // restore --bus
+  std::optional<std::string> serial;      // history --serial
+  std::optional<std::string> since;       // history --since
+  std::optional<std::string> technician;  // report --technician
+  std::optional<std::string> notes;       // report --notes
   // What to do.
   bool help = false;     // -h/--help: the command's help, or the whole usage
   bool version = false;  // --version

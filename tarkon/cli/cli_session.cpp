@@ -40,6 +40,7 @@ CliSession::CliSession(const CliOptions& options) : options_(options) {
   doc_ = std::make_unique<CKRV02Doc>(options_.settingsPath.value_or(std::string()));
   doc_->SetListener(this);
   doc_->SetManufacturingMode(options_.manufacturing);
+  doc_->changeHistory().SetProgram("tarkon-cli");
 }
 
 CliSession::~CliSession() {

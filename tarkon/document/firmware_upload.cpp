@@ -133,7 +133,9 @@ UploadOutcome FirmwareUpload::UploadImage(int kind, const std::vector<uint8_t>& 
 UploadOutcome FirmwareUpload::Send(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks) {
   TransferFlag::Scope transfer(transfer_);
   if (!transfer.held()) return UploadOutcome::kBusy;
-  return Run(kind, image, callbacks);
+  const UploadOutcome outcome = Run(kind, image, callbacks);
+  if (finished_) finished_(kind, image.size(), outcome);
+  return outcome;
 }
 
 UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,

@@ -108,6 +108,10 @@ class FirmwareUpload {
   UploadOutcome UploadImage(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
 
   bool running() const { return running_; }
+  // Called on the caller's thread after every upload that sent something
+  // (the document writes the change history from it).
+  using FinishedHook = std::function<void(int kind, size_t bytes, UploadOutcome outcome)>;
+  void SetFinishedHook(FinishedHook hook) { finished_ = std::move(hook); }
   // "Close" or closing the window: true if the dialog may close now; false
   // while an upload runs, the close then being remembered.
   bool RequestClose();
@@ -148,6 +152,7 @@ class FirmwareUpload {
   SensorCommands& commands_;
   XmodemSender& sender_;
   TransferFlag& transfer_;
+  FinishedHook finished_;
   bool running_ = false;
   bool closeRequested_ = false;
   int32_t lastState_ = 0;

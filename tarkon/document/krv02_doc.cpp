@@ -21,6 +21,9 @@ CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
       record = settingsRecords_.back().get();
     }
     settingsOfModel_[static_cast<size_t>(row.index)] = record;
+    record->SetWriteObserver([this](const ModelSettings::WriteRecord& write) {
+      RecordWrite(write.name, write.before, write.after, write.outcome);
+    });
   }
   commands_.SetLogSink(this);
   commands_.AttachLink(&link_);
@@ -268,45 +271,102 @@ void CKRV02Doc::StoreSerialSettingsOfPort() {
 }
 
 void CKRV02Doc::ChangeAddress(bool ok, const std::string& serialText, uint8_t newAddress) {
+  const int32_t oldAddress = commands_.address();
+  bool sent = false;
   if (ok) {
     uint8_t payload[9];
     BuildAddressPayload(serialText, newAddress, payload);
     // Sent to the global address: only the sensor with this serial number
     // takes the new address.
-    commands_.SetSensorAddress(0, payload);
+    sent = commands_.SetSensorAddress(0, payload) != 0;
     commands_.UseAddress(newAddress);
     StoreSerialSettingsOfPort();
   }
-  RereadSettings();
+  const bool reread = RereadSettings();
+  // The re-read talks to the address the sensor reports.
+  if (ok)
+    RecordWrite("Address", std::to_string(oldAddress), std::to_string(newAddress),
+                WriteOutcome(sent, reread, commands_.address() == newAddress));
 }
 
 int CKRV02Doc::BaudDialogPreselection() const { return BaudDialogChoice(baudRate()); }
 
 void CKRV02Doc::ChangeBaudRate(int choice) {
   const int32_t rate = BaudDialogRate(choice);
-  commands_.SetBaudRate(rate);
+  const int32_t oldRate = baudRate();
+  const bool sent = commands_.SetBaudRate(rate) != 0;
   char line[64];
   std::snprintf(line, sizeof line, "Set boudrate to %d", rate);
   LogLine(kLogSuccess, line);
   link_.ApplyBaudRate(rate);
-  RereadSettings();
+  const bool reread = RereadSettings();
   StoreSerialSettingsOfPort();
+  RecordWrite("Baud rate", std::to_string(oldRate), std::to_string(rate), WriteOutcome(sent, reread, true));
 }
 
 void CKRV02Doc::ChangeCheckMode(int mode) {
-  commands_.SetSensorCheckMode(mode);
+  const int32_t oldMode = commands_.checkMode();
+  const bool sent = commands_.SetSensorCheckMode(mode) != 0;
   commands_.UseCheckMode(mode);
-  RereadSettings();
+  // The sensor answers in the new mode only if it took it.
+  const bool reread = RereadSettings();
+  auto text = [](int32_t m) { return std::string(m == frame::kCrc ? "CRC" : "Checksum"); };
+  RecordWrite("Check mode", text(oldMode), text(mode), WriteOutcome(sent, reread, true));
 }
 
 bool CKRV02Doc::SetFactoryDefaults(const std::function<bool(const std::string&)>& askYesNo) {
   if (!askYesNo || !askYesNo(kDefaultsQuestion)) return false;
-  commands_.SetDefaults();
-  RereadSettings();
+  const bool sent = commands_.SetDefaults() != 0;
+  const bool reread = RereadSettings();
+  RecordWrite("Factory defaults", "", "factory defaults", WriteOutcome(sent, reread, true));
   return true;
 }
 
-bool CKRV02Doc::ResetSensor() { return IsAvailable(DocCommand::kResetSensor) && commands_.ResetSensor() != 0; }
+bool CKRV02Doc::ResetSensor() {
+  if (!IsAvailable(DocCommand::kResetSensor)) return false;
+  const bool sent = commands_.ResetSensor() != 0;
+  // The sensor restarts without a reply: nothing to read back.
+  RecordWrite("Reset", "", "reset", sent ? history::Outcome::kNotVerified : history::Outcome::kFailed);
+  return sent;
+}
+
+WriteTarget CKRV02Doc::CurrentWriteTarget() const {
+  return WriteTarget{link_.device(), modelText_, serialNumberText()};
+}
+
+history::Outcome CKRV02Doc::WriteOutcome(bool sent, bool reread, bool asSent) const {
+  if (!sent || !link_.IsOpen()) return history::Outcome::kFailed;
+  if (!reread) return history::Outcome::kNotVerified;
+  return asSent ? history::Outcome::kVerified : history::Outcome::kFailed;
+}
+
+void CKRV02Doc::RecordWrite(const std::string& setting, const std::string& oldValue, const std::string& newValue,
+                            history::Outcome outcome) {
+  if (history_.Record(CurrentWriteTarget(), setting, oldValue, newValue, outcome)) return;
+  const std::string notice = history_.TakeFailureNotice();
+  if (!notice.empty()) LogLine(kLogNotice, notice);
+}
+
+std::unique_ptr<FirmwareUpload> CKRV02Doc::NewFirmwareUpload() {
+  auto upload = std::make_unique<FirmwareUpload>(commands_, xmodem_, transfer_);
+  upload->SetFinishedHook([this](int kind, size_t bytes, UploadOutcome outcome) {
+    const UploadKindInfo* info = UploadKindOf(kind);
+    const std::string name = std::string("Firmware upload (") + (info != nullptr ? info->choiceText : "?") + ")";
+    const std::string before = kind == kUploadFPGA ? fpgaText_ : kind == kUploadDSP ? firmwareText_ : std::string();
+    history::Outcome result = history::Outcome::kFailed;
+    if (outcome == UploadOutcome::kCompleted) result = history::Outcome::kVerified;
+    if (outcome == UploadOutcome::kNotRelocked) result = history::Outcome::kNotVerified;
+    RecordWrite(name, before, std::to_string(bytes) + " bytes", result);
+  });
+  return upload;
+}
+
+SerialAndModel CKRV02Doc::SerialAndModelLogic() {
+  return SerialAndModel(
+      commands_, [this] { return IsAvailable(DocCommand::kSerialAndModel); },
+      [this](const std::string& setting, const std::string& before, const std::string& after, bool sent,
+             bool asSent) { RecordWrite(setting, before, after, WriteOutcome(sent, true, asSent)); });
+}
 
 bool CKRV02Doc::StartScan() { return LineFree() && commands_.StartScan() != 0; }
 

@@ -17,6 +17,7 @@
 #include "protocol/packet_link.h"
 #include "protocol/sensor_commands.h"
 #include "protocol/xmodem_sender.h"
+#include "tarkon/document/change_recorder.h"
 #include "tarkon/document/connect_failure.h"
 #include "tarkon/document/connect_values.h"
 #include "tarkon/document/document_listener.h"
@@ -116,9 +117,7 @@ class CKRV02Doc : public LogSink {
   // "Serial Number and Model": the dialog's logic on this connection; when
   // the dialog closes, DialogClosed().
   // Its commands go out only while the menu command is available.
-  SerialAndModel SerialAndModelLogic() {
-    return SerialAndModel(commands_, [this] { return IsAvailable(DocCommand::kSerialAndModel); });
-  }
+  SerialAndModel SerialAndModelLogic();
   // After the settings dialog or the serial number dialog closed: the
   // sensor state changed (the setup pane re-reads it).
   void DialogClosed() { PostStateChanged(); }
@@ -154,9 +153,8 @@ class CKRV02Doc : public LogSink {
   std::unique_ptr<ScanBufferReader> NewScanBufferReader() {
     return std::make_unique<ScanBufferReader>(commands_, this);
   }
-  std::unique_ptr<FirmwareUpload> NewFirmwareUpload() {
-    return std::make_unique<FirmwareUpload>(commands_, xmodem_, transfer_);
-  }
+  // Each upload that sent something goes to the change history.
+  std::unique_ptr<FirmwareUpload> NewFirmwareUpload();
   // Ranges the connected model's scan buffer offers now (see
   // ScanRangesOffered).
   int ScanRangesAvailable() const { return ScanRangesOffered(modelIndex_, commands_.krv02State); }
@@ -216,6 +214,12 @@ class CKRV02Doc : public LogSink {
   std::string RangeText(int16_t raw) const;
 
   SettingsFile& settingsFile() { return settings_; }
+  // The change history every write to the sensor goes to: the front end
+  // names its program there (tests also the file).
+  ChangeRecorder& changeHistory() { return history_; }
+  // Port, model and serial number of the connected sensor, as a history
+  // line names them.
+  WriteTarget CurrentWriteTarget() const;
   const RangeModeTable& ranges() const { return ranges_; }
   ModelSettings* currentSettings() const { return current_; }
 
@@ -295,6 +299,13 @@ class CKRV02Doc : public LogSink {
   ModelSettings* SettingsOfModel(int model);
   void ReadVersions();
   void StoreSerialSettingsOfPort();
+  // One history line about the connected sensor (a failure to write it is
+  // said once in the log).
+  void RecordWrite(const std::string& setting, const std::string& oldValue, const std::string& newValue,
+                   history::Outcome outcome);
+  // Outcome of a write whose value the re-read after it reports: failed
+  // when the command failed, verified when re-read and as sent.
+  history::Outcome WriteOutcome(bool sent, bool reread, bool asSent) const;
 
   ListenerSlot listener_;
   bool manufacturing_ = false;
@@ -310,6 +321,7 @@ class CKRV02Doc : public LogSink {
   TransferFlag transfer_;
   PollWorker poll_;
   SettingsFile settings_;
+  ChangeRecorder history_;
   RangeModeTable ranges_;
   // The settings record of each model, as its folder makes it; models
   // that share their parts (KRV02 and Qmt Long) share one record.

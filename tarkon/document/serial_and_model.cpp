@@ -17,8 +17,8 @@ void TextField(const std::string& text, uint8_t field[16]) {
 
 }  // namespace
 
-SerialAndModel::SerialAndModel(SensorCommands& commands, std::function<bool()> allowed)
-    : commands_(commands), allowed_(std::move(allowed)) {
+SerialAndModel::SerialAndModel(SensorCommands& commands, std::function<bool()> allowed, Recorder recorded)
+    : commands_(commands), allowed_(std::move(allowed)), recorded_(std::move(recorded)) {
   for (const ModelStringEntry& row : ModelStringTable()) {
     entries_.push_back(
         Entry{std::string(row.modelString) + " [" + ModelDisplayName(row.modelIndex) + "]",
@@ -69,9 +69,14 @@ void SerialAndModel::SerialNumberField(const std::string& text, uint8_t field[16
 bool SerialAndModel::SetModelName() {
   if (selection_ < 0 || !Allowed()) return false;
   uint8_t field[16];
-  ModelNameField(entries_[static_cast<size_t>(selection_)].value, field);
+  const std::string sent = entries_[static_cast<size_t>(selection_)].value;
+  ModelNameField(sent, field);
+  const std::string before = ReplyText(commands_.modelName, sizeof commands_.modelName);
   bool ok = commands_.SetModelName(field) != 0;
-  Refresh();
+  const bool reread = Refresh();
+  if (recorded_)
+    recorded_("Model string", before, sent, ok,
+              reread && ReplyText(commands_.modelName, sizeof commands_.modelName) == sent);
   return ok;
 }
 
@@ -79,7 +84,10 @@ bool SerialAndModel::SetSerialNumber() {
   if (!Allowed()) return false;
   uint8_t field[16];
   SerialNumberField(serialText_, field);
+  const std::string sent = ReplyText(field, sizeof field);
+  const std::string before = ReplyText(commands_.serialNumber, sizeof commands_.serialNumber);
   bool ok = commands_.SetSerialNum(field) != 0;
-  Refresh();
+  const bool reread = Refresh();
+  if (recorded_) recorded_("Serial number", before, sent, ok, reread && serialText_ == sent);
   return ok;
 }

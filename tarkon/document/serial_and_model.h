@@ -21,7 +21,11 @@ class SerialAndModel {
   // dialog calls Refresh() when it opens. `allowed` says whether the
   // document lets the commands go out now (manufacturing mode, connected,
   // the line free); without it they always may.
-  explicit SerialAndModel(SensorCommands& commands, std::function<bool()> allowed = {});
+  // `recorded` hears of each write: the setting, the value before and the
+  // one sent, whether it went out and whether the sensor reports it back.
+  using Recorder = std::function<void(const std::string& setting, const std::string& before, const std::string& sent,
+                                      bool wentOut, bool reportedBack)>;
+  explicit SerialAndModel(SensorCommands& commands, std::function<bool()> allowed = {}, Recorder recorded = {});
 
   const std::vector<Entry>& entries() const { return entries_; }
   // Index of the chosen entry, -1 for none.
@@ -57,6 +61,7 @@ class SerialAndModel {
 
   SensorCommands& commands_;
   std::function<bool()> allowed_;
+  Recorder recorded_;
   std::vector<Entry> entries_;
   int selection_ = -1;
   std::string serialText_;

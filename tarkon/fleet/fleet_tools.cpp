@@ -11,7 +11,7 @@
 namespace fleet {
 
 bool IsToolAvailable(const CKRV02Doc& doc, FleetTool tool) {
-  if (tool == FleetTool::kProtocolTrace) return true;
+  if (tool == FleetTool::kProtocolTrace || tool == FleetTool::kChangeHistory) return true;
   if (doc.LineBusy()) return false;
   if (tool == FleetTool::kBusScan) return !doc.connected();
   return doc.connected();

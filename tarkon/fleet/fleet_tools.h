@@ -19,12 +19,14 @@ class ProtocolTrace;
 
 namespace fleet {
 
-enum class FleetTool { kSaveSettings, kRestoreSettings, kBusScan, kProtocolTrace };
+enum class FleetTool { kSaveSettings, kRestoreSettings, kBusScan, kProtocolTrace, kChangeHistory, kCommissioningReport };
 
 // Save and restore need a connected sensor. The bus scan opens the port
 // itself and connects to what it finds, so it needs the line free: not while
 // connected. Nothing that talks to a sensor runs while a transfer holds the
-// line. The trace only listens and is always available.
+// line. The trace only listens and is always available, and so is the
+// change history, which only reads its file. The commissioning report re-reads
+// the connected sensor.
 bool IsToolAvailable(const CKRV02Doc& doc, FleetTool tool);
 
 // Attaches `trace` to the document's packet link and block sender (null

@@ -62,13 +62,19 @@ std::string ModelSettings::SettingNameRefusal(const std::string& typed) const {
 SetResult ModelSettings::ChangeSetting(const std::string& name, const std::string& value) {
   const std::string known = KnownSettingName(name);
   if (known.empty()) return UnknownName(name);
-  if (!TakesWord(known) && CheckNumericText(value, kNumericLowest, kNumericHighest) == kNumericNotANumber)
-    return Refusal(kNumericNotANumberMessage);
-  // The other fields of the group come from the last read; without one
-  // there is nothing sound to send with the new value.
-  if (!hasValues_) return Refusal(settings_editing::kNotReadMessage);
-  SetResult result = ChangeByName(known, value);
-  if (result.reread) result.value = DisplayedValue(known);
+  const std::string before = DisplayedValue(known);
+  SetResult result;
+  if (!TakesWord(known) && CheckNumericText(value, kNumericLowest, kNumericHighest) == kNumericNotANumber) {
+    result = Refusal(kNumericNotANumberMessage);
+  } else if (!hasValues_) {
+    // The other fields of the group come from the last read; without one
+    // there is nothing sound to send with the new value.
+    result = Refusal(settings_editing::kNotReadMessage);
+  } else {
+    result = ChangeByName(known, value);
+    if (result.reread) result.value = DisplayedValue(known);
+  }
+  if (result.Refused() && observer_) observer_({known, before, value, history::Outcome::kRefused});
   return result;
 }
 
@@ -96,13 +102,41 @@ bool ModelSettings::ReadBackAfterWrite() {
   return Refresh();
 }
 
+namespace {
+
+bool DiffersFromTyped(const std::string& typed, const std::string& shown);
+
+}  // namespace
+
 SetResult ModelSettings::ReReadAfterSending(std::vector<std::string> written) {
-  // The texts sent, before the re-read replaces the fields.
+  // The texts sent and the values shown, before the re-read replaces them.
   std::vector<std::string> typed;
-  for (const std::string& name : written) typed.push_back(TypedText(name));
+  std::vector<std::string> before;
+  for (const std::string& name : written) {
+    typed.push_back(TypedText(name));
+    before.push_back(DisplayedValue(name));
+  }
   SetResult result = Sent(ReadBackAfterWrite());
   result.written = std::move(written);
   result.typed = std::move(typed);
+  if (observer_) {
+    const PacketLink* link = commands().link();
+    const bool lineGone = link != nullptr && !link->IsOpen();
+    for (size_t i = 0; i < result.written.size(); ++i) {
+      const std::string& name = result.written[i];
+      const std::string after = result.reread ? DisplayedValue(name) : std::string();
+      history::Outcome outcome = history::Outcome::kVerified;
+      if (lineGone) {
+        outcome = history::Outcome::kFailed;
+      } else if (!result.reread || after.empty()) {
+        outcome = history::Outcome::kNotVerified;
+      } else if (after == before[i] && DiffersFromTyped(result.typed[i], after)) {
+        // The sensor still holds its old value, not the one sent.
+        outcome = history::Outcome::kFailed;
+      }
+      observer_({name, before[i], result.reread ? after : result.typed[i], outcome});
+    }
+  }
   return result;
 }
 

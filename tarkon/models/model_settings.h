@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "history/change_history.h"
 #include "protocol/sensor_commands.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/display_forms.h"
@@ -110,6 +111,18 @@ class ModelSettings {
   SensorCommands& commands() const { return commands_; }
   const RangeModeTable& modes() const { return modes_; }
 
+  // What became of one setting a button wrote (after its re-read), or of a
+  // change by name that a check refused: the history's line of it.
+  struct WriteRecord {
+    std::string name;
+    std::string before;  // the value shown before the write
+    std::string after;   // the value re-read (the typed value for a refusal)
+    history::Outcome outcome = history::Outcome::kNotVerified;
+  };
+  using WriteObserver = std::function<void(const WriteRecord&)>;
+  // The document records every write through this.
+  void SetWriteObserver(WriteObserver observer) { observer_ = std::move(observer); }
+
  protected:
   using SummaryRows = std::vector<std::pair<std::string, std::string>>;
 
@@ -147,4 +160,5 @@ class ModelSettings {
   StateChanged changed_;
   SummaryRows rows_;
   bool hasValues_ = false;
+  WriteObserver observer_;
 };

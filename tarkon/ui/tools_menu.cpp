@@ -9,6 +9,8 @@
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/fleet/fleet_tools.h"
 #include "tarkon/ui/bus_scan_dialog.h"
+#include "tarkon/ui/change_history_dialog.h"
+#include "tarkon/ui/commissioning_report_dialog.h"
 #include "tarkon/ui/settings_backup_dialogs.h"
 #include "tarkon/ui/trace_pane.h"
 
@@ -24,6 +26,11 @@ CToolsMenu::CToolsMenu(ToolsMenuHost& host, CKRV02Doc& doc)
   menu_->addSeparator();
   busScan_ = menu_->addAction(QStringLiteral("Find Sensors on the Bus..."));
   busScan_->setStatusTip(QStringLiteral("Ask every address of the line for a sensor, and connect to one"));
+  menu_->addSeparator();
+  history_ = menu_->addAction(QStringLiteral("Change History..."));
+  history_->setStatusTip(QStringLiteral("Every write to a sensor: who changed what, when, and whether it verified"));
+  report_ = menu_->addAction(QStringLiteral("Commissioning Report..."));
+  report_->setStatusTip(QStringLiteral("The sensor's identity, settings and last changes as PDF or HTML"));
   menu_->addSeparator();
   trace_ = menu_->addAction(QStringLiteral("Protocol trace"));
   trace_->setStatusTip(QStringLiteral("Show or hide every frame sent and received"));
@@ -43,6 +50,8 @@ CToolsMenu::CToolsMenu(ToolsMenuHost& host, CKRV02Doc& doc)
   connect(save_, &QAction::triggered, this, &CToolsMenu::SaveSettings);
   connect(restore_, &QAction::triggered, this, &CToolsMenu::RestoreSettings);
   connect(busScan_, &QAction::triggered, this, &CToolsMenu::FindSensors);
+  connect(history_, &QAction::triggered, this, &CToolsMenu::ShowChangeHistory);
+  connect(report_, &QAction::triggered, this, &CToolsMenu::WriteReport);
   connect(trace_, &QAction::toggled, traceDock_, [this](bool on) {
     traceDock_->setVisible(on);
     if (on) traceDock_->raise();
@@ -61,6 +70,21 @@ void CToolsMenu::UpdateAvailability() {
   restore_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kRestoreSettings));
   busScan_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kBusScan));
   trace_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kProtocolTrace));
+  history_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kChangeHistory));
+  report_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kCommissioningReport));
+}
+
+void CToolsMenu::ShowChangeHistory() {
+  CChangeHistoryDialog dialog(doc_.changeHistory().path(), &window_);
+  dialog.exec();
+}
+
+void CToolsMenu::WriteReport() {
+  UpdateAvailability();
+  if (!fleet::IsToolAvailable(doc_, FleetTool::kCommissioningReport)) return;
+  CCommissioningReportDialog dialog(doc_, &window_);
+  dialog.exec();
+  host_.UpdateCommandUI();
 }
 
 void CToolsMenu::SaveSettings() {

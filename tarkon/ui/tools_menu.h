@@ -1,7 +1,8 @@
 #pragma once
 // The "&Tools" menu of the main window, after the menus of the frame:
 // "Save Sensor Settings...", "Restore Sensor Settings...", "Find Sensors on
-// the Bus..." and the "Protocol trace" pane. Each action is available as
+// the Bus...", "Change History...", "Commissioning Report..." and the
+// "Protocol trace" pane. Each action is available as
 // the engine's fleet::IsToolAvailable says.
 
 #include <QObject>
@@ -25,6 +26,8 @@ class CToolsMenu : public QObject {
   QAction* restoreAction() const { return restore_; }
   QAction* busScanAction() const { return busScan_; }
   QAction* traceAction() const { return trace_; }
+  QAction* historyAction() const { return history_; }
+  QAction* reportAction() const { return report_; }
   QDockWidget* traceDock() const { return traceDock_; }
   CTracePane* tracePane() const { return tracePane_; }
 
@@ -35,6 +38,8 @@ class CToolsMenu : public QObject {
   void SaveSettings();
   void RestoreSettings();
   void FindSensors();
+  void ShowChangeHistory();
+  void WriteReport();
 
  private:
   ToolsMenuHost& host_;
@@ -45,6 +50,8 @@ class CToolsMenu : public QObject {
   QAction* restore_;
   QAction* busScan_;
   QAction* trace_;
+  QAction* history_;
+  QAction* report_;
   QDockWidget* traceDock_;
   CTracePane* tracePane_;
 };

@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <csignal>
 
+#include "support/private_data_folder.h"
+
 int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
+  UsePrivateDataFolder();
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -2,9 +2,12 @@
 
 #include <csignal>
 
+#include "support/private_data_folder.h"
+
 int main(int argc, char** argv) {
   // A peer that closes its side of a line must not kill the test program.
   std::signal(SIGPIPE, SIG_IGN);
+  UsePrivateDataFolder();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,87 @@
+#pragma once
+// The change history: one JSON line per write that a program of the suite
+// made to a sensor (who, when, through which port, to which sensor, which
+// setting, from what to what, and whether the sensor confirmed it), kept in
+// one file per user that every program appends to.
+//
+// Appends are crash-safe: each entry is one complete line handed to the
+// kernel in one write() on a file opened with O_APPEND, so two programs
+// writing at once never interleave, and a crash leaves at most one
+// unfinished last line. Reading skips a damaged line and goes on. A link is
+// never followed and anything but a regular file is refused, both ways.
+// Toolkit-free, so Tarkon, tarkon-cli and Ostrel share it.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace history {
+
+// What became of one write.
+enum class Outcome {
+  kVerified,     // sent and read back as written
+  kRefused,      // a check refused the value; nothing was sent
+  kFailed,       // it did not reach the sensor, or the sensor kept its old value
+  kNotVerified,  // sent, but the sensor's value could not be read back
+};
+// "verified", "refused", "failed", "not verified".
+const char* OutcomeText(Outcome outcome);
+
+struct Entry {
+  std::string time;  // UTC, ISO 8601 ("2026-12-08T15:40:00.123Z")
+  std::string program;
+  std::string user;
+  std::string port;
+  std::string model;
+  std::string serialNumber;
+  std::string setting;
+  std::string oldValue;
+  std::string newValue;
+  std::string outcome;  // OutcomeText
+};
+
+// $XDG_DATA_HOME/tarkon/history.jsonl, else ~/.local/share/tarkon/history.jsonl.
+std::string DefaultPath();
+// The login name of the process's user ($USER when the password database
+// has none).
+std::string CurrentUser();
+// Now, as Entry::time.
+std::string NowUtc();
+
+// The entry as one JSON object without a line break.
+std::string ToJsonLine(const Entry& entry);
+// One line back into an entry; false for a damaged line (not an object,
+// a field missing or not a text).
+bool FromJsonLine(const std::string& line, Entry& entry);
+
+// Appends one line to `path`, creating the file (0600) and its folder
+// (0700) when missing. False with the reason (no path in it) when the
+// target is a link or not a regular file, or the line was not written whole.
+bool Append(const std::string& path, const Entry& entry, std::string* error);
+
+// A history that grew beyond this is read from its newest part only.
+inline constexpr size_t kMaxReadBytes = 8 * 1024 * 1024;
+
+struct ReadResult {
+  bool ok = false;        // false: the file could not be read (error says why)
+  std::vector<Entry> entries;  // in file order (oldest first)
+  size_t damagedLines = 0;     // skipped
+  bool truncated = false;      // only the newest kMaxReadBytes were read
+  std::string error;
+};
+// A missing file reads as an empty history.
+ReadResult Read(const std::string& path, size_t maxBytes = kMaxReadBytes);
+
+// Which entries a view or a command shows.
+struct Filter {
+  std::string serialNumber;  // empty: every sensor; else equal (any letter case)
+  std::string since;         // empty: all; else a normalized time (NormalizeSince)
+};
+// "2026-12-08", "2026-12-08T10:30", "2026-12-08 10:30:15" or with "Z": the
+// time from which on entries count, as "YYYY-MM-DDTHH:MM:SS" (UTC). False
+// for anything else.
+bool NormalizeSince(const std::string& text, std::string& normalized);
+// The entries that pass, newest first.
+std::vector<Entry> Select(const std::vector<Entry>& entries, const Filter& filter);
+
+}  // namespace history

@@ -1,0 +1,222 @@
+#include "tarkon/cli/history_commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include "history/change_history.h"
+#include "tarkon/cli/progress_bar.h"
+#include "tarkon/document/port_list.h"
+#include "tarkon/document/printable_text.h"
+#include "tarkon/document/settings_file.h"
+#include "tarkon/document/virtual_sensor_port.h"
+#include "tarkon/fleet/commissioning_report.h"
+#include "tarkon/fleet/fleet_apply.h"
+#include "tarkon/fleet/settings_backup.h"
+#ifdef LRS_HAVE_REPORT_PDF
+#include "files/atomic_file_writer.h"
+#include "report_pdf/html_to_pdf.h"
+#endif
+
+namespace {
+
+int Failed(const std::string& message, int status, std::string& failure) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  failure = message;
+  return status;
+}
+
+void PrintTable(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows)
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (widths.size() <= i) widths.push_back(0);
+      widths[i] = std::max(widths[i], row[i].size());
+    }
+  for (const auto& row : rows) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
+    }
+    std::cout << line << "\n";
+  }
+}
+
+// The technician: --technician (then kept), else the one kept, else asked
+// once on a terminal (then kept).
+std::string Technician(CliSession& s) {
+  SettingsFile& settings = s.doc().settingsFile();
+  std::string name = s.options().technician.value_or(fleet::StoredTechnician(settings));
+  if (name.empty() && isatty(STDIN_FILENO) != 0 && !s.options().json) {
+    std::fprintf(stderr, "Technician's name: ");
+    std::getline(std::cin, name);
+  }
+  name = TrimmedText(name);
+  if (!name.empty()) fleet::StoreTechnician(settings, name);
+  return name;
+}
+
+}  // namespace
+
+bool IsBusRestore(const CliOptions& o) { return o.command == "restore" && o.bus; }
+
+int RunHistoryCommand(const CliOptions& o, CliJson& out, std::string& failure) {
+  history::Filter filter;
+  filter.serialNumber = o.serial.value_or("");
+  if (o.since && !history::NormalizeSince(*o.since, filter.since))
+    return Failed("history: --since takes a date (2026-12-08) or a UTC time (2026-12-08T10:30), not \"" + *o.since +
+                      "\"",
+                  kExitUsage, failure);
+  const std::string path = history::DefaultPath();
+  const history::ReadResult read = history::Read(path);
+  if (!read.ok) return Failed("history: cannot read " + path + ": " + read.error, kExitFailed, failure);
+  const std::vector<history::Entry> entries = history::Select(read.entries, filter);
+  if (read.damagedLines > 0 && !o.quiet)
+    std::fprintf(stderr, "note: %zu damaged %s of %s skipped\n", read.damagedLines,
+                 read.damagedLines == 1 ? "line" : "lines", path.c_str());
+  if (o.json) {
+    CliJson list = CliJson::array();
+    for (const history::Entry& e : entries)
+      list.push_back({{"time", e.time}, {"program", e.program}, {"user", e.user}, {"port", e.port},
+                      {"model", e.model}, {"serial_number", e.serialNumber}, {"setting", e.setting},
+                      {"old_value", e.oldValue}, {"new_value", e.newValue}, {"outcome", e.outcome}});
+    out = CliJson{{"file", path}, {"entries", std::move(list)}, {"damaged_lines", read.damagedLines}};
+    return kExitOk;
+  }
+  std::vector<std::vector<std::string>> rows = {
+      {"Time (UTC)", "Serial number", "Model", "Setting", "Old value", "New value", "Outcome", "Program", "User"}};
+  // The file is as untrusted as any: none of its texts may drive the terminal.
+  for (const history::Entry& e : entries)
+    rows.push_back({PrintableText(e.time), PrintableText(e.serialNumber), PrintableText(e.model),
+                    PrintableText(e.setting), PrintableText(e.oldValue), PrintableText(e.newValue),
+                    PrintableText(e.outcome), PrintableText(e.program), PrintableText(e.user)});
+  PrintTable(rows);
+  std::cout << entries.size() << (entries.size() == 1 ? " change" : " changes") << std::endl;
+  return kExitOk;
+}
+
+int RunReportCommand(CliSession& s, CliJson& out) {
+  const std::string& path = s.options().arguments[0];
+  std::string failure;
+  fleet::ReportFormat format = fleet::ReportFormat::kHtml;
+  if (!fleet::ReportFormatOfPath(path, format)) {
+    const int status = Failed("report: FILE ends in .pdf or .html, not \"" + path + "\"", kExitUsage, failure);
+    s.SetLastError(failure);
+    return status;
+  }
+  fleet::CommissioningReport report;
+  std::string error;
+  if (!fleet::GatherReport(s.doc(), s.doc().changeHistory().path(), report, error)) {
+    s.SetLastError("report: " + error);
+    std::fprintf(stderr, "report: %s\n", error.c_str());
+    return kExitFailed;
+  }
+  report.technician = Technician(s);
+  report.notes = s.options().notes.value_or("");
+  const std::string html = fleet::ReportHtml(report);
+  int pages = 1;
+  bool written = false;
+  if (format == fleet::ReportFormat::kHtml) {
+    written = fleet::WriteReportFile(path, html, error);
+  } else {
+#ifdef LRS_HAVE_REPORT_PDF
+    const report_pdf::PdfResult pdf = report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber);
+    pages = pdf.pages;
+    std::string reason;
+    if (!pdf.ok)
+      error = "report: " + pdf.error;
+    else if (!(written = files::WriteFileAtomically(path, pdf.bytes, &reason)))
+      error = "cannot write " + path + ": " + reason;
+#else
+    error = "this tarkon-cli was built without Qt, so it writes no PDF; name a FILE.html";
+#endif
+  }
+  if (!written) {
+    std::fprintf(stderr, "report: %s\n", error.c_str());
+    s.SetLastError("report: " + error);
+    return kExitFailed;
+  }
+  if (s.options().json) {
+    out = CliJson{{"file", path}, {"format", format == fleet::ReportFormat::kPdf ? "pdf" : "html"},
+                  {"pages", pages}, {"settings", report.settings.size()}, {"changes", report.changes.size()}};
+  } else {
+    std::cout << "Wrote the commissioning report of " << PrintableText(report.serialNumber) << " to " << path << "\n";
+  }
+  return s.failuresSinceConnect() == 0 ? kExitOk : kExitFailed;
+}
+
+int RunBusRestoreCommand(const CliOptions& o, CliJson& out, std::string& failure) {
+  if (o.connection || o.dryRun || o.force)
+    return Failed("restore: --bus applies the settings of the file's model and never the connection; it takes "
+                  "no --connection, --dry-run or --force",
+                  kExitUsage, failure);
+  fleet::SensorBackup backup;
+  std::string error;
+  if (!fleet::ReadBackupFile(o.arguments[0], backup, error))
+    return Failed("restore: " + error + " (nothing was sent)", kExitUsage, failure);
+  fleet::BusScanOptions options;
+  options.from = o.from.value_or(1);
+  options.to = o.to.value_or(255);
+  if (!o.bauds.empty()) options.baudRates = o.bauds;
+  if (const std::string why = fleet::CheckScanOptions(options); !why.empty())
+    return Failed("restore: " + why, kExitUsage, failure);
+
+  CKRV02Doc doc(o.settingsPath.value_or(std::string()));
+  // A sweep over a bus is no connection to remember.
+  doc.SetSaveOnClose(false);
+  doc.changeHistory().SetProgram("tarkon-cli");
+  VirtualSensorPort sensor;
+  std::string device;
+  std::string portText;
+  ConnectValues base = doc.BeginConnect();
+  if (o.simulate) {
+    if (!sensor.Start(SimulatedSensor(o), base)) return Failed("restore: " + sensor.failure(), kExitFailed, failure);
+    device = sensor.device();
+    portText = base.portText;
+  } else {
+    portText = o.port.value_or("").empty() ? StoredPortName(doc.settingsFile()) : *o.port;
+    device = DeviceOfPortName(doc.settingsFile(), portText);
+    if (device.empty()) return Failed("restore: no device for port " + portText, kExitUsage, failure);
+  }
+  if (o.readTimeoutMs) base.readTimeout = *o.readTimeoutMs;
+  if (o.writeTimeoutMs) base.writeTimeout = *o.writeTimeoutMs;
+
+  ProgressBar bar("Scanning the bus");
+  const fleet::FleetApplyReport report = fleet::ApplyToBus(
+      doc, backup, device, portText, base, options,
+      [&](long done, long total) {
+        bar.Update(done, total);
+        return !g_interrupted.load();
+      },
+      [] { return !g_interrupted.load(); });
+  bar.Finish();
+  doc.CloseDocument();
+  if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, failure);
+  if (o.json) {
+    CliJson list = CliJson::array();
+    for (const fleet::FleetApplyRow& row : report.rows)
+      list.push_back({{"address", row.sensor.address}, {"serial_number", row.sensor.serialNumber},
+                      {"changed", row.changed}, {"verified", row.verified}, {"failed", row.failed},
+                      {"ok", !row.Failed()}, {"error", row.error}});
+    out = CliJson{{"file", o.arguments[0]}, {"model", backup.model}, {"sensors", std::move(list)},
+                  {"other_models", report.otherModels}, {"complete", !report.stopped}};
+  } else {
+    std::vector<std::vector<std::string>> rows = {fleet::FleetApplyColumnTitles()};
+    for (const fleet::FleetApplyRow& row : report.rows) {
+      std::vector<std::string> cells = fleet::FleetApplyCells(row);
+      for (std::string& cell : cells) cell = PrintableText(cell);
+      rows.push_back(cells);
+    }
+    PrintTable(rows);
+    std::cout << report.rows.size() << " " << backup.model << (report.rows.size() == 1 ? " sensor" : " sensors");
+    if (report.otherModels > 0) std::cout << ", " << report.otherModels << " of other models left alone";
+    std::cout << (report.stopped ? " (stopped)" : "") << std::endl;
+  }
+  if (report.rows.empty()) return Failed("restore: no " + backup.model + " found on the bus", kExitFailed, failure);
+  if (report.AnyFailed() || report.stopped)
+    return Failed("restore: not every sensor took the file's settings", kExitFailed, failure);
+  return kExitOk;
+}

@@ -1,0 +1,30 @@
+#include "tarkon/document/change_recorder.h"
+
+std::string ChangeRecorder::path() const { return path_.empty() ? history::DefaultPath() : path_; }
+
+bool ChangeRecorder::Record(const WriteTarget& target, const std::string& setting, const std::string& oldValue,
+                            const std::string& newValue, history::Outcome outcome) {
+  history::Entry entry;
+  entry.time = history::NowUtc();
+  entry.program = program_;
+  entry.user = history::CurrentUser();
+  entry.port = target.port;
+  entry.model = target.model;
+  entry.serialNumber = target.serialNumber;
+  entry.setting = setting;
+  entry.oldValue = oldValue;
+  entry.newValue = newValue;
+  entry.outcome = history::OutcomeText(outcome);
+  const std::string where = path();
+  std::string error;
+  if (history::Append(where, entry, &error)) return true;
+  lastError_ = error;
+  if (!noticeTold_) notice_ = "Change history not written (" + where + ": " + error + ")";
+  return false;
+}
+
+std::string ChangeRecorder::TakeFailureNotice() {
+  if (noticeTold_ || notice_.empty()) return std::string();
+  noticeTold_ = true;
+  return notice_;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The document's side of the change history: every write the engine makes
+// to the connected sensor (a setting, the address, the baud rate, the check
+// mode, the factory defaults, a reset, a firmware upload, the serial number
+// or model string) becomes one history line naming this program, its user,
+// the port and the sensor. Whatever front end runs the engine (the window,
+// tarkon-cli, the fleet tools) records the same way.
+
+#include <string>
+
+#include "history/change_history.h"
+
+// Who and where a write went, as the document knows it at the time.
+struct WriteTarget {
+  std::string port;
+  std::string model;
+  std::string serialNumber;
+};
+
+class ChangeRecorder {
+ public:
+  // The program named in each line ("Tarkon" unless the front end says).
+  void SetProgram(std::string program) { program_ = std::move(program); }
+  const std::string& program() const { return program_; }
+  // Where the lines go; empty: history::DefaultPath() at each write (so a
+  // changed $XDG_DATA_HOME counts).
+  void SetPath(std::string path) { path_ = std::move(path); }
+  std::string path() const;
+
+  // Appends one line. False when it could not be written; the reason is
+  // then in lastError() and, the first time only, in the returned notice.
+  bool Record(const WriteTarget& target, const std::string& setting, const std::string& oldValue,
+              const std::string& newValue, history::Outcome outcome);
+  const std::string& lastError() const { return lastError_; }
+  // "Change history not written (PATH: REASON)" once after the first
+  // failure, empty afterwards: the command log says it once, not per write.
+  std::string TakeFailureNotice();
+
+ private:
+  std::string program_ = "Tarkon";
+  std::string path_;
+  std::string lastError_;
+  std::string notice_;
+  bool noticeTold_ = false;
+};

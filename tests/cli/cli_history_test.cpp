@@ -1,0 +1,163 @@
+// tarkon-cli's change history, commissioning report and fleet apply, end
+// to end through the program: every write lands in the history, the report
+// renders every setting (HTML and a PDF of at least one page), and one file
+// is applied to every sensor of its model on a line of several.
+
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "cli/cli_test_support.h"
+#include "sim/virtual_line.h"
+
+namespace clitest {
+namespace {
+
+class CliHistoryTest : public CliTest {
+ protected:
+  std::string HistoryFile() const { return dir_.File("tarkon/history.jsonl"); }
+  Json History(const std::vector<std::string>& filters = {}) {
+    std::vector<std::string> args = {"--json", "history"};
+    args.insert(args.end(), filters.begin(), filters.end());
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.exitCode, kOk) << r.err;
+    return OneObject(r);
+  }
+};
+
+TEST_F(CliHistoryTest, EverySetLeavesALineThatTheHistoryCommandFilters) {
+  ASSERT_EQ(Run({"--simulate", "KRV04", "set", "Threshold", "61"}).exitCode, kOk);
+  ASSERT_EQ(Run({"--simulate", "KRV04", "set", "Threshold", "many"}).exitCode, kUsage);
+  const Json all = History();
+  ASSERT_EQ(all["entries"].items.size(), 2u) << testsupport::ReadWholeFile(HistoryFile());
+  // Newest first: the refusal, then the write.
+  const Json& refused = all["entries"].items[0];
+  const Json& written = all["entries"].items[1];
+  EXPECT_EQ(refused["outcome"].text, "refused");
+  EXPECT_EQ(refused["new_value"].text, "many");
+  EXPECT_EQ(written["setting"].text, "Threshold");
+  EXPECT_EQ(written["new_value"].text, "61");
+  EXPECT_EQ(written["outcome"].text, "verified");
+  EXPECT_EQ(written["program"].text, "tarkon-cli");
+  EXPECT_EQ(written["model"].text, "KRV04");
+  const std::string serial = written["serial_number"].text;
+  ASSERT_FALSE(serial.empty());
+
+  EXPECT_EQ(History({"--serial", serial})["entries"].items.size(), 2u);
+  EXPECT_EQ(History({"--serial", "NOSUCH"})["entries"].items.size(), 0u);
+  EXPECT_EQ(History({"--since", "2000-01-01"})["entries"].items.size(), 2u);
+  EXPECT_EQ(History({"--since", "2999-01-01T00:00"})["entries"].items.size(), 0u);
+  EXPECT_EQ(Run({"history", "--since", "last week"}).exitCode, kUsage);
+
+  // A torn last line (a crash mid-append) costs only that line.
+  { std::ofstream(HistoryFile(), std::ios::app) << "{\"time\":\"2026-"; }
+  ASSERT_EQ(Run({"--simulate", "KRV04", "set", "Threshold", "62"}).exitCode, kOk);
+  const Json after = History();
+  EXPECT_EQ(after["damaged_lines"].Int(), 1);
+  ASSERT_EQ(after["entries"].items.size(), 3u);
+  EXPECT_EQ(after["entries"].items[0]["new_value"].text, "62");
+  const ProcessResult text = Run({"history"});
+  EXPECT_NE(text.out.find("3 changes"), std::string::npos) << text.out;
+}
+
+TEST_F(CliHistoryTest, TheReportOfEveryModelHoldsEverySettingAsHtmlAndAsAPdf) {
+  for (const char* model : {"KRV02", "KRV04", "Qmt Long", "Qmt Short", "KRV04 Board Flipper"}) {
+    SCOPED_TRACE(model);
+    const ProcessResult settings = Run({"--simulate", model, "--json", "settings"});
+    ASSERT_EQ(settings.exitCode, kOk) << settings.err;
+    const std::string html = dir_.File("report.html");
+    const ProcessResult r =
+        Run({"--simulate", model, "report", html, "--technician", "A. <Tech>", "--notes", "Commissioned & tested"});
+    ASSERT_EQ(r.exitCode, kOk) << r.err;
+    const std::string page = testsupport::ReadWholeFile(html);
+    EXPECT_NE(page.find("A. &lt;Tech&gt;"), std::string::npos);
+    EXPECT_NE(page.find("Commissioned &amp; tested"), std::string::npos);
+    for (const auto& [name, value] : Rows(OneObject(settings))) {
+      if (name == "Serial Number") continue;  // shown with the identity
+      EXPECT_NE(page.find("<td>" + name + "</td><td>"), std::string::npos) << name;
+      EXPECT_NE(page.find(value), std::string::npos) << name << " = " << value;
+    }
+
+    const std::string pdf = dir_.File("report.pdf");
+    const ProcessResult p = Run({"--simulate", model, "--json", "report", pdf});
+    ASSERT_EQ(p.exitCode, kOk) << p.err;
+    EXPECT_GE(OneObject(p)["pages"].Int(), 1);
+    const std::string bytes = testsupport::ReadWholeFile(pdf);
+    ASSERT_EQ(bytes.substr(0, 5), "%PDF-");
+    const std::regex pageObject("/Type\\s*/Page(?![a-zA-Z])");
+    EXPECT_GE(std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), pageObject), std::sregex_iterator()), 1);
+  }
+  // The technician given once is kept for the next report.
+  const std::string again = dir_.File("again.html");
+  ASSERT_EQ(Run({"--simulate", "KRV04", "report", again}).exitCode, kOk);
+  EXPECT_NE(testsupport::ReadWholeFile(again).find("A. &lt;Tech&gt;"), std::string::npos);
+  EXPECT_EQ(Run({"--simulate", "KRV04", "report", dir_.File("report.txt")}).exitCode, kUsage);
+}
+
+TEST_F(CliHistoryTest, RestoreOnTheBusAppliesTheFileToEverySensorOfItsModelOnly) {
+  // The file: a KRV04 whose threshold was set to 77.
+  StartSensor(Sensor("KRV04"));
+  ASSERT_EQ(RunOnSensor({"set", "Threshold", "77"}).exitCode, kOk);
+  const std::string file = dir_.File("krv04.json");
+  ASSERT_EQ(RunOnSensor({"backup", file}).exitCode, kOk);
+  sensor_.reset();
+  std::remove(HistoryFile().c_str());
+
+  sim::VirtualLine line(trace_.Line());
+  const std::vector<int> krv04s = {2, 3, 5};
+  for (int address : krv04s) {
+    sim::SensorConfig config = Sensor("KRV04", address == 3 ? 1 : 0, static_cast<uint8_t>(address));
+    config.serial = "F" + std::to_string(address);
+    line.Attach(config);
+  }
+  sim::SensorConfig other = Sensor("KRV02", 0, 4);
+  other.serial = "OTHER4";
+  line.Attach(other);
+  ASSERT_TRUE(line.Start()) << line.LastError();
+
+  const ProcessResult r =
+      Run({"--port", line.SlavePath(), "--json", "restore", file, "--bus", "--from", "1", "--to", "6"});
+  ASSERT_EQ(r.exitCode, kOk) << r.err << r.out;
+  const Json report = OneObject(r);
+  ASSERT_EQ(report["sensors"].items.size(), krv04s.size()) << r.out;
+  EXPECT_EQ(report["other_models"].Int(), 1);
+  for (size_t i = 0; i < krv04s.size(); ++i) {
+    const Json& row = report["sensors"].items[i];
+    EXPECT_EQ(row["address"].Int(), krv04s[i]);
+    EXPECT_EQ(row["serial_number"].text, "F" + std::to_string(krv04s[i]));
+    EXPECT_GE(row["changed"].Int(), 1);
+    EXPECT_EQ(row["verified"].Int(), row["changed"].Int());
+    EXPECT_EQ(row["failed"].Int(), 0);
+  }
+  // Each sensor holds the file's threshold at its own address and check mode.
+  for (int address : krv04s) {
+    std::vector<std::string> args = {"--port", line.SlavePath(), "--address", std::to_string(address), "--json",
+                                     "settings"};
+    if (address == 3) args.insert(args.begin(), {"--check-mode", "crc"});
+    const ProcessResult s = Run(args);
+    ASSERT_EQ(s.exitCode, kOk) << s.err;
+    bool found = false;
+    for (const auto& [name, value] : Rows(OneObject(s)))
+      if (name == "Threshold") found = value == "77";
+    EXPECT_TRUE(found) << address;
+  }
+  // Every write went to the history, and none of them was a connection value.
+  const Json history = History({"--since", "2000-01-01"});
+  int thresholds = 0;
+  for (const Json& e : history["entries"].items) {
+    EXPECT_TRUE(e["setting"].text != "Address" && e["setting"].text != "Baud rate" && e["setting"].text != "Check mode");
+    if (e["setting"].text == "Threshold" && e["new_value"].text == "77") ++thresholds;
+  }
+  EXPECT_EQ(thresholds, 3);
+
+  // The text table, and a range without a sensor of the file's model: exit 1.
+  const ProcessResult table = Run({"--port", line.SlavePath(), "restore", file, "--bus", "--from", "2", "--to", "2"});
+  EXPECT_EQ(table.exitCode, kOk) << table.err;
+  EXPECT_NE(table.out.find("Serial number"), std::string::npos) << table.out;
+  EXPECT_EQ(Run({"--port", line.SlavePath(), "restore", file, "--bus", "--from", "4", "--to", "4"}).exitCode, kFailed);
+  EXPECT_EQ(Run({"--port", line.SlavePath(), "restore", file, "--bus", "--connection"}).exitCode, kUsage);
+}
+
+}  // namespace
+}  // namespace clitest
