@@ -84,11 +84,34 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
   });
 
   doc_.SetListener(this);
+  FollowPortsForTheLink();
   RefreshSetupPane();
   UpdateCommandUI();
 }
 
+void CMainFrame::FollowPortsForTheLink() {
+  // The watch calls on its own thread; the document is the window's, so
+  // the change is handed to the window's loop (dropped if the window is
+  // gone by then).
+  portWatchToken_ = portWatch_.Subscribe([this](const PortListChange& change) {
+    QMetaObject::invokeMethod(this, [this, change] { OnPortsChanged(change); }, Qt::QueuedConnection);
+  });
+}
+
+void CMainFrame::OnPortsChanged(const PortListChange& change) {
+  const auto namesOf = [](const ListedPort& port) {
+    std::vector<std::string> names{port.device, port.name};
+    if (!port.byId.empty()) names.push_back(port.byId);
+    return names;
+  };
+  for (const ListedPort& gone : change.disappeared) doc_.PortDisappeared(namesOf(gone));
+  for (const ListedPort& back : change.appeared) doc_.PortAppeared(namesOf(back), back.usbSerial);
+  link_->Refresh();
+  UpdateCommandUI();
+}
+
 CMainFrame::~CMainFrame() {
+  portWatch_.Unsubscribe(portWatchToken_);
   // The worker must not post to a frame that is going away.
   doc_.StopPolling();
   doc_.SetListener(nullptr);

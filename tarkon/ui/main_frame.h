@@ -122,6 +122,11 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   CKRV02Doc& doc_;
   VirtualSensorPort virtualSensor_;
   PortWatch portWatch_;
+  int portWatchToken_ = 0;
+  // A port that comes back may be the lost link's (reconnect), one that
+  // goes may end it.
+  void FollowPortsForTheLink();
+  void OnPortsChanged(const PortListChange& change);
   std::map<DocCommand, QAction*> actions_;
   QAction* toolbarToggle_ = nullptr;
   QAction* statusBarToggle_ = nullptr;
