@@ -55,9 +55,10 @@ int SetupPaneWidth(const QWidget* list) {
 
 QSize DefaultWindowSize(const QWidget* window, int setupWidth) {
   const QFontMetrics fm = window->fontMetrics();
-  // The sensor view: its list and its chart side by side, each about as
-  // wide as the setup pane's list, the chart at least its own wish.
-  const int view = std::max(2 * setupWidth, 760);
+  // The sensor view: its list (short names) and its chart side by side,
+  // together half as wide again as the setup pane, at least room for the
+  // list and the chart's own wish.
+  const int view = std::max(setupWidth * 3 / 2, 760);
   // Twenty rows of the longest settings list, the tabs, the command log,
   // the bars: in lines of text, so a larger font gets a taller window.
   const int height = std::max(720, 36 * fm.height() + 160);

@@ -3,7 +3,7 @@
 // pixels: the setup pane wide enough that every name of every model's
 // settings fits the two fifths of its lists that the names get, and the
 // values the rest; the sensor view beside it with room for its list and
-// its live chart in equal parts.
+// its live chart side by side.
 
 #include <QSize>
 
