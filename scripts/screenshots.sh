@@ -3,9 +3,10 @@
 # to a virtual sensor of each model with the panel's diagnostics switched on,
 # and the model's settings dialog (two PNGs per model; each window polls for
 # 12 s first, so its range chart has something to show); Tarkon's protocol
-# trace pane; the upload dialog before, during and after a transfer;
-# the first page of a commissioning report (tarkon-cli's PDF, made a PNG by
-# pdftoppm); Ostrel's three tabs, connected to a virtual board flipper.
+# trace pane; the upload dialog before, during and after a transfer; the
+# start page with two last ports, and a KRV04 in a dark palette; the first
+# page of a commissioning report (tarkon-cli's PDF, made a PNG by pdftoppm);
+# Ostrel's three tabs, connected to a virtual board flipper.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -28,6 +29,17 @@ done
 # The "Protocol trace" pane of the Tools menu, with the frames of a connect.
 XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_TRACE_PANE=1 \
   TARKON_SCREENSHOT="$out/tarkon-protocol-trace.png" "$tarkon" 2>/dev/null
+
+# The start page before a connection, with the last ports a technician
+# used (kept in the per-user profile), and the window in a dark palette.
+start_profile=$(mktemp -d)
+trap 'rm -rf "$profile" "$start_profile"' EXIT
+mkdir -p "$start_profile/NRD"
+printf '[Recent%%20Ports]\nPorts="57600,1,/dev/ttyUSB0", "19200,7,COM2"\n' >"$start_profile/NRD/Tarkon.conf"
+XDG_CONFIG_HOME="$start_profile" QT_QPA_PLATFORM=offscreen TARKON_SCREENSHOT="$out/tarkon-start-page.png" \
+  TARKON_SCREENSHOT_DELAY_MS=500 "$tarkon" 2>/dev/null
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_PALETTE=dark TARKON_VIRTUAL_SENSOR=KRV04 \
+  TARKON_SCREENSHOT="$out/tarkon-krv04-dark.png" TARKON_SCREENSHOT_DELAY_MS=12000 "$tarkon" 2>/dev/null
 
 # The upload dialog of manufacturing mode before (with its question), during
 # and after a transfer to a virtual sensor; its automatic backup goes to the

@@ -11,6 +11,7 @@ RangeChart::RangeChart(QWidget* parent) : QWidget(parent) {
   clock_.start();
   setMinimumSize(300, 120);
   setAccessibleName(QStringLiteral("Range of the last 60 seconds"));
+  setAccessibleDescription(Description());
   setAttribute(Qt::WA_OpaquePaintEvent);
   drawTimer_.setSingleShot(true);
   drawTimer_.setInterval(kDrawIntervalMs);
@@ -88,7 +89,19 @@ void RangeChart::Draw() {
     span_ = QPointF(low->value, high->value);
   }
   ++draws_;
+  setAccessibleDescription(Description());
   update();
+}
+
+QString RangeChart::Description() const {
+  if (!anyAdded_) return QStringLiteral("No ranges yet");
+  QString text = QStringLiteral("Last range: ") + (latestValue_ ? ValueText(*latestValue_) : QStringLiteral("Out of Range"));
+  if (!drawn_.empty()) {
+    text += QStringLiteral("; lowest %1, highest %2 in the last %3 seconds")
+                .arg(ValueText(span_.x()), ValueText(span_.y()))
+                .arg(static_cast<int>(kWindowSeconds));
+  }
+  return text;
 }
 
 int RangeChart::drawnLines() const {
@@ -100,6 +113,7 @@ int RangeChart::drawnLines() const {
 
 void RangeChart::SetValueText(std::function<QString(double)> text) {
   valueText_ = std::move(text);
+  setAccessibleDescription(Description());
   update();
 }
 

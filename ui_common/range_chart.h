@@ -1,7 +1,8 @@
 #pragma once
 // The live range chart of both programs: the ranges of the last minute,
 // newest at the right, with a gap wherever a poll read "Out of Range",
-// drawn with QPainter in the palette's colours.
+// drawn with QPainter in the palette's colours (dark ones included). Its
+// accessible description says in words what it shows.
 //
 // Polling may run far faster than anyone reads a chart (hundreds of polls
 // a second on a fast line), so adding a range costs a few comparisons and
@@ -86,6 +87,9 @@ class RangeChart : public QWidget {
   void CloseBucket();
   void AppendBucket(std::vector<Point>& to) const;
   QString ValueText(double value) const;
+  // The text equivalent of the drawing (its accessible description): the
+  // last range, then the lowest and highest of the minute.
+  QString Description() const;
 
   QElapsedTimer clock_;
   QTimer drawTimer_;

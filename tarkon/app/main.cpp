@@ -15,6 +15,8 @@
 //                                model's settings dialog as a PNG image;
 //   TARKON_SCREENSHOT_DELAY_MS=N how long to poll before the picture
 //                                (1500 ms unless given).
+//   TARKON_PALETTE=dark          the Fusion style with a dark palette, as
+//                                on a dark desktop (documentation pictures).
 //   TARKON_TRACE_PANE=1          show the "Protocol trace" pane from the
 //                                start (the connect's frames included).
 //   TARKON_UPLOAD_SCREENSHOTS=STEM  with a virtual sensor: upload a
@@ -42,6 +44,7 @@
 #include "tarkon/app/command_line.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/manufacturing_mode.h"
+#include "tarkon/ui/dark_palette.h"
 #include "tarkon/ui/main_frame.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/program_icon.h"
@@ -125,6 +128,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(LRS_VERSION));
   QApplication::setWindowIcon(ProgramIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("org.example.LaserRangeSetup.Tarkon"));
+  if (const char* palette = std::getenv("TARKON_PALETTE"); palette != nullptr && std::string(palette) == "dark") {
+    UseDarkPalette();
+  }
   const TarkonCommandLine line = ParseTarkonCommandLine(QCoreApplication::arguments());
   if (Answered(line)) return 0;
   if (line.action == TarkonCommandLine::Action::kRefuse) return Refuse(line.text);

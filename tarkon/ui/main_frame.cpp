@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
@@ -14,11 +15,16 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
+#include <algorithm>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 
 #include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/command_log.h"
 #include "tarkon/ui/connect_dialog.h"
 #include "tarkon/ui/link_view.h"
+#include "tarkon/ui/file_drop.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/port_entries.h"
 #include "tarkon/ui/program_icon.h"
@@ -29,6 +35,7 @@
 #include "tarkon/ui/tools_menu.h"
 #include "tarkon/ui/ui_texts.h"
 #include "tarkon/ui/upload_dialog.h"
+#include "tarkon/ui/window_size.h"
 #include "tarkon/ui/scan_buffer_dialog.h"
 
 namespace {
@@ -59,6 +66,15 @@ QString SpokenName(const QAction* action) {
   return text.remove(QLatin1Char('&')).trimmed();
 }
 
+// The last ports used, kept per user beside the pane sizes.
+const QString kRecentPortsKey = QStringLiteral("Recent Ports/Ports");
+
+std::vector<RecentPort> LoadRecentPorts() {
+  std::vector<std::string> texts;
+  for (const QString& t : Profile().value(kRecentPortsKey).toStringList()) texts.push_back(t.toStdString());
+  return RecentPortsOfTexts(texts);
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), doc_(doc) {
@@ -73,8 +89,13 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
   view_ = new CSensorParentView(doc_, this);
   link_ = new CLinkView(*this, doc_, MainWindowCaption());
   setCentralWidget(link_->Wrap(view_));
+  // Help ends the menu bar, after the Tools menu.
+  menuBar()->addMenu(helpMenu_);
+  BuildStartPage();
   LoadPaneSizes();
-  resize(900, 640);
+  resize(DefaultWindowSize(this, SetupPaneWidth(setup_->settingsList())));
+  // A backup or firmware file dropped on the window opens where it belongs.
+  setAcceptDrops(true);
 
   closeWhenFree_.setInterval(50);
   connect(&closeWhenFree_, &QTimer::timeout, this, [this] {
@@ -142,24 +163,26 @@ void CMainFrame::BuildActions() {
   QAction* disconnectAction = make(DocCommand::kDisconnect, QStringLiteral("&Disconnect  \tCtrl+D"));
   disconnectAction->setIcon(style->standardIcon(QStyle::SP_DialogCloseButton));
   SetPrompt(disconnectAction, QStringLiteral("Close connection\nClose connection"));
-  QAction* address = make(DocCommand::kAddress, QStringLiteral("Address..."));
+  QAction* address = make(DocCommand::kAddress, QStringLiteral("&Address..."));
   address->setIcon(style->standardIcon(QStyle::SP_FileDialogDetailedView));
   SetPrompt(address, QStringLiteral("Set sensor address \nSet sensor address "));
-  QAction* checksum = make(DocCommand::kChecksum, QStringLiteral("Checksum"));
+  QAction* checksum = make(DocCommand::kChecksum, QStringLiteral("&Checksum"));
   checksum->setCheckable(true);
   SetPrompt(checksum, QStringLiteral("Use checksum to check serial communication packets integrity \nUse  checksum to "
                                      "check serial communication packets integrity"));
-  QAction* crc = make(DocCommand::kCrc, QStringLiteral("CRC"));
+  QAction* crc = make(DocCommand::kCrc, QStringLiteral("C&RC"));
   crc->setCheckable(true);
   SetPrompt(crc, QStringLiteral("Use CRC algorithm to check serial communication packets integrity \nUse CRC "
                                 "algorithm to check serial communication packets integrity"));
-  SetPrompt(make(DocCommand::kBaudRate, QStringLiteral("Boudrate...")),
+  SetPrompt(make(DocCommand::kBaudRate, QStringLiteral("&Boudrate...")),
             QStringLiteral("Set sensor boudrate \n Set sensor boudrate"));
-  make(DocCommand::kSensorSettings, QStringLiteral("Sensor Settings"));
-  make(DocCommand::kSerialAndModel, QStringLiteral("Serial Number and Model"));
-  make(DocCommand::kUpload, QStringLiteral("Upload FPGA / DSP / CAL Table"));
-  make(DocCommand::kResetSensor, QStringLiteral("Reset Sensor"));
-  QAction* defaults = make(DocCommand::kSetDefaults, QStringLiteral("Set sensor defaults"));
+  // Each Edit item has a letter of its own; the settings dialog, the one
+  // most used, also a key.
+  make(DocCommand::kSensorSettings, QStringLiteral("&Sensor Settings"))->setShortcut(kSensorSettingsKey);
+  make(DocCommand::kSerialAndModel, QStringLiteral("Serial &Number and Model"));
+  make(DocCommand::kUpload, QStringLiteral("&Upload FPGA / DSP / CAL Table"));
+  make(DocCommand::kResetSensor, QStringLiteral("&Reset Sensor"));
+  QAction* defaults = make(DocCommand::kSetDefaults, QStringLiteral("Set sensor &defaults"));
   defaults->setIcon(style->standardIcon(QStyle::SP_DialogResetButton));
   SetPrompt(defaults,
             QStringLiteral("Set sensor factory defaults \n Reset the sensor to use all default values"));
@@ -185,7 +208,7 @@ void CMainFrame::BuildMenus() {
 
   editMenu_ = menuBar()->addMenu(QStringLiteral("&Edit "));
   editMenu_->addAction(action(DocCommand::kAddress));
-  QMenu* check = editMenu_->addMenu(QStringLiteral("Error checking method"));
+  QMenu* check = editMenu_->addMenu(QStringLiteral("&Error checking method"));
   check->addAction(action(DocCommand::kChecksum));
   check->addAction(action(DocCommand::kCrc));
   editMenu_->addAction(action(DocCommand::kBaudRate));
@@ -211,7 +234,8 @@ void CMainFrame::BuildMenus() {
   viewMenu->addSeparator();
   viewMenu->addAction(clearLog_);
 
-  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  // Added to the menu bar once the Tools menu is there.
+  QMenu* help = helpMenu_ = new QMenu(QStringLiteral("&Help"), this);
   help->addAction(about_);
 
   for (QMenu* menu : {file, editMenu_, check, viewMenu, help}) {
@@ -259,6 +283,47 @@ void CMainFrame::BuildStatusBar() {
   connect(statusBarToggle_, &QAction::toggled, bar, &QWidget::setVisible);
 }
 
+void CMainFrame::BuildStartPage() {
+  StartPage* start = view_->startPage();
+  connect(start, &StartPage::connectRequested, this, [this] { RunCommand(DocCommand::kConnect); });
+  connect(start, &StartPage::recentRequested, this, &CMainFrame::ConnectRecent);
+  recentPorts_ = LoadRecentPorts();
+  start->SetRecentPorts(recentPorts_);
+}
+
+bool CMainFrame::ConnectRecent(const RecentPort& port) {
+  UpdateCommandUI();
+  if (!doc_.IsAvailable(DocCommand::kConnect)) return false;
+  const bool ok = ConnectWith(ConnectValuesOfRecent(port, doc_.BeginConnect()), std::nullopt);
+  UpdateCommandUI();
+  return ok;
+}
+
+void CMainFrame::RememberPort(const ConnectValues& values) {
+  recentPorts_ = RememberRecentPort(recentPorts_, RecentPortOfConnect(values));
+  QStringList texts;
+  for (const RecentPort& p : recentPorts_) texts << QString::fromStdString(RecentPortText(p));
+  Profile().setValue(kRecentPortsKey, texts);
+  view_->startPage()->SetRecentPorts(recentPorts_);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (DragCarriesFiles(event->mimeData())) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  if (!DragCarriesFiles(event->mimeData())) return;
+  event->acceptProposedAction();
+  // The dialog opens after the drop has ended, so the source of the drag
+  // is not held while it is open.
+  auto dropped = std::make_shared<QMimeData>();
+  dropped->setUrls(event->mimeData()->urls());
+  QMetaObject::invokeMethod(this, [this, dropped] {
+    OpenDroppedFiles(doc_, dropped.get(), this);
+    UpdateCommandUI();
+  }, Qt::QueuedConnection);
+}
+
 void CMainFrame::BuildPanes() {
   setup_ = new CSensorSettingsDialog(this);
   setupDock_ = new QDockWidget(QStringLiteral("System:"), this);
@@ -291,7 +356,10 @@ void CMainFrame::BuildPanes() {
 
 void CMainFrame::LoadPaneSizes() {
   QSettings store = Profile();
-  setupSizes_ = ::LoadPaneSizes(store, kSetupPaneId, kSetupMinimum, kSetupBuiltIn);
+  // Docked at the side, the pane's built-in width shows every name and value whole.
+  PaneSizes setupBuiltIn = kSetupBuiltIn;
+  setupBuiltIn.vert.setWidth(std::max(setupBuiltIn.vert.width(), SetupPaneWidth(setup_->settingsList())));
+  setupSizes_ = ::LoadPaneSizes(store, kSetupPaneId, kSetupMinimum, setupBuiltIn);
   logSizes_ = ::LoadPaneSizes(store, kLogPaneId, kLogMinimum, kLogBuiltIn);
 }
 
@@ -474,6 +542,7 @@ bool CMainFrame::ConnectWith(ConnectValues values, const std::optional<VirtualSe
   collectingConnectErrors_ = true;
   const bool ok = doc_.Connect(values, firstCheckMode);
   collectingConnectErrors_ = false;
+  if (ok && !virtualSensor) RememberPort(values);
   if (!ok) {
     virtualSensor_.Stop();
     UpdateCommandUI();

@@ -17,6 +17,7 @@
 
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/port_watch.h"
+#include "tarkon/document/recent_ports.h"
 #include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/tools_menu_host.h"
@@ -76,6 +77,12 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   QAction* exitAction() const { return exit_; }
   QAction* aboutAction() const { return about_; }
   QMenu* editMenu() const { return editMenu_; }
+  QMenu* helpMenu() const { return helpMenu_; }
+  // "Sensor Settings"' key.
+  static constexpr QKeyCombination kSensorSettingsKey{Qt::CTRL | Qt::Key_E};
+  // Connects through one of the last ports used, as the start page's
+  // button does.
+  bool ConnectRecent(const RecentPort& port);
   CLogDialog* log() const { return log_; }
   CSensorSettingsDialog* setupPane() const { return setup_; }
   CSensorParentView* view() const { return view_; }
@@ -90,6 +97,8 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
   // "Sensor Settings": the connected model's settings dialog, showing the
   // fields of the last re-read; "Upload FPGA / DSP / CAL Table": the
@@ -103,6 +112,9 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   void BuildToolBar();
   void BuildStatusBar();
   void BuildPanes();
+  void BuildStartPage();
+  // After a connect to a real port: first among the last ports used.
+  void RememberPort(const ConnectValues& values);
   void LoadPaneSizes();
   void SavePaneSizes();
   void ApplyPaneSizes();
@@ -136,6 +148,8 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   QAction* exit_ = nullptr;
   QAction* about_ = nullptr;
   QMenu* editMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  std::vector<RecentPort> recentPorts_;
   QToolBar* toolBar_ = nullptr;
   CLogDialog* log_ = nullptr;
   CSensorSettingsDialog* setup_ = nullptr;

@@ -88,6 +88,7 @@ static QSplitter* ListBesideChart(QTreeWidget* list, ui_common::RangeChart* char
 
 CKRV02DiagsDlg::CKRV02DiagsDlg(CKRV02Doc& doc, QWidget* parent) : QWidget(parent) {
   update_ = new QCheckBox(QStringLiteral("Update diagnostics"), this);
+  update_->setAccessibleName(update_->text());
   list_ = MakeTwoColumnList(this, QStringLiteral("Diagnostics"));
   chart_ = new ui_common::RangeChart(this);
   auto* layout = new QVBoxLayout(this);
@@ -186,6 +187,7 @@ CKRV02Dlg::CKRV02Dlg(CKRV02Doc& doc, QWidget* parent) : CSensorDialog(parent) {
   tabs_->addTab(diags_, QStringLiteral("Diagnostic"));
   tabs_->addTab(scan_, QStringLiteral("Scan Buffer"));
   tabs_->addTab(errors_, QStringLiteral("Sensor errors"));
+  tabs_->setAccessibleName(QStringLiteral("Sensor pages"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(tabs_);
@@ -199,6 +201,7 @@ CListPanel::CListPanel(CKRV02Doc& doc, LivePanel kind, bool scanBufferButton, QW
     : CSensorDialog(parent), kind_(kind) {
   auto* group = new QGroupBox(this);
   update_ = new QCheckBox(QStringLiteral("Update Diagnostics"), group);
+  update_->setAccessibleName(update_->text());
   auto* row = new QHBoxLayout(group);
   row->addWidget(update_);
   if (scanBufferButton) {

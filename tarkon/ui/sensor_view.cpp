@@ -1,21 +1,11 @@
 #include "tarkon/ui/sensor_view.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
-
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/models/model_table.h"
 #include "tarkon/ui/sensor_panels.h"
 
-IdlePanel::IdlePanel(QWidget* parent) : CSensorDialog(parent) {
-  auto* text = new QLabel(QStringLiteral("Not Connected"), this);
-  text->setAlignment(Qt::AlignCenter);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text);
-}
-
 CSensorParentView::CSensorParentView(CKRV02Doc& doc, QWidget* parent)
-    : QStackedWidget(parent), idle_(new IdlePanel(this)) {
+    : QStackedWidget(parent), idle_(new StartPage(this)) {
   addWidget(idle_);
   panels_[LivePanel::kKRV02] = new CKRV02Dlg(doc, this);
   panels_[LivePanel::kKRV04] = new CKRV04Dlg(doc, this);

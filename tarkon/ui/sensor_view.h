@@ -11,15 +11,10 @@
 
 #include "tarkon/document/live_panels.h"
 #include "tarkon/ui/sensor_dialog.h"
+#include "tarkon/ui/start_page.h"
 
 class CKRV02Doc;
 
-// The idle panel: "Not Connected".
-class IdlePanel : public CSensorDialog {
-  Q_OBJECT
- public:
-  explicit IdlePanel(QWidget* parent = nullptr);
-};
 
 class CSensorParentView : public QStackedWidget {
   Q_OBJECT
@@ -35,8 +30,10 @@ class CSensorParentView : public QStackedWidget {
   void Tick(CKRV02Doc& doc);
   CSensorDialog* currentPanel() const;
   CSensorDialog* panel(LivePanel kind) const { return panels_.at(kind); }
+  // The idle panel: "Not Connected" and how to connect.
+  StartPage* startPage() const { return idle_; }
 
  private:
-  IdlePanel* idle_;
+  StartPage* idle_;
   std::map<LivePanel, CSensorDialog*> panels_;
 };

@@ -58,6 +58,10 @@ void RestoreSensorSettings(CKRV02Doc& doc, QWidget* parent) {
                          QString::fromStdString("The file cannot be restored: " + error + "\nNothing was sent."));
     return;
   }
+  RestoreSensorSettingsFrom(doc, std::move(backup), path.toStdString(), parent);
+}
+
+void RestoreSensorSettingsFrom(CKRV02Doc& doc, fleet::SensorBackup backup, const std::string& path, QWidget* parent) {
   fleet::RestoreOptions compare;
   compare.force = true;  // show what the models share; the dialog says so before applying
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -69,10 +73,10 @@ void RestoreSensorSettings(CKRV02Doc& doc, QWidget* parent) {
   }
   if (comparison.Equal()) {
     QMessageBox::information(parent, ProgramCaption(),
-                             QString::fromStdString("The sensor already holds the settings of " + path.toStdString()));
+                             QString::fromStdString("The sensor already holds the settings of " + path));
     return;
   }
-  CRestoreSettingsDialog dialog(doc, std::move(backup), path.toStdString(), comparison, parent);
+  CRestoreSettingsDialog dialog(doc, std::move(backup), path, comparison, parent);
   dialog.exec();
   doc.DialogClosed();
 }

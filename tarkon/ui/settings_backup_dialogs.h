@@ -24,6 +24,8 @@ void SaveSensorSettings(CKRV02Doc& doc, QWidget* parent);
 // Asks for a backup file, shows the differences and, when the user agrees,
 // restores them.
 void RestoreSensorSettings(CKRV02Doc& doc, QWidget* parent);
+// The same for a backup already read (a file dropped on the window).
+void RestoreSensorSettingsFrom(CKRV02Doc& doc, fleet::SensorBackup backup, const std::string& path, QWidget* parent);
 
 // The difference table of a restore: "Apply" restores, then the table shows
 // what each value became.

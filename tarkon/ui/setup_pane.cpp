@@ -19,6 +19,7 @@ CSensorSettingsDialog::CSensorSettingsDialog(QWidget* parent)
   settingsList_ = MakeList(QStringLiteral("Settings"));
   tabs_->addTab(sensorList_, QStringLiteral("Sensor"));
   tabs_->addTab(settingsList_, QStringLiteral("Settings"));
+  tabs_->setAccessibleName(QStringLiteral("Sensor setup"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(tabs_);

@@ -67,6 +67,10 @@ CAddressDialog::CAddressDialog(const std::string& serialText, int32_t address, Q
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addLayout(OkCancel(this, QStringLiteral("OK")));
+  // The serial number is only shown: typing starts in the address, whole
+  // text selected so a new address replaces it.
+  addressField_->setFocus();
+  addressField_->selectAll();
 }
 
 std::string CAddressDialog::serialText() const { return serial_->text().toStdString(); }

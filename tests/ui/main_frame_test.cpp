@@ -337,7 +337,7 @@ TEST_F(MainFrameTest, SetupPaneDoubleClicksAndAccelerators) {
   const QPoint at = list->visualItemRect(list->topLevelItem(4)).center();
   QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
   QApplication::sendEvent(list->viewport(), &rightClick);
-  EXPECT_EQ(defaultItem, "Address...");
+  EXPECT_EQ(defaultItem, "&Address...");
   EXPECT_EQ(frame.editMenu()->defaultAction(), nullptr);
 
   auto none = OnNextModal([](QWidget* w) { w->close(); });

@@ -95,10 +95,11 @@ class ToolsMenuTest : public UiTest {};
 TEST_F(ToolsMenuTest, SaveChangeRestoreThroughTheDialogsBringsTheValueBack) {
   sim::VirtualSensor& sensor = StartSensor("KRV04");
   CMainFrame& frame = OpenFrame();
-  // The menus of the frame stay as they were; Tools comes after them.
+  // The menus of the frame stay as they were; Tools comes after them, and
+  // Help ends the bar.
   QStringList titles;
   for (QAction* a : frame.menuBar()->actions()) titles << a->text();
-  EXPECT_EQ(titles, QStringList({"&File", "&Edit ", "&View", "&Help", "&Tools"}));
+  EXPECT_EQ(titles, QStringList({"&File", "&Edit ", "&View", "&Tools", "&Help"}));
   CToolsMenu* tools = frame.tools();
   EXPECT_FALSE(tools->saveAction()->isEnabled());
   EXPECT_FALSE(tools->restoreAction()->isEnabled());

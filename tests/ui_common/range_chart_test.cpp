@@ -104,4 +104,23 @@ TEST(RangeChart, AFullMinuteStaysSmallAndKeepsItsPeaks) {
   EXPECT_LT(chart.drawnSpan().y(), 5.001) << "the peak left with its minute";
 }
 
+// A screen reader hears what the drawing shows: the last range, then the
+// lowest and highest of the minute, in the chart's value texts.
+TEST(RangeChart, DescriptionSaysTheLastRangeAndTheSpan) {
+  ui_common::RangeChart chart;
+  EXPECT_EQ(chart.accessibleDescription(), "No ranges yet");
+  chart.SetValueText([](double v) { return QStringLiteral("%1 mm").arg(v, 0, 'f', 1); });
+  chart.AddAt(1.0, 12.5);
+  chart.AddAt(1.5, 30.0);
+  chart.AddAt(2.0, 20.0);
+  chart.Draw();
+  EXPECT_EQ(chart.accessibleDescription(), "Last range: 20.0 mm; lowest 12.5 mm, highest 30.0 mm in the last 60 seconds");
+  chart.AddAt(2.5, std::nullopt);
+  chart.Draw();
+  EXPECT_EQ(chart.accessibleDescription(),
+            "Last range: Out of Range; lowest 12.5 mm, highest 30.0 mm in the last 60 seconds");
+  chart.Clear();
+  EXPECT_EQ(chart.accessibleDescription(), "No ranges yet");
+}
+
 }  // namespace
