@@ -1,15 +1,20 @@
 #include "serial/port_events.h"
 
+#include <string>
+
+// udev and inotify are Linux's; elsewhere there is no event source and the
+// port list is the one taken when the monitor starts.
+#if defined(__linux__)
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
-#include <string>
-
 #ifdef LRS_HAVE_LIBUDEV
 #include <libudev.h>
 #endif
+#endif
 
+#if defined(__linux__)
 namespace {
 
 // A node made or removed in the device folder; by-id links come and go in
@@ -112,3 +117,7 @@ std::unique_ptr<PortEventSource> OpenSystemPortEvents() {
 #endif
   return OpenDeviceFolderEvents("/dev");
 }
+#else
+std::unique_ptr<PortEventSource> OpenDeviceFolderEvents(const std::string&) { return nullptr; }
+std::unique_ptr<PortEventSource> OpenSystemPortEvents() { return nullptr; }
+#endif

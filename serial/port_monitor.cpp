@@ -1,8 +1,10 @@
 #include "serial/port_monitor.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -49,6 +51,11 @@ bool PortMonitor::Start(Listener listener) {
     ports_ = std::move(listed);
   }
   if (source_ == nullptr || source_->fd() < 0) return false;
+#ifdef _WIN32
+  // No event source exists there (port_events.cpp); nothing to wait on.
+  (void)listener;
+  return false;
+#else
   if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
     wake_[0] = wake_[1] = -1;
     return false;
@@ -63,10 +70,12 @@ bool PortMonitor::Start(Listener listener) {
     return false;
   }
   return true;
+#endif
 }
 
 void PortMonitor::Stop() {
   if (!thread_.joinable()) return;
+#ifndef _WIN32
   const char byte = 1;
   // The pipe is empty but for this byte, so the write cannot block or fail
   // for want of room; the thread wakes whatever it waits for.
@@ -76,6 +85,7 @@ void PortMonitor::Stop() {
   close(wake_[0]);
   close(wake_[1]);
   wake_[0] = wake_[1] = -1;
+#endif
 }
 
 bool PortMonitor::following() const { return thread_.joinable(); }
@@ -86,6 +96,7 @@ std::vector<FoundPort> PortMonitor::ports() const {
 }
 
 void PortMonitor::Run() {
+#ifndef _WIN32
   for (;;) {
     pollfd fds[2] = {{wake_[0], POLLIN, 0}, {source_->fd(), POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) {
@@ -102,6 +113,7 @@ void PortMonitor::Run() {
     source_->Drain();
     Relist();
   }
+#endif
 }
 
 void PortMonitor::Relist() {
