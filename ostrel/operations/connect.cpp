@@ -31,6 +31,8 @@ void Operations::LineLost() {
   repeat_ = false;
   connected_ = false;
   view_.SetStatus("Error : Device went away, port closed (" + link_.port().device() + ")");
+  view_.Log("Error : Device went away, port closed (" + link_.port().device() + ")");
+  view_.Log(LineLostExplanation());
   view_.SetConnected(false);
 }
 
@@ -112,6 +114,8 @@ bool Operations::OpenPort() {
     link_.port().Close();
     reason = "no port chosen";
   } else if (link_.port().Open(device, hostBaudInUse_, &reason)) {
+    portName_ = name;
+    link_.ResetReplyCounts();
     return true;
   }
   view_.SetStatus("Error Opening ComPort! " + (name.empty() ? std::string() : name + ": ") + reason);
