@@ -83,6 +83,8 @@ bool Operations::Connect() {
   view_.FieldsChanged();
   view_.SetConnected(connected_);
   if (connected_) GetSensorData();
+  view_.Log(connected_ ? "Connected: " + LinkText() : "Connect failed: " + LinkText() + ": " +
+                                                          ReceiveStatusText(link_.receiveStatus()));
   return true;
 }
 
@@ -119,6 +121,7 @@ bool Operations::OpenPort() {
     return true;
   }
   view_.SetStatus("Error Opening ComPort! " + (name.empty() ? std::string() : name + ": ") + reason);
+  view_.Log("Error Opening ComPort! " + (name.empty() ? std::string() : name + ": ") + reason);
   return false;
 }
 

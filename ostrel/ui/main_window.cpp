@@ -465,7 +465,7 @@ void MainWindow::BuildStatusBar() {
   lblStatus_ = new QLabel(this);
   lblStatus_->setObjectName("lblStatus");
   lblStatus_->setStyleSheet("QLabel { color: red; }");
-  lblStatus_->setMinimumWidth(260);
+  lblStatus_->setMinimumWidth(150);
   pBar_ = new QProgressBar(this);
   pBar_->setObjectName("pBar");
   pBar_->setRange(0, 100);
@@ -478,8 +478,7 @@ void MainWindow::BuildStatusBar() {
   // colours, so it follows the desktop's palette.
   linkText_ = new QLabel(this);
   linkText_->setObjectName("linkText");
-  linkText_->setMinimumWidth(linkText_->fontMetrics().horizontalAdvance(QString(60, 'x')));
-  linkText_->setMaximumWidth(linkText_->minimumWidth());
+  linkText_->setFixedWidth(linkText_->fontMetrics().horizontalAdvance(QString(95, 'x')));
   btnReconnect_ = new QPushButton("Reconnect", this);
   btnReconnect_->setObjectName("btnReconnect");
   btnReconnect_->setVisible(false);
