@@ -92,6 +92,13 @@ bool OstrelLink::ReadBytes(std::vector<uint8_t>& destination, size_t count) {
 }
 
 bool OstrelLink::ReceiveFrame(bool crc, int timeoutMs, Reply& reply) {
+  const bool ok = AssembleFrame(crc, timeoutMs, reply);
+  // After a hang-up the reads that fail at once are no replies.
+  if (!port_.HungUp()) ++(ok ? goodReplies_ : failedReplies_);
+  return ok;
+}
+
+bool OstrelLink::AssembleFrame(bool crc, int timeoutMs, Reply& reply) {
   std::vector<uint8_t>& bytes = reply.bytes;
   bytes.clear();
   RestartDeadline(timeoutMs);

@@ -55,6 +55,7 @@ class OstrelLink {
   OstrelLink& operator=(const OstrelLink&) = delete;
 
   OstrelPort& port() { return port_; }
+  const OstrelPort& port() const { return port_; }
   ReceiveRing& ring() { return ring_; }
 
   // Address put into every request, and the check mode (true: CRC-16).
@@ -94,6 +95,11 @@ class OstrelLink {
   // without text).
   void ProcessErrorMsg(int status);
   uint64_t comErrors() const { return comErrors_; }
+  // Replies that passed and failed ReceiveFrame since ResetReplyCounts
+  // (the link text's counts since connect).
+  uint64_t goodReplies() const { return goodReplies_; }
+  uint64_t failedReplies() const { return failedReplies_; }
+  void ResetReplyCounts() { goodReplies_ = failedReplies_ = 0; }
   // Where ProcessErrorMsg shows its text and the new count.
   void SetErrorDisplay(std::function<void(const std::string& text, uint64_t comErrors)> display) {
     errorDisplay_ = std::move(display);
@@ -108,6 +114,7 @@ class OstrelLink {
   static void Pump(bool wait);
 
  private:
+  bool AssembleFrame(bool crc, int timeoutMs, Reply& reply);
   // Lets the window work until the port has taken `count` queued bytes.
   void WaitUntilSent(size_t count);
 
@@ -119,6 +126,8 @@ class OstrelLink {
   uint16_t lastSentCrc_ = 0;
   int receiveStatus_ = kReceiveOk;
   uint64_t comErrors_ = 0;
+  uint64_t goodReplies_ = 0;
+  uint64_t failedReplies_ = 0;
   std::function<void(const std::string&, uint64_t)> errorDisplay_;
   std::function<void()> lineLost_;
 };

@@ -31,6 +31,8 @@ void Operations::LineLost() {
   repeat_ = false;
   connected_ = false;
   view_.SetStatus("Error : Device went away, port closed (" + link_.port().device() + ")");
+  view_.Log("Error : Device went away, port closed (" + link_.port().device() + ")");
+  view_.Log(LineLostExplanation());
   view_.SetConnected(false);
 }
 
@@ -81,6 +83,8 @@ bool Operations::Connect() {
   view_.FieldsChanged();
   view_.SetConnected(connected_);
   if (connected_) GetSensorData();
+  view_.Log(connected_ ? "Connected: " + LinkText() : "Connect failed: " + LinkText() + ": " +
+                                                          ReceiveStatusText(link_.receiveStatus()));
   return true;
 }
 
@@ -112,9 +116,12 @@ bool Operations::OpenPort() {
     link_.port().Close();
     reason = "no port chosen";
   } else if (link_.port().Open(device, hostBaudInUse_, &reason)) {
+    portName_ = name;
+    link_.ResetReplyCounts();
     return true;
   }
   view_.SetStatus("Error Opening ComPort! " + (name.empty() ? std::string() : name + ": ") + reason);
+  view_.Log("Error Opening ComPort! " + (name.empty() ? std::string() : name + ": ") + reason);
   return false;
 }
 

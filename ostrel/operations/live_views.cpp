@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -55,12 +56,34 @@ bool WriteScanFile(const std::string& path, const std::vector<uint16_t>& values,
   return false;
 }
 
+// "2026-12-08", local time: the day the technician sees on the calendar.
+std::string Today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[16];
+  std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+  return text;
+}
+
 }  // namespace
+
+std::string ScanFileName(const std::string& model, const std::string& serial, const std::string& date) {
+  std::string name = (model.empty() ? "sensor" : model) + "_" + (serial.empty() ? "unknown" : serial) + "_scans_" +
+                     date;
+  for (char& c : name) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                       c == '_' || c == '.';
+    if (!plain) c = '_';
+  }
+  return name + ".txt";
+}
 
 bool Operations::StartPolling() {
   Busy busy(busy_);
   if (!busy.held()) return false;
   stop_ = false;
+  Busy polling(polling_);  // the link text says "polling" meanwhile
   while (!stop_) {
     Status("");
     Reply r;
@@ -133,8 +156,8 @@ bool Operations::ReadMemory() {
 bool Operations::ExportScanBuffer() {
   Busy busy(busy_);
   if (!busy.held()) return false;
-  const std::string path = view_.ChooseSaveFile();
-  if (path.empty()) return true;
+  // The fields first: a file name chosen for a request that is then
+  // refused is asked for in vain.
   const long start = ParseNumber(fields_.startIndex);
   if (fields_.startIndex.empty() || start < 0 || start > 9999) {
     view_.ShowInputError("Invalid Start Index Entered!\r\n(Valid values 0-9999)", Field::kStartIndex);
@@ -145,6 +168,8 @@ bool Operations::ExportScanBuffer() {
     view_.ShowInputError("Invalid # of Scans Entered!\r\n(Valid values 0-9999)", Field::kNumScans);
     return true;
   }
+  const std::string path = view_.ChooseSaveFile(ScanFileName(fields_.modelPanel, fields_.serialPanel, Today()));
+  if (path.empty()) return true;
   Status("Retrieving scan data from sensor(s) . . .");
   // Start and count travel low byte first whatever the check mode.
   const std::vector<uint8_t> request = {static_cast<uint8_t>(start & 0xFF), static_cast<uint8_t>(start >> 8),

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "history/change_history.h"
@@ -18,10 +19,16 @@
 #include "ostrel/operations/field_values.h"
 #include "ostrel/operations/ostrel_view.h"
 #include "ostrel/operations/port_choices.h"
+#include "ostrel/operations/settings_backup.h"
 #include "ostrel/operations/virtual_sensor_line.h"
 #include "ostrel/operations/window_fields.h"
 
 namespace ostrel {
+
+// The name the scan export's save dialog proposes:
+// "M3-9-6BF_BF039618_scans_2026-12-08.txt" (characters a file name should
+// not hold become '_').
+std::string ScanFileName(const std::string& model, const std::string& serial, const std::string& date);
 
 class Operations {
  public:
@@ -64,6 +71,41 @@ class Operations {
   // cancels the transfer on the line (CAN CAN) and locks the flash again.
   void RequestUploadStop() { stopUpload_ = true; }
   bool uploading() const { return uploading_; }
+
+  // Where the upload saves the settings first (default
+  // AutomaticBackupFolder()), and the file of the last upload's backup
+  // (empty when none was saved).
+  void SetBackupFolder(std::string folder) { backupFolder_ = std::move(folder); }
+  const std::string& lastBackupPath() const { return lastBackupPath_; }
+
+  // Reads the settings the Settings tab writes, raw, without touching the
+  // window. False with `why` in words when a read failed.
+  bool ReadSensorSettings(SensorSettings& settings, std::string& why);
+  // Writes the settings that differ from `wanted` (all of them when the
+  // sensor's cannot be read first) and reads them back; the window's fields
+  // show the sensor's values afterwards.
+  struct RestoreResult {
+    bool verified = false;                  // the read-back equals `wanted`
+    std::vector<SettingDifference> left;    // what still differs
+    std::string error;                      // the read-back failed
+  };
+  // False when turned away as busy.
+  bool RestoreSettings(const SensorSettings& wanted, RestoreResult& result);
+
+  // The link text of the status bar: port, baud rate, address, check mode,
+  // the sensor, polling or idle, good and failed replies since connect; or
+  // why there is no link.
+  std::string LinkText() const;
+  // The port went away; Connect (the "Reconnect" button) opens it again.
+  bool lineLost() const { return link_.port().HungUp(); }
+  // What the line going away means, in plain words, with what to do.
+  std::string LineLostExplanation() const;
+  // A button was pressed: a status such as "Success!" from the last
+  // operation goes (not the report of a lost line).
+  void ActionStarting() { Status(""); }
+
+  // What one firmware upload did (upload_report.h).
+  struct UploadReport;
 
   bool busy() const { return busy_; }
   bool connected() const { return connected_; }
@@ -124,6 +166,12 @@ class Operations {
   // One line of the change history (write_history.cpp).
   void RecordWrite(const std::string& setting, const std::string& oldValue, const std::string& newValue,
                    history::Outcome outcome);
+  // The upload's steps before, during and after the transfer.
+  bool SaveBackupBeforeUpload(UploadReport& report);
+  void Transfer(uint8_t command, const std::vector<uint8_t>& image, size_t size, UploadReport& report);
+  void AfterUpload(UploadReport& report);
+  void OfferRestore(const UploadReport& report);
+  RestoreResult RestoreWithinOperation(const SensorSettings& wanted);
 
   OstrelLink& link_;
   WindowFields& fields_;
@@ -139,6 +187,11 @@ class Operations {
   std::string lastModelName_;
   std::vector<uint8_t> lastModelData_;  // the 16 name bytes of the last model read
   std::vector<uint8_t> lastSerialData_;  // the 16 bytes of the last serial number read
+  std::string backupFolder_ = AutomaticBackupFolder();
+  std::string lastBackupPath_;
+  std::string portName_;  // the port opened last, as the link text names it
+  bool polling_ = false;
+  int retries_ = 0;       // blocks and EOTs sent again in this upload
   bool relocked_ = false;
   bool stopUpload_ = false;
   bool uploading_ = false;

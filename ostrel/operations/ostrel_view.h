@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ostrel/operations/settings_backup.h"
 #include "ostrel/operations/window_fields.h"
 #include "serial/port_discovery.h"
 
@@ -69,8 +70,25 @@ class OstrelView {
   // The memory memo: replaced by these lines (none: cleared).
   virtual void SetMemo(const std::vector<std::string>& lines) { (void)lines; }
   // The save dialog of the scan-buffer export, opening in the current
-  // directory. Empty when cancelled.
-  virtual std::string ChooseSaveFile() { return std::string(); }
+  // directory with `proposedName` and a text-file filter. Empty when
+  // cancelled.
+  virtual std::string ChooseSaveFile(const std::string& proposedName) {
+    (void)proposedName;
+    return std::string();
+  }
+
+  // The log: one line (the window adds the time and keeps the newest).
+  virtual void Log(const std::string& line) { (void)line; }
+  // The end of an upload, kept on screen until the technician closes it:
+  // the result, what it means, the backup, the firmware before and after,
+  // whether the settings changed.
+  virtual void ShowUploadResult(const std::vector<std::string>& lines) { (void)lines; }
+  // Offers to put settings back: the question (default No) with the
+  // settings that differ, as saved and as on the sensor now.
+  virtual bool AskRestore(const std::string& question, const std::vector<SettingDifference>& rows) {
+    (void)rows;
+    return AskYesNo(question);
+  }
 };
 
 }  // namespace ostrel

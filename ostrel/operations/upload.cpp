@@ -14,6 +14,7 @@
 #include "files/bounded_file_reader.h"
 #include "ostrel/operations/busy.h"
 #include "ostrel/operations/ostrel_commands.h"
+#include "ostrel/operations/upload_report.h"
 #include "ostrel/operations/xmodem_block.h"
 
 namespace ostrel {
@@ -54,6 +55,11 @@ EraseAnswer DecideEraseAnswer(bool passed, const Reply& reply, uint8_t uploadCom
   return EraseAnswer::kNoAnswer;
 }
 
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // "Sent 1792 of 65000 bytes, 5.6 kB/s, 11 s left"
 std::string ProgressText(size_t sent, size_t total, double seconds) {
   char text[96];
@@ -83,10 +89,9 @@ class FlagScope {
 // byte, every block of 133 bytes and the EOT).
 std::vector<std::string> UploadPlan(const files::FileContent& file, const std::string& path, const UploadKind& kind,
                                     const WindowFields& fields, int32_t baud) {
-  const size_t slash = path.find_last_of('/');
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string name = FileNameOf(path);
   std::vector<std::string> lines{"Sensor: " + fields.modelPanel + ", serial number " + fields.serialPanel +
-                                 ", firmware " + fields.firmwarePanel};
+                                 ", firmware " + fields.firmwarePanel + " (its settings are saved first)"};
   if (!file.ok() || file.content.empty()) {
     lines.push_back("File: " + name + " (not readable or empty: nothing will be sent)");
     return lines;
@@ -141,8 +146,9 @@ int Operations::XModemSendBlock(uint32_t block, const uint8_t* data, bool last, 
   // Sends `bytes` until the answer is ACK; CAN CAN cancels, more than 16
   // failed answers give `failure`.
   const auto exchange = [&](const uint8_t* bytes, size_t count, int failure) {
-    for (;;) {
+    for (int sends = 0;; ++sends) {
       if (CancelWaiting()) return static_cast<int>(kCancelled);
+      if (sends > 0) ++retries_;
       link_.WriteRaw(bytes, count);
       link_.RestartDeadline(kAnswerWaitMs);
       const uint8_t firstByte = ReadAnswer(first && failure == kBlockFailed);
@@ -204,37 +210,69 @@ bool Operations::Upload() {
   const size_t size = contents.size();
   std::copy(contents.begin(), contents.begin() + static_cast<std::ptrdiff_t>(size), image.begin());
 
+  UploadReport report;
+  report.fileName = FileNameOf(path);
+  report.size = size;
+  report.crc = XModemCrc(image.data(), size);
+  report.kind = kind.name;
+  report.firmwareBefore = fields_.firmwarePanel;
+  if (!SaveBackupBeforeUpload(report)) return true;
+
+  view_.Log(UploadStartLine(report));
+  const auto start = std::chrono::steady_clock::now();
+  Transfer(kind.command, image, size, report);
+  report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  view_.Log(UploadResultLine(report));
+  if (!report.meaning.empty()) view_.Log("This means " + report.meaning + ".");
+
+  AfterUpload(report);
+  Status(report.status);
+  view_.ShowUploadResult(UploadResultLines(report));
+  OfferRestore(report);
+  return true;
+}
+
+void Operations::Transfer(uint8_t command, const std::vector<uint8_t>& image, size_t size, UploadReport& report) {
+  report.blocksTotal = (size + kXModemData - 1) / kXModemData;
+  report.outcome = UploadReport::Outcome::kNothingSent;
+  report.meaning = "nothing was sent: the sensor keeps its firmware; its flash is locked again";
   Send(command::WriteFlashProtect1, {kUnlock1});
   link_.WaitMs(kProtectWaitMs);
   Send(command::WriteFlashProtect2, {kUnlock2});
   link_.WaitMs(kProtectWaitMs);
 
   Status("");
-  Send(kind.command);
+  Send(command);
   Reply reply;
   const bool passed = link_.ReceiveFrame(link_.crc(), kEraseWaitMs, reply);
-  switch (DecideEraseAnswer(passed, reply, kind.command)) {
+  switch (DecideEraseAnswer(passed, reply, command)) {
     case EraseAnswer::kTransfer:
       break;
     case EraseAnswer::kRefused:
       LockFlash();
-      Status("Flash Erase Error!");
-      return true;
-    case EraseAnswer::kNoAnswer:
+      report.status = "Flash Erase Error!";
+      Status(report.status);
+      return;
+    case EraseAnswer::kNoAnswer: {
+      const int status = link_.receiveStatus();
       LockFlash();
-      link_.ProcessErrorMsg(link_.receiveStatus());
-      return true;
+      report.status = ReceiveStatusText(status);
+      link_.ProcessErrorMsg(status);
+      return;
+    }
   }
 
   Status("");
   view_.SetProgress(true, 0);
   view_.SetProgressText(ProgressText(0, size, 0));
-  const size_t blocks = (size + kXModemData - 1) / kXModemData;
+  const size_t blocks = report.blocksTotal;
   int result = kBlockAcknowledged;
   FlagScope uploading(uploading_);
   stopUpload_ = false;
+  retries_ = 0;
   bool stopped = false;
   size_t sentBlocks = 0;
+  report.transferred = true;
   const auto start = std::chrono::steady_clock::now();
   for (size_t j = 1; j <= blocks && result == kBlockAcknowledged; ++j) {
     result = XModemSendBlock(static_cast<uint32_t>(j), image.data() + (j - 1) * kXModemData, j == blocks, j == 1);
@@ -253,12 +291,17 @@ bool Operations::Upload() {
   }
   link_.WaitMs(100);
   view_.SetProgress(false, 0);
+  report.blocksSent = sentBlocks;
+  report.retries = retries_;
   RecordWrite(std::string("Firmware upload (") + kUploadEntries[fields_.upload >= 0 && fields_.upload < 3 ? fields_.upload : 0] + ")",
               fields_.firmwarePanel, std::to_string(size) + " bytes",
               result == kBlockAcknowledged && !stopped ? history::Outcome::kVerified : history::Outcome::kFailed);
   if (result == kBlockAcknowledged && !stopped) {
-    Status("Success!");
-    return true;
+    report.outcome = UploadReport::Outcome::kCompleted;
+    report.meaning.clear();
+    report.status = "Success!";
+    Status(report.status);
+    return;
   }
   // Close the flash again rather than leave it open after a broken
   // transfer. A receiver that did not cancel is told to end its transfer
@@ -269,10 +312,13 @@ bool Operations::Upload() {
     link_.WaitMs(kProtectWaitMs);
   }
   LockFlash();
-  Status(stopped ? "Stopped by the user after " + std::to_string(sentBlocks) + " of " + std::to_string(blocks) +
-                       " blocks; the flash is locked again, the sensor has no complete image"
-                 : std::string("XModem Transfer Falied!"));
-  return true;
+  report.outcome = stopped ? UploadReport::Outcome::kStopped : UploadReport::Outcome::kFailed;
+  report.meaning = "the sensor has no complete image: upload a good image again before use; its flash is locked again";
+  report.status = stopped ? "Stopped by the user after " + std::to_string(sentBlocks) + " of " +
+                                std::to_string(blocks) +
+                                " blocks; the flash is locked again, the sensor has no complete image"
+                          : std::string("XModem Transfer Falied!");
+  Status(report.status);
 }
 
 }  // namespace ostrel

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -11,7 +13,9 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -19,6 +23,8 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QTime>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -108,6 +114,14 @@ MainWindow::MainWindow(const std::string& iniPath, const std::string& iniNote)
   tabs_->addTab(BuildSettingsTab(), " Settings ");
   tabs_->addTab(BuildViewTab(), " View ");
   layout->addWidget(tabs_);
+  // The log: what uploads and a lost line leave behind, newest last.
+  log_ = new QListWidget(central);
+  log_->setObjectName("log");
+  log_->setAccessibleName("Log");
+  log_->setSelectionMode(QAbstractItemView::SingleSelection);  // lines can be selected, not edited
+  log_->setWordWrap(true);
+  log_->setFixedHeight(log_->fontMetrics().lineSpacing() * 4 + 2 * log_->frameWidth() + 4);
+  layout->addWidget(log_);
   setCentralWidget(central);
   BuildStatusBar();
   BindFields();
@@ -128,6 +142,8 @@ MainWindow::MainWindow(const std::string& iniPath, const std::string& iniNote)
   if (!iniNote.empty()) SetStatus(iniNote);
 
   setFixedSize(sizeHint());
+  statusBar()->setSizeGripEnabled(false);  // the window's size is fixed
+  ShowLink();
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
 }
@@ -136,6 +152,7 @@ MainWindow::~MainWindow() {
   // The controls go after this body; none of their signals may reach a
   // window that is half gone.
   for (QObject* child : findChildren<QObject*>()) child->blockSignals(true);
+  linkTimer_.stop();
   operations_.reset();
   link_.port().Close();
 }
@@ -209,11 +226,25 @@ QWidget* MainWindow::BuildConnectTab() {
 QWidget* MainWindow::BuildSettingsTab() {
   auto* page = new QWidget(this);
   auto* columns = new QHBoxLayout(page);
-  auto* left = new QGridLayout();
-  auto* right = new QGridLayout();
+  auto* left = new QVBoxLayout();
+  auto* right = new QVBoxLayout();
   columns->addLayout(left);
   columns->addLayout(right);
+  // Every field of the tab is as wide as the widest list entry, so the
+  // fields of all groups line up and none is wider than its values need.
+  int fieldWidth = 0;
+  std::vector<QWidget*> fields;
+  std::vector<QGridLayout*> grids;
 
+  const auto group = [&](QVBoxLayout* column, const char* title, const char* name) {
+    auto* box = new QGroupBox(title, page);
+    box->setObjectName(name);
+    auto* grid = new QGridLayout(box);
+    grid->setColumnStretch(3, 1);
+    column->addWidget(box);
+    grids.push_back(grid);
+    return grid;
+  };
   const auto button = [&](const char* text, auto handler) {
     auto* b = new QPushButton(text, page);
     connect(b, &QPushButton::clicked, this, [this, handler] { Run([this, handler] { (operations_.get()->*handler)(); }); });
@@ -222,22 +253,26 @@ QWidget* MainWindow::BuildSettingsTab() {
   const auto edit = [&](Field field) {
     auto* e = new QLineEdit(page);
     keys_->Watch(e, RuleOf(field).keys, RuleOf(field).maxLength);
+    fields.push_back(e);
     return e;
   };
   const auto list = [&](const QString& name, std::initializer_list<const char*> entries) {
     QComboBox* l = List(page, name, entries);
     keys_->Watch(l);
     l->installEventFilter(this);
+    fieldWidth = std::max(fieldWidth, l->sizeHint().width());
+    fields.push_back(l);
     return l;
   };
-
-  int row = 0;
   const auto addRow = [&](QGridLayout* grid, QWidget* action, QWidget* field, QWidget* extra = nullptr) {
+    const int row = grid->rowCount();
     grid->addWidget(action, row, 0);
     if (field != nullptr) grid->addWidget(field, row, 1);
     if (extra != nullptr) grid->addWidget(extra, row, 2);
-    ++row;
   };
+
+  // Left: what identifies the sensor and how it is reached, its laser.
+  QGridLayout* identity = group(left, "Identity (factory mode)", "groupIdentity");
   btnUpload_ = button("Upload", &Operations::Upload);
   btnUpload_->setObjectName("btnUpload");
   cboUpload_ = list("Upload", {"DSP", "FPGA", "CAL File"});
@@ -246,79 +281,95 @@ QWidget* MainWindow::BuildSettingsTab() {
   btnStopUpload_ = new QPushButton("Stop", page);
   btnStopUpload_->setObjectName("btnStopUpload");
   btnStopUpload_->setAccessibleName("Stop upload");
+  btnStopUpload_->setToolTip("Stops the upload after the block in flight and locks the flash again (Esc)");
+  btnStopUpload_->setShortcut(QKeySequence(Qt::Key_Escape));
   btnStopUpload_->setEnabled(false);
   connect(btnStopUpload_, &QPushButton::clicked, this, [this] { operations_->RequestUploadStop(); });
-  addRow(left, btnUpload_, cboUpload_, btnStopUpload_);
+  addRow(identity, btnUpload_, cboUpload_, btnStopUpload_);
   btnSerial_ = button("Serial #", &Operations::SetSerialNumber);
   btnSerial_->setObjectName("btnSerial");
   editSerial_ = edit(Field::kSerial);
   editSerial_->setObjectName("editSerial");
   editSerial_->setAccessibleName("Serial #");
-  addRow(left, btnSerial_, editSerial_);
+  addRow(identity, btnSerial_, editSerial_);
   btnModel_ = button("Model", &Operations::SetModel);
   btnModel_->setObjectName("btnModel");
   cboModel_ = list("Model", {"KRV04", "KRV04-HP", "KRV04-SN", "Other"});
   cboModel_->setObjectName("cboModel");
-  addRow(left, btnModel_, cboModel_);
+  addRow(identity, btnModel_, cboModel_);
+
+  QGridLayout* communication = group(left, "Communication", "groupCommunication");
   editAddress_ = edit(Field::kAddress);
   editAddress_->setObjectName("editAddress");
   editAddress_->setAccessibleName("Address");
-  addRow(left, button("Address", &Operations::SetAddress), editAddress_);
+  addRow(communication, button("Address", &Operations::SetAddress), editAddress_);
   cboSensorBaud_ = list("Baud Rate", {"9600", "19200", "38400", "57600"});
   cboSensorBaud_->setObjectName("cboSensorBaud");
-  addRow(left, button("Baud Rate", &Operations::SetSensorBaudRate), cboSensorBaud_);
+  addRow(communication, button("Baud Rate", &Operations::SetSensorBaudRate), cboSensorBaud_);
   cboCRC_ = list("Error Checking", {"Chksum", "Crc16"});
   cboCRC_->setObjectName("cboCRC");
-  addRow(left, button("Error Checking", &Operations::SetCheckMode), cboCRC_);
+  addRow(communication, button("Error Checking", &Operations::SetCheckMode), cboCRC_);
   cboMode_ = list("Mode", {"Imperial", "Metric"});
   cboMode_->setObjectName("cboMode");
-  addRow(left, button("Mode", &Operations::SetMode), cboMode_);
+  addRow(communication, button("Mode", &Operations::SetMode), cboMode_);
+
+  QGridLayout* laser = group(left, "Laser and threshold", "groupLaser");
   editMinPwr_ = edit(Field::kMinPwr);
   editMinPwr_->setObjectName("editMinPwr");
   editMinPwr_->setAccessibleName("Min. Laser Pwr");
-  addRow(left, button("Min. Laser Pwr", &Operations::SetMinLaserPower), editMinPwr_);
+  addRow(laser, button("Min. Laser Pwr", &Operations::SetMinLaserPower), editMinPwr_);
   editMaxPwr_ = edit(Field::kMaxPwr);
   editMaxPwr_->setObjectName("editMaxPwr");
   editMaxPwr_->setAccessibleName("Max. Laser Pwr");
-  addRow(left, button("Max. Laser Pwr", &Operations::SetMaxLaserPower), editMaxPwr_);
+  addRow(laser, button("Max. Laser Pwr", &Operations::SetMaxLaserPower), editMaxPwr_);
   editThreshold_ = edit(Field::kThreshold);
   editThreshold_->setObjectName("editThreshold");
   editThreshold_->setAccessibleName("Threshold");
-  addRow(left, button("Threshold", &Operations::SetThreshold), editThreshold_);
+  addRow(laser, button("Threshold", &Operations::SetThreshold), editThreshold_);
   btnDefault_ = button("Set To Default", &Operations::SetToDefault);
   btnDefault_->setObjectName("btnDefault");
-  addRow(left, btnDefault_, nullptr);
+  addRow(laser, btnDefault_, nullptr);
+  left->addStretch(1);
 
-  row = 0;
+  // Right: the wane detection, the scan buffer, the laser switch.
+  QGridLayout* wane = group(right, "Wane", "groupWane");
   editMinLen_ = edit(Field::kMinLen);
   editMinLen_->setObjectName("editMinLen");
   unitWidth_ = new QLabel("Unit", page);
   unitWidth_->setObjectName("unitWidth");
-  addRow(right, Caption("Min. Wane Width", editMinLen_), editMinLen_, unitWidth_);
+  addRow(wane, Caption("Min. Wane Width", editMinLen_), editMinLen_, unitWidth_);
   editMinHt_ = edit(Field::kMinHt);
   editMinHt_->setObjectName("editMinHt");
   unitHeight_ = new QLabel("Unit", page);
   unitHeight_->setObjectName("unitHeight");
-  addRow(right, Caption("Min. Wane Height", editMinHt_), editMinHt_, unitHeight_);
+  addRow(wane, Caption("Min. Wane Height", editMinHt_), editMinHt_, unitHeight_);
   editPulse_ = edit(Field::kPulse);
   editPulse_->setObjectName("editPulse");
-  addRow(right, Caption("Pulse Duration", editPulse_), editPulse_, new QLabel("(msec)", page));
+  addRow(wane, Caption("Pulse Duration", editPulse_), editPulse_, new QLabel("(msec)", page));
   editSpeed_ = edit(Field::kSpeed);
   editSpeed_->setObjectName("editSpeed");
-  addRow(right, Caption("Conveyor Speed", editSpeed_), editSpeed_, new QLabel("(mm/s)", page));
+  addRow(wane, Caption("Conveyor Speed", editSpeed_), editSpeed_, new QLabel("(mm/s)", page));
   editTimeout_ = edit(Field::kTimeout);
   editTimeout_->setObjectName("editTimeout");
-  addRow(right, Caption("Board Timeout", editTimeout_), editTimeout_, new QLabel("(msec)", page));
-  addRow(right, button("Set Wane Varibles", &Operations::SetWaneVariables), nullptr);
+  addRow(wane, Caption("Board Timeout", editTimeout_), editTimeout_, new QLabel("(msec)", page));
+  addRow(wane, button("Set Wane Varibles", &Operations::SetWaneVariables), nullptr);
+
+  QGridLayout* scans = group(right, "Scan buffer", "groupScanBuffer");
   editStartNdx_ = edit(Field::kStartIndex);
   editStartNdx_->setObjectName("editStartNdx");
-  addRow(right, Caption("Start Index", editStartNdx_), editStartNdx_);
+  addRow(scans, Caption("Start Index", editStartNdx_), editStartNdx_);
   editNumOfScans_ = edit(Field::kNumScans);
   editNumOfScans_->setObjectName("editNumOfScans");
-  addRow(right, Caption("# of Scans", editNumOfScans_), editNumOfScans_);
-  addRow(right, button("Read Buffer", &Operations::ExportScanBuffer), nullptr);
-  addRow(right, button("Laser Off", &Operations::LaserOff), button("Laser On", &Operations::LaserOn));
-  right->setRowStretch(row, 1);
+  addRow(scans, Caption("# of Scans", editNumOfScans_), editNumOfScans_);
+  addRow(scans, button("Read Buffer", &Operations::ExportScanBuffer), nullptr);
+
+  QGridLayout* laserSwitch = group(right, "Laser switch", "groupLaserSwitch");
+  addRow(laserSwitch, button("Laser Off", &Operations::LaserOff), button("Laser On", &Operations::LaserOn));
+  right->addStretch(1);
+
+  for (QWidget* field : fields) field->setFixedWidth(fieldWidth);
+  // The first columns line up across the groups of a side.
+  for (QGridLayout* grid : grids) grid->setColumnMinimumWidth(0, 130);
   return page;
 }
 
@@ -414,7 +465,7 @@ void MainWindow::BuildStatusBar() {
   lblStatus_ = new QLabel(this);
   lblStatus_->setObjectName("lblStatus");
   lblStatus_->setStyleSheet("QLabel { color: red; }");
-  lblStatus_->setMinimumWidth(260);
+  lblStatus_->setMinimumWidth(150);
   pBar_ = new QProgressBar(this);
   pBar_->setObjectName("pBar");
   pBar_->setRange(0, 100);
@@ -423,10 +474,38 @@ void MainWindow::BuildStatusBar() {
   pCommErrors_->setObjectName("pCommErrors");
   pCommErrors_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   ShowValue(pCommErrors_, "COM Errors", "0");
+  // The link: port, baud rate, address, sensor, polling, replies. Default
+  // colours, so it follows the desktop's palette.
+  linkText_ = new QLabel(this);
+  linkText_->setObjectName("linkText");
+  linkText_->setFixedWidth(linkText_->fontMetrics().horizontalAdvance(QString(95, 'x')));
+  btnReconnect_ = new QPushButton("Reconnect", this);
+  btnReconnect_->setObjectName("btnReconnect");
+  btnReconnect_->setVisible(false);
+  connect(btnReconnect_, &QPushButton::clicked, this, [this] { Run([this] { operations_->Connect(); }); });
   statusBar()->addWidget(lblStatus_, 1);
   statusBar()->addWidget(pBar_);
+  statusBar()->addPermanentWidget(linkText_);
+  statusBar()->addPermanentWidget(btnReconnect_);
   statusBar()->addPermanentWidget(new QLabel("COM Errors", this));
   statusBar()->addPermanentWidget(pCommErrors_);
+  linkTimer_.setInterval(kLinkIntervalMs);
+  connect(&linkTimer_, &QTimer::timeout, this, [this] { ShowLink(); });
+  linkTimer_.start();
+}
+
+void MainWindow::ShowLink() {
+  const QString text = Q(operations_->LinkText());
+  const bool lost = operations_->lineLost();
+  if (text != linkShown_) {
+    linkShown_ = text;
+    // Shown whole where it fits; else cut with "..." and whole in the tip.
+    const QString fitted = linkText_->fontMetrics().elidedText(text, Qt::ElideMiddle, linkText_->maximumWidth());
+    linkText_->setText(fitted);
+    linkText_->setToolTip(lost ? Q(operations_->LineLostExplanation()) : text);
+    linkText_->setAccessibleName("Link: " + text);
+  }
+  if (btnReconnect_->isVisible() != lost) btnReconnect_->setVisible(lost);
 }
 
 void MainWindow::SetToolTips() {
@@ -487,7 +566,9 @@ template <typename Operation>
 void MainWindow::Run(Operation operation) {
   if (operations_->busy()) return;  // the running operation keeps the record
   Collect();
+  operations_->ActionStarting();
   operation();
+  ShowLink();
   ShowLatestSpot();  // the last poll's values, before the panels rest
   ShowFields();
   if (closeWanted_ && !operations_->busy()) close();
@@ -657,8 +738,62 @@ std::string MainWindow::ChoosePort(const std::vector<FoundPort>& ports) {
   return ports[static_cast<size_t>(items.indexOf(chosen))].device;
 }
 
-std::string MainWindow::ChooseSaveFile() {
-  return QFileDialog::getSaveFileName(this, "Save", QDir::currentPath()).toStdString();
+std::string MainWindow::ChooseSaveFile(const std::string& proposedName) {
+  QFileDialog dialog(this, "Save", QDir::current().filePath(Q(proposedName)));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters({"Text File (*.txt)", "All (*)"});
+  dialog.setDefaultSuffix("txt");
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+  return dialog.selectedFiles().first().toStdString();
+}
+
+void MainWindow::Log(const std::string& line) {
+  log_->addItem(QTime::currentTime().toString("HH:mm:ss") + "  " + Q(line));
+  while (log_->count() > kLogLines) delete log_->takeItem(0);
+  log_->scrollToBottom();
+}
+
+void MainWindow::ShowUploadResult(const std::vector<std::string>& lines) {
+  QStringList text;
+  for (const std::string& line : lines) text << Q(line);
+  QMessageBox box(QMessageBox::Information, "Upload", text.join('\n'), QMessageBox::Close, this);
+  box.setObjectName("uploadResult");
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);  // the backup's path can be copied
+  box.exec();
+}
+
+bool MainWindow::AskRestore(const std::string& question, const std::vector<SettingDifference>& rows) {
+  QDialog dialog(this);
+  dialog.setObjectName("restoreQuestion");
+  dialog.setWindowTitle("Restore Settings");
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* text = new QLabel(Lines(question), &dialog);
+  layout->addWidget(text);
+  auto* table = new QTableWidget(static_cast<int>(rows.size()), 3, &dialog);
+  table->setObjectName("restoreDifferences");
+  table->setAccessibleName("Settings changed by the upload");
+  table->setHorizontalHeaderLabels({"Setting", "Saved before the upload", "On the sensor now"});
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->verticalHeader()->setVisible(false);
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    const SettingDifference& d = rows[static_cast<size_t>(r)];
+    table->setItem(r, 0, new QTableWidgetItem(Q(d.name)));
+    table->setItem(r, 1, new QTableWidgetItem(Q(d.saved)));
+    table->setItem(r, 2, new QTableWidgetItem(Q(d.now)));
+  }
+  table->resizeColumnsToContents();
+  table->setMinimumWidth(table->horizontalHeader()->length() + 2 * table->frameWidth() + 4);
+  layout->addWidget(table);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Yes | QDialogButtonBox::No, &dialog);
+  // Writing to the sensor is not what Enter or a stray Space should do.
+  QPushButton* no = buttons->button(QDialogButtonBox::No);
+  buttons->button(QDialogButtonBox::Yes)->setAutoDefault(false);
+  no->setDefault(true);
+  no->setFocus();
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 void MainWindow::SetProgress(bool visible, int percent) {

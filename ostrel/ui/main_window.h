@@ -24,6 +24,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -77,7 +78,16 @@ class MainWindow : public QMainWindow, public OstrelView {
   void StoreConnection(int portNumber, int baudRate, const std::string& device) override;
   void ShowSpot(const SpotValues& values) override;
   void SetMemo(const std::vector<std::string>& lines) override;
-  std::string ChooseSaveFile() override;
+  std::string ChooseSaveFile(const std::string& proposedName) override;
+  void Log(const std::string& line) override;
+  void ShowUploadResult(const std::vector<std::string>& lines) override;
+  bool AskRestore(const std::string& question, const std::vector<SettingDifference>& rows) override;
+
+  // The log keeps this many lines, the newest last.
+  static constexpr int kLogLines = 500;
+  // The link text is brought up to date this often (reply counts change
+  // with every poll).
+  static constexpr int kLinkIntervalMs = 250;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -90,6 +100,8 @@ class MainWindow : public QMainWindow, public OstrelView {
   QWidget* BuildSettingsTab();
   QWidget* BuildViewTab();
   void BuildStatusBar();
+  // The link text and the Reconnect button, from the operations.
+  void ShowLink();
   void SetToolTips();
   // The controls of the record's members (the port list apart: its
   // entries beyond COM4 are devices).
@@ -183,6 +195,11 @@ class MainWindow : public QMainWindow, public OstrelView {
   QLabel* lblStatus_ = nullptr;
   QProgressBar* pBar_ = nullptr;
   QLabel* pCommErrors_ = nullptr;
+  QLabel* linkText_ = nullptr;
+  QPushButton* btnReconnect_ = nullptr;  // shown while the line is lost
+  QString linkShown_;                     // the whole link text
+  QTimer linkTimer_;
+  QListWidget* log_ = nullptr;
 };
 
 }  // namespace ostrel

@@ -117,6 +117,8 @@ TEST_F(ExportTest, ScanBufferPortionsGoToTheFileOnePerLine) {
   EXPECT_EQ(Exported(), expected);
   EXPECT_EQ(view_.statuses, (std::vector<std::string>{"Retrieving scan data from sensor(s) . . .",
                                                       "Copying scan data to file . . .", " Done"}));
+  // The dialog proposes model, serial number and date.
+  EXPECT_EQ(view_.proposedSaveName.rfind("M3-9-6BF_BF039618_scans_20", 0), 0u) << view_.proposedSaveName;
 
   // A link at the temporary name once used, or at the file itself, is
   // never written through: the file it points to stays as it was.
@@ -134,10 +136,12 @@ TEST_F(ExportTest, ScanBufferPortionsGoToTheFileOnePerLine) {
 
   // Unusable fields: an error box, nothing sent.
   trace_.Clear();
+  view_.proposedSaveName.clear();
   fields_.numScans = "";
   ASSERT_TRUE(ops_.ExportScanBuffer());
   EXPECT_EQ(view_.inputErrors.back().second, ostrel::Field::kNumScans);
   EXPECT_TRUE(trace_.Received().empty());
+  EXPECT_TRUE(view_.proposedSaveName.empty()) << "checked before the file dialog opens";
 }
 
 TEST(OstrelExport, OutOfSequenceRepliesNoSensorAndMoreThanTheTableHolds) {

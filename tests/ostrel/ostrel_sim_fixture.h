@@ -12,11 +12,15 @@
 #include "serial/port_resolver.h"
 #include "sim/virtual_sensor.h"
 #include "support/sim_trace.h"
+#include "support/temp_dir.h"
 
 namespace ostreltest {
 
 class OstrelSimTest : public ::testing::Test {
  protected:
+  // An upload's automatic backups go to the test's own folder.
+  OstrelSimTest() { ops_.SetBackupFolder(dataDir_.File("backups")); }
+
   // A fresh board flipper (replacing any earlier one) on COM1.
   void StartSensor(sim::SensorConfig config = {}) {
     config.model = "KRV04 Board Flipper";
@@ -38,6 +42,7 @@ class OstrelSimTest : public ::testing::Test {
   }
   sim::SensorState State() { return sensor_->Snapshot(); }
 
+  testsupport::TempDir dataDir_;
   testsupport::SimTrace trace_;
   std::unique_ptr<sim::VirtualSensor> sensor_;
   ostrel::OstrelLink link_;

@@ -31,8 +31,10 @@ struct RecordingView : ostrel::OstrelView {
   void SetComErrors(unsigned long long count) override { comErrors = count; }
   void ShowInputError(const std::string& text, ostrel::Field field) override { inputErrors.emplace_back(text, field); }
   void ShowInformation(const std::string& text) override { informations.push_back(text); }
+  std::vector<bool> answersInTurn;  // answers to the next questions, then answerYes
   bool AskYesNo(const std::string& text) override {
     questions.push_back(text);
+    if (questions.size() <= answersInTurn.size()) return answersInTurn[questions.size() - 1];
     return answerYes;
   }
   std::string ChooseFile(const std::string& filters, int firstFilter, const std::string&) override {
@@ -61,7 +63,22 @@ struct RecordingView : ostrel::OstrelView {
   std::string saveFile;
   void ShowSpot(const ostrel::SpotValues& values) override { spots.push_back(values); }
   void SetMemo(const std::vector<std::string>& lines) override { memo = lines; }
-  std::string ChooseSaveFile() override { return saveFile; }
+  std::string proposedSaveName;
+  std::string ChooseSaveFile(const std::string& proposedName) override {
+    proposedSaveName = proposedName;
+    return saveFile;
+  }
+  std::vector<std::string> log;
+  std::vector<std::vector<std::string>> results;  // each upload's result lines
+  std::vector<ostrel::SettingDifference> restoreRows;
+  bool answerRestore = false;
+  void Log(const std::string& line) override { log.push_back(line); }
+  void ShowUploadResult(const std::vector<std::string>& lines) override { results.push_back(lines); }
+  bool AskRestore(const std::string& question, const std::vector<ostrel::SettingDifference>& rows) override {
+    questions.push_back(question);
+    restoreRows = rows;
+    return answerRestore;
+  }
 
   std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
   bool SawStatus(const std::string& text) const {

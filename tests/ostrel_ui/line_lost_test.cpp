@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -87,6 +88,29 @@ TEST_F(OstrelLineLost, PollingEndsWhenTheLineGoesAway) {
 
   ASSERT_TRUE(sensor_->Replug());
   Connect();
+}
+
+TEST_F(OstrelLineLost, TheLinkTextSaysWhyAndReconnectConnectsAgain) {
+  auto* reconnect = window_->findChild<QPushButton*>("btnReconnect");
+  ASSERT_NE(reconnect, nullptr);
+  EXPECT_FALSE(reconnect->isVisible());
+  ASSERT_TRUE(sensor_->Unplug());
+  QElapsedTimer waited;
+  waited.start();
+  while (!reconnect->isVisible() && waited.elapsed() < 5000) QTest::qWait(10);
+  ASSERT_TRUE(reconnect->isVisible());
+  auto* link = window_->findChild<QLabel*>("linkText");
+  EXPECT_TRUE(link->accessibleName().startsWith("Link: Line lost: COM1 (")) << link->accessibleName().toStdString();
+  EXPECT_TRUE(link->toolTip().contains("Plug it back in, then press Reconnect.")) << link->toolTip().toStdString();
+  auto* log = window_->findChild<QListWidget*>("log");
+  ASSERT_GE(log->count(), 2);
+  EXPECT_TRUE(log->item(log->count() - 1)->text().contains("the USB adapter was unplugged or lost power"));
+
+  ASSERT_TRUE(sensor_->Replug());
+  QTest::mouseClick(reconnect, Qt::LeftButton);
+  EXPECT_TRUE(window_->operations().connected());
+  EXPECT_FALSE(reconnect->isVisible());
+  EXPECT_TRUE(link->accessibleName().contains(", idle, replies ")) << link->accessibleName().toStdString();
 }
 
 }  // namespace
