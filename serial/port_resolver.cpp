@@ -36,7 +36,12 @@ std::string PortResolver::Resolve(unsigned port) {
   }
   // COM1 is the first on-board UART. There is no COM0.
   if (port == 0) return std::string();
+#ifdef _WIN32
+  // The device namespace name opens every port number, COM10 and up too.
+  return "\\\\.\\COM" + std::to_string(port);
+#else
   return "/dev/ttyS" + std::to_string(port - 1);
+#endif
 }
 
 std::string PortResolver::PortName(unsigned port) { return "COM" + std::to_string(port); }

@@ -1,7 +1,7 @@
 #pragma once
 // Turns a port number ("COMn") into a device path.
 //
-// Default: COMn -> /dev/ttyS(n-1). A map from port numbers to paths can be
+// Default: COMn -> /dev/ttyS(n-1); on Windows COMn -> \\.\COMn. A map from port numbers to paths can be
 // installed (the settings file keeps one, so a technician can name a USB
 // adapter or a virtual sensor as a COM port). An explicit device path is
 // used as it is.
