@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "serial/in_process_line.h"
+
 namespace {
 
 std::mutex& MapMutex() {
@@ -57,4 +59,13 @@ std::string PortResolver::ResolveName(const std::string& name) {
     if (digits) return Resolve(static_cast<unsigned>(std::strtoul(name.c_str() + 3, nullptr, 10)));
   }
   return name;
+}
+
+bool PortResolver::IsDeviceName(const std::string& text) {
+  if (InProcessLine::IsName(text)) return true;
+#ifdef _WIN32
+  return text.rfind("\\\\.\\", 0) == 0 || text.rfind("\\\\?\\", 0) == 0;
+#else
+  return !text.empty() && text[0] == '/';
+#endif
 }

@@ -21,6 +21,10 @@ class PortResolver {
   static std::string Resolve(unsigned port);
   // The name the platform would show for the port: "COM%u".
   static std::string PortName(unsigned port);
+  // True when `text` names a device itself rather than a port number: a
+  // path ("/dev/ttyUSB0"; on Windows "\\.\COM12" or "\\.\CNCA0") or an
+  // in-process line ("virtual-line:N").
+  static bool IsDeviceName(const std::string& text);
   // A port name as a user types it: "COMn" (any case) resolves like
   // Resolve(n); anything else (a device path) is returned unchanged.
   // Port 0 has no device; its path is empty.
