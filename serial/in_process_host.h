@@ -8,19 +8,33 @@
 #include <cstdint>
 #include <string>
 
-#include "serial/serial_comm.h"
+#include "serial/serial_error.h"
+#include "serial/serial_settings.h"
 
-bool IsInProcessHandle(SerialHandle handle);
-SerialHandle InProcessOpen(const std::string& name, SerialError* err);
-bool InProcessClose(SerialHandle handle);
-bool InProcessSetSettings(SerialHandle handle, const SerialSettings& settings, SerialError* err);
+// Declared in serial_comm.h, which this header does not include: the
+// sc_ functions include this one.
+struct LineStatus;
+enum class InputWait;
+#ifdef _WIN32
+using InProcessHandle = intptr_t;  // InProcessHandle (checked in in_process_line.cpp)
+#else
+using InProcessHandle = int;
+#endif
+
+// True for a name of an in-process line (InProcessLine::IsName).
+bool IsInProcessLineName(const std::string& device);
+
+bool IsInProcessHandle(InProcessHandle handle);
+InProcessHandle InProcessOpen(const std::string& name, SerialError* err);
+bool InProcessClose(InProcessHandle handle);
+bool InProcessSetSettings(InProcessHandle handle, const SerialSettings& settings, SerialError* err);
 // Clears the host's input, and with `both` the bytes still on their way
 // to the far end.
-bool InProcessPurge(SerialHandle handle, bool both);
-bool InProcessRead(SerialHandle handle, void* buffer, size_t count, size_t* done, uint32_t budgetMs,
+bool InProcessPurge(InProcessHandle handle, bool both);
+bool InProcessRead(InProcessHandle handle, void* buffer, size_t count, size_t* done, uint32_t budgetMs,
                    SerialError* err);
-bool InProcessWrite(SerialHandle handle, const void* buffer, size_t count, size_t* done, uint32_t budgetMs,
+bool InProcessWrite(InProcessHandle handle, const void* buffer, size_t count, size_t* done, uint32_t budgetMs,
                     SerialError* err);
-bool InProcessClearError(SerialHandle handle, uint32_t* errors, LineStatus* status);
-InputWait InProcessWaitInput(SerialHandle handle, uint32_t ms);
-bool InProcessLineGone(SerialHandle handle);
+bool InProcessClearError(InProcessHandle handle, uint32_t* errors, LineStatus* status);
+InputWait InProcessWaitInput(InProcessHandle handle, uint32_t ms);
+bool InProcessLineGone(InProcessHandle handle);

@@ -10,8 +10,10 @@
 #include <optional>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 #include "serial/in_process_host.h"
+#include "serial/serial_comm.h"
 
 using Clock = InProcessLine::Clock;
 
@@ -203,6 +205,10 @@ void InProcessLine::Replug() {
 }
 
 // ---------------------------------------------------------------- the host
+
+static_assert(std::is_same_v<InProcessHandle, SerialHandle>, "in_process_host.h must use serial_comm.h's handle");
+
+bool IsInProcessLineName(const std::string& device) { return InProcessLine::IsName(device); }
 
 bool IsInProcessHandle(SerialHandle handle) { return handle <= -2; }
 

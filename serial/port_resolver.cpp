@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "serial/in_process_line.h"
+#include "serial/in_process_host.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ std::string PortResolver::ResolveName(const std::string& name) {
 }
 
 bool PortResolver::IsDeviceName(const std::string& text) {
-  if (InProcessLine::IsName(text)) return true;
+  if (IsInProcessLineName(text)) return true;
 #ifdef _WIN32
   return text.rfind("\\\\.\\", 0) == 0 || text.rfind("\\\\?\\", 0) == 0;
 #else

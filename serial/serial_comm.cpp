@@ -20,7 +20,6 @@
 #include "serial/counter.h"
 #include "serial/deadline_timer.h"
 #include "serial/in_process_host.h"
-#include "serial/in_process_line.h"
 #include "serial/device_lock.h"
 #include "serial/port_resolver.h"
 
@@ -91,7 +90,7 @@ SerialHandle OpenPath(const std::string& device, const std::string& shownName, S
     SetSerialError(err, kSerialNoCounter, "sc_Open: no high-performance counter available.");
     return kInvalidSerialHandle;
   }
-  if (InProcessLine::IsName(device)) return InProcessOpen(device, err);
+  if (IsInProcessLineName(device)) return InProcessOpen(device, err);
   if (device.empty()) return FailOpen(shownName, ENODEV, err);
 
   // No O_CREAT: only an existing device opens. Non-blocking because every

@@ -9,7 +9,6 @@
 #include "serial/counter.h"
 #include "serial/deadline_timer.h"
 #include "serial/in_process_host.h"
-#include "serial/in_process_line.h"
 #include "serial/port_resolver.h"
 #include "serial/win32_comm_calls.h"
 
@@ -47,7 +46,7 @@ SerialHandle OpenPath(const std::string& device, const std::string& shownName, S
     SetSerialError(err, kSerialNoCounter, "sc_Open: no high-performance counter available.");
     return kInvalidSerialHandle;
   }
-  if (InProcessLine::IsName(device)) return InProcessOpen(device, err);
+  if (IsInProcessLineName(device)) return InProcessOpen(device, err);
   char text[sizeof(err->text)];
   if (device.empty()) {
     std::snprintf(text, sizeof(text), "sc_Open: could not open %s", shownName.c_str());
