@@ -32,7 +32,7 @@ trap cleanup EXIT
 
 # Two identical sensors, each on its own pseudo-terminal.
 start_sensor() {
-  "$sim" --model KRV04 --link "$work/$1" >"$work/$1.log" 2>&1 &
+  "$sim" --model KRV02 --link "$work/$1" >"$work/$1.log" 2>&1 &
   pids+=($!)
   for _ in $(seq 100); do [ -L "$work/$1" ] && return 0; sleep 0.05; done
   echo "windows-e2e: sensor-sim did not start: $(cat "$work/$1.log")" >&2
