@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks it with lintian:
+# Builds the Debian package and checks it with lintian, then the zip of
+# tarkon-cli for Windows (cross-built by scripts/windows.sh --build-only):
 #   scripts/package.sh [BUILD_DIR]        (default build/package)
-# Prints the path of the .deb on its last line. Install it with
+# Prints the path of the zip, then of the .deb, on its last two lines.
+# Install the .deb with
 #   sudo apt install ./build/package/laser-range-setup_*.deb
+# LRS_NO_WINDOWS_ZIP=1 leaves the zip out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build/package}
@@ -28,4 +31,25 @@ rm -f "$dir"/*.deb
 deb=$(ls "$dir"/*.deb)
 # Errors fail the build; warnings and notes are shown.
 lintian --fail-on error --tag-display-limit 0 "$deb" || { echo "lintian found errors in $deb" >&2; exit 1; }
+
+if [ "${LRS_NO_WINDOWS_ZIP:-0}" != 1 ]; then
+  # The Windows zip: tarkon-cli.exe, its manual page as text and a README
+  # for Windows users, with Windows line ends.
+  "$root/scripts/windows.sh" --build-only -DLRS_TESTS=OFF >/dev/null
+  exe="$root/build/windows/tarkon/cli/tarkon-cli.exe"
+  [ -f "$exe" ] || { echo "no $exe" >&2; exit 1; }
+  version=$(sed -n 's/^project([^)]*VERSION \([0-9.]*\)).*/\1/p' "$root/CMakeLists.txt")
+  stage="$dir/windows/tarkon-cli-$version-windows-x64"
+  rm -rf "$dir/windows"
+  mkdir -p "$stage"
+  cp "$exe" "$stage/"
+  MANWIDTH=78 LC_ALL=C man -E ascii -l "$root/tarkon/cli/tarkon-cli.1" 2>/dev/null | col -bx | sed 's/$/\r/' \
+    >"$stage/tarkon-cli.txt"
+  [ -s "$stage/tarkon-cli.txt" ] || { echo "the manual page did not render" >&2; exit 1; }
+  sed 's/$/\r/' "$root/packaging/windows/README-windows.txt" >"$stage/README.txt"
+  zip_path="$dir/tarkon-cli-$version-windows-x64.zip"
+  rm -f "$zip_path"
+  (cd "$dir/windows" && zip -qr -X "$zip_path" "$(basename "$stage")")
+  echo "$zip_path"
+fi
 echo "$deb"

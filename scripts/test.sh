@@ -2,7 +2,8 @@
 # Installs what is missing, checks that every #include keeps the layers
 # (scripts/check-layers.sh), validates the desktop files and metainfo
 # (scripts/check-desktop-files.sh), then builds and runs the whole test suite:
-#   1. plain build, every test;
+#   1. plain build, every test; then the Windows build (mingw-w64), its
+#      tests and tarkon-cli.exe end to end, under Wine (scripts/windows.sh);
 #   2. ThreadSanitizer build, the tests of the threads (poll worker, worker thread);
 #   3. the fuzz targets for a short time each on their seed corpora (clang, libFuzzer);
 #   4. AddressSanitizer + UndefinedBehaviorSanitizer build, every test.
@@ -16,12 +17,20 @@ jobs=$(( $(nproc) * 2 ))
 echo "== Layers (scripts/layers.txt) =="
 "$root/scripts/check-layers.sh"
 
+echo "== Platform headers (below serial/, sim/ and files/ only) =="
+"$root/scripts/check-platform-headers.sh"
+
 echo "== Desktop files and metainfo =="
 "$root/scripts/check-desktop-files.sh"
 
 echo "== Build and test (plain) =="
 "$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF
 (cd "$root/build/test" && ctest --output-on-failure -j "$jobs")
+
+echo "== Windows: cross build, tests and tarkon-cli.exe end to end under Wine =="
+windows_start=$SECONDS
+"$root/scripts/windows.sh"
+echo "Windows stage: $((SECONDS - windows_start)) s"
 
 if [ -x "$root/scripts/test-tsan.sh" ]; then
   echo "== Thread tests under ThreadSanitizer =="

@@ -1,6 +1,10 @@
 #include "serial/counter.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <ctime>
+#endif
 
 #include <chrono>
 #include <cstdint>
@@ -9,6 +13,24 @@
 
 namespace {
 
+#ifdef _WIN32
+// The performance counter and its frequency, as the system reports them.
+class MonotonicClock final : public CounterSource {
+ public:
+  bool Read(uint64_t& ticks) const override {
+    LARGE_INTEGER now{};
+    if (!QueryPerformanceCounter(&now)) return false;
+    ticks = static_cast<uint64_t>(now.QuadPart);
+    return true;
+  }
+  bool Frequency(uint64_t& ticksPerSecond) const override {
+    LARGE_INTEGER frequency{};
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0) return false;
+    ticksPerSecond = static_cast<uint64_t>(frequency.QuadPart);
+    return true;
+  }
+};
+#else
 class MonotonicClock final : public CounterSource {
  public:
   bool Read(uint64_t& ticks) const override {
@@ -25,6 +47,7 @@ class MonotonicClock final : public CounterSource {
     return true;
   }
 };
+#endif
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #pragma once
-// High-resolution monotonic counter: CLOCK_MONOTONIC in nanoseconds, so the
-// frequency is 1,000,000,000 ticks per second.
+// High-resolution monotonic counter: on Windows the performance counter
+// (QueryPerformanceCounter/QueryPerformanceFrequency), elsewhere
+// CLOCK_MONOTONIC in nanoseconds, so 1,000,000,000 ticks per second.
 //
 // Tests replace the source with one they can set, to exercise the
 // wrap-around arithmetic of the deadline timer.

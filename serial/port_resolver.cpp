@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "serial/in_process_host.h"
+
 namespace {
 
 std::mutex& MapMutex() {
@@ -36,7 +38,12 @@ std::string PortResolver::Resolve(unsigned port) {
   }
   // COM1 is the first on-board UART. There is no COM0.
   if (port == 0) return std::string();
+#ifdef _WIN32
+  // The device namespace name opens every port number, COM10 and up too.
+  return "\\\\.\\COM" + std::to_string(port);
+#else
   return "/dev/ttyS" + std::to_string(port - 1);
+#endif
 }
 
 std::string PortResolver::PortName(unsigned port) { return "COM" + std::to_string(port); }
@@ -52,4 +59,13 @@ std::string PortResolver::ResolveName(const std::string& name) {
     if (digits) return Resolve(static_cast<unsigned>(std::strtoul(name.c_str() + 3, nullptr, 10)));
   }
   return name;
+}
+
+bool PortResolver::IsDeviceName(const std::string& text) {
+  if (IsInProcessLineName(text)) return true;
+#ifdef _WIN32
+  return text.rfind("\\\\.\\", 0) == 0 || text.rfind("\\\\?\\", 0) == 0;
+#else
+  return !text.empty() && text[0] == '/';
+#endif
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Turns a port number ("COMn") into a device path.
 //
-// Default: COMn -> /dev/ttyS(n-1). A map from port numbers to paths can be
+// Default: COMn -> /dev/ttyS(n-1); on Windows COMn -> \\.\COMn. A map from port numbers to paths can be
 // installed (the settings file keeps one, so a technician can name a USB
 // adapter or a virtual sensor as a COM port). An explicit device path is
 // used as it is.
@@ -21,6 +21,10 @@ class PortResolver {
   static std::string Resolve(unsigned port);
   // The name the platform would show for the port: "COM%u".
   static std::string PortName(unsigned port);
+  // True when `text` names a device itself rather than a port number: a
+  // path ("/dev/ttyUSB0"; on Windows "\\.\COM12" or "\\.\CNCA0") or an
+  // in-process line ("virtual-line:N").
+  static bool IsDeviceName(const std::string& text);
   // A port name as a user types it: "COMn" (any case) resolves like
   // Resolve(n); anything else (a device path) is returned unchanged.
   // Port 0 has no device; its path is empty.

@@ -19,6 +19,7 @@
 
 #include "serial/counter.h"
 #include "serial/deadline_timer.h"
+#include "serial/in_process_host.h"
 #include "serial/device_lock.h"
 #include "serial/port_resolver.h"
 
@@ -89,6 +90,7 @@ SerialHandle OpenPath(const std::string& device, const std::string& shownName, S
     SetSerialError(err, kSerialNoCounter, "sc_Open: no high-performance counter available.");
     return kInvalidSerialHandle;
   }
+  if (IsInProcessLineName(device)) return InProcessOpen(device, err);
   if (device.empty()) return FailOpen(shownName, ENODEV, err);
 
   // No O_CREAT: only an existing device opens. Non-blocking because every
@@ -259,24 +261,6 @@ void NoteFailedCall(int fd, int errnum) {
   if (flags != 0) UpdateState(fd, [flags](HandleState& s) { s.pendingErrors |= flags; });
 }
 
-struct LineErrorText {
-  uint32_t flag;
-  int32_t code;
-  const char* description;
-};
-
-// First set flag wins, in this order.
-constexpr LineErrorText kLineErrors[] = {
-    {kLineBreak, kSerialBreak, "The hardware detected a break condition."},
-    {kLineFrame, kSerialFrameError, "The hardware detected a framing error."},
-    {kLineIo, kSerialIoError, "An I/O error occurred during communications with the device."},
-    {kLineMode, kSerialModeOrHandle, "The requested mode is not supported, or the comm handle is invalid."},
-    {kLineOverrun, kSerialOverrun, "A character-buffer overrun has occurred. The next character is lost."},
-    {kLineRxOverflow, kSerialRxOverflow, "An input buffer overflow has occurred, or a character was received after EOF."},
-    {kLineParity, kSerialParityError, "The hardware detected a parity error."},
-    {kLineTxFull, kSerialTxFull, "The application tried to transmit a character, but the output buffer was full."},
-};
-
 void ReportLineError(int fd, const char* text, int failedErrno, SerialError* err) {
   NoteFailedCall(fd, failedErrno);
   SetSerialError(err, kSerialUnknownLineError, text);
@@ -435,17 +419,6 @@ int FlushOutput(int fd, const HandleState& state, uint64_t limitMs) {
 
 // ---------------------------------------------------------------- public
 
-int32_t LineErrorCode(uint32_t flags, const char** description) {
-  for (const LineErrorText& entry : kLineErrors) {
-    if ((flags & entry.flag) != 0) {
-      if (description != nullptr) *description = entry.description;
-      return entry.code;
-    }
-  }
-  if (description != nullptr) *description = "An unknown error code was returned by ClearComError";
-  return kSerialUnknownLineError;
-}
-
 SerialHandle sc_Open(unsigned port, SerialError* err) {
   return OpenPath(PortResolver::Resolve(port), PortResolver::PortName(port), err);
 }
@@ -457,6 +430,7 @@ SerialHandle sc_OpenDevice(const std::string& device, SerialError* err) {
 bool sc_Close(SerialHandle handle, SerialError* err) {
   if (err == nullptr) return false;
   if (handle == kInvalidSerialHandle) return true;
+  if (IsInProcessHandle(handle)) return InProcessClose(handle);
   ForgetState(handle);
   // Output that could not be sent is dropped so close() cannot sit in the
   // driver's closing wait; a successful sc_Write has already drained. Only
@@ -479,6 +453,7 @@ bool sc_SetSettings(SerialHandle handle, const SerialSettings& settings, SerialE
     SetSerialError(err, kSerialInvalidArgument, "sc_SetSettings: an invalid argument was passed.");
     return false;
   }
+  if (IsInProcessHandle(handle)) return InProcessSetSettings(handle, settings, err);
   termios tio{};
   if (tcgetattr(handle, &tio) != 0) {
     Fail(err, kSerialPlatformCall, "sc_SetSettings: GetCommState failed", errno);
@@ -523,6 +498,7 @@ bool sc_PurgeBuffers(SerialHandle handle, SerialError* err) {
     SetSerialError(err, kSerialInvalidArgument, "sc_PurgeBuffers: an invalid argument was passed.");
     return false;
   }
+  if (IsInProcessHandle(handle)) return InProcessPurge(handle, true);
   if (tcflush(handle, TCIOFLUSH) != 0) {
     Fail(err, kSerialPlatformCall, "sc_PurgeBuffers: PurgeComm failed", errno);
     return false;
@@ -542,6 +518,7 @@ bool sc_PurgeInput(SerialHandle handle, SerialError* err) {
     SetSerialError(err, kSerialInvalidArgument, "sc_PurgeInput: an invalid argument was passed.");
     return false;
   }
+  if (IsInProcessHandle(handle)) return InProcessPurge(handle, false);
   if (::tcflush(handle, TCIFLUSH) != 0) {
     Fail(err, kSerialPlatformCall, "sc_PurgeInput: tcflush failed", errno);
     return false;
@@ -558,6 +535,7 @@ bool sc_Read(SerialHandle handle, void* buffer, size_t count, size_t* done, uint
   }
   *done = 0;
   if (count == 0) return true;
+  if (IsInProcessHandle(handle)) return InProcessRead(handle, buffer, count, done, budgetMs, err);
   const HandleState state = Snapshot(handle);
   auto* bytes = static_cast<uint8_t*>(buffer);
   DeadlineTimer budget;
@@ -585,6 +563,7 @@ bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* don
   }
   *done = 0;
   if (count == 0) return true;
+  if (IsInProcessHandle(handle)) return InProcessWrite(handle, buffer, count, done, budgetMs, err);
   const HandleState state = Snapshot(handle);
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   DeadlineTimer budget;
@@ -618,6 +597,7 @@ bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* don
 
 InputWait sc_WaitInput(SerialHandle handle, uint32_t ms) {
   if (handle == kInvalidSerialHandle) return InputWait::kGone;
+  if (IsInProcessHandle(handle)) return InProcessWaitInput(handle, ms);
   DeadlineTimer timer;
   timer.Start(uint64_t{ms} * 1000);
   for (;;) {
@@ -641,6 +621,7 @@ InputWait sc_WaitInput(SerialHandle handle, uint32_t ms) {
 
 bool sc_LineGone(SerialHandle handle) {
   if (handle == kInvalidSerialHandle) return true;
+  if (IsInProcessHandle(handle)) return InProcessLineGone(handle);
   pollfd p{handle, POLLIN | POLLOUT, 0};
   int rc = 0;
   do {
@@ -656,6 +637,14 @@ bool sc_SetRs485(SerialHandle handle, bool on, SerialError* err) {
   if (err == nullptr) return false;
   if (handle == kInvalidSerialHandle) {
     SetSerialError(err, kSerialInvalidArgument, "sc_SetRs485: an invalid argument was passed.");
+    return false;
+  }
+  if (IsInProcessHandle(handle)) {
+    // A line inside the process has no driver to switch, as a
+    // pseudo-terminal has none.
+    if (!on) return true;
+    SetSerialError(err, kSerialPlatformCall, "sc_SetRs485: the driver has no RS-485 mode");
+    AppendSystemErrorText(err, EOPNOTSUPP);
     return false;
   }
   serial_rs485 conf{};
@@ -692,6 +681,7 @@ bool sc_SetRs485(SerialHandle handle, bool on, SerialError* err) {
 // the queries with EIO and so reports the I/O-error flag. The call itself
 // fails only for a handle that is not open (errno EBADF).
 bool sc_ClearError(SerialHandle handle, uint32_t* errors, LineStatus* status) {
+  if (IsInProcessHandle(handle)) return InProcessClearError(handle, errors, status);
   if (handle == kInvalidSerialHandle || fcntl(handle, F_GETFD) < 0) {
     errno = EBADF;
     return false;

@@ -2,7 +2,13 @@
 // The serial layer's free functions. Each reports failure through the error
 // record passed last; with a null record it fails at once and reports nothing.
 //
-// Platform mapping: open(2) with O_RDWR|O_NOCTTY plus TIOCEXCL and an
+// Platform mapping on Windows (serial_comm_win32.cpp): the Win32
+// communications calls themselves: CreateFile on \\.\COMn (or the device
+// name given), GetCommState/SetCommState, SetupComm, SetCommTimeouts,
+// PurgeComm, ClearCommError, ReadFile, WriteFile, FlushFileBuffers, with
+// FormatMessage's system text.
+//
+// Platform mapping elsewhere: open(2) with O_RDWR|O_NOCTTY plus TIOCEXCL and an
 // advisory flock(2) for exclusive access; termios in raw mode for the line
 // settings; poll(2) bounds each platform read/write by the port's time-outs;
 // tcflush for purge; the flush after a write watches the output queue
@@ -17,7 +23,13 @@
 #include "serial/serial_error.h"
 #include "serial/serial_settings.h"
 
+#ifdef _WIN32
+// The Win32 HANDLE's value; -1 is INVALID_HANDLE_VALUE. Kept as an integer
+// so that no caller needs the system's headers.
+using SerialHandle = intptr_t;
+#else
 using SerialHandle = int;
+#endif
 constexpr SerialHandle kInvalidSerialHandle = -1;
 
 // Line errors and queue counts, as the clear-error call reports them.

@@ -47,6 +47,10 @@ void AppendSerialErrorDetail(SerialError* err, const char* detail) {
 void AppendSystemErrorText(SerialError* err, int errnum) {
   if (err != nullptr) err->osError = errnum;
   char buffer[128] = {};
+#ifdef _WIN32
+  const char* text = PickText(strerror_s(buffer, sizeof(buffer), errnum), buffer);
+#else
   const char* text = PickText(strerror_r(errnum, buffer, sizeof(buffer)), buffer);
+#endif
   AppendSerialErrorDetail(err, text);
 }

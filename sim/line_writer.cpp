@@ -29,6 +29,15 @@ TimePoint LineWriter::TickAfter(TimePoint t) const {
 }
 
 std::optional<TimePoint> LineWriter::Pump(int fd, TimePoint now, Tracer& tracer, bool& wantWritable) {
+  // A write may take less than offered (the loop goes on), so offering at
+  // most 64 KiB keeps the count within every platform's type for it.
+  const auto sink = [fd](const uint8_t* bytes, size_t count) {
+    return static_cast<long>(::write(fd, bytes, static_cast<unsigned>(std::min<size_t>(count, 65536))));
+  };
+  return Pump(sink, now, tracer, wantWritable);
+}
+
+std::optional<TimePoint> LineWriter::Pump(const Sink& write, TimePoint now, Tracer& tracer, bool& wantWritable) {
   wantWritable = false;
   while (!queue_.empty()) {
     Entry& e = queue_.front();
@@ -53,7 +62,7 @@ std::optional<TimePoint> LineWriter::Pump(int fd, TimePoint now, Tracer& tracer,
         return burst_ > Clock::duration::zero() && next <= now ? TickBefore(now) + burst_ : next;
       }
     }
-    const ssize_t n = ::write(fd, item.bytes.data() + e.written, due - e.written);
+    const long n = write(item.bytes.data() + e.written, due - e.written);
     if (n < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) {

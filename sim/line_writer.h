@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,10 @@ class LineWriter {
   // more. A reply that cannot be written for 2 seconds (nobody reads the
   // line) is thrown away.
   std::optional<TimePoint> Pump(int fd, TimePoint now, Tracer& tracer, bool& wantWritable);
+  // The same onto any sink: `write` takes up to the bytes given and
+  // returns how many it took, or -1 with errno set (EAGAIN: full).
+  using Sink = std::function<long(const uint8_t* bytes, size_t count)>;
+  std::optional<TimePoint> Pump(const Sink& write, TimePoint now, Tracer& tracer, bool& wantWritable);
 
  private:
   struct Entry {

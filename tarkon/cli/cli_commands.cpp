@@ -1,7 +1,5 @@
 #include "tarkon/cli/cli_commands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -35,7 +33,6 @@ std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
-
 
 std::vector<std::string> Words(const char* list) {
   std::vector<std::string> words;

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
-#include <unistd.h>
 
+#include "files/console.h"
 #include "tarkon/document/printable_text.h"
 
 std::string TrimmedText(const std::string& text) {
@@ -89,7 +89,7 @@ void PrintJson(const CliJson& json) {
 }
 
 bool AskOnTerminal(const std::string& question) {
-  if (isatty(STDIN_FILENO) != 1) return false;
+  if (!files::StandardInputIsTerminal()) return false;
   std::fprintf(stderr, "%s [y/N] ", question.c_str());
   std::fflush(stderr);
   std::string answer;

@@ -1,8 +1,8 @@
 #include "tarkon/cli/cli_session.h"
 
-#include <csignal>
 #include <cstdio>
 
+#include "files/console.h"
 #include "tarkon/document/printable_text.h"
 
 std::atomic<bool> g_interrupted{false};
@@ -17,15 +17,7 @@ void OnInterrupt(int) {
 
 }  // namespace
 
-void InstallInterruptHandler() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no restart: a waiting read returns at once
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-}
+void InstallInterruptHandler() { files::InstallInterruptHandler(OnInterrupt); }
 
 VirtualSensorRequest SimulatedSensor(const CliOptions& options) {
   VirtualSensorRequest request;

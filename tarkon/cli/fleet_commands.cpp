@@ -141,7 +141,7 @@ json ItemsJson(const std::vector<fleet::RestoreItem>& items) {
 }
 
 long Count(const std::vector<fleet::RestoreItem>& items, fleet::RestoreStatus status) {
-  return std::count_if(items.begin(), items.end(), [&](const auto& i) { return i.status == status; });
+  return static_cast<long>(std::count_if(items.begin(), items.end(), [&](const auto& i) { return i.status == status; }));
 }
 
 int Diff(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& backup, json& out) {

@@ -1,12 +1,12 @@
 #include "tarkon/cli/progress_bar.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <utility>
 
+#include "files/console.h"
+
 ProgressBar::ProgressBar(std::string label, FILE* out)
-    : label_(std::move(label)), out_(out), enabled_(isatty(fileno(out)) == 1) {}
+    : label_(std::move(label)), out_(out), enabled_(files::IsTerminal(out)) {}
 
 ProgressBar::~ProgressBar() { Finish(); }
 

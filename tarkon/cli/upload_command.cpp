@@ -4,12 +4,11 @@
 
 #include "tarkon/cli/upload_command.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdio>
 #include <iostream>
 
+#include "files/console.h"
 #include "tarkon/cli/cli_output.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/document/printable_text.h"
@@ -70,7 +69,7 @@ int UploadCommand(CliSession& s, CliJson& json) {
       std::fprintf(stderr, "%s(yes)\n", question.c_str());
       return true;
     }
-    if (isatty(STDIN_FILENO) == 1) return AskOnTerminal(question);
+    if (files::StandardInputIsTerminal()) return AskOnTerminal(question);
     std::fprintf(stderr, "%s(no: use --yes)\n", question.c_str());
     return false;
   };

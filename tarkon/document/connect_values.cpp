@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "serial/port_resolver.h"
 #include "tarkon/models/model_table.h"
 #include "tarkon/document/number_reading.h"
 
@@ -79,7 +80,7 @@ int PortNumberOfText(const std::string& portText) {
 
 std::string DevicePathOfText(const std::string& portText) {
   std::string path = Trimmed(portText);
-  if (path.empty() || path[0] != '/') return std::string();
+  if (!PortResolver::IsDeviceName(path)) return std::string();
   return path;
 }
 

@@ -1,12 +1,9 @@
 #include "tarkon/document/scan_buffer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "files/append_file.h"
 #include "files/atomic_file_writer.h"
 #include "tarkon/document/iso_time.h"
 #include "tarkon/document/number_reading.h"
@@ -167,34 +164,18 @@ std::string ScanExportBlock(const std::string& serialNumber, int32_t address,
 bool AppendScanExport(const std::string& path, const std::string& serialNumber, int32_t address,
                       const std::vector<ScanListRow>& rows, std::string* error) {
   const std::string block = ScanExportBlock(serialNumber, address, rows);
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    if (error != nullptr) *error = "cannot open " + path + ": " + std::strerror(errno);
+  files::AppendFile file;
+  std::string reason;
+  if (!file.Open(path, &reason)) {
+    if (error != nullptr) *error = "cannot open " + path + ": " + reason;
     return false;
   }
-  struct stat st {};
-  bool known = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  size_t done = 0;
-  int failure = 0;
-  while (done < block.size()) {
-    ssize_t n = write(fd, block.data() + done, block.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failure = n < 0 ? errno : EIO;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (failure == 0 && fsync(fd) != 0 && errno != EINVAL) failure = errno;
-  if (failure != 0 && known) {
-    // Take back the part of the block that did get written.
-    if (ftruncate(fd, st.st_size) != 0) {
-      // Nothing more to do: the write failure is what gets reported.
-    }
-  }
-  if (close(fd) != 0 && failure == 0) failure = errno;
-  if (failure != 0) {
-    if (error != nullptr) *error = "cannot write " + path + ": " + std::strerror(failure);
+  // On the disk before success is reported; a block the disk did not take
+  // whole is taken back.
+  bool ok = file.Append(block, true, &reason);
+  if (!file.Close(ok ? &reason : nullptr)) ok = false;
+  if (!ok) {
+    if (error != nullptr) *error = "cannot write " + path + ": " + reason;
     return false;
   }
   return true;

@@ -1,10 +1,5 @@
 #include "tarkon/document/settings_file.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,6 +7,7 @@
 
 #include "files/atomic_file_writer.h"
 #include "files/bounded_file_reader.h"
+#include "files/user_folders.h"
 #include "tarkon/document/number_reading.h"
 
 namespace {
@@ -51,46 +47,24 @@ SettingsFile::SettingsFile() : path_(DefaultPath()) {}
 
 SettingsFile::SettingsFile(std::string path) : path_(std::move(path)) {}
 
-std::string SettingsFile::ExecutableDirectory() {
-  char buffer[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return std::string();
-  std::string path(buffer, static_cast<size_t>(n));
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return std::string();
-  return path.substr(0, slash + 1);
-}
+std::string SettingsFile::ExecutableDirectory() { return files::ExecutableDirectory(); }
 
 std::string SettingsFile::ChooseDefaultPath(const std::string& executableDirectory,
                                             const char* xdgConfigHome, const char* home) {
   // An installed program (a package puts it under /usr, /opt or /bin) keeps
   // the file per user even when its directory is writable (by root): one
   // user's settings must not become everyone's.
-  const bool installed = executableDirectory.rfind("/usr/", 0) == 0 || executableDirectory.rfind("/opt/", 0) == 0 ||
-                         executableDirectory.rfind("/bin/", 0) == 0;
-  if (!installed && !executableDirectory.empty() && access(executableDirectory.c_str(), W_OK | X_OK) == 0) {
+  const bool installed = files::InstalledProgramDirectory(executableDirectory);
+  if (!installed && !executableDirectory.empty() && files::DirectoryWritable(executableDirectory)) {
     return executableDirectory + kFileName;
   }
-  // Relative values of these variables are to be ignored.
-  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
-    return std::string(xdgConfigHome) + "/tarkon/" + kFileName;
-  }
-  if (home != nullptr && home[0] == '/') {
-    return std::string(home) + "/.config/tarkon/" + kFileName;
-  }
-  return std::string(kFileName);
+  const std::string folder = files::PerUserFolder(xdgConfigHome, home, "tarkon");
+  return folder.empty() ? std::string(kFileName) : folder + kFileName;
 }
 
 std::string SettingsFile::DefaultPath() {
-  const char* home = std::getenv("HOME");
-  std::string passwdHome;
-  if (home == nullptr || home[0] != '/') {
-    if (const struct passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-      passwdHome = pw->pw_dir;
-      home = passwdHome.c_str();
-    }
-  }
-  return ChooseDefaultPath(ExecutableDirectory(), std::getenv("XDG_CONFIG_HOME"), home);
+  const std::string home = files::HomeDirectory();
+  return ChooseDefaultPath(ExecutableDirectory(), std::getenv("XDG_CONFIG_HOME"), home.empty() ? nullptr : home.c_str());
 }
 
 SettingsFile::Section* SettingsFile::FindSection(const std::string& name) {
@@ -359,7 +333,7 @@ PortResolver::PortMap SettingsFile::ReadPortMap() const {
       map.erase(port);
       continue;
     }
-    if (device[0] != '/') continue;
+    if (!PortResolver::IsDeviceName(device)) continue;
     map[port] = device;
   }
   return map;

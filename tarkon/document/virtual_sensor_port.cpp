@@ -1,6 +1,6 @@
 #include "tarkon/document/virtual_sensor_port.h"
 
-#include "sim/virtual_sensor.h"
+#include "sim/in_process_sensor.h"
 
 namespace {
 
@@ -47,13 +47,13 @@ bool VirtualSensorPort::Start(const VirtualSensorRequest& request, ConnectValues
   config.checkMode = request.checkMode;
   config.address = request.address.value_or(0) != 0 ? static_cast<uint8_t>(*request.address) : kFactoryAddress;
   config.baudRate = request.baudRate.value_or(kFactoryBaudRate);
-  auto sensor = std::make_unique<sim::VirtualSensor>(config);
+  auto sensor = std::make_unique<sim::InProcessSensor>(config);
   if (!sensor->Start()) {
     failure_ = VirtualSensorFailureText(sensor->LastError());
     return false;
   }
   sensor_ = std::move(sensor);
-  values.portText = sensor_->SlavePath();
+  values.portText = sensor_->Device();
   values.lineEndsWithProgram = true;
   values.globalAddress = request.address == 0;
   values.address = values.globalAddress ? 0 : config.address;
@@ -65,4 +65,4 @@ void VirtualSensorPort::Stop() { sensor_.reset(); }
 
 bool VirtualSensorPort::running() const { return sensor_ != nullptr; }
 
-std::string VirtualSensorPort::device() const { return sensor_ ? sensor_->SlavePath() : std::string(); }
+std::string VirtualSensorPort::device() const { return sensor_ ? sensor_->Device() : std::string(); }

@@ -1,6 +1,7 @@
 #pragma once
 // Connecting to an in-process virtual sensor of a model instead of a real
-// port: the window's "Virtual sensor: MODEL" entries, tarkon-cli's
+// port, on a line inside the process (no pseudo-terminal, so on every
+// platform): the window's "Virtual sensor: MODEL" entries, tarkon-cli's
 // --simulate and its bus scan all start one here.
 //
 // The sensor is a fresh one at its factory settings (address 1,
@@ -28,7 +29,7 @@
 #include "tarkon/document/connect_values.h"
 
 namespace sim {
-class VirtualSensor;
+class InProcessSensor;
 }
 
 struct VirtualSensorRequest {
@@ -66,6 +67,6 @@ class VirtualSensorPort {
   const std::string& failure() const { return failure_; }
 
  private:
-  std::unique_ptr<sim::VirtualSensor> sensor_;
+  std::unique_ptr<sim::InProcessSensor> sensor_;
   std::string failure_;
 };

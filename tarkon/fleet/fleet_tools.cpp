@@ -70,9 +70,9 @@ std::string RestoreQuestion(const RestoreReport& comparison, const SensorBackup&
   if (comparison.otherModel)
     text = path + " holds the settings of a " + PrintableText(backup.model) + ", the sensor is a " + PrintableText(sensorModel) +
            ": only the settings the two share are restored.\n";
-  const long settings = std::count_if(comparison.settings.begin(), comparison.settings.end(),
+  const auto settings = std::count_if(comparison.settings.begin(), comparison.settings.end(),
                                       [](const RestoreItem& i) { return i.status == RestoreStatus::kDifferent; });
-  const long connection = std::count_if(comparison.connection.begin(), comparison.connection.end(),
+  const auto connection = std::count_if(comparison.connection.begin(), comparison.connection.end(),
                                         [](const RestoreItem& i) { return i.status == RestoreStatus::kDifferent; });
   text += std::to_string(settings) + (settings == 1 ? " setting differs" : " settings differ") + " from " + path + ".";
   if (connection > 0)

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "files/append_file.h"
+
 namespace fleet {
 
 class LineAppender {
@@ -33,8 +35,7 @@ class LineAppender {
   long linesLost() const { return linesLost_; }
 
  private:
-  int fd_ = -1;
-  bool ownsFd_ = false;
+  files::AppendFile file_;
   bool startedEmpty_ = false;
   std::string path_;
   std::string error_;

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <chrono>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <stdexcept>
 #include <type_traits>
@@ -16,6 +16,7 @@
 #include "files/atomic_file_writer.h"
 #include "files/bounded_file_reader.h"
 #include "tarkon/document/doc_internals.h"
+#include "tarkon/document/iso_time.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/fleet/setting_layout.h"
 
@@ -104,12 +105,10 @@ const BackupSetting* SensorBackup::Find(const std::string& name) const {
 }
 
 std::string UtcTimestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
+  // Whole seconds of the ISO time (no C library call: gmtime_r is POSIX
+  // only).
+  const std::string precise = IsoUtcTime(std::chrono::system_clock::now());
+  return precise.substr(0, precise.find('.')) + "Z";
 }
 
 bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error) {

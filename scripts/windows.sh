@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The Windows build, cross-compiled here with Debian's mingw-w64 and tested
+# under Wine:
+#   1. installs what it needs (mingw-w64 with the posix thread model,
+#      wine64, googletest sources, zip), only what is missing;
+#   2. builds the core libraries, tarkon-cli.exe and the core test programs
+#      (GoogleTest built from /usr/src/googletest) in build/windows;
+#   3. runs every test program under Wine (scripts/windows-e2e.sh then runs
+#      tarkon-cli.exe against sensor-sim through a Wine COM port).
+#
+#   scripts/windows.sh [--build-only] [cmake options...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/ccache-env.sh"
+
+build_only=0
+if [ "${1:-}" = "--build-only" ]; then
+  build_only=1
+  shift
+fi
+
+packages=(g++-mingw-w64-x86-64-posix wine64 googletest zip)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+dir="$root/build/windows"
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DLRS_WERROR=ON "${launcher[@]}" "$@" >/dev/null
+cmake --build "$dir" -j "$(nproc)"
+[ "$build_only" -eq 1 ] && exit 0
+
+# Wine keeps its own prefix under the build tree: no desktop, no dialogs,
+# nothing left in the user's home.
+export WINEPREFIX="$dir/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+if [ ! -d "$WINEPREFIX" ]; then
+  "$wine" wineboot --init >/dev/null 2>&1 || true
+fi
+
+echo "== Windows test programs under Wine ($("$wine" --version)) =="
+failed=0
+for test in "$dir"/tests/*_tests.exe; do
+  [ -e "$test" ] || continue
+  name=$(basename "$test")
+  if ! out=$("$wine" "$test" --gtest_brief=1 2>&1); then
+    echo "$out"
+    echo "FAILED: $name"
+    failed=1
+  else
+    echo "$name: $(echo "$out" | grep -E '^\[  PASSED  \]' | tr -d '\r')"
+  fi
+done
+[ "$failed" -eq 0 ] || exit 1
+
+if [ -x "$root/scripts/windows-e2e.sh" ]; then
+  "$root/scripts/windows-e2e.sh" "$dir"
+fi
