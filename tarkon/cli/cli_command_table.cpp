@@ -69,7 +69,17 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "file ends the run before anything is sent.\n"
        "  --dry-run        list the differences only\n"
        "  --force          a file of another model: apply the settings the two models share\n"
-       "  --connection     also address, check mode and baud rate, last, then reconnect"},
+       "  --connection     also address, check mode and baud rate, last, then reconnect\n"
+       "  --only NAMES     only these settings (display names, comma-separated, any case)"},
+      {"params", "", 0, 0, false, nullptr, "every setting with its value, unit, range and group",
+       "Lists the connected sensor's settings as the Parameters pane does: name (as the setup pane\n"
+       "names it), value in the sensor's unit, the number the setting takes, unit, the range its\n"
+       "check accepts, and the settings dialog group that writes it."},
+      {"edit", "FILE NAME VALUE", 3, 3, false, nullptr, "change one setting in a backup FILE, no sensor needed",
+       "Changes one setting of a settings backup (the file of `backup`) with no sensor attached.\n"
+       "VALUE is typed as for `set`; the model's own check and conversion apply (on a private\n"
+       "virtual sensor of the file's model). A refused value leaves FILE untouched (exit 2);\n"
+       "otherwise FILE is replaced as a whole. Apply it later with `restore FILE`."},
       {"diff", "FILE", 1, 1, false, nullptr, "compare the sensor's settings with FILE",
        "Lists the settings in which the sensor and FILE differ (exit 0 equal, 1 different)."},
       {"bus-scan", "", 0, 0, false, nullptr, "find the sensors on the line",

@@ -158,6 +158,19 @@ std::string SetBudget(CliOptions& o, const std::string& v) {
   o.budgetMs = ms;
   return "";
 }
+std::string SetOnly(CliOptions& o, const std::string& v) {
+  // Display names hold blanks and dots, never a comma.
+  size_t start = 0;
+  while (start <= v.size()) {
+    const size_t comma = v.find(',', start);
+    const std::string name = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (name.empty()) return "--only: an empty setting name in \"" + v + "\"";
+    o.only.push_back(name);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return "";
+}
 std::string SetHelp(CliOptions& o, const std::string&) {
   o.help = true;
   return "";
@@ -207,6 +220,7 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--dry-run", nullptr, "restore: show the differences, send nothing", "restore", SetDryRun},
       {"--force", nullptr, "restore: a file of another model, the shared settings only", "restore", SetForce},
       {"--connection", nullptr, "restore: also address, check mode and baud rate, last", "restore", SetConnection},
+      {"--only", "NAMES", "restore: only these settings (display names, comma-separated)", "restore", SetOnly},
       {"--from", "N", "bus-scan: first address (1 by default)", "bus-scan", SetFrom},
       {"--to", "M", "bus-scan: last address (255 by default)", "bus-scan", SetTo},
       {"--budget", "MS", "bus-scan: wait per probe instead of the one derived from the baud rate", "bus-scan",

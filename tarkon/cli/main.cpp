@@ -11,6 +11,7 @@
 #include "tarkon/cli/cli_output.h"
 #include "tarkon/cli/cli_session.h"
 #include "tarkon/cli/fleet_commands.h"
+#include "tarkon/cli/params_commands.h"
 #include "tarkon/fleet/fleet_tools.h"
 
 namespace {
@@ -78,6 +79,11 @@ int main(int argc, char** argv) {
   if (options.command == "ports") {
     const int status = RunPortsCommand(options, json);
     return Finish(options, status, json, "");
+  }
+  if (IsOfflineCommand(options)) {
+    std::string failure;
+    const int status = RunEditCommand(options, json, failure);
+    return Finish(options, status, json, failure);
   }
   if (options.command == "bus-scan") {
     std::string failure;
