@@ -3,7 +3,8 @@
 # to a virtual sensor of each model with the panel's diagnostics switched on,
 # and the model's settings dialog (two PNGs per model; each window polls for
 # 12 s first, so its range chart has something to show); Tarkon's protocol
-# trace pane; the upload dialog before, during and after a transfer;
+# trace pane; the upload dialog before, during and after a transfer; the
+# "Parameters" pane connected, in file mode, and with a file beside a sensor;
 # Ostrel's three tabs, connected to a virtual board flipper.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,6 +34,22 @@ XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04
 # private profile.
 XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 \
   TARKON_UPLOAD_SCREENSHOTS="$out/tarkon-upload" "$tarkon" 2>/dev/null
+
+# The "Parameters" pane: the connected sensor's rows; a settings file edited
+# offline with no sensor (file mode); the same file beside the sensor, the
+# edited rows marked as differing.
+cli="$root/build/run/tarkon/cli/tarkon-cli"
+settings="$profile/krv04-settings.json"
+"$cli" --settings "$profile/tarkon.ini" --simulate KRV04 backup "$settings" >/dev/null 2>&1
+"$cli" --settings "$profile/tarkon.ini" edit "$settings" Threshold 99 >/dev/null
+"$cli" --settings "$profile/tarkon.ini" edit "$settings" "Max. Volts" 4.5 >/dev/null
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 \
+  TARKON_SCREENSHOT="$profile/window.png" TARKON_PARAMETERS_SCREENSHOT="$out/tarkon-parameters.png" "$tarkon" 2>/dev/null
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_OPEN_SETTINGS_FILE="$settings" \
+  TARKON_SCREENSHOT="$profile/window.png" TARKON_PARAMETERS_SCREENSHOT="$out/tarkon-parameters-file.png" "$tarkon" 2>/dev/null
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_OPEN_SETTINGS_FILE="$settings" \
+  TARKON_SCREENSHOT="$profile/window.png" TARKON_PARAMETERS_SCREENSHOT="$out/tarkon-parameters-file-and-sensor.png" \
+  "$tarkon" 2>/dev/null
 
 # Ostrel keeps Ostrel.ini beside itself or in the per-user folder: the
 # private profile keeps the pictures free of this machine's settings.

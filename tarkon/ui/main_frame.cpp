@@ -19,6 +19,7 @@
 #include "tarkon/ui/command_log.h"
 #include "tarkon/ui/connect_dialog.h"
 #include "tarkon/ui/pane_sizes.h"
+#include "tarkon/ui/parameters_pane.h"
 #include "tarkon/ui/port_entries.h"
 #include "tarkon/ui/program_icon.h"
 #include "tarkon/ui/sensor_view.h"
@@ -69,6 +70,7 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
   BuildStatusBar();
   BuildPanes();
   tools_ = new CToolsMenu(*this, doc_);
+  params_ = CParametersPane::Install(*this, doc_);
   view_ = new CSensorParentView(doc_, this);
   setCentralWidget(view_);
   LoadPaneSizes();
@@ -361,6 +363,7 @@ void CMainFrame::HandlePollTick() {
 
 void CMainFrame::RefreshSetupPane() {
   setup_->Refresh(&doc_);
+  if (params_ != nullptr) params_->Refresh();
   UpdateCommandUI();
 }
 

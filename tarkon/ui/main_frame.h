@@ -20,6 +20,7 @@
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/tools_menu_host.h"
 
+class CParametersPane;
 class CLogDialog;
 class CSensorParentView;
 class CSensorSettingsDialog;
@@ -58,6 +59,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   // `firstCheckMode` first.
   bool ConnectFound(const ConnectValues& values, int32_t firstCheckMode) override;
   CToolsMenu* tools() const { return tools_; }
+  CParametersPane* parametersPane() const { return params_; }
 
   QAction* action(DocCommand command) const { return actions_.at(command); }
   QAction* toolbarAction() const { return toolbarToggle_; }
@@ -127,6 +129,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   CSensorSettingsDialog* setup_ = nullptr;
   CSensorParentView* view_ = nullptr;
   CToolsMenu* tools_ = nullptr;  // the "&Tools" menu and the trace pane
+  CParametersPane* params_ = nullptr;  // the "Parameters" pane and its file commands
   QDockWidget* setupDock_ = nullptr;
   QDockWidget* logDock_ = nullptr;
   // Pane sizes as read from the profile, updated from the panes at the end.
