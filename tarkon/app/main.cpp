@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
       if (const char* params = std::getenv("TARKON_PARAMETERS_SCREENSHOT"); params != nullptr && *params != '\0') {
         QDockWidget* dock = frame.parametersPane()->dock();
         dock->setFloating(true);
-        dock->resize(820, 440);
+        dock->resize(1180, 470);
         QApplication::processEvents();
         saved = dock->grab().save(QString::fromLocal8Bit(params), "PNG") && saved;
       }

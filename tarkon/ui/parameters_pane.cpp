@@ -125,13 +125,13 @@ void CParametersPane::Refresh() {
 }
 
 void CParametersPane::UpdateControls() {
-  // Every value shown whole: the columns take their texts' width.
-  view_->resizeColumnsToContents();
   const bool connected = table_->connected();
   const bool file = table_->fileOpen();
   const bool free = doc_.LineFree();
   view_->setColumnHidden(CParametersModel::kSensor, !connected);
   view_->setColumnHidden(CParametersModel::kFile, !file);
+  // Every value shown whole: the shown columns take their texts' width.
+  view_->resizeColumnsToContents();
   write_->setEnabled(free && table_->HasEdits());
   revert_->setEnabled(table_->HasEdits());
   undo_->setEnabled(free && table_->CanUndo());
