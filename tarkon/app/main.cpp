@@ -194,6 +194,7 @@ int main(int argc, char** argv) {
       }
       if (const char* params = std::getenv("TARKON_PARAMETERS_SCREENSHOT"); params != nullptr && *params != '\0') {
         QDockWidget* dock = frame.parametersPane()->dock();
+        dock->show();
         dock->setFloating(true);
         dock->resize(1180, 470);
         QApplication::processEvents();

@@ -100,6 +100,9 @@ CParametersPane* CParametersPane::Install(QMainWindow& window, CKRV02Doc& doc) {
   pane->dock_->setObjectName(QStringLiteral("parametersPane"));
   pane->dock_->setWidget(pane);
   window.addDockWidget(Qt::RightDockWidgetArea, pane->dock_);
+  // Shown from the "&View" menu or by opening a settings file: the window's
+  // first layout (and the panes' stored sizes) stay as they were.
+  pane->dock_->hide();
   for (QAction* top : window.menuBar()->actions()) {
     QMenu* menu = top->menu();
     if (menu == nullptr || top->text() != QStringLiteral("&File")) continue;
