@@ -6,6 +6,7 @@
 # trace pane; the upload dialog before, during and after a transfer; the
 # start page with two last ports, and a KRV04 in a dark palette; the first
 # page of a commissioning report (tarkon-cli's PDF, made a PNG by pdftoppm);
+# "Parameters" pane connected, in file mode, and with a file beside a sensor;
 # Ostrel's three tabs, connected to a virtual board flipper.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,6 +57,20 @@ report_env=(env XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile")
 "${report_env[@]}" "$cli" --quiet --simulate KRV04 report "$profile/report.pdf" --technician "Dana Field" \
   --notes "Line 3, board edger, left side. Window cleaned, range checked against the gauge block." >/dev/null
 pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$profile/report.pdf" "$out/tarkon-commissioning-report"
+# The "Parameters" pane: the connected sensor's rows; a settings file edited
+# offline with no sensor (file mode); the same file beside the sensor, the
+# edited rows marked as differing.
+settings="$profile/krv04-settings.json"
+"$cli" --settings "$profile/tarkon.ini" --simulate KRV04 backup "$settings" >/dev/null 2>&1
+"$cli" --settings "$profile/tarkon.ini" edit "$settings" Threshold 99 >/dev/null
+"$cli" --settings "$profile/tarkon.ini" edit "$settings" "Max. Volts" 4.5 >/dev/null
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 \
+  TARKON_SCREENSHOT="$profile/window.png" TARKON_PARAMETERS_SCREENSHOT="$out/tarkon-parameters.png" "$tarkon" 2>/dev/null
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_OPEN_SETTINGS_FILE="$settings" \
+  TARKON_SCREENSHOT="$profile/window.png" TARKON_PARAMETERS_SCREENSHOT="$out/tarkon-parameters-file.png" "$tarkon" 2>/dev/null
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_OPEN_SETTINGS_FILE="$settings" \
+  TARKON_SCREENSHOT="$profile/window.png" TARKON_PARAMETERS_SCREENSHOT="$out/tarkon-parameters-file-and-sensor.png" \
+  "$tarkon" 2>/dev/null
 
 # Ostrel keeps Ostrel.ini beside itself or in the per-user folder: the
 # private profile keeps the pictures free of this machine's settings.

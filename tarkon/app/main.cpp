@@ -25,11 +25,16 @@
 //                                during and after the transfer as
 //                                STEM-before.png, STEM-during.png and
 //                                STEM-after.png, then end.
+//   TARKON_OPEN_SETTINGS_FILE=FILE  open a settings file in the
+//                                "Parameters" pane at start (file mode);
+//   TARKON_PARAMETERS_SCREENSHOT=FILE  with TARKON_SCREENSHOT, also save
+//                                the "Parameters" pane as a PNG image.
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QFile>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -47,6 +52,7 @@
 #include "tarkon/ui/dark_palette.h"
 #include "tarkon/ui/main_frame.h"
 #include "tarkon/ui/pane_sizes.h"
+#include "tarkon/ui/parameters_pane.h"
 #include "tarkon/ui/program_icon.h"
 #include "tarkon/ui/sensor_view.h"
 #include "tarkon/ui/settings_dialogs.h"
@@ -160,6 +166,10 @@ int main(int argc, char** argv) {
       }
     });
   }
+  if (const char* file = std::getenv("TARKON_OPEN_SETTINGS_FILE"); file != nullptr && *file != '\0') {
+    const QString path = QString::fromLocal8Bit(file);
+    QTimer::singleShot(0, &frame, [&frame, path] { frame.parametersPane()->OpenFile(path); });
+  }
   if (const char* stem = std::getenv("TARKON_UPLOAD_SCREENSHOTS"); stem != nullptr && *stem != '\0') {
     doc.SetManufacturingMode(true);
     const QString path = QString::fromLocal8Bit(stem);
@@ -187,6 +197,14 @@ int main(int argc, char** argv) {
           QApplication::processEvents();
           saved = dialog->grab().save(QString::fromLocal8Bit(settings), "PNG") && saved;
         }
+      }
+      if (const char* params = std::getenv("TARKON_PARAMETERS_SCREENSHOT"); params != nullptr && *params != '\0') {
+        QDockWidget* dock = frame.parametersPane()->dock();
+        dock->show();
+        dock->setFloating(true);
+        dock->resize(1180, 470);
+        QApplication::processEvents();
+        saved = dock->grab().save(QString::fromLocal8Bit(params), "PNG") && saved;
       }
       std::printf("%s%s\n", saved ? "" : "could not write ", path.toLocal8Bit().constData());
       std::fflush(stdout);

@@ -73,7 +73,17 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "  --bus            every sensor of the file's model on the bus (the bus scan, --from N\n"
        "                   --to M): each gets the file's settings, never its address, baud rate or\n"
        "                   check mode; a table of sensor, serial number, settings changed,\n"
-       "                   verified, failed. Exit 1 if any sensor failed."},
+       "                   verified, failed. Exit 1 if any sensor failed.\n"
+       "  --only NAMES     only these settings (display names, comma-separated, any case)"},
+      {"params", "", 0, 0, false, nullptr, "every setting with its value, unit, range and group",
+       "Lists the connected sensor's settings as the Parameters pane does: name (as the setup pane\n"
+       "names it), value in the sensor's unit, the number the setting takes, unit, the range its\n"
+       "check accepts, and the settings dialog group that writes it."},
+      {"edit", "FILE NAME VALUE", 3, 3, false, nullptr, "change one setting in a backup FILE, no sensor needed",
+       "Changes one setting of a settings backup (the file of `backup`) with no sensor attached.\n"
+       "VALUE is typed as for `set`; the model's own check and conversion apply (on a private\n"
+       "virtual sensor of the file's model). A refused value leaves FILE untouched (exit 2);\n"
+       "otherwise FILE is replaced as a whole. Apply it later with `restore FILE`."},
       {"diff", "FILE", 1, 1, false, nullptr, "compare the sensor's settings with FILE",
        "Lists the settings in which the sensor and FILE differ (exit 0 equal, 1 different)."},
       {"bus-scan", "", 0, 0, false, nullptr, "find the sensors on the line",

@@ -13,6 +13,7 @@
 #include "tarkon/cli/cli_command_table.h"
 #include "tarkon/cli/fleet_commands.h"
 #include "tarkon/cli/history_commands.h"
+#include "tarkon/cli/params_commands.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/cli/upload_command.h"
 #include "tarkon/cli/watch_reconnect.h"
@@ -452,6 +453,7 @@ int RunSensorCommand(CliSession& s, CliJson& json) {
   if (IsFleetCommand(s.options())) return RunFleetCommand(s, json);
   if (c == "info") return Info(s, json);
   if (c == "settings") return Settings(s, json);
+  if (c == "params") return RunParamsCommand(s, json);
   if (c == "set") return Set(s, json);
   if (c == "state") return State(s, json);
   if (c == "watch") return Watch(s);

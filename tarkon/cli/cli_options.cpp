@@ -182,6 +182,19 @@ std::string SetNotes(CliOptions& o, const std::string& v) {
   o.notes = v;
   return "";
 }
+std::string SetOnly(CliOptions& o, const std::string& v) {
+  // Display names hold blanks and dots, never a comma.
+  size_t start = 0;
+  while (start <= v.size()) {
+    const size_t comma = v.find(',', start);
+    const std::string name = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (name.empty()) return "--only: an empty setting name in \"" + v + "\"";
+    o.only.push_back(name);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return "";
+}
 std::string SetHelp(CliOptions& o, const std::string&) {
   o.help = true;
   return "";
@@ -242,6 +255,7 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--technician", "NAME", "report: the technician's name (kept for the next report)", "report",
        SetTechnician},
       {"--notes", "TEXT", "report: notes for the report", "report", SetNotes},
+      {"--only", "NAMES", "restore: only these settings (display names, comma-separated)", "restore", SetOnly},
       {"--budget", "MS", "bus-scan: wait per probe instead of the one derived from the baud rate", "bus-scan",
        SetBudget},
       {"--help", nullptr, "this text, or the command's help after a command (also -h)", nullptr, SetHelp},

@@ -36,6 +36,7 @@ struct CliOptions {
   bool dryRun = false;                    // restore --dry-run
   bool force = false;                     // restore --force
   bool connection = false;                // restore --connection
+  std::vector<std::string> only;          // restore --only NAME[,NAME...]
   bool restoreSettings = false;           // upload --restore-settings
   std::optional<int> from;                // bus-scan --from
   std::optional<int> to;                  // bus-scan --to

@@ -1,6 +1,7 @@
 #include "tarkon/cli/fleet_commands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -172,6 +173,17 @@ int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& b
   options.dryRun = f.dryRun;
   options.force = f.force;
   options.connection = f.connection;
+  // --only names the file's settings in any case.
+  for (const std::string& wanted : s.options().only) {
+    std::string found;
+    for (const fleet::BackupSetting& setting : backup.settings)
+      if (setting.name.size() == wanted.size() &&
+          std::equal(wanted.begin(), wanted.end(), setting.name.begin(),
+                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); }))
+        found = setting.name;
+    if (found.empty()) return Failed("restore: " + f.file + " holds no setting named \"" + wanted + "\"", kExitUsage, &s);
+    options.only.push_back(found);
+  }
   const fleet::RestoreReport report = fleet::RestoreSettings(s.doc(), backup, options);
   if (report.modelRefused) return Failed("restore: " + report.error, kExitUsage, &s);
   if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, &s);

@@ -12,6 +12,7 @@
 #include "tarkon/cli/cli_session.h"
 #include "tarkon/cli/fleet_commands.h"
 #include "tarkon/cli/history_commands.h"
+#include "tarkon/cli/params_commands.h"
 #include "tarkon/fleet/fleet_tools.h"
 
 namespace {
@@ -88,6 +89,11 @@ int main(int argc, char** argv) {
   if (IsBusRestore(options)) {
     std::string failure;
     const int status = RunBusRestoreCommand(options, json, failure);
+    return Finish(options, status, json, failure);
+  }
+  if (IsOfflineCommand(options)) {
+    std::string failure;
+    const int status = RunEditCommand(options, json, failure);
     return Finish(options, status, json, failure);
   }
   if (options.command == "bus-scan") {

@@ -1,5 +1,6 @@
 #include "tarkon/fleet/settings_restore.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "tarkon/document/connect_values.h"
@@ -193,7 +194,25 @@ RestoreReport CompareWithSensor(CKRV02Doc& doc, const SensorBackup& backup, cons
 
 RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const RestoreOptions& options) {
   RestoreReport report;
-  if (!Begin(doc, b, options, report) || options.dryRun) return report;
+  for (const std::string& name : options.only) {
+    if (b.Find(name) == nullptr) {
+      report.error = "the file holds no setting named \"" + name + "\"";
+      return report;
+    }
+  }
+  // The settings left out by options.only are neither written nor reported.
+  std::vector<bool> chosen(b.settings.size(), true);
+  if (!options.only.empty())
+    for (size_t i = 0; i < b.settings.size(); ++i)
+      chosen[i] = std::find(options.only.begin(), options.only.end(), b.settings[i].name) != options.only.end();
+  const auto dropUnchosen = [&] {
+    for (size_t i = b.settings.size(); i-- > 0;)
+      if (!chosen[i] && i < report.settings.size()) report.settings.erase(report.settings.begin() + static_cast<long>(i));
+  };
+  if (!Begin(doc, b, options, report) || options.dryRun) {
+    dropUnchosen();
+    return report;
+  }
   ModelSettings* settings = doc.currentSettings();
   const ValueContext context = FileContext(doc, b);
 
@@ -220,7 +239,7 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
   };
   for (size_t i : order) {
     RestoreItem& item = report.settings[i];
-    if (item.status != RestoreStatus::kDifferent) continue;
+    if (!chosen[i] || item.status != RestoreStatus::kDifferent) continue;
     const BackupSetting& s = b.settings[i];
     if (!report.stopped.empty()) {
       item.status = RestoreStatus::kNotVerified;
@@ -267,6 +286,7 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
   const bool reread = report.stopped.empty() && settings->Refresh();
   for (size_t i = 0; i < b.settings.size(); ++i) {
     RestoreItem& item = report.settings[i];
+    if (!chosen[i]) continue;
     if (item.status == RestoreStatus::kNotShared || item.status == RestoreStatus::kRefused) continue;
     if (item.status == RestoreStatus::kNotVerified) continue;  // not sent
     const SettingLayout* layout = FindLayout(doc.modelIndex(), item.name);
@@ -287,6 +307,7 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
     }
   }
   if (options.connection && report.stopped.empty()) RestoreConnection(doc, b, report);
+  dropUnchosen();
   return report;
 }
 

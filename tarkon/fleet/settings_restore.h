@@ -36,6 +36,9 @@ struct RestoreOptions {
   bool dryRun = false;      // compare only
   bool force = false;       // accept a file of another model (shared settings only)
   bool connection = false;  // also address, check mode and baud rate, last, then reconnect
+  // Only these settings, by name (all when empty); the report lists only
+  // them. A name the file does not hold ends the restore before anything is sent.
+  std::vector<std::string> only;
 };
 
 struct RestoreReport {

@@ -19,6 +19,12 @@ struct SettingField {
   const char* name;     // as the setup pane and tarkon-cli name it
   const char* caption;  // as the dialog shows it, word for word
   FieldUnit unit;
+  // The dialog group whose button writes it ("Analog Factors"), and that
+  // group's place when several groups are written in one go: the range
+  // mode first (the ranges are checked and scaled in its units), then the
+  // dialog's order.
+  const char* group = nullptr;
+  int writeOrder = 0;
 };
 
 namespace setting_fields {

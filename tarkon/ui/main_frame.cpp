@@ -26,6 +26,7 @@
 #include "tarkon/ui/link_view.h"
 #include "tarkon/ui/file_drop.h"
 #include "tarkon/ui/pane_sizes.h"
+#include "tarkon/ui/parameters_pane.h"
 #include "tarkon/ui/port_entries.h"
 #include "tarkon/ui/program_icon.h"
 #include "tarkon/ui/sensor_view.h"
@@ -86,6 +87,7 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
   BuildStatusBar();
   BuildPanes();
   tools_ = new CToolsMenu(*this, doc_);
+  params_ = CParametersPane::Install(*this, doc_);
   view_ = new CSensorParentView(doc_, this);
   link_ = new CLinkView(*this, doc_, MainWindowCaption());
   setCentralWidget(link_->Wrap(view_));
@@ -462,6 +464,7 @@ void CMainFrame::HandlePollTick() {
 
 void CMainFrame::RefreshSetupPane() {
   setup_->Refresh(&doc_);
+  if (params_ != nullptr) params_->Refresh();
   UpdateCommandUI();
 }
 

@@ -23,6 +23,7 @@
 #include "tarkon/ui/tools_menu_host.h"
 
 class CLinkView;
+class CParametersPane;
 class CLogDialog;
 class CSensorParentView;
 class CSensorSettingsDialog;
@@ -67,6 +68,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   PortWatch& portWatch() { return portWatch_; }
   // The link's status text, the window title and the bar over the main area.
   CLinkView* linkView() const { return link_; }
+  CParametersPane* parametersPane() const { return params_; }
 
   QAction* action(DocCommand command) const { return actions_.at(command); }
   QAction* toolbarAction() const { return toolbarToggle_; }
@@ -156,6 +158,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   CSensorParentView* view_ = nullptr;
   CToolsMenu* tools_ = nullptr;  // the "&Tools" menu and the trace pane
   CLinkView* link_ = nullptr;
+  CParametersPane* params_ = nullptr;  // the "Parameters" pane and its file commands
   QDockWidget* setupDock_ = nullptr;
   QDockWidget* logDock_ = nullptr;
   // Pane sizes as read from the profile, updated from the panes at the end.
