@@ -18,6 +18,7 @@
 #include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/command_log.h"
 #include "tarkon/ui/connect_dialog.h"
+#include "tarkon/ui/exchange_loop.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/port_entries.h"
 #include "tarkon/ui/program_icon.h"
@@ -81,6 +82,12 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
     close();
   });
 
+  // Exchanges wait on this window's event loop, never on a frozen window.
+  auto* exchangeLoop = new CExchangeLoop(this);
+  connect(exchangeLoop, &CExchangeLoop::longWait, this, &CMainFrame::UpdateCommandUI);
+  connect(exchangeLoop, &CExchangeLoop::waitEnded, this, &CMainFrame::UpdateCommandUI);
+  doc_.SetExchangeHost(exchangeLoop);
+
   doc_.SetListener(this);
   RefreshSetupPane();
   UpdateCommandUI();
@@ -89,6 +96,7 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
 CMainFrame::~CMainFrame() {
   // The worker must not post to a frame that is going away.
   doc_.StopPolling();
+  doc_.SetExchangeHost(nullptr);
   doc_.SetListener(nullptr);
   SavePaneSizes();
   // The base class hides the panes and bars while it ends; their signals
