@@ -27,9 +27,12 @@ void CExchangeLoop::RunLoop(const std::function<bool()>& finished) {
 }
 
 void CExchangeLoop::Ended() {
-  if (!shown_) return;
   shown_ = false;
   emit waitEnded();
+  if (std::function<void()> call = std::move(afterWait_)) {
+    afterWait_ = nullptr;
+    call();
+  }
 }
 
 void CExchangeLoop::Wake() {

@@ -6,11 +6,13 @@
 //
 // The loop dispatches presses as usual; each is refused by the document's
 // line-busy gate while the exchange is pending. When the wait takes long
-// enough to be seen, the window greys its commands (longWait), and shows
-// them again when it ends (waitEnded).
+// enough to be seen, the window greys its commands (longWait); each wait's
+// end (waitEnded) lets it show them again and run what it put off while the
+// exchange was pending.
 
 #include <QObject>
 #include <functional>
+#include <utility>
 
 #include "tarkon/document/exchange_session.h"
 
@@ -31,6 +33,10 @@ class CExchangeLoop : public QObject, public ExchangeLoopHost {
 
   // The nested loop runs (an exchange is pending).
   bool waiting() const { return loop_ != nullptr; }
+  // `call` runs once when the pending exchange has ended (a later call
+  // replaces an earlier one): for what an operation posted to run after it,
+  // which the nested loop would otherwise run in its middle.
+  void AfterWait(std::function<void()> call) { afterWait_ = std::move(call); }
 
  signals:
   void longWait();
@@ -39,5 +45,6 @@ class CExchangeLoop : public QObject, public ExchangeLoopHost {
  private:
   QEventLoop* loop_ = nullptr;
   const std::function<bool()>* finished_ = nullptr;
-  bool shown_ = false;  // longWait was emitted for the wait that ends
+  bool shown_ = false;  // longWait was emitted for the running wait
+  std::function<void()> afterWait_;
 };

@@ -368,6 +368,13 @@ void CMainFrame::HandlePollTick() {
 }
 
 void CMainFrame::RefreshSetupPane() {
+  // Posted by an operation whose exchange still waits: the pane follows
+  // once that wait has ended (and the operation has gone on).
+  if (doc_.session().Pending()) {
+    // Posted again when the wait ends: it runs once the operation is over.
+    if (auto* loop = findChild<CExchangeLoop*>()) loop->AfterWait([this] { OnSensorStateChanged(); });
+    return;
+  }
   setup_->Refresh(&doc_);
   UpdateCommandUI();
 }
