@@ -46,7 +46,7 @@ bool PacketLink::dcs_ReadPacket(uint8_t* buffer, uint32_t budgetMs, bool verify)
   DeadlineTimer timer;
   timer.Start(uint64_t{budgetMs} * 1000);
   if (!dcs_ReadHeader(buffer, timer)) {
-    dcs_Recover();
+    RecoverHere();
     return false;
   }
   // At most 255 + 2 bytes after the header: every frame buffer holds them.
@@ -56,7 +56,7 @@ bool PacketLink::dcs_ReadPacket(uint8_t* buffer, uint32_t budgetMs, bool verify)
                             &error_);
   Trace(ProtocolTrace::kReceived, buffer, frame::kHeaderSize + (read ? got : 0));
   if (!read) {
-    dcs_Recover();
+    RecoverHere();
     return false;
   }
   if (got < bodySize) {
@@ -65,7 +65,7 @@ bool PacketLink::dcs_ReadPacket(uint8_t* buffer, uint32_t budgetMs, bool verify)
                   "dcs_ReadPacket did not receive complete packet data (expectedBytes=%d, actualBytes=%d)",
                   static_cast<int>(bodySize), static_cast<int>(got));
     SetSerialError(&error_, kPacketShort, text);
-    dcs_Recover();
+    RecoverHere();
     return false;
   }
   if (verify) {
@@ -74,12 +74,12 @@ bool PacketLink::dcs_ReadPacket(uint8_t* buffer, uint32_t budgetMs, bool verify)
       // Checksum mode counts the check byte in the length: 0 cannot be a frame.
       SetSerialError(&error_, kPacketBadCheck,
                      "dcs_ReadPacket received an invalid packet length (length=0 leaves no room for the checksum)");
-      dcs_Recover();
+      RecoverHere();
       return false;
     }
     if (!frame::Verify(buffer, checkMode_)) {
       SetSerialError(&error_, kPacketBadCheck, "dcs_ReadPacket detected an invalid checksum");
-      dcs_Recover();
+      RecoverHere();
       return false;
     }
   }
@@ -103,7 +103,7 @@ bool PacketLink::dcs_WritePacket(uint8_t* buffer, uint32_t budgetMs) {
   const bool wrote = sc_Write(handle_, buffer, total, &written, budgetMs, &error_);
   Trace(ProtocolTrace::kSent, buffer, wrote ? written : 0);
   if (!wrote) {
-    dcs_Recover();
+    RecoverHere();
     return false;
   }
   if (written < total) {
@@ -112,7 +112,7 @@ bool PacketLink::dcs_WritePacket(uint8_t* buffer, uint32_t budgetMs) {
                   "dcs_WritePacket could not write complete packet (attemptedBytes=%d, completedBytes=%d)",
                   static_cast<int>(total), static_cast<int>(written));
     SetSerialError(&error_, kPacketWriteShort, text);
-    dcs_Recover();
+    RecoverHere();
     return false;
   }
   return true;
@@ -155,7 +155,46 @@ bool PacketLink::BuildRequest(uint8_t* request, uint8_t address, uint8_t command
   return true;
 }
 
+bool PacketLink::Exchange(const std::function<bool()>& exchange) {
+  if (runner_ == nullptr) return exchange();
+  bool ok = false;
+  if (!runner_->Run([&] { ok = exchange(); })) {
+    SetSerialError(&error_, kPacketLineBusy, kLineBusyText);
+    return false;
+  }
+  return ok;
+}
+
 bool PacketLink::dcs_Query(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data,
+                           size_t dataLength, uint8_t* reply, size_t replyLength) {
+  return Exchange([&] { return QueryHere(address, checkMode, command, data, dataLength, reply, replyLength); });
+}
+
+bool PacketLink::dcs_Send(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data,
+                          size_t dataLength) {
+  return Exchange([&] { return SendHere(address, checkMode, command, data, dataLength); });
+}
+
+bool PacketLink::dcs_Receive(uint8_t /*address*/, int32_t checkMode, uint8_t command,
+                             uint8_t* destination, size_t* dataLength) {
+  return Exchange([&] { return ReceiveHere(checkMode, command, destination, dataLength); });
+}
+
+void PacketLink::dcs_Recover() {
+  Exchange([this] {
+    RecoverHere();
+    return true;
+  });
+}
+
+void PacketLink::Pause(uint32_t ms) {
+  Exchange([ms] {
+    SleepMs(ms);
+    return true;
+  });
+}
+
+bool PacketLink::QueryHere(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data,
                            size_t dataLength, uint8_t* reply, size_t replyLength) {
   checkMode_ = checkMode;
   replyNote_.clear();
@@ -179,7 +218,7 @@ bool PacketLink::dcs_Query(uint8_t address, int32_t checkMode, uint8_t command, 
   return true;
 }
 
-bool PacketLink::dcs_Send(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data,
+bool PacketLink::SendHere(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data,
                           size_t dataLength) {
   checkMode_ = checkMode;
   uint8_t buffer[frame::kBufferSize] = {};
@@ -187,8 +226,7 @@ bool PacketLink::dcs_Send(uint8_t address, int32_t checkMode, uint8_t command, c
   return dcs_WritePacket(buffer, kBudgetMs);
 }
 
-bool PacketLink::dcs_Receive(uint8_t /*address*/, int32_t checkMode, uint8_t command,
-                             uint8_t* destination, size_t* dataLength) {
+bool PacketLink::ReceiveHere(int32_t checkMode, uint8_t command, uint8_t* destination, size_t* dataLength) {
   checkMode_ = checkMode;
   replyNote_.clear();
   if (destination == nullptr || dataLength == nullptr) {
@@ -214,7 +252,7 @@ bool PacketLink::dcs_Receive(uint8_t /*address*/, int32_t checkMode, uint8_t com
   return true;
 }
 
-void PacketLink::dcs_Recover() {
+void PacketLink::RecoverHere() {
   SleepMs(kRecoverPauseMs);
   // The purge reports into a scratch record: the failure that called for
   // the recovery is what the user needs to read, not a second one it caused.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/exchange_runner.h"
 #include "protocol/frame.h"
 #include "protocol/protocol_trace.h"
 #include "serial/deadline_timer.h"
@@ -20,7 +21,10 @@ enum PacketErrorCode : int32_t {
   kPacketBadCheck = 103,
   kPacketWrongId = 104,
   kPacketWrongReply = 105,  // a well-formed reply that does not answer what was asked
+  kPacketLineBusy = 106,    // refused by the runner: another exchange is on the line
 };
+
+constexpr const char* kLineBusyText = "dcs: the line is busy with another exchange; nothing was sent";
 
 class PacketLink : public SerialPort {
  public:
@@ -47,6 +51,14 @@ class PacketLink : public SerialPort {
                    size_t* dataLength);
   // 250 ms pause, then purge both driver queues.
   void dcs_Recover();
+  // A pause a command makes on purpose (the sensor restarts, switches its
+  // rate), waited where the exchanges wait.
+  void Pause(uint32_t ms);
+
+  // dcs_Query, dcs_Send, dcs_Receive, dcs_Recover and Pause run through
+  // `runner` (null: on the calling thread). The runner outlives the link's
+  // use of it.
+  void SetRunner(ExchangeRunner* runner) { runner_ = runner; }
 
   int32_t checkMode() const { return checkMode_; }
   // What was wrong with the reply that made the last dcs_Query or
@@ -67,6 +79,15 @@ class PacketLink : public SerialPort {
   ProtocolTrace* trace() const { return trace_; }
 
  private:
+  // Runs `exchange` through the runner; a refused one fails with
+  // kPacketLineBusy.
+  bool Exchange(const std::function<bool()>& exchange);
+  bool QueryHere(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data, size_t dataLength,
+                 uint8_t* reply, size_t replyLength);
+  bool SendHere(uint8_t address, int32_t checkMode, uint8_t command, const uint8_t* data, size_t dataLength);
+  bool ReceiveHere(int32_t checkMode, uint8_t command, uint8_t* destination, size_t* dataLength);
+  void RecoverHere();
+
   // Fills address, length byte, command id and data of a request buffer.
   bool BuildRequest(uint8_t* request, uint8_t address, uint8_t command, const uint8_t* data,
                     size_t dataLength);
@@ -78,4 +99,5 @@ class PacketLink : public SerialPort {
   int32_t checkMode_ = frame::kChecksum;
   std::string replyNote_;  // see failureText
   ProtocolTrace* trace_ = nullptr;
+  ExchangeRunner* runner_ = nullptr;
 };

@@ -133,7 +133,7 @@ int SensorCommands::Setting(const char* name, uint8_t command, const uint8_t* da
   // Even a request that did not go out completely may have reached the
   // sensor, so its acknowledgement is still taken off the line.
   if (ack && crc()) ReadAcknowledgement(command, frame::kCrc);
-  if (pauseMs > 0) SleepMs(pauseMs);
+  if (pauseMs > 0) link_->Pause(pauseMs);
   Log(name, ok);
   return ok ? 1 : 0;
 }
@@ -189,7 +189,7 @@ int SensorCommands::SetBaudRate(int32_t baudRate) {
   const bool ok = link_->dcs_Send(wireAddress(), checkMode_, cmd::SetBaudRate, &data, 1);
   // The sensor switches its rate after answering; give it time before the
   // acknowledgement, which still comes at the old rate.
-  SleepMs(kBaudRatePauseMs);
+  link_->Pause(kBaudRatePauseMs);
   if (crc()) ReadAcknowledgement(cmd::SetBaudRate, frame::kCrc);
   Log("SetBaudRate", ok);
   return ok ? 1 : 0;
@@ -234,7 +234,7 @@ int SensorCommands::ResetSensor() {
   if (!HaveLink(kName)) return 0;
   const bool ok = link_->dcs_Send(wireAddress(), checkMode_, cmd::ResetSensor, nullptr, 0);
   // The sensor is deaf while it restarts.
-  if (ok) SleepMs(kResetPauseMs);
+  if (ok) link_->Pause(kResetPauseMs);
   Log(kName, ok);
   return ok ? 1 : 0;
 }

@@ -5,7 +5,8 @@
 # polls and reports it handled; disconnect and close stop the worker), and
 # the protocol trace log that a bus scan's thread writes into, and a firmware
 # upload whose transfer runs on a thread of its own while it is stopped,
-# and the serial port monitor's thread (started, woken by events, stopped).
+# the serial port monitor's thread (started, woken by events, stopped), and
+# the session thread that the exchanges wait on while the window's loop runs.
 # Any data race or lock-order report fails the run.
 #   scripts/test-tsan.sh            build/tsan, as many jobs as cores
 #   LRS_JOBS=2 scripts/test-tsan.sh
@@ -27,4 +28,4 @@ if setarch "$(uname -m)" -R true 2>/dev/null; then runner=(setarch "$(uname -m)"
 
 cd "$dir"
 "${runner[@]}" ctest --output-on-failure -j "$jobs" --no-tests=error \
-  -R '^(WorkerThread|PollWorker|PollTickPath|TraceLog|PortMonitor)\.|PollTicks|CloseStopsPolling|StopFromTheWindowThread'
+  -R '^(WorkerThread|PollWorker|PollTickPath|TraceLog|PortMonitor|ExchangeSession)\.|PollTicks|CloseStopsPolling|StopFromTheWindowThread'

@@ -27,6 +27,8 @@ CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
   }
   commands_.SetLogSink(this);
   commands_.AttachLink(&link_);
+  link_.SetRunner(&session_);
+  for (const std::unique_ptr<ModelSettings>& record : settingsRecords_) record->SetLineBusy([this] { return LineBusy(); });
   settings_.Load();
   settingsNotice_ = settings_.lastError();  // told at the first connect, once
   poll_.SetTickListener([this] {
@@ -132,15 +134,20 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
   bool opened = false;
   std::string device = target.device;
   if (!target.device.empty()) {
-    opened = link_.ConnectDevice(target.device, target.baudRate, target.parity, target.stopBits,
-                                 target.dataBits, PortTimeoutMs(target.writeTimeout),
-                                 PortTimeoutMs(target.readTimeout));
+    // Opening waits for the port to settle: on the session, like any wait.
+    session_.Run([&] {
+      opened = link_.ConnectDevice(target.device, target.baudRate, target.parity, target.stopBits,
+                                   target.dataBits, PortTimeoutMs(target.writeTimeout),
+                                   PortTimeoutMs(target.readTimeout));
+    });
   } else if (target.port >= 0) {
     PortResolver::SetPortMap(settings_.ReadPortMap());
     device = PortResolver::Resolve(static_cast<unsigned>(target.port));
-    opened = link_.Connect(static_cast<unsigned>(target.port), target.baudRate, target.parity,
-                           target.stopBits, target.dataBits, PortTimeoutMs(target.writeTimeout),
-                           PortTimeoutMs(target.readTimeout));
+    session_.Run([&] {
+      opened = link_.Connect(static_cast<unsigned>(target.port), target.baudRate, target.parity,
+                             target.stopBits, target.dataBits, PortTimeoutMs(target.writeTimeout),
+                             PortTimeoutMs(target.readTimeout));
+    });
   }
   if (!opened) {
     if (device.empty()) return Fail(kCannotConnectLine, NoPortFailure(portText));
@@ -172,7 +179,7 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
     if (keepAddress) settings_.SetText(SettingsFile::kSerialSection, SettingsFile::kAddressKey, storedAddress);
   }
 
-  link_.Drain();
+  session_.Run([this] { link_.Drain(); });
   if (!commands_.GetModelName(true)) {
     // A reply that came but did not fit is no missing answer: the wiring is
     // fine, and the reason is worth more than advice about cables.
@@ -395,7 +402,7 @@ bool CKRV02Doc::RereadIdentity() {
 bool CKRV02Doc::RereadSettings() { return current_ ? current_->Refresh() : false; }
 
 bool CKRV02Doc::IsAvailable(DocCommand command) const {
-  if (transfer_.InProgress()) return false;
+  if (LineBusy()) return false;
   switch (command) {
     case DocCommand::kConnect: return !connected_;
     case DocCommand::kSerialAndModel:
@@ -434,6 +441,7 @@ std::string CKRV02Doc::RangeText(int16_t raw) const { return RangeModeTable::Ran
 ScanReadOutcome CKRV02Doc::ReadScanBuffer(ScanBufferReader& reader, int rangesToRead, int startIndex,
                                           const ScanReadCallbacks& callbacks) {
   ScanReadOutcome outcome = ScanReadOutcome::kRefused;
+  if (session_.Pending()) return outcome;  // a press while another exchange waits
   {
     TransferFlag::Scope hold(transfer_);
     if (!hold.held()) return outcome;

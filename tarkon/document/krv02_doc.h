@@ -21,6 +21,7 @@
 #include "tarkon/document/connect_failure.h"
 #include "tarkon/document/connect_values.h"
 #include "tarkon/document/document_listener.h"
+#include "tarkon/document/exchange_session.h"
 #include "tarkon/document/firmware_upload.h"
 #include "tarkon/document/link_loss.h"
 #include "tarkon/document/link_status.h"
@@ -73,6 +74,14 @@ class CKRV02Doc : public LogSink {
   // being called from the poll worker any more.
   void SetListener(DocumentListener* listener) { listener_.Set(listener); }
   void SetManufacturingMode(bool on) { manufacturing_ = on; }
+  // A window that must keep its event loop turning while the sensor is
+  // waited for: every exchange of the line then waits on the session thread
+  // while `host` runs the loop, and the line counts as busy meanwhile (see
+  // LineBusy), so a press dispatched by that loop is refused, never run
+  // later. Null (the default) waits on the calling thread. Called on the
+  // thread that owns the connection, not while an exchange is pending.
+  void SetExchangeHost(ExchangeLoopHost* host) { session_.SetHost(host); }
+  const ExchangeSession& session() const { return session_; }
   // Whether the connection is stored in the settings file, at a connect
   // and when the document ends. A connection whose line lives only as long
   // as the program (a virtual sensor's, ConnectValues::lineEndsWithProgram)
@@ -139,9 +148,10 @@ class CKRV02Doc : public LogSink {
   // read holds it for the read), every command is unavailable, since each
   // would put a frame on the line between the operation's blocks.
   bool IsAvailable(DocCommand command) const;
-  // A long operation holds the line (same flag as transfer()): front ends
-  // also refuse their own sensor buttons and wait before closing.
-  bool LineBusy() const { return transfer_.InProgress(); }
+  // A long operation holds the line (same flag as transfer()), or an
+  // exchange is pending while the window's loop runs: front ends also
+  // refuse their own sensor buttons and wait before closing.
+  bool LineBusy() const { return transfer_.InProgress() || session_.Pending(); }
   // A front end took or gave back the line: the views re-read the
   // availability of every command.
   void LineHoldChanged() {
@@ -170,7 +180,7 @@ class CKRV02Doc : public LogSink {
   // The sensor operations of the panels and of the command-line tool. Each
   // is refused (false, nothing sent) unless LineFree(): a press while the
   // line is busy is dropped, never run later.
-  bool LineFree() const { return connected_ && !transfer_.InProgress(); }
+  bool LineFree() const { return connected_ && !LineBusy(); }
   bool StartScan();
   bool StopScan();
   bool SetLaser(bool on);
@@ -188,7 +198,8 @@ class CKRV02Doc : public LogSink {
   bool WaitPollTick(uint32_t ms) { return poll_.WaitAndTakeTick(ms); }
   void PollTickHandled() { poll_.TickHandled(); }
   // No query may reach the sensor while a block transfer runs.
-  bool PollAllowed() const { return connected_ && !transfer_.InProgress(); }
+  // Nor while another exchange is pending.
+  bool PollAllowed() const { return connected_ && !LineBusy(); }
 
   // Connection state.
   bool connected() const { return connected_; }
@@ -315,6 +326,8 @@ class CKRV02Doc : public LogSink {
   std::string settingsNotice_;  // why the settings file is left alone, until told
   bool settingsNoticeTold_ = false;
 
+  // Declared before the link, which uses it: it outlives the link's use.
+  ExchangeSession session_;
   PacketLink link_;
   SensorCommands commands_;
   XmodemSender xmodem_;

@@ -45,6 +45,13 @@ class ModelSettings {
   virtual void Clear();
   bool HasValues() const { return hasValues_; }
 
+  // The document's line-busy gate: while it says busy (another exchange is
+  // pending while the window's loop runs, a transfer holds the line), a
+  // front end refuses the dialog's buttons and its "Refresh"; a press then
+  // is dropped, never run later. Not busy when no gate was given.
+  void SetLineBusy(std::function<bool()> busy) { lineBusy_ = std::move(busy); }
+  bool LineBusy() const { return lineBusy_ && lineBusy_(); }
+
   // Display names and texts of the values last read, in the model's order
   // (the board flipper's wane rows after one empty row). Empty before the
   // first successful Refresh after Clear.
@@ -158,6 +165,7 @@ class ModelSettings {
   const RangeModeTable& modes_;
   ModelGetter model_;
   StateChanged changed_;
+  std::function<bool()> lineBusy_;
   SummaryRows rows_;
   bool hasValues_ = false;
   WriteObserver observer_;

@@ -25,6 +25,7 @@
 #include "tarkon/ui/connect_dialog.h"
 #include "tarkon/ui/link_view.h"
 #include "tarkon/ui/file_drop.h"
+#include "tarkon/ui/exchange_loop.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/parameters_pane.h"
 #include "tarkon/ui/port_entries.h"
@@ -106,6 +107,12 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
     close();
   });
 
+  // Exchanges wait on this window's event loop, never on a frozen window.
+  auto* exchangeLoop = new CExchangeLoop(this);
+  connect(exchangeLoop, &CExchangeLoop::longWait, this, &CMainFrame::UpdateCommandUI);
+  connect(exchangeLoop, &CExchangeLoop::waitEnded, this, &CMainFrame::UpdateCommandUI);
+  doc_.SetExchangeHost(exchangeLoop);
+
   doc_.SetListener(this);
   FollowPortsForTheLink();
   RefreshSetupPane();
@@ -137,6 +144,7 @@ CMainFrame::~CMainFrame() {
   portWatch_.Unsubscribe(portWatchToken_);
   // The worker must not post to a frame that is going away.
   doc_.StopPolling();
+  doc_.SetExchangeHost(nullptr);
   doc_.SetListener(nullptr);
   SavePaneSizes();
   // The base class hides the panes and bars while it ends; their signals
@@ -463,6 +471,13 @@ void CMainFrame::HandlePollTick() {
 }
 
 void CMainFrame::RefreshSetupPane() {
+  // Posted by an operation whose exchange still waits: the pane follows
+  // once that wait has ended (and the operation has gone on).
+  if (doc_.session().Pending()) {
+    // Posted again when the wait ends: it runs once the operation is over.
+    if (auto* loop = findChild<CExchangeLoop*>()) loop->AfterWait([this] { OnSensorStateChanged(); });
+    return;
+  }
   setup_->Refresh(&doc_);
   if (params_ != nullptr) params_->Refresh();
   UpdateCommandUI();

@@ -145,7 +145,8 @@ void CRestoreSettingsDialog::ShowRows(const std::vector<fleet::RestoreItem>& row
 }
 
 void CRestoreSettingsDialog::Apply() {
-  if (applied_) return;
+  // A press while another exchange waits is dropped, not run later.
+  if (applied_ || doc_.LineBusy()) return;
   fleet::RestoreOptions options;
   options.force = otherModel_;  // the question said only the shared settings are restored
   options.connection = connection_->isChecked();

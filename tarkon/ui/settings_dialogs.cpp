@@ -71,6 +71,7 @@ CCustomSettingsDlg::CCustomSettingsDlg(ModelSettings& settings, QWidget* parent)
 }
 
 void CCustomSettingsDlg::Refresh() {
+  if (settings_.LineBusy()) return;  // dropped, not run later
   if (Reread()) ShowFields();
   UpdateHints();
 }
@@ -151,7 +152,10 @@ QPushButton* CCustomSettingsDlg::AddButton(QGridLayout* grid, int row, int colum
   auto* b = new QPushButton(text, grid->parentWidget());
   b->setAccessibleName(text);
   b->setAutoDefault(false);
-  connect(b, &QPushButton::clicked, this, [this, press = std::move(press)] { Show(press()); });
+  connect(b, &QPushButton::clicked, this, [this, press = std::move(press)] {
+    if (settings_.LineBusy()) return;  // dropped, not run later
+    Show(press());
+  });
   // Enter in a field presses the button of its group.
   for (QLineEdit* edit : awaitingButton_) connect(edit, &QLineEdit::returnPressed, b, &QPushButton::click);
   awaitingButton_.clear();
@@ -337,7 +341,13 @@ CKRV04SettingsDlg::CKRV04SettingsDlg(KRV04Settings& settings, QWidget* parent)
   g->addWidget(enable_, 0, 0);
   bind_.Check(enable_, &KRV04Fields::holdLastRange);
   // Each click sends the state the box now has.
-  connect(enable_, &QCheckBox::clicked, this, [this, &settings] { Show(settings.SetHoldLastRange(Take())); });
+  connect(enable_, &QCheckBox::clicked, this, [this, &settings] {
+    if (settings.LineBusy()) {
+      ShowFields();  // the box shows what the sensor holds again
+      return;
+    }
+    Show(settings.SetHoldLastRange(Take()));
+  });
   bind_.Text(AddField<QLineEdit>(g, 1, "Max samples to hold last range", false), &KRV04Fields::maxDropouts);
   AddButton(g, 1, 0, QStringLiteral("Max # dropouts"), [this, &settings] { return settings.SetMaxDropouts(Take()); });
   groups->addWidget(hold, row, 1);

@@ -131,7 +131,8 @@ void CUploadDlg::RunTransfer(const std::function<void()>& transfer) {
 }
 
 void CUploadDlg::Upload() {
-  if (update_->running()) return;
+  // A press while another exchange waits is dropped, not run later.
+  if (update_->running() || doc_.LineBusy()) return;
   SetRunning(true);
   status_->setToolTip(QString());
   fleet::UpdateCallbacks callbacks;
