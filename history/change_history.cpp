@@ -1,19 +1,14 @@
 #include "history/change_history.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <nlohmann/json.hpp>
+
+#include "files/shared_log_file.h"
+#include "files/user_name.h"
 
 namespace history {
 
@@ -34,54 +29,10 @@ constexpr const char* kOld = "old_value";
 constexpr const char* kNew = "new_value";
 constexpr const char* kOutcome = "outcome";
 
-std::string Errno(int error) { return std::strerror(error); }
-
-// Creates each missing folder of `path` (0700); false with the reason.
-bool MakeFolders(const std::string& folder, std::string* error) {
-  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-    const std::string part = slash == std::string::npos ? folder : folder.substr(0, slash);
-    if (!part.empty() && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-      *error = "cannot create " + part + ": " + Errno(errno);
-      return false;
-    }
-    if (slash == std::string::npos) return true;
-  }
-}
-
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Opens `path` with `flags`, refusing a link (O_NOFOLLOW) and anything
-// that is not a regular file; -1 with the reason.
-int OpenRegular(const std::string& path, int flags, std::string* error) {
-  // Said plainly before the open, which would fail with less telling
-  // reasons (a FIFO without reader, a device).
-  struct stat before {};
-  if (lstat(path.c_str(), &before) == 0) {
-    if (S_ISLNK(before.st_mode)) {
-      *error = "is a symbolic link";
-      return -1;
-    }
-    if (!S_ISREG(before.st_mode)) {
-      *error = S_ISDIR(before.st_mode) ? "is a directory" : "is not a regular file";
-      return -1;
-    }
-  }
-  const int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    *error = errno == ELOOP ? "is a symbolic link" : Errno(errno);
-    return -1;
-  }
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    *error = S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file";
-    close(fd);
-    return -1;
-  }
-  return fd;
 }
 
 bool TextField(const nlohmann::json& object, const char* key, std::string& out) {
@@ -120,22 +71,21 @@ std::string DefaultPath() {
   return base + "/" + kFolder + "/" + kFileName;
 }
 
-std::string CurrentUser() {
-  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_name != nullptr)
-    return entry->pw_name;
-  const char* user = std::getenv("USER");
-  return user != nullptr ? user : std::to_string(getuid());
-}
+std::string CurrentUser() { return files::CurrentUserName(); }
 
 std::string NowUtc() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
+  // The standard library's calendar: no C library time call, the same on
+  // every platform.
+  using namespace std::chrono;
+  const auto now = system_clock::now();
+  const auto day = floor<days>(now);
+  const year_month_day date{day};
+  const hh_mm_ss<milliseconds> time{floor<milliseconds>(now - day)};
   char text[40];
-  const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(ms));
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
   return text;
 }
 
@@ -169,62 +119,19 @@ bool FromJsonLine(const std::string& text, Entry& e) {
 bool Append(const std::string& path, const Entry& entry, std::string* error) {
   std::string ignored;
   std::string& why = error != nullptr ? *error : ignored;
-  if (!MakeFolders(FolderOf(path), &why)) return false;
-  // Read access too: the last byte is looked at below.
-  const int fd = OpenRegular(path, O_RDWR | O_APPEND | O_CREAT, &why);
-  if (fd < 0) return false;
-  std::string line = ToJsonLine(entry) + "\n";
-  // A line left unfinished by a crash before us would swallow ours: start
-  // on a line of our own then (the reader skips the damaged one).
-  struct stat st {};
-  char last = '\n';
-  if (fstat(fd, &st) == 0 && st.st_size > 0 && pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
-    line.insert(line.begin(), '\n');
-  // One write() of the whole line: with O_APPEND the kernel places it at
-  // the end in one piece, whoever else appends at the same time.
-  const ssize_t written = write(fd, line.data(), line.size());
-  const int writeErrno = errno;
-  bool ok = written == static_cast<ssize_t>(line.size());
-  if (!ok) {
-    why = written < 0 ? Errno(writeErrno) : "the disk took only part of the line (full?)";
-    // Our part line is the last one when nobody appended since: cut it off.
-    struct stat after {};
-    if (written > 0 && fstat(fd, &after) == 0 && after.st_size >= written &&
-        static_cast<size_t>(after.st_size) == static_cast<size_t>(st.st_size) + static_cast<size_t>(written))
-      if (ftruncate(fd, st.st_size) != 0) why += "; the part line stays (the reader skips it)";
-  }
-  if (close(fd) != 0 && ok) {
-    why = Errno(errno);
-    ok = false;
-  }
-  return ok;
+  if (!files::MakeFolders(FolderOf(path), &why)) return false;
+  return files::AppendWholeLine(path, ToJsonLine(entry) + "\n", &why);
 }
 
 ReadResult Read(const std::string& path, size_t maxBytes) {
   ReadResult result;
-  struct stat st {};
-  if (lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
-    result.ok = true;
+  files::LogTail tail = files::ReadLogTail(path, maxBytes);
+  if (!tail.ok) {
+    result.error = std::move(tail.error);
     return result;
   }
-  const int fd = OpenRegular(path, O_RDONLY, &result.error);
-  if (fd < 0) return result;
-  fstat(fd, &st);
-  off_t start = 0;
-  if (static_cast<size_t>(st.st_size) > maxBytes) {
-    start = st.st_size - static_cast<off_t>(maxBytes);
-    result.truncated = true;
-  }
-  std::string content(static_cast<size_t>(st.st_size - start), '\0');
-  size_t got = 0;
-  while (got < content.size()) {
-    const ssize_t n = pread(fd, content.data() + got, content.size() - got, start + static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(fd);
-  content.resize(got);
+  result.truncated = tail.truncated;
+  const std::string& content = tail.content;
   size_t pos = 0;
   // A read from the middle starts inside a line: drop that part.
   if (result.truncated) {

@@ -5,7 +5,8 @@
 // one file per user that every program appends to.
 //
 // Appends are crash-safe: each entry is one complete line handed to the
-// kernel in one write() on a file opened with O_APPEND, so two programs
+// kernel in one write() at the end of the file (files::AppendWholeLine:
+// O_APPEND on POSIX, append-only access on Windows), so two programs
 // writing at once never interleave, and a crash leaves at most one
 // unfinished last line. Reading skips a damaged line and goes on. A link is
 // never followed and anything but a regular file is refused, both ways.

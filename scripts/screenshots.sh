@@ -53,7 +53,7 @@ XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile" QT_QPA_PLATFORM=offscreen TA
 cli="$root/build/run/tarkon/cli/tarkon-cli"
 report_env=(env XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile")
 "${report_env[@]}" "$cli" --quiet --simulate KRV04 set Threshold 60 >/dev/null
-"${report_env[@]}" "$cli" --quiet --simulate KRV04 set "Max. Laser Power" 200 >/dev/null
+"${report_env[@]}" "$cli" --quiet --simulate KRV04 set "Min. Laser Power" 20 >/dev/null
 "${report_env[@]}" "$cli" --quiet --simulate KRV04 report "$profile/report.pdf" --technician "Dana Field" \
   --notes "Line 3, board edger, left side. Window cleaned, range checked against the gauge block." >/dev/null
 pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$profile/report.pdf" "$out/tarkon-commissioning-report"

@@ -122,3 +122,5 @@ std::string DeviceHolder(const std::string& device) {
   if (pid == 0) pid = PidFromOpenDescriptors(device);
   return pid == 0 ? std::string() : Describe(pid);
 }
+
+bool DevicePresent(const std::string& device) { return !device.empty() && ::access(device.c_str(), F_OK) == 0; }

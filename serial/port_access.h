@@ -26,3 +26,7 @@ DeviceAccess ExamineDeviceAccess(const std::string& device);
 // /var/lock), at the kernel's table of flock(2) locks, and at the open
 // descriptors of the processes this user may examine.
 std::string DeviceHolder(const std::string& device);
+
+// The device node is there to be opened (a dangling link is not). On
+// Windows: the COM port ("COM5" or "\\.\COM5") is known to the system.
+bool DevicePresent(const std::string& device);

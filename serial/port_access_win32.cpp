@@ -1,5 +1,7 @@
 #include "serial/port_access.h"
 
+#include <windows.h>
+
 // Windows keeps no owner, group or lock file for a COM port, and names no
 // holder of a port in use: every answer is "not known".
 
@@ -8,3 +10,11 @@ std::string DeviceGroupName(const std::string&) { return std::string(); }
 DeviceAccess ExamineDeviceAccess(const std::string&) { return DeviceAccess{}; }
 
 std::string DeviceHolder(const std::string&) { return std::string(); }
+
+bool DevicePresent(const std::string& device) {
+  std::string name = device;
+  if (name.rfind("\\\\.\\", 0) == 0) name = name.substr(4);
+  if (name.empty()) return false;
+  char target[512];
+  return QueryDosDeviceA(name.c_str(), target, sizeof target) != 0;
+}

@@ -1,11 +1,10 @@
 #include "tarkon/cli/history_commands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
 
+#include "files/console.h"
 #include "history/change_history.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/document/port_list.h"
@@ -50,7 +49,7 @@ void PrintTable(const std::vector<std::vector<std::string>>& rows) {
 std::string Technician(CliSession& s) {
   SettingsFile& settings = s.doc().settingsFile();
   std::string name = s.options().technician.value_or(fleet::StoredTechnician(settings));
-  if (name.empty() && isatty(STDIN_FILENO) != 0 && !s.options().json) {
+  if (name.empty() && files::StandardInputIsTerminal() && !s.options().json) {
     std::fprintf(stderr, "Technician's name: ");
     std::getline(std::cin, name);
   }

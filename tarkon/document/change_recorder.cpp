@@ -4,6 +4,7 @@ std::string ChangeRecorder::path() const { return path_.empty() ? history::Defau
 
 bool ChangeRecorder::Record(const WriteTarget& target, const std::string& setting, const std::string& oldValue,
                             const std::string& newValue, history::Outcome outcome) {
+  if (!recording_) return true;
   history::Entry entry;
   entry.time = history::NowUtc();
   entry.program = program_;

@@ -26,8 +26,13 @@ class ChangeRecorder {
   // changed $XDG_DATA_HOME counts).
   void SetPath(std::string path) { path_ = std::move(path); }
   std::string path() const;
+  // Off for a document whose "sensor" is a private one inside the program
+  // (a settings file edited offline): its writes change no real sensor and
+  // leave no line. On by default.
+  void SetRecording(bool on) { recording_ = on; }
+  bool recording() const { return recording_; }
 
-  // Appends one line. False when it could not be written; the reason is
+  // Appends one line (nothing while recording is off: true). False when it could not be written; the reason is
   // then in lastError() and, the first time only, in the returned notice.
   bool Record(const WriteTarget& target, const std::string& setting, const std::string& oldValue,
               const std::string& newValue, history::Outcome outcome);
@@ -42,4 +47,5 @@ class ChangeRecorder {
   std::string lastError_;
   std::string notice_;
   bool noticeTold_ = false;
+  bool recording_ = true;
 };

@@ -1,17 +1,9 @@
 // The document's link operations: status facts, the notice of a lost or
 // silent link, reconnect and the port-back policy.
 
-#include <unistd.h>
-
+#include "serial/port_access.h"
 #include "serial/port_resolver.h"
 #include "tarkon/document/krv02_doc.h"
-
-namespace {
-
-// The port's device is there to be opened (a dangling link is not).
-bool DevicePresent(const std::string& device) { return !device.empty() && ::access(device.c_str(), F_OK) == 0; }
-
-}  // namespace
 
 LinkFacts CKRV02Doc::linkFacts() const {
   LinkFacts f;

@@ -228,6 +228,10 @@ class CKRV02Doc : public LogSink {
   // The change history every write to the sensor goes to: the front end
   // names its program there (tests also the file).
   ChangeRecorder& changeHistory() { return history_; }
+  // Whether writes are recorded at all: off for a private in-process
+  // sensor standing in for a settings file (offline editing), whose writes
+  // reach no real sensor.
+  void SetChangeRecording(bool on) { history_.SetRecording(on); }
   // Port, model and serial number of the connected sensor, as a history
   // line names them.
   WriteTarget CurrentWriteTarget() const;

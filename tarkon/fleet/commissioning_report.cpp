@@ -1,9 +1,9 @@
 #include "tarkon/fleet/commissioning_report.h"
 
 #include <cctype>
-#include <ctime>
 
 #include "files/atomic_file_writer.h"
+#include "tarkon/document/iso_time.h"
 #include "tarkon/document/krv02_doc.h"
 
 namespace fleet {
@@ -35,13 +35,11 @@ std::string EscapeLines(const std::string& text) {
   return out;
 }
 
+// "2026-12-08 15:40 UTC", from the standard library's calendar (no C
+// library time call, the same on every platform).
 std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &utc);
-  return text;
+  const std::string iso = IsoUtcTime(std::chrono::system_clock::now());
+  return iso.substr(0, 10) + " " + iso.substr(11, 5) + " UTC";
 }
 
 std::string Lower(std::string text) {

@@ -3,6 +3,7 @@
 // renders every setting (HTML and a PDF of at least one page), and one file
 // is applied to every sensor of its model on a line of several.
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -122,14 +123,16 @@ TEST_F(CliHistoryTest, RestoreOnTheBusAppliesTheFileToEverySensorOfItsModelOnly)
   const Json report = OneObject(r);
   ASSERT_EQ(report["sensors"].items.size(), krv04s.size()) << r.out;
   EXPECT_EQ(report["other_models"].Int(), 1);
-  for (size_t i = 0; i < krv04s.size(); ++i) {
-    const Json& row = report["sensors"].items[i];
-    EXPECT_EQ(row["address"].Int(), krv04s[i]);
-    EXPECT_EQ(row["serial_number"].text, "F" + std::to_string(krv04s[i]));
+  std::vector<int> addresses;
+  for (const Json& row : report["sensors"].items) {
+    addresses.push_back(static_cast<int>(row["address"].Int()));
+    EXPECT_EQ(row["serial_number"].text, "F" + std::to_string(addresses.back()));
     EXPECT_GE(row["changed"].Int(), 1);
     EXPECT_EQ(row["verified"].Int(), row["changed"].Int());
     EXPECT_EQ(row["failed"].Int(), 0);
   }
+  std::sort(addresses.begin(), addresses.end());
+  EXPECT_EQ(addresses, krv04s);
   // Each sensor holds the file's threshold at its own address and check mode.
   for (int address : krv04s) {
     std::vector<std::string> args = {"--port", line.SlavePath(), "--address", std::to_string(address), "--json",

@@ -128,4 +128,29 @@ TEST_F(WriteHistoryTest, AWriteToASensorThatIsGoneIsRecordedAsFailedAndAnUnwrita
   EXPECT_EQ(lines[0].oldValue, "51");
 }
 
+TEST_F(WriteHistoryTest, APrivateSensorWithRecordingOffLeavesNoLineUntilItIsOnAgain) {
+  // Offline editing of a settings file runs the document against a private
+  // in-process sensor: its writes reach no real sensor and stay out of the
+  // history, whatever kind of write (a setting, a refused value, the address).
+  ConnectTo("KRV04");
+  Doc().SetChangeRecording(false);
+  ModelSettings* settings = Doc().currentSettings();
+  ASSERT_NE(settings, nullptr);
+  EXPECT_TRUE(settings->ChangeSetting("Threshold", "sixty").Refused());
+  ASSERT_TRUE(settings->ChangeSetting("Threshold", "61").reread);
+  EXPECT_EQ(settings->DisplayedValue("Threshold"), "61") << "the write itself still happens";
+  Doc().SetManufacturingMode(true);
+  Doc().ChangeAddress(true, Doc().AddressDialogSerialText(), 9);
+  EXPECT_TRUE(Lines().empty());
+  for (const auto& line : listener_.lines())
+    EXPECT_EQ(line.second.find("Change history not written"), std::string::npos) << line.second;
+
+  Doc().SetChangeRecording(true);
+  ASSERT_TRUE(settings->ChangeSetting("Threshold", "62").reread);
+  const std::vector<history::Entry> lines = Lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].oldValue, "61");
+  EXPECT_EQ(lines[0].newValue, "62");
+}
+
 }  // namespace
