@@ -22,6 +22,9 @@ bool SettingsBench::Open(const SensorBackup& file, std::string& error) {
   // settings file: nothing of the bench is remembered as a connection.
   doc_ = std::make_unique<CKRV02Doc>("/dev/null");
   doc_->SetSaveOnClose(false);
+  // Its writes go to a private virtual sensor, not to a sensor: none of them
+  // belongs in the change history.
+  doc_->SetChangeRecording(false);
   ConnectValues values = doc_->BeginConnect();
   VirtualSensorRequest request;
   request.model = ModelDisplayName(file.modelIndex);

@@ -49,6 +49,9 @@ TEST_F(CliTest, EditRefusalLeavesTheFileByteIdenticalAndRestoreOnlyAppliesTheNam
   ASSERT_EQ(Run({"edit", file, "Threshold", "42"}).exitCode, kOk);
   ASSERT_EQ(Run({"edit", file, "Min. Laser Power", "17"}).exitCode, kOk);
   EXPECT_NE(testsupport::ReadWholeFile(file), before);
+  // The edits ran on a private virtual sensor, not on a sensor: the change
+  // history holds none of them.
+  EXPECT_EQ(testsupport::ReadWholeFile(dir_.File("tarkon/history.jsonl")), "");
 
   trace_.Clear();
   const ProcessResult only = RunOnSensor({"restore", file, "--only", "threshold"});
