@@ -5,6 +5,8 @@
 
 void CExchangeLoop::RunLoop(const std::function<bool()>& finished) {
   if (finished()) return;
+  emit waitStarted();
+  if (finished()) return;
   QEventLoop loop;
   QTimer shown;
   shown.setSingleShot(true);

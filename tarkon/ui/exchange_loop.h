@@ -5,8 +5,9 @@
 // processEvents spin: the loop sleeps until an event or the wake-up comes.
 //
 // The loop dispatches presses as usual; each is refused by the document's
-// line-busy gate while the exchange is pending. When the wait takes long
-// enough to be seen, the window greys its commands (longWait); each wait's
+// line-busy gate while the exchange is pending. Each wait's start is told
+// (waitStarted), and when the wait takes long enough to be seen, that too
+// (longWait), so the window can grey its commands at once or only then; each wait's
 // end (waitEnded) lets it show them again and run what it put off while the
 // exchange was pending.
 
@@ -39,6 +40,7 @@ class CExchangeLoop : public QObject, public ExchangeLoopHost {
   void AfterWait(std::function<void()> call) { afterWait_ = std::move(call); }
 
  signals:
+  void waitStarted();
   void longWait();
   void waitEnded();
 

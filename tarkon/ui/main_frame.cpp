@@ -109,6 +109,12 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), d
 
   // Exchanges wait on this window's event loop, never on a frozen window.
   auto* exchangeLoop = new CExchangeLoop(this);
+  // A command's exchange greys the commands at once, so nothing looks
+  // available that the line-busy gate would refuse; a poll tick's short
+  // exchanges only when they wait long enough to be seen (no flicker).
+  connect(exchangeLoop, &CExchangeLoop::waitStarted, this, [this] {
+    if (!inPollTick_) UpdateCommandUI();
+  });
   connect(exchangeLoop, &CExchangeLoop::longWait, this, &CMainFrame::UpdateCommandUI);
   connect(exchangeLoop, &CExchangeLoop::waitEnded, this, &CMainFrame::UpdateCommandUI);
   doc_.SetExchangeHost(exchangeLoop);

@@ -127,7 +127,11 @@ TEST_F(OstrelLinkAndUpload, TheScanExportChecksItsFieldsBeforeTheFileDialog) {
       seen << "file dialog";
       proposed = files->selectedFiles().value(0);
       filters = files->nameFilters();
-      files->selectFile(QString::fromStdString(saved));
+      // Typed into the name box, as a user would: selectFile() leaves a
+      // focused name box as it is.
+      auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(name, nullptr);
+      name->setText(QString::fromStdString(saved));
       static_cast<QDialog*>(files)->accept();  // public in QDialog
     }
   };
