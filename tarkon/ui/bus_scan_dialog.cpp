@@ -140,6 +140,7 @@ void CBusScanDialog::StartOrStop() {
   fleet::BusScanOptions options;
   options.from = from_->value();
   options.to = to_->value();
+  options.budgetMs = probeBudgetMs_;
   options.baudRates.clear();
   for (const auto& [rate, box] : bauds_)
     if (box->isChecked()) options.baudRates.push_back(rate);

@@ -6,6 +6,7 @@
 // stop), and "Connect" hands back the chosen one.
 
 #include <QDialog>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +48,10 @@ class CBusScanDialog : public QDialog {
   QProgressBar* progress() const { return progress_; }
   QLabel* statusText() const { return status_; }
   bool scanning() const { return active_; }
+  // How long each probe waits for its answer from the next scan on, for a
+  // slow line (the command line's --budget); 0, the default, derives it
+  // from each baud rate.
+  void SetProbeBudgetMs(uint32_t ms) { probeBudgetMs_ = ms; }
 
  public slots:
   void StartOrStop();
@@ -65,6 +70,7 @@ class CBusScanDialog : public QDialog {
   fleet::BackgroundBusScan scanner_;
   bool active_ = false;
   bool stopping_ = false;
+  uint32_t probeBudgetMs_ = 0;
   std::optional<fleet::ScanClock> clock_;
   std::string scannedDevice_;
   std::vector<fleet::FoundSensor> found_;

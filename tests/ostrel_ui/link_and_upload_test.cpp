@@ -24,6 +24,7 @@
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/main_window.h"
 #include "sim/virtual_sensor.h"
+#include "support/file_dialog_answer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -127,11 +128,7 @@ TEST_F(OstrelLinkAndUpload, TheScanExportChecksItsFieldsBeforeTheFileDialog) {
       seen << "file dialog";
       proposed = files->selectedFiles().value(0);
       filters = files->nameFilters();
-      // Typed into the name box, as a user would: selectFile() leaves a
-      // focused name box as it is.
-      auto* name = files->findChild<QLineEdit*>("fileNameEdit");
-      ASSERT_NE(name, nullptr);
-      name->setText(QString::fromStdString(saved));
+      testsupport::TypeFileName(files, QString::fromStdString(saved));
       static_cast<QDialog*>(files)->accept();  // public in QDialog
     }
   };
@@ -172,7 +169,7 @@ TEST_F(OstrelLinkAndUpload, AnUploadIsLoggedShowsItsResultAndRestoresWhatItReset
   WhileModal(
       [&](QWidget* modal) {
         if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-          files->selectFile(QString::fromStdString(image));
+          testsupport::TypeFileName(files, QString::fromStdString(image));
           static_cast<QDialog*>(files)->accept();  // public in QDialog
         } else if (modal->objectName() == "restoreQuestion") {
           auto* table = modal->findChild<QTableWidget*>("restoreDifferences");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QDialog>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSettings>
@@ -52,6 +53,17 @@ bool BlockUntil(Condition condition, int ms = 2000) {
 
 // Handles the next modal window of type W (a message box over a dialog,
 // say), leaving other modal windows alone.
+// A handler that stopped at a failed assertion leaves its modal window
+// open, and the test would wait on it until its time-out: close it.
+inline void CloseIfTheHandlerFailed(QWidget* modal) {
+  if (!::testing::Test::HasFatalFailure() || modal == nullptr || !modal->isVisible()) return;
+  if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+    dialog->reject();
+  } else {
+    modal->close();
+  }
+}
+
 template <typename W>
 inline std::shared_ptr<bool> OnNextModalOf(std::function<void(W*)> handle) {
   struct Watch {
@@ -67,6 +79,7 @@ inline std::shared_ptr<bool> OnNextModalOf(std::function<void(W*)> handle) {
     w->timer.stop();
     w->came = true;
     handle(modal);
+    CloseIfTheHandlerFailed(modal);
   });
   w->timer.start();
   return std::shared_ptr<bool>(watch, &w->came);
