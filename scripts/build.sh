@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree: scripts/build.sh DIR [cmake options...]
+# LRS_TARGETS="a b" builds only those targets (and what they need).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/ccache-env.sh"
@@ -11,4 +12,9 @@ if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$root" -B "$dir" -DLRS_WERROR=ON "${launcher[@]}" "$@" >/dev/null
-cmake --build "$dir" -j "$(nproc)"
+targets=()
+if [ -n "${LRS_TARGETS:-}" ]; then
+  read -r -a names <<<"$LRS_TARGETS"
+  targets=(--target "${names[@]}")
+fi
+cmake --build "$dir" -j "$(nproc)" "${targets[@]}"

@@ -53,7 +53,7 @@ max_len() {
 }
 
 command -v clang++ >/dev/null || { echo "clang++ missing: run scripts/install-deps.sh" >&2; exit 1; }
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) -DLRS_WERROR=ON -DLRS_FUZZ=ON -DLRS_SANITIZE=ON \
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) -DLRS_WERROR=ON -DLRS_FUZZ=ON -DLRS_SANITIZE=ON -DLRS_UBSAN_FULL=ON \
   -DLRS_TESTS=OFF -DLRS_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
 [ "$mode" = build ] && exit 0

@@ -18,7 +18,7 @@ jobs=${LRS_JOBS:-$(nproc)}
 
 cmake -S "$root" -B "$dir" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) -DLRS_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF \
   -DLRS_WERROR=ON >/dev/null
-cmake --build "$dir" -j "$jobs" --target serial_tests document_tests reliability_tests fleet_tests
+cmake --build "$dir" -j "$jobs" --target thread_tests
 
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1${TSAN_OPTIONS:+:$TSAN_OPTIONS}"
 # ThreadSanitizer cannot map its shadow memory with the widest address
