@@ -74,6 +74,7 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "                   --to M): each gets the file's settings, never its address, baud rate or\n"
        "                   check mode; a table of sensor, serial number, settings changed,\n"
        "                   verified, failed. Exit 1 if any sensor failed.\n"
+       "  --budget MS      with --bus: wait per probe (default: derived from the baud rate)\n"
        "  --only NAMES     only these settings (display names, comma-separated, any case)"},
       {"params", "", 0, 0, false, nullptr, "every setting with its value, unit, range and group",
        "Lists the connected sensor's settings as the Parameters pane does: name (as the setup pane\n"

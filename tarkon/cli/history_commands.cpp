@@ -159,6 +159,7 @@ int RunBusRestoreCommand(const CliOptions& o, CliJson& out, std::string& failure
   fleet::BusScanOptions options;
   options.from = o.from.value_or(1);
   options.to = o.to.value_or(255);
+  options.budgetMs = o.budgetMs.value_or(0);
   if (!o.bauds.empty()) options.baudRates = o.bauds;
   if (const std::string why = fleet::CheckScanOptions(options); !why.empty())
     return Failed("restore: " + why, kExitUsage, failure);

@@ -118,7 +118,7 @@ TEST_F(CliHistoryTest, RestoreOnTheBusAppliesTheFileToEverySensorOfItsModelOnly)
   ASSERT_TRUE(line.Start()) << line.LastError();
 
   const ProcessResult r =
-      Run({"--port", line.SlavePath(), "--json", "restore", file, "--bus", "--from", "1", "--to", "6"});
+      Run({"--port", line.SlavePath(), "--json", "restore", file, "--bus", "--budget", "250", "--from", "1", "--to", "6"});
   ASSERT_EQ(r.exitCode, kOk) << r.err << r.out;
   const Json report = OneObject(r);
   ASSERT_EQ(report["sensors"].items.size(), krv04s.size()) << r.out;
@@ -155,11 +155,11 @@ TEST_F(CliHistoryTest, RestoreOnTheBusAppliesTheFileToEverySensorOfItsModelOnly)
   EXPECT_EQ(thresholds, 3);
 
   // The text table, and a range without a sensor of the file's model: exit 1.
-  const ProcessResult table = Run({"--port", line.SlavePath(), "restore", file, "--bus", "--from", "2", "--to", "2"});
+  const ProcessResult table = Run({"--port", line.SlavePath(), "restore", file, "--bus", "--budget", "250", "--from", "2", "--to", "2"});
   EXPECT_EQ(table.exitCode, kOk) << table.err;
   EXPECT_NE(table.out.find("Serial number"), std::string::npos) << table.out;
-  EXPECT_EQ(Run({"--port", line.SlavePath(), "restore", file, "--bus", "--from", "4", "--to", "4"}).exitCode, kFailed);
-  EXPECT_EQ(Run({"--port", line.SlavePath(), "restore", file, "--bus", "--connection"}).exitCode, kUsage);
+  EXPECT_EQ(Run({"--port", line.SlavePath(), "restore", file, "--bus", "--budget", "250", "--from", "4", "--to", "4"}).exitCode, kFailed);
+  EXPECT_EQ(Run({"--port", line.SlavePath(), "restore", file, "--bus", "--budget", "250", "--connection"}).exitCode, kUsage);
 }
 
 }  // namespace
