@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <algorithm>
+#include <utility>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 
@@ -79,7 +80,8 @@ std::vector<RecentPort> LoadRecentPorts() {
 
 }  // namespace
 
-CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent) : QMainWindow(parent), doc_(doc) {
+CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent, std::unique_ptr<PortWatch> watch)
+    : QMainWindow(parent), doc_(doc), portWatch_(watch ? std::move(watch) : std::make_unique<PortWatch>()) {
   setWindowTitle(MainWindowCaption());
   setWindowIcon(ProgramIcon());
   BuildActions();
@@ -129,7 +131,7 @@ void CMainFrame::FollowPortsForTheLink() {
   // The watch calls on its own thread; the document is the window's, so
   // the change is handed to the window's loop (dropped if the window is
   // gone by then).
-  portWatchToken_ = portWatch_.Subscribe([this](const PortListChange& change) {
+  portWatchToken_ = portWatch_->Subscribe([this](const PortListChange& change) {
     QMetaObject::invokeMethod(this, [this, change] { OnPortsChanged(change); }, Qt::QueuedConnection);
   });
 }
@@ -147,7 +149,7 @@ void CMainFrame::OnPortsChanged(const PortListChange& change) {
 }
 
 CMainFrame::~CMainFrame() {
-  portWatch_.Unsubscribe(portWatchToken_);
+  portWatch_->Unsubscribe(portWatchToken_);
   // The worker must not post to a frame that is going away.
   doc_.StopPolling();
   doc_.SetExchangeHost(nullptr);
@@ -527,7 +529,7 @@ void CMainFrame::RunCommand(DocCommand command) {
 void CMainFrame::Connect() {
   const ConnectValues filled = doc_.BeginConnect();
   CConnectDialog dialog(filled, ConnectPortEntries(), this);
-  dialog.FollowPorts(portWatch_);
+  dialog.FollowPorts(*portWatch_);
   dialog.autoReconnectBox()->setChecked(doc_.autoReconnect());
   if (dialog.exec() != QDialog::Accepted) return;
   doc_.SetAutoReconnect(dialog.autoReconnectBox()->isChecked());

@@ -41,7 +41,9 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   static constexpr int kSetupPaneId = 1;
   static constexpr int kLogPaneId = 2;
 
-  explicit CMainFrame(CKRV02Doc& doc, QWidget* parent = nullptr);
+  // `watch`: the ports to follow; the machine's when none is given (a test
+  // hands one over a sysfs tree of its own).
+  explicit CMainFrame(CKRV02Doc& doc, QWidget* parent = nullptr, std::unique_ptr<PortWatch> watch = nullptr);
   ~CMainFrame() override;
 
   // DocumentListener.
@@ -65,7 +67,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   CToolsMenu* tools() const { return tools_; }
   // The machine's serial ports as adapters come and go (a reconnect
   // subscribes here).
-  PortWatch& portWatch() { return portWatch_; }
+  PortWatch& portWatch() { return *portWatch_; }
   // The link's status text, the window title and the bar over the main area.
   CLinkView* linkView() const { return link_; }
   CParametersPane* parametersPane() const { return params_; }
@@ -135,7 +137,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
 
   CKRV02Doc& doc_;
   VirtualSensorPort virtualSensor_;
-  PortWatch portWatch_;
+  std::unique_ptr<PortWatch> portWatch_;
   int portWatchToken_ = 0;
   // A port that comes back may be the lost link's (reconnect), one that
   // goes may end it.
