@@ -7,7 +7,8 @@
 # start page with two last ports, and a KRV04 in a dark palette; the first
 # page of a commissioning report (tarkon-cli's PDF, made a PNG by pdftoppm);
 # "Parameters" pane connected, in file mode, and with a file beside a sensor;
-# Ostrel's three tabs, connected to a virtual board flipper.
+# the bar of a lost link; Ostrel's three tabs, connected to a virtual board
+# flipper, and its firmware upload before, during and after the transfer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -42,6 +43,11 @@ XDG_CONFIG_HOME="$start_profile" QT_QPA_PLATFORM=offscreen TARKON_SCREENSHOT="$o
 XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_PALETTE=dark TARKON_VIRTUAL_SENSOR=KRV04 \
   TARKON_SCREENSHOT="$out/tarkon-krv04-dark.png" TARKON_SCREENSHOT_DELAY_MS=12000 "$tarkon" 2>/dev/null
 
+# The bar over the main area once the line is lost: the virtual sensor's
+# line pulled after the window has polled for a while.
+XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 \
+  TARKON_UNPLUG_SCREENSHOT="$out/tarkon-disconnected.png" TARKON_SCREENSHOT_DELAY_MS=6000 "$tarkon" 2>/dev/null
+
 # The upload dialog of manufacturing mode before (with its question), during
 # and after a transfer to a virtual sensor; its automatic backup goes to the
 # private profile.
@@ -73,5 +79,7 @@ XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04
   "$tarkon" 2>/dev/null
 
 # Ostrel keeps Ostrel.ini beside itself or in the per-user folder: the
-# private profile keeps the pictures free of this machine's settings.
-XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen "$root/build/run/ostrel/ostrel" --screenshots "$out" 2>/dev/null
+# private profile keeps the pictures free of this machine's settings. Its
+# upload's backup and change-history line go to the profile as well.
+XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile" QT_QPA_PLATFORM=offscreen "$root/build/run/ostrel/ostrel" \
+  --screenshots "$out" 2>/dev/null

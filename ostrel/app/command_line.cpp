@@ -24,7 +24,8 @@ OstrelCommandLine ParseOstrelCommandLine(const QStringList& arguments) {
                                    QStringLiteral("N"));
   const QCommandLineOption screenshots(
       QStringLiteral("screenshots"),
-      QStringLiteral("Connect to the virtual board flipper, save each tab as DIR/ostrel-<tab>.png and exit."),
+      QStringLiteral("Connect to the virtual board flipper, save each tab as DIR/ostrel-<tab>.png and a firmware "
+                     "upload as DIR/ostrel-upload-<before|during|after>.png, and exit."),
       QStringLiteral("DIR"));
   parser.addOptions({help, version, port, baud, address, screenshots});
 

@@ -30,6 +30,11 @@ namespace ostrel {
 // not hold become '_').
 std::string ScanFileName(const std::string& model, const std::string& serial, const std::string& date);
 
+// The widest text an upload's progress shows (OstrelView::SetProgressText):
+// the largest image, with a rate and a time left of the most digits they
+// take at any baud rate. The window keeps room for it.
+std::string WidestUploadProgressText();
+
 class Operations {
  public:
   Operations(OstrelLink& link, WindowFields& fields, OstrelView& view);

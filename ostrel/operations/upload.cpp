@@ -61,11 +61,13 @@ std::string FileNameOf(const std::string& path) {
 }
 
 // "Sent 1792 of 65000 bytes, 5.6 kB/s, 11 s left"
+constexpr const char* kProgressWithRate = "Sent %zu of %zu bytes, %.1f kB/s, %.0f s left";
+
 std::string ProgressText(size_t sent, size_t total, double seconds) {
   char text[96];
   const double rate = seconds > 0 ? static_cast<double>(sent) / seconds : 0;
   if (rate > 0 && sent < total) {
-    std::snprintf(text, sizeof text, "Sent %zu of %zu bytes, %.1f kB/s, %.0f s left", sent, total, rate / 1000.0,
+    std::snprintf(text, sizeof text, kProgressWithRate, sent, total, rate / 1000.0,
                   static_cast<double>(total - sent) / rate);
   } else {
     std::snprintf(text, sizeof text, "Sent %zu of %zu bytes", sent, total);
@@ -176,6 +178,12 @@ void Operations::LockFlash() {
   Send(command::WriteFlashProtect2, {kLock});
   link_.WaitMs(kProtectWaitMs);
   relocked_ = true;
+}
+
+std::string WidestUploadProgressText() {
+  char text[96];
+  std::snprintf(text, sizeof text, kProgressWithRate, kImageSize, kImageSize, 99.9, 9999.0);
+  return text;
 }
 
 bool Operations::Upload() {

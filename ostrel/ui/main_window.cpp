@@ -88,6 +88,12 @@ QLabel* Caption(const QString& text, QWidget* field) {
   return label;
 }
 
+// Beside the progress once the window is asked to close during an upload.
+constexpr const char* kCloseNote = " - Ostrel closes when the upload has ended";
+// The status line's least width beside the progress.
+constexpr int kStatusMinWidth = 150;
+constexpr int kStatusSpacing = 6;
+
 int EntryOfBaud(int baud) {
   for (int i = 0; i < 4; ++i)
     if (kBaudRates[i] == baud) return i;
@@ -462,33 +468,74 @@ QWidget* MainWindow::BuildViewTab() {
 }
 
 void MainWindow::BuildStatusBar() {
-  lblStatus_ = new QLabel(this);
+  // Two lines. The first: the status line and, during an upload, the bar
+  // with what it has sent beside it; the second: the link with its
+  // Reconnect button and the COM error count. Each keeps its height, and
+  // the window is wide enough for the widest progress text beside the
+  // status line: nothing moves or is cut while an upload runs.
+  auto* lines = new QWidget(this);
+  auto* rows = new QVBoxLayout(lines);
+  rows->setContentsMargins(0, 0, 0, 0);
+  rows->setSpacing(2);
+  auto* first = new QHBoxLayout;
+  auto* second = new QHBoxLayout;
+  first->setSpacing(kStatusSpacing);
+  second->setSpacing(kStatusSpacing);
+  rows->addLayout(first);
+  rows->addLayout(second);
+
+  lblStatus_ = new QLabel(lines);
   lblStatus_->setObjectName("lblStatus");
   lblStatus_->setStyleSheet("QLabel { color: red; }");
-  lblStatus_->setMinimumWidth(150);
-  pBar_ = new QProgressBar(this);
+  lblStatus_->setMinimumWidth(kStatusMinWidth);
+  progress_ = new QWidget(lines);
+  progress_->setObjectName("progress");
+  auto* progressRow = new QHBoxLayout(progress_);
+  progressRow->setContentsMargins(0, 0, 0, 0);
+  progressRow->setSpacing(kStatusSpacing);
+  pBar_ = new QProgressBar(progress_);
   pBar_->setObjectName("pBar");
   pBar_->setRange(0, 100);
-  pBar_->setVisible(false);
-  pCommErrors_ = new QLabel(this);
+  pBar_->setFormat(QStringLiteral("%p %"));
+  pBar_->setAccessibleName("Upload progress");
+  pBar_->setFixedWidth(pBar_->fontMetrics().horizontalAdvance(QStringLiteral("100 %")) * 3);
+  progressText_ = new QLabel(progress_);
+  progressText_->setObjectName("progressText");
+  progressText_->setMinimumWidth(
+      progressText_->fontMetrics().horizontalAdvance(Q(WidestUploadProgressText()) + kCloseNote) + 4);
+  progressRow->addWidget(pBar_);
+  progressRow->addWidget(progressText_);
+  progress_->setVisible(false);
+  lblStatus_->setMinimumHeight(progress_->sizeHint().height());
+  first->addWidget(lblStatus_, 1);
+  first->addWidget(progress_);
+
+  pCommErrors_ = new QLabel(lines);
   pCommErrors_->setObjectName("pCommErrors");
   pCommErrors_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   ShowValue(pCommErrors_, "COM Errors", "0");
   // The link: port, baud rate, address, sensor, polling, replies. Default
   // colours, so it follows the desktop's palette.
-  linkText_ = new QLabel(this);
+  linkText_ = new QLabel(lines);
   linkText_->setObjectName("linkText");
   linkText_->setFixedWidth(linkText_->fontMetrics().horizontalAdvance(QString(95, 'x')));
-  btnReconnect_ = new QPushButton("Reconnect", this);
+  btnReconnect_ = new QPushButton("Reconnect", lines);
   btnReconnect_->setObjectName("btnReconnect");
+  // Its place is kept while it is hidden: the line keeps its height.
+  QSizePolicy keepPlace = btnReconnect_->sizePolicy();
+  keepPlace.setRetainSizeWhenHidden(true);
+  btnReconnect_->setSizePolicy(keepPlace);
   btnReconnect_->setVisible(false);
   connect(btnReconnect_, &QPushButton::clicked, this, [this] { Run([this] { operations_->Connect(); }); });
-  statusBar()->addWidget(lblStatus_, 1);
-  statusBar()->addWidget(pBar_);
-  statusBar()->addPermanentWidget(linkText_);
-  statusBar()->addPermanentWidget(btnReconnect_);
-  statusBar()->addPermanentWidget(new QLabel("COM Errors", this));
-  statusBar()->addPermanentWidget(pCommErrors_);
+  second->addWidget(linkText_);
+  second->addWidget(btnReconnect_);
+  second->addStretch(1);
+  second->addWidget(new QLabel("COM Errors", lines));
+  second->addWidget(pCommErrors_);
+
+  lines->setMinimumWidth(std::max(lines->minimumSizeHint().width(),
+                                  kStatusMinWidth + kStatusSpacing + progress_->minimumSizeHint().width()));
+  statusBar()->addWidget(lines, 1);
   linkTimer_.setInterval(kLinkIntervalMs);
   connect(&linkTimer_, &QTimer::timeout, this, [this] { ShowLink(); });
   linkTimer_.start();
@@ -797,16 +844,19 @@ bool MainWindow::AskRestore(const std::string& question, const std::vector<Setti
 }
 
 void MainWindow::SetProgress(bool visible, int percent) {
-  pBar_->setVisible(visible);
+  progress_->setVisible(visible);
   pBar_->setValue(percent);
   btnStopUpload_->setEnabled(visible && operations_->uploading());
-  if (!visible) progressText_.clear();
+  if (!visible) {
+    progressShown_.clear();
+    progressText_->clear();
+  }
 }
 
 void MainWindow::SetProgressText(const std::string& text) {
-  progressText_ = Q(text);
-  pBar_->setFormat(QStringLiteral("%p % - ") + progressText_ + closeNote_);
-  pBar_->setAccessibleDescription(progressText_ + closeNote_);
+  progressShown_ = Q(text);
+  progressText_->setText(progressShown_ + closeNote_);
+  pBar_->setAccessibleDescription(progressShown_ + closeNote_);
 }
 
 void MainWindow::SetConnected(bool connected) {
@@ -903,8 +953,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // An upload runs to its end (or its "Stop"): the progress says why
     // the window stays.
     if (operations_->uploading()) {
-      closeNote_ = QStringLiteral(" - Ostrel closes when the upload has ended");
-      SetProgressText(progressText_.toStdString());
+      closeNote_ = kCloseNote;
+      SetProgressText(progressShown_.toStdString());
     }
     closeWanted_ = true;
     event->ignore();

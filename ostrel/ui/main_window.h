@@ -152,9 +152,9 @@ class MainWindow : public QMainWindow, public OstrelView {
   QComboBox* cboUpload_ = nullptr;
   QPushButton* btnUpload_ = nullptr;
   QPushButton* btnStopUpload_ = nullptr;  // "Stop" beside "Upload", live only during one
-  QString progressText_;
-  QString closeNote_;
-  QString uploadPlan_;  // shown under the next question, then dropped  // why a close waits, shown beside the progress
+  QString progressShown_;  // the upload's progress text, without closeNote_
+  QString closeNote_;     // why a close waits, shown beside the progress
+  QString uploadPlan_;    // shown under the next question, then dropped
   QLineEdit* editSerial_ = nullptr;
   QPushButton* btnSerial_ = nullptr;
   QComboBox* cboModel_ = nullptr;
@@ -193,7 +193,9 @@ class MainWindow : public QMainWindow, public OstrelView {
   QPlainTextEdit* memo_ = nullptr;
   // Status bar.
   QLabel* lblStatus_ = nullptr;
+  QWidget* progress_ = nullptr;  // the bar and its text, during an upload
   QProgressBar* pBar_ = nullptr;
+  QLabel* progressText_ = nullptr;  // beside the bar: bytes sent of all, rate, time left
   QLabel* pCommErrors_ = nullptr;
   QLabel* linkText_ = nullptr;
   QPushButton* btnReconnect_ = nullptr;  // shown while the line is lost

@@ -29,12 +29,19 @@
 //                                "Parameters" pane at start (file mode);
 //   TARKON_PARAMETERS_SCREENSHOT=FILE  with TARKON_SCREENSHOT, also save
 //                                the "Parameters" pane as a PNG image.
+//   TARKON_UNPLUG_SCREENSHOT=FILE  with a virtual sensor, instead of
+//                                TARKON_SCREENSHOT: poll for a moment
+//                                (TARKON_SCREENSHOT_DELAY_MS), pull the
+//                                sensor's line, and once the window's bar
+//                                says the link is lost save the window as a
+//                                PNG image, print its path and end.
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QDockWidget>
+#include <QEvent>
 #include <QFile>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -43,13 +50,16 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tarkon/app/command_line.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/manufacturing_mode.h"
 #include "tarkon/ui/dark_palette.h"
+#include "tarkon/ui/link_view.h"
 #include "tarkon/ui/main_frame.h"
 #include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/parameters_pane.h"
@@ -61,6 +71,8 @@
 
 namespace {
 constexpr int kScreenshotDelayMs = 1500;
+// How long the window may take to notice a pulled line.
+constexpr int kLostLinkPatienceMs = 10000;
 
 // The upload dialog before (its question), during and after a transfer of
 // a calibration table to the connected virtual sensor.
@@ -102,6 +114,53 @@ bool SaveUploadScreenshots(CKRV02Doc& doc, CMainFrame& frame, const QString& ste
 }  // namespace
 
 namespace {
+// Runs `then` once, from the event loop, after `watched` is first shown.
+class OnFirstShow : public QObject {
+ public:
+  OnFirstShow(QWidget* watched, std::function<void()> then) : QObject(watched), then_(std::move(then)) {
+    watched->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && then_) {
+      watched->removeEventFilter(this);
+      // Its texts and the window's layout settle first.
+      QTimer::singleShot(kBarSettleMs, this, std::exchange(then_, nullptr));
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kBarSettleMs = 200;
+  std::function<void()> then_;
+};
+
+// Ends the program after a picture: its path (or that it failed) printed.
+void EndAfterPicture(CMainFrame& frame, const QString& path, bool saved) {
+  std::printf("%s%s\n", saved ? "" : "could not write ", path.toLocal8Bit().constData());
+  std::fflush(stdout);
+  frame.close();
+  QApplication::exit(saved ? 0 : 1);
+}
+
+// Pulls the virtual sensor's line and saves the window once the bar says
+// the link is lost; gives up (exit code 1) if the bar has not come within
+// `patienceMs`.
+void SaveUnpluggedScreenshot(CMainFrame& frame, const QString& path, int patienceMs) {
+  CLinkBar* bar = frame.linkView()->bar();
+  new OnFirstShow(bar, [&frame, path] { EndAfterPicture(frame, path, frame.grab().save(path, "PNG")); });
+  if (!frame.virtualSensor().Unplug()) {
+    std::fprintf(stderr, "tarkon: TARKON_UNPLUG_SCREENSHOT needs a connected virtual sensor\n");
+    EndAfterPicture(frame, path, false);
+    return;
+  }
+  QTimer::singleShot(patienceMs, &frame, [&frame, path] {
+    std::fprintf(stderr, "tarkon: the lost link was not shown\n");
+    EndAfterPicture(frame, path, false);
+  });
+}
+
 // Help and version go to standard output; true when the program ends here.
 bool Answered(const TarkonCommandLine& line) {
   if (line.action != TarkonCommandLine::Action::kHelp && line.action != TarkonCommandLine::Action::kVersion)
@@ -159,7 +218,7 @@ int main(int argc, char** argv) {
     const std::string name = model;
     QTimer::singleShot(0, &frame, [&frame, name] {
       frame.ConnectVirtualSensor(name);
-      if (std::getenv("TARKON_SCREENSHOT") == nullptr) return;
+      if (std::getenv("TARKON_SCREENSHOT") == nullptr && std::getenv("TARKON_UNPLUG_SCREENSHOT") == nullptr) return;
       // The picture shows live values: the panel's update switches on.
       if (QWidget* panel = frame.view()->currentPanel()) {
         for (QCheckBox* box : panel->findChildren<QCheckBox*>()) box->setChecked(true);
@@ -181,13 +240,16 @@ int main(int argc, char** argv) {
       QApplication::exit(saved ? 0 : 1);
     });
   }
-  if (const char* shot = std::getenv("TARKON_SCREENSHOT"); shot != nullptr && *shot != '\0') {
+  // A few poll ticks fill the live rows (and the chart) before a picture.
+  int delayMs = kScreenshotDelayMs;
+  if (const char* delay = std::getenv("TARKON_SCREENSHOT_DELAY_MS"); delay != nullptr && std::atoi(delay) > 0) {
+    delayMs = std::atoi(delay);
+  }
+  if (const char* unplugged = std::getenv("TARKON_UNPLUG_SCREENSHOT"); unplugged != nullptr && *unplugged != '\0') {
+    const QString path = QString::fromLocal8Bit(unplugged);
+    QTimer::singleShot(delayMs, &frame, [&frame, path] { SaveUnpluggedScreenshot(frame, path, kLostLinkPatienceMs); });
+  } else if (const char* shot = std::getenv("TARKON_SCREENSHOT"); shot != nullptr && *shot != '\0') {
     const QString path = QString::fromLocal8Bit(shot);
-    // A few poll ticks fill the live rows (and the chart) first.
-    int delayMs = kScreenshotDelayMs;
-    if (const char* delay = std::getenv("TARKON_SCREENSHOT_DELAY_MS"); delay != nullptr && std::atoi(delay) > 0) {
-      delayMs = std::atoi(delay);
-    }
     QTimer::singleShot(delayMs, &frame, [&frame, &doc, path] {
       bool saved = frame.grab().save(path, "PNG");
       if (const char* settings = std::getenv("TARKON_SETTINGS_SCREENSHOT"); settings != nullptr && *settings != '\0') {
@@ -206,10 +268,7 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         saved = dock->grab().save(QString::fromLocal8Bit(params), "PNG") && saved;
       }
-      std::printf("%s%s\n", saved ? "" : "could not write ", path.toLocal8Bit().constData());
-      std::fflush(stdout);
-      frame.close();
-      QApplication::exit(saved ? 0 : 1);
+      EndAfterPicture(frame, path, saved);
     });
   }
   return QApplication::exec();

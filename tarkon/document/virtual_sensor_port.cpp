@@ -63,6 +63,12 @@ bool VirtualSensorPort::Start(const VirtualSensorRequest& request, ConnectValues
 
 void VirtualSensorPort::Stop() { sensor_.reset(); }
 
+bool VirtualSensorPort::Unplug() {
+  if (!sensor_) return false;
+  sensor_->Unplug();
+  return true;
+}
+
 bool VirtualSensorPort::running() const { return sensor_ != nullptr; }
 
 std::string VirtualSensorPort::device() const { return sensor_ ? sensor_->Device() : std::string(); }

@@ -62,6 +62,10 @@ class VirtualSensorPort {
   bool Start(const VirtualSensorRequest& request, ConnectValues& values);
   void Stop();
   bool running() const;
+  // Pulls the sensor's line as an adapter is pulled: the host sees the
+  // port hang up and gone (the window's lost-link bar, documentation
+  // pictures). False when no sensor runs.
+  bool Unplug();
   // The line to open; empty while no sensor runs.
   std::string device() const;
   const std::string& failure() const { return failure_; }

@@ -61,6 +61,9 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   // model string) without the dialog; the same path as the dialog's
   // virtual entries.
   bool ConnectVirtualSensor(const std::string& model);
+  // The virtual sensor the window started, if any (its line can be pulled
+  // for a picture of the lost link).
+  VirtualSensorPort& virtualSensor() { return virtualSensor_; }
   // Connect with values a tool found (the bus scan) or the command line gave, asking the sensor in
   // `firstCheckMode` first.
   bool ConnectFound(const ConnectValues& values, int32_t firstCheckMode) override;

@@ -1,5 +1,6 @@
 // Connecting to a virtual sensor: which addresses and baud rates start one,
-// what the connection then uses, and the one text of a refusal.
+// what the connection then uses, the one text of a refusal, and its line
+// pulled.
 
 #include "tarkon/document/virtual_sensor_port.h"
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "support/sim_document.h"
+#include "tarkon/document/link_loss.h"
 
 namespace {
 
@@ -77,6 +79,29 @@ TEST_F(SimDocumentTest, VirtualSensorRulesThroughTheConnect) {
     EXPECT_EQ(Doc().modelText(), c.model);
     Doc().Disconnect();
   }
+}
+
+// Unplugging the virtual sensor's line is a lost link as a pulled adapter
+// makes it: the next command fails and the notice offers a reconnect.
+TEST_F(SimDocumentTest, AnUnpluggedVirtualSensorIsALostLink) {
+  VirtualSensorPort sensor;
+  EXPECT_FALSE(sensor.Unplug()) << "no sensor runs";
+  ConnectValues values;
+  VirtualSensorRequest request;
+  request.model = "KRV04";
+  ASSERT_TRUE(sensor.Start(request, values)) << sensor.failure();
+  ASSERT_TRUE(Doc().Connect(values, 0));
+  ASSERT_TRUE(Doc().RereadSettings());
+  EXPECT_EQ(Doc().linkNotice().kind, LinkNoticeKind::kNone);
+
+  EXPECT_TRUE(sensor.Unplug());
+  EXPECT_TRUE(sensor.running()) << "the sensor runs on; only its line is gone";
+  EXPECT_FALSE(Doc().RereadSettings());
+  EXPECT_FALSE(Doc().connected());
+  EXPECT_EQ(Doc().linkNotice().kind, LinkNoticeKind::kPortGone);
+  EXPECT_TRUE(Doc().linkNotice().offersReconnect);
+  EXPECT_NE(Doc().linkNotice().text.find(" was lost: the port " + sensor.device() + " went away"), std::string::npos)
+      << Doc().linkNotice().text;
 }
 
 TEST(VirtualSensorOfDialog, TheDialogNamesItsAddressAndRate) {

@@ -73,6 +73,7 @@ TEST_F(OstrelUploadTest, ImagesReachTheSensorPaddedWithProgress) {
     SCOPED_TRACE(row.size);
     view_.statuses.clear();
     view_.progress.clear();
+    view_.progressTexts.clear();
     const Bytes image = Pattern(row.size);
     view_.fileToChoose = WriteFile(dir_, "image.bin", image);
     fields_.upload = row.kind;
@@ -96,7 +97,15 @@ TEST_F(OstrelUploadTest, ImagesReachTheSensorPaddedWithProgress) {
     EXPECT_EQ(view_.progress.front(), std::make_pair(true, 0));
     EXPECT_EQ(view_.progress.back(), std::make_pair(false, 0));
     EXPECT_FALSE(ops_.busy());
+    // The window keeps room for the widest progress text; no text of the
+    // largest image is longer.
+    ASSERT_FALSE(view_.progressTexts.empty());
+    const std::string size = std::to_string(row.size);
+    EXPECT_EQ(view_.progressTexts.back(), "Sent " + size + " of " + size + " bytes");
+    for (const std::string& text : view_.progressTexts)
+      EXPECT_LE(text.size(), ostrel::WidestUploadProgressText().size()) << text;
   }
+  EXPECT_EQ(ostrel::WidestUploadProgressText(), "Sent 65536 of 65536 bytes, 99.9 kB/s, 9999 s left");
 }
 
 // A receiver that gives up after block 10 (CAN CAN CAN right after its

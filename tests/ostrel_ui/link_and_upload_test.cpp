@@ -1,6 +1,7 @@
 // The status bar's link text, the scan export's checks before its file
 // dialog, the status cleared by the next action, and a firmware upload
-// through the window: its log lines, its result and the restore it offers.
+// through the window: its log lines, its result and the restore it offers,
+// and its progress shown whole beside the link.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -213,6 +215,74 @@ TEST_F(OstrelLinkAndUpload, AnUploadIsLoggedShowsItsResultAndRestoresWhatItReset
   EXPECT_TRUE(has("Upload completed: 2 of 2 blocks, 0 retries, "));
   EXPECT_TRUE(has("Settings restored from " + backups));
   EXPECT_EQ(Status(), "Settings restored and verified");
+}
+
+// During an upload the status bar shows the bar with its percent and,
+// beside it, the bytes sent of all, the rate and the time left (with the
+// note that a close waits, once asked for): all of it whole, in the
+// window's fixed size, while the link text stays where it is.
+TEST_F(OstrelLinkAndUpload, TheProgressBarShowsItsWholeTextBesideTheLink) {
+  Start();
+  EnterFactoryMode();
+  Find<QTabWidget>("PageControl1")->setCurrentIndex(1);
+  const std::string image = dir_.File("code.bin");
+  std::ofstream(image, std::ios::binary) << std::string(64 * 128, 'x');
+  const QSize windowSize = window_->size();
+  auto* bar = Find<QProgressBar>("pBar");
+  auto* text = Find<QLabel>("progressText");
+  auto* link = Find<QLabel>("linkText");
+  ASSERT_NE(bar, nullptr);
+  ASSERT_NE(text, nullptr);
+  ASSERT_NE(link, nullptr);
+  const auto inWindow = [this](const QWidget* w) { return QRect(w->mapTo(window_.get(), QPoint(0, 0)), w->size()); };
+  const auto whole = [](const QWidget* w, const QString& shown) {
+    return w->fontMetrics().horizontalAdvance(shown) <= w->contentsRect().width();
+  };
+
+  QStringList problems;
+  int seen = 0;
+  bool closeNoteSeen = false;
+  // After each step of the bar, once its text beside it has followed.
+  const auto look = [&] {
+    if (!bar->isVisible() || text->text().isEmpty()) return;
+    ++seen;
+    const QString shown = text->text();
+    if (!shown.startsWith("Sent ") || !shown.contains(" of 8192 bytes")) problems << "unexpected text: " + shown;
+    if (!text->isVisible() || !whole(text, shown)) problems << "cut: " + shown;
+    if (bar->text() != QString::number(bar->value()) + " %" || !whole(bar, bar->text()))
+      problems << "the bar's own text: " + bar->text();
+    if (!window_->rect().contains(inWindow(text)) || !window_->rect().contains(inWindow(bar)))
+      problems << "outside the window: " + shown;
+    if (!link->isVisible() || link->text().isEmpty() || inWindow(text).intersects(inWindow(link)) ||
+        inWindow(bar).intersects(inWindow(link)))
+      problems << "not beside the link: " + shown;
+    if (window_->size() != windowSize) problems << "the window changed its size";
+    closeNoteSeen = closeNoteSeen || shown.endsWith(" - Ostrel closes when the upload has ended");
+    if (seen == 3) window_->close();  // waits for the upload, and says so beside the bar
+  };
+  QObject::connect(bar, &QProgressBar::valueChanged, window_.get(),
+                   [&] { QTimer::singleShot(0, window_.get(), look); });
+
+  WhileModal(
+      [&](QWidget* modal) {
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+          testsupport::TypeFileName(files, QString::fromStdString(image));
+          static_cast<QDialog*>(files)->accept();  // public in QDialog
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+          if (box->objectName() == "uploadResult") {
+            box->accept();
+          } else {
+            box->button(QMessageBox::Yes)->click();  // the question that starts the upload
+          }
+        }
+      },
+      [&] { Click("btnUpload"); });
+
+  EXPECT_EQ(sensor_->Snapshot().upload.outcome, sim::UploadOutcome::kCompleted);
+  EXPECT_GE(seen, 10) << "one look per block of the 64";
+  EXPECT_TRUE(closeNoteSeen);
+  EXPECT_EQ(problems, QStringList());
+  EXPECT_FALSE(window_->isVisible()) << "closed once the upload had ended";
 }
 
 }  // namespace

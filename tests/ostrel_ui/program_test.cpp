@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <chrono>
 #include <fstream>
 
 #include "ostrel/app/ostrel_ini.h"
@@ -42,6 +43,31 @@ TEST(OstrelProgram, VersionNeedsNoDisplay) {
   EXPECT_EQ(run.out, "ostrel " LRS_TEST_VERSION "\n");
   EXPECT_EQ(run.err, "");
 }
+// --screenshots saves the three tabs and a firmware upload to the virtual
+// board flipper before, during and after its transfer; the upload is a real
+// one (its line in the change history), its backup and history kept in the
+// given per-user folders.
+TEST(OstrelProgram, ScreenshotsShowTheTabsAndAnUploadBeforeDuringAndAfter) {
+  testsupport::TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  const std::string shots = dir.File("shots");
+  const testsupport::ProcessResult run = testsupport::RunProcess(
+      {"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.File("config"),
+       "XDG_DATA_HOME=" + dir.File("data"), OSTREL_PATH, "--screenshots", shots},
+      std::chrono::milliseconds(60000));
+  ASSERT_TRUE(run.started);
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  for (const char* name : {"connect", "settings", "view", "upload-before", "upload-during", "upload-after"}) {
+    const std::string image = testsupport::ReadWholeFile(shots + "/ostrel-" + name + ".png");
+    EXPECT_GT(image.size(), 1000u) << name;
+    EXPECT_EQ(image.substr(0, 4), "\x89PNG") << name;
+  }
+  const std::string history = testsupport::ReadWholeFile(dir.File("data") + "/tarkon/history.jsonl");
+  EXPECT_NE(history.find("Firmware upload (DSP)"), std::string::npos) << history;
+  EXPECT_NE(history.find("8192 bytes"), std::string::npos) << history;
+}
+
 // The command line's answers and refusals; a refusal ends before the window
 // opens, with exit code 2 and the reason.
 TEST(OstrelProgram, CommandLineAnswersAndRefusals) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "sim/virtual_sensor.h"
 #include "support/process_runner.h"
@@ -28,6 +30,45 @@ TEST(TarkonProgram, VirtualSensorFromTheEnvironmentAndScreenshot) {
   EXPECT_EQ(image.substr(0, 4), "\x89PNG");
   // The pane sizes went to the per-user profile under "NRD".
   EXPECT_NE(testsupport::ReadWholeFile(dir.File("NRD/Tarkon.conf")).find("[NRD-SCBar-1]"), std::string::npos);
+}
+
+// TARKON_UNPLUG_SCREENSHOT pulls the virtual sensor's line and saves the
+// window only once its bar says the link is lost; with no virtual sensor
+// there is no line to pull and nothing is saved.
+TEST(TarkonProgram, ThePictureOfALostLinkIsTakenOnceTheBarShowsIt) {
+  struct Case {
+    bool virtualSensor;
+    int exitCode;
+    std::string errHas;
+  };
+  const Case cases[] = {
+      {true, 0, ""},
+      {false, 1, "tarkon: TARKON_UNPLUG_SCREENSHOT needs a connected virtual sensor\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.virtualSensor ? "virtual sensor" : "no sensor");
+    testsupport::TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string shot = dir.File("unplugged.png");
+    std::vector<std::string> args{"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.path(),
+                                  "TARKON_UNPLUG_SCREENSHOT=" + shot, "TARKON_SCREENSHOT_DELAY_MS=500"};
+    if (c.virtualSensor) args.push_back("TARKON_VIRTUAL_SENSOR=KRV04");
+    args.push_back(TARKON_PATH);
+    const testsupport::ProcessResult run = testsupport::RunProcess(args);
+    ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+    const std::string image = testsupport::ReadWholeFile(shot);
+    if (c.exitCode != 0) {
+      EXPECT_NE(run.err.find(c.errHas), std::string::npos) << run.err;
+      EXPECT_EQ(run.out, "could not write " + shot + "\n");
+      EXPECT_EQ(image, "");
+      continue;
+    }
+    EXPECT_EQ(run.out, shot + "\n");
+    ASSERT_GT(image.size(), 1000u);
+    EXPECT_EQ(image.substr(0, 4), "\x89PNG");
+  }
 }
 
 // --version answers without a display and opens no window.
