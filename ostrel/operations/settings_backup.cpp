@@ -8,6 +8,7 @@
 
 #include "files/atomic_file_writer.h"
 #include "files/bounded_file_reader.h"
+#include "files/calendar_time.h"
 #include "ostrel/operations/field_values.h"
 
 namespace ostrel {
@@ -279,9 +280,7 @@ std::string BackupFileName(const std::string& model, const std::string& serial, 
 }
 
 std::string UtcTimestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
+  const std::tm utc = files::UtcCalendarTime(std::time(nullptr));
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
   return text;
