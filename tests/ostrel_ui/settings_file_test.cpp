@@ -149,7 +149,9 @@ TEST(OstrelSettingsFile, CreatedOnlyWhereNothingIsAtTheName) {
     EXPECT_EQ(after.st_ino, before.st_ino) << "replaced";
     EXPECT_EQ(after.st_mode, before.st_mode);
     EXPECT_EQ(EntriesIn(dir.path()), entries) << "nothing written beside or through it";
-    if (S_ISREG(after.st_mode)) EXPECT_EQ(ReadWholeFile(ini), kOwnFile);
+    if (S_ISREG(after.st_mode)) {
+      EXPECT_EQ(ReadWholeFile(ini), kOwnFile);
+    }
   }
 }
 
