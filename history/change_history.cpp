@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "files/shared_log_file.h"
+#include "files/user_data_folder.h"
 #include "files/user_name.h"
 
 namespace history {
@@ -59,17 +60,7 @@ const char* OutcomeText(Outcome outcome) {
   return "not verified";
 }
 
-std::string DefaultPath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  if (data != nullptr && data[0] == '/') {
-    base = data;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home != nullptr ? home : ".") + "/.local/share";
-  }
-  return base + "/" + kFolder + "/" + kFileName;
-}
+std::string DefaultPath() { return files::UserDataFolder() + "/" + kFolder + "/" + kFileName; }
 
 std::string CurrentUser() { return files::CurrentUserName(); }
 

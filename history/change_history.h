@@ -41,7 +41,8 @@ struct Entry {
   std::string outcome;  // OutcomeText
 };
 
-// $XDG_DATA_HOME/tarkon/history.jsonl, else ~/.local/share/tarkon/history.jsonl.
+// $XDG_DATA_HOME/tarkon/history.jsonl, else ~/.local/share/tarkon/history.jsonl
+// (files::UserDataFolder; on Windows under %LOCALAPPDATA%).
 std::string DefaultPath();
 // The login name of the process's user ($USER when the password database
 // has none).

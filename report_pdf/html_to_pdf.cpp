@@ -7,7 +7,6 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QTextDocument>
-#include <cstdlib>
 #include <iterator>
 #include <memory>
 #include <regex>
@@ -52,7 +51,7 @@ PdfResult HtmlToPdf(const std::string& html, const std::string& title) {
     return refused;
   }
   // No display is needed for text on paper.
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static char name[] = "tarkon-cli";
   static char* argv[] = {name, nullptr};
   int argc = 1;

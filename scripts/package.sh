@@ -33,8 +33,8 @@ deb=$(ls "$dir"/*.deb)
 lintian --fail-on error --tag-display-limit 0 "$deb" || { echo "lintian found errors in $deb" >&2; exit 1; }
 
 if [ "${LRS_NO_WINDOWS_ZIP:-0}" != 1 ]; then
-  # The Windows zip: tarkon-cli.exe, its manual page as text and a README
-  # for Windows users, with Windows line ends.
+  # The Windows zip: tarkon-cli.exe (stripped), its manual page as text and
+  # a README for Windows users, with Windows line ends.
   "$root/scripts/windows.sh" --build-only -DLRS_TESTS=OFF >/dev/null
   exe="$root/build/windows/tarkon/cli/tarkon-cli.exe"
   [ -f "$exe" ] || { echo "no $exe" >&2; exit 1; }
@@ -43,6 +43,9 @@ if [ "${LRS_NO_WINDOWS_ZIP:-0}" != 1 ]; then
   rm -rf "$dir/windows"
   mkdir -p "$stage"
   cp "$exe" "$stage/"
+  # The build keeps its symbols (for a debugger); the zip's copy is stripped
+  # (a fraction of the size).
+  x86_64-w64-mingw32-strip "$stage/tarkon-cli.exe"
   MANWIDTH=78 LC_ALL=C man -E ascii -l "$root/tarkon/cli/tarkon-cli.1" 2>/dev/null | col -bx | sed 's/$/\r/' \
     >"$stage/tarkon-cli.txt"
   [ -s "$stage/tarkon-cli.txt" ] || { echo "the manual page did not render" >&2; exit 1; }

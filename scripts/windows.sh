@@ -53,19 +53,38 @@ if [ ! -d "$WINEPREFIX" ]; then
 fi
 
 echo "== Windows test programs under Wine ($("$wine" --version)) =="
+# A program that ran no test (all left out, or a start that printed
+# nothing) fails the stage like a failed test: an empty run is no pass.
 failed=0
+programs=0
+total=0
 for test in "$dir"/tests/*_tests.exe; do
   [ -e "$test" ] || continue
   name=$(basename "$test")
+  programs=$((programs + 1))
   if ! out=$("$wine" "$test" --gtest_brief=1 2>&1); then
     echo "$out"
     echo "FAILED: $name"
     failed=1
-  else
-    echo "$name: $(echo "$out" | grep -E '^\[  PASSED  \]' | tr -d '\r')"
+    continue
   fi
+  summary=$(echo "$out" | tr -d '\r' | grep -E '^\[  PASSED  \] [0-9]+ tests?\.' | tail -n 1 || true)
+  count=$(echo "$summary" | sed -n 's/^\[  PASSED  \] \([0-9]*\) tests*\..*/\1/p')
+  if [ -z "$count" ] || [ "$count" -eq 0 ]; then
+    echo "$out"
+    echo "FAILED: $name ran no test"
+    failed=1
+    continue
+  fi
+  total=$((total + count))
+  echo "$name: $summary"
 done
+if [ "$programs" -eq 0 ]; then
+  echo "FAILED: no test program in $dir/tests"
+  failed=1
+fi
 [ "$failed" -eq 0 ] || exit 1
+echo "Windows tests: $total passed in $programs programs"
 
 if [ -x "$root/scripts/windows-e2e.sh" ]; then
   "$root/scripts/windows-e2e.sh" "$dir"

@@ -124,3 +124,10 @@ std::string DeviceHolder(const std::string& device) {
 }
 
 bool DevicePresent(const std::string& device) { return !device.empty() && ::access(device.c_str(), F_OK) == 0; }
+
+DeviceNode ExamineDeviceNode(const std::string& device) {
+  struct stat node {};
+  if (stat(device.c_str(), &node) != 0 && (errno == ENOENT || errno == ENOTDIR)) return DeviceNode::kMissing;
+  if (access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) return DeviceNode::kNotPermitted;
+  return DeviceNode::kThere;
+}

@@ -30,3 +30,11 @@ std::string DeviceHolder(const std::string& device);
 // The device node is there to be opened (a dangling link is not). On
 // Windows: the COM port ("COM5" or "\\.\COM5") is known to the system.
 bool DevicePresent(const std::string& device);
+
+// What a device's name leads to, for the reason of a refused open: nothing
+// (no node, or a path through something that is not a folder), a node this
+// user may not both read and write, or a node that is there to be opened
+// as far as can be told (so a refusal means that someone holds it). On
+// Windows a COM port has no permissions of its own: known or missing.
+enum class DeviceNode { kMissing, kNotPermitted, kThere };
+DeviceNode ExamineDeviceNode(const std::string& device);

@@ -18,3 +18,7 @@ bool DevicePresent(const std::string& device) {
   char target[512];
   return QueryDosDeviceA(name.c_str(), target, sizeof target) != 0;
 }
+
+DeviceNode ExamineDeviceNode(const std::string& device) {
+  return DevicePresent(device) ? DeviceNode::kThere : DeviceNode::kMissing;
+}

@@ -1,8 +1,5 @@
 #include "ostrel/app/ostrel_ini.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -11,6 +8,7 @@
 
 #include "files/atomic_file_writer.h"
 #include "files/bounded_file_reader.h"
+#include "files/user_folders.h"
 #include "ostrel/link/port_map.h"
 
 namespace ostrel {
@@ -114,7 +112,7 @@ std::string OstrelIni::ChoosePath(const std::string& programDirectory, const cha
     return programDirectory == prefix || programDirectory.rfind(prefix + "/", 0) == 0;
   };
   const bool installed = under("/usr") || under("/opt") || under("/bin");
-  if (!installed && !programDirectory.empty() && ::access(programDirectory.c_str(), W_OK) == 0)
+  if (!installed && !programDirectory.empty() && files::DirectoryWritable(programDirectory))
     return programDirectory + "/" + kFileName;
   if (perUser != nullptr) *perUser = true;
   std::string base;
@@ -130,8 +128,9 @@ std::string OstrelIni::ChoosePath(const std::string& programDirectory, const cha
 
 bool OstrelIni::CreateIfMissing(std::string* error) const {
   // Anything at the name, even a link that leads nowhere, is not replaced.
-  struct stat st {};
-  if (lstat(path_.c_str(), &st) == 0) return true;
+  std::error_code ec;
+  const std::filesystem::file_type there = std::filesystem::symlink_status(path_, ec).type();
+  if (there != std::filesystem::file_type::not_found && there != std::filesystem::file_type::none) return true;
   return WriteWhole(path_,
                     "[CommPort]\r\nPort=1\r\n[BaudRate]\r\nBaud=57600\r\n[InitString]\r\nCommand=ATS11=80LX1DT\r\n",
                     error);

@@ -1,11 +1,9 @@
 #include "ostrel/link/ostrel_port.h"
 
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
+
+#include "serial/line_hang_up.h"
+#include "serial/port_access.h"
 
 namespace ostrel {
 
@@ -19,8 +17,7 @@ void OstrelPort::ReadFailed(QSerialPort::SerialPortError error) {
   if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return;
   if (error == QSerialPort::ReadError) {
     // Only a line that has hung up counts; another read error passes.
-    pollfd line{static_cast<int>(port_.handle()), POLLIN, 0};
-    if (::poll(&line, 1, 0) <= 0 || (line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return;
+    if (!LineHungUp(ToSerialHandle(port_.handle()))) return;
   }
   // Closed once this notification is over, not inside it; unless the port
   // was closed or opened anew meanwhile (another line by then).
@@ -110,10 +107,11 @@ void OstrelPort::TakeReceivedBytes() {
 
 std::string OpenFailureReason(const std::string& device, QSerialPort::SerialPortError error,
                               const std::string& errorText) {
-  struct stat info {};
-  if (::stat(device.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) return "no such device";
-  if (::access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
-    return "permission denied (add the user to the dialout group, then log in again)";
+  switch (ExamineDeviceNode(device)) {
+    case DeviceNode::kMissing: return "no such device";
+    case DeviceNode::kNotPermitted:
+      return "permission denied (add the user to the dialout group, then log in again)";
+    case DeviceNode::kThere: break;
   }
   // The device is there and may be used: someone else holds it (QSerialPort
   // reports a busy or locked device as a permission error).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/atomic_file_writer.h"
+#include "files/calendar_time.h"
 #include "ostrel/operations/busy.h"
 #include "ostrel/operations/ostrel_commands.h"
 
@@ -58,9 +59,7 @@ bool WriteScanFile(const std::string& path, const std::vector<uint16_t>& values,
 
 // "2026-12-08", local time: the day the technician sees on the calendar.
 std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = files::LocalCalendarTime(std::time(nullptr));
   char text[16];
   std::strftime(text, sizeof text, "%Y-%m-%d", &local);
   return text;

@@ -8,6 +8,8 @@
 
 #include "files/atomic_file_writer.h"
 #include "files/bounded_file_reader.h"
+#include "files/calendar_time.h"
+#include "files/user_data_folder.h"
 #include "ostrel/operations/field_values.h"
 
 namespace ostrel {
@@ -258,12 +260,7 @@ bool ReadBackupFile(const std::string& path, SensorBackup& backup, std::string& 
   return ParseBackup(file.content, backup, error);
 }
 
-std::string AutomaticBackupFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data != nullptr && data[0] == '/') return std::string(data) + "/ostrel/backups";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.local/share/ostrel/backups";
-}
+std::string AutomaticBackupFolder() { return files::UserDataFolder() + "/ostrel/backups"; }
 
 std::string BackupFileName(const std::string& model, const std::string& serial, const std::string& time) {
   std::string name = (model.empty() ? "sensor" : model) + "_" + (serial.empty() ? "unknown" : serial) +
@@ -279,9 +276,7 @@ std::string BackupFileName(const std::string& model, const std::string& serial, 
 }
 
 std::string UtcTimestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
+  const std::tm utc = files::UtcCalendarTime(std::time(nullptr));
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
   return text;

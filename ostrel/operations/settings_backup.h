@@ -72,7 +72,8 @@ bool WriteBackupFile(const std::string& path, const SensorBackup& backup, std::s
 bool ReadBackupFile(const std::string& path, SensorBackup& backup, std::string& error);
 
 // Where the automatic backups go: $XDG_DATA_HOME/ostrel/backups, else
-// ~/.local/share/ostrel/backups.
+// ~/.local/share/ostrel/backups (files::UserDataFolder; on Windows under
+// %LOCALAPPDATA%).
 std::string AutomaticBackupFolder();
 // "M3-9-6BF_BF039618_before-upload_2026-12-08T154000Z.json": characters a
 // file name should not hold become '_'.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "files/user_data_folder.h"
 #include "protocol/frame.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/fleet/fleet_tools.h"
@@ -132,12 +133,7 @@ std::string RestoreOfferQuestion(const UpdateReport& report) {
          " settings. Restore them from " + report.backupPath + "?";
 }
 
-std::string AutomaticBackupFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data != nullptr && data[0] == '/') return std::string(data) + "/tarkon/backups";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.local/share/tarkon/backups";
-}
+std::string AutomaticBackupFolder() { return files::UserDataFolder() + "/tarkon/backups"; }
 
 FirmwareUpdate::FirmwareUpdate(CKRV02Doc& doc)
     : doc_(doc), upload_(doc.NewFirmwareUpload()), backupFolder_(AutomaticBackupFolder()) {}

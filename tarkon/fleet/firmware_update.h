@@ -104,7 +104,8 @@ std::vector<std::string> ResultLines(const UpdateReport& report);
 std::string RestoreOfferQuestion(const UpdateReport& report);
 
 // Where the automatic backups go: $XDG_DATA_HOME/tarkon/backups, else
-// ~/.local/share/tarkon/backups.
+// ~/.local/share/tarkon/backups (files::UserDataFolder; on Windows under
+// %LOCALAPPDATA%).
 std::string AutomaticBackupFolder();
 
 struct UpdateCallbacks {

@@ -104,6 +104,57 @@ TEST(OstrelSettingsFile, ALinkAtTheOldTemporaryNameIsNotWrittenThrough) {
   EXPECT_EQ(ReadWholeFile(ini), "[CommPort]\r\nPort=2\r\n[BaudRate]\r\nBaud=38400\r\n");
 }
 
+// The defaults are written only where nothing is at the name: not through
+// a link (even one that leads nowhere), not over a folder or a file.
+TEST(OstrelSettingsFile, CreatedOnlyWhereNothingIsAtTheName) {
+  constexpr const char* kDefaults =
+      "[CommPort]\r\nPort=1\r\n[BaudRate]\r\nBaud=57600\r\n[InitString]\r\nCommand=ATS11=80LX1DT\r\n";
+  struct Case {
+    const char* what;
+    bool (*make)(const std::string& ini, const std::string& dir);
+    bool created;
+  };
+  const Case cases[] = {
+      {"nothing", [](const std::string&, const std::string&) { return true; }, true},
+      {"the program's own file", [](const std::string& ini, const std::string&) { return WriteWholeFile(ini, kOwnFile); },
+       false},
+      {"a link that leads nowhere",
+       [](const std::string& ini, const std::string& dir) {
+         return symlink((dir + "/nowhere.ini").c_str(), ini.c_str()) == 0;
+       },
+       false},
+      {"a folder", [](const std::string& ini, const std::string&) { return mkdir(ini.c_str(), 0700) == 0; }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string ini = dir.File(ostrel::OstrelIni::kFileName);
+    ASSERT_TRUE(c.make(ini, dir.path()));
+    const size_t entries = EntriesIn(dir.path());
+    struct stat before {};
+    const bool existed = lstat(ini.c_str(), &before) == 0;
+
+    std::string error;
+    EXPECT_TRUE(ostrel::OstrelIni(ini).CreateIfMissing(&error)) << error;
+    EXPECT_EQ(error, "");
+    struct stat after {};
+    if (c.created) {
+      EXPECT_FALSE(existed);
+      EXPECT_EQ(ReadWholeFile(ini), kDefaults);
+      EXPECT_EQ(EntriesIn(dir.path()), entries + 1) << "the file alone";
+      continue;
+    }
+    ASSERT_EQ(lstat(ini.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "replaced";
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(EntriesIn(dir.path()), entries) << "nothing written beside or through it";
+    if (S_ISREG(after.st_mode)) {
+      EXPECT_EQ(ReadWholeFile(ini), kOwnFile);
+    }
+  }
+}
+
 TEST(OstrelSettingsFile, AVirtualSensorIsNeverTheNextStartsPort) {
   testsupport::TempDir dir;
   ASSERT_TRUE(dir.ok());
