@@ -21,7 +21,7 @@ build="$root/build/fuzz"
 mode=""
 minutes=0
 only=""
-ci_seconds=${FUZZ_CI_SECONDS:-18}
+ci_seconds=${FUZZ_CI_SECONDS:-8}
 while [ $# -gt 0 ]; do
   case "$1" in
     --ci) mode=ci ;;
