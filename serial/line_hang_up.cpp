@@ -1,10 +1,6 @@
 #include "serial/line_hang_up.h"
 
-#include <poll.h>
-
-bool LineHungUp(SerialHandle handle) {
-  if (handle == kInvalidSerialHandle) return false;
-  pollfd line{handle, POLLIN, 0};
-  if (::poll(&line, 1, 0) <= 0) return false;
-  return (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
+// The serial layer's own test of a gone line, on both platforms (poll on
+// POSIX; on Windows, the driver no longer answering ClearCommError), with
+// no line counting as no hang-up.
+bool LineHungUp(SerialHandle handle) { return handle != kInvalidSerialHandle && sc_LineGone(handle); }

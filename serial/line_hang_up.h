@@ -8,10 +8,11 @@
 
 #include "serial/serial_comm.h"
 
-// True when the line behind `handle` has hung up or failed for good. POSIX:
-// poll(2) reports POLLHUP, POLLERR or POLLNVAL. Windows: the communications
-// driver no longer answers ClearCommError (a removed device fails every
-// call on its handle). False for kInvalidSerialHandle: no line, no hang-up.
+// True when the line behind `handle` has hung up or failed for good, as
+// sc_LineGone tells it. POSIX: poll(2) reports POLLHUP, POLLERR or
+// POLLNVAL. Windows: the communications driver no longer answers
+// ClearCommError (a removed device fails every call on its handle). False
+// for kInvalidSerialHandle: no line, no hang-up.
 bool LineHungUp(SerialHandle handle);
 
 // A port library's native handle (a descriptor, or a pointer on Windows)
