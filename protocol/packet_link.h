@@ -29,6 +29,9 @@ constexpr const char* kLineBusyText = "dcs: the line is busy with another exchan
 class PacketLink : public SerialPort {
  public:
   static constexpr uint32_t kBudgetMs = 1000;
+  // The budget of one exchange on this line: kBudgetMs, plus a network
+  // line's allowance for the gateway and the round trips.
+  uint32_t ExchangeBudgetMs() const { return kBudgetMs + allowanceMs(); }
   static constexpr uint32_t kRecoverPauseMs = 250;
 
   PacketLink() = default;

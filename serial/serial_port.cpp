@@ -37,6 +37,7 @@ bool SerialPort::BeginConnect(int32_t baudRate, int32_t parity, int32_t stopBits
     const bool closed = sc_Close(handle_, &error_);
     handle_ = kInvalidSerialHandle;
     device_.clear();
+    network_ = false;
     if (!closed) return false;
   }
   settings_.baudRate = baudRate;
@@ -52,6 +53,7 @@ bool SerialPort::FinishConnect(SerialHandle handle, const std::string& device) {
   if (handle == kInvalidSerialHandle) return false;
   handle_ = handle;
   device_ = device;
+  network_ = sc_NetworkFacts(handle_, &networkFacts_);
   // A port that opened but cannot be configured stays open, as the owner
   // expects: its disconnect closes it.
   if (!sc_SetSettings(handle_, settings_, &error_)) return false;
@@ -64,6 +66,7 @@ bool SerialPort::Disconnect() {
   const bool closed = sc_Close(handle_, &error_);
   handle_ = kInvalidSerialHandle;
   device_.clear();
+  network_ = false;
   return closed;
 }
 
