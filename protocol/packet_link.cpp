@@ -187,6 +187,10 @@ void PacketLink::dcs_Recover() {
   });
 }
 
+bool PacketLink::ReopenGatewayLine(uint32_t withinMs) {
+  return Exchange([this, withinMs] { return ReopenNetworkLine(withinMs); });
+}
+
 void PacketLink::Pause(uint32_t ms) {
   Exchange([ms] {
     SleepMs(ms);

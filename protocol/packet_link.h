@@ -54,6 +54,9 @@ class PacketLink : public SerialPort {
                    size_t* dataLength);
   // 250 ms pause, then purge both driver queues.
   void dcs_Recover();
+  // ReopenNetworkLine through the runner (the window keeps working while
+  // a gateway is waited for).
+  bool ReopenGatewayLine(uint32_t withinMs);
   // A pause a command makes on purpose (the sensor restarts, switches its
   // rate), waited where the exchanges wait.
   void Pause(uint32_t ms);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "serial/counter.h"
+#include "serial/deadline_timer.h"
 #include "serial/port_resolver.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 constexpr uint32_t kConnectSettleMs = 250;
 constexpr uint32_t kDrainSettleMs = 100;
 constexpr size_t kDrainMaxBytes = 2048;
+constexpr uint32_t kReopenPauseMs = 250;
 
 }  // namespace
 
@@ -68,6 +70,22 @@ bool SerialPort::Disconnect() {
   device_.clear();
   network_ = false;
   return closed;
+}
+
+bool SerialPort::ReopenNetworkLine(uint32_t withinMs) {
+  if (!network_) return false;
+  if (!sc_LineGone(handle_)) return true;
+  const std::string device = device_;
+  const SerialSettings settings = settings_;
+  DeadlineTimer timer;
+  timer.Start(uint64_t{withinMs} * 1000);
+  for (;;) {
+    if (ConnectDevice(device, settings.baudRate, settings.parity, settings.stopBits, settings.dataBits,
+                      settings.writeTimeoutMs, settings.readTimeoutMs))
+      return true;
+    if (timer.RemainingMs() <= kReopenPauseMs) return false;
+    SleepMs(kReopenPauseMs);
+  }
 }
 
 bool SerialPort::ApplyBaudRate(int32_t baudRate) {

@@ -56,6 +56,11 @@ class SerialPort {
   // and framing are its own, and a change here does not reach the sensor's
   // wire.
   bool settingsAtGateway() const { return network_ && networkFacts_.settingsAtGateway(); }
+  // A network line whose connection was closed or reset is opened again,
+  // same name and settings, trying for at most `withinMs` (a gateway that
+  // restarts). True when the line works; false for a local port, whose
+  // return is the port watch's business.
+  bool ReopenNetworkLine(uint32_t withinMs);
 
   int32_t errorCode() const { return error_.code; }
   const char* errorText() const { return error_.text; }
