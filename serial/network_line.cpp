@@ -27,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "serial/network_host.h"
 #include "serial/rfc2217_session.h"
@@ -95,6 +96,9 @@ void NoDelay(Socket s) {
 }
 
 using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kBusyRetryMs = 1500;
+constexpr uint32_t kBusyRetryPauseMs = 100;
 
 int MsUntil(Clock::time_point end) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
@@ -373,26 +377,38 @@ SerialHandle NetworkOpen(const std::string& name, SerialError* err) {
     FailOpen(name, why, err);
     return kInvalidSerialHandle;
   }
-  auto line = std::make_shared<Line>(parsed);
-  line->facts.protocol = parsed.protocol;
-  line->facts.gateway = parsed.Gateway();
-  const std::string shown = parsed.Canonical();
-  bool ok = ConnectSocket(*line, shown, err);
-  if (ok) {
-    NoDelay(line->socket);
-    KeepAlive(line->socket);
-    ok = line->session.telnet() ? NegotiateComPort(*line, shown, err) : SettleRaw(*line, shown, err);
-  }
-  if (!ok) {
+  // A gateway lets go of its serial port a moment after a client leaves
+  // and turns new clients away until then (ser2net: "Port already in
+  // use"): a refusal right at the open is tried again for a little while.
+  const Clock::time_point retryEnd = Clock::now() + std::chrono::milliseconds(kBusyRetryMs);
+  SerialError first;  // the gateway's own words, kept through the retries
+  for (int attempt = 0;; ++attempt) {
+    auto line = std::make_shared<Line>(parsed);
+    line->facts.protocol = parsed.protocol;
+    line->facts.gateway = parsed.Gateway();
+    const std::string shown = parsed.Canonical();
+    bool ok = ConnectSocket(*line, shown, err);
+    if (ok) {
+      NoDelay(line->socket);
+      KeepAlive(line->socket);
+      ok = line->session.telnet() ? NegotiateComPort(*line, shown, err) : SettleRaw(*line, shown, err);
+    }
+    if (ok) {
+      line->facts.allowanceMs = NetworkAllowanceMs(line->facts.roundTripUs);
+      Registry& reg = Reg();
+      const std::lock_guard<std::mutex> guard(reg.mutex);
+      const SerialHandle handle = reg.next--;
+      reg.lines[handle] = line;
+      return handle;
+    }
     if (line->socket != kNoSocket) CloseSocket(line->socket);
-    return kInvalidSerialHandle;
+    if (attempt == 0) first = *err;
+    if (!line->gone || Clock::now() + std::chrono::milliseconds(kBusyRetryPauseMs) >= retryEnd) {
+      *err = first;
+      return kInvalidSerialHandle;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryPauseMs));
   }
-  line->facts.allowanceMs = NetworkAllowanceMs(line->facts.roundTripUs);
-  Registry& reg = Reg();
-  const std::lock_guard<std::mutex> guard(reg.mutex);
-  const SerialHandle handle = reg.next--;
-  reg.lines[handle] = line;
-  return handle;
 }
 
 bool NetworkClose(SerialHandle handle) {

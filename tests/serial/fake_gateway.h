@@ -59,6 +59,7 @@ class FakeGateway {
         ++n;
       return n;
     }
+    bool open() const { return fd_ >= 0; }
     void Close() {
       if (fd_ >= 0) ::close(fd_);
       fd_ = -1;
@@ -80,18 +81,21 @@ class FakeGateway {
     port_ = ntohs(address.sin_port);
     ::listen(listen_, 4);
     thread_ = std::thread([this, script = std::move(script)] {
-      pollfd p{listen_, POLLIN, 0};
-      if (::poll(&p, 1, 10000) <= 0) return;
-      const int fd = ::accept(listen_, nullptr, nullptr);
-      if (fd < 0) return;
-      int on = 1;
-      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-      Peer peer(fd);
-      script(peer);
-      // Held open until the test is done with the client, unless the
-      // script closed it.
-      while (!done_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      peer.Close();
+      // Each client gets the script; one that the script leaves open is
+      // held until the test is done with it.
+      while (!done_) {
+        pollfd p{listen_, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) continue;
+        const int fd = ::accept(listen_, nullptr, nullptr);
+        if (fd < 0) continue;
+        int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        Peer peer(fd);
+        script(peer);
+        if (!peer.open()) continue;
+        while (!done_) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        peer.Close();
+      }
     });
   }
   ~FakeGateway() {
