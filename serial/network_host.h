@@ -9,7 +9,19 @@
 #include <cstdint>
 #include <string>
 
-#include "serial/serial_comm.h"
+#include "serial/serial_error.h"
+#include "serial/serial_settings.h"
+
+// Declared in serial_comm.h, which this header does not include: the
+// sc_ functions include this one.
+struct LineStatus;
+enum class InputWait;
+// The same alias as serial_comm.h's (a second, identical declaration of it).
+#ifdef _WIN32
+using SerialHandle = intptr_t;
+#else
+using SerialHandle = int;
+#endif
 
 constexpr SerialHandle kNetworkHandleFirst = -0x40000000;
 
