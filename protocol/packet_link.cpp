@@ -187,6 +187,10 @@ void PacketLink::dcs_Recover() {
   });
 }
 
+bool PacketLink::ReopenGatewayLine(uint32_t withinMs) {
+  return Exchange([this, withinMs] { return ReopenNetworkLine(withinMs); });
+}
+
 void PacketLink::Pause(uint32_t ms) {
   Exchange([ms] {
     SleepMs(ms);
@@ -205,7 +209,7 @@ bool PacketLink::QueryHere(uint8_t address, int32_t checkMode, uint8_t command, 
   uint8_t buffer[frame::kBufferSize] = {};
   if (!BuildRequest(buffer, address, command, data, dataLength)) return false;
   const uint8_t expectedLength = frame::LengthByte(checkMode_, replyLength);
-  if (!dcs_SendAndConfirm(buffer, kBudgetMs, true, true)) return false;
+  if (!dcs_SendAndConfirm(buffer, ExchangeBudgetMs(), true, true)) return false;
   // A reply of another size is refused without touching the error record.
   if (buffer[2] != expectedLength) {
     size_t got = 0;
@@ -223,7 +227,7 @@ bool PacketLink::SendHere(uint8_t address, int32_t checkMode, uint8_t command, c
   checkMode_ = checkMode;
   uint8_t buffer[frame::kBufferSize] = {};
   if (!BuildRequest(buffer, address, command, data, dataLength)) return false;
-  return dcs_WritePacket(buffer, kBudgetMs);
+  return dcs_WritePacket(buffer, ExchangeBudgetMs());
 }
 
 bool PacketLink::ReceiveHere(int32_t checkMode, uint8_t command, uint8_t* destination, size_t* dataLength) {
@@ -234,7 +238,7 @@ bool PacketLink::ReceiveHere(int32_t checkMode, uint8_t command, uint8_t* destin
     return false;
   }
   uint8_t buffer[frame::kBufferSize] = {};
-  if (!dcs_ReadPacket(buffer, kBudgetMs, true)) return false;
+  if (!dcs_ReadPacket(buffer, ExchangeBudgetMs(), true)) return false;
   // Another command's frame is refused without touching the error record.
   if (buffer[3] != command) {
     replyNote_ = "the sensor sent a reply to command " + std::to_string(buffer[3]) + " where one to command " +

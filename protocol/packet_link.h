@@ -29,6 +29,9 @@ constexpr const char* kLineBusyText = "dcs: the line is busy with another exchan
 class PacketLink : public SerialPort {
  public:
   static constexpr uint32_t kBudgetMs = 1000;
+  // The budget of one exchange on this line: kBudgetMs, plus a network
+  // line's allowance for the gateway and the round trips.
+  uint32_t ExchangeBudgetMs() const { return kBudgetMs + allowanceMs(); }
   static constexpr uint32_t kRecoverPauseMs = 250;
 
   PacketLink() = default;
@@ -51,6 +54,9 @@ class PacketLink : public SerialPort {
                    size_t* dataLength);
   // 250 ms pause, then purge both driver queues.
   void dcs_Recover();
+  // ReopenNetworkLine through the runner (the window keeps working while
+  // a gateway is waited for).
+  bool ReopenGatewayLine(uint32_t withinMs);
   // A pause a command makes on purpose (the sensor restarts, switches its
   // rate), waited where the exchanges wait.
   void Pause(uint32_t ms);

@@ -21,8 +21,8 @@ int32_t XmodemSender::ReadByte(uint8_t* byte) {
 
   // Blocks until the answer's first byte is there or the 2 seconds are up:
   // the thread sleeps in the driver instead of checking the line over and
-  // over.
-  switch (port_->WaitForInput(kAnswerWaitMs)) {
+  // over. A gateway's line waits its allowance longer.
+  switch (port_->WaitForInput(kAnswerWaitMs + port_->allowanceMs())) {
     case InputWait::kInput: break;
     case InputWait::kTimeout: return kReadTimeout;
     // A line that has gone (adapter pulled, handle no longer usable) brings

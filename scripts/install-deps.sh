@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the project needs, only those missing.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev googletest lrzsz
+packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev googletest lrzsz ser2net python3-serial
           clang libclang-rt-14-dev ccache
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
           nlohmann-json3-dev libudev-dev fonts-dejavu-core xvfb xauth

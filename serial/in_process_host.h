@@ -2,7 +2,8 @@
 // The host's side of an in-process line (in_process_line.h): what each sc_
 // function does when its handle or device name is one. Used by the
 // platform implementations of serial_comm.h only. Handles of in-process
-// lines are -2, -3, ...: never a descriptor, never a Win32 handle value.
+// lines are -2, -3, ... (above the network lines' handles): never a
+// descriptor, never a Win32 handle value.
 
 #include <cstddef>
 #include <cstdint>

@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "serial/in_process_host.h"
+#include "serial/network_host.h"
 #include "serial/serial_comm.h"
 
 using Clock = InProcessLine::Clock;
@@ -210,7 +211,7 @@ static_assert(std::is_same_v<InProcessHandle, SerialHandle>, "in_process_host.h 
 
 bool IsInProcessLineName(const std::string& device) { return InProcessLine::IsName(device); }
 
-bool IsInProcessHandle(SerialHandle handle) { return handle <= -2; }
+bool IsInProcessHandle(SerialHandle handle) { return handle <= -2 && handle > kNetworkHandleFirst; }
 
 SerialHandle InProcessOpen(const std::string& name, SerialError* err) {
   Registry& reg = Reg();

@@ -14,6 +14,8 @@
 #include <sstream>
 #include <system_error>
 
+#include "serial/network_port_name.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -123,9 +125,15 @@ std::string DeviceHolder(const std::string& device) {
   return pid == 0 ? std::string() : Describe(pid);
 }
 
-bool DevicePresent(const std::string& device) { return !device.empty() && ::access(device.c_str(), F_OK) == 0; }
+bool DevicePresent(const std::string& device) {
+  // A gateway cannot be looked at without connecting: it counts as there,
+  // and the open says otherwise.
+  if (IsNetworkPortName(device)) return true;
+  return !device.empty() && ::access(device.c_str(), F_OK) == 0;
+}
 
 DeviceNode ExamineDeviceNode(const std::string& device) {
+  if (IsNetworkPortName(device)) return DeviceNode::kThere;
   struct stat node {};
   if (stat(device.c_str(), &node) != 0 && (errno == ENOENT || errno == ENOTDIR)) return DeviceNode::kMissing;
   if (access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) return DeviceNode::kNotPermitted;

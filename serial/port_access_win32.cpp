@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "serial/network_port_name.h"
+
 // Windows keeps no owner, group or lock file for a COM port, and names no
 // holder of a port in use: every answer is "not known".
 
@@ -12,6 +14,7 @@ DeviceAccess ExamineDeviceAccess(const std::string&) { return DeviceAccess{}; }
 std::string DeviceHolder(const std::string&) { return std::string(); }
 
 bool DevicePresent(const std::string& device) {
+  if (IsNetworkPortName(device)) return true;  // known only by connecting
   std::string name = device;
   if (name.rfind("\\\\.\\", 0) == 0) name = name.substr(4);
   if (name.empty()) return false;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "serial/in_process_host.h"
+#include "serial/network_port_name.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ std::string PortResolver::ResolveName(const std::string& name) {
 }
 
 bool PortResolver::IsDeviceName(const std::string& text) {
-  if (IsInProcessLineName(text)) return true;
+  if (IsInProcessLineName(text) || IsNetworkPortName(text)) return true;
 #ifdef _WIN32
   return text.rfind("\\\\.\\", 0) == 0 || text.rfind("\\\\?\\", 0) == 0;
 #else

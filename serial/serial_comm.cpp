@@ -20,6 +20,8 @@
 #include "serial/counter.h"
 #include "serial/deadline_timer.h"
 #include "serial/in_process_host.h"
+#include "serial/network_host.h"
+#include "serial/network_port_name.h"
 #include "serial/device_lock.h"
 #include "serial/port_resolver.h"
 
@@ -91,6 +93,7 @@ SerialHandle OpenPath(const std::string& device, const std::string& shownName, S
     return kInvalidSerialHandle;
   }
   if (IsInProcessLineName(device)) return InProcessOpen(device, err);
+  if (IsNetworkPortName(device)) return NetworkOpen(device, err);
   if (device.empty()) return FailOpen(shownName, ENODEV, err);
 
   // No O_CREAT: only an existing device opens. Non-blocking because every
@@ -431,6 +434,7 @@ bool sc_Close(SerialHandle handle, SerialError* err) {
   if (err == nullptr) return false;
   if (handle == kInvalidSerialHandle) return true;
   if (IsInProcessHandle(handle)) return InProcessClose(handle);
+  if (IsNetworkHandle(handle)) return NetworkClose(handle);
   ForgetState(handle);
   // Output that could not be sent is dropped so close() cannot sit in the
   // driver's closing wait; a successful sc_Write has already drained. Only
@@ -454,6 +458,7 @@ bool sc_SetSettings(SerialHandle handle, const SerialSettings& settings, SerialE
     return false;
   }
   if (IsInProcessHandle(handle)) return InProcessSetSettings(handle, settings, err);
+  if (IsNetworkHandle(handle)) return NetworkSetSettings(handle, settings, err);
   termios tio{};
   if (tcgetattr(handle, &tio) != 0) {
     Fail(err, kSerialPlatformCall, "sc_SetSettings: GetCommState failed", errno);
@@ -499,6 +504,7 @@ bool sc_PurgeBuffers(SerialHandle handle, SerialError* err) {
     return false;
   }
   if (IsInProcessHandle(handle)) return InProcessPurge(handle, true);
+  if (IsNetworkHandle(handle)) return NetworkPurge(handle, true, err);
   if (tcflush(handle, TCIOFLUSH) != 0) {
     Fail(err, kSerialPlatformCall, "sc_PurgeBuffers: PurgeComm failed", errno);
     return false;
@@ -519,6 +525,7 @@ bool sc_PurgeInput(SerialHandle handle, SerialError* err) {
     return false;
   }
   if (IsInProcessHandle(handle)) return InProcessPurge(handle, false);
+  if (IsNetworkHandle(handle)) return NetworkPurge(handle, false, err);
   if (::tcflush(handle, TCIFLUSH) != 0) {
     Fail(err, kSerialPlatformCall, "sc_PurgeInput: tcflush failed", errno);
     return false;
@@ -536,6 +543,7 @@ bool sc_Read(SerialHandle handle, void* buffer, size_t count, size_t* done, uint
   *done = 0;
   if (count == 0) return true;
   if (IsInProcessHandle(handle)) return InProcessRead(handle, buffer, count, done, budgetMs, err);
+  if (IsNetworkHandle(handle)) return NetworkRead(handle, buffer, count, done, budgetMs, err);
   const HandleState state = Snapshot(handle);
   auto* bytes = static_cast<uint8_t*>(buffer);
   DeadlineTimer budget;
@@ -564,6 +572,7 @@ bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* don
   *done = 0;
   if (count == 0) return true;
   if (IsInProcessHandle(handle)) return InProcessWrite(handle, buffer, count, done, budgetMs, err);
+  if (IsNetworkHandle(handle)) return NetworkWrite(handle, buffer, count, done, budgetMs, err);
   const HandleState state = Snapshot(handle);
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   DeadlineTimer budget;
@@ -598,6 +607,7 @@ bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* don
 InputWait sc_WaitInput(SerialHandle handle, uint32_t ms) {
   if (handle == kInvalidSerialHandle) return InputWait::kGone;
   if (IsInProcessHandle(handle)) return InProcessWaitInput(handle, ms);
+  if (IsNetworkHandle(handle)) return NetworkWaitInput(handle, ms);
   DeadlineTimer timer;
   timer.Start(uint64_t{ms} * 1000);
   for (;;) {
@@ -622,6 +632,7 @@ InputWait sc_WaitInput(SerialHandle handle, uint32_t ms) {
 bool sc_LineGone(SerialHandle handle) {
   if (handle == kInvalidSerialHandle) return true;
   if (IsInProcessHandle(handle)) return InProcessLineGone(handle);
+  if (IsNetworkHandle(handle)) return NetworkLineGone(handle);
   pollfd p{handle, POLLIN | POLLOUT, 0};
   int rc = 0;
   do {
@@ -639,6 +650,7 @@ bool sc_SetRs485(SerialHandle handle, bool on, SerialError* err) {
     SetSerialError(err, kSerialInvalidArgument, "sc_SetRs485: an invalid argument was passed.");
     return false;
   }
+  if (IsNetworkHandle(handle)) return NetworkSetRs485(handle, on, err);
   if (IsInProcessHandle(handle)) {
     // A line inside the process has no driver to switch, as a
     // pseudo-terminal has none.
@@ -682,6 +694,7 @@ bool sc_SetRs485(SerialHandle handle, bool on, SerialError* err) {
 // fails only for a handle that is not open (errno EBADF).
 bool sc_ClearError(SerialHandle handle, uint32_t* errors, LineStatus* status) {
   if (IsInProcessHandle(handle)) return InProcessClearError(handle, errors, status);
+  if (IsNetworkHandle(handle)) return NetworkClearError(handle, errors, status);
   if (handle == kInvalidSerialHandle || fcntl(handle, F_GETFD) < 0) {
     errno = EBADF;
     return false;

@@ -9,6 +9,8 @@
 #include "serial/counter.h"
 #include "serial/deadline_timer.h"
 #include "serial/in_process_host.h"
+#include "serial/network_host.h"
+#include "serial/network_port_name.h"
 #include "serial/port_resolver.h"
 #include "serial/win32_comm_calls.h"
 
@@ -47,6 +49,7 @@ SerialHandle OpenPath(const std::string& device, const std::string& shownName, S
     return kInvalidSerialHandle;
   }
   if (IsInProcessLineName(device)) return InProcessOpen(device, err);
+  if (IsNetworkPortName(device)) return NetworkOpen(device, err);
   char text[sizeof(err->text)];
   if (device.empty()) {
     std::snprintf(text, sizeof(text), "sc_Open: could not open %s", shownName.c_str());
@@ -145,6 +148,7 @@ bool sc_Close(SerialHandle handle, SerialError* err) {
   if (err == nullptr) return false;
   if (handle == kInvalidSerialHandle) return true;
   if (IsInProcessHandle(handle)) return InProcessClose(handle);
+  if (IsNetworkHandle(handle)) return NetworkClose(handle);
   if (!CommCalls().closeHandle(H(handle))) {
     Fail(err, kSerialPlatformCall, "sc_Close: could not close port handle", GetLastError());
     return false;
@@ -156,6 +160,7 @@ bool sc_SetSettings(SerialHandle handle, const SerialSettings& settings, SerialE
   if (err == nullptr) return false;
   if (handle == kInvalidSerialHandle) return InvalidArgument(err, "sc_SetSettings: an invalid argument was passed.");
   if (IsInProcessHandle(handle)) return InProcessSetSettings(handle, settings, err);
+  if (IsNetworkHandle(handle)) return NetworkSetSettings(handle, settings, err);
   DCB dcb{};
   dcb.DCBlength = sizeof(dcb);
   if (!CommCalls().getCommState(H(handle), &dcb)) {
@@ -193,6 +198,7 @@ bool sc_PurgeBuffers(SerialHandle handle, SerialError* err) {
   if (err == nullptr) return false;
   if (handle == kInvalidSerialHandle) return InvalidArgument(err, "sc_PurgeBuffers: an invalid argument was passed.");
   if (IsInProcessHandle(handle)) return InProcessPurge(handle, true);
+  if (IsNetworkHandle(handle)) return NetworkPurge(handle, true, err);
   if (!CommCalls().purgeComm(H(handle), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR)) {
     Fail(err, kSerialPlatformCall, "sc_PurgeBuffers: PurgeComm failed", GetLastError());
     return false;
@@ -210,6 +216,7 @@ bool sc_PurgeInput(SerialHandle handle, SerialError* err) {
   if (err == nullptr) return false;
   if (handle == kInvalidSerialHandle) return InvalidArgument(err, "sc_PurgeInput: an invalid argument was passed.");
   if (IsInProcessHandle(handle)) return InProcessPurge(handle, false);
+  if (IsNetworkHandle(handle)) return NetworkPurge(handle, false, err);
   if (!CommCalls().purgeComm(H(handle), PURGE_RXCLEAR)) {
     Fail(err, kSerialPlatformCall, "sc_PurgeInput: PurgeComm failed", GetLastError());
     return false;
@@ -225,6 +232,7 @@ bool sc_Read(SerialHandle handle, void* buffer, size_t count, size_t* done, uint
   *done = 0;
   if (count == 0) return true;
   if (IsInProcessHandle(handle)) return InProcessRead(handle, buffer, count, done, budgetMs, err);
+  if (IsNetworkHandle(handle)) return NetworkRead(handle, buffer, count, done, budgetMs, err);
   auto* bytes = static_cast<uint8_t*>(buffer);
   DeadlineTimer budget;
   budget.Start(uint64_t{budgetMs} * 1000);
@@ -251,6 +259,7 @@ bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* don
   *done = 0;
   if (count == 0) return true;
   if (IsInProcessHandle(handle)) return InProcessWrite(handle, buffer, count, done, budgetMs, err);
+  if (IsNetworkHandle(handle)) return NetworkWrite(handle, buffer, count, done, budgetMs, err);
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   DeadlineTimer budget;
   budget.Start(uint64_t{budgetMs} * 1000);
@@ -274,6 +283,7 @@ bool sc_Write(SerialHandle handle, const void* buffer, size_t count, size_t* don
 
 bool sc_ClearError(SerialHandle handle, uint32_t* errors, LineStatus* status) {
   if (IsInProcessHandle(handle)) return InProcessClearError(handle, errors, status);
+  if (IsNetworkHandle(handle)) return NetworkClearError(handle, errors, status);
   if (handle == kInvalidSerialHandle) {
     errno = EBADF;
     return false;
@@ -295,6 +305,7 @@ bool sc_ClearError(SerialHandle handle, uint32_t* errors, LineStatus* status) {
 InputWait sc_WaitInput(SerialHandle handle, uint32_t ms) {
   if (handle == kInvalidSerialHandle) return InputWait::kGone;
   if (IsInProcessHandle(handle)) return InProcessWaitInput(handle, ms);
+  if (IsNetworkHandle(handle)) return NetworkWaitInput(handle, ms);
   // A handle opened without overlapped I/O has no bounded wait for a byte
   // (WaitCommEvent would block until one comes), so the driver's input
   // count is looked at in short sleeps.
@@ -313,6 +324,7 @@ InputWait sc_WaitInput(SerialHandle handle, uint32_t ms) {
 bool sc_LineGone(SerialHandle handle) {
   if (handle == kInvalidSerialHandle) return true;
   if (IsInProcessHandle(handle)) return InProcessLineGone(handle);
+  if (IsNetworkHandle(handle)) return NetworkLineGone(handle);
   DWORD flags = 0;
   COMSTAT stat{};
   if (!CommCalls().clearCommError(H(handle), &flags, &stat)) return true;
@@ -322,6 +334,7 @@ bool sc_LineGone(SerialHandle handle) {
 bool sc_SetRs485(SerialHandle handle, bool on, SerialError* err) {
   if (err == nullptr) return false;
   if (handle == kInvalidSerialHandle) return InvalidArgument(err, "sc_SetRs485: an invalid argument was passed.");
+  if (IsNetworkHandle(handle)) return NetworkSetRs485(handle, on, err);
   if (IsInProcessHandle(handle)) {
     // A line inside the process has no driver to switch, as a
     // pseudo-terminal has none.

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "serial/counter.h"
+#include "serial/deadline_timer.h"
 #include "serial/port_resolver.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 constexpr uint32_t kConnectSettleMs = 250;
 constexpr uint32_t kDrainSettleMs = 100;
 constexpr size_t kDrainMaxBytes = 2048;
+constexpr uint32_t kReopenPauseMs = 250;
 
 }  // namespace
 
@@ -37,6 +39,7 @@ bool SerialPort::BeginConnect(int32_t baudRate, int32_t parity, int32_t stopBits
     const bool closed = sc_Close(handle_, &error_);
     handle_ = kInvalidSerialHandle;
     device_.clear();
+    network_ = false;
     if (!closed) return false;
   }
   settings_.baudRate = baudRate;
@@ -52,6 +55,7 @@ bool SerialPort::FinishConnect(SerialHandle handle, const std::string& device) {
   if (handle == kInvalidSerialHandle) return false;
   handle_ = handle;
   device_ = device;
+  network_ = sc_NetworkFacts(handle_, &networkFacts_);
   // A port that opened but cannot be configured stays open, as the owner
   // expects: its disconnect closes it.
   if (!sc_SetSettings(handle_, settings_, &error_)) return false;
@@ -64,7 +68,24 @@ bool SerialPort::Disconnect() {
   const bool closed = sc_Close(handle_, &error_);
   handle_ = kInvalidSerialHandle;
   device_.clear();
+  network_ = false;
   return closed;
+}
+
+bool SerialPort::ReopenNetworkLine(uint32_t withinMs) {
+  if (!network_) return false;
+  if (!sc_LineGone(handle_)) return true;
+  const std::string device = device_;
+  const SerialSettings settings = settings_;
+  DeadlineTimer timer;
+  timer.Start(uint64_t{withinMs} * 1000);
+  for (;;) {
+    if (ConnectDevice(device, settings.baudRate, settings.parity, settings.stopBits, settings.dataBits,
+                      settings.writeTimeoutMs, settings.readTimeoutMs))
+      return true;
+    if (timer.RemainingMs() <= kReopenPauseMs) return false;
+    SleepMs(kReopenPauseMs);
+  }
 }
 
 bool SerialPort::ApplyBaudRate(int32_t baudRate) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "serial/network_line.h"
 #include "serial/serial_comm.h"
 #include "serial/serial_error.h"
 #include "serial/serial_settings.h"
@@ -42,6 +43,25 @@ class SerialPort {
   // waiting (at most 2048 bytes). Always true.
   bool Drain();
 
+  // What every reply deadline on this line gets on top of its own: a
+  // network line's allowance, timed when it opened (0 for a local port).
+  uint32_t allowanceMs() const { return network_ ? networkFacts_.allowanceMs : 0; }
+  // A network line's facts (gateway, round trip, protocol); false while
+  // the open line is a local port or nothing is open.
+  bool networkFacts(NetworkLineFacts* facts) const {
+    if (network_ && facts != nullptr) *facts = networkFacts_;
+    return network_;
+  }
+  // The line settings belong to a gateway reached over raw TCP: baud rate
+  // and framing are its own, and a change here does not reach the sensor's
+  // wire.
+  bool settingsAtGateway() const { return network_ && networkFacts_.settingsAtGateway(); }
+  // A network line whose connection was closed or reset is opened again,
+  // same name and settings, trying for at most `withinMs` (a gateway that
+  // restarts). True when the line works; false for a local port, whose
+  // return is the port watch's business.
+  bool ReopenNetworkLine(uint32_t withinMs);
+
   int32_t errorCode() const { return error_.code; }
   const char* errorText() const { return error_.text; }
   SerialError& error() { return error_; }
@@ -60,4 +80,6 @@ class SerialPort {
   SerialHandle handle_ = kInvalidSerialHandle;
   SerialSettings settings_{};
   std::string device_;
+  bool network_ = false;
+  NetworkLineFacts networkFacts_;
 };

@@ -305,7 +305,10 @@ int Address(CliSession& s, CliJson& json) {
 int Baud(CliSession& s, CliJson& json) {
   const int64_t rate = std::stoll(s.options().arguments[0]);  // one of the rates' words
   CKRV02Doc& d = s.doc();
-  d.ChangeBaudRate(BaudDialogChoice(static_cast<int32_t>(rate)));
+  // Over raw TCP the gateway keeps its own rate: asked first (--yes).
+  if (!d.ChangeBaudRate(BaudDialogChoice(static_cast<int32_t>(rate)),
+                        [&](const std::string& q) { return s.options().yes || AskOnTerminal(q); }))
+    return Refused(s, "baud: not confirmed (use --yes once the gateway's port is changed too)");
   if (s.options().json) {
     json = {{"baud", d.baudRate()}};
   } else {
@@ -316,7 +319,8 @@ int Baud(CliSession& s, CliJson& json) {
 
 int CheckMode(CliSession& s, CliJson& json) {
   const int mode = s.options().arguments[0] == "crc" ? frame::kCrc : frame::kChecksum;
-  s.doc().ChangeCheckMode(mode);
+  if (!s.doc().ChangeCheckMode(mode, [&](const std::string& q) { return s.options().yes || AskOnTerminal(q); }))
+    return Refused(s, "check-mode: not confirmed (use --yes)");
   if (s.options().json) {
     json = {{"check_mode", CheckModeWord(s.doc().checkMode())}};
   } else {

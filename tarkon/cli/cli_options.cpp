@@ -215,7 +215,7 @@ const CliOptionSpec* FindOption(const std::string& name) {
 const std::vector<CliOptionSpec>& CliOptionTable() {
   static const std::string baudHelp = BaudRatesPhrase() + " (bus-scan: each one given)";
   static const std::vector<CliOptionSpec> table = {
-      {"--port", "PORT", "COMn (through the port map of tarkon.ini) or a device path", nullptr, SetPort},
+      {"--port", "PORT", "COMn (port map of tarkon.ini), a device path, rfc2217://HOST:PORT or tcp://HOST:PORT", nullptr, SetPort},
       {"--baud", "RATE", baudHelp.c_str(), nullptr, SetBaud},
       {"--address", "N", "sensor address, 1 to 255 (0: the global address)", nullptr, SetAddress},
       {"--check-mode", "MODE", "checksum or crc: the error checking tried first", nullptr, SetCheckMode},
@@ -345,7 +345,11 @@ std::string CliUsage() {
   }
   text +=
       "\n"
-      "PORT is COMn (through the port map of tarkon.ini) or a device path.\n"
+      "PORT is COMn (through the port map of tarkon.ini), a device path, or a serial\n"
+      "device server on the network: rfc2217://HOST:PORT (telnet com port control: the\n"
+      "line settings travel to the gateway) or tcp://HOST:PORT (socket://; raw bytes, the\n"
+      "gateway keeps its own line settings); an IPv6 host goes in brackets. Neither\n"
+      "carries authentication: over untrusted networks use an ssh tunnel.\n"
       "MODEL is a display name (KRV02, KRV04, \"Qmt Long\", \"Qmt Short\",\n"
       "\"KRV04 Board Flipper\") or a model string.\n"
       "Options not given take the values stored in tarkon.ini by the last connection whose\n"

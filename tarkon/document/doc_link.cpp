@@ -12,6 +12,13 @@ LinkFacts CKRV02Doc::linkFacts() const {
   f.portName = identity_.portName;
   f.device = link_.device();
   f.byId = identity_.byId;
+  NetworkLineFacts network;
+  if (link_.networkFacts(&network)) {
+    f.gateway = network.gateway;
+    f.rawTcp = network.settingsAtGateway();
+    f.roundTripUs = network.roundTripUs;
+    f.allowanceMs = network.allowanceMs;
+  }
   f.baudRate = baudRate();
   f.address = address();
   f.checkMode = checkMode();

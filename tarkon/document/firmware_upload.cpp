@@ -179,7 +179,17 @@ UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
   } else {
     lastState_ = Transfer(image, callbacks);
   }
-  const std::string status = lastState_ == 0 ? std::string(kUploadDoneStatus) : UploadErrorStatus(lastState_);
+  std::string status = lastState_ == 0 ? std::string(kUploadDoneStatus) : UploadErrorStatus(lastState_);
+  // A gateway that closed or reset the connection in the middle (it
+  // restarted, its network dropped) is given a few seconds to come back,
+  // so that the flash is not left open.
+  NetworkLineFacts network;
+  if (PacketLink* link = commands_.link();
+      link != nullptr && lastState_ != 0 && link->networkFacts(&network) && link->LineGone()) {
+    const bool back = link->ReopenGatewayLine(kGatewayReturnMs);
+    status += "; the connection to the gateway " + network.gateway + " was lost" +
+              (back ? " and made again to lock the flash" : "");
+  }
   if (callbacks.status) callbacks.status(status);
   // A receiver that never heard the end is still in receive mode and would
   // swallow the lock commands as block data: cancel the transfer first.

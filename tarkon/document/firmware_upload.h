@@ -46,6 +46,9 @@ constexpr const char* kUploadFileErrorStatus = "Error reading file";
 constexpr const char* kUploadSizeQuestion =
     "The file size is unusual for the type of upload you are trying to do. Continue anyway? ";
 constexpr const char* kUploadDoneStatus = "Successfully completed";
+// How long an upload whose gateway connection was lost waits for the
+// gateway before it gives up locking the flash again.
+constexpr uint32_t kGatewayReturnMs = 5000;
 // Added to the status when the sensor did not answer after the lock
 // commands: they may not have reached it as commands, so its flash may be
 // open for writing.

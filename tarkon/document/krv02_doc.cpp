@@ -58,14 +58,21 @@ void CKRV02Doc::LogLine(int kind, const std::string& text) {
 
 void CKRV02Doc::DeviceGone() {
   connected_ = false;  // before the line below, which would come back here
-  char line[384];
-  std::snprintf(line, sizeof line, kDeviceGoneLine, link_.device().c_str());
+  char line[512];
+  NetworkLineFacts network;
+  const bool gateway = link_.networkFacts(&network);
+  if (gateway) {
+    std::snprintf(line, sizeof line, kGatewayGoneLine, link_.device().c_str(), network.gateway.c_str());
+  } else {
+    std::snprintf(line, sizeof line, kDeviceGoneLine, link_.device().c_str());
+  }
   LogLine(kLogError, line);
   const LostLink lost = CurrentLink();
   Disconnect();
   // Kept for a reconnect when the port is back; the bar says why.
   lost_ = lost;
-  SetNotice(PortGoneNotice(lost.port.portName, lost.sensor, autoReconnect_));
+  SetNotice(gateway ? GatewayGoneNotice(lost.port.portName, network.gateway, lost.sensor)
+                    : PortGoneNotice(lost.port.portName, lost.sensor, autoReconnect_));
 }
 
 void CKRV02Doc::PostStateChanged() {
@@ -298,8 +305,24 @@ void CKRV02Doc::ChangeAddress(bool ok, const std::string& serialText, uint8_t ne
 
 int CKRV02Doc::BaudDialogPreselection() const { return BaudDialogChoice(baudRate()); }
 
-void CKRV02Doc::ChangeBaudRate(int choice) {
+bool CKRV02Doc::GatewayAllows(bool baud, int32_t rate, const std::function<bool(const std::string&)>& askYesNo) {
+  NetworkLineFacts network;
+  if (!link_.networkFacts(&network) || !network.settingsAtGateway()) return true;
+  char text[768];
+  if (baud) {
+    std::snprintf(text, sizeof text, kGatewayBaudQuestion, network.gateway.c_str(), static_cast<int>(rate));
+  } else {
+    std::snprintf(text, sizeof text, kGatewayCheckModeQuestion, network.gateway.c_str());
+  }
+  if (askYesNo && askYesNo(text)) return true;
+  std::snprintf(text, sizeof text, kGatewayChangeRefusedLine, network.gateway.c_str());
+  LogLine(kLogNotice, text);
+  return false;
+}
+
+bool CKRV02Doc::ChangeBaudRate(int choice, const std::function<bool(const std::string&)>& askYesNo) {
   const int32_t rate = BaudDialogRate(choice);
+  if (!GatewayAllows(true, rate, askYesNo)) return false;
   const int32_t oldRate = baudRate();
   const bool sent = commands_.SetBaudRate(rate) != 0;
   char line[64];
@@ -309,9 +332,11 @@ void CKRV02Doc::ChangeBaudRate(int choice) {
   const bool reread = RereadSettings();
   StoreSerialSettingsOfPort();
   RecordWrite("Baud rate", std::to_string(oldRate), std::to_string(rate), WriteOutcome(sent, reread, true));
+  return true;
 }
 
-void CKRV02Doc::ChangeCheckMode(int mode) {
+bool CKRV02Doc::ChangeCheckMode(int mode, const std::function<bool(const std::string&)>& askYesNo) {
+  if (!GatewayAllows(false, 0, askYesNo)) return false;
   const int32_t oldMode = commands_.checkMode();
   const bool sent = commands_.SetSensorCheckMode(mode) != 0;
   commands_.UseCheckMode(mode);
@@ -319,6 +344,7 @@ void CKRV02Doc::ChangeCheckMode(int mode) {
   const bool reread = RereadSettings();
   auto text = [](int32_t m) { return std::string(m == frame::kCrc ? "CRC" : "Checksum"); };
   RecordWrite("Check mode", text(oldMode), text(mode), WriteOutcome(sent, reread, true));
+  return true;
 }
 
 bool CKRV02Doc::SetFactoryDefaults(const std::function<bool(const std::string&)>& askYesNo) {

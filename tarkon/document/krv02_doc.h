@@ -42,6 +42,20 @@ constexpr const char* kCloseLine = "Close";
 // Logged (kind 0) when the port's device goes away while connected; %s is
 // the device path.
 constexpr const char* kDeviceGoneLine = "The port %s went away (adapter unplugged or line hung up); polling stopped.";
+// The same for a network line: %s the port name, %s the gateway.
+constexpr const char* kGatewayGoneLine = "The connection to %s was lost: the gateway %s closed or reset it; polling stopped.";
+// Over raw TCP the line settings are the gateway's: asked before a baud
+// rate change (%s the gateway, %d the new rate) or a check mode change (%s
+// the gateway), default No.
+constexpr const char* kGatewayBaudQuestion =
+    "The sensor is reached through the gateway %s over raw TCP, which keeps its own baud rate. After this "
+    "change the sensor answers only once the gateway's port is set to %d bit/s too. Change the sensor's baud "
+    "rate?";
+constexpr const char* kGatewayCheckModeQuestion =
+    "The sensor is reached through the gateway %s over raw TCP. A gateway that passes the bytes through needs "
+    "no change, but one that reads the frames must be set to the new error checking method too. Change it?";
+// Logged (kind 2) when such a change was not confirmed.
+constexpr const char* kGatewayChangeRefusedLine = "Not changed: the gateway %s keeps its own line settings.";
 constexpr const char* kDefaultsQuestion = "Reset sensor to factory defaults ?";
 
 // Menu and toolbar commands handled by the document.
@@ -115,9 +129,12 @@ class CKRV02Doc : public LogSink {
   void ChangeAddress(bool ok, const std::string& serialText, uint8_t newAddress);
   // "Boudrate...": the choice to pre-select, then the chosen index.
   int BaudDialogPreselection() const;
-  void ChangeBaudRate(int choice);
+  // Over raw TCP through a gateway the change is first asked with
+  // kGatewayBaudQuestion / kGatewayCheckModeQuestion (no `askYesNo`: not
+  // confirmed); false, with nothing sent, when not confirmed.
+  bool ChangeBaudRate(int choice, const std::function<bool(const std::string&)>& askYesNo = {});
   // "Checksum" (0) / "CRC" (1).
-  void ChangeCheckMode(int mode);
+  bool ChangeCheckMode(int mode, const std::function<bool(const std::string&)>& askYesNo = {});
   // "Set sensor defaults": asks kDefaultsQuestion; true when sent.
   bool SetFactoryDefaults(const std::function<bool(const std::string&)>& askYesNo);
   // "Reset Sensor": available as the menu command is (connected, in
@@ -305,6 +322,10 @@ class CKRV02Doc : public LogSink {
   void SetNotice(LinkNotice notice);
 
   bool Fail(const char* line, ConnectFailure failure);
+  // Over raw TCP: asks the baud-rate question (with `rate`) or the
+  // check-mode question; true when the line is no such line or the change
+  // is confirmed.
+  bool GatewayAllows(bool baud, int32_t rate, const std::function<bool(const std::string&)>& askYesNo);
   void DeviceGone();
   // Says once why the settings file is left alone.
   void TellSettingsNotice();

@@ -93,6 +93,13 @@ LinkNotice PortGoneNotice(const std::string& port, const std::string& sensor, bo
   return {LinkNoticeKind::kPortGone, text, true};
 }
 
+LinkNotice GatewayGoneNotice(const std::string& port, const std::string& gateway, const std::string& sensor) {
+  return {LinkNoticeKind::kPortGone,
+          "The connection to the " + sensor + " was lost: the gateway " + gateway + " of " + port +
+              " closed or reset it. Polling stopped. When the gateway is back, press Reconnect.",
+          true};
+}
+
 LinkNotice SilentNotice(const std::string& port, uint32_t failedInARow) {
   return {LinkNoticeKind::kSilent,
           "The sensor on " + port + " has not answered the last " + std::to_string(failedInARow) +

@@ -53,6 +53,9 @@ struct LinkNotice {
 // The bar's texts. `port` is the port as the user named it, `sensor` the
 // sensor as SensorName gives it.
 LinkNotice PortGoneNotice(const std::string& port, const std::string& sensor, bool autoReconnect);
+// The same for a gateway's network line whose connection was closed or
+// reset (`gateway` as "host:port").
+LinkNotice GatewayGoneNotice(const std::string& port, const std::string& gateway, const std::string& sensor);
 LinkNotice SilentNotice(const std::string& port, uint32_t failedInARow);
 LinkNotice PortAbsentNotice(const std::string& port);
 LinkNotice PortBackNotice(const std::string& port, const std::string& sensor);

@@ -1,6 +1,7 @@
 #include "tarkon/document/link_status.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "tarkon/document/printable_text.h"
 
@@ -78,6 +79,13 @@ std::string PortDisplay(const std::string& portName, const std::string& device, 
 std::string LinkStatusText(const LinkFacts& f) {
   if (!f.connected) return "Not connected";
   std::string text = PortDisplay(f.portName, f.device, f.byId);
+  if (!f.gateway.empty()) {
+    char roundTrip[32];
+    std::snprintf(roundTrip, sizeof roundTrip, "%.1f ms", f.roundTripUs / 1000.0);
+    text += kSeparator + std::string("gateway ") + f.gateway +
+            (f.rawTcp ? ", raw TCP: the gateway sets the line" : ", RFC 2217") + ", round trip " + roundTrip +
+            ", allowance " + std::to_string(f.allowanceMs) + " ms";
+  }
   text += kSeparator + std::to_string(f.baudRate) + " bit/s";
   text += kSeparator + std::string("address ") + std::to_string(f.address);
   text += kSeparator + std::string(f.checkMode == 1 ? "CRC" : "Checksum");

@@ -29,6 +29,13 @@ struct LinkFacts {
   uint64_t good = 0;
   uint64_t failed = 0;
   uint64_t failedLastMinute = 0;
+  // A network line: the gateway ("host:port", empty for a local port),
+  // whether it speaks RFC 2217 or raw TCP, the round trip timed at the
+  // connect and the allowance every reply deadline gets for it.
+  std::string gateway;
+  bool rawTcp = false;
+  uint32_t roundTripUs = 0;
+  uint32_t allowanceMs = 0;
 };
 
 // The sensor as the title and the link texts name it: the model, then "SN"
@@ -41,7 +48,10 @@ std::string SensorName(const std::string& model, const std::string& serial);
 // adapter, else the device path alone.
 std::string PortDisplay(const std::string& portName, const std::string& device, const std::string& byId);
 // "/dev/ttyUSB0 (usb-...) · 57600 bit/s · address 1 · Checksum · KRV04 SN482913 ·
-// polling on · replies 120 good, 3 failed (1 in the last minute)";
+// polling on · replies 120 good, 3 failed (1 in the last minute)"; a
+// network line adds "gateway 10.0.0.5:4001, RFC 2217, round trip 0.4 ms,
+// allowance 22 ms" after the port (", raw TCP: the gateway sets the line"
+// in place of "RFC 2217");
 // "Not connected" while not connected.
 std::string LinkStatusText(const LinkFacts& facts);
 // "Tarkon — KRV04 SN482913 on /dev/ttyUSB0" while connected; empty when not

@@ -98,12 +98,20 @@ bool BusScanner::Scan(const BusScanOptions& o, const Progress& progress, std::ve
   // A stop ends the asking of addresses, but the sensors already found at
   // the current rate are still asked for their serial numbers.
   bool stopped = false;
+  // Over raw TCP the rate is the gateway's: a scan at other rates would
+  // find the same sensors again under rates they do not run at.
+  if (link_.settingsAtGateway() && o.baudRates.size() > 1) {
+    error = "the baud rate of a tcp:// line is set at its gateway; scan at the gateway's rate only (one --baud)";
+    return false;
+  }
   for (int baud : o.baudRates) {
     if (!link_.ApplyBaudRate(baud)) {
       error = std::string("cannot set the port to ") + std::to_string(baud) + " bit/s: " + link_.errorText();
       return false;
     }
-    const uint32_t budget = o.budgetMs != 0 ? o.budgetMs : ProbeBudgetMs(baud);
+    // A gateway's line adds its allowance: a sensor behind it is never
+    // taken for absent on a deadline made for a local line.
+    const uint32_t budget = (o.budgetMs != 0 ? o.budgetMs : ProbeBudgetMs(baud)) + link_.allowanceMs();
     for (int mode : o.checkModes) {
       if (stopped) break;
       // Let partial frames of the other mode or rate die away on the line.

@@ -511,8 +511,11 @@ void CMainFrame::RunCommand(DocCommand command) {
       virtualSensor_.Stop();
       break;
     case DocCommand::kAddress: ChangeAddress(); break;
-    case DocCommand::kChecksum: doc_.ChangeCheckMode(frame::kChecksum); break;
-    case DocCommand::kCrc: doc_.ChangeCheckMode(frame::kCrc); break;
+    case DocCommand::kChecksum:
+    case DocCommand::kCrc:
+      doc_.ChangeCheckMode(command == DocCommand::kCrc ? frame::kCrc : frame::kChecksum,
+                           [this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
+      break;
     case DocCommand::kBaudRate: ChangeBaudRate(); break;
     case DocCommand::kSensorSettings: OpenSettingsDialog(); break;
     case DocCommand::kRereadSettings: doc_.RereadSettings(); break;
@@ -586,7 +589,8 @@ void CMainFrame::ChangeAddress() {
 
 void CMainFrame::ChangeBaudRate() {
   CBoudRateDialog dialog(doc_.BaudDialogPreselection(), this);
-  if (dialog.exec() == QDialog::Accepted) doc_.ChangeBaudRate(dialog.choice());
+  if (dialog.exec() == QDialog::Accepted)
+    doc_.ChangeBaudRate(dialog.choice(), [this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
 }
 
 void CMainFrame::SerialAndModelDialog() {

@@ -21,11 +21,27 @@ TEST(LinkTexts, StatusLineTitleAndSensorName) {
   EXPECT_EQ(LinkStatusText(f), "Not connected");
   EXPECT_EQ(LinkWindowTitle(f), "");
   f = {true, "/dev/ttyUSB0", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_FT232R_A5-if00-port0", 57600, 7, 1,
-       "KRV04", "482913", PollingState::kOn, 120, 3, 1};
+       "KRV04", "482913", PollingState::kOn, 120, 3, 1, "", false, 0, 0};
   EXPECT_EQ(LinkStatusText(f),
             "/dev/ttyUSB0 (usb-FTDI_FT232R_A5-if00-port0) \xC2\xB7 57600 bit/s \xC2\xB7 address 7 \xC2\xB7 CRC \xC2\xB7 "
             "KRV04 SN482913 \xC2\xB7 polling on \xC2\xB7 replies 120 good, 3 failed (1 in the last minute)");
   EXPECT_EQ(LinkWindowTitle(f), "Tarkon \xE2\x80\x94 KRV04 SN482913 on /dev/ttyUSB0");
+  // Through a gateway: which one, how, and what the deadlines get for it.
+  LinkFacts g = f;
+  g.portName = g.device = "rfc2217://10.0.0.5:4001";
+  g.byId.clear();
+  g.gateway = "10.0.0.5:4001";
+  g.roundTripUs = 1430;
+  g.allowanceMs = 26;
+  EXPECT_EQ(LinkStatusText(g).rfind(
+                "rfc2217://10.0.0.5:4001 \xC2\xB7 gateway 10.0.0.5:4001, RFC 2217, round trip 1.4 ms, allowance 26 ms "
+                "\xC2\xB7 57600 bit/s",
+                0),
+            0u)
+      << LinkStatusText(g);
+  g.rawTcp = true;
+  EXPECT_NE(LinkStatusText(g).find("gateway 10.0.0.5:4001, raw TCP: the gateway sets the line, round trip"),
+            std::string::npos);
 
   struct Case {
     std::string port, device, byId, shown;
