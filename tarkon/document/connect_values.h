@@ -65,8 +65,9 @@ int32_t ParityOfChoice(bool enabled, int choice);
 int32_t StopBitsOfChoice(int choice);
 // "8", "7", "6", "5", "4" (an unknown choice: 8).
 int32_t DataBitsOfChoice(int choice);
-// Port number of a port text: upper-cased, the text after the first "COM"
-// read as a decimal number with its fraction cut off; -1 without "COM".
+// Port number of a port text (see ParsePortText, port_text.h): upper-cased,
+// the text after the first "COM" read as a decimal number with its fraction
+// cut off; -1 without "COM", and for a text that holds more than the number.
 int PortNumberOfText(const std::string& portText);
 // The device path of a port text starting with "/" (blanks around
 // ignored); empty for any other text.
