@@ -105,6 +105,12 @@ ConnectTarget TargetAfterChange(ConnectTarget connection, int32_t baudRate, int3
 // making every connect fail. The stored text stays as it is.
 int32_t PortTimeoutMs(uint32_t stored);
 
+// Sensor addresses: one sensor each from the first to the last; the
+// global address reaches every sensor on the line.
+constexpr int kFirstSensorAddress = 1;
+constexpr int kLastSensorAddress = 255;
+constexpr int kGlobalAddress = 0;
+
 // Messages of the dialogs' OK checks.
 constexpr const char* kAddressRangeMessage = "Please enter an integer between 0 and 255.";
 constexpr const char* kPositiveIntegerMessage = "Please enter a positive integer.";
