@@ -24,11 +24,14 @@ struct LinkFacts {
   int32_t address = 0;
   int32_t checkMode = 0;
   std::string model;   // display name ("KRV04")
-  std::string serial;  // serial number (up to 8 characters, raw)
+  std::string serial;  // serial number (up to 8 characters, raw); empty when not known
   PollingState polling = PollingState::kOff;
   uint64_t good = 0;
   uint64_t failed = 0;
   uint64_t failedLastMinute = 0;
+  // Stands in for a serial number that is not known ("serial number not
+  // read", "no serial number"); empty when it is known.
+  std::string serialNote = std::string();
 };
 
 // The sensor as the title and the link texts name it: the model, then "SN"
@@ -42,7 +45,8 @@ std::string SensorName(const std::string& model, const std::string& serial);
 std::string PortDisplay(const std::string& portName, const std::string& device, const std::string& byId);
 // "/dev/ttyUSB0 (usb-...) · 57600 bit/s · address 1 · Checksum · KRV04 SN482913 ·
 // polling on · replies 120 good, 3 failed (1 in the last minute)";
-// "Not connected" while not connected.
+// "Not connected" while not connected. A serial number that is not known
+// shows as its note: "KRV04 (serial number not read)".
 std::string LinkStatusText(const LinkFacts& facts);
 // "Tarkon — KRV04 SN482913 on /dev/ttyUSB0" while connected; empty when not
 // (the window keeps its own caption then).

@@ -111,6 +111,14 @@ std::string UtcTimestamp() {
   return precise.substr(0, precise.find('.')) + "Z";
 }
 
+bool RequireCompleteIdentity(CKRV02Doc& doc, std::string& error) {
+  if (!doc.identity().complete()) doc.RereadIdentity();
+  const SensorIdentity id = doc.identity();
+  if (id.complete()) return true;
+  error = id.MissingText() + "; connect again when the line is sound";
+  return false;
+}
+
 bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error) {
   ModelSettings* settings = doc.currentSettings();
   if (!doc.connected() || settings == nullptr) {
@@ -121,6 +129,7 @@ bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error) {
     error = "the sensor's settings could not be read (see the log)";
     return false;
   }
+  if (!RequireCompleteIdentity(doc, error)) return false;
   SensorBackup b;
   b.time = UtcTimestamp();
   b.modelIndex = doc.modelIndex();
