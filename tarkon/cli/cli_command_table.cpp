@@ -66,7 +66,9 @@ std::vector<CliCommand> BuildTable() {
   return {
       {"info", "", 0, 0, false, {}, {}, "connection and identity",
        "Shows the port (a COMn with the device it resolved to), baud rate, address, check mode,\n"
-       "model, model string, serial number and versions.",
+       "model, model string, serial number and versions. Exit 1 when the identity is incomplete\n"
+       "(a serial number or versions whose reply did not come): the missing parts show as\n"
+       "\"(not read)\" and the error names them.",
        {}, false, nullptr, OnSensor<RunInfo>},
       {"settings", "", 0, 0, false, {}, {}, "the model's settings as the setup pane lists them",
        "Lists the connected model's settings by display name, in display units.", {}, false, nullptr,

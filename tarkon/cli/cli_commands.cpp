@@ -49,35 +49,46 @@ int Refused(CliSession& s, const std::string& message) {
 
 int RunInfo(CliSession& s, CliJson& json) {
   CKRV02Doc& d = s.doc();
+  const SensorIdentity id = d.identity();
   const std::string port = s.portName();
   const std::string device = s.deviceName();
+  // An identity read that did not complete is a failure that names what
+  // is missing: a script must not record a blank serial number.
+  auto status = [&] {
+    if (id.complete()) return Status(s);
+    const std::string why = "info: " + id.MissingText();
+    std::fprintf(stderr, "%s\n", why.c_str());
+    s.SetLastError(why);
+    return kExitFailed;
+  };
   if (s.options().json) {
     json = {{"port", port},
             {"device", device},
             {"baud", d.baudRate()},
             {"address", d.address()},
             {"check_mode", CheckModeWord(d.checkMode())},
-            {"model", d.modelText()},
+            {"model", id.model},
             {"model_index", d.modelIndex()},
-            {"model_string", d.modelString()},
-            {"serial_number", d.serialNumberText()},
-            {"firmware", d.firmwareText()},
-            {"fpga", d.fpgaText()}};
-    return Status(s);
+            {"model_string", id.modelString},
+            {"serial_number", id.serialNumber},
+            {"firmware", id.firmware},
+            {"fpga", id.fpga}};
+    return status();
   }
   // The setup pane's "Sensor" rows, with the port and model first; a COMn
   // shows the device it resolved to.
   const std::string portText = port != device && !device.empty() ? port + " (" + device + ")" : port;
+  const char* notRead = "(not read)";
   PrintRowsText({{"Port", portText},
-                 {"Model", d.modelText()},
-                 {"Serial number", d.serialNumberText()},
-                 {"Model String:", d.modelString()},
-                 {"Firmware:", d.firmwareText()},
-                 {"FPGA version", d.fpgaText()},
+                 {"Model", id.model},
+                 {"Serial number", id.serialKnown() ? id.serialNumber : "(" + id.SerialNote() + ")"},
+                 {"Model String:", id.modelString},
+                 {"Firmware:", id.firmware.empty() ? notRead : id.firmware},
+                 {"FPGA version", id.fpga.empty() ? notRead : id.fpga},
                  {"Address", std::to_string(d.address())},
                  {"Sensor baudrate", std::to_string(d.baudRate())},
                  {"Error checking mode", CheckModeCaption(d.checkMode())}});
-  return Status(s);
+  return status();
 }
 
 int RunSettings(CliSession& s, CliJson& json) {
