@@ -10,6 +10,9 @@ namespace {
 // the first line it refused and the run can end by saying so.
 std::shared_ptr<fleet::LineAppender> g_traceFile;
 
+constexpr const char* kStoppedDuringConnect =
+    "stopped: an interrupt came while connecting, so the command did not run and nothing was sent";
+
 }  // namespace
 
 std::string TraceWriteError() {
@@ -51,6 +54,12 @@ CliSession* CliRun::Connect() {
   fleet::AttachProtocolTrace(session->doc(), trace);
   std::string usage;
   const bool open = session->Open(usage);
+  if (open && g_interrupted) {
+    std::fprintf(stderr, "%s\n", kStoppedDuringConnect);
+    session->Close();
+    Fail(kExitFailed, kStoppedDuringConnect);
+    return nullptr;
+  }
   if (!open) {
     session->Close();
     if (!usage.empty()) {

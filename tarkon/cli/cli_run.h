@@ -2,7 +2,8 @@
 // One run of one command: the parsed command line, the JSON result, why the
 // run failed, and what the command asks for as it needs it: the protocol
 // trace of --trace, and the session connected to the sensor. Every
-// command that talks to a sensor connects here.
+// command that talks to a sensor connects here, so a stop asked for while
+// the connect runs ends every such command before it sends anything.
 
 #include <memory>
 #include <string>
@@ -28,8 +29,9 @@ class CliRun {
   bool traceFailed() const { return traceFailed_; }
 
   // The session, connected at the first call. Null when no sensor is
-  // connected (the port did not open, no sensor answered, a bad option):
-  // the run has failed then, and status() and failure() say how.
+  // connected (the port did not open, no sensor answered, a bad option, or
+  // a stop asked for during the connect): the run has failed then, and
+  // status() and failure() say how.
   CliSession* Connect();
 
   // A failure of the run: its exit status and message (said once, on
