@@ -8,6 +8,7 @@
 #include "tarkon/document/check_mode_text.h"
 #include "tarkon/document/connect_values.h"
 #include "tarkon/document/poll_worker.h"
+#include "tarkon/document/port_text.h"
 #include "tarkon/document/start_connect.h"
 #include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/document/watch_limits.h"
@@ -29,6 +30,7 @@ bool ParseInt(const std::string& text, long lo, long hi, long& value) {
 
 
 std::string SetPort(CliOptions& o, const std::string& v) {
+  if (const PortText port = ParsePortText(v); !port.ok()) return "--port: " + port.refusal;
   o.port = v;
   return "";
 }
@@ -230,7 +232,8 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
   static const std::vector<CliOptionSpec> table = {
       {"--port", "PORT", "COMn (through the port map of tarkon.ini) or a device path", SetPort, {Kind::kPort},
        "COMn is /dev/ttyS(n-1) unless the port map of the settings file names another device; a device\n"
-       "path is such as /dev/ttyUSB0 or /dev/serial/by-id/..."},
+       "path is such as /dev/ttyUSB0 or /dev/serial/by-id/... A text that names no port (COM1x, COM0)\n"
+       "is refused with the reason."},
       {"--baud", "RATE", BaudRatesPhrase() + " (a bus scan takes each one given)", SetBaud,
        {Kind::kWords, BaudRateTexts()}},
       {"--address", "N", "sensor address, " + address + " (" + std::to_string(kGlobalAddress) + ": the global address)",

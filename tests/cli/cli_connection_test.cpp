@@ -224,6 +224,19 @@ TEST_F(CliTest, OptionRefusalsAreTheEnginesTexts) {
        "tarkon-cli: --interval needs a whole number of milliseconds from 250 (the poll period) up, not \"100\""},
       {{"bus-scan", "--budget", "10001"},
        "tarkon-cli: --budget needs a whole number of milliseconds from 1 to 10000, not \"10001\""},
+      // A port text that holds more than a port is no other port.
+      {{"--port", "COM1x", "info"},
+       "tarkon-cli: --port: \"COM1x\" names no serial port: \"x\" follows the port number; give COMn or a device "
+       "path such as /dev/ttyUSB0."},
+      {{"--port", "COM2 junk", "bus-scan"},
+       "tarkon-cli: --port: \"COM2 junk\" names no serial port: \" junk\" follows the port number; give COMn or a "
+       "device path such as /dev/ttyUSB0."},
+      {{"--port", "COM99999999999", "info"},
+       "tarkon-cli: --port: \"COM99999999999\" names no serial port: port numbers run from 1 to 256; give COMn or a "
+       "device path such as /dev/ttyUSB0."},
+      {{"--port", "COM0", "restore", "x.json", "--bus"},
+       "tarkon-cli: --port: \"COM0\" names no serial port: port numbers run from 1 to 256; give COMn or a device "
+       "path such as /dev/ttyUSB0."},
   };
   for (const auto& [args, line] : cases) {
     const ProcessResult r = Run(args);
