@@ -283,6 +283,9 @@ int RunBusScan(CliRun& run) {
         shown.clear();
       });
   bar.Finish();
+  // A scan that failed and found nothing has no table to show: only why it
+  // failed (a port that did not open is no "0 sensors found").
+  if (!ok && found.empty()) return fail("bus-scan: " + error, kExitFailed);
   if (o.json) {
     json list = json::array();
     for (const auto& s : found)

@@ -94,6 +94,20 @@ TEST_F(CliTest, NoSensorOnThePortFailsWithExitOne) {
       ExpectErrorObject(r, kFailed, "Cannot connect to the sensor... No such device: " + dir_.File("ttyMissing"));
     }
   }
+  // The bus scan opens the port itself: a port that does not open is said,
+  // with no table and no "0 sensors found" before it.
+  for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"--json"}}) {
+    std::vector<std::string> args = {"--port", dir_.File("ttyMissing"), "bus-scan", "--to", "3"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.exitCode, kFailed);
+    EXPECT_EQ(r.err.rfind("bus-scan: cannot open " + dir_.File("ttyMissing"), 0), 0u) << r.err;
+    if (extra.empty()) {
+      EXPECT_EQ(r.out, "");
+    } else {
+      ExpectErrorObject(r, kFailed, "bus-scan: cannot open " + dir_.File("ttyMissing"));
+    }
+  }
 }
 
 TEST_F(CliTest, UnknownModelStringIsRefusedOutsideManufacturingMode) {
