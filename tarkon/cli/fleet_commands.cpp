@@ -97,9 +97,10 @@ long Count(const std::vector<fleet::RestoreItem>& items, fleet::RestoreStatus st
   return static_cast<long>(std::count_if(items.begin(), items.end(), [&](const auto& i) { return i.status == status; }));
 }
 
-// "FILE holds the settings of a KRV02, the sensor is a KRV04".
+// "FILE holds the settings of a KRV02, the sensor is a KRV04"; the file's
+// model text is as untrusted as the rest of it.
 std::string OtherModelText(CliSession& s, const std::string& file, const fleet::SensorBackup& backup) {
-  return file + " holds the settings of a " + backup.model + ", the sensor is a " + s.doc().modelText();
+  return file + " holds the settings of a " + PrintableText(backup.model) + ", the sensor is a " + s.doc().modelText();
 }
 
 }  // namespace

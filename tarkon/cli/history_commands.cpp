@@ -220,11 +220,14 @@ int RunBusRestore(CliRun& run) {
       rows.push_back(cells);
     }
     PrintTable(rows);
-    std::cout << report.rows.size() << " " << backup.model << (report.rows.size() == 1 ? " sensor" : " sensors");
+    // The file's model text is as untrusted as the rest of it.
+    std::cout << report.rows.size() << " " << PrintableText(backup.model)
+              << (report.rows.size() == 1 ? " sensor" : " sensors");
     if (report.otherModels > 0) std::cout << ", " << report.otherModels << " of other models left alone";
     std::cout << (report.stopped ? " (stopped)" : "") << std::endl;
   }
-  if (report.rows.empty()) return Failed("restore: no " + backup.model + " found on the bus", kExitFailed, run);
+  if (report.rows.empty())
+    return Failed("restore: no " + PrintableText(backup.model) + " found on the bus", kExitFailed, run);
   if (report.AnyFailed() || report.stopped)
     return Failed("restore: not every sensor took the file's settings", kExitFailed, run);
   return kExitOk;
