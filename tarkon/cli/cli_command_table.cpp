@@ -182,7 +182,8 @@ std::vector<CliCommand> BuildTable() {
        "Writes the commissioning report of the connected sensor: identity and connection, every\n"
        "setting with its unit, its last changes from the change history, the date, the\n"
        "technician and notes. FILE.pdf through Qt's PDF writer, FILE.html for an intranet. The\n"
-       "technician is asked once on a terminal, then kept in tarkon.ini.",
+       "technician is asked once when standard input and standard error are a terminal, then\n"
+       "kept in tarkon.ini; elsewhere give --technician.",
        {File("@(pdf|html)")}, false, nullptr, OnSensor<RunReport>},
       {"help", "[COMMAND]", 0, 1, false, {}, {}, "this text, or one command's help", "Shows help.",
        {{Kind::kCommand, {}}}, false, CheckHelpUsage, RunHelp},

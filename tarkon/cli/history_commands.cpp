@@ -46,13 +46,20 @@ void PrintTable(const std::vector<std::vector<std::string>>& rows) {
 }
 
 // The technician: --technician (then kept), else the one kept, else asked
-// once on a terminal (then kept).
+// once when a person is there to answer (then kept). A run without a person
+// (standard input or standard error not a terminal, or --json) is not
+// asked: it is told how to name one.
 std::string Technician(CliSession& s) {
   SettingsFile& settings = s.doc().settingsFile();
   std::string name = s.options().technician.value_or(fleet::StoredTechnician(settings));
-  if (name.empty() && files::StandardInputIsTerminal() && !s.options().json) {
-    std::fprintf(stderr, "Technician's name: ");
-    std::getline(std::cin, name);
+  if (name.empty()) {
+    if (files::StandardInputIsTerminal() && files::IsTerminal(stderr) && !s.options().json) {
+      std::fprintf(stderr, "Technician's name: ");
+      std::getline(std::cin, name);
+    } else if (!s.options().quiet) {
+      std::fprintf(stderr, "note: the report names no technician; give --technician NAME (it is kept for the next "
+                           "report)\n");
+    }
   }
   name = TrimmedText(name);
   if (!name.empty()) fleet::StoreTechnician(settings, name);
@@ -125,6 +132,9 @@ int RunReport(CliSession& s, CliJson& out) {
 #ifdef LRS_HAVE_REPORT_PDF
     const report_pdf::PdfResult pdf = report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber);
     pages = pdf.pages;
+    // The toolkit's own remarks are notes like any other: --quiet hides them.
+    if (!s.options().quiet)
+      for (const std::string& message : pdf.messages) std::fprintf(stderr, "note: %s\n", PrintableText(message).c_str());
     std::string reason;
     if (!pdf.ok)
       error = "report: " + pdf.error;
