@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QtGlobal>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -14,6 +15,14 @@
 namespace report_pdf {
 
 namespace {
+
+// Qt's messages while the temporary application lives, for the result
+// (one call at a time: the application object is process-wide anyway).
+std::vector<std::string>* g_messages = nullptr;
+
+void CollectMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
+  if (g_messages != nullptr) g_messages->push_back(message.toStdString());
+}
 
 PdfResult Render(const std::string& html, const std::string& title) {
   PdfResult result;
@@ -55,8 +64,18 @@ PdfResult HtmlToPdf(const std::string& html, const std::string& title) {
   static char name[] = "tarkon-cli";
   static char* argv[] = {name, nullptr};
   int argc = 1;
-  QGuiApplication app(argc, argv);
-  return Render(html, title);
+  std::vector<std::string> messages;
+  g_messages = &messages;
+  const QtMessageHandler previous = qInstallMessageHandler(CollectMessage);
+  PdfResult result;
+  {
+    QGuiApplication app(argc, argv);
+    result = Render(html, title);
+  }
+  qInstallMessageHandler(previous);
+  g_messages = nullptr;
+  result.messages = std::move(messages);
+  return result;
 }
 
 int CountPdfPages(const std::string& pdf) {

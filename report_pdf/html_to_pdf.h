@@ -5,6 +5,7 @@
 // bytes to disk (atomically, through files/).
 
 #include <string>
+#include <vector>
 
 namespace report_pdf {
 
@@ -13,6 +14,10 @@ struct PdfResult {
   std::string bytes;  // the whole PDF file
   int pages = 0;
   std::string error;
+  // What Qt said while it worked for a program without an application of
+  // its own (such as "XDG_RUNTIME_DIR not set"): for the caller to show as
+  // it shows notes, or not at all when asked to be quiet.
+  std::vector<std::string> messages;
 };
 
 // Needs a QGuiApplication for the fonts; a program without one (tarkon-cli)

@@ -1,142 +1,204 @@
 #include "tarkon/cli/cli_command_table.h"
 
-#include <cctype>
+#include <cstdio>
 
+#include "tarkon/cli/cli_commands.h"
+#include "tarkon/cli/cli_help.h"
+#include "tarkon/cli/cli_run.h"
+#include "tarkon/cli/fleet_commands.h"
+#include "tarkon/cli/history_commands.h"
+#include "tarkon/cli/params_commands.h"
+#include "tarkon/cli/upload_command.h"
+#include "tarkon/cli/watch_command.h"
+#include "tarkon/document/check_mode_text.h"
 #include "tarkon/document/connect_values.h"
+#include "tarkon/document/poll_worker.h"
+#include "tarkon/document/serial_and_model.h"
+#include "tarkon/models/model_table.h"
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+using Kind = CliArgumentCompletion::Kind;
+
+// help [COMMAND]: the usage, or the named command's help.
+bool CheckHelpUsage(const CliOptions& options, std::string& error) {
+  if (options.arguments.empty() || FindCliCommand(options.arguments[0]) != nullptr) return true;
+  error = "unknown command \"" + options.arguments[0] + "\"";
+  return false;
+}
+
+int RunHelp(CliRun& run) {
+  const CliOptions& o = run.options();
+  const CliCommand* named = o.arguments.empty() ? nullptr : FindCliCommand(o.arguments[0]);
+  if (named == nullptr || named->run == RunHelp) {
+    std::fputs(CliUsage(CliCommandTable()).c_str(), stdout);
+  } else {
+    std::fputs(CliCommandHelp(*named).c_str(), stdout);
+  }
+  return kExitOk;
+}
+
+// "KRV02 and Qmt Long": the models the engine says offer a thing.
+std::string ModelsWith(bool (*offers)(int model)) {
+  std::vector<std::string> names;
+  for (const ModelEntry& model : ModelTable())
+    if (offers(model.index)) names.emplace_back(model.displayName);
+  std::string phrase;
+  for (size_t i = 0; i < names.size(); ++i) phrase += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+  return phrase;
+}
+
+std::string Joined(const std::vector<std::string>& words, const char* separator) {
+  std::string text;
+  for (const std::string& word : words) text += (text.empty() ? "" : separator) + word;
   return text;
+}
+
+CliArgumentCompletion File(const char* pattern = "") { return {Kind::kFile, pattern}; }
+CliArgumentCompletion Words() { return {Kind::kWords, {}}; }
+CliArgumentCompletion Nothing() { return {}; }
+
+std::vector<CliCommand> BuildTable() {
+  const std::string poll = std::to_string(PollWorker::kIntervalMs);
+  const std::string checkModes = Joined(CheckModeWords(), "|");
+  const std::string addresses =
+      std::to_string(kGlobalAddress) + " to " + std::to_string(kLastSensorAddress);
+  return {
+      {"info", "", 0, 0, false, {}, {}, "connection and identity",
+       "Shows the port (a COMn with the device it resolved to), baud rate, address, check mode,\n"
+       "model, model string, serial number and versions. Exit 1 when the identity is incomplete\n"
+       "(a serial number or versions whose reply did not come): the missing parts show as\n"
+       "\"(not read)\" and the error names them.",
+       {}, false, nullptr, OnSensor<RunInfo>},
+      {"settings", "", 0, 0, false, {}, {}, "the model's settings as the setup pane lists them",
+       "Lists the connected model's settings by display name, in display units.", {}, false, nullptr,
+       OnSensor<RunSettings>},
+      {"set", "NAME VALUE", 2, 2, false, {}, {}, "change one setting (display name, display units)",
+       "Changes one setting. NAME is a display name of `settings` (any case); VALUE is one number in\n"
+       "display units, or the word the setting shows (`params` lists each setting with the range\n"
+       "its check accepts). The setting's own check applies, and a value that does not fit the\n"
+       "sensor's field is refused with its range; nothing is sent then (exit 2).",
+       {Nothing(), Nothing()}, false, nullptr, OnSensor<RunSet>},
+      {"state", "", 0, 0, false, {}, {}, "one poll of the live diagnostics", "Polls the live diagnostics once.", {},
+       false, nullptr, OnSensor<RunState>},
+      {"watch", "", 0, 0, false, {}, {"--count", "--interval", "--csv", "--duration", "--reconnect"},
+       "live diagnostics every poll (" + poll + " ms) until Ctrl+C",
+       "Polls the live diagnostics until Ctrl+C, each poll with its time (UTC, ISO 8601), or with\n"
+       "--csv appends each poll to FILE and ends with polls, failures and range min/mean/max.\n"
+       "Ends with exit status 1 when the port's device goes away (adapter unplugged) or a line of\n"
+       "the CSV file or of the trace cannot be written (a full disk). With --reconnect a port\n"
+       "that goes away does not end the run: it says so (\"-- link lost\"), tries the same device\n"
+       "name, baud rate, address and check mode once a second, says \"-- reconnected\" and polls on.",
+       {}, true, nullptr, RunWatch},
+      {"errors", "", 0, 0, false, {}, {}, "error counters (" + ModelsWith(HasErrorCounters) + ")",
+       "Reads the error counters (" + ModelsWith(HasErrorCounters) + ").", {}, false, nullptr,
+       OnSensor<RunErrors>},
+      {"scan", "start|stop|filter", 1, 1, false, {"start", "stop", "filter"}, {}, "scanning",
+       "Starts or stops scanning, or applies the filter and shows the scan statistics.", {Words()}, false, nullptr,
+       OnSensor<RunScan>},
+      {"laser", "on|off", 1, 1, false, {"on", "off"}, {}, "laser", "Switches the laser on or off.", {Words()}, false,
+       nullptr, OnSensor<RunLaser>},
+      {"scan-buffer", "[COUNT]", 0, 1, false, {}, {"--append"}, "read the scan buffer",
+       "Reads COUNT ranges of the scan buffer (all by default; " + ModelsWith(HasScanBuffer) + ").",
+       {Nothing()}, false, nullptr, OnSensor<RunScanBuffer>},
+      {"address", "NEW", 1, 1, false, {}, {}, "give the sensor a new address (" + addresses + ")",
+       "Sends the new address to the sensor with this serial number (through the global address)\n"
+       "and stores it for the next connection. " +
+           std::to_string(kGlobalAddress) +
+           " is the global address, which every sensor on the\n"
+           "line answers, as the window's address dialog takes it.",
+       {Nothing()}, false, nullptr, OnSensor<RunAddress>},
+      {"baud", "RATE", 1, 1, false, BaudRateTexts(), {}, "switch the sensor's baud rate",
+       "Switches the sensor and the port to RATE (" + BaudRatesPhrase() +
+           ") and stores it for the next connection.",
+       {Words()}, false, nullptr, OnSensor<RunBaud>},
+      {"check-mode", checkModes, 1, 1, false, CheckModeWords(), {}, "switch the error checking method",
+       "Switches the sensor's error checking method.", {Words()}, false, nullptr, OnSensor<RunCheckMode>},
+      {"defaults", "", 0, 0, false, {}, {}, "restore the factory defaults (asks, or --yes)",
+       "Restores the sensor's factory defaults after a [y/N] question on a terminal, or with --yes.", {}, false,
+       nullptr, OnSensor<RunDefaults>},
+      {"ports", "", 0, 0, false, {}, {}, "serial ports of this machine and the port map",
+       "Lists the serial ports found (USB adapters with vendor, model, serial number and by-id\n"
+       "name) and the port map of the settings file; opens no port.",
+       {}, false, nullptr, RunPorts},
+      {"backup", "FILE", 1, 1, false, {}, {}, "save the sensor's identity and settings to FILE (JSON)",
+       "Saves the format version, the time, model, model string, serial number, versions, the\n"
+       "connection and every setting of the model (display name, displayed value and the raw\n"
+       "reply bytes) to FILE as one JSON document. A sensor whose identity is incomplete is not\n"
+       "saved.",
+       {File("json")}, true, nullptr, OnSensor<RunBackup>},
+      {"restore", "FILE", 1, 1, false, {}, {"--dry-run", "--force", "--connection", "--bus", "--only", "--from", "--to", "--budget"},
+       "bring the sensor's settings back to those of FILE",
+       "Compares the sensor with FILE and lists the differences (name, sensor now, file), then\n"
+       "applies each through the settings' own checks and commands, re-reads and verifies.\n"
+       "Exit 0 only when every value verified. The serial number is never written. A damaged\n"
+       "file ends the run before anything is sent. With --bus: every sensor of the file's model\n"
+       "on the bus (the bus scan, --from N --to M) gets the file's settings, never its address,\n"
+       "baud rate or check mode; a table of sensor, serial number, settings changed, verified,\n"
+       "failed. Exit 1 if any sensor failed. Every write goes to the change history.",
+       {File("json")}, true, CheckRestoreUsage, RunRestore},
+      {"params", "", 0, 0, false, {}, {}, "every setting with its value, unit, range and group",
+       "Lists the connected sensor's settings as the Parameters pane does: name (as the setup pane\n"
+       "names it), value in the sensor's unit, the number the setting takes, unit, the range its\n"
+       "check accepts, and the settings dialog group that writes it.",
+       {}, false, nullptr, OnSensor<RunParams>},
+      {"edit", "FILE NAME VALUE", 3, 3, false, {}, {}, "change one setting in a backup FILE, no sensor needed",
+       "Changes one setting of a settings backup (the file of `backup`) with no sensor attached.\n"
+       "VALUE is typed as for `set`; the model's own check and conversion apply (on a private\n"
+       "virtual sensor of the file's model). A refused value leaves FILE untouched (exit 2);\n"
+       "otherwise FILE is replaced as a whole. Apply it later with `restore FILE`.",
+       {File("json"), Nothing(), Nothing()}, false, nullptr, RunEdit},
+      {"diff", "FILE", 1, 1, false, {}, {}, "compare the sensor's settings with FILE",
+       "Lists the settings in which the sensor and FILE differ (exit 0 equal, 1 different).", {File("json")}, true,
+       CheckDiffUsage, OnSensor<RunDiff>},
+      {"bus-scan", "", 0, 0, false, {}, {"--from", "--to", "--budget"}, "find the sensors on the line",
+       "Probes every address of the range with the model-name query in both check modes and\n"
+       "lists each sensor that answers: address, check mode, baud rate, model, serial number.\n"
+       "Opens --port (or the stored port) itself; connects to no sensor. --baud may be given\n"
+       "more than once: each rate is scanned (default: the stored one).",
+       {}, true, CheckBusScanUsage, RunBusScan},
+      {"reset", "", 0, 0, true, {}, {}, "reset the sensor", "Resets the sensor.", {}, false, nullptr,
+       OnSensor<RunReset>},
+      {"serial-number", "TEXT", 1, 1, true, {}, {}, "write the serial number",
+       "Writes the serial number (at most " + std::to_string(SerialAndModel::kMaxSerialChars) + " characters).",
+       {Nothing()}, false, nullptr, OnSensor<RunSerialNumber>},
+      {"model-name", "MODELSTRING", 1, 1, true, {}, {}, "write the model string",
+       "Writes one of the known model strings.", {Nothing()}, false, nullptr, OnSensor<RunModelName>},
+      {"upload", "fpga|dsp|cal FILE", 2, 2, true, {"fpga", "dsp", "cal"}, {"--restore-settings"}, "upload firmware",
+       "Uploads an FPGA image, DSP code or a calibration table. Shows the sensor, the file (size,\n"
+       "CRC-16), the kind and the line time, and asks before the first byte ([y/N] on a terminal,\n"
+       "or --yes); a file of unusual size is asked about first. The sensor's settings are saved\n"
+       "to ~/.local/share/tarkon/backups before the transfer. Ctrl+C twice stops it after the\n"
+       "block in flight (CAN, flash locked again). Afterwards the sensor is read again and its\n"
+       "settings compared with the backup. With --json: one line per progress step, then the\n"
+       "result.",
+       {Words(), File("@(bin|cal)")}, false, nullptr, OnSensor<UploadCommand>},
+      {"history", "", 0, 0, false, {}, {"--serial", "--since"}, "the change history of every write to a sensor",
+       "Lists the change history (every write of Tarkon, tarkon-cli and Ostrel to a sensor: time,\n"
+       "serial number, model, setting, old and new value, outcome, program, user), newest first.\n"
+       "Reads ~/.local/share/tarkon/history.jsonl; connects to nothing.",
+       {}, false, nullptr, RunHistory},
+      {"report", "FILE.pdf|FILE.html", 1, 1, false, {}, {"--technician", "--notes"}, "write the commissioning report",
+       "Writes the commissioning report of the connected sensor: identity and connection, every\n"
+       "setting with its unit, its last changes from the change history, the date, the\n"
+       "technician and notes. FILE.pdf through Qt's PDF writer, FILE.html for an intranet. The\n"
+       "technician is asked once when standard input and standard error are a terminal, then\n"
+       "kept in tarkon.ini; elsewhere give --technician.",
+       {File("@(pdf|html)")}, false, nullptr, OnSensor<RunReport>},
+      {"help", "[COMMAND]", 0, 1, false, {}, {}, "this text, or one command's help", "Shows help.",
+       {{Kind::kCommand, {}}}, false, CheckHelpUsage, RunHelp},
+  };
 }
 
 }  // namespace
 
-const std::vector<CliCommandSpec>& CliCommandTable() {
-  static const std::string baudWords = [] {
-    std::string words;
-    for (const std::string& rate : BaudRateTexts()) words += (words.empty() ? "" : " ") + rate;
-    return words;
-  }();
-  static const std::vector<CliCommandSpec> table = {
-      {"info", "", 0, 0, false, nullptr, "connection and identity",
-       "Shows the port (a COMn with the device it resolved to), baud rate, address, check mode,\n"
-       "model, model string, serial number and versions."},
-      {"settings", "", 0, 0, false, nullptr, "the model's settings as the setup pane lists them",
-       "Lists the connected model's settings by display name, in display units."},
-      {"set", "NAME VALUE", 2, 2, false, nullptr, "change one setting (display name, display units)",
-       "Changes one setting. NAME is a display name of `settings` (any case); VALUE is one number in\n"
-       "display units (Mode takes the mode number; Laser On/Off; Hold Last Valid Range\n"
-       "Enabled/Disabled). The setting's own check applies, and a value that does not fit the\n"
-       "sensor's field is refused with its range; nothing is sent then (exit 2)."},
-      {"state", "", 0, 0, false, nullptr, "one poll of the live diagnostics", "Polls the live diagnostics once."},
-      {"watch", "", 0, 0, false, nullptr, "live diagnostics every poll (250 ms) until Ctrl+C",
-       "Polls the live diagnostics until Ctrl+C, each poll with its time (UTC, ISO 8601).\n"
-       "  --count N        stop after N polls\n"
-       "  --interval MS    one poll every MS milliseconds (not below 250)\n"
-       "  --csv FILE       append one flushed line per poll (ISO time, raw range, range, the other\n"
-       "                   live values); Ctrl+C or --duration ends with polls, failures, min/mean/max\n"
-       "  --duration D     stop after D (90, 90s, 15m, 2h)\n"
-       "  --quiet          no ok: and note: lines"},
-      {"errors", "", 0, 0, false, nullptr, "error counters (KRV02 family)", "Reads the error counters."},
-      {"scan", "start|stop|filter", 1, 1, false, "start stop filter", "scanning",
-       "Starts or stops scanning, or applies the filter and shows the scan statistics."},
-      {"laser", "on|off", 1, 1, false, "on off", "laser", "Switches the laser on or off."},
-      {"scan-buffer", "[COUNT]", 0, 1, false, nullptr, "read the scan buffer",
-       "Reads COUNT ranges of the scan buffer (all by default).\n"
-       "  --append FILE    append them to FILE as an annotated text export"},
-      {"address", "NEW", 1, 1, false, nullptr, "give the sensor a new address (0 to 255)",
-       "Sends the new address to the sensor with this serial number (through the global address)\n"
-       "and stores it for the next connection. 0 is the global address, which every sensor on the\n"
-       "line answers, as the window's address dialog takes it."},
-      {"baud", "RATE", 1, 1, false, baudWords.c_str(), "switch the sensor's baud rate",
-       "Switches the sensor and the port to RATE and stores it for the next connection."},
-      {"check-mode", "checksum|crc", 1, 1, false, "checksum crc", "switch the error checking method",
-       "Switches the sensor's error checking method."},
-      {"defaults", "", 0, 0, false, nullptr, "restore the factory defaults (asks, or --yes)",
-       "Restores the sensor's factory defaults after a [y/N] question on a terminal, or with --yes."},
-      {"ports", "", 0, 0, false, nullptr, "serial ports of this machine and the port map",
-       "Lists the serial ports found and the port map of the settings file; connects to nothing."},
-      {"backup", "FILE", 1, 1, false, nullptr, "save the sensor's identity and settings to FILE (JSON)",
-       "Saves the format version, the time, model, model string, serial number, versions, the\n"
-       "connection and every setting of the model (display name, displayed value and the raw\n"
-       "reply bytes) to FILE as one JSON document."},
-      {"restore", "FILE", 1, 1, false, nullptr, "bring the sensor's settings back to those of FILE",
-       "Compares the sensor with FILE and lists the differences (name, sensor now, file), then\n"
-       "applies each through the settings' own checks and commands, re-reads and verifies.\n"
-       "Exit 0 only when every value verified. The serial number is never written. A damaged\n"
-       "file ends the run before anything is sent.\n"
-       "  --dry-run        list the differences only\n"
-       "  --force          a file of another model: apply the settings the two models share\n"
-       "  --connection     also address, check mode and baud rate, last, then reconnect\n"
-       "  --bus            every sensor of the file's model on the bus (the bus scan, --from N\n"
-       "                   --to M): each gets the file's settings, never its address, baud rate or\n"
-       "                   check mode; a table of sensor, serial number, settings changed,\n"
-       "                   verified, failed. Exit 1 if any sensor failed.\n"
-       "  --budget MS      with --bus: wait per probe (default: derived from the baud rate)\n"
-       "  --only NAMES     only these settings (display names, comma-separated, any case)"},
-      {"params", "", 0, 0, false, nullptr, "every setting with its value, unit, range and group",
-       "Lists the connected sensor's settings as the Parameters pane does: name (as the setup pane\n"
-       "names it), value in the sensor's unit, the number the setting takes, unit, the range its\n"
-       "check accepts, and the settings dialog group that writes it."},
-      {"edit", "FILE NAME VALUE", 3, 3, false, nullptr, "change one setting in a backup FILE, no sensor needed",
-       "Changes one setting of a settings backup (the file of `backup`) with no sensor attached.\n"
-       "VALUE is typed as for `set`; the model's own check and conversion apply (on a private\n"
-       "virtual sensor of the file's model). A refused value leaves FILE untouched (exit 2);\n"
-       "otherwise FILE is replaced as a whole. Apply it later with `restore FILE`."},
-      {"diff", "FILE", 1, 1, false, nullptr, "compare the sensor's settings with FILE",
-       "Lists the settings in which the sensor and FILE differ (exit 0 equal, 1 different)."},
-      {"bus-scan", "", 0, 0, false, nullptr, "find the sensors on the line",
-       "Probes every address of the range with the model-name query in both check modes and\n"
-       "lists each sensor that answers: address, check mode, baud rate, model, serial number.\n"
-       "Opens --port (or the stored port) itself; connects to no sensor.\n"
-       "  --from N         first address (default 1)\n"
-       "  --to M           last address (default 255)\n"
-       "  --baud R         a baud rate to scan; repeat for more (default: the stored one)\n"
-       "  --budget MS      wait per probe (default: derived from the baud rate, 17 ms at 57600)"},
-      {"reset", "", 0, 0, true, nullptr, "reset the sensor", "Resets the sensor (manufacturing mode)."},
-      {"serial-number", "TEXT", 1, 1, true, nullptr, "write the serial number",
-       "Writes the serial number (at most 15 characters; manufacturing mode)."},
-      {"model-name", "MODELSTRING", 1, 1, true, nullptr, "write the model string",
-       "Writes one of the known model strings (manufacturing mode)."},
-      {"upload", "fpga|dsp|cal FILE", 2, 2, true, "fpga dsp cal", "upload firmware",
-       "Uploads an FPGA image, DSP code or a calibration table (manufacturing mode). Shows the\n"
-       "sensor, the file (size, CRC-16), the kind and the line time, and asks before the first\n"
-       "byte ([y/N] on a terminal, or --yes); a file of unusual size is asked about first. The\n"
-       "sensor's settings are saved to ~/.local/share/tarkon/backups before the transfer. Ctrl+C\n"
-       "twice stops it after the block in flight (CAN, flash locked again). Afterwards the sensor\n"
-       "is read again and its settings compared with the backup; --restore-settings puts back\n"
-       "what the update changed. With --json: one line per progress step, then the result."},
-      {"history", "", 0, 0, false, nullptr, "the change history of every write to a sensor",
-       "Lists the change history (every write of Tarkon, tarkon-cli and Ostrel to a sensor: time,\n"
-       "serial number, model, setting, old and new value, outcome, program, user), newest first.\n"
-       "Reads ~/.local/share/tarkon/history.jsonl; connects to nothing.\n"
-       "  --serial SN      the changes of this serial number only\n"
-       "  --since DATE     changes from DATE on (2026-12-08 or 2026-12-08T10:30, UTC)"},
-      {"report", "FILE.pdf|FILE.html", 1, 1, false, nullptr, "write the commissioning report",
-       "Writes the commissioning report of the connected sensor: identity and connection, every\n"
-       "setting with its unit, its last changes from the change history, the date, the\n"
-       "technician and notes. FILE.pdf through Qt's PDF writer, FILE.html for an intranet.\n"
-       "  --technician NAME  the technician (asked once on a terminal, then kept)\n"
-       "  --notes TEXT       notes for the report"},
-      {"help", "[COMMAND]", 0, 1, false, nullptr, "this text, or one command's help", "Shows help."},
-  };
+const std::vector<CliCommand>& CliCommandTable() {
+  static const std::vector<CliCommand> table = BuildTable();
   return table;
 }
 
-const CliCommandSpec* FindCliCommand(const std::string& name) {
-  const std::string wanted = Lower(name);
-  for (const CliCommandSpec& command : CliCommandTable())
-    if (wanted == command.name) return &command;
-  return nullptr;
-}
+const CliCommand* FindCliCommand(const std::string& name) { return FindCommand(CliCommandTable(), name); }
 
-std::string CliCommandHelp(const CliCommandSpec& command) {
-  std::string text = std::string("usage: tarkon-cli [OPTIONS] ") + command.name;
-  if (*command.arguments) text += std::string(" ") + command.arguments;
-  text += "\n\n" + std::string(command.help) + "\n";
-  if (command.manufacturing) text += "Needs --manufacturing.\n";
-  text += "\nConnection and output options: tarkon-cli --help\n";
-  return text;
+std::vector<const CliCommand*> CommandsOfOption(const std::string& option) {
+  return CommandsOfOption(CliCommandTable(), option);
 }

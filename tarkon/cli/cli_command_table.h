@@ -1,24 +1,17 @@
 #pragma once
-// The commands of tarkon-cli as the command line knows them: name, arguments,
-// whether manufacturing mode is needed, and their help. One row per command.
+// The commands of tarkon-cli, one row each: the name, the arguments, the
+// options a command has of its own, its help and what runs it. Parsing,
+// dispatch, the usage text, `help COMMAND`, the bash completion and the
+// man page's list of commands all read this table; nothing else names a
+// command. Limits that a help text mentions come from the engine.
 
 #include <string>
 #include <vector>
 
-struct CliCommandSpec {
-  const char* name;
-  const char* arguments;  // usage of the arguments, e.g. "NAME VALUE"
-  int minArgs;
-  int maxArgs;
-  bool manufacturing;
-  // Words the first argument takes, blank-separated, matched in any case
-  // (null: any text).
-  const char* words;
-  const char* summary;  // one line for the full usage
-  const char* help;     // what `help COMMAND` adds
-};
-const std::vector<CliCommandSpec>& CliCommandTable();
+#include "tarkon/cli/cli_command.h"
+
+const std::vector<CliCommand>& CliCommandTable();
 // The row of a command (its name in any case), or null.
-const CliCommandSpec* FindCliCommand(const std::string& name);
-// `tarkon-cli help COMMAND` and `COMMAND --help`.
-std::string CliCommandHelp(const CliCommandSpec& command);
+const CliCommand* FindCliCommand(const std::string& name);
+// The commands an option belongs to; empty for an option of every command.
+std::vector<const CliCommand*> CommandsOfOption(const std::string& option);

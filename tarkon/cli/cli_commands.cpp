@@ -1,25 +1,15 @@
 #include "tarkon/cli/cli_commands.h"
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <sstream>
 #include <utility>
 #include <vector>
 
-#include "tarkon/cli/cli_command_table.h"
-#include "tarkon/cli/fleet_commands.h"
-#include "tarkon/cli/history_commands.h"
-#include "tarkon/cli/params_commands.h"
+#include "tarkon/cli/cli_run.h"
 #include "tarkon/cli/progress_bar.h"
-#include "tarkon/cli/upload_command.h"
-#include "tarkon/cli/watch_reconnect.h"
-#include "files/file_target.h"
-#include "tarkon/document/firmware_upload.h"
-#include "tarkon/document/iso_time.h"
+#include "tarkon/document/check_mode_text.h"
 #include "tarkon/document/live_panels.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/port_list.h"
@@ -30,18 +20,6 @@
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-std::vector<std::string> Words(const char* list) {
-  std::vector<std::string> words;
-  std::istringstream in(list != nullptr ? list : "");
-  for (std::string w; in >> w;) words.push_back(w);
-  return words;
-}
-
 // Rows for the terminal, or as {"rows": [...]} (with `extra` first).
 void EmitRows(CliSession& s, const PanelRows& rows, CliJson& json) {
   if (s.options().json) {
@@ -51,57 +29,69 @@ void EmitRows(CliSession& s, const PanelRows& rows, CliJson& json) {
   PrintRowsText(rows);
 }
 
-int Status(CliSession& s, bool ok = true) {
+int Status(CliSession& s, bool ok = true) { return SessionStatus(s, ok); }
+
+}  // namespace
+
+int SessionStatus(CliSession& s, bool ok) {
   if (ok && s.failuresSinceConnect() == 0) return kExitOk;
   if (s.lastError().empty()) s.SetLastError("the sensor did not answer as expected");
   return kExitFailed;
 }
 
-// A value refused by a check: nothing was sent.
 int Refused(CliSession& s, const std::string& message) {
   std::fprintf(stderr, "%s\n", message.c_str());
   s.SetLastError(message);
   return kExitUsage;
 }
 
-std::string CheckModeWord(int32_t mode) { return mode == frame::kCrc ? "crc" : "checksum"; }
-
 // --- the commands ---------------------------------------------------------
 
-int Info(CliSession& s, CliJson& json) {
+int RunInfo(CliSession& s, CliJson& json) {
   CKRV02Doc& d = s.doc();
+  const SensorIdentity id = d.identity();
   const std::string port = s.portName();
   const std::string device = s.deviceName();
+  // An identity read that did not complete is a failure that names what
+  // is missing: a script must not record a blank serial number.
+  auto status = [&] {
+    if (id.complete()) return Status(s);
+    const std::string why = "info: " + id.MissingText();
+    std::fprintf(stderr, "%s\n", why.c_str());
+    s.SetLastError(why);
+    return kExitFailed;
+  };
   if (s.options().json) {
     json = {{"port", port},
             {"device", device},
             {"baud", d.baudRate()},
             {"address", d.address()},
             {"check_mode", CheckModeWord(d.checkMode())},
-            {"model", d.modelText()},
+            {"model", id.model},
             {"model_index", d.modelIndex()},
-            {"model_string", d.modelString()},
-            {"serial_number", d.serialNumberText()},
-            {"firmware", d.firmwareText()},
-            {"fpga", d.fpgaText()}};
-    return Status(s);
+            {"model_string", id.modelString},
+            {"serial_number", id.serialNumber},
+            {"firmware", id.firmware},
+            {"fpga", id.fpga}};
+    return status();
   }
   // The setup pane's "Sensor" rows, with the port and model first; a COMn
   // shows the device it resolved to.
   const std::string portText = port != device && !device.empty() ? port + " (" + device + ")" : port;
+  const char* notRead = "(not read)";
   PrintRowsText({{"Port", portText},
-                 {"Model", d.modelText()},
-                 {"Serial number", d.serialNumberText()},
-                 {"Model String:", d.modelString()},
-                 {"Firmware:", d.firmwareText()},
-                 {"FPGA version", d.fpgaText()},
+                 {"Model", id.model},
+                 {"Serial number", id.serialKnown() ? id.serialNumber : "(" + id.SerialNote() + ")"},
+                 {"Model String:", id.modelString},
+                 {"Firmware:", id.firmware.empty() ? notRead : id.firmware},
+                 {"FPGA version", id.fpga.empty() ? notRead : id.fpga},
                  {"Address", std::to_string(d.address())},
                  {"Sensor baudrate", std::to_string(d.baudRate())},
-                 {"Error checking mode", d.checkMode() == frame::kCrc ? "CRC" : "Checksum"}});
-  return Status(s);
+                 {"Error checking mode", CheckModeCaption(d.checkMode())}});
+  return status();
 }
 
-int Settings(CliSession& s, CliJson& json) {
+int RunSettings(CliSession& s, CliJson& json) {
   ModelSettings* m = s.doc().currentSettings();
   PanelRows rows = {{"Serial Number", s.doc().serialNumberText()}};
   if (m) {
@@ -114,7 +104,7 @@ int Settings(CliSession& s, CliJson& json) {
   return status;
 }
 
-int Set(CliSession& s, CliJson& json) {
+int RunSet(CliSession& s, CliJson& json) {
   ModelSettings* m = s.doc().currentSettings();
   if (!m) return Status(s, false);
   const std::string& name = s.options().arguments[0];
@@ -141,7 +131,7 @@ int Set(CliSession& s, CliJson& json) {
   return status;
 }
 
-int State(CliSession& s, CliJson& json) {
+int RunState(CliSession& s, CliJson& json) {
   PanelRows rows;
   const bool ok = PollDiagnostics(s.doc(), LivePanelOfModel(s.doc().modelIndex()), rows);
   const int status = Status(s, ok);
@@ -149,43 +139,7 @@ int State(CliSession& s, CliJson& json) {
   return status;
 }
 
-int Watch(CliSession& s) {
-  CKRV02Doc& d = s.doc();
-  const CliOptions& o = s.options();
-  const long count = o.count.value_or(-1);
-  const auto interval = std::chrono::milliseconds(o.intervalMs.value_or(0));
-  auto nextPoll = std::chrono::steady_clock::now();
-  PanelRows rows;
-  long polls = 0;
-  while (!g_interrupted && (count < 0 || polls < count)) {
-    // The document disconnects when the port's device goes away; with
-    // --reconnect the run waits for it to come back.
-    if (!d.connected() && !(o.reconnect && WaitForReconnect(s, [] { return false; }))) return kExitFailed;
-    // A trace the disk no longer takes ends the run (said at its end).
-    if (!TraceWriteError().empty()) break;
-    if (!d.WaitPollTick(100)) continue;
-    // Ticks come every 250 ms; a longer interval lets the ticks between
-    // polls pass.
-    const auto now = std::chrono::steady_clock::now();
-    if (d.PollAllowed() && now >= nextPoll) {
-      nextPoll = now + interval;
-      const std::string stamp = IsoUtcTime(std::chrono::system_clock::now());
-      if (PollDiagnostics(d, LivePanelOfModel(d.modelIndex()), rows)) {
-        if (o.json) {
-          PrintJson({{"poll", polls + 1}, {"time", stamp}, {"rows", RowsJson(rows)}});
-        } else {
-          std::cout << "-- poll " << polls + 1 << "  " << stamp << "\n";
-          PrintRowsText(rows);
-        }
-      }
-      ++polls;
-    }
-    d.PollTickHandled();
-  }
-  return Status(s);
-}
-
-int Errors(CliSession& s, CliJson& json) {
+int RunErrors(CliSession& s, CliJson& json) {
   if (const std::string why = ErrorCountersRefusal(s.doc().modelIndex()); !why.empty())
     return Refused(s, "errors: " + why);
   PanelRows rows;
@@ -195,7 +149,7 @@ int Errors(CliSession& s, CliJson& json) {
   return status;
 }
 
-int Scan(CliSession& s, CliJson& json) {
+int RunScan(CliSession& s, CliJson& json) {
   const std::string& what = s.options().arguments[0];
   CKRV02Doc& d = s.doc();
   if (what == "start" || what == "stop") {
@@ -212,7 +166,7 @@ int Scan(CliSession& s, CliJson& json) {
 }
 
 // The settings dialog's laser button, with its sequence on the wire.
-int Laser(CliSession& s, CliJson& json) {
+int RunLaser(CliSession& s, CliJson& json) {
   const std::string& what = s.options().arguments[0];
   ModelSettings* m = s.doc().currentSettings();
   if (!m) return Status(s, false);
@@ -227,7 +181,7 @@ int Laser(CliSession& s, CliJson& json) {
   return status;
 }
 
-int ScanBuffer(CliSession& s, CliJson& json) {
+int RunScanBuffer(CliSession& s, CliJson& json) {
   CKRV02Doc& d = s.doc();
   const CliOptions& o = s.options();
   if (const std::string why = ScanBufferRefusal(d.modelIndex()); !why.empty()) return Refused(s, "scan-buffer: " + why);
@@ -286,7 +240,7 @@ int ScanBuffer(CliSession& s, CliJson& json) {
   return Status(s);
 }
 
-int Address(CliSession& s, CliJson& json) {
+int RunAddress(CliSession& s, CliJson& json) {
   const std::string& text = s.options().arguments[0];
   uint8_t address = 0;
   const std::string message = CheckAddressText(text, &address);
@@ -302,7 +256,7 @@ int Address(CliSession& s, CliJson& json) {
   return status;
 }
 
-int Baud(CliSession& s, CliJson& json) {
+int RunBaud(CliSession& s, CliJson& json) {
   const int64_t rate = std::stoll(s.options().arguments[0]);  // one of the rates' words
   CKRV02Doc& d = s.doc();
   // Over raw TCP the gateway keeps its own rate: asked first (--yes).
@@ -317,19 +271,20 @@ int Baud(CliSession& s, CliJson& json) {
   return Status(s);
 }
 
-int CheckMode(CliSession& s, CliJson& json) {
-  const int mode = s.options().arguments[0] == "crc" ? frame::kCrc : frame::kChecksum;
+int RunCheckMode(CliSession& s, CliJson& json) {
+  const int32_t mode = CheckModeOfWord(s.options().arguments[0]).value_or(0);  // a word the usage check took
+  // Over raw TCP a gateway that reads the frames must follow: asked first (--yes).
   if (!s.doc().ChangeCheckMode(mode, [&](const std::string& q) { return s.options().yes || AskOnTerminal(q); }))
     return Refused(s, "check-mode: not confirmed (use --yes)");
   if (s.options().json) {
     json = {{"check_mode", CheckModeWord(s.doc().checkMode())}};
   } else {
-    std::cout << "Error checking mode  " << (mode == frame::kCrc ? "CRC" : "Checksum") << std::endl;
+    std::cout << "Error checking mode  " << CheckModeCaption(mode) << std::endl;
   }
   return Status(s);
 }
 
-int Defaults(CliSession& s, CliJson& json) {
+int RunDefaults(CliSession& s, CliJson& json) {
   const bool yes = s.options().yes;
   bool asked = false;
   const bool sent = s.doc().SetFactoryDefaults([&](const std::string& q) {
@@ -341,12 +296,12 @@ int Defaults(CliSession& s, CliJson& json) {
   return Status(s);
 }
 
-int Reset(CliSession& s, CliJson& json) {
+int RunReset(CliSession& s, CliJson& json) {
   json = {{"reset", "sent"}};
   return Status(s, s.doc().ResetSensor());
 }
 
-int SerialNumber(CliSession& s, CliJson& json) {
+int RunSerialNumber(CliSession& s, CliJson& json) {
   SerialAndModel dialog = s.doc().SerialAndModelLogic();
   dialog.SetSerialText(s.options().arguments[0]);
   const bool ok = dialog.SetSerialNumber();
@@ -358,7 +313,7 @@ int SerialNumber(CliSession& s, CliJson& json) {
   return Status(s, ok);
 }
 
-int ModelName(CliSession& s, CliJson& json) {
+int RunModelName(CliSession& s, CliJson& json) {
   SerialAndModel dialog = s.doc().SerialAndModelLogic();
   if (const std::string why = dialog.SelectModelString(s.options().arguments[0]); !why.empty())
     return Refused(s, "model-name: " + why);
@@ -373,57 +328,9 @@ int ModelName(CliSession& s, CliJson& json) {
   return Status(s, ok);
 }
 
-}  // namespace
-
-bool CheckCommandUsage(CliOptions& o, std::string& error) {
-  const CliCommandSpec* rule = FindCliCommand(o.command);
-  if (rule == nullptr) {
-    error = "unknown command \"" + o.command + "\"";
-    return false;
-  }
-  const int n = static_cast<int>(o.arguments.size());
-  if (n < rule->minArgs || n > rule->maxArgs) {
-    error = o.command + " takes " + (*rule->arguments ? rule->arguments : std::string("no arguments")) +
-            (n > rule->maxArgs ? ", not \"" + o.arguments.back() + "\"" : "");
-    return false;
-  }
-  if (rule->manufacturing && !o.manufacturing) {
-    error = o.command + ": available in manufacturing mode only (--manufacturing)";
-    return false;
-  }
-  if (rule->words != nullptr && n > 0) {
-    const std::vector<std::string> words = Words(rule->words);
-    const std::string word = Lower(o.arguments[0]);
-    if (std::find(words.begin(), words.end(), word) == words.end()) {
-      error = o.command + " takes " + rule->arguments + ", not \"" + o.arguments[0] + "\"";
-      return false;
-    }
-    o.arguments[0] = word;
-  }
-  for (const std::string& given : o.given) {
-    for (const CliOptionSpec& row : CliOptionTable()) {
-      if (given != row.name || row.commands == nullptr) continue;
-      const std::vector<std::string> owners = Words(row.commands);
-      if (std::find(owners.begin(), owners.end(), o.command) == owners.end()) {
-        error = given + " belongs to " + row.commands + ", not to " + o.command;
-        return false;
-      }
-    }
-  }
-  // Outputs are appended to: a link, FIFO or device there is refused before
-  // the port is opened (a FIFO would block while the line is held).
-  for (const auto& [option, path] : {std::pair{"--append", &o.appendPath}, std::pair{"--csv", &o.csvPath}}) {
-    std::string reason;
-    if (*path && !files::CheckWritableTarget(**path, &reason)) {
-      error = std::string(option) + " " + **path + ": " + reason;
-      return false;
-    }
-  }
-  if (IsFleetCommand(o)) return CheckFleetUsage(o, error);
-  return true;
-}
-
-int RunPortsCommand(const CliOptions& o, CliJson& json) {
+int RunPorts(CliRun& run) {
+  const CliOptions& o = run.options();
+  CliJson& json = run.json();
   SettingsFile settings(o.settingsPath.value_or(SettingsFile::DefaultPath()));
   settings.Load();
   const PortList ports = ListPorts(&settings);
@@ -450,29 +357,4 @@ int RunPortsCommand(const CliOptions& o, CliJson& json) {
   for (const MappedPort& m : ports.mapped) std::cout << "  " << m.name << "  " << m.device << "\n";
   std::cout.flush();
   return kExitOk;
-}
-
-int RunSensorCommand(CliSession& s, CliJson& json) {
-  const std::string& c = s.options().command;
-  if (IsFleetCommand(s.options())) return RunFleetCommand(s, json);
-  if (c == "info") return Info(s, json);
-  if (c == "settings") return Settings(s, json);
-  if (c == "params") return RunParamsCommand(s, json);
-  if (c == "set") return Set(s, json);
-  if (c == "state") return State(s, json);
-  if (c == "watch") return Watch(s);
-  if (c == "errors") return Errors(s, json);
-  if (c == "scan") return Scan(s, json);
-  if (c == "laser") return Laser(s, json);
-  if (c == "scan-buffer") return ScanBuffer(s, json);
-  if (c == "address") return Address(s, json);
-  if (c == "baud") return Baud(s, json);
-  if (c == "check-mode") return CheckMode(s, json);
-  if (c == "defaults") return Defaults(s, json);
-  if (c == "reset") return Reset(s, json);
-  if (c == "serial-number") return SerialNumber(s, json);
-  if (c == "model-name") return ModelName(s, json);
-  if (c == "upload") return UploadCommand(s, json);
-  if (c == "report") return RunReportCommand(s, json);
-  return Refused(s, "unknown command \"" + c + "\"");
 }

@@ -5,12 +5,16 @@
 #include <climits>
 #include <cstdlib>
 
-#include "tarkon/cli/cli_command_table.h"
+#include "tarkon/document/check_mode_text.h"
 #include "tarkon/document/connect_values.h"
+#include "tarkon/document/poll_worker.h"
+#include "tarkon/document/port_text.h"
 #include "tarkon/document/start_connect.h"
+#include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/document/watch_limits.h"
 #include "tarkon/fleet/bus_scan.h"
 #include "tarkon/fleet/range_log.h"
+#include "tarkon/models/model_table.h"
 
 namespace {
 
@@ -24,12 +28,9 @@ bool ParseInt(const std::string& text, long lo, long hi, long& value) {
   return true;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 std::string SetPort(CliOptions& o, const std::string& v) {
+  if (const PortText port = ParsePortText(v); !port.ok()) return "--port: " + port.refusal;
   o.port = v;
   return "";
 }
@@ -55,10 +56,16 @@ std::string SetTimeout(std::optional<unsigned>& slot, const char* name, const st
 }
 std::string SetReadTimeout(CliOptions& o, const std::string& v) { return SetTimeout(o.readTimeoutMs, "--read-timeout", v); }
 std::string SetWriteTimeout(CliOptions& o, const std::string& v) { return SetTimeout(o.writeTimeoutMs, "--write-timeout", v); }
+std::string CheckModeWordsPhrase() {
+  const std::vector<std::string> words = CheckModeWords();
+  std::string phrase;
+  for (size_t i = 0; i < words.size(); ++i) phrase += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+  return phrase;
+}
 std::string SetCheckMode(CliOptions& o, const std::string& v) {
-  const std::string word = Lower(v);
-  if (word != "checksum" && word != "crc") return "--check-mode takes checksum or crc, not \"" + v + "\"";
-  o.checkMode = word == "crc" ? 1 : 0;
+  const std::optional<int32_t> mode = CheckModeOfWord(v);
+  if (!mode) return "--check-mode takes " + CheckModeWordsPhrase() + ", not \"" + v + "\"";
+  o.checkMode = *mode;
   return "";
 }
 std::string SetRs485(CliOptions& o, const std::string&) {
@@ -74,9 +81,9 @@ std::string SetSimulate(CliOptions& o, const std::string& v) {
   return "";
 }
 std::string SetSimulateCheckMode(CliOptions& o, const std::string& v) {
-  const std::string word = Lower(v);
-  if (word != "checksum" && word != "crc") return "--simulate-check-mode takes checksum or crc, not \"" + v + "\"";
-  o.simulateCheckMode = word;
+  const std::optional<int32_t> mode = CheckModeOfWord(v);
+  if (!mode) return "--simulate-check-mode takes " + CheckModeWordsPhrase() + ", not \"" + v + "\"";
+  o.simulateCheckMode = *mode;
   return "";
 }
 std::string SetManufacturing(CliOptions& o, const std::string&) {
@@ -204,63 +211,92 @@ std::string SetVersion(CliOptions& o, const std::string&) {
   return "";
 }
 
-const CliOptionSpec* FindOption(const std::string& name) {
+std::vector<std::string> ModelNames() {
+  std::vector<std::string> names;
+  for (const ModelEntry& model : ModelTable()) names.emplace_back(model.displayName);
+  return names;
+}
+
+}  // namespace
+
+const CliOptionSpec* FindCliOption(const std::string& name) {
   for (const CliOptionSpec& row : CliOptionTable())
     if (name == row.name) return &row;
   return nullptr;
 }
 
-}  // namespace
-
 const std::vector<CliOptionSpec>& CliOptionTable() {
-  static const std::string baudHelp = BaudRatesPhrase() + " (bus-scan: each one given)";
+  using Kind = CliValueCompletion::Kind;
+  const fleet::BusScanOptions scan;
+  const std::string address = std::to_string(kFirstSensorAddress) + " to " + std::to_string(kLastSensorAddress);
   static const std::vector<CliOptionSpec> table = {
-      {"--port", "PORT", "COMn (port map of tarkon.ini), a device path, rfc2217://HOST:PORT or tcp://HOST:PORT", nullptr, SetPort},
-      {"--baud", "RATE", baudHelp.c_str(), nullptr, SetBaud},
-      {"--address", "N", "sensor address, 1 to 255 (0: the global address)", nullptr, SetAddress},
-      {"--check-mode", "MODE", "checksum or crc: the error checking tried first", nullptr, SetCheckMode},
-      {"--read-timeout", "MS", "read time-out of the port", nullptr, SetReadTimeout},
-      {"--write-timeout", "MS", "write time-out of the port", nullptr, SetWriteTimeout},
-      {"--rs485", nullptr, "the driver's RS-485 direction control (RTS drives the transmitter)", nullptr,
-       SetRs485},
-      {"--settings", "FILE", "the settings file to use instead of tarkon.ini", nullptr, SetSettings},
-      {"--simulate", "MODEL", "connect to an in-process virtual sensor of this model", nullptr, SetSimulate},
-      {"--simulate-check-mode", "MODE", "checksum or crc: the virtual sensor's error checking", nullptr,
-       SetSimulateCheckMode},
-      {"--manufacturing", nullptr, "manufacturing mode (reset, serial-number, model-name, upload)", nullptr,
-       SetManufacturing},
-      {"--json", nullptr, "one JSON object on standard output (watch: one per poll)", nullptr, SetJson},
-      {"--yes", nullptr, "confirm questions (defaults, an upload of unusual size)", nullptr, SetYes},
-      {"--restore-settings", nullptr, "upload: put back the settings the update changed, from the backup it saved first",
-       "upload", SetRestoreSettings},
-      {"--quiet", nullptr, "no ok: and note: lines on standard error", nullptr, SetQuiet},
-      {"--count", "N", "watch: stop after N polls", "watch", SetCount},
-      {"--interval", "MS", "watch: one poll every MS ms (250 or more)", "watch", SetInterval},
-      {"--append", "FILE", "scan-buffer: append the ranges to FILE", "scan-buffer", SetAppend},
-      {"--trace", "FILE", "write every frame and XMODEM byte group to FILE (- for standard error)", nullptr,
-       SetTrace},
-      {"--csv", "FILE", "watch: append one line per poll to FILE", "watch", SetCsv},
-      {"--duration", "D", "watch: stop after D (90, 90s, 15m, 2h)", "watch", SetDuration},
-      {"--reconnect", nullptr, "watch: wait for a port that went away and go on when it is back", "watch",
-       SetReconnect},
-      {"--dry-run", nullptr, "restore: show the differences, send nothing", "restore", SetDryRun},
-      {"--force", nullptr, "restore: a file of another model, the shared settings only", "restore", SetForce},
-      {"--connection", nullptr, "restore: also address, check mode and baud rate, last", "restore", SetConnection},
-      {"--from", "N", "bus-scan, restore --bus: first address (1 by default)", "bus-scan restore", SetFrom},
-      {"--to", "M", "bus-scan, restore --bus: last address (255 by default)", "bus-scan restore", SetTo},
-      {"--bus", nullptr, "restore: apply FILE to every sensor of its model on the bus", "restore", SetBus},
-      {"--serial", "SN", "history: the changes of this serial number only", "history", SetSerial},
-      {"--since", "DATE", "history: changes from DATE on (2026-12-08 or 2026-12-08T10:30, UTC)", "history",
-       SetSince},
-      {"--technician", "NAME", "report: the technician's name (kept for the next report)", "report",
-       SetTechnician},
-      {"--notes", "TEXT", "report: notes for the report", "report", SetNotes},
-      {"--only", "NAMES", "restore: only these settings (display names, comma-separated)", "restore", SetOnly},
-      {"--budget", "MS", "bus-scan, restore --bus: wait per probe instead of the one derived from the baud rate",
-       "bus-scan restore",
+      {"--port", "PORT", "COMn (port map of tarkon.ini), a device path, rfc2217://HOST:PORT or tcp://HOST:PORT",
+       SetPort, {Kind::kPort},
+       "COMn is /dev/ttyS(n-1) unless the port map of the settings file names another device; a device\n"
+       "path is such as /dev/ttyUSB0 or /dev/serial/by-id/... A text that names no port (COM1x, COM0)\n"
+       "is refused with the reason. rfc2217://HOST:PORT reaches a serial device server that takes\n"
+       "the line settings (telnet com port control, each acknowledgement checked); tcp://HOST:PORT\n"
+       "(also socket://) passes raw bytes and the gateway keeps its own line settings, so baud and\n"
+       "check-mode ask first. An IPv6 host goes in brackets. Every reply deadline on such a line\n"
+       "gets an allowance timed at the connect. Neither carries authentication: over untrusted\n"
+       "networks use an ssh tunnel."},
+      {"--baud", "RATE", BaudRatesPhrase() + " (a bus scan takes each one given)", SetBaud,
+       {Kind::kWords, BaudRateTexts()}},
+      {"--address", "N", "sensor address, " + address + " (" + std::to_string(kGlobalAddress) + ": the global address)",
+       SetAddress},
+      {"--check-mode", "MODE", CheckModeWordsPhrase() + ": the error checking tried first", SetCheckMode,
+       {Kind::kWords, CheckModeWords()}, "The other one is tried only when that brings no answer."},
+      {"--read-timeout", "MS", "read time-out of the port", SetReadTimeout},
+      {"--write-timeout", "MS", "write time-out of the port", SetWriteTimeout},
+      {"--rs485", nullptr, "the driver's RS-485 direction control (RTS drives the transmitter)", SetRs485, {},
+       "Only for adapters that need it; the connect fails with a clear line when the driver has no\n"
+       "RS-485 mode."},
+      {"--settings", "FILE", "the settings file to use instead of tarkon.ini", SetSettings, {Kind::kFile, {}, "ini"}},
+      {"--simulate", "MODEL", "connect to an in-process virtual sensor of this model", SetSimulate,
+       {Kind::kWords, ModelNames()},
+       "It answers at address " + std::to_string(kVirtualSensorAddress) + " and " +
+           std::to_string(kVirtualSensorBaudRate) +
+           " bit/s unless --address or --baud name others (with --address 0\n"
+           "it stays at its address and is asked at the global address)."},
+      {"--simulate-check-mode", "MODE", CheckModeWordsPhrase() + ": the virtual sensor's error checking",
+       SetSimulateCheckMode, {Kind::kWords, CheckModeWords()}},
+      {"--manufacturing", nullptr, "manufacturing mode (the commands marked --manufacturing)", SetManufacturing},
+      {"--json", nullptr, "one JSON object on standard output (watch: one per poll)", SetJson},
+      {"--yes", nullptr, "confirm questions (defaults, an upload of unusual size)", SetYes},
+      {"--quiet", nullptr, "no ok: and note: lines on standard error", SetQuiet},
+      {"--trace", "FILE", "write every frame and XMODEM byte group to FILE (- for standard error)", SetTrace,
+       {Kind::kFile}},
+      {"--help", nullptr, "this text, or the command's help after a command (also -h)", SetHelp},
+      {"--version", nullptr, "the program's version", SetVersion},
+      // The options of single commands (the command table says whose).
+      {"--restore-settings", nullptr, "put back the settings the update changed, from the backup it saved first",
+       SetRestoreSettings},
+      {"--count", "N", "stop after N polls", SetCount},
+      {"--interval", "MS", "one poll every MS milliseconds (" + std::to_string(PollWorker::kIntervalMs) +
+                               ", the poll period, or more)",
+       SetInterval},
+      {"--csv", "FILE", "append one flushed line per poll to FILE (time, raw range, range, the other live values)",
+       SetCsv, {Kind::kFile}},
+      {"--duration", "D", "stop after D (90, 90s, 15m, 2h)", SetDuration},
+      {"--reconnect", nullptr, "wait for a port that went away and go on when it is back", SetReconnect},
+      {"--append", "FILE", "append the ranges to FILE as an annotated text export", SetAppend, {Kind::kFile}},
+      {"--dry-run", nullptr, "show the differences, send nothing", SetDryRun},
+      {"--force", nullptr, "a file of another model: the settings the two models share", SetForce},
+      {"--connection", nullptr, "also address, check mode and baud rate, last, then reconnect", SetConnection},
+      {"--bus", nullptr, "every sensor of the file's model on the bus (the bus scan's --from, --to, --budget)",
+       SetBus},
+      {"--only", "NAMES", "only these settings (display names, comma-separated, any case)", SetOnly},
+      {"--from", "N", "first address (" + std::to_string(scan.from) + " by default)", SetFrom},
+      {"--to", "M", "last address (" + std::to_string(scan.to) + " by default)", SetTo},
+      {"--budget", "MS",
+       "wait per probe instead of the one derived from the baud rate (" +
+           std::to_string(fleet::ProbeBudgetMs(scan.baudRates.front())) + " ms at " + std::to_string(scan.baudRates.front()) +
+           " bit/s)",
        SetBudget},
-      {"--help", nullptr, "this text, or the command's help after a command (also -h)", nullptr, SetHelp},
-      {"--version", nullptr, "the program's version", nullptr, SetVersion},
+      {"--serial", "SN", "the changes of this serial number only", SetSerial},
+      {"--since", "DATE", "changes from DATE on (2026-12-08 or 2026-12-08T10:30, UTC)", SetSince},
+      {"--technician", "NAME", "the technician's name (kept for the next report)", SetTechnician},
+      {"--notes", "TEXT", "notes for the report", SetNotes},
   };
   return table;
 }
@@ -292,7 +328,7 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
       name = arg.substr(0, equals);
       inlineValue = arg.substr(equals + 1);
     }
-    const CliOptionSpec* row = FindOption(name);
+    const CliOptionSpec* row = FindCliOption(name);
     if (row == nullptr) {
       error = "unknown option " + name;
       return false;
@@ -315,8 +351,6 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
     if (!error.empty()) return false;
     out.given.push_back(row->name);
   }
-  // The command's name in any case.
-  if (const CliCommandSpec* command = FindCliCommand(out.command)) out.command = command->name;
   if (out.help || out.version) return true;
   if (!haveCommand) {
     error = "no command given";
@@ -325,43 +359,13 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
   return true;
 }
 
-std::string CliUsage() {
-  std::string text =
-      "usage: tarkon-cli [OPTIONS] COMMAND [ARGUMENTS] [OPTIONS]\n"
-      "\n"
-      "commands:\n";
-  for (const CliCommandSpec& c : CliCommandTable()) {
-    std::string left = std::string("  ") + c.name + (*c.arguments ? std::string(" ") + c.arguments : "");
-    if (left.size() < 30) left += std::string(30 - left.size(), ' ');
-    else left += "  ";
-    text += left + c.summary + (c.manufacturing ? " (--manufacturing)" : "") + "\n";
-  }
-  text += "\noptions (before or after the command; --opt VALUE or --opt=VALUE):\n";
-  for (const CliOptionSpec& o : CliOptionTable()) {
-    std::string left = std::string("  ") + o.name + (o.valueName ? std::string(" ") + o.valueName : "");
-    if (left.size() < 30) left += std::string(30 - left.size(), ' ');
-    else left += "  ";
-    text += left + o.help + "\n";
-  }
-  text +=
-      "\n"
-      "PORT is COMn (through the port map of tarkon.ini), a device path, or a serial\n"
-      "device server on the network: rfc2217://HOST:PORT (telnet com port control: the\n"
-      "line settings travel to the gateway) or tcp://HOST:PORT (socket://; raw bytes, the\n"
-      "gateway keeps its own line settings); an IPv6 host goes in brackets. Neither\n"
-      "carries authentication: over untrusted networks use an ssh tunnel.\n"
-      "MODEL is a display name (KRV02, KRV04, \"Qmt Long\", \"Qmt Short\",\n"
-      "\"KRV04 Board Flipper\") or a model string.\n"
-      "Options not given take the values stored in tarkon.ini by the last connection whose\n"
-      "port opened (`tarkon-cli ports` names the file).\n"
-      "\n"
-      "exit status:\n"
-      "  0  success\n"
-      "  1  no connection, or a command failed\n"
-      "  2  bad usage, or a value refused by a check (nothing was sent)\n"
-      "\n"
-      "`tarkon-cli help COMMAND` or `tarkon-cli COMMAND --help` shows one command's help.\n";
-  return text;
+fleet::BusScanOptions BusScanOptionsOf(const CliOptions& o) {
+  fleet::BusScanOptions options;
+  if (o.from) options.from = *o.from;
+  if (o.to) options.to = *o.to;
+  options.budgetMs = o.budgetMs.value_or(0);
+  if (!o.bauds.empty()) options.baudRates = o.bauds;
+  return options;
 }
 
 const char* CliVersion() { return "tarkon-cli " LRS_VERSION; }

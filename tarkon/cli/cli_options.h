@@ -3,10 +3,13 @@
 // command, take "--opt VALUE" or "--opt=VALUE", and "--" ends them. Every
 // option is one row of the option table (cli_options.cpp); every command
 // one row of the command table (cli_command_table.cpp).
+// Values an option checks are checked by the engine's rules as it is read.
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tarkon/fleet/bus_scan.h"
 
 struct CliOptions {
   // Connection.
@@ -20,7 +23,7 @@ struct CliOptions {
   std::optional<std::string> settingsPath;  // tarkon.ini to use instead of the default
   std::optional<std::string> trace;         // protocol trace file, "-" for standard error
   std::optional<std::string> simulate;      // model of an in-process virtual sensor
-  std::string simulateCheckMode = "checksum";  // the virtual sensor's check mode
+  int simulateCheckMode = 0;                // the virtual sensor's check mode (0 checksum, 1 CRC)
   // Behaviour.
   bool manufacturing = false;
   bool json = false;
@@ -56,23 +59,36 @@ struct CliOptions {
   std::vector<std::string> given;
 };
 
-// One option of the table.
+// What the shell completes for an option's value.
+struct CliValueCompletion {
+  enum class Kind { kNothing, kWords, kFile, kPort };
+  Kind kind = Kind::kNothing;
+  std::vector<std::string> words = std::vector<std::string>();  // kWords
+  std::string pattern = std::string();  // kFile: extension or bash pattern; empty for any file
+};
+
+// One option of the table. Which commands an option belongs to is said by
+// the command table (cli_command_table.h), not here.
 struct CliOptionSpec {
   const char* name;       // "--port"
   const char* valueName;  // "PORT"; null for a switch
-  const char* help;       // one line
-  // Commands the option belongs to (blank-separated); null: every command.
-  const char* commands;
+  std::string help;       // one line
   // Takes the value (empty for a switch); returns an error text or "".
   std::string (*apply)(CliOptions& options, const std::string& value);
+  CliValueCompletion completion = {};
+  // What the man page adds to the line of help (may be empty).
+  std::string details = std::string();
 };
 const std::vector<CliOptionSpec>& CliOptionTable();
+const CliOptionSpec* FindCliOption(const std::string& name);
 
 // Parses argv. On a usage error returns false with a one-line message.
 bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error);
 
-// Full usage (tarkon-cli --help).
-std::string CliUsage();
+// What a bus scan (bus-scan, restore --bus) scans: --from, --to, --budget
+// and each --baud given, the engine's defaults for the others.
+fleet::BusScanOptions BusScanOptionsOf(const CliOptions& options);
+
 // Version text (tarkon-cli --version).
 const char* CliVersion();
 // The line that follows every usage error.

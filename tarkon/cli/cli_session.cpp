@@ -22,7 +22,7 @@ void InstallInterruptHandler() { files::InstallInterruptHandler(OnInterrupt); }
 VirtualSensorRequest SimulatedSensor(const CliOptions& options) {
   VirtualSensorRequest request;
   request.model = options.simulate.value_or(std::string());
-  request.checkMode = options.simulateCheckMode == "crc" ? frame::kCrc : frame::kChecksum;
+  request.checkMode = options.simulateCheckMode;
   if (options.address) request.address = *options.address;
   if (options.baud) request.baudRate = *options.baud;
   return request;
@@ -89,7 +89,7 @@ bool CliSession::Open(std::string& usageError) {
   if (options_.writeTimeoutMs) values.writeTimeout = *options_.writeTimeoutMs;
   if (options_.rs485) values.rs485 = true;
 
-  open_ = doc_->Connect(values, options_.checkMode.value_or(frame::kChecksum));
+  open_ = options_.checkMode ? doc_->Connect(values, *options_.checkMode) : doc_->Connect(values);
   failuresAtConnect_ = failures_;
   return open_;
 }

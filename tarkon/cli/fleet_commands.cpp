@@ -7,9 +7,10 @@
 #include <iostream>
 #include <memory>
 
+#include "tarkon/cli/cli_run.h"
+#include "tarkon/cli/history_commands.h"
 #include "tarkon/cli/progress_bar.h"
-#include "tarkon/cli/watch_reconnect.h"
-#include "tarkon/fleet/fleet_tools.h"
+#include "tarkon/document/check_mode_text.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/port_list.h"
 #include "tarkon/document/printable_text.h"
@@ -17,8 +18,6 @@
 #include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/fleet/bus_scan.h"
 #include "tarkon/fleet/fleet_tools.h"
-#include "tarkon/fleet/line_appender.h"
-#include "tarkon/fleet/range_log.h"
 #include "tarkon/fleet/settings_backup.h"
 #include "tarkon/fleet/settings_restore.h"
 
@@ -26,62 +25,10 @@ namespace {
 
 using json = CliJson;
 
-// Arguments of the fleet commands, taken from the parsed options.
-struct FleetArguments {
-  std::string file;
-  bool dryRun = false;
-  bool force = false;
-  bool connection = false;
-  bool json = false;
-  int from = 1;
-  int to = 255;
-  std::vector<int> baudRates;
-  uint32_t budgetMs = 0;
-  std::string csv;
-  int64_t durationMs = -1;
-};
-
-// What bus-scan scans: --from, --to, each --baud given (else the one
-// --baud, else the engine's default).
-fleet::BusScanOptions ScanOptions(const CliOptions& o, const FleetArguments& f) {
-  fleet::BusScanOptions options;
-  options.from = f.from;
-  options.to = f.to;
-  options.budgetMs = f.budgetMs;
-  if (!f.baudRates.empty()) options.baudRates = f.baudRates;
-  else if (o.baud) options.baudRates = {*o.baud};
-  return options;
-}
-
-bool ParseFleet(const CliOptions& o, FleetArguments& f, std::string& error) {
-  const std::string& c = o.command;
-  f.json = o.json;
-  if ((c == "backup" || c == "restore" || c == "diff") && !o.arguments.empty()) f.file = o.arguments[0];
-  f.dryRun = o.dryRun;
-  f.force = o.force;
-  f.connection = o.connection;
-  f.from = o.from.value_or(1);
-  f.to = o.to.value_or(255);
-  f.baudRates = o.bauds;
-  f.budgetMs = o.budgetMs.value_or(0);
-  f.csv = o.csvPath.value_or("");
-  f.durationMs = o.durationMs.value_or(-1);
-  if ((c == "backup" || c == "restore" || c == "diff") && f.file.empty()) {
-    error = c + ": name the backup FILE";
-    return false;
-  }
-  if (c == "bus-scan") {
-    const std::string why = fleet::CheckScanOptions(ScanOptions(o, f));
-    if (!why.empty()) {
-      error = "bus-scan: " + why;
-      return false;
-    }
-  }
-  if (c == "watch" && f.csv.empty()) {
-    error = "watch: --duration goes with --csv FILE";
-    return false;
-  }
-  return true;
+bool ReadBackupArgument(const CliOptions& o, fleet::SensorBackup& backup, std::string& error) {
+  if (fleet::ReadBackupFile(o.arguments[0], backup, error)) return true;
+  error = o.command + ": " + error + " (nothing was sent)";
+  return false;
 }
 
 // A failure: said on standard error, and kept as the session's last error
@@ -94,21 +41,26 @@ int Failed(const std::string& message, int status = kExitFailed, CliSession* ses
 
 // --- backup, diff, restore --------------------------------------------------
 
-int Backup(CliSession& s, const FleetArguments& f, json& out) {
+}  // namespace
+
+int RunBackup(CliSession& s, json& out) {
+  const std::string& file = s.options().arguments[0];
   fleet::SensorBackup backup;
   std::string error;
   if (!fleet::CaptureBackup(s.doc(), backup, error)) return Failed("backup: " + error, kExitFailed, &s);
-  if (!fleet::WriteBackupFile(f.file, backup, error)) return Failed("backup: " + error, kExitFailed, &s);
-  if (f.json) {
-    out = json{{"file", f.file},
+  if (!fleet::WriteBackupFile(file, backup, error)) return Failed("backup: " + error, kExitFailed, &s);
+  if (s.options().json) {
+    out = json{{"file", file},
                {"model", backup.model},
                {"serial_number", backup.serialNumber},
                {"settings", backup.settings.size()}};
   } else {
-    std::cout << fleet::SavedBackupText(backup, f.file) << std::endl;
+    std::cout << fleet::SavedBackupText(backup, file) << std::endl;
   }
   return s.failuresSinceConnect() == 0 ? kExitOk : kExitFailed;
 }
+
+namespace {
 
 void PrintTable(const std::vector<fleet::RestoreItem>& items, bool differencesOnly) {
   size_t width = 7;
@@ -145,34 +97,51 @@ long Count(const std::vector<fleet::RestoreItem>& items, fleet::RestoreStatus st
   return static_cast<long>(std::count_if(items.begin(), items.end(), [&](const auto& i) { return i.status == status; }));
 }
 
-int Diff(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& backup, json& out) {
+// "FILE holds the settings of a KRV02, the sensor is a KRV04"; the file's
+// model text is as untrusted as the rest of it.
+std::string OtherModelText(CliSession& s, const std::string& file, const fleet::SensorBackup& backup) {
+  return file + " holds the settings of a " + PrintableText(backup.model) + ", the sensor is a " + s.doc().modelText();
+}
+
+}  // namespace
+
+int RunDiff(CliSession& s, json& out) {
+  const std::string& file = s.options().arguments[0];
+  fleet::SensorBackup backup;
+  std::string error;
+  if (!ReadBackupArgument(s.options(), backup, error)) return Failed(error, kExitUsage, &s);
   fleet::RestoreOptions options;
   options.force = true;  // a comparison sends nothing: show what the models share
   const fleet::RestoreReport report = fleet::CompareWithSensor(s.doc(), backup, options);
   if (!report.error.empty()) return Failed("diff: " + report.error, kExitFailed, &s);
   const bool equal = report.Equal();
-  if (f.json) {
+  if (s.options().json) {
     out = json{{"equal", equal}, {"settings", ItemsJson(report.settings)}, {"connection", ItemsJson(report.connection)}};
   } else if (equal) {
-    std::cout << "The sensor holds the settings of " << f.file << "\n";
+    std::cout << "The sensor holds the settings of " << file << "\n";
   } else {
-    if (report.otherModel)
-      std::cout << f.file << " holds the settings of a " << backup.model << ", the sensor is a " << s.doc().modelText()
-                << "\n";
+    if (report.otherModel) std::cout << OtherModelText(s, file, backup) << "\n";
     std::vector<fleet::RestoreItem> all = report.settings;
     all.insert(all.end(), report.connection.begin(), report.connection.end());
     PrintTable(all, true);
   }
   std::cout.flush();
-  if (!equal) s.SetLastError("diff: the sensor differs from " + f.file);
+  if (!equal) s.SetLastError("diff: the sensor differs from " + file);
   return equal ? kExitOk : kExitFailed;
 }
 
-int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& backup, json& out) {
+namespace {
+
+int RestoreOnSensor(CliSession& s, json& out) {
+  const CliOptions& o = s.options();
+  const std::string& file = o.arguments[0];
+  fleet::SensorBackup backup;
+  std::string error;
+  if (!ReadBackupArgument(o, backup, error)) return Failed(error, kExitUsage, &s);
   fleet::RestoreOptions options;
-  options.dryRun = f.dryRun;
-  options.force = f.force;
-  options.connection = f.connection;
+  options.dryRun = o.dryRun;
+  options.force = o.force;
+  options.connection = o.connection;
   // --only names the file's settings in any case.
   for (const std::string& wanted : s.options().only) {
     std::string found;
@@ -181,28 +150,27 @@ int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& b
           std::equal(wanted.begin(), wanted.end(), setting.name.begin(),
                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); }))
         found = setting.name;
-    if (found.empty()) return Failed("restore: " + f.file + " holds no setting named \"" + wanted + "\"", kExitUsage, &s);
+    if (found.empty()) return Failed("restore: " + file + " holds no setting named \"" + wanted + "\"", kExitUsage, &s);
     options.only.push_back(found);
   }
   const fleet::RestoreReport report = fleet::RestoreSettings(s.doc(), backup, options);
   if (report.modelRefused) return Failed("restore: " + report.error, kExitUsage, &s);
   if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, &s);
   using fleet::RestoreStatus;
-  if (f.json) {
-    out = json{{"dry_run", f.dryRun},
-               {"verified", !f.dryRun && report.AllVerified()},
+  if (o.json) {
+    out = json{{"dry_run", o.dryRun},
+               {"verified", !o.dryRun && report.AllVerified()},
                {"settings", ItemsJson(report.settings)},
                {"connection", ItemsJson(report.connection)}};
   } else {
     if (report.otherModel)
-      std::cout << f.file << " holds the settings of a " << backup.model << ", the sensor is a " << s.doc().modelText()
-                << ": only the settings the two share are restored\n";
+      std::cout << OtherModelText(s, file, backup) << ": only the settings the two share are restored\n";
     std::vector<fleet::RestoreItem> before = report.settings;
     for (auto& i : before)
       if (i.status != RestoreStatus::kMatched && i.status != RestoreStatus::kNotShared) i.status = RestoreStatus::kDifferent;
     before.insert(before.end(), report.connection.begin(), report.connection.end());
     PrintTable(before, true);
-    if (!f.dryRun) {
+    if (!o.dryRun) {
       for (const auto& i : report.settings) {
         if (i.status == RestoreStatus::kChanged) std::cout << "changed: " << i.name << "  " << i.sensorText << " -> " << i.afterText << "\n";
         if (i.status == RestoreStatus::kRefused) std::cout << "refused: " << i.name << "  " << i.message << "\n";
@@ -222,123 +190,57 @@ int Restore(CliSession& s, const FleetArguments& f, const fleet::SensorBackup& b
     }
   }
   std::cout.flush();
-  if (f.dryRun) return kExitOk;
+  if (o.dryRun) return kExitOk;
   if (report.AllVerified()) return kExitOk;
   s.SetLastError("restore: not every value verified" + (report.stopped.empty() ? "" : "; stopped: " + report.stopped));
   return kExitFailed;
 }
 
-// --- watch --csv -------------------------------------------------------------
-
-int WatchCsv(CliSession& s, const FleetArguments& f, json& out) {
-  CKRV02Doc& d = s.doc();
-  const CliOptions& o = s.options();
-  fleet::RangeLog log(d);
-  std::string error;
-  if (!log.Open(f.csv, error)) return Failed("watch: " + error, kExitFailed, &s);
-  const auto start = std::chrono::steady_clock::now();
-  auto elapsedMs = [&] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  };
-  // --count and --interval as plain watch takes them.
-  const long count = o.count.value_or(-1);
-  const auto interval = std::chrono::milliseconds(o.intervalMs.value_or(0));
-  auto nextPoll = start;
-  std::string stopped;  // why the run ended early
-  while (!g_interrupted && (f.durationMs < 0 || elapsedMs() < f.durationMs) &&
-         (count < 0 || log.summary().polls < count)) {
-    // The document disconnects when the port's device goes away (and said
-    // so in its log).
-    if (!d.connected()) {
-      auto over = [&] { return f.durationMs >= 0 && elapsedMs() >= f.durationMs; };
-      if (o.reconnect && WaitForReconnect(s, over)) continue;
-      if (o.reconnect && over()) break;  // the run's time ended while waiting
-      stopped = s.lastError().empty() ? "watch: the sensor's line went away" : s.lastError();
-      break;
-    }
-    // A refused trace line: the run's end says so.
-    if (!TraceWriteError().empty()) {
-      stopped = TraceWriteError();
-      break;
-    }
-    if (!d.WaitPollTick(100)) continue;
-    const auto now = std::chrono::steady_clock::now();
-    if (d.PollAllowed() && now >= nextPoll) {
-      nextPoll = now + interval;
-      log.Poll();
-    }
-    d.PollTickHandled();
-    if (!log.writeError().empty()) {
-      stopped = "watch: " + log.writeError() + " (polling stopped; the log ends at the line before)";
-      std::fprintf(stderr, "%s\n", stopped.c_str());
-      break;
-    }
-  }
-  const auto& sum = log.summary();
-  if (f.json) {
-    out = json{{"file", f.csv}, {"polls", sum.polls}, {"failures", sum.failures}, {"in_range", sum.inRange},
-               {"min", sum.min}, {"mean", sum.Mean()}, {"max", sum.max}, {"unit", log.unit()}};
-  } else {
-    std::cout << log.SummaryText() << std::endl;
-  }
-  if (!stopped.empty()) {
-    s.SetLastError(stopped);
-    return kExitFailed;
-  }
-  if (sum.failures == 0) return kExitOk;
-  s.SetLastError("watch: " + std::to_string(sum.failures) + " polls failed");
-  return kExitFailed;
-}
-
-bool ReadBackup(const CliOptions& o, const FleetArguments& f, fleet::SensorBackup& backup, std::string& error) {
-  if (o.command != "restore" && o.command != "diff") return true;
-  if (!fleet::ReadBackupFile(f.file, backup, error)) {
-    error = o.command + ": " + error + " (nothing was sent)";
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-bool IsFleetCommand(const CliOptions& o) {
-  const std::string& c = o.command;
-  return c == "backup" || c == "restore" || c == "diff" || c == "bus-scan" ||
-         (c == "watch" && (o.csvPath || o.durationMs));
+bool CheckDiffUsage(const CliOptions& o, std::string& error) {
+  fleet::SensorBackup backup;
+  return ReadBackupArgument(o, backup, error);
 }
 
-bool CheckFleetUsage(const CliOptions& o, std::string& error) {
-  FleetArguments f;
-  if (!ParseFleet(o, f, error)) return false;
+bool CheckRestoreUsage(const CliOptions& o, std::string& error) {
+  if (o.bus) return CheckBusRestoreUsage(o, error);
+  if (!o.given.empty()) {
+    for (const char* scanOnly : {"--from", "--to", "--budget"})
+      if (std::find(o.given.begin(), o.given.end(), scanOnly) != o.given.end()) {
+        error = std::string("restore: ") + scanOnly + " goes with --bus";
+        return false;
+      }
+  }
   fleet::SensorBackup backup;
-  return ReadBackup(o, f, backup, error);
+  return ReadBackupArgument(o, backup, error);
 }
 
-int RunFleetCommand(CliSession& s, CliJson& out) {
-  const CliOptions& o = s.options();
-  FleetArguments f;
-  std::string error;
-  if (!ParseFleet(o, f, error)) return Failed(error, kExitUsage, &s);
-  fleet::SensorBackup backup;
-  if (!ReadBackup(o, f, backup, error)) return Failed(error, kExitUsage, &s);
-  if (o.command == "backup") return Backup(s, f, out);
-  if (o.command == "diff") return Diff(s, f, backup, out);
-  if (o.command == "restore") return Restore(s, f, backup, out);
-  if (o.command == "watch") return WatchCsv(s, f, out);
-  return Failed("unknown command \"" + o.command + "\"", kExitUsage, &s);
+bool CheckBusScanUsage(const CliOptions& o, std::string& error) {
+  const std::string why = fleet::CheckScanOptions(BusScanOptionsOf(o));
+  if (why.empty()) return true;
+  error = "bus-scan: " + why;
+  return false;
+}
+
+int RunRestore(CliRun& run) {
+  if (run.options().bus) return RunBusRestore(run);
+  CliSession* session = run.Connect();
+  if (session == nullptr) return run.status();
+  return RestoreOnSensor(*session, run.json());
 }
 
 // --- bus-scan -----------------------------------------------------------------
 
-int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
-  FleetArguments f;
+int RunBusScan(CliRun& run) {
+  const CliOptions& o = run.options();
+  json& out = run.json();
   std::string error;
   auto fail = [&](const std::string& message, int status) {
-    failure = message;
-    return Failed(message, status);
+    std::fprintf(stderr, "%s\n", message.c_str());
+    return run.Fail(status, message);
   };
-  if (!ParseFleet(o, f, error)) return fail(error, kExitUsage);
-  const fleet::BusScanOptions options = ScanOptions(o, f);
+  const fleet::BusScanOptions options = BusScanOptionsOf(o);
 
   // The line: the simulated sensor's, the named port, or the port of the
   // settings file.
@@ -356,8 +258,8 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
     if (device.empty()) return fail("bus-scan: no device for port " + name, kExitUsage);
   }
 
-  fleet::OwnedProtocolTrace trace;
-  if (!OpenTrace(o, trace, error)) return fail(error, kExitUsage);
+  ProtocolTrace* trace = run.Trace();
+  if (run.traceFailed()) return run.status();
   ProgressBar bar("Scanning the bus");
   const fleet::ScanClock clock(options);
   std::string shown;
@@ -365,7 +267,7 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   // On a terminal: the time left beside the bar, and each sensor on a line
   // of its own above it as soon as it answers (the table follows at the end).
   const bool ok = fleet::ScanBusOnDevice(
-      device, options, trace.get(),
+      device, options, trace,
       [&](long done, long total) {
         const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
         const std::string text = std::to_string(percent) + "%, " + clock.LeftText(done, total);
@@ -378,15 +280,18 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
         if (!bar.enabled() || !s.serialNumber.empty()) return;
         std::fprintf(stderr, "\r\033[KFound a sensor at address %d: %s, %s, %d bit/s\n", s.address,
                      (s.model.empty() ? "\"" + PrintableText(s.modelString) + "\"" : s.model).c_str(),
-                     s.checkMode == 1 ? "CRC" : "checksum", s.baudRate);
+                     CheckModeWord(s.checkMode).c_str(), s.baudRate);
         shown.clear();
       });
   bar.Finish();
-  if (f.json) {
+  // A scan that failed and found nothing has no table to show: only why it
+  // failed (a port that did not open is no "0 sensors found").
+  if (!ok && found.empty()) return fail("bus-scan: " + error, kExitFailed);
+  if (o.json) {
     json list = json::array();
     for (const auto& s : found)
       list.push_back({{"address", s.address},
-                      {"check_mode", s.checkMode == 1 ? "crc" : "checksum"},
+                      {"check_mode", CheckModeWord(s.checkMode)},
                       {"baud", s.baudRate},
                       {"model", s.model},
                       {"model_string", s.modelString},
@@ -396,7 +301,7 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
     std::cout << "Address  Check mode  Baud rate  Model                 Serial number\n";
     for (const auto& s : found) {
       char line[256];  // room for texts shown as \xNN
-      std::snprintf(line, sizeof line, "%7d  %-10s  %9d  %-20s  %s\n", s.address, s.checkMode == 1 ? "CRC" : "Checksum",
+      std::snprintf(line, sizeof line, "%7d  %-10s  %9d  %-20s  %s\n", s.address, CheckModeCaption(s.checkMode).c_str(),
                     s.baudRate, (s.model.empty() ? "\"" + PrintableText(s.modelString) + "\"" : s.model).c_str(),
                     PrintableText(s.serialNumber).c_str());
       std::cout << line;
@@ -406,50 +311,5 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   }
   if (!ok) return fail("bus-scan: " + error, kExitFailed);
   if (!g_interrupted) return kExitOk;
-  failure = "bus-scan: stopped";
-  return kExitFailed;
+  return run.Fail(kExitFailed, "bus-scan: stopped");
 }
-
-// --- trace ------------------------------------------------------------------------
-
-namespace {
-
-// The file of the run's --trace, kept so that a long command can stop at
-// the first line it refused and the run can end by saying so.
-std::shared_ptr<fleet::LineAppender> g_traceFile;
-
-}  // namespace
-
-bool OpenTrace(const CliOptions& o, fleet::OwnedProtocolTrace& trace, std::string& error) {
-  if (!o.trace) return true;
-  auto file = std::make_shared<fleet::LineAppender>();
-  if (*o.trace == "-") {
-    file->UseStandardError();
-  } else if (!file->Open(*o.trace, error)) {
-    error = "--trace: " + error;
-    return false;
-  }
-  g_traceFile = file;
-  // Each line is written at once, so a trace of a run that hangs or is
-  // killed is complete up to that point.
-  trace = fleet::NewLineTrace([file](const std::string& line) { file->WriteLine(line); });
-  return true;
-}
-
-std::string TraceWriteError() {
-  if (!g_traceFile || g_traceFile->error().empty()) return std::string();
-  const long lost = g_traceFile->linesLost();
-  return "--trace: " + g_traceFile->error() + " (" + std::to_string(lost) + (lost == 1 ? " line" : " lines") +
-         " not written)";
-}
-
-int EndWithTraceChecked(int status, std::string& failure) {
-  const std::string error = TraceWriteError();
-  if (error.empty()) return status;
-  std::fprintf(stderr, "%s\n", error.c_str());
-  if (status != kExitOk) return status;  // the command's own failure comes first
-  failure = error;
-  return kExitFailed;
-}
-
-void AttachTrace(CliSession& session, ProtocolTrace* trace) { fleet::AttachProtocolTrace(session.doc(), trace); }

@@ -6,6 +6,7 @@
 
 #include "files/console.h"
 #include "history/change_history.h"
+#include "tarkon/cli/cli_run.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/document/port_list.h"
 #include "tarkon/document/printable_text.h"
@@ -21,10 +22,10 @@
 
 namespace {
 
-int Failed(const std::string& message, int status, std::string& failure) {
+// A failure of the run: said on standard error and kept for --json.
+int Failed(const std::string& message, int status, CliRun& run) {
   std::fprintf(stderr, "%s\n", message.c_str());
-  failure = message;
-  return status;
+  return run.Fail(status, message);
 }
 
 void PrintTable(const std::vector<std::vector<std::string>>& rows) {
@@ -45,13 +46,20 @@ void PrintTable(const std::vector<std::vector<std::string>>& rows) {
 }
 
 // The technician: --technician (then kept), else the one kept, else asked
-// once on a terminal (then kept).
+// once when a person is there to answer (then kept). A run without a person
+// (standard input or standard error not a terminal, or --json) is not
+// asked: it is told how to name one.
 std::string Technician(CliSession& s) {
   SettingsFile& settings = s.doc().settingsFile();
   std::string name = s.options().technician.value_or(fleet::StoredTechnician(settings));
-  if (name.empty() && files::StandardInputIsTerminal() && !s.options().json) {
-    std::fprintf(stderr, "Technician's name: ");
-    std::getline(std::cin, name);
+  if (name.empty()) {
+    if (files::StandardInputIsTerminal() && files::IsTerminal(stderr) && !s.options().json) {
+      std::fprintf(stderr, "Technician's name: ");
+      std::getline(std::cin, name);
+    } else if (!s.options().quiet) {
+      std::fprintf(stderr, "note: the report names no technician; give --technician NAME (it is kept for the next "
+                           "report)\n");
+    }
   }
   name = TrimmedText(name);
   if (!name.empty()) fleet::StoreTechnician(settings, name);
@@ -60,18 +68,18 @@ std::string Technician(CliSession& s) {
 
 }  // namespace
 
-bool IsBusRestore(const CliOptions& o) { return o.command == "restore" && o.bus; }
-
-int RunHistoryCommand(const CliOptions& o, CliJson& out, std::string& failure) {
+int RunHistory(CliRun& run) {
+  const CliOptions& o = run.options();
+  CliJson& out = run.json();
   history::Filter filter;
   filter.serialNumber = o.serial.value_or("");
   if (o.since && !history::NormalizeSince(*o.since, filter.since))
     return Failed("history: --since takes a date (2026-12-08) or a UTC time (2026-12-08T10:30), not \"" + *o.since +
                       "\"",
-                  kExitUsage, failure);
+                  kExitUsage, run);
   const std::string path = history::DefaultPath();
   const history::ReadResult read = history::Read(path);
-  if (!read.ok) return Failed("history: cannot read " + path + ": " + read.error, kExitFailed, failure);
+  if (!read.ok) return Failed("history: cannot read " + path + ": " + read.error, kExitFailed, run);
   const std::vector<history::Entry> entries = history::Select(read.entries, filter);
   if (read.damagedLines > 0 && !o.quiet)
     std::fprintf(stderr, "note: %zu damaged %s of %s skipped\n", read.damagedLines,
@@ -97,14 +105,14 @@ int RunHistoryCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   return kExitOk;
 }
 
-int RunReportCommand(CliSession& s, CliJson& out) {
+int RunReport(CliSession& s, CliJson& out) {
   const std::string& path = s.options().arguments[0];
-  std::string failure;
   fleet::ReportFormat format = fleet::ReportFormat::kHtml;
   if (!fleet::ReportFormatOfPath(path, format)) {
-    const int status = Failed("report: FILE ends in .pdf or .html, not \"" + path + "\"", kExitUsage, failure);
+    const std::string failure = "report: FILE ends in .pdf or .html, not \"" + path + "\"";
+    std::fprintf(stderr, "%s\n", failure.c_str());
     s.SetLastError(failure);
-    return status;
+    return kExitUsage;
   }
   fleet::CommissioningReport report;
   std::string error;
@@ -124,6 +132,9 @@ int RunReportCommand(CliSession& s, CliJson& out) {
 #ifdef LRS_HAVE_REPORT_PDF
     const report_pdf::PdfResult pdf = report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber);
     pages = pdf.pages;
+    // The toolkit's own remarks are notes like any other: --quiet hides them.
+    if (!s.options().quiet)
+      for (const std::string& message : pdf.messages) std::fprintf(stderr, "note: %s\n", PrintableText(message).c_str());
     std::string reason;
     if (!pdf.ok)
       error = "report: " + pdf.error;
@@ -147,22 +158,30 @@ int RunReportCommand(CliSession& s, CliJson& out) {
   return s.failuresSinceConnect() == 0 ? kExitOk : kExitFailed;
 }
 
-int RunBusRestoreCommand(const CliOptions& o, CliJson& out, std::string& failure) {
-  if (o.connection || o.dryRun || o.force)
-    return Failed("restore: --bus applies the settings of the file's model and never the connection; it takes "
-                  "no --connection, --dry-run or --force",
-                  kExitUsage, failure);
+bool CheckBusRestoreUsage(const CliOptions& o, std::string& error) {
+  if (o.connection || o.dryRun || o.force) {
+    error = "restore: --bus applies the settings of the file's model and never the connection; it takes "
+            "no --connection, --dry-run or --force";
+    return false;
+  }
+  if (const std::string why = fleet::CheckScanOptions(BusScanOptionsOf(o)); !why.empty()) {
+    error = "restore: " + why;
+    return false;
+  }
+  fleet::SensorBackup backup;
+  if (fleet::ReadBackupFile(o.arguments[0], backup, error)) return true;
+  error = "restore: " + error + " (nothing was sent)";
+  return false;
+}
+
+int RunBusRestore(CliRun& run) {
+  const CliOptions& o = run.options();
+  CliJson& out = run.json();
   fleet::SensorBackup backup;
   std::string error;
   if (!fleet::ReadBackupFile(o.arguments[0], backup, error))
-    return Failed("restore: " + error + " (nothing was sent)", kExitUsage, failure);
-  fleet::BusScanOptions options;
-  options.from = o.from.value_or(1);
-  options.to = o.to.value_or(255);
-  options.budgetMs = o.budgetMs.value_or(0);
-  if (!o.bauds.empty()) options.baudRates = o.bauds;
-  if (const std::string why = fleet::CheckScanOptions(options); !why.empty())
-    return Failed("restore: " + why, kExitUsage, failure);
+    return Failed("restore: " + error + " (nothing was sent)", kExitUsage, run);
+  const fleet::BusScanOptions options = BusScanOptionsOf(o);
 
   CKRV02Doc doc(o.settingsPath.value_or(std::string()));
   // A sweep over a bus is no connection to remember.
@@ -173,13 +192,13 @@ int RunBusRestoreCommand(const CliOptions& o, CliJson& out, std::string& failure
   std::string portText;
   ConnectValues base = doc.BeginConnect();
   if (o.simulate) {
-    if (!sensor.Start(SimulatedSensor(o), base)) return Failed("restore: " + sensor.failure(), kExitFailed, failure);
+    if (!sensor.Start(SimulatedSensor(o), base)) return Failed("restore: " + sensor.failure(), kExitFailed, run);
     device = sensor.device();
     portText = base.portText;
   } else {
     portText = o.port.value_or("").empty() ? StoredPortName(doc.settingsFile()) : *o.port;
     device = DeviceOfPortName(doc.settingsFile(), portText);
-    if (device.empty()) return Failed("restore: no device for port " + portText, kExitUsage, failure);
+    if (device.empty()) return Failed("restore: no device for port " + portText, kExitUsage, run);
   }
   if (o.readTimeoutMs) base.readTimeout = *o.readTimeoutMs;
   if (o.writeTimeoutMs) base.writeTimeout = *o.writeTimeoutMs;
@@ -194,7 +213,7 @@ int RunBusRestoreCommand(const CliOptions& o, CliJson& out, std::string& failure
       [] { return !g_interrupted.load(); });
   bar.Finish();
   doc.CloseDocument();
-  if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, failure);
+  if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, run);
   if (o.json) {
     CliJson list = CliJson::array();
     for (const fleet::FleetApplyRow& row : report.rows)
@@ -211,12 +230,15 @@ int RunBusRestoreCommand(const CliOptions& o, CliJson& out, std::string& failure
       rows.push_back(cells);
     }
     PrintTable(rows);
-    std::cout << report.rows.size() << " " << backup.model << (report.rows.size() == 1 ? " sensor" : " sensors");
+    // The file's model text is as untrusted as the rest of it.
+    std::cout << report.rows.size() << " " << PrintableText(backup.model)
+              << (report.rows.size() == 1 ? " sensor" : " sensors");
     if (report.otherModels > 0) std::cout << ", " << report.otherModels << " of other models left alone";
     std::cout << (report.stopped ? " (stopped)" : "") << std::endl;
   }
-  if (report.rows.empty()) return Failed("restore: no " + backup.model + " found on the bus", kExitFailed, failure);
+  if (report.rows.empty())
+    return Failed("restore: no " + PrintableText(backup.model) + " found on the bus", kExitFailed, run);
   if (report.AnyFailed() || report.stopped)
-    return Failed("restore: not every sensor took the file's settings", kExitFailed, failure);
+    return Failed("restore: not every sensor took the file's settings", kExitFailed, run);
   return kExitOk;
 }

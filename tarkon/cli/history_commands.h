@@ -1,7 +1,8 @@
 #pragma once
 // tarkon-cli's change history, commissioning report and fleet apply:
-// `history` (reads the history file, no sensor), `report FILE` (on an open
-// session) and `restore FILE --bus` (scans the line itself, like bus-scan).
+// `history` (reads the history file, no sensor), `report FILE` (on the
+// connected sensor) and `restore FILE --bus` (scans the line itself, like
+// bus-scan).
 
 #include <string>
 
@@ -9,12 +10,13 @@
 #include "tarkon/cli/cli_output.h"
 #include "tarkon/cli/cli_session.h"
 
-// Whether the command line is `restore FILE --bus`.
-bool IsBusRestore(const CliOptions& options);
+class CliRun;
 
-// `history [--serial SN] [--since DATE]`. `failure` says why it failed.
-int RunHistoryCommand(const CliOptions& options, CliJson& json, std::string& failure);
+// `history [--serial SN] [--since DATE]`.
+int RunHistory(CliRun& run);
 // `report FILE.pdf|FILE.html` of the connected sensor.
-int RunReportCommand(CliSession& session, CliJson& json);
-// `restore FILE --bus [--from N --to M]`.
-int RunBusRestoreCommand(const CliOptions& options, CliJson& json, std::string& failure);
+int RunReport(CliSession& session, CliJson& json);
+// `restore FILE --bus [--from N --to M]`: its options and file checked
+// before anything is opened, then the run.
+bool CheckBusRestoreUsage(const CliOptions& options, std::string& error);
+int RunBusRestore(CliRun& run);

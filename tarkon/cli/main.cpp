@@ -2,18 +2,14 @@
 // from a terminal or a script.
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "tarkon/cli/cli_command_table.h"
-#include "tarkon/cli/cli_commands.h"
+#include "tarkon/cli/cli_help.h"
 #include "tarkon/cli/cli_options.h"
 #include "tarkon/cli/cli_output.h"
-#include "tarkon/cli/cli_session.h"
-#include "tarkon/cli/fleet_commands.h"
-#include "tarkon/cli/history_commands.h"
-#include "tarkon/cli/params_commands.h"
-#include "tarkon/fleet/fleet_tools.h"
+#include "tarkon/cli/cli_run.h"
+#include "tarkon/cli/cli_usage_check.h"
 
 namespace {
 
@@ -33,25 +29,14 @@ int UsageError(bool json, const std::string& message) {
   return kExitUsage;
 }
 
-// Help for the command named, or the whole usage.
-int Help(const std::string& command) {
-  if (command.empty() || command == "help") {
-    std::fputs(CliUsage().c_str(), stdout);
-    return kExitOk;
-  }
-  const CliCommandSpec* row = FindCliCommand(command);
-  if (row == nullptr) return UsageError(false, "unknown command \"" + command + "\"");
-  std::fputs(CliCommandHelp(*row).c_str(), stdout);
-  return kExitOk;
-}
-
 // What a run ends with on standard output under --json.
-int Finish(const CliOptions& options, int status, const CliJson& json, const std::string& failure) {
+int Finish(const CliOptions& options, const CliCommand& command, int status, const CliJson& json,
+           const std::string& failure) {
   if (!options.json) return status;
   if (status == kExitOk) {
     if (!json.is_null()) PrintJson(json);
-  } else if (IsFleetCommand(options) && json.is_object()) {
-    // A fleet command's result stands also when it fails (a diff that found
+  } else if (command.resultOnFailure && json.is_object()) {
+    // The result stands also when the command fails (a diff that found
     // differences, a restore that did not verify): one object with both.
     CliJson both = json;
     both["error"] = ErrorJson(status, failure.empty() ? "failed" : failure)["error"];
@@ -72,53 +57,24 @@ int main(int argc, char** argv) {
     std::printf("%s\n", CliVersion());
     return kExitOk;
   }
-  if (options.help) return Help(options.command);
-  if (options.command == "help") return Help(options.arguments.empty() ? "" : options.arguments[0]);
-  if (!CheckCommandUsage(options, error)) return UsageError(options.json, error);
+  // The command's name in any case.
+  const CliCommand* command = FindCliCommand(options.command);
+  if (command != nullptr) options.command = command->name;
+  if (options.help) {
+    if (options.command.empty()) {
+      std::fputs(CliUsage(CliCommandTable()).c_str(), stdout);
+      return kExitOk;
+    }
+    if (command == nullptr) return UsageError(false, "unknown command \"" + options.command + "\"");
+    std::fputs(CliCommandHelp(*command).c_str(), stdout);
+    return kExitOk;
+  }
+  if (command == nullptr) return UsageError(options.json, "unknown command \"" + options.command + "\"");
+  if (!CheckCommandUsage(options, *command, error)) return UsageError(options.json, error);
+
   InstallInterruptHandler();
-  CliJson json;
-  if (options.command == "ports") {
-    const int status = RunPortsCommand(options, json);
-    return Finish(options, status, json, "");
-  }
-  if (options.command == "history") {
-    std::string failure;
-    const int status = RunHistoryCommand(options, json, failure);
-    return Finish(options, status, json, failure);
-  }
-  if (IsBusRestore(options)) {
-    std::string failure;
-    const int status = RunBusRestoreCommand(options, json, failure);
-    return Finish(options, status, json, failure);
-  }
-  if (IsOfflineCommand(options)) {
-    std::string failure;
-    const int status = RunEditCommand(options, json, failure);
-    return Finish(options, status, json, failure);
-  }
-  if (options.command == "bus-scan") {
-    std::string failure;
-    const int status = EndWithTraceChecked(RunBusScanCommand(options, json, failure), failure);
-    return Finish(options, status, json, failure);
-  }
-
-  fleet::OwnedProtocolTrace trace;
-  if (!OpenTrace(options, trace, error)) return UsageError(options.json, error);
-
-  CliSession session(options);
-  AttachTrace(session, trace.get());
-  if (!session.Open(error)) {
-    session.Close();
-    if (!error.empty()) return UsageError(options.json, error);
-    // Under --json the error object carries the failure and its cause.
-    const ConnectFailure& failure = session.doc().lastConnectFailure();
-    const std::string message =
-        failure.text.empty() ? session.lastError() : std::string(kCannotConnectLine) + " " + failure.text;
-    return Finish(options, kExitFailed, json, message);
-  }
-  int status = RunSensorCommand(session, json);
-  session.Close();
-  std::string failure = session.lastError();
-  status = EndWithTraceChecked(status, failure);
-  return Finish(options, status, json, failure);
+  CliRun run(options);
+  const int status = run.End(command->run(run));
+  if (run.usageError()) return UsageError(options.json, run.failure());
+  return Finish(options, *command, status, run.json(), run.failure());
 }

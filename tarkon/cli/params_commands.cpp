@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "tarkon/cli/cli_options.h"
+#include "tarkon/cli/cli_run.h"
 #include "tarkon/cli/cli_session.h"
 #include "tarkon/document/printable_text.h"
 #include "tarkon/fleet/parameter_rows.h"
@@ -26,9 +27,7 @@ std::string Padded(const std::string& text, size_t width) {
 
 }  // namespace
 
-bool IsOfflineCommand(const CliOptions& options) { return options.command == "edit"; }
-
-int RunParamsCommand(CliSession& s, CliJson& json) {
+int RunParams(CliSession& s, CliJson& json) {
   const std::vector<fleet::ParameterRow> rows = fleet::SensorRows(s.doc());
   if (rows.empty() || s.failuresSinceConnect() != 0) {
     if (s.lastError().empty()) s.SetLastError("params: the sensor's settings could not be read");
@@ -64,15 +63,17 @@ int RunParamsCommand(CliSession& s, CliJson& json) {
   return kExitOk;
 }
 
-int RunEditCommand(const CliOptions& o, CliJson& json, std::string& failure) {
+int RunEdit(CliRun& run) {
+  const CliOptions& o = run.options();
+  CliJson& json = run.json();
   const std::string& path = o.arguments[0];
   std::string message;
   bool refused = false;
   if (!fleet::EditSettingsFile(path, o.arguments[1], o.arguments[2], message, refused)) {
     while (!message.empty() && message.back() == '\n') message.pop_back();
-    failure = "edit: " + message;
+    const std::string failure = "edit: " + message;
     std::fprintf(stderr, "%s\n", failure.c_str());
-    return refused ? kExitUsage : kExitFailed;
+    return run.Fail(refused ? kExitUsage : kExitFailed, failure);
   }
   if (o.json) {
     json = {{"file", path}, {"saved", message}};

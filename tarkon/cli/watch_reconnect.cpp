@@ -29,7 +29,12 @@ void Say(const CliSession& s, const char* event, const std::string& text) {
 bool WaitForReconnect(CliSession& s, const std::function<bool()>& stop) {
   CKRV02Doc& d = s.doc();
   if (!d.CanReconnect()) return false;
-  Say(s, "link lost", d.linkNotice().text + " Waiting for it (--reconnect).");
+  // The notice's words without the window's button: a console user plugs
+  // the port back in and the run goes on by itself.
+  const LinkNotice& notice = d.linkNotice();
+  Say(s, "link lost",
+      (notice.fact.empty() ? notice.text : notice.fact) +
+          " Plug it back in: this run reconnects by itself once the port is back (--reconnect); Ctrl+C ends it.");
   auto next = std::chrono::steady_clock::now();
   while (!g_interrupted && !stop()) {
     if (std::chrono::steady_clock::now() < next) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "serial/port_access.h"
+#include "tarkon/document/port_text.h"
 
 namespace {
 
@@ -50,8 +51,7 @@ ConnectFailure OpenFailure(const std::string& device, const SerialError& error) 
 }
 
 ConnectFailure NoPortFailure(const std::string& portText) {
-  return Make(ConnectFailureCause::kNoPort,
-              "\"" + portText + "\" names no serial port: give COMn or a device path such as /dev/ttyUSB0.");
+  return Make(ConnectFailureCause::kNoPort, ParsePortText(portText).refusal);
 }
 
 ConnectFailure Rs485Failure(const std::string& device, const SerialError& error) {

@@ -7,18 +7,11 @@
 #include "serial/port_resolver.h"
 #include "tarkon/models/model_table.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/port_text.h"
 
 namespace {
 
 constexpr int32_t kRates[] = {9600, 19200, 38400, 57600};
-
-std::string Trimmed(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return std::string();
-  size_t last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
 
 }  // namespace
 
@@ -70,19 +63,9 @@ int32_t DataBitsOfChoice(int choice) {
   return 8 - choice;
 }
 
-int PortNumberOfText(const std::string& portText) {
-  std::string upper = portText;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  size_t com = upper.find("COM");
-  if (com == std::string::npos) return -1;
-  return ScaleTruncated(ReadRealNumber(upper.substr(com + 3)), 1.0);
-}
+int PortNumberOfText(const std::string& portText) { return ParsePortText(portText).number; }
 
-std::string DevicePathOfText(const std::string& portText) {
-  std::string path = Trimmed(portText);
-  if (!PortResolver::IsDeviceName(path)) return std::string();
-  return path;
-}
+std::string DevicePathOfText(const std::string& portText) { return ParsePortText(portText).device; }
 
 ConnectValues ConnectValuesFromSettings(const SettingsFile::SerialValues& stored) {
   ConnectValues values;

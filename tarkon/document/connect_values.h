@@ -65,8 +65,9 @@ int32_t ParityOfChoice(bool enabled, int choice);
 int32_t StopBitsOfChoice(int choice);
 // "8", "7", "6", "5", "4" (an unknown choice: 8).
 int32_t DataBitsOfChoice(int choice);
-// Port number of a port text: upper-cased, the text after the first "COM"
-// read as a decimal number with its fraction cut off; -1 without "COM".
+// Port number of a port text (see ParsePortText, port_text.h): upper-cased,
+// the text after the first "COM" read as a decimal number with its fraction
+// cut off; -1 without "COM", and for a text that holds more than the number.
 int PortNumberOfText(const std::string& portText);
 // The device path of a port text starting with "/" (blanks around
 // ignored); empty for any other text.
@@ -103,6 +104,12 @@ ConnectTarget TargetAfterChange(ConnectTarget connection, int32_t baudRate, int3
 // (also "-1", which reads as 4294967295) are clamped to that, rather than
 // making every connect fail. The stored text stays as it is.
 int32_t PortTimeoutMs(uint32_t stored);
+
+// Sensor addresses: one sensor each from the first to the last; the
+// global address reaches every sensor on the line.
+constexpr int kFirstSensorAddress = 1;
+constexpr int kLastSensorAddress = 255;
+constexpr int kGlobalAddress = 0;
 
 // Messages of the dialogs' OK checks.
 constexpr const char* kAddressRangeMessage = "Please enter an integer between 0 and 255.";

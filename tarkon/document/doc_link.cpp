@@ -23,7 +23,9 @@ LinkFacts CKRV02Doc::linkFacts() const {
   f.address = address();
   f.checkMode = checkMode();
   f.model = modelText_;
-  f.serial = serialNumberText();
+  const SensorIdentity id = identity();
+  f.serial = id.serialNumber;
+  f.serialNote = id.SerialNote();
   f.polling = transfer_.InProgress() ? PollingState::kPaused : pollSwitch_ ? PollingState::kOn : PollingState::kOff;
   f.good = replies_.good();
   f.failed = replies_.failed();
@@ -42,7 +44,7 @@ CKRV02Doc::LostLink CKRV02Doc::CurrentLink() const {
   link.target = connection_;
   link.checkMode = commands_.checkMode();
   link.serial = serialNumberReplyText();
-  link.sensor = SensorName(modelText_, serialNumberText());
+  link.sensor = identity().Name();
   return link;
 }
 
@@ -95,7 +97,7 @@ ReconnectOutcome CKRV02Doc::Reconnect() {
     SetNotice(ReconnectFailedNotice(port, lastFailure_.text));
     return ReconnectOutcome::kFailed;
   }
-  const std::string now = SensorName(modelText_, serialNumberText());
+  const std::string now = identity().Name();
   if (serialNumberReplyText() != link.serial) {
     LogLine(kLogNotice, OtherSensorLine(port, link.sensor, now));
     SetNotice(OtherSensorNotice(port, link.sensor, now));

@@ -135,6 +135,7 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
   const SettingsFile::SerialValues stored = settings_.ReadSerialSettings();
   lastFailure_ = ConnectFailure{};
   rs485_ = false;
+  serialRead_ = versionsRead_ = false;
 
   // Open the port: by explicit device path, or by number through the port
   // map that the settings file keeps.
@@ -212,9 +213,10 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
   current_ = SettingsOfModel(modelIndex_);
   if (DocumentListener* listener = listener_.get()) listener->OnShowPanel(modelIndex_);
 
-  ReadVersions();
+  // What this connection reads is the identity: nothing of an earlier one.
+  versionsRead_ = ReadVersions();
   if (current_) current_->Refresh();
-  commands_.GetSerialNum();
+  serialRead_ = commands_.GetSerialNum() != 0;
 
   // A new link: its counts start at zero, and a lost one is forgotten.
   identity_ = IdentifyPort(target.device.empty() ? "COM" + std::to_string(target.port) : target.device, device);
@@ -235,10 +237,10 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
   return true;
 }
 
-void CKRV02Doc::ReadVersions() {
+bool CKRV02Doc::ReadVersions() {
   const bool krv02Family = UsesKRV02VersionCommand(modelIndex_);
   const int ok = krv02Family ? commands_.GetVersion() : commands_.GetKRV04Version();
-  if (!ok) return;  // the command logged its failure; the texts stay
+  if (!ok) return false;  // the command logged its failure; the texts stay
   const uint8_t* reply = krv02Family ? commands_.version : commands_.krv04Version;
   const size_t firmwareAt = krv02Family ? krv02::kVersionFirmware : krv04::kVersionFirmware;
   const size_t letterAt = krv02Family ? krv02::kVersionLetter : krv04::kVersionLetter;
@@ -249,6 +251,7 @@ void CKRV02Doc::ReadVersions() {
   firmwareText_ = text;
   std::snprintf(text, sizeof text, "%4.1f", reply[fpgaAt] * 0.1);
   fpgaText_ = text;
+  return true;
 }
 
 void CKRV02Doc::Disconnect() {
@@ -364,7 +367,9 @@ bool CKRV02Doc::ResetSensor() {
 }
 
 WriteTarget CKRV02Doc::CurrentWriteTarget() const {
-  return WriteTarget{link_.device(), modelText_, serialNumberText()};
+  // A serial number that was not read is left blank, never taken from an
+  // earlier connection's reply.
+  return WriteTarget{link_.device(), modelText_, identity().serialNumber};
 }
 
 history::Outcome CKRV02Doc::WriteOutcome(bool sent, bool reread, bool asSent) const {
@@ -417,10 +422,13 @@ bool CKRV02Doc::RereadIdentity() {
   const bool model = commands_.GetModelName(true) != 0;
   const std::string firmware = firmwareText_;
   firmwareText_.clear();
-  ReadVersions();
-  const bool versions = !firmwareText_.empty();
+  const bool versions = ReadVersions();
   if (!versions) firmwareText_ = firmware;
   const bool serial = commands_.GetSerialNum() != 0;
+  // A reply that did not come leaves the text as it was: what was read
+  // before still stands.
+  versionsRead_ = versionsRead_ || versions;
+  serialRead_ = serialRead_ || serial;
   PostStateChanged();
   return model && versions && serial;
 }
@@ -447,6 +455,19 @@ bool CKRV02Doc::IsChecked(DocCommand command) const {
 std::string CKRV02Doc::modelString() const { return ReplyText(commands_.modelName, sizeof commands_.modelName); }
 
 std::string CKRV02Doc::serialNumberText() const { return AddressDialogSerial(commands_.serialNumber); }
+
+SensorIdentity CKRV02Doc::identity() const {
+  IdentityReads reads;
+  reads.model = modelText_;
+  reads.modelString = modelString();
+  reads.serialRead = serialRead_;
+  reads.serialNumber = serialNumberText();
+  reads.versionsRead = versionsRead_;
+  reads.versionCommand = UsesKRV02VersionCommand(modelIndex_) ? "GetVersion" : "GetKRV04Version";
+  reads.firmware = firmwareText_;
+  reads.fpga = fpgaText_;
+  return MakeSensorIdentity(reads);
+}
 
 std::string CKRV02Doc::serialNumberReplyText() const {
   return ReplyText(commands_.serialNumber, sizeof commands_.serialNumber);

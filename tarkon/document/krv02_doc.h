@@ -31,6 +31,7 @@
 #include "tarkon/document/poll_worker.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/scan_buffer.h"
+#include "tarkon/document/sensor_identity.h"
 #include "tarkon/document/serial_and_model.h"
 #include "tarkon/document/settings_file.h"
 #include "tarkon/document/transfer_flag.h"
@@ -232,6 +233,9 @@ class CKRV02Doc : public LogSink {
   // setup pane shows).
   std::string serialNumberText() const;
   std::string serialNumberReplyText() const;
+  // The connected sensor's identity as this connection read it, with what
+  // is missing (a serial number or versions whose reply did not come).
+  SensorIdentity identity() const;
   int32_t checkMode() const { return commands_.checkMode(); }
   int32_t address() const { return commands_.address(); }
   int32_t baudRate() const;
@@ -333,7 +337,8 @@ class CKRV02Doc : public LogSink {
   void SaveChangedSettings();
   void PostStateChanged();
   ModelSettings* SettingsOfModel(int model);
-  void ReadVersions();
+  // True when the version query answered.
+  bool ReadVersions();
   void StoreSerialSettingsOfPort();
   // One history line about the connected sensor (a failure to write it is
   // said once in the log).
@@ -374,6 +379,9 @@ class CKRV02Doc : public LogSink {
   std::string modelText_;
   std::string firmwareText_;
   std::string fpgaText_;
+  // Whether this connection read the serial number and the versions.
+  bool serialRead_ = false;
+  bool versionsRead_ = false;
   ModelSettings* current_ = nullptr;
   ConnectFailure lastFailure_;
   bool rs485_ = false;

@@ -87,10 +87,11 @@ bool PortIsBack(const LinkIdentity& lost, const std::vector<std::string>& names,
 }
 
 LinkNotice PortGoneNotice(const std::string& port, const std::string& sensor, bool autoReconnect) {
-  std::string text = "The connection to the " + sensor + " was lost: the port " + port +
-                     " went away (adapter unplugged or line hung up). Polling stopped.";
-  text += autoReconnect ? " Tarkon reconnects when the port is back." : " Plug it back in, then press Reconnect.";
-  return {LinkNoticeKind::kPortGone, text, true};
+  const std::string fact = "The connection to the " + sensor + " was lost: the port " + port +
+                           " went away (adapter unplugged or line hung up). Polling stopped.";
+  const std::string text =
+      fact + (autoReconnect ? " Tarkon reconnects when the port is back." : " Plug it back in, then press Reconnect.");
+  return {LinkNoticeKind::kPortGone, text, true, fact};
 }
 
 LinkNotice GatewayGoneNotice(const std::string& port, const std::string& gateway, const std::string& sensor) {

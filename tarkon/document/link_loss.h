@@ -48,6 +48,9 @@ struct LinkNotice {
   LinkNoticeKind kind = LinkNoticeKind::kNone;
   std::string text;             // the bar's words
   bool offersReconnect = false;  // the bar shows "Reconnect"
+  // What happened, without what to press in the window: for a front end
+  // with no bar and no button (a console run says what its user does).
+  std::string fact = std::string();
 };
 
 // The bar's texts. `port` is the port as the user named it, `sensor` the

@@ -20,6 +20,13 @@ bool IsComName(const std::string& name) {
          (name[2] == 'M' || name[2] == 'm');
 }
 
+// The sensor as the facts name it: its serial number, or the note that
+// stands for one not known.
+std::string SensorOfFacts(const LinkFacts& f) {
+  if (!f.serialNote.empty()) return f.model + " (" + f.serialNote + ")";
+  return SensorName(f.model, f.serial);
+}
+
 const char* PollingWord(PollingState state) {
   switch (state) {
     case PollingState::kOn: return "polling on";
@@ -89,7 +96,7 @@ std::string LinkStatusText(const LinkFacts& f) {
   text += kSeparator + std::to_string(f.baudRate) + " bit/s";
   text += kSeparator + std::string("address ") + std::to_string(f.address);
   text += kSeparator + std::string(f.checkMode == 1 ? "CRC" : "Checksum");
-  text += kSeparator + SensorName(f.model, f.serial);
+  text += kSeparator + SensorOfFacts(f);
   text += kSeparator + std::string(PollingWord(f.polling));
   text += kSeparator + std::string("replies ") + std::to_string(f.good) + " good, " + std::to_string(f.failed) +
           " failed (" + std::to_string(f.failedLastMinute) + " in the last minute)";
@@ -99,7 +106,7 @@ std::string LinkStatusText(const LinkFacts& f) {
 std::string LinkWindowTitle(const LinkFacts& f) {
   if (!f.connected) return std::string();
   const std::string port = f.portName.empty() ? f.device : f.portName;
-  return "Tarkon \xE2\x80\x94 " + SensorName(f.model, f.serial) + " on " + port;
+  return "Tarkon \xE2\x80\x94 " + SensorOfFacts(f) + " on " + port;
 }
 
 void ReplyCounter::Reset() {

@@ -24,7 +24,7 @@ struct LinkFacts {
   int32_t address = 0;
   int32_t checkMode = 0;
   std::string model;   // display name ("KRV04")
-  std::string serial;  // serial number (up to 8 characters, raw)
+  std::string serial;  // serial number (up to 8 characters, raw); empty when not known
   PollingState polling = PollingState::kOff;
   uint64_t good = 0;
   uint64_t failed = 0;
@@ -36,6 +36,9 @@ struct LinkFacts {
   bool rawTcp = false;
   uint32_t roundTripUs = 0;
   uint32_t allowanceMs = 0;
+  // Stands in for a serial number that is not known ("serial number not
+  // read", "no serial number"); empty when it is known.
+  std::string serialNote = std::string();
 };
 
 // The sensor as the title and the link texts name it: the model, then "SN"
@@ -52,7 +55,8 @@ std::string PortDisplay(const std::string& portName, const std::string& device, 
 // network line adds "gateway 10.0.0.5:4001, RFC 2217, round trip 0.4 ms,
 // allowance 22 ms" after the port (", raw TCP: the gateway sets the line"
 // in place of "RFC 2217");
-// "Not connected" while not connected.
+// "Not connected" while not connected. A serial number that is not known
+// shows as its note: "KRV04 (serial number not read)".
 std::string LinkStatusText(const LinkFacts& facts);
 // "Tarkon — KRV04 SN482913 on /dev/ttyUSB0" while connected; empty when not
 // (the window keeps its own caption then).

@@ -2,6 +2,7 @@
 
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
+#include "tarkon/document/port_text.h"
 #include "tarkon/models/model_table.h"
 
 PortList ListPorts(const SettingsFile* settings) {
@@ -55,6 +56,9 @@ std::string StoredPortName(const SettingsFile& settings) {
 }
 
 std::string DeviceOfPortName(const SettingsFile& settings, const std::string& name) {
+  const PortText port = ParsePortText(name);
+  if (!port.device.empty()) return port.device;
+  if (port.number < 0) return std::string();
   PortResolver::SetPortMap(settings.ReadPortMap());
-  return PortResolver::ResolveName(name);
+  return PortResolver::Resolve(static_cast<unsigned>(port.number));
 }

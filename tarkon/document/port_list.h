@@ -65,6 +65,6 @@ std::string StoredPortName(const SettingsFile& settings);
 
 // The device a port name stands for, as a user types it: "COMn" (any case)
 // through the port map of `settings` (installed for this process), else
-// /dev/ttyS(n-1); anything else is a device path, used as it is. Empty for
-// "COM0".
+// /dev/ttyS(n-1); a device path is used as it is. Empty for a text that
+// names no port (ParsePortText says why).
 std::string DeviceOfPortName(const SettingsFile& settings, const std::string& name);

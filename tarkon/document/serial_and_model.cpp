@@ -10,7 +10,7 @@ namespace {
 // Text, NUL, zeros: at most 15 characters so the field always ends in NUL.
 void TextField(const std::string& text, uint8_t field[16]) {
   std::memset(field, 0, 16);
-  for (size_t i = 0; i < text.size() && i < 15 && text[i] != 0; ++i) {
+  for (size_t i = 0; i < text.size() && i < SerialAndModel::kMaxSerialChars && text[i] != 0; ++i) {
     field[i] = static_cast<uint8_t>(text[i]);
   }
 }

@@ -48,8 +48,9 @@ class SerialAndModel {
   // (text, NUL, the rest zero), then Refresh. Without a chosen entry nothing
   // is sent and the result is false. Returns SetModelName's result.
   bool SetModelName();
-  // "Set Serial Number": at most 15 characters of the field, NUL, the rest
-  // zero, then Refresh. Returns SetSerialNum's result.
+  // "Set Serial Number": at most kMaxSerialChars characters of the field,
+  // NUL, the rest zero, then Refresh. Returns SetSerialNum's result.
+  static constexpr size_t kMaxSerialChars = 15;
   bool SetSerialNumber();
 
   // The 16-byte fields as sent.

@@ -1,5 +1,6 @@
 #include "tarkon/document/settings_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -39,6 +40,33 @@ std::string Trimmed(const std::string& text) {
 // "key=value\r", which is no setting, does not become one after a save.
 std::string KeptLine(const std::string& line) {
   return line + (!line.empty() && line.back() == '\r' ? "\r\n" : "\n");
+}
+
+// Why a file's text is no settings file of ours, or empty when it is one
+// (an empty file is one). A file that holds binary bytes, a JSON document
+// (a settings backup named by mistake) or no "[section]" line at all is
+// someone else's: it is neither read as settings nor written back.
+std::string NotSettingsText(const std::string& content) {
+  for (const char c : content) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') return "it holds binary data";
+  }
+  const size_t first = content.find_first_not_of(" \t\r\n\f");
+  if (first == std::string::npos) return std::string();
+  // A JSON document opens with "{", or with "[" and a value.
+  const size_t second = content.find_first_not_of(" \t\r\n\f", first + 1);
+  const char next = second == std::string::npos ? ']' : content[second];
+  if (content[first] == '{' || (content[first] == '[' && std::strchr("{[\"]", next) != nullptr))
+    return "it is a JSON file, not an INI file";
+  size_t start = 0;
+  while (start < content.size()) {
+    const size_t end = std::min(content.find('\n', start), content.size());
+    const std::string line = Trimmed(content.substr(start, end - start));
+    // A section line needs no closing bracket (see Parse).
+    if (line.size() >= 2 && line[0] == '[') return std::string();
+    start = end + 1;
+  }
+  return "it holds no [section] line of an INI file";
 }
 
 }  // namespace
@@ -98,6 +126,11 @@ bool SettingsFile::Load() {
     loadState_ = LoadState::kUnreadable;
     lastError_ = path_ + " is not read as a settings file (" + file.reason +
                  "); it is left as it is and the defaults are used";
+    return false;
+  }
+  if (const std::string why = NotSettingsText(file.content); !why.empty()) {
+    loadState_ = LoadState::kUnreadable;
+    lastError_ = path_ + " is not read as a settings file (" + why + "); it is left as it is and the defaults are used";
     return false;
   }
   Parse(file.content);

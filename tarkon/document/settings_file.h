@@ -36,9 +36,10 @@
 // Saving replaces the file atomically (files/atomic_file_writer.h), so a
 // crash or a full disk while saving leaves either the old or the new file,
 // never a truncated one. A file that existed but could not be read (more
-// than 4 MiB, not a regular file, a symbolic link) is never overwritten,
-// nor is a write-protected one or a link: they are left as they are and
-// the program works from the defaults.
+// than 4 MiB, not a regular file, a symbolic link) or is no INI file (it
+// holds binary bytes, is a JSON document, or has no "[section]" line) is
+// never overwritten, nor is a write-protected one or a link: they are left
+// as they are and the program works from the defaults.
 
 #include <cstddef>
 #include <cstdint>

@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr uint8_t kFactoryAddress = 1;
-constexpr int32_t kFactoryBaudRate = 57600;
+constexpr uint8_t kFactoryAddress = kVirtualSensorAddress;
+constexpr int32_t kFactoryBaudRate = kVirtualSensorBaudRate;
 
 // Why the request cannot be served; empty when it can.
 std::string Refusal(const VirtualSensorRequest& request) {

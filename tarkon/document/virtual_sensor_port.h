@@ -32,6 +32,11 @@ namespace sim {
 class InProcessSensor;
 }
 
+// Where a virtual sensor answers unless the user names another address or
+// rate: its factory address and baud rate.
+constexpr uint8_t kVirtualSensorAddress = 1;
+constexpr int32_t kVirtualSensorBaudRate = 57600;
+
 struct VirtualSensorRequest {
   std::string model;  // a display name ("KRV04") or a model string
   int32_t checkMode = 0;  // 0 checksum, 1 CRC

@@ -5,6 +5,7 @@
 #include "files/atomic_file_writer.h"
 #include "tarkon/document/iso_time.h"
 #include "tarkon/document/krv02_doc.h"
+#include "tarkon/fleet/settings_backup.h"
 
 namespace fleet {
 
@@ -65,6 +66,7 @@ bool GatherReport(CKRV02Doc& doc, const std::string& historyPath, CommissioningR
     error = "the sensor's settings could not be read";
     return false;
   }
+  if (!RequireCompleteIdentity(doc, error)) return false;
   report.date = Today();
   report.serialNumber = doc.serialNumberText();
   report.identity = {{"Model", doc.modelText()},

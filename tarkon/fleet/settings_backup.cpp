@@ -18,6 +18,7 @@
 #include "tarkon/document/doc_internals.h"
 #include "tarkon/document/iso_time.h"
 #include "tarkon/document/number_reading.h"
+#include "tarkon/document/printable_text.h"
 #include "tarkon/fleet/setting_layout.h"
 
 namespace fleet {
@@ -26,12 +27,13 @@ namespace {
 using json = nlohmann::ordered_json;
 
 // Text from the file repeated in a message, cut to a readable length: a
-// file may hold a string of any size.
+// file may hold a string of any size, and any bytes, which a message shows
+// and never sends to a terminal.
 std::string Echo(const std::string& text, size_t kMax = 60) {
-  if (text.size() <= kMax) return text;
+  if (text.size() <= kMax) return PrintableText(text);
   size_t cut = kMax;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // whole UTF-8 characters
-  return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " bytes)";
+  return PrintableText(text.substr(0, cut)) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
 const char* CheckModeName(int mode) { return mode == 1 ? "crc" : "checksum"; }
@@ -111,6 +113,14 @@ std::string UtcTimestamp() {
   return precise.substr(0, precise.find('.')) + "Z";
 }
 
+bool RequireCompleteIdentity(CKRV02Doc& doc, std::string& error) {
+  if (!doc.identity().complete()) doc.RereadIdentity();
+  const SensorIdentity id = doc.identity();
+  if (id.complete()) return true;
+  error = id.MissingText() + "; connect again when the line is sound";
+  return false;
+}
+
 bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error) {
   ModelSettings* settings = doc.currentSettings();
   if (!doc.connected() || settings == nullptr) {
@@ -121,6 +131,7 @@ bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error) {
     error = "the sensor's settings could not be read (see the log)";
     return false;
   }
+  if (!RequireCompleteIdentity(doc, error)) return false;
   SensorBackup b;
   b.time = UtcTimestamp();
   b.modelIndex = doc.modelIndex();
@@ -205,6 +216,15 @@ bool ParseBackup(const std::string& text, SensorBackup& backup, std::string& err
   }
   if (LayoutOfModel(b.modelIndex).empty()) {
     error = "\"model_index\" " + std::to_string(b.modelIndex) + " is no known model";
+    return false;
+  }
+  // The layout follows "model_index"; a "model" that names another model
+  // (a file edited by hand) would have a restore speak of one model while
+  // it applies another's settings.
+  if (b.model != ModelDisplayName(b.modelIndex)) {
+    error = "\"model\" is \"" + Echo(b.model) + "\", but \"model_index\" " + std::to_string(b.modelIndex) +
+            " and the settings are those of a " + ModelDisplayName(b.modelIndex) +
+            ": the file was changed by hand or is damaged";
     return false;
   }
   const auto connection = document.find("connection");

@@ -41,8 +41,15 @@ struct SensorBackup {
   const BackupSetting* Find(const std::string& name) const;
 };
 
+// Whether the connected sensor's identity is complete enough to name it in
+// a file (a backup, a report): what the connect could not read is asked
+// once more; false with what is still missing. A blank serial number is
+// never written as a sensor's identity.
+bool RequireCompleteIdentity(CKRV02Doc& doc, std::string& error);
+
 // Re-reads the connected sensor's settings and takes them. False with the
-// reason when the sensor is not connected or the re-read failed.
+// reason when the sensor is not connected, the re-read failed, or its
+// identity is incomplete (RequireCompleteIdentity).
 bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error);
 
 std::string BackupToJson(const SensorBackup& backup);

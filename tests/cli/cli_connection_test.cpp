@@ -94,6 +94,20 @@ TEST_F(CliTest, NoSensorOnThePortFailsWithExitOne) {
       ExpectErrorObject(r, kFailed, "Cannot connect to the sensor... No such device: " + dir_.File("ttyMissing"));
     }
   }
+  // The bus scan opens the port itself: a port that does not open is said,
+  // with no table and no "0 sensors found" before it.
+  for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"--json"}}) {
+    std::vector<std::string> args = {"--port", dir_.File("ttyMissing"), "bus-scan", "--to", "3"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const ProcessResult r = Run(args);
+    EXPECT_EQ(r.exitCode, kFailed);
+    EXPECT_EQ(r.err.rfind("bus-scan: cannot open " + dir_.File("ttyMissing"), 0), 0u) << r.err;
+    if (extra.empty()) {
+      EXPECT_EQ(r.out, "");
+    } else {
+      ExpectErrorObject(r, kFailed, "bus-scan: cannot open " + dir_.File("ttyMissing"));
+    }
+  }
 }
 
 TEST_F(CliTest, UnknownModelStringIsRefusedOutsideManufacturingMode) {
@@ -224,6 +238,19 @@ TEST_F(CliTest, OptionRefusalsAreTheEnginesTexts) {
        "tarkon-cli: --interval needs a whole number of milliseconds from 250 (the poll period) up, not \"100\""},
       {{"bus-scan", "--budget", "10001"},
        "tarkon-cli: --budget needs a whole number of milliseconds from 1 to 10000, not \"10001\""},
+      // A port text that holds more than a port is no other port.
+      {{"--port", "COM1x", "info"},
+       "tarkon-cli: --port: \"COM1x\" names no serial port: \"x\" follows the port number; give COMn or a device "
+       "path such as /dev/ttyUSB0."},
+      {{"--port", "COM2 junk", "bus-scan"},
+       "tarkon-cli: --port: \"COM2 junk\" names no serial port: \" junk\" follows the port number; give COMn or a "
+       "device path such as /dev/ttyUSB0."},
+      {{"--port", "COM99999999999", "info"},
+       "tarkon-cli: --port: \"COM99999999999\" names no serial port: port numbers run from 1 to 256; give COMn or a "
+       "device path such as /dev/ttyUSB0."},
+      {{"--port", "COM0", "restore", "x.json", "--bus"},
+       "tarkon-cli: --port: \"COM0\" names no serial port: port numbers run from 1 to 256; give COMn or a device "
+       "path such as /dev/ttyUSB0."},
   };
   for (const auto& [args, line] : cases) {
     const ProcessResult r = Run(args);

@@ -96,6 +96,28 @@ TEST_F(CliHistoryTest, TheReportOfEveryModelHoldsEverySettingAsHtmlAndAsAPdf) {
   EXPECT_EQ(Run({"--simulate", "KRV04", "report", dir_.File("report.txt")}).exitCode, kUsage);
 }
 
+// A run with no person to answer (standard input is no terminal) asks
+// nothing and says how to name the technician; the toolkit's own remarks
+// while it makes a PDF (here: no XDG_RUNTIME_DIR) are notes, which --quiet
+// hides like the others.
+TEST_F(CliHistoryTest, AReportWithNoOneToAskSaysHowToNameTheTechnicianAndQuietMeansQuiet) {
+  unsetenv("XDG_RUNTIME_DIR");
+  const std::string hint = "note: the report names no technician; give --technician NAME (it is kept for the next "
+                           "report)\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;  // exactly
+  } cases[] = {
+      {{"--simulate", "KRV04", "report", dir_.File("r.html")}, QuietRun("KRV04").insert(ConnectedLine("KRV04").size() + 1, hint)},
+      {{"--simulate", "KRV04", "--quiet", "report", dir_.File("r.pdf")}, ""},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult r = Run(c.args);
+    EXPECT_EQ(r.exitCode, kOk) << r.err;
+    EXPECT_EQ(r.err, c.err) << c.args.back();
+  }
+}
+
 TEST_F(CliHistoryTest, RestoreOnTheBusAppliesTheFileToEverySensorOfItsModelOnly) {
   // The file: a KRV04 whose threshold was set to 77.
   StartSensor(Sensor("KRV04"));

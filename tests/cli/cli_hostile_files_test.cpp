@@ -52,16 +52,25 @@ TEST_F(CliTest, HostileBackupFilesAreRefusedAsDamagedNeverWithAnAbort) {
       {fifo, "", "is a FIFO"},
       {"/dev/zero", "", "is a device"},
       {huge, "", "too large (2097152 bytes, at most 1048576)"},
+      // A model text the layout does not follow: shown, never sent to the
+      // terminal, and never taken for another model's name.
+      {dir_.File("escape.json"), Replaced(backup, "\"model\": \"KRV04\"", "\"model\": \"KRV04\\u001b[2J\""),
+       "\"model\" is \"KRV04\\x1B[2J\", but \"model_index\" 1 and the settings are those of a KRV04"},
+      {dir_.File("label.json"), Replaced(backup, "\"model\": \"KRV04\"", "\"model\": \"KRV02\""),
+       "\"model\" is \"KRV02\", but \"model_index\" 1 and the settings are those of a KRV04: the file was changed "
+       "by hand or is damaged"},
   };
   for (const Case& c : cases) {
     if (!c.content.empty()) {
       ASSERT_TRUE(WriteWholeFile(c.name, c.content));
     }
     for (const std::vector<std::string>& command :
-         {std::vector<std::string>{"restore", c.name}, {"diff", c.name}, {"restore", c.name, "--dry-run"}}) {
-      SCOPED_TRACE(command[0] + " " + c.name + (command.size() > 2 ? " --dry-run" : ""));
+         {std::vector<std::string>{"restore", c.name}, {"diff", c.name}, {"restore", c.name, "--dry-run"},
+          {"restore", c.name, "--bus"}}) {
+      SCOPED_TRACE(command[0] + " " + c.name + (command.size() > 2 ? " " + command[2] : ""));
       const ProcessResult r = RunOnSensor(command);
       EXPECT_EQ(r.exitCode, kUsage) << r.err;
+      EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << "a control byte reached the terminal";
       EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err.substr(0, 400);
       EXPECT_NE(r.err.find("(nothing was sent)"), std::string::npos) << r.err.substr(0, 400);
       EXPECT_LT(r.err.size(), 1000u) << "echoed text is cut";

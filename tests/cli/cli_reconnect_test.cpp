@@ -29,6 +29,10 @@ TEST_F(CliTest, WatchReconnectGoesOnWhenTheLineIsBackUnderItsName) {
   const std::string sensor = "KRV02 SN K2073064 on " + line.linkPath;
   EXPECT_NE(r.out.find("-- link lost  "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("went away (adapter unplugged or line hung up)"), std::string::npos) << r.out;
+  // What a console user does: there is no button to press.
+  EXPECT_NE(r.out.find("Plug it back in: this run reconnects by itself once the port is back"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("press Reconnect"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("-- reconnected  "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(sensor), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("ok: Reconnected to the " + sensor + ".\n"), std::string::npos) << r.err;

@@ -133,5 +133,39 @@ TEST_F(CliSettingsFileTest, CloseIsTheLastLogLineOfEveryRun) {
   EXPECT_EQ(SerialSection(), Section("1", "100", sensor_->SlavePath()));
 }
 
+// A file named as the settings file that is no INI file (a settings backup
+// named by mistake, a binary file, a notes file) is read as nothing and left
+// byte for byte as it was, with the reason said once.
+TEST_F(CliSettingsFileTest, AFileThatIsNoIniFileIsLeftAlone) {
+  StartSensor(Sensor("KRV04"));
+  const std::string backup = dir_.File("k4copy.json");
+  ASSERT_EQ(Run({"--simulate", "KRV04", "backup", backup}).exitCode, kOk);
+  const struct {
+    std::string path;
+    std::string content;  // empty: as it is
+    std::string why;
+  } cases[] = {
+      {backup, "", "it is a JSON file, not an INI file"},
+      {dir_.File("image.bin"), std::string("\x7f" "ELF\x02\x01\x01\0\0\0[Serial Settings]\n", 28), "it holds binary data"},
+      {dir_.File("notes.txt"), "Port 3 is the one by the door.\n", "it holds no [section] line of an INI file"},
+  };
+  for (const auto& c : cases) {
+    if (!c.content.empty()) {
+      ASSERT_TRUE(testsupport::WriteWholeFile(c.path, c.content));
+    }
+    const std::string before = testsupport::ReadWholeFile(c.path);
+    const ProcessResult r = testsupport::RunProcess({TARKON_CLI_PATH, "--settings", c.path, "--port",
+                                                     sensor_->SlavePath(), "info"});
+    EXPECT_EQ(r.exitCode, kOk) << r.err;
+    EXPECT_NE(r.err.find("note: " + c.path + " is not read as a settings file (" + c.why +
+                         "); it is left as it is and the defaults are used\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(testsupport::ReadWholeFile(c.path), before) << c.path;
+  }
+  // The backup is still one that restore takes.
+  EXPECT_EQ(Run({"--simulate", "KRV04", "restore", backup, "--dry-run"}).exitCode, kOk);
+}
+
 }  // namespace
 }  // namespace clitest

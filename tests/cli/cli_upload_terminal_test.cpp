@@ -46,6 +46,14 @@ class BackgroundCli {
   }
   bool started() const { return pid_ > 0; }
   void Interrupt() const { kill(pid_, SIGINT); }
+  void Signal(int signal) const { kill(pid_, signal); }
+  // Stops the program where it is (true once it is stopped), and lets it go on.
+  bool Hold() const {
+    if (kill(pid_, SIGSTOP) != 0) return false;
+    int status = 0;
+    return waitpid(pid_, &status, WUNTRACED) == pid_ && WIFSTOPPED(status);
+  }
+  void Release() const { kill(pid_, SIGCONT); }
   // Exit status, or -1 when it has not ended within `limit`.
   int Wait(std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -109,6 +117,51 @@ TEST_F(CliTest, UploadStopsOnlyOnTheSecondCtrlCAndCancelsOnTheLine) {
   EXPECT_FALSE(s.FlashUnlocked());
   EXPECT_EQ(trace_.CountCommand(cmd::WriteFlashProtect1), 2u);  // unlock, lock again
   EXPECT_NE(testsupport::ReadWholeFile(dir_.File("out")).find("Stopped"), std::string::npos);
+}
+
+// Ctrl+C (or SIGTERM) while the connect still runs: the command that
+// would follow does not run, nothing is written, and the exit says so.
+TEST_F(CliTest, AStopDuringTheConnectEndsTheRunBeforeAnythingIsWritten) {
+  const std::string file = dir_.File("code.bin");
+  ASSERT_TRUE(testsupport::WriteWholeFile(file, std::string(65000, '\x5a')));
+  const struct {
+    std::vector<std::string> command;
+    int signal;
+  } cases[] = {
+      {{"set", "Threshold", "90"}, SIGINT},
+      {{"--manufacturing", "--yes", "upload", "dsp", file}, SIGTERM},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command.front());
+    std::vector<std::string> args = {TARKON_CLI_PATH, "--settings", Ini(), "--port", ""};
+    args.insert(args.end(), c.command.begin(), c.command.end());
+    // A CRC-mode sensor: the connect's first query, in checksum mode, waits
+    // out its whole budget. The run is held there (stopped) while the
+    // signal comes; a run that got further before it was held is tried
+    // again, so the signal always lands inside the connect.
+    std::unique_ptr<BackgroundCli> cli;
+    bool held = false;
+    for (int attempt = 0; attempt < 5 && !held; ++attempt) {
+      sensor_ = std::make_unique<sim::VirtualSensor>(Sensor("KRV04", 1), trace_.Line());
+      ASSERT_TRUE(sensor_->Start());
+      trace_.Clear();
+      args[4] = sensor_->SlavePath();
+      cli = std::make_unique<BackgroundCli>(args, dir_.File("out"), dir_.File("err"));
+      ASSERT_TRUE(cli->started());
+      ASSERT_TRUE(WaitFor([&] { return trace_.size() > 0; }, 10s));  // the checksum query came
+      ASSERT_TRUE(cli->Hold());
+      held = trace_.CountLabel("rx") == 0;  // no query in CRC mode yet
+    }
+    ASSERT_TRUE(held);
+    cli->Signal(c.signal);
+    cli->Release();
+    EXPECT_EQ(cli->Wait(20s), kFailed);
+    const std::string err = testsupport::ReadWholeFile(dir_.File("err"));
+    EXPECT_NE(err.find("stopped: an interrupt came while connecting"), std::string::npos) << err;
+    EXPECT_GT(trace_.CountCommand(cmd::GetModelName), 0u);  // the connect went on to its end
+    EXPECT_EQ(trace_.CountCommand(cmd::SetThreshold), 0u);
+    EXPECT_EQ(trace_.CountCommand(cmd::WriteFlashProtect1) + trace_.CountCommand(cmd::UploadCode), 0u);
+  }
 }
 
 TEST_F(CliTest, UnusualSizeMessageNamesTheUsualSizes) {

@@ -15,6 +15,11 @@ TEST(ConnectValues, PortTextToPortNumber) {
   EXPECT_EQ(PortNumberOfText("3"), -1);
   EXPECT_EQ(PortNumberOfText("ttyS0"), -1);
   EXPECT_EQ(PortNumberOfText(""), -1);
+  // Nothing but the number (and blanks) after COM, within the ports a
+  // system numbers; never the number a longer text starts with.
+  EXPECT_EQ(PortNumberOfText(" COM256 "), 256);
+  for (const char* refused : {"COM1x", "COM2 junk", "COM257", "COM99999999999", "COM0", "COM-3", "COM1e1"})
+    EXPECT_EQ(PortNumberOfText(refused), -1) << refused;
 }
 
 TEST(ConnectValues, DevicePathIsUsedAsItIs) {
