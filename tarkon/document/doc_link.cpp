@@ -35,6 +35,7 @@ CKRV02Doc::LostLink CKRV02Doc::CurrentLink() const {
   link.target = connection_;
   link.checkMode = commands_.checkMode();
   link.serial = serialNumberReplyText();
+  link.model = modelString();
   link.sensor = SensorName(modelText_, serialNumberText());
   return link;
 }
@@ -89,7 +90,9 @@ ReconnectOutcome CKRV02Doc::Reconnect() {
     return ReconnectOutcome::kFailed;
   }
   const std::string now = SensorName(modelText_, serialNumberText());
-  if (serialNumberReplyText() != link.serial) {
+  // A serial number is unique only within a model: another model with the
+  // same number on the port is another sensor.
+  if (serialNumberReplyText() != link.serial || modelString() != link.model) {
     LogLine(kLogNotice, OtherSensorLine(port, link.sensor, now));
     SetNotice(OtherSensorNotice(port, link.sensor, now));
     return ReconnectOutcome::kOtherSensor;
