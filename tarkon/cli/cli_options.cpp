@@ -178,6 +178,10 @@ std::string SetTechnician(CliOptions& o, const std::string& v) {
   o.technician = v;
   return "";
 }
+std::string SetPaper(CliOptions& o, const std::string& v) {
+  o.paper = v;
+  return "";
+}
 std::string SetNotes(CliOptions& o, const std::string& v) {
   o.notes = v;
   return "";
@@ -255,6 +259,7 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--technician", "NAME", "report: the technician's name (kept for the next report)", "report",
        SetTechnician},
       {"--notes", "TEXT", "report: notes for the report", "report", SetNotes},
+      {"--paper", "SIZE", "report: a4 (the default) or letter, for the PDF", "report", SetPaper},
       {"--only", "NAMES", "restore: only these settings (display names, comma-separated)", "restore", SetOnly},
       {"--budget", "MS", "bus-scan, restore --bus: wait per probe instead of the one derived from the baud rate",
        "bus-scan restore",

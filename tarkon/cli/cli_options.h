@@ -47,6 +47,7 @@ struct CliOptions {
   std::optional<std::string> since;       // history --since
   std::optional<std::string> technician;  // report --technician
   std::optional<std::string> notes;       // report --notes
+  std::optional<std::string> paper;       // report --paper
   // What to do.
   bool help = false;     // -h/--help: the command's help, or the whole usage
   bool version = false;  // --version

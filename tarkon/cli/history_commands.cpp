@@ -1,6 +1,7 @@
 #include "tarkon/cli/history_commands.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 
@@ -70,19 +71,32 @@ int RunHistoryCommand(const CliOptions& o, CliJson& out, std::string& failure) {
                       "\"",
                   kExitUsage, failure);
   const std::string path = history::DefaultPath();
-  const history::ReadResult read = history::Read(path);
+  // The whole file, however long; what is kept to be shown is bounded, and
+  // what was left out is said.
+  const history::Selection read =
+      history::ReadSelected(path, filter, SIZE_MAX, [] { return g_interrupted.load(); });
+  if (read.stopped) return Failed("history: stopped", kExitFailed, failure);
   if (!read.ok) return Failed("history: cannot read " + path + ": " + read.error, kExitFailed, failure);
-  const std::vector<history::Entry> entries = history::Select(read.entries, filter);
+  const std::vector<history::Entry>& entries = read.entries;
   if (read.damagedLines > 0 && !o.quiet)
     std::fprintf(stderr, "note: %zu damaged %s of %s skipped\n", read.damagedLines,
                  read.damagedLines == 1 ? "line" : "lines", path.c_str());
+  const std::string leftOut =
+      read.notKept() == 0 ? std::string()
+                          : std::to_string(read.notKept()) + " older of " + std::to_string(read.matched) +
+                                " changes not shown (more than " + std::to_string(history::kMaxReadBytes >> 20) +
+                                " MiB of them)";
   if (o.json) {
     CliJson list = CliJson::array();
     for (const history::Entry& e : entries)
       list.push_back({{"time", e.time}, {"program", e.program}, {"user", e.user}, {"port", e.port},
                       {"model", e.model}, {"serial_number", e.serialNumber}, {"setting", e.setting},
                       {"old_value", e.oldValue}, {"new_value", e.newValue}, {"outcome", e.outcome}});
-    out = CliJson{{"file", path}, {"entries", std::move(list)}, {"damaged_lines", read.damagedLines}};
+    out = CliJson{{"file", path},
+                  {"entries", std::move(list)},
+                  {"damaged_lines", read.damagedLines},
+                  {"matched", read.matched},
+                  {"not_shown", read.notKept()}};
     return kExitOk;
   }
   std::vector<std::vector<std::string>> rows = {
@@ -93,7 +107,9 @@ int RunHistoryCommand(const CliOptions& o, CliJson& out, std::string& failure) {
                     PrintableText(e.setting), PrintableText(e.oldValue), PrintableText(e.newValue),
                     PrintableText(e.outcome), PrintableText(e.program), PrintableText(e.user)});
   PrintTable(rows);
-  std::cout << entries.size() << (entries.size() == 1 ? " change" : " changes") << std::endl;
+  std::cout << entries.size() << (entries.size() == 1 ? " change" : " changes");
+  if (!leftOut.empty()) std::cout << "; " << leftOut;
+  std::cout << std::endl;
   return kExitOk;
 }
 
@@ -108,11 +124,13 @@ int RunReportCommand(CliSession& s, CliJson& out) {
   }
   fleet::CommissioningReport report;
   std::string error;
-  if (!fleet::GatherReport(s.doc(), s.doc().changeHistory().path(), report, error)) {
+  const auto stop = [] { return g_interrupted.load(); };
+  if (!fleet::GatherReport(s.doc(), s.doc().changeHistory().path(), report, error, stop)) {
     s.SetLastError("report: " + error);
     std::fprintf(stderr, "report: %s\n", error.c_str());
     return kExitFailed;
   }
+  if (!report.changesNote.empty()) std::fprintf(stderr, "report: %s\n", PrintableText(report.changesNote).c_str());
   report.technician = Technician(s);
   report.notes = s.options().notes.value_or("");
   const std::string html = fleet::ReportHtml(report);
@@ -122,7 +140,15 @@ int RunReportCommand(CliSession& s, CliJson& out) {
     written = fleet::WriteReportFile(path, html, error);
   } else {
 #ifdef LRS_HAVE_REPORT_PDF
-    const report_pdf::PdfResult pdf = report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber);
+    report_pdf::Paper paper = report_pdf::Paper::kA4;
+    if (s.options().paper && !report_pdf::PaperOfName(*s.options().paper, paper)) {
+      const int status = Failed("report: --paper takes a4 or letter, not \"" + *s.options().paper + "\"", kExitUsage,
+                                failure);
+      s.SetLastError(failure);
+      return status;
+    }
+    const report_pdf::PdfResult pdf =
+        report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber, paper, stop);
     pages = pdf.pages;
     std::string reason;
     if (!pdf.ok)
@@ -139,8 +165,13 @@ int RunReportCommand(CliSession& s, CliJson& out) {
     return kExitFailed;
   }
   if (s.options().json) {
-    out = CliJson{{"file", path}, {"format", format == fleet::ReportFormat::kPdf ? "pdf" : "html"},
-                  {"pages", pages}, {"settings", report.settings.size()}, {"changes", report.changes.size()}};
+    out = CliJson{{"file", path},
+                  {"format", format == fleet::ReportFormat::kPdf ? "pdf" : "html"},
+                  {"pages", pages},
+                  {"settings", report.settings.size()},
+                  {"changes", report.changes.size()},
+                  {"older_changes", report.olderChanges},
+                  {"changes_note", report.changesNote}};
   } else {
     std::cout << "Wrote the commissioning report of " << PrintableText(report.serialNumber) << " to " << path << "\n";
   }
