@@ -95,6 +95,10 @@ std::string SetRestoreSettings(CliOptions& o, const std::string&) {
   o.restoreSettings = true;
   return "";
 }
+std::string SetWithoutBackup(CliOptions& o, const std::string&) {
+  o.withoutBackup = true;
+  return "";
+}
 std::string SetQuiet(CliOptions& o, const std::string&) {
   o.quiet = true;
   return "";
@@ -237,6 +241,8 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--yes", nullptr, "confirm questions (defaults, an upload of unusual size)", nullptr, SetYes},
       {"--restore-settings", nullptr, "upload: put back the settings the update changed, from the backup it saved first",
        "upload", SetRestoreSettings},
+      {"--without-backup", nullptr,
+       "upload: go on when the settings cannot be saved first (--yes never does)", "upload", SetWithoutBackup},
       {"--quiet", nullptr, "no ok: and note: lines on standard error", nullptr, SetQuiet},
       {"--count", "N", "watch: stop after N polls", "watch", SetCount},
       {"--interval", "MS", "watch: one poll every MS ms (250 or more)", "watch", SetInterval},

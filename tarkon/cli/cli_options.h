@@ -38,6 +38,7 @@ struct CliOptions {
   bool connection = false;                // restore --connection
   std::vector<std::string> only;          // restore --only NAME[,NAME...]
   bool restoreSettings = false;           // upload --restore-settings
+  bool withoutBackup = false;             // upload --without-backup
   std::optional<int> from;                // bus-scan --from
   std::optional<int> to;                  // bus-scan --to
   std::optional<unsigned> budgetMs;       // bus-scan --budget

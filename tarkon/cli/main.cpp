@@ -50,9 +50,10 @@ int Finish(const CliOptions& options, int status, const CliJson& json, const std
   if (!options.json) return status;
   if (status == kExitOk) {
     if (!json.is_null()) PrintJson(json);
-  } else if (IsFleetCommand(options) && json.is_object()) {
+  } else if ((IsFleetCommand(options) || options.command == "upload") && json.is_object()) {
     // A fleet command's result stands also when it fails (a diff that found
-    // differences, a restore that did not verify): one object with both.
+    // differences, a restore that did not verify), and so does a failed
+    // upload's (the flash lock, the blocks sent): one object with both.
     CliJson both = json;
     both["error"] = ErrorJson(status, failure.empty() ? "failed" : failure)["error"];
     PrintJson(both);
