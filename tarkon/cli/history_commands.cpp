@@ -63,6 +63,14 @@ std::string Technician(CliSession& s) {
 
 bool IsBusRestore(const CliOptions& o) { return o.command == "restore" && o.bus; }
 
+int WithUnwrittenHistory(CKRV02Doc& doc, int status, CliJson& json) {
+  const ChangeRecorder& history = doc.changeHistory();
+  if (history.failedWrites() == 0) return status;
+  if (json.is_null()) json = CliJson::object();
+  if (json.is_object()) json["history_not_written"] = history.lastFailureNotice();
+  return status == kExitOk ? kExitHistoryNotWritten : status;
+}
+
 int RunHistoryCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   history::Filter filter;
   filter.serialNumber = o.serial.value_or("");
@@ -225,6 +233,9 @@ int RunBusRestoreCommand(const CliOptions& o, CliJson& out, std::string& failure
       [] { return !g_interrupted.load(); });
   bar.Finish();
   doc.CloseDocument();
+  // This document has no listener: its unwritten history is told here.
+  if (doc.changeHistory().failedWrites() > 0)
+    std::fprintf(stderr, "warning: %s\n", PrintableText(doc.changeHistory().lastFailureNotice()).c_str());
   if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, failure);
   if (o.json) {
     CliJson list = CliJson::array();
@@ -248,6 +259,7 @@ int RunBusRestoreCommand(const CliOptions& o, CliJson& out, std::string& failure
   }
   if (report.rows.empty()) return Failed("restore: no " + backup.model + " found on the bus", kExitFailed, failure);
   if (report.AnyFailed() || report.stopped)
-    return Failed("restore: not every sensor took the file's settings", kExitFailed, failure);
-  return kExitOk;
+    return WithUnwrittenHistory(doc, Failed("restore: not every sensor took the file's settings", kExitFailed, failure),
+                                out);
+  return WithUnwrittenHistory(doc, kExitOk, out);
 }

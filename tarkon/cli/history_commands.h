@@ -18,3 +18,9 @@ int RunHistoryCommand(const CliOptions& options, CliJson& json, std::string& fai
 int RunReportCommand(CliSession& session, CliJson& json);
 // `restore FILE --bus [--from N --to M]`.
 int RunBusRestoreCommand(const CliOptions& options, CliJson& json, std::string& failure);
+
+// After a command on `doc`: when a line of the change history could not be
+// written, the result object gets "history_not_written" (the warning) and
+// a run that otherwise succeeded ends with kExitHistoryNotWritten. Returns
+// the exit status.
+int WithUnwrittenHistory(CKRV02Doc& doc, int status, CliJson& json);

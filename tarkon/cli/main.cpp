@@ -48,7 +48,8 @@ int Help(const std::string& command) {
 // What a run ends with on standard output under --json.
 int Finish(const CliOptions& options, int status, const CliJson& json, const std::string& failure) {
   if (!options.json) return status;
-  if (status == kExitOk) {
+  // A run whose only fault is the history it could not write has its result.
+  if (status == kExitOk || status == kExitHistoryNotWritten) {
     if (!json.is_null()) PrintJson(json);
   } else if ((IsFleetCommand(options) || options.command == "upload") && json.is_object()) {
     // A fleet command's result stands also when it fails (a diff that found
@@ -58,7 +59,10 @@ int Finish(const CliOptions& options, int status, const CliJson& json, const std
     both["error"] = ErrorJson(status, failure.empty() ? "failed" : failure)["error"];
     PrintJson(both);
   } else {
-    PrintJson(ErrorJson(status, failure.empty() ? "failed" : failure));
+    CliJson error = ErrorJson(status, failure.empty() ? "failed" : failure);
+    if (json.is_object() && json.contains("history_not_written"))
+      error["history_not_written"] = json["history_not_written"];
+    PrintJson(error);
   }
   return status;
 }
@@ -119,6 +123,7 @@ int main(int argc, char** argv) {
   }
   int status = RunSensorCommand(session, json);
   session.Close();
+  status = WithUnwrittenHistory(session.doc(), status, json);
   std::string failure = session.lastError();
   status = EndWithTraceChecked(status, failure);
   return Finish(options, status, json, failure);

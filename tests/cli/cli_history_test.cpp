@@ -6,11 +6,16 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cli/cli_test_support.h"
+#include "support/file_size_limit.h"
 #include "history/change_history.h"
 #include "sim/virtual_line.h"
 
@@ -157,6 +162,55 @@ TEST_F(CliHistoryTest, TheReportListsThisSensorsOwnChangesFromTheWholeHistory) {
   EXPECT_EQ(empty["changes"].Int(), 0);
   EXPECT_NE(empty["changes_note"].text.find("serial number reads empty"), std::string::npos) << r.out;
   EXPECT_EQ(testsupport::ReadWholeFile(html).find("empty-serial"), std::string::npos);
+}
+
+// A write whose history line cannot be written still reaches the sensor;
+// the run says so in a warning --quiet does not hide, in the JSON result,
+// and with exit status 3 (a refused value keeps its own status, 2).
+TEST_F(CliHistoryTest, AHistoryThatCannotBeWrittenIsAWarningWithItsOwnExitStatus) {
+  const std::string victim = dir_.File("victim.txt");
+  struct Case {
+    const char* name;
+    void (*make)(const std::string& history, const std::string& victim);
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"a folder", [](const std::string& h, const std::string&) { std::filesystem::create_directory(h); },
+       "is a directory"},
+      {"a link", [](const std::string& h, const std::string& v) { ASSERT_EQ(symlink(v.c_str(), h.c_str()), 0); },
+       "is a symbolic link"},
+      {"a FIFO", [](const std::string& h, const std::string&) { ASSERT_EQ(mkfifo(h.c_str(), 0600), 0); },
+       "is not a regular file"},
+      {"a full disk", [](const std::string& h, const std::string&) { testsupport::WriteWholeFile(h, std::string(4000, '\n')); },
+       "full"},
+  };
+  std::filesystem::create_directories(dir_.File("tarkon"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(HistoryFile());
+    ASSERT_TRUE(testsupport::WriteWholeFile(victim, "untouched"));
+    c.make(HistoryFile(), victim);
+    const std::string warning = "warning: Change history not written (" + HistoryFile() + ": ";
+    ProcessResult r;
+    {
+      std::optional<testsupport::FileSizeLimit> full;
+      if (std::string(c.reason) == "full") full.emplace(4096);
+      r = Run({"--simulate", "KRV04", "--quiet", "--json", "set", "Threshold", "61"});
+    }
+    EXPECT_EQ(r.exitCode, kHistoryNotWritten) << r.err;
+    EXPECT_NE(r.err.find(warning), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    const Json j = OneObject(r);
+    EXPECT_EQ(j["value"].text, "61") << r.out;
+    EXPECT_EQ(j["history_not_written"].text.rfind(warning.substr(9), 0), 0u) << r.out;
+    EXPECT_EQ(testsupport::ReadWholeFile(victim), "untouched");
+  }
+  // A refused value keeps its status; its error object carries the warning.
+  std::filesystem::remove_all(HistoryFile());
+  std::filesystem::create_directory(HistoryFile());
+  const ProcessResult refused = Run({"--simulate", "KRV04", "--json", "set", "Threshold", "many"});
+  EXPECT_EQ(refused.exitCode, kUsage);
+  EXPECT_TRUE(OneObject(refused).Has("history_not_written")) << refused.out;
 }
 
 TEST_F(CliHistoryTest, RestoreOnTheBusAppliesTheFileToEverySensorOfItsModelOnly) {
