@@ -104,10 +104,14 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "Uploads an FPGA image, DSP code or a calibration table (manufacturing mode). Shows the\n"
        "sensor, the file (size, CRC-16), the kind and the line time, and asks before the first\n"
        "byte ([y/N] on a terminal, or --yes); a file of unusual size is asked about first. The\n"
-       "sensor's settings are saved to ~/.local/share/tarkon/backups before the transfer. Ctrl+C\n"
-       "twice stops it after the block in flight (CAN, flash locked again). Afterwards the sensor\n"
-       "is read again and its settings compared with the backup; --restore-settings puts back\n"
-       "what the update changed. With --json: one line per progress step, then the result."},
+       "sensor's settings are saved to ~/.local/share/tarkon/backups before the transfer; when\n"
+       "they cannot be saved nothing is sent (exit 1), unless --without-backup says to go on\n"
+       "(--yes does not). Ctrl+C twice stops it after the block in flight (CAN, flash locked\n"
+       "again). The lock commands count as locked only when the sensor answers after them.\n"
+       "Afterwards the sensor is read again and its settings compared with the backup;\n"
+       "--restore-settings puts back what the update changed. With --json: one line per\n"
+       "progress step, then the result, also when the upload failed.\n"
+       "  --without-backup   upload even when the settings cannot be saved first"},
       {"history", "", 0, 0, false, nullptr, "the change history of every write to a sensor",
        "Lists the change history (every write of Tarkon, tarkon-cli and Ostrel to a sensor: time,\n"
        "serial number, model, setting, old and new value, outcome, program, user), newest first.\n"
@@ -118,8 +122,10 @@ const std::vector<CliCommandSpec>& CliCommandTable() {
        "Writes the commissioning report of the connected sensor: identity and connection, every\n"
        "setting with its unit, its last changes from the change history, the date, the\n"
        "technician and notes. FILE.pdf through Qt's PDF writer, FILE.html for an intranet.\n"
+       "The whole change history is read; a serial number that reads empty lists no change.\n"
        "  --technician NAME  the technician (asked once on a terminal, then kept)\n"
-       "  --notes TEXT       notes for the report"},
+       "  --notes TEXT       notes for the report (control characters are dropped)\n"
+       "  --paper SIZE       a4 (the default) or letter"},
       {"help", "[COMMAND]", 0, 1, false, nullptr, "this text, or one command's help", "Shows help."},
   };
   return table;
