@@ -121,12 +121,21 @@ namespace {
 // Bytes read from the file at a time.
 constexpr size_t kPieceBytes = 1024 * 1024;
 
+// What a scan counts besides the entries it hands on.
+struct ScanCounts {
+  size_t lines = 0;    // lines that are not blank
+  size_t damaged = 0;  // of those parsed: no entry, or longer than kMaxLineBytes
+  bool stopped = false;
+};
+
 // Goes through the file at `path` from its first line to its last, handing
-// each whole entry and the size of its line to `take`. Counts what is no
-// entry (damaged, or longer than kMaxLineBytes). False with the reason
-// when the file cannot be read; `stopped` when `stop` ended it early.
+// each whole entry and the size of its line to `take`. A line for which
+// `mayMatch` (when set) says no is passed over unparsed: no entry it could
+// hold is wanted. False with the reason when the file cannot be read;
+// `counts.stopped` when `stop` ended it early.
 bool ScanEntries(const std::string& path, const std::function<void(Entry&&, size_t)>& take,
-                 const std::function<bool()>& stop, size_t& damaged, bool& stopped, std::string& error) {
+                 const std::function<bool()>& stop, const std::function<bool(const std::string&)>& mayMatch,
+                 ScanCounts& counts, std::string& error) {
   files::LogFileReader in;
   if (!in.Open(path, &error)) return false;
   std::string piece;
@@ -134,20 +143,25 @@ bool ScanEntries(const std::string& path, const std::function<void(Entry&&, size
   bool overlong = false;  // the line in progress passed kMaxLineBytes: skipped up to its end
   auto endLine = [&] {
     if (overlong) {
-      ++damaged;
+      ++counts.lines;
+      ++counts.damaged;
     } else if (line.find_first_not_of(" \t\r") != std::string::npos) {
-      Entry entry;
-      if (FromJsonLine(line, entry))
-        take(std::move(entry), line.size() + 1);
-      else
-        ++damaged;
+      ++counts.lines;
+      // Parsing is most of a read's time: a line that cannot match is left.
+      if (!mayMatch || mayMatch(line)) {
+        Entry entry;
+        if (FromJsonLine(line, entry))
+          take(std::move(entry), line.size() + 1);
+        else
+          ++counts.damaged;
+      }
     }
     line.clear();
     overlong = false;
   };
   for (;;) {
     if (stop && stop()) {
-      stopped = true;
+      counts.stopped = true;
       return true;
     }
     const long n = in.ReadPiece(piece, kPieceBytes, &error);
@@ -177,13 +191,41 @@ bool ScanEntries(const std::string& path, const std::function<void(Entry&&, size
   return true;
 }
 
+// A serial number a line holds as it is, in a JSON text: printable, with
+// nothing to escape.
+bool PlainText(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+}
+
+// Whether a line may hold an entry that passes `filter`'s serial number:
+// an entry whose serial number is plain text holds it as "SERIAL" in its
+// line, so a line without that (in any letter case, for a typed filter)
+// holds no such entry. Unset when every line must be parsed.
+std::function<bool(const std::string&)> MayHoldSerial(const Filter& filter) {
+  if (filter.sensor) {
+    // A sensor without a serial number has no entries at all.
+    if (filter.sensor->serialNumber.empty()) return [](const std::string&) { return false; };
+    if (PlainText(filter.sensor->serialNumber)) {
+      const std::string quoted = "\"" + filter.sensor->serialNumber + "\"";
+      return [quoted](const std::string& line) { return line.find(quoted) != std::string::npos; };
+    }
+  }
+  if (!filter.serialNumber.empty() && PlainText(filter.serialNumber)) {
+    const std::string quoted = "\"" + Lower(filter.serialNumber) + "\"";
+    return [quoted](const std::string& line) {
+      const auto same = [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; };
+      return std::search(line.begin(), line.end(), quoted.begin(), quoted.end(), same) != line.end();
+    };
+  }
+  return {};
+}
+
 }  // namespace
 
 ReadResult Read(const std::string& path, size_t maxBytes) {
   ReadResult result;
   std::deque<std::pair<Entry, size_t>> kept;
   size_t keptBytes = 0;
-  bool stopped = false;
   auto take = [&](Entry&& entry, size_t bytes) {
     kept.emplace_back(std::move(entry), bytes);
     keptBytes += bytes;
@@ -193,7 +235,10 @@ ReadResult Read(const std::string& path, size_t maxBytes) {
       result.truncated = true;
     }
   };
-  if (!ScanEntries(path, take, {}, result.damagedLines, stopped, result.error)) return result;
+  ScanCounts counts;
+  const bool read = ScanEntries(path, take, {}, {}, counts, result.error);
+  result.damagedLines = counts.damaged;
+  if (!read) return result;
   for (auto& [entry, bytes] : kept) result.entries.push_back(std::move(entry));
   result.ok = true;
   return result;
@@ -217,7 +262,6 @@ Selection ReadSelected(const std::string& path, const Filter& filter, size_t max
   std::deque<std::pair<Entry, size_t>> kept;
   size_t keptBytes = 0;
   auto take = [&](Entry&& entry, size_t bytes) {
-    ++result.total;
     if (!Passes(entry, filter)) return;
     ++result.matched;
     kept.emplace_back(std::move(entry), bytes);
@@ -227,7 +271,12 @@ Selection ReadSelected(const std::string& path, const Filter& filter, size_t max
       kept.pop_front();
     }
   };
-  if (!ScanEntries(path, take, stop, result.damagedLines, result.stopped, result.error)) return result;
+  ScanCounts counts;
+  const bool read = ScanEntries(path, take, stop, MayHoldSerial(filter), counts, result.error);
+  result.total = counts.lines;
+  result.damagedLines = counts.damaged;
+  result.stopped = counts.stopped;
+  if (!read) return result;
   for (auto it = kept.rbegin(); it != kept.rend(); ++it) result.entries.push_back(std::move(it->first));
   // Appends from several programs may land slightly out of order.
   std::stable_sort(result.entries.begin(), result.entries.end(),

@@ -108,8 +108,10 @@ bool Passes(const Entry& entry, const Filter& filter);
 struct Selection {
   bool ok = false;             // false: the file could not be read (error says why)
   std::vector<Entry> entries;  // newest first
-  size_t total = 0;            // whole entries in the file
+  size_t total = 0;            // lines of the file that are not blank
   size_t matched = 0;          // entries that passed, kept or not
+  // Damaged lines among those parsed: a line that cannot hold the serial
+  // number asked for is passed over unparsed (most of a read's time).
   size_t damagedLines = 0;
   bool stopped = false;        // `stop` ended the read before the file's end
   std::string error;
