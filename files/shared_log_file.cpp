@@ -86,35 +86,37 @@ bool AppendWholeLine(const std::string& path, const std::string& text, std::stri
   return ok;
 }
 
-LogTail ReadLogTail(const std::string& path, size_t maxBytes) {
-  LogTail result;
+LogFileReader::~LogFileReader() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+}
+
+bool LogFileReader::Open(const std::string& path, std::string* error) {
   struct stat st {};
   if (lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
-    result.ok = true;
-    result.missing = true;
-    return result;
+    missing_ = true;
+    return true;
   }
-  const int fd = OpenRegular(path, O_RDONLY, &result.error);
-  if (fd < 0) return result;
-  fstat(fd, &st);
-  off_t start = 0;
-  if (static_cast<size_t>(st.st_size) > maxBytes) {
-    start = st.st_size - static_cast<off_t>(maxBytes);
-    result.truncated = true;
-  }
-  std::string& content = result.content;
-  content.assign(static_cast<size_t>(st.st_size - start), '\0');
-  size_t got = 0;
-  while (got < content.size()) {
-    const ssize_t n = pread(fd, content.data() + got, content.size() - got, start + static_cast<off_t>(got));
+  const int fd = OpenRegular(path, O_RDONLY, error);
+  if (fd < 0) return false;
+  handle_ = fd;
+  return true;
+}
+
+long LogFileReader::ReadPiece(std::string& piece, size_t maxBytes, std::string* error) {
+  piece.clear();
+  if (handle_ < 0) return 0;
+  piece.resize(maxBytes);
+  for (;;) {
+    const ssize_t n = read(static_cast<int>(handle_), piece.data(), maxBytes);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
+    if (n < 0) {
+      *error = ErrorText(errno);
+      piece.clear();
+      return -1;
+    }
+    piece.resize(static_cast<size_t>(n));
+    return static_cast<long>(n);
   }
-  close(fd);
-  content.resize(got);
-  result.ok = true;
-  return result;
 }
 
 }  // namespace files

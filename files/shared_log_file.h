@@ -8,6 +8,7 @@
 // appending and when reading. Reasons carry no path.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace files {
@@ -24,14 +25,31 @@ bool MakeFolders(const std::string& folder, std::string* error);
 // after it).
 bool AppendWholeLine(const std::string& path, const std::string& line, std::string* error);
 
-// The newest part of a log file: at most `maxBytes` from its end.
-struct LogTail {
-  bool ok = false;        // false: it could not be read (error says why)
-  bool missing = false;   // no such file (ok is true then, content empty)
-  bool truncated = false; // the file was larger: content starts mid-file
-  std::string content;
-  std::string error;
+// A log file read from its start a piece at a time, so that a file of any
+// size is read whole while only one piece is held in memory.
+//
+//   files::LogFileReader in;
+//   if (!in.Open(path, &reason)) report(reason);
+//   std::string piece;
+//   while (in.ReadPiece(piece, 1 << 20, &reason) > 0) take(piece);
+class LogFileReader {
+ public:
+  LogFileReader() = default;
+  ~LogFileReader();
+  LogFileReader(const LogFileReader&) = delete;
+  LogFileReader& operator=(const LogFileReader&) = delete;
+
+  // False with the reason when `path` is a link, anything but a regular
+  // file, or cannot be opened. A missing file opens as an empty one.
+  bool Open(const std::string& path, std::string* error);
+  bool missing() const { return missing_; }
+  // Replaces `piece` with the next bytes, at most `maxBytes`: their count,
+  // 0 at the end of the file, -1 on a read error (with the reason).
+  long ReadPiece(std::string& piece, size_t maxBytes, std::string* error);
+
+ private:
+  intptr_t handle_ = -1;  // the platform's file handle; -1 when not open
+  bool missing_ = false;
 };
-LogTail ReadLogTail(const std::string& path, size_t maxBytes);
 
 }  // namespace files

@@ -115,40 +115,35 @@ bool AppendWholeLine(const std::string& path, const std::string& text, std::stri
   return ok;
 }
 
-LogTail ReadLogTail(const std::string& path, size_t maxBytes) {
-  LogTail result;
+LogFileReader::~LogFileReader() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool LogFileReader::Open(const std::string& path, std::string* error) {
   const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES &&
       (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
-    result.ok = true;
-    result.missing = true;
-    return result;
+    missing_ = true;
+    return true;
   }
-  const HANDLE file = OpenRegular(path, GENERIC_READ, OPEN_EXISTING, &result.error);
-  if (file == INVALID_HANDLE_VALUE) return result;
-  const long long size = SizeOf(file);
-  long long start = 0;
-  if (size > 0 && static_cast<unsigned long long>(size) > maxBytes) {
-    start = size - static_cast<long long>(maxBytes);
-    result.truncated = true;
+  const HANDLE file = OpenRegular(path, GENERIC_READ, OPEN_EXISTING, error);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return true;
+}
+
+long LogFileReader::ReadPiece(std::string& piece, size_t maxBytes, std::string* error) {
+  piece.clear();
+  if (handle_ == -1) return 0;
+  piece.resize(maxBytes);
+  DWORD n = 0;
+  if (ReadFile(reinterpret_cast<HANDLE>(handle_), piece.data(), static_cast<DWORD>(maxBytes), &n, nullptr) == 0) {
+    *error = SystemText(GetLastError());
+    piece.clear();
+    return -1;
   }
-  std::string& content = result.content;
-  content.assign(size > start ? static_cast<size_t>(size - start) : 0, '\0');
-  size_t got = 0;
-  while (got < content.size()) {
-    const unsigned long long offset = static_cast<unsigned long long>(start) + got;
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset & 0xffffffffu);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD n = 0;
-    if (ReadFile(file, content.data() + got, static_cast<DWORD>(content.size() - got), &n, &at) == 0 || n == 0)
-      break;
-    got += n;
-  }
-  CloseHandle(file);
-  content.resize(got);
-  result.ok = true;
-  return result;
+  piece.resize(n);
+  return static_cast<long>(n);
 }
 
 }  // namespace files

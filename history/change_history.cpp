@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "files/shared_log_file.h"
 #include "files/user_data_folder.h"
@@ -114,33 +116,171 @@ bool Append(const std::string& path, const Entry& entry, std::string* error) {
   return files::AppendWholeLine(path, ToJsonLine(entry) + "\n", &why);
 }
 
+namespace {
+
+// Bytes read from the file at a time.
+constexpr size_t kPieceBytes = 1024 * 1024;
+
+// What a scan counts besides the entries it hands on.
+struct ScanCounts {
+  size_t lines = 0;    // lines that are not blank
+  size_t damaged = 0;  // of those parsed: no entry, or longer than kMaxLineBytes
+  bool stopped = false;
+};
+
+// Goes through the file at `path` from its first line to its last, handing
+// each whole entry and the size of its line to `take`. A line for which
+// `mayMatch` (when set) says no is passed over unparsed: no entry it could
+// hold is wanted. False with the reason when the file cannot be read;
+// `counts.stopped` when `stop` ended it early.
+bool ScanEntries(const std::string& path, const std::function<void(Entry&&, size_t)>& take,
+                 const std::function<bool()>& stop, const std::function<bool(const std::string&)>& mayMatch,
+                 ScanCounts& counts, std::string& error) {
+  files::LogFileReader in;
+  if (!in.Open(path, &error)) return false;
+  std::string piece;
+  std::string line;
+  bool overlong = false;  // the line in progress passed kMaxLineBytes: skipped up to its end
+  auto endLine = [&] {
+    if (overlong) {
+      ++counts.lines;
+      ++counts.damaged;
+    } else if (line.find_first_not_of(" \t\r") != std::string::npos) {
+      ++counts.lines;
+      // Parsing is most of a read's time: a line that cannot match is left.
+      if (!mayMatch || mayMatch(line)) {
+        Entry entry;
+        if (FromJsonLine(line, entry))
+          take(std::move(entry), line.size() + 1);
+        else
+          ++counts.damaged;
+      }
+    }
+    line.clear();
+    overlong = false;
+  };
+  for (;;) {
+    if (stop && stop()) {
+      counts.stopped = true;
+      return true;
+    }
+    const long n = in.ReadPiece(piece, kPieceBytes, &error);
+    if (n < 0) return false;
+    if (n == 0) break;
+    size_t pos = 0;
+    while (pos < piece.size()) {
+      const size_t end = piece.find('\n', pos);
+      const size_t lineEnd = end == std::string::npos ? piece.size() : end;
+      if (!overlong) {
+        if (line.size() + (lineEnd - pos) > kMaxLineBytes) {
+          overlong = true;
+          line.clear();
+          line.shrink_to_fit();
+        } else {
+          line.append(piece, pos, lineEnd - pos);
+        }
+      }
+      if (end == std::string::npos) break;
+      endLine();
+      pos = end + 1;
+    }
+  }
+  // A last line without its line break (a crash mid-append) is read too:
+  // a torn one fails to parse and counts as damaged.
+  if (overlong || !line.empty()) endLine();
+  return true;
+}
+
+// A serial number a line holds as it is, in a JSON text: printable, with
+// nothing to escape.
+bool PlainText(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+}
+
+// Whether a line may hold an entry that passes `filter`'s serial number:
+// an entry whose serial number is plain text holds it as "SERIAL" in its
+// line, so a line without that (in any letter case, for a typed filter)
+// holds no such entry. Unset when every line must be parsed.
+std::function<bool(const std::string&)> MayHoldSerial(const Filter& filter) {
+  if (filter.sensor) {
+    // A sensor without a serial number has no entries at all.
+    if (filter.sensor->serialNumber.empty()) return [](const std::string&) { return false; };
+    if (PlainText(filter.sensor->serialNumber)) {
+      const std::string quoted = "\"" + filter.sensor->serialNumber + "\"";
+      return [quoted](const std::string& line) { return line.find(quoted) != std::string::npos; };
+    }
+  }
+  if (!filter.serialNumber.empty() && PlainText(filter.serialNumber)) {
+    const std::string quoted = "\"" + Lower(filter.serialNumber) + "\"";
+    return [quoted](const std::string& line) {
+      const auto same = [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; };
+      return std::search(line.begin(), line.end(), quoted.begin(), quoted.end(), same) != line.end();
+    };
+  }
+  return {};
+}
+
+}  // namespace
+
 ReadResult Read(const std::string& path, size_t maxBytes) {
   ReadResult result;
-  files::LogTail tail = files::ReadLogTail(path, maxBytes);
-  if (!tail.ok) {
-    result.error = std::move(tail.error);
-    return result;
+  std::deque<std::pair<Entry, size_t>> kept;
+  size_t keptBytes = 0;
+  auto take = [&](Entry&& entry, size_t bytes) {
+    kept.emplace_back(std::move(entry), bytes);
+    keptBytes += bytes;
+    while (keptBytes > maxBytes && !kept.empty()) {
+      keptBytes -= kept.front().second;
+      kept.pop_front();
+      result.truncated = true;
+    }
+  };
+  ScanCounts counts;
+  const bool read = ScanEntries(path, take, {}, {}, counts, result.error);
+  result.damagedLines = counts.damaged;
+  if (!read) return result;
+  for (auto& [entry, bytes] : kept) result.entries.push_back(std::move(entry));
+  result.ok = true;
+  return result;
+}
+
+bool Passes(const Entry& entry, const Filter& filter) {
+  if (filter.sensor) {
+    const SensorKey& sensor = *filter.sensor;
+    if (sensor.serialNumber.empty() || entry.serialNumber != sensor.serialNumber) return false;
+    if (std::find(sensor.models.begin(), sensor.models.end(), entry.model) == sensor.models.end()) return false;
   }
-  result.truncated = tail.truncated;
-  const std::string& content = tail.content;
-  size_t pos = 0;
-  // A read from the middle starts inside a line: drop that part.
-  if (result.truncated) {
-    const size_t first = content.find('\n');
-    pos = first == std::string::npos ? content.size() : first + 1;
-  }
-  while (pos < content.size()) {
-    size_t end = content.find('\n', pos);
-    if (end == std::string::npos) end = content.size();
-    const std::string line = content.substr(pos, end - pos);
-    pos = end + 1;
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    Entry entry;
-    if (FromJsonLine(line, entry))
-      result.entries.push_back(std::move(entry));
-    else
-      ++result.damagedLines;
-  }
+  if (!filter.serialNumber.empty() && Lower(entry.serialNumber) != Lower(filter.serialNumber)) return false;
+  // ISO times of one form compare as texts.
+  if (!filter.since.empty() && entry.time.substr(0, filter.since.size()) < filter.since) return false;
+  return true;
+}
+
+Selection ReadSelected(const std::string& path, const Filter& filter, size_t maxEntries,
+                       const std::function<bool()>& stop, size_t maxBytes) {
+  Selection result;
+  std::deque<std::pair<Entry, size_t>> kept;
+  size_t keptBytes = 0;
+  auto take = [&](Entry&& entry, size_t bytes) {
+    if (!Passes(entry, filter)) return;
+    ++result.matched;
+    kept.emplace_back(std::move(entry), bytes);
+    keptBytes += bytes;
+    while (!kept.empty() && (kept.size() > maxEntries || keptBytes > maxBytes)) {
+      keptBytes -= kept.front().second;
+      kept.pop_front();
+    }
+  };
+  ScanCounts counts;
+  const bool read = ScanEntries(path, take, stop, MayHoldSerial(filter), counts, result.error);
+  result.total = counts.lines;
+  result.damagedLines = counts.damaged;
+  result.stopped = counts.stopped;
+  if (!read) return result;
+  for (auto it = kept.rbegin(); it != kept.rend(); ++it) result.entries.push_back(std::move(it->first));
+  // Appends from several programs may land slightly out of order.
+  std::stable_sort(result.entries.begin(), result.entries.end(),
+                   [](const Entry& a, const Entry& b) { return a.time > b.time; });
   result.ok = true;
   return result;
 }
@@ -178,13 +318,8 @@ bool NormalizeSince(const std::string& text, std::string& normalized) {
 
 std::vector<Entry> Select(const std::vector<Entry>& entries, const Filter& filter) {
   std::vector<Entry> chosen;
-  const std::string serial = Lower(filter.serialNumber);
-  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-    if (!serial.empty() && Lower(it->serialNumber) != serial) continue;
-    // ISO times of one form compare as texts.
-    if (!filter.since.empty() && it->time.substr(0, filter.since.size()) < filter.since) continue;
-    chosen.push_back(*it);
-  }
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+    if (Passes(*it, filter)) chosen.push_back(*it);
   // Appends from several programs may land slightly out of order.
   std::stable_sort(chosen.begin(), chosen.end(), [](const Entry& a, const Entry& b) { return a.time > b.time; });
   return chosen;

@@ -13,6 +13,8 @@
 // Toolkit-free, so Tarkon, tarkon-cli and Ostrel share it.
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,24 +63,63 @@ bool FromJsonLine(const std::string& line, Entry& entry);
 // target is a link or not a regular file, or the line was not written whole.
 bool Append(const std::string& path, const Entry& entry, std::string* error);
 
-// A history that grew beyond this is read from its newest part only.
+// Every read goes through the whole file, oldest line first, a piece at a
+// time: memory holds one piece, one line and the entries kept, never the
+// file. Entries kept are bounded by the bytes of their lines; older ones
+// beyond that are read, counted and said to be left out.
 inline constexpr size_t kMaxReadBytes = 8 * 1024 * 1024;
+// A line longer than this is no line a program of the suite wrote: it is
+// skipped as damaged without being held whole.
+inline constexpr size_t kMaxLineBytes = 4 * 1024 * 1024;
 
 struct ReadResult {
   bool ok = false;        // false: the file could not be read (error says why)
   std::vector<Entry> entries;  // in file order (oldest first)
   size_t damagedLines = 0;     // skipped
-  bool truncated = false;      // only the newest kMaxReadBytes were read
+  bool truncated = false;      // older entries were left out to stay within maxBytes
   std::string error;
 };
-// A missing file reads as an empty history.
+// A missing file reads as an empty history. Keeps the newest entries whose
+// lines add up to at most `maxBytes`.
 ReadResult Read(const std::string& path, size_t maxBytes = kMaxReadBytes);
+
+// One sensor, as the history names it: its serial number exactly (letter
+// case counts) and any of the names its model goes by (the display name one
+// program records, the model string another does).
+struct SensorKey {
+  std::string serialNumber;
+  std::vector<std::string> models;
+};
 
 // Which entries a view or a command shows.
 struct Filter {
-  std::string serialNumber;  // empty: every sensor; else equal (any letter case)
+  std::string serialNumber;  // typed by a user: empty every sensor; else equal in any letter case
   std::string since;         // empty: all; else a normalized time (NormalizeSince)
+  // When set, only this sensor's own entries. A sensor whose serial number
+  // reads empty can be told from no other: it matches nothing.
+  std::optional<SensorKey> sensor;
 };
+// Whether `entry` passes `filter`.
+bool Passes(const Entry& entry, const Filter& filter);
+
+// The entries of the whole file that pass `filter`, newest first: at most
+// `maxEntries` of them (the newest in file order), their lines adding up to
+// at most `maxBytes`. The others that passed are counted (notKept).
+struct Selection {
+  bool ok = false;             // false: the file could not be read (error says why)
+  std::vector<Entry> entries;  // newest first
+  size_t total = 0;            // lines of the file that are not blank
+  size_t matched = 0;          // entries that passed, kept or not
+  // Damaged lines among those parsed: a line that cannot hold the serial
+  // number asked for is passed over unparsed (most of a read's time).
+  size_t damagedLines = 0;
+  bool stopped = false;        // `stop` ended the read before the file's end
+  std::string error;
+  size_t notKept() const { return matched - entries.size(); }
+};
+// `stop` is asked between pieces of the file; true ends the read there.
+Selection ReadSelected(const std::string& path, const Filter& filter, size_t maxEntries,
+                       const std::function<bool()>& stop = {}, size_t maxBytes = kMaxReadBytes);
 // "2026-12-08", "2026-12-08T10:30", "2026-12-08 10:30:15" or with "Z": the
 // time from which on entries count, as "YYYY-MM-DDTHH:MM:SS" (UTC). False
 // for anything else.

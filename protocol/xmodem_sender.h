@@ -77,6 +77,10 @@ class XmodemSender {
   int32_t lastReadOk() const { return lastReadOk_; }
   int32_t bytesInBlock() const { return bytesInBlock_; }
   int32_t blockCounter() const { return blockCounter_; }
+  // Whole blocks the receiver acknowledged since Reset: the block counter
+  // less the block a transfer ended in unacknowledged (cancelled, or not
+  // acknowledged at all).
+  int32_t blocksAcknowledged() const { return blockCounter_ - (bytesInBlock_ == kBlockSize ? 1 : 0); }
   uint16_t crc() const { return crc_; }
   // Blocks and EOTs sent again after an answer other than ACK (or none),
   // since Reset: what a technician reads as the line's retries.

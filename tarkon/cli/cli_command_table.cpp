@@ -164,26 +164,37 @@ std::vector<CliCommand> BuildTable() {
        {Nothing()}, false, nullptr, OnSensor<RunSerialNumber>},
       {"model-name", "MODELSTRING", 1, 1, true, {}, {}, "write the model string",
        "Writes one of the known model strings.", {Nothing()}, false, nullptr, OnSensor<RunModelName>},
-      {"upload", "fpga|dsp|cal FILE", 2, 2, true, {"fpga", "dsp", "cal"}, {"--restore-settings"}, "upload firmware",
+      {"upload", "fpga|dsp|cal FILE", 2, 2, true, {"fpga", "dsp", "cal"}, {"--restore-settings", "--without-backup"},
+       "upload firmware",
        "Uploads an FPGA image, DSP code or a calibration table. Shows the sensor, the file (size,\n"
        "CRC-16), the kind and the line time, and asks before the first byte ([y/N] on a terminal,\n"
        "or --yes); a file of unusual size is asked about first. The sensor's settings are saved\n"
-       "to ~/.local/share/tarkon/backups before the transfer. Ctrl+C twice stops it after the\n"
-       "block in flight (CAN, flash locked again). Afterwards the sensor is read again and its\n"
-       "settings compared with the backup. With --json: one line per progress step, then the\n"
-       "result.",
-       {Words(), File("@(bin|cal)")}, false, nullptr, OnSensor<UploadCommand>},
+       "to ~/.local/share/tarkon/backups before the transfer; when they cannot be saved nothing\n"
+       "is sent (exit 1), unless --without-backup says to go on (--yes does not). Ctrl+C twice\n"
+       "stops it after the block in flight (CAN, flash locked again). The lock commands count as\n"
+       "locked only when the sensor answers after them. Afterwards the sensor is read again and\n"
+       "its settings compared with the backup; --restore-settings puts back what the update\n"
+       "changed. With --json: one line per progress step, then the result; a failed upload's\n"
+       "result also carries flash_locked, the meaning, what to do and the blocks sent, beside\n"
+       "its error.",
+       {Words(), File("@(bin|cal)")}, true, nullptr, OnSensor<UploadCommand>},
       {"history", "", 0, 0, false, {}, {"--serial", "--since"}, "the change history of every write to a sensor",
        "Lists the change history (every write of Tarkon, tarkon-cli and Ostrel to a sensor: time,\n"
        "serial number, model, setting, old and new value, outcome, program, user), newest first.\n"
-       "Reads ~/.local/share/tarkon/history.jsonl; connects to nothing.",
+       "Reads ~/.local/share/tarkon/history.jsonl, the whole file; when the changes that match\n"
+       "add up to more than 8 MiB, the older ones are counted and said to be left out. Connects\n"
+       "to nothing.",
        {}, false, nullptr, RunHistory},
-      {"report", "FILE.pdf|FILE.html", 1, 1, false, {}, {"--technician", "--notes"}, "write the commissioning report",
+      {"report", "FILE.pdf|FILE.html", 1, 1, false, {}, {"--technician", "--notes", "--paper"},
+       "write the commissioning report",
        "Writes the commissioning report of the connected sensor: identity and connection, every\n"
        "setting with its unit, its last changes from the change history, the date, the\n"
        "technician and notes. FILE.pdf through Qt's PDF writer, FILE.html for an intranet. The\n"
-       "technician is asked once when standard input and standard error are a terminal, then\n"
-       "kept in tarkon.ini; elsewhere give --technician.",
+       "whole change history is read for this sensor's own changes (its serial number exactly and\n"
+       "its model; a serial number that reads empty lists none and says so); a cell shows at\n"
+       "most 160 characters of a longer value, marked as cut. A4, or --paper letter. Ctrl+C ends\n"
+       "it with exit status 1. The technician is asked once when standard input and standard\n"
+       "error are a terminal, then kept in tarkon.ini; elsewhere give --technician.",
        {File("@(pdf|html)")}, false, nullptr, OnSensor<RunReport>},
       {"help", "[COMMAND]", 0, 1, false, {}, {}, "this text, or one command's help", "Shows help.",
        {{Kind::kCommand, {}}}, false, CheckHelpUsage, RunHelp},

@@ -67,6 +67,7 @@ std::string CliUsage(const std::vector<CliCommand>& commands) {
       "  0  success\n"
       "  1  no connection, or a command failed\n"
       "  2  bad usage, or a value refused by a check (nothing was sent)\n"
+      "  3  the sensor took every write, but the change history could not be written\n"
       "\n"
       "`tarkon-cli help COMMAND` or `tarkon-cli COMMAND --help` shows one command's help.\n";
   return text;

@@ -102,6 +102,10 @@ std::string SetRestoreSettings(CliOptions& o, const std::string&) {
   o.restoreSettings = true;
   return "";
 }
+std::string SetWithoutBackup(CliOptions& o, const std::string&) {
+  o.withoutBackup = true;
+  return "";
+}
 std::string SetQuiet(CliOptions& o, const std::string&) {
   o.quiet = true;
   return "";
@@ -183,6 +187,10 @@ std::string SetSince(CliOptions& o, const std::string& v) {
 }
 std::string SetTechnician(CliOptions& o, const std::string& v) {
   o.technician = v;
+  return "";
+}
+std::string SetPaper(CliOptions& o, const std::string& v) {
+  o.paper = v;
   return "";
 }
 std::string SetNotes(CliOptions& o, const std::string& v) {
@@ -271,6 +279,8 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       // The options of single commands (the command table says whose).
       {"--restore-settings", nullptr, "put back the settings the update changed, from the backup it saved first",
        SetRestoreSettings},
+      {"--without-backup", nullptr, "go on when the settings cannot be saved first (--yes never does)",
+       SetWithoutBackup},
       {"--count", "N", "stop after N polls", SetCount},
       {"--interval", "MS", "one poll every MS milliseconds (" + std::to_string(PollWorker::kIntervalMs) +
                                ", the poll period, or more)",
@@ -296,7 +306,8 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--serial", "SN", "the changes of this serial number only", SetSerial},
       {"--since", "DATE", "changes from DATE on (2026-12-08 or 2026-12-08T10:30, UTC)", SetSince},
       {"--technician", "NAME", "the technician's name (kept for the next report)", SetTechnician},
-      {"--notes", "TEXT", "notes for the report", SetNotes},
+      {"--notes", "TEXT", "notes for the report (control characters are dropped)", SetNotes},
+      {"--paper", "SIZE", "a4 (the default) or letter, for the PDF", SetPaper, {Kind::kWords, {"a4", "letter"}}},
   };
   return table;
 }

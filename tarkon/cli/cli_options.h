@@ -41,6 +41,7 @@ struct CliOptions {
   bool connection = false;                // restore --connection
   std::vector<std::string> only;          // restore --only NAME[,NAME...]
   bool restoreSettings = false;           // upload --restore-settings
+  bool withoutBackup = false;             // upload --without-backup
   std::optional<int> from;                // bus-scan --from
   std::optional<int> to;                  // bus-scan --to
   std::optional<unsigned> budgetMs;       // bus-scan --budget
@@ -50,6 +51,7 @@ struct CliOptions {
   std::optional<std::string> since;       // history --since
   std::optional<std::string> technician;  // report --technician
   std::optional<std::string> notes;       // report --notes
+  std::optional<std::string> paper;       // report --paper
   // What to do.
   bool help = false;     // -h/--help: the command's help, or the whole usage
   bool version = false;  // --version

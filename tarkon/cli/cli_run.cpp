@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tarkon/cli/history_commands.h"
 #include "tarkon/fleet/line_appender.h"
 
 namespace {
@@ -91,6 +92,8 @@ int CliRun::End(int status) {
   if (session_) {
     session_->Close();
     if (status_ != kExitOk && failure_.empty()) failure_ = session_->lastError();
+    // A write the sensor took whose history line could not be written.
+    status_ = WithUnwrittenHistory(session_->doc(), status_, json_);
     session_.reset();
   }
   const std::string traceError = TraceWriteError();

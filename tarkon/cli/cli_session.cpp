@@ -55,6 +55,11 @@ void CliSession::OnLogLine(int kind, const std::string& text) {
   std::fflush(stderr);
 }
 
+void CliSession::OnHistoryNotWritten(const std::string& warning) {
+  std::fprintf(stderr, "warning: %s\n", PrintableText(warning).c_str());
+  std::fflush(stderr);
+}
+
 std::string CliSession::portName() const {
   if (!doc_->device().empty() && doc_->portNumber() < 0) return doc_->device();
   if (options_.simulate) return doc_->device();

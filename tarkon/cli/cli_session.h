@@ -15,6 +15,7 @@
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;  // no connection, or a command logged a failure
 constexpr int kExitUsage = 2;   // bad usage, or a value refused by a check
+constexpr int kExitHistoryNotWritten = 3;  // everything else succeeded, but the change history was not written
 
 // Set by SIGINT/SIGTERM: long operations end at their next step.
 extern std::atomic<bool> g_interrupted;
@@ -50,6 +51,8 @@ class CliSession : public DocumentListener {
 
   // DocumentListener
   void OnLogLine(int kind, const std::string& text) override;
+  // "warning: ..." on standard error, --quiet or not.
+  void OnHistoryNotWritten(const std::string& warning) override;
 
  private:
   CliOptions options_;

@@ -1,6 +1,7 @@
 #include "tarkon/cli/history_commands.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 
@@ -68,6 +69,14 @@ std::string Technician(CliSession& s) {
 
 }  // namespace
 
+int WithUnwrittenHistory(CKRV02Doc& doc, int status, CliJson& json) {
+  const ChangeRecorder& history = doc.changeHistory();
+  if (history.failedWrites() == 0) return status;
+  if (json.is_null()) json = CliJson::object();
+  if (json.is_object()) json["history_not_written"] = history.lastFailureNotice();
+  return status == kExitOk ? kExitHistoryNotWritten : status;
+}
+
 int RunHistory(CliRun& run) {
   const CliOptions& o = run.options();
   CliJson& out = run.json();
@@ -78,19 +87,32 @@ int RunHistory(CliRun& run) {
                       "\"",
                   kExitUsage, run);
   const std::string path = history::DefaultPath();
-  const history::ReadResult read = history::Read(path);
+  // The whole file, however long; what is kept to be shown is bounded, and
+  // what was left out is said.
+  const history::Selection read =
+      history::ReadSelected(path, filter, SIZE_MAX, [] { return g_interrupted.load(); });
+  if (read.stopped) return Failed("history: stopped", kExitFailed, run);
   if (!read.ok) return Failed("history: cannot read " + path + ": " + read.error, kExitFailed, run);
-  const std::vector<history::Entry> entries = history::Select(read.entries, filter);
+  const std::vector<history::Entry>& entries = read.entries;
   if (read.damagedLines > 0 && !o.quiet)
     std::fprintf(stderr, "note: %zu damaged %s of %s skipped\n", read.damagedLines,
                  read.damagedLines == 1 ? "line" : "lines", path.c_str());
+  const std::string leftOut =
+      read.notKept() == 0 ? std::string()
+                          : std::to_string(read.notKept()) + " older of " + std::to_string(read.matched) +
+                                " changes not shown (more than " + std::to_string(history::kMaxReadBytes >> 20) +
+                                " MiB of them)";
   if (o.json) {
     CliJson list = CliJson::array();
     for (const history::Entry& e : entries)
       list.push_back({{"time", e.time}, {"program", e.program}, {"user", e.user}, {"port", e.port},
                       {"model", e.model}, {"serial_number", e.serialNumber}, {"setting", e.setting},
                       {"old_value", e.oldValue}, {"new_value", e.newValue}, {"outcome", e.outcome}});
-    out = CliJson{{"file", path}, {"entries", std::move(list)}, {"damaged_lines", read.damagedLines}};
+    out = CliJson{{"file", path},
+                  {"entries", std::move(list)},
+                  {"damaged_lines", read.damagedLines},
+                  {"matched", read.matched},
+                  {"not_shown", read.notKept()}};
     return kExitOk;
   }
   std::vector<std::vector<std::string>> rows = {
@@ -101,7 +123,9 @@ int RunHistory(CliRun& run) {
                     PrintableText(e.setting), PrintableText(e.oldValue), PrintableText(e.newValue),
                     PrintableText(e.outcome), PrintableText(e.program), PrintableText(e.user)});
   PrintTable(rows);
-  std::cout << entries.size() << (entries.size() == 1 ? " change" : " changes") << std::endl;
+  std::cout << entries.size() << (entries.size() == 1 ? " change" : " changes");
+  if (!leftOut.empty()) std::cout << "; " << leftOut;
+  std::cout << std::endl;
   return kExitOk;
 }
 
@@ -116,11 +140,13 @@ int RunReport(CliSession& s, CliJson& out) {
   }
   fleet::CommissioningReport report;
   std::string error;
-  if (!fleet::GatherReport(s.doc(), s.doc().changeHistory().path(), report, error)) {
+  const auto stop = [] { return g_interrupted.load(); };
+  if (!fleet::GatherReport(s.doc(), s.doc().changeHistory().path(), report, error, stop)) {
     s.SetLastError("report: " + error);
     std::fprintf(stderr, "report: %s\n", error.c_str());
     return kExitFailed;
   }
+  if (!report.changesNote.empty()) std::fprintf(stderr, "report: %s\n", PrintableText(report.changesNote).c_str());
   report.technician = Technician(s);
   report.notes = s.options().notes.value_or("");
   const std::string html = fleet::ReportHtml(report);
@@ -130,7 +156,15 @@ int RunReport(CliSession& s, CliJson& out) {
     written = fleet::WriteReportFile(path, html, error);
   } else {
 #ifdef LRS_HAVE_REPORT_PDF
-    const report_pdf::PdfResult pdf = report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber);
+    report_pdf::Paper paper = report_pdf::Paper::kA4;
+    if (s.options().paper && !report_pdf::PaperOfName(*s.options().paper, paper)) {
+      const std::string failure = "report: --paper takes a4 or letter, not \"" + *s.options().paper + "\"";
+      std::fprintf(stderr, "%s\n", failure.c_str());
+      s.SetLastError(failure);
+      return kExitUsage;
+    }
+    const report_pdf::PdfResult pdf =
+        report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber, paper, stop);
     pages = pdf.pages;
     // The toolkit's own remarks are notes like any other: --quiet hides them.
     if (!s.options().quiet)
@@ -150,8 +184,13 @@ int RunReport(CliSession& s, CliJson& out) {
     return kExitFailed;
   }
   if (s.options().json) {
-    out = CliJson{{"file", path}, {"format", format == fleet::ReportFormat::kPdf ? "pdf" : "html"},
-                  {"pages", pages}, {"settings", report.settings.size()}, {"changes", report.changes.size()}};
+    out = CliJson{{"file", path},
+                  {"format", format == fleet::ReportFormat::kPdf ? "pdf" : "html"},
+                  {"pages", pages},
+                  {"settings", report.settings.size()},
+                  {"changes", report.changes.size()},
+                  {"older_changes", report.olderChanges},
+                  {"changes_note", report.changesNote}};
   } else {
     std::cout << "Wrote the commissioning report of " << PrintableText(report.serialNumber) << " to " << path << "\n";
   }
@@ -213,6 +252,9 @@ int RunBusRestore(CliRun& run) {
       [] { return !g_interrupted.load(); });
   bar.Finish();
   doc.CloseDocument();
+  // This document has no listener: its unwritten history is told here.
+  if (doc.changeHistory().failedWrites() > 0)
+    std::fprintf(stderr, "warning: %s\n", PrintableText(doc.changeHistory().lastFailureNotice()).c_str());
   if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, run);
   if (o.json) {
     CliJson list = CliJson::array();
@@ -239,6 +281,7 @@ int RunBusRestore(CliRun& run) {
   if (report.rows.empty())
     return Failed("restore: no " + PrintableText(backup.model) + " found on the bus", kExitFailed, run);
   if (report.AnyFailed() || report.stopped)
-    return Failed("restore: not every sensor took the file's settings", kExitFailed, run);
-  return kExitOk;
+    return WithUnwrittenHistory(doc, Failed("restore: not every sensor took the file's settings", kExitFailed, run),
+                                out);
+  return WithUnwrittenHistory(doc, kExitOk, out);
 }

@@ -33,16 +33,21 @@ int UsageError(bool json, const std::string& message) {
 int Finish(const CliOptions& options, const CliCommand& command, int status, const CliJson& json,
            const std::string& failure) {
   if (!options.json) return status;
-  if (status == kExitOk) {
+  // A run whose only fault is the history it could not write has its result.
+  if (status == kExitOk || status == kExitHistoryNotWritten) {
     if (!json.is_null()) PrintJson(json);
   } else if (command.resultOnFailure && json.is_object()) {
     // The result stands also when the command fails (a diff that found
-    // differences, a restore that did not verify): one object with both.
+    // differences, a restore that did not verify, an upload whose flash
+    // lock was not confirmed): one object with both.
     CliJson both = json;
     both["error"] = ErrorJson(status, failure.empty() ? "failed" : failure)["error"];
     PrintJson(both);
   } else {
-    PrintJson(ErrorJson(status, failure.empty() ? "failed" : failure));
+    CliJson error = ErrorJson(status, failure.empty() ? "failed" : failure);
+    if (json.is_object() && json.contains("history_not_written"))
+      error["history_not_written"] = json["history_not_written"];
+    PrintJson(error);
   }
   return status;
 }

@@ -73,6 +73,17 @@ int UploadCommand(CliSession& s, CliJson& json) {
     std::fprintf(stderr, "%s(no: use --yes)\n", question.c_str());
     return false;
   };
+  // --yes answers the questions before an upload, never this one: no
+  // backup, no upload, unless --without-backup says so.
+  callbacks.goOnWithoutBackup = [&](const std::string& question) {
+    if (o.withoutBackup) {
+      std::fprintf(stderr, "%s(yes: --without-backup)\n", PrintableText(question).c_str());
+      return true;
+    }
+    if (!o.yes && files::StandardInputIsTerminal()) return AskOnTerminal(PrintableText(question));
+    std::fprintf(stderr, "%s(no: use --without-backup)\n", PrintableText(question).c_str());
+    return false;
+  };
   // Ctrl+C during the transfer: the first press warns, the second stops
   // after the block in flight, the same stop as the window's.
   g_interruptCount = 0;
@@ -98,8 +109,17 @@ int UploadCommand(CliSession& s, CliJson& json) {
   bar.Finish();
 
   if (r.outcome == fleet::UpdateOutcome::kNotStarted) {
-    std::fprintf(stderr, "upload: %s\n", r.reason.c_str());
+    std::fprintf(stderr, "upload: %s\n", PrintableText(r.reason).c_str());
     s.SetLastError("upload: " + r.reason);
+    // The settings that could not be saved, or a line lost meanwhile: a
+    // failure, said with its reason in the result as well.
+    if (!r.backupError.empty() || !s.doc().connected()) {
+      if (!r.advice.empty()) std::fprintf(stderr, "What to do: %s.\n", r.advice.c_str());
+      if (o.json)
+        json = {{"result", OutcomeName(r.outcome)}, {"text", r.reason},           {"what_to_do", r.advice},
+                {"backup", r.backupPath},           {"backup_error", r.backupError}, {"flash_locked", true}};
+      return kExitFailed;
+    }
     if (r.upload == UploadOutcome::kDeclined) {
       s.SetLastError("upload: not confirmed (use --yes)");
       return kExitUsage;
@@ -119,12 +139,14 @@ int UploadCommand(CliSession& s, CliJson& json) {
             {"result", OutcomeName(r.outcome)},
             {"text", r.result},
             {"meaning", r.meaning},
+            {"what_to_do", r.advice},
             {"blocks_sent", r.blocksSent},
             {"blocks", r.blocksTotal},
             {"retries", r.retries},
             {"seconds", r.seconds},
             {"flash_locked", r.flashLocked},
             {"backup", r.backupPath},
+            {"backup_error", r.backupError},
             {"firmware_before", r.firmwareBefore},
             {"firmware_after", r.identityRead ? CliJson(r.firmwareAfter) : CliJson()},
             {"settings_compared", r.compared},

@@ -18,14 +18,21 @@ bool ChangeRecorder::Record(const WriteTarget& target, const std::string& settin
   entry.outcome = history::OutcomeText(outcome);
   const std::string where = path();
   std::string error;
-  if (history::Append(where, entry, &error)) return true;
+  if (history::Append(where, entry, &error)) {
+    noticeTold_ = false;  // a later failure is news again
+    return true;
+  }
+  ++failedWrites_;
   lastError_ = error;
-  if (!noticeTold_) notice_ = "Change history not written (" + where + ": " + error + ")";
+  lastNotice_ = "Change history not written (" + where + ": " + error + ")";
+  if (!noticeTold_) notice_ = lastNotice_;
   return false;
 }
 
 std::string ChangeRecorder::TakeFailureNotice() {
   if (noticeTold_ || notice_.empty()) return std::string();
   noticeTold_ = true;
-  return notice_;
+  std::string notice;
+  notice.swap(notice_);
+  return notice;
 }

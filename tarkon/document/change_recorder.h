@@ -32,20 +32,28 @@ class ChangeRecorder {
   void SetRecording(bool on) { recording_ = on; }
   bool recording() const { return recording_; }
 
-  // Appends one line (nothing while recording is off: true). False when it could not be written; the reason is
-  // then in lastError() and, the first time only, in the returned notice.
+  // Appends one line (nothing while recording is off: true). False when it
+  // could not be written; the reason is then in lastError() and in the
+  // warning TakeFailureNotice returns.
   bool Record(const WriteTarget& target, const std::string& setting, const std::string& oldValue,
               const std::string& newValue, history::Outcome outcome);
   const std::string& lastError() const { return lastError_; }
-  // "Change history not written (PATH: REASON)" once after the first
-  // failure, empty afterwards: the command log says it once, not per write.
+  // "Change history not written (PATH: REASON)" after the first failure of
+  // a run of failures, empty for the others: the warning is given once, not
+  // per write, and again after the history was written in between.
   std::string TakeFailureNotice();
+  // Lines not written since this recorder was made, and the warning of the
+  // last of them (empty when every line was written).
+  int failedWrites() const { return failedWrites_; }
+  const std::string& lastFailureNotice() const { return lastNotice_; }
 
  private:
   std::string program_ = "Tarkon";
   std::string path_;
   std::string lastError_;
   std::string notice_;
+  std::string lastNotice_;
   bool noticeTold_ = false;
   bool recording_ = true;
+  int failedWrites_ = 0;
 };

@@ -44,6 +44,7 @@ CKRV02Doc::LostLink CKRV02Doc::CurrentLink() const {
   link.target = connection_;
   link.checkMode = commands_.checkMode();
   link.serial = serialNumberReplyText();
+  link.model = modelString();
   link.sensor = identity().Name();
   return link;
 }
@@ -98,7 +99,9 @@ ReconnectOutcome CKRV02Doc::Reconnect() {
     return ReconnectOutcome::kFailed;
   }
   const std::string now = identity().Name();
-  if (serialNumberReplyText() != link.serial) {
+  // A serial number is unique only within a model: another model with the
+  // same number on the port is another sensor.
+  if (serialNumberReplyText() != link.serial || modelString() != link.model) {
     LogLine(kLogNotice, OtherSensorLine(port, link.sensor, now));
     SetNotice(OtherSensorNotice(port, link.sensor, now));
     return ReconnectOutcome::kOtherSensor;

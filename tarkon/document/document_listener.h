@@ -9,6 +9,10 @@ class DocumentListener {
   virtual ~DocumentListener() = default;
   // A line for the command log: kind 0 error, 1 success, 2 notice.
   virtual void OnLogLine(int kind, const std::string& text) { (void)kind, (void)text; }
+  // A write to the sensor went its way, but its line of the change history
+  // could not be written ("Change history not written (PATH: REASON)"): a
+  // warning no quiet mode may hide. By default an error line of the log.
+  virtual void OnHistoryNotWritten(const std::string& warning) { OnLogLine(0, warning); }
   // The sensor state changed: the setup pane re-reads the connection state.
   // A desktop front end posts this to itself so it runs after the current
   // operation.

@@ -147,7 +147,11 @@ UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
   if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
   if (callbacks.progress) callbacks.progress(0);
 
-  if (!commands_.WriteFlashProtect1(kUnlockValue1)) return UploadOutcome::kUnlockFailed;
+  if (!commands_.WriteFlashProtect1(kUnlockValue1)) {
+    // The flash opens only after both halves of the unlock: it stays locked.
+    relocked_ = true;
+    return UploadOutcome::kUnlockFailed;
+  }
   if (!commands_.WriteFlashProtect2(kUnlockValue2)) {
     // The first half of the unlock went through: close it again rather
     // than leave the flash half open.
@@ -194,12 +198,7 @@ UploadOutcome FirmwareUpload::Run(int kind, const std::vector<uint8_t>& image,
   // A receiver that never heard the end is still in receive mode and would
   // swallow the lock commands as block data: cancel the transfer first.
   if (sender_.ReceiverMayBeReceiving()) sender_.Cancel();
-  // A receiver that took blocks but did not acknowledge one or the end has
-  // shown it does not follow the protocol: whether it took the CAN and then
-  // the lock commands as commands is asked of it.
-  const bool doubtful = lastState_ == XmodemSender::kBlockNotAcknowledged ||
-                        lastState_ == XmodemSender::kEndNotAcknowledged;
-  const bool locked = Lock(doubtful);
+  const bool locked = Lock();
   // A lock command that failed has its own log line; lock commands that
   // went out to a sensor that then did not answer have none.
   if (lockUnconfirmed_ && callbacks.status) callbacks.status(status + "; " + kUploadNotRelockedNote);
@@ -245,15 +244,14 @@ int32_t FirmwareUpload::Transfer(const std::vector<uint8_t>& image,
   return state;
 }
 
-bool FirmwareUpload::Lock(bool confirm) {
-  if (confirm) {
-    // What the receiver sent around its end (NAK, CAN) is no reply to a frame.
-    if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
-  }
+bool FirmwareUpload::Lock() {
+  // What the receiver sent around its end (NAK, CAN) is no reply to a frame.
+  if (PacketLink* link = commands_.link(); link != nullptr) link->Drain();
   const bool sent = commands_.WriteFlashProtect1(kLockValue) && commands_.WriteFlashProtect2(kLockValue);
-  // The lock commands have no answer; a sensor that answers the next
-  // command took them as commands too.
-  relocked_ = sent && (!confirm || commands_.GetModelName(true));
+  // The lock commands have no answer, and a write that went out may still
+  // not have arrived (a line that hung up as they went): only a sensor that
+  // answers the next command is known to have taken them, as commands.
+  relocked_ = sent && commands_.GetModelName(true);
   lockUnconfirmed_ = sent && !relocked_;
   return relocked_;
 }

@@ -53,7 +53,7 @@ constexpr uint32_t kGatewayReturnMs = 5000;
 // commands: they may not have reached it as commands, so its flash may be
 // open for writing.
 constexpr const char* kUploadNotRelockedNote =
-    "the flash could not be locked again: power-cycle the sensor before use";
+    "the flash was not confirmed locked again: power-cycle the sensor before use";
 // "Error occurred.Code %d" and "Sent %d bytes".
 std::string UploadErrorStatus(int32_t state);
 std::string UploadSentStatus(size_t bytes);
@@ -124,13 +124,12 @@ class FirmwareUpload {
   // State of the block transfer that ended the last upload (0 for success).
   int32_t lastState() const { return lastState_; }
   // After an upload that unlocked the flash: whether the lock commands went
-  // out and, after a receiver that did not acknowledge a block or the end,
-  // whether the sensor answered after them, so that they reached it as
-  // commands.
+  // out and the sensor answered a query after them, so that they reached it
+  // as commands.
   bool flashRelocked() const { return relocked_; }
   // Of the last transfer: whole blocks acknowledged, blocks and ends sent
   // again, and whether the sender stopped it (stopRequested).
-  int32_t blocksSent() const { return sender_.blockCounter(); }
+  int32_t blocksSent() const { return sender_.blocksAcknowledged(); }
   int32_t resends() const { return sender_.resends(); }
   bool stopped() const { return lastState_ == XmodemSender::kCancelled; }
 
@@ -146,11 +145,10 @@ class FirmwareUpload {
   UploadOutcome Send(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
   UploadOutcome Run(int kind, const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
   int32_t Transfer(const std::vector<uint8_t>& image, const UploadCallbacks& callbacks);
-  // Locks the flash again; with `confirm`, asks the sensor for its model
-  // afterwards to learn that it took the lock commands as commands (see
-  // flashRelocked). False when a lock command failed or the answer did not
-  // come.
-  bool Lock(bool confirm = false);
+  // Locks the flash again and asks the sensor for its model afterwards to
+  // learn that it took the lock commands as commands (see flashRelocked).
+  // False when a lock command failed or the answer did not come.
+  bool Lock();
 
   SensorCommands& commands_;
   XmodemSender& sender_;

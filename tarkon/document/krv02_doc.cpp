@@ -382,7 +382,8 @@ void CKRV02Doc::RecordWrite(const std::string& setting, const std::string& oldVa
                             history::Outcome outcome) {
   if (history_.Record(CurrentWriteTarget(), setting, oldValue, newValue, outcome)) return;
   const std::string notice = history_.TakeFailureNotice();
-  if (!notice.empty()) LogLine(kLogNotice, notice);
+  if (notice.empty()) return;
+  if (DocumentListener* listener = listener_.get()) listener->OnHistoryNotWritten(notice);
 }
 
 std::unique_ptr<FirmwareUpload> CKRV02Doc::NewFirmwareUpload() {

@@ -275,9 +275,10 @@ class CKRV02Doc : public LogSink {
   // Connects again with the same port, baud rate, address and check mode
   // (the other check mode only when that one brings no answer), reading the
   // identity again; a connected but silent link is closed first. Says
-  // whether the same sensor (serial number) answers. Polling resumes as
-  // the poll worker starts, with the panels' switches as they were. A port
-  // whose device is not there is not tried (kPortAbsent, nothing logged).
+  // whether the same sensor (model string and serial number) answers.
+  // Polling resumes as the poll worker starts, with the panels' switches as
+  // they were. A port whose device is not there is not tried (kPortAbsent,
+  // nothing logged).
   ReconnectOutcome Reconnect();
   // "Reconnect automatically": PortAppeared reconnects at once instead of
   // offering it.
@@ -318,6 +319,7 @@ class CKRV02Doc : public LogSink {
     ConnectTarget target;
     int32_t checkMode = 0;
     std::string serial;  // serial number reply text
+    std::string model;   // the model string the sensor reported
     std::string sensor;  // SensorName
   };
   bool ConnectTo(const ConnectTarget& target, const std::string& portText, int32_t firstCheckMode);

@@ -76,8 +76,8 @@ constexpr uint32_t kSilentAfterFailures = 10;
 
 // What a reconnect came to.
 enum class ReconnectOutcome {
-  kReconnected,   // same sensor again (same serial number)
-  kOtherSensor,   // connected, but the serial number differs
+  kReconnected,   // same sensor again (same model string and serial number)
+  kOtherSensor,   // connected, but the model string or the serial number differs
   kPortAbsent,    // the port's device is not there (yet): nothing tried, nothing logged
   kFailed,        // tried; the log and the notice say why
   kRefused,       // nothing to reconnect, or the line is busy

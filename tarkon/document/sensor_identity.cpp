@@ -13,6 +13,7 @@ SensorIdentity MakeSensorIdentity(const IdentityReads& reads) {
   SensorIdentity id;
   id.model = reads.model;
   id.modelString = reads.modelString;
+  id.answered = reads.serialRead && reads.versionsRead;
   if (!reads.serialRead) {
     id.missing.push_back(kSerialNotRead);
   } else if (reads.serialNumber.find_first_not_of(' ') == std::string::npos) {

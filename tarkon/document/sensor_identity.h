@@ -25,6 +25,9 @@ struct SensorIdentity {
   // answer)".
   std::vector<std::string> missing;
 
+  // Every identity query answered (the serial number may still be blank).
+  bool answered = false;
+
   bool complete() const { return missing.empty(); }
   // Whether the serial number is one to record (read and not blank).
   bool serialKnown() const { return !serialNumber.empty(); }

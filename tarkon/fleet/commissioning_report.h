@@ -7,6 +7,7 @@
 // (report_pdf/), so both forms always say the same.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,19 +34,36 @@ struct CommissioningReport {
   std::vector<ReportSetting> settings;
   std::vector<history::Entry> changes;  // newest first
   size_t damagedHistoryLines = 0;
+  size_t olderChanges = 0;   // changes of this sensor in the history beyond those listed
+  std::string changesNote;   // why no change can be told to be this sensor's, when that is so
 };
 
 // How many of the sensor's last changes a report lists.
 inline constexpr size_t kReportChanges = 20;
+// Characters a cell of the report shows of a longer text (a hostile history
+// line may hold megabytes), followed by a mark that it was cut.
+inline constexpr size_t kReportCellChars = 160;
+// The same for the notes.
+inline constexpr size_t kReportNotesChars = 4000;
+
+// What the report shows of `text`: control characters dropped (a tab, and
+// a line break unless `keepLineBreaks`, becomes a blank), at most `maxChars` characters and
+// then " [... cut: N characters in all]".
+std::string ReportText(const std::string& text, size_t maxChars = kReportCellChars, bool keepLineBreaks = false);
 
 // Re-reads the connected sensor's settings and fills the report from them
-// and from the change history at `historyPath` (the changes of this serial
-// number only). False with the reason when not connected or the re-read
-// failed.
-bool GatherReport(CKRV02Doc& doc, const std::string& historyPath, CommissioningReport& report, std::string& error);
+// and from the change history at `historyPath`: this sensor's changes only
+// (its serial number exactly, with its model; a serial number that reads
+// empty matches none, and the report says so), the whole history read.
+// False with the reason when not connected, the re-read failed, or `stop`
+// (asked between pieces of the history) ended it.
+bool GatherReport(CKRV02Doc& doc, const std::string& historyPath, CommissioningReport& report, std::string& error,
+                  const std::function<bool()>& stop = {});
 
 // The whole report as one HTML document (UTF-8, no scripts, no outside
-// resources), every text escaped.
+// resources), every text escaped and cut to what a cell shows. Tables have
+// fixed column shares chosen so that on A4 and Letter no heading and no
+// usual value has to break inside a word.
 std::string ReportHtml(const CommissioningReport& report);
 // Writes `html` to `path` atomically. False with "cannot write PATH: ...".
 bool WriteReportFile(const std::string& path, const std::string& html, std::string& error);

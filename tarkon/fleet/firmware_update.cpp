@@ -7,6 +7,7 @@
 
 #include "files/user_data_folder.h"
 #include "protocol/frame.h"
+#include "protocol/transfer_state_words.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/fleet/fleet_tools.h"
 
@@ -17,9 +18,13 @@ constexpr size_t kBlockBytes = 128;
 constexpr size_t kBlockOnLine = 3 + kBlockBytes + 2;  // SOH, number, complement, data, CRC
 
 // What an image that did not arrive whole leaves behind.
-constexpr const char* kIncompleteMeaning =
-    "the sensor has no complete image: upload a good image again before use; its flash is locked again";
+constexpr const char* kIncompleteMeaning = "the sensor has no complete image; its flash is locked again";
+constexpr const char* kNoBlockMeaning = "no block reached the sensor; its flash is locked again";
 constexpr const char* kNothingSentMeaning = "nothing was sent: the sensor keeps its firmware";
+constexpr const char* kCommandAdvice = "check the connection and the log, then upload again";
+constexpr const char* kNoBackupAdvice =
+    "free the backup folder (space, permissions, a file in the way) and upload again, or upload without a "
+    "backup only if the settings can be restored by other means";
 
 std::string Seconds(double seconds) {
   char text[32];
@@ -112,6 +117,7 @@ std::string FirmwareChangeText(const UpdateReport& report) {
 std::vector<std::string> ResultLines(const UpdateReport& r) {
   std::vector<std::string> lines{r.result};
   if (!r.meaning.empty()) lines.push_back("This means " + r.meaning + ".");
+  if (!r.advice.empty()) lines.push_back("What to do: " + r.advice + ".");
   if (!r.backupPath.empty()) lines.push_back("Settings saved before the upload to " + r.backupPath);
   if (!r.backupNote.empty()) lines.push_back(r.backupNote);
   if (r.outcome != UpdateOutcome::kNotStarted) {
@@ -156,15 +162,26 @@ bool FirmwareUpdate::SaveBackup(UpdateReport& report, const UpdateCallbacks& cal
   const std::string path = backupFolder_ + "/" +
                            ProposedBackupFileName(doc_.modelText(), doc_.serialNumberText() + "-before-upload-" +
                                                                         FileTimestamp());
-  hasBackup_ = CaptureBackup(doc_, backup_, error) && WriteBackupFile(path, backup_, error);
+  const bool captured = CaptureBackup(doc_, backup_, error);
+  hasBackup_ = captured && WriteBackupFile(path, backup_, error);
   if (hasBackup_) {
     report.backupPath = path;
     Log(kLogSuccess, "Settings saved before the upload to " + path);
     return true;
   }
+  report.backupError = error;
   report.backupNote = "The settings were not saved: " + error;
   Log(kLogError, report.backupNote);
-  return callbacks.askYesNo && callbacks.askYesNo(report.backupNote + ". Upload without a backup of the settings?");
+  // A line that went away while the settings were read takes no upload,
+  // whatever the answer would be.
+  if (doc_.connected() && callbacks.goOnWithoutBackup &&
+      callbacks.goOnWithoutBackup(report.backupNote + ". Upload without a backup of the settings?"))
+    return true;
+  report.reason = report.backupNote + "; nothing was sent";
+  // A folder that took no file is the technician's to clear; settings that
+  // could not be read are the line's.
+  report.advice = captured ? kNoBackupAdvice : kCommandAdvice;
+  return false;
 }
 
 UpdateReport FirmwareUpdate::Run(int kind, const std::string& path, const UpdateCallbacks& callbacks) {
@@ -217,6 +234,11 @@ UpdateReport FirmwareUpdate::Run(int kind, const std::string& path, const Update
   if (callbacks.plan) callbacks.plan(plan);
   if (!(callbacks.askYesNo && callbacks.askYesNo(StartQuestion(plan)))) return report;
   if (!SaveBackup(report, callbacks)) return report;
+  if (!doc_.connected()) {
+    report.reason = "the connection was lost before the upload; nothing was sent";
+    report.advice = kCommandAdvice;
+    return report;
+  }
 
   // During.
   Log(kLogNotice, "Upload started: " + plan.fileName + ", " + std::to_string(plan.size) + " bytes, CRC " +
@@ -275,30 +297,38 @@ void FirmwareUpdate::Finish(UpdateReport& r, const UploadOutcome outcome) {
       break;
     case UploadOutcome::kNotRelocked:
       r.outcome = UpdateOutcome::kFailed;
-      r.result = "Upload sent, but the flash was not locked again: " + counts;
+      r.result = "Upload sent, but the lock of the flash was not confirmed: " + counts;
       r.meaning = kUploadNotRelockedNote;
       break;
-    case UploadOutcome::kTransferFailed:
+    case UploadOutcome::kTransferFailed: {
+      const int32_t state = upload_->lastState();
+      const TransferStateWords words = TransferStateExplained(state);
       if (upload_->stopped()) {
         r.outcome = UpdateOutcome::kStopped;
         r.status = "Stopped by the user";
         r.result = "Stopped by the user after " + counts;
       } else {
         r.outcome = UpdateOutcome::kFailed;
-        r.result = "Upload failed (" + r.status + ") after " + counts;
+        r.result = "Upload failed (" + r.status + ") after " + counts + ": " + words.happened;
       }
-      r.meaning = r.flashLocked ? kIncompleteMeaning : kUploadNotRelockedNote;
+      r.meaning = !r.flashLocked                            ? kUploadNotRelockedNote
+                  : state == XmodemSender::kNoStartRequest ? kNoBlockMeaning
+                                                             : kIncompleteMeaning;
+      r.advice = words.toDo;
       break;
+    }
     case UploadOutcome::kUnlockFailed:
       r.outcome = UpdateOutcome::kFailed;
       r.result = "Upload failed: the flash could not be opened (see the log)";
-      r.meaning = kNothingSentMeaning;
+      r.meaning = r.flashLocked ? kNothingSentMeaning : kUploadNotRelockedNote;
+      r.advice = kCommandAdvice;
       break;
     case UploadOutcome::kAnnounceFailed:
       r.outcome = UpdateOutcome::kFailed;
       r.result = "Upload failed: the sensor did not take the upload command (see the log)";
       r.meaning = r.flashLocked ? std::string(kNothingSentMeaning) + "; its flash is locked again"
                                 : std::string(kUploadNotRelockedNote);
+      r.advice = kCommandAdvice;
       break;
     default:
       r.outcome = UpdateOutcome::kNotStarted;

@@ -4,8 +4,9 @@
 //
 //   before: what will happen (sensor, file, kind, line time) and a question
 //           whose default is No; the sensor's settings saved to the per-user
-//           data folder in the backup format (a backup that cannot be read
-//           is told, and the technician decides whether to go on);
+//           data folder in the backup format. No backup, no upload: a
+//           backup that cannot be saved stops the procedure unless the
+//           front end's own, separate answer says to go on without one;
 //   during: the upload of firmware_upload.h with progress (bytes of total,
 //           percent, rate, time left) and a stop after the block in flight;
 //   after:  one log line for the start and one for the result, the result
@@ -77,6 +78,7 @@ struct UpdateReport {
   std::string status;    // the engine's status text ("Successfully completed", "Error occurred.Code 2", ...)
   std::string result;    // one line: what happened
   std::string meaning;   // what it means for the sensor (empty after a clean success)
+  std::string advice;    // what to do now (empty after a clean success)
   std::string reason;    // why nothing was sent (kNotStarted)
   size_t blocksSent = 0;
   size_t blocksTotal = 0;
@@ -84,8 +86,9 @@ struct UpdateReport {
   double seconds = 0;
   bool flashLocked = true;
 
-  std::string backupPath;  // empty when no backup was saved
-  std::string backupNote;  // why not
+  std::string backupPath;   // empty when no backup was saved
+  std::string backupNote;   // why not, as a line to show
+  std::string backupError;  // why not, the bare reason (empty when saved or not tried)
 
   // After: the identity read again and the settings compared with the backup.
   bool identityRead = false;
@@ -97,8 +100,8 @@ struct UpdateReport {
 };
 // "firmware 2.10C -> 2.11C"
 std::string FirmwareChangeText(const UpdateReport& report);
-// The lines a front end shows after the end (result, meaning, backup,
-// firmware, settings).
+// The lines a front end shows after the end (result, meaning, what to do,
+// backup, firmware, settings).
 std::vector<std::string> ResultLines(const UpdateReport& report);
 // The question that offers to put the backup's settings back.
 std::string RestoreOfferQuestion(const UpdateReport& report);
@@ -111,6 +114,11 @@ std::string AutomaticBackupFolder();
 struct UpdateCallbacks {
   // Every question defaults to No; unset answers No.
   std::function<bool(const std::string& question)> askYesNo;
+  // The automatic backup could not be saved: true uploads without it. A
+  // question of its own, apart from askYesNo, so that a front end's "yes to
+  // every question" never also means "upload without a backup"; its
+  // default is No, and unset answers No (no backup, no upload).
+  std::function<bool(const std::string& question)> goOnWithoutBackup;
   // Before the question that starts the transfer: the plan to show.
   std::function<void(const UpdatePlan& plan)> plan;
   // A short text of where the procedure is (reading the file, saving the

@@ -113,10 +113,13 @@ std::string UtcTimestamp() {
   return precise.substr(0, precise.find('.')) + "Z";
 }
 
-bool RequireCompleteIdentity(CKRV02Doc& doc, std::string& error) {
-  if (!doc.identity().complete()) doc.RereadIdentity();
+bool RequireCompleteIdentity(CKRV02Doc& doc, std::string& error, IdentityNeed need) {
+  const auto enough = [need](const SensorIdentity& id) {
+    return need == IdentityNeed::kAnswered ? id.answered : id.complete();
+  };
+  if (!enough(doc.identity())) doc.RereadIdentity();
   const SensorIdentity id = doc.identity();
-  if (id.complete()) return true;
+  if (enough(id)) return true;
   error = id.MissingText() + "; connect again when the line is sound";
   return false;
 }

@@ -41,11 +41,15 @@ struct SensorBackup {
   const BackupSetting* Find(const std::string& name) const;
 };
 
+// How much of the identity a file needs: a backup names the sensor by its
+// serial number (complete); a report may describe a sensor that answered
+// every query but reports no serial number, and says so (answered).
+enum class IdentityNeed { kComplete, kAnswered };
 // Whether the connected sensor's identity is complete enough to name it in
 // a file (a backup, a report): what the connect could not read is asked
 // once more; false with what is still missing. A blank serial number is
 // never written as a sensor's identity.
-bool RequireCompleteIdentity(CKRV02Doc& doc, std::string& error);
+bool RequireCompleteIdentity(CKRV02Doc& doc, std::string& error, IdentityNeed need = IdentityNeed::kComplete);
 
 // Re-reads the connected sensor's settings and takes them. False with the
 // reason when the sensor is not connected, the re-read failed, or its

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <cstdint>
 #include <iterator>
 
 #include "history/change_history.h"
@@ -73,13 +74,14 @@ void CChangeHistoryDialog::Reload() {
   const std::string since = since_->text().trimmed().toStdString();
   if (!since.empty() && !history::NormalizeSince(since, filter.since))
     note = QStringLiteral("Since takes a date (2026-12-08) or a UTC time (2026-12-08T10:30); not applied. ");
-  const history::ReadResult read = history::Read(path_);
+  // The whole file, however long; older changes beyond what a view keeps are counted.
+  const history::Selection read = history::ReadSelected(path_, filter, SIZE_MAX);
   if (!read.ok) {
     table_->setRowCount(0);
     status_->setText(QString::fromStdString("Cannot read " + path_ + ": " + read.error));
     return;
   }
-  const std::vector<history::Entry> entries = history::Select(read.entries, filter);
+  const std::vector<history::Entry>& entries = read.entries;
   table_->setRowCount(static_cast<int>(entries.size()));
   for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
     const history::Entry& e = entries[static_cast<size_t>(row)];
@@ -89,9 +91,10 @@ void CChangeHistoryDialog::Reload() {
       table_->setItem(row, column, Cell(cells[column]));
   }
   table_->resizeColumnsToContents();
-  note += QStringLiteral("%1 of %2 changes shown").arg(entries.size()).arg(read.entries.size());
+  note += QStringLiteral("%1 of %2 changes shown").arg(entries.size()).arg(read.total);
+  if (read.notKept() > 0)
+    note += QStringLiteral("; %1 older of %2 not shown (too many to hold)").arg(read.notKept()).arg(read.matched);
   if (read.damagedLines > 0) note += QStringLiteral("; %1 damaged lines skipped").arg(read.damagedLines);
-  if (read.truncated) note += QStringLiteral("; only the newest part of a very long history was read");
   status_->setText(note);
   status_->setAccessibleName(note);
 }

@@ -1,11 +1,13 @@
 #include "tarkon/ui/commissioning_report_dialog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -24,9 +26,15 @@ CCommissioningReportDialog::CCommissioningReportDialog(CKRV02Doc& doc, QWidget* 
   notes_ = new QPlainTextEdit(this);
   notes_->setAccessibleName(QStringLiteral("Notes"));
   notes_->setTabChangesFocus(true);
+  paper_ = new QComboBox(this);
+  for (report_pdf::Paper paper : {report_pdf::Paper::kA4, report_pdf::Paper::kLetter})
+    paper_->addItem(QString::fromLatin1(report_pdf::PaperName(paper)), static_cast<int>(paper));
+  paper_->setCurrentIndex(QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? 1 : 0);
+  paper_->setAccessibleName(QStringLiteral("Paper"));
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("&Technician:"), technician_);
   form->addRow(QStringLiteral("&Notes:"), notes_);
+  form->addRow(QStringLiteral("&Paper (PDF):"), paper_);
   status_ = new QLabel(this);
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -80,7 +88,9 @@ bool CCommissioningReportDialog::SaveTo(const QString& path) {
     if (format == fleet::ReportFormat::kHtml) {
       ok = fleet::WriteReportFile(file, html, error);
     } else {
-      const report_pdf::PdfResult pdf = report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber);
+      const auto paper = static_cast<report_pdf::Paper>(paper_->currentData().toInt());
+      const report_pdf::PdfResult pdf =
+          report_pdf::HtmlToPdf(html, "Commissioning report " + report.serialNumber, paper);
       std::string reason;
       ok = pdf.ok && files::WriteFileAtomically(file, pdf.bytes, &reason);
       if (!pdf.ok) error = pdf.error;

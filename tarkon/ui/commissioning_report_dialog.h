@@ -1,6 +1,7 @@
 #pragma once
 // Tools > "Commissioning Report...": the technician's name (asked once,
-// then kept in the settings file) and notes, then "Save PDF..." or "Save
+// then kept in the settings file), notes and the paper of the PDF (A4, or
+// Letter where the system measures in inches), then "Save PDF..." or "Save
 // HTML...". The engine gathers the report and writes its HTML
 // (tarkon/fleet/commissioning_report.h); the PDF is that HTML through Qt's
 // own PDF writer (report_pdf/).
@@ -9,6 +10,7 @@
 #include <string>
 
 class CKRV02Doc;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -21,6 +23,7 @@ class CCommissioningReportDialog : public QDialog {
 
   QLineEdit* technician() const { return technician_; }
   QPlainTextEdit* notes() const { return notes_; }
+  QComboBox* paper() const { return paper_; }
   QLabel* status() const { return status_; }
 
   // Gathers the report from the sensor and writes it to `path` (PDF or
@@ -33,5 +36,6 @@ class CCommissioningReportDialog : public QDialog {
   CKRV02Doc& doc_;
   QLineEdit* technician_;
   QPlainTextEdit* notes_;
+  QComboBox* paper_;
   QLabel* status_;
 };

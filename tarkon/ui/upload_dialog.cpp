@@ -134,9 +134,15 @@ void CUploadDlg::Upload() {
   // A press while another exchange waits is dropped, not run later.
   if (update_->running() || doc_.LineBusy()) return;
   SetRunning(true);
+  // The last press's status ("Invalid type selection") is no status of
+  // this one: it must not stand beside this press's questions.
+  status_->clear();
   status_->setToolTip(QString());
   fleet::UpdateCallbacks callbacks;
   callbacks.askYesNo = [this](const std::string& question) { return AskYesNoDefaultNo(this, question); };
+  // Its own question, defaulting to No: no backup, no upload, unless the
+  // technician chooses to go on without one.
+  callbacks.goOnWithoutBackup = [this](const std::string& question) { return AskYesNoDefaultNo(this, question); };
   callbacks.plan = [this](const fleet::UpdatePlan& plan) { ShowPlan(plan); };
   callbacks.status = [this](const std::string& text) { status_->setText(QString::fromStdString(text)); };
   callbacks.progress = [this](const fleet::UpdateProgress& p) {
@@ -168,6 +174,13 @@ void CUploadDlg::ShowResult() {
     // The status keeps the engine's words; why the file was not read is told beside it.
     if (!r.status.empty()) status_->setText(QString::fromStdString(r.status));
     if (r.upload == UploadOutcome::kFileError) status_->setToolTip(QString::fromStdString(r.reason));
+    // A backup that could not be saved (or a line lost meanwhile) stopped it:
+    // said in the status, with what to do in the details.
+    if (!r.backupError.empty() || !r.advice.empty()) {
+      status_->setText(QString::fromStdString(r.reason));
+      details_->appendPlainText(QString::fromStdString(r.reason));
+      details_->appendPlainText(QString::fromStdString("What to do: " + r.advice + "."));
+    }
     return;
   }
   status_->setText(QString::fromStdString(r.status.empty() ? r.result : r.status));

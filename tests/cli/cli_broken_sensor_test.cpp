@@ -4,11 +4,13 @@
 // restore, a model reply of the wrong length. What the technician sees must
 // be true, and nothing may reach the sensor that was not asked for.
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "cli/cli_test_support.h"
+#include "support/file_size_limit.h"
 #include "protocol/command_ids.h"
 #include "protocol/frame.h"
 #include "tarkon/document/firmware_upload.h"
@@ -40,9 +42,9 @@ TEST_F(CliTest, UploadToABrokenReceiverEndsWithTheFlashLocked) {
   constexpr uint64_t kBackupAndAfter = 13;
   const Case cases[] = {
       {"EOT answered with NAK", [](sim::FaultPlan& p) { p.nakEot = true; }, "Error occurred.Code 3", 12, 14},
-      // A receiver that ended the transfer itself is not asked again.
+      // A receiver that ended the transfer itself is asked after the lock too.
       {"receiver cancels after block 10", [](sim::FaultPlan& p) { p.cancelAfterBlock = 10; },
-       "Error occurred.Code 5", 10, 13},
+       "Error occurred.Code 5", 10, 14},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -81,6 +83,112 @@ TEST_F(CliTest, UploadWhoseLockIsNotConfirmedSaysTheFlashMayBeOpen) {
   EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), std::string("Error occurred.Code 3; ") + kUploadNotRelockedNote + "\n")
       << r.out;
   EXPECT_NE(r.err.find("Settings saved before the upload to "), std::string::npos) << r.err;
+}
+
+// What an upload reports is what the sensor confirmed: a lock that was not
+// answered after it, a backup that was not saved, a line lost during the
+// backup, a transfer the sensor ended. Frame and reply numbers count from
+// the sensor's own counters before the run: the connect takes 8 frames
+// (8 replies), the backup 5 queries, then unlock 2, announcement 1, lock 2
+// and the confirming query.
+TEST_F(CliTest, AnUploadSaysWhatTheSensorConfirmedAndNothingMore) {
+  enum class Backups { kFolder, kRegularFile, kFullDisk };
+  struct Case {
+    const char* name;
+    void (*fault)(sim::SensorState&, uint64_t frames, uint64_t replies);
+    Backups backups;
+    bool withoutBackup;
+    int exit;
+    const char* result;  // "completed", "failed", "not started"
+    bool flashLocked;
+    bool unlocked;        // the unlock commands reached the sensor
+    const char* text;     // part of the result's "text"
+    const char* toDo;     // part of "what_to_do"
+    const char* history;  // the upload's outcome in the change history; "" for no line
+  };
+  const Case cases[] = {
+      {"the line hangs up at the second lock command",
+       [](sim::SensorState& s, uint64_t frames, uint64_t) { s.faults.hangUpAtFrame = frames + 8 + 5 + 2 + 1 + 2; },
+       Backups::kFolder, false, kFailed, "failed", false, true, "the lock of the flash was not confirmed", "",
+       "not verified"},
+      {"no answer after the lock commands",
+       [](sim::SensorState& s, uint64_t, uint64_t replies) { s.faults.silentAfterReply = replies + 8 + 5 + 1; },
+       Backups::kFolder, false, kFailed, "failed", false, true, "the lock of the flash was not confirmed", "",
+       "not verified"},
+      {"the receiver cancels after block 5",
+       [](sim::SensorState& s, uint64_t, uint64_t) { s.faults.cancelAfterBlock = 5; }, Backups::kFolder, false,
+       kFailed, "failed", true, true, "(Error occurred.Code 5) after 5 of 12 blocks, 0 retries",
+       "check that the file is the right image", "failed"},
+      {"the end is refused", [](sim::SensorState& s, uint64_t, uint64_t) { s.faults.nakEot = true; },
+       Backups::kFolder, false, kFailed, "failed", true, true, "refused the end of the transfer",
+       "check that the file is the right image", "failed"},
+      {"no answer during the backup",
+       [](sim::SensorState& s, uint64_t, uint64_t replies) { s.faults.silentAfterReply = replies + 8 + 2; },
+       Backups::kFolder, false, kFailed, "not started", true, false, "The settings were not saved",
+       "check the connection", ""},
+      {"the line hangs up during the backup",
+       [](sim::SensorState& s, uint64_t frames, uint64_t) { s.faults.hangUpAtFrame = frames + 8 + 2; },
+       Backups::kFolder, false, kFailed, "not started", true, false, "The settings were not saved",
+       "check the connection", ""},
+      {"the backup folder is a regular file", nullptr, Backups::kRegularFile, false, kFailed, "not started", true,
+       false, "The settings were not saved", "free the backup folder", ""},
+      {"the backup folder's disk is full", nullptr, Backups::kFullDisk, false, kFailed, "not started", true, false,
+       "The settings were not saved", "free the backup folder", ""},
+      {"no backup, but --without-backup", nullptr, Backups::kRegularFile, true, kOk, "completed", true, true,
+       "Upload completed: 12 of 12 blocks", "", "verified"},
+  };
+  const std::string backups = dir_.File("tarkon/backups");
+  const std::string history = dir_.File("tarkon/history.jsonl");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(history);
+    std::filesystem::remove_all(backups);
+    std::filesystem::create_directories(dir_.File("tarkon"));
+    if (c.backups == Backups::kRegularFile) {
+      ASSERT_TRUE(testsupport::WriteWholeFile(backups, "not a folder"));
+    }
+    StartSensor(Sensor("KRV02"));
+    if (c.fault != nullptr)
+      sensor_->Mutate([&](sim::SensorState& s) { c.fault(s, FramesSeen(s), s.activity.repliesSent); });
+    const std::string file = dir_.File("table.cal");
+    ASSERT_TRUE(testsupport::WriteWholeFile(file, std::string(12 * 128, '\x33')));
+    std::vector<std::string> args = {"--manufacturing", "--yes", "--json", "upload", "cal", file};
+    if (c.withoutBackup) args.push_back("--without-backup");
+    ProcessResult r;
+    if (c.backups == Backups::kFullDisk) {
+      const testsupport::FileSizeLimit full(200);
+      r = RunOnSensor(args);
+    } else {
+      r = RunOnSensor(args);
+    }
+    EXPECT_EQ(r.exitCode, c.exit) << r.err;
+    const Json j = LastObject(r);
+    EXPECT_EQ(j["result"].text, c.result) << r.out;
+    EXPECT_EQ(j["flash_locked"].boolean, c.flashLocked) << r.out;
+    EXPECT_NE(j["text"].text.find(c.text), std::string::npos) << r.out;
+    EXPECT_NE(j["what_to_do"].text.find(c.toDo), std::string::npos) << r.out;
+    // A failed run's result carries its error too; a run that sent nothing
+    // says why in its result, not only on standard error.
+    EXPECT_EQ(j.Has("error"), c.exit != kOk) << r.out;
+    if (c.backups != Backups::kFolder) {
+      EXPECT_FALSE(j["backup_error"].text.empty()) << r.out;
+    }
+    if (std::string(c.result) == "failed") {
+      EXPECT_TRUE(j["blocks_sent"].IsNumber()) << r.out;
+    }
+    // Nothing was sent after a backup that was not saved.
+    EXPECT_EQ(trace_.CountCommand(cmd::WriteFlashProtect1) > 0, c.unlocked);
+    EXPECT_EQ(r.err.find("Upload started") != std::string::npos, c.unlocked) << r.err;
+    std::string outcome;
+    for (const std::string& line : Lines(testsupport::ReadWholeFile(history)))
+      if (line.find("Firmware upload") != std::string::npos) outcome = line;
+    if (*c.history == '\0') {
+      EXPECT_EQ(outcome, "") << "no upload, no history line";
+    } else {
+      EXPECT_NE(outcome.find(std::string("\"outcome\":\"") + c.history + "\""), std::string::npos) << outcome;
+    }
+    trace_.Clear();
+  }
 }
 
 TEST_F(CliTest, ScanBufferAnsweredTwiceRepeatsNoRange) {

@@ -4,12 +4,19 @@
 // is applied to every sensor of its model on a line of several.
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cli/cli_test_support.h"
+#include "support/file_size_limit.h"
+#include "history/change_history.h"
 #include "sim/virtual_line.h"
 
 namespace clitest {
@@ -116,6 +123,116 @@ TEST_F(CliHistoryTest, AReportWithNoOneToAskSaysHowToNameTheTechnicianAndQuietMe
     EXPECT_EQ(r.exitCode, kOk) << r.err;
     EXPECT_EQ(r.err, c.err) << c.args.back();
   }
+}
+
+// The report lists the connected sensor's own changes: its serial number
+// exactly, with its model (by display name or model string), wherever they
+// stand in a history of more than 8 MiB; a cell shows a long value cut and
+// marked; control bytes of the notes never reach the page; a serial number
+// that reads empty matches nothing and says so.
+TEST_F(CliHistoryTest, TheReportListsThisSensorsOwnChangesFromTheWholeHistory) {
+  auto line = [](const std::string& model, const std::string& serial, const std::string& setting,
+                 const std::string& value, const std::string& time) {
+    history::Entry e{time, "Tarkon", "dana", "/dev/ttyUSB0", model, serial, setting, "1", value, "verified"};
+    return history::ToJsonLine(e) + "\n";
+  };
+  const std::string longValue(100000, 'x');
+  std::string file = line("KRV04", "k2073064", "Threshold", "own-display-name", "2026-01-01T00:00:01.000Z") +
+                     line("0 M3-9-6", "k2073064", "Max. Volts", "own-model-string", "2026-01-01T00:00:02.000Z") +
+                     line("KRV02", "K2073064", "Threshold", "other-model", "2026-01-01T00:00:03.000Z") +
+                     line("KRV04", "K2073064", "Threshold", "other-case", "2026-01-01T00:00:04.000Z") +
+                     line("KRV04", "", "Threshold", "empty-serial", "2026-01-01T00:00:05.000Z") +
+                     line("KRV04", "k2073064", "Note", longValue, "2026-01-01T00:00:06.000Z");
+  while (file.size() < history::kMaxReadBytes + (1u << 20))
+    file += line("KRV02", "PADDING", "Threshold", "50", "2026-01-02T00:00:00.000Z");
+  std::filesystem::create_directories(dir_.File("tarkon"));
+  ASSERT_TRUE(testsupport::WriteWholeFile(HistoryFile(), file));
+
+  sim::SensorConfig config = Sensor("KRV04");
+  config.serial = "k2073064";
+  StartSensor(config);
+  const std::string html = dir_.File("report.html");
+  ProcessResult r = RunOnSensor({"--json", "report", html, "--technician", "Dana", "--notes", "Line 3\x1b[2J\x07 done\x7f"});
+  ASSERT_EQ(r.exitCode, kOk) << r.err;
+  EXPECT_EQ(OneObject(r)["changes"].Int(), 3);
+  const std::string page = testsupport::ReadWholeFile(html);
+  EXPECT_NE(page.find("<td>own-display-name</td>"), std::string::npos);
+  EXPECT_NE(page.find("<td>own-model-string</td>"), std::string::npos);
+  for (const char* other : {"other-model", "other-case", "empty-serial", "PADDING"})
+    EXPECT_EQ(page.find(other), std::string::npos) << other;
+  // A cell shows 160 characters of a longer value, and says it was cut.
+  const std::string cut = std::string(160, 'x') + " [\xE2\x80\xA6 cut: 100000 characters in all]";
+  EXPECT_NE(page.find(">" + cut + "<"), std::string::npos);
+  EXPECT_NE(page.find("Line 3[2J done"), std::string::npos);
+  for (char control : {'\x1b', '\x07', '\x7f'}) EXPECT_EQ(page.find(control), std::string::npos) << int(control);
+
+  // The history command finds the first line of the long file too.
+  r = Run({"--json", "history", "--serial", "k2073064"});
+  ASSERT_EQ(r.exitCode, kOk) << r.err;
+  std::vector<std::string> values;
+  const Json listed = OneObject(r);
+  for (const Json& e : listed["entries"].items) values.push_back(e["new_value"].text.substr(0, 16));
+  EXPECT_EQ(values, (std::vector<std::string>{std::string(16, 'x'), "other-case", "other-model", "own-model-string",
+                                              "own-display-name"}));
+
+  // A sensor whose serial number reads empty has no changes of its own.
+  config.serial = "";
+  StartSensor(config);
+  r = RunOnSensor({"--json", "report", html});
+  ASSERT_EQ(r.exitCode, kOk) << r.err;
+  const Json empty = OneObject(r);
+  EXPECT_EQ(empty["changes"].Int(), 0);
+  EXPECT_NE(empty["changes_note"].text.find("serial number reads empty"), std::string::npos) << r.out;
+  EXPECT_EQ(testsupport::ReadWholeFile(html).find("empty-serial"), std::string::npos);
+}
+
+// A write whose history line cannot be written still reaches the sensor;
+// the run says so in a warning --quiet does not hide, in the JSON result,
+// and with exit status 3 (a refused value keeps its own status, 2).
+TEST_F(CliHistoryTest, AHistoryThatCannotBeWrittenIsAWarningWithItsOwnExitStatus) {
+  const std::string victim = dir_.File("victim.txt");
+  struct Case {
+    const char* name;
+    void (*make)(const std::string& history, const std::string& victim);
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"a folder", [](const std::string& h, const std::string&) { std::filesystem::create_directory(h); },
+       "is a directory"},
+      {"a link", [](const std::string& h, const std::string& v) { ASSERT_EQ(symlink(v.c_str(), h.c_str()), 0); },
+       "is a symbolic link"},
+      {"a FIFO", [](const std::string& h, const std::string&) { ASSERT_EQ(mkfifo(h.c_str(), 0600), 0); },
+       "is not a regular file"},
+      {"a full disk", [](const std::string& h, const std::string&) { testsupport::WriteWholeFile(h, std::string(4000, '\n')); },
+       "full"},
+  };
+  std::filesystem::create_directories(dir_.File("tarkon"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(HistoryFile());
+    ASSERT_TRUE(testsupport::WriteWholeFile(victim, "untouched"));
+    c.make(HistoryFile(), victim);
+    const std::string warning = "warning: Change history not written (" + HistoryFile() + ": ";
+    ProcessResult r;
+    {
+      std::optional<testsupport::FileSizeLimit> full;
+      if (std::string(c.reason) == "full") full.emplace(4096);
+      r = Run({"--simulate", "KRV04", "--quiet", "--json", "set", "Threshold", "61"});
+    }
+    EXPECT_EQ(r.exitCode, kHistoryNotWritten) << r.err;
+    EXPECT_NE(r.err.find(warning), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    const Json j = OneObject(r);
+    EXPECT_EQ(j["value"].text, "61") << r.out;
+    EXPECT_EQ(j["history_not_written"].text.rfind(warning.substr(9), 0), 0u) << r.out;
+    EXPECT_EQ(testsupport::ReadWholeFile(victim), "untouched");
+  }
+  // A refused value keeps its status; its error object carries the warning.
+  std::filesystem::remove_all(HistoryFile());
+  std::filesystem::create_directory(HistoryFile());
+  const ProcessResult refused = Run({"--simulate", "KRV04", "--json", "set", "Threshold", "many"});
+  EXPECT_EQ(refused.exitCode, kUsage);
+  EXPECT_TRUE(OneObject(refused).Has("history_not_written")) << refused.out;
 }
 
 TEST_F(CliHistoryTest, RestoreOnTheBusAppliesTheFileToEverySensorOfItsModelOnly) {

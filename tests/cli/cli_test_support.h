@@ -33,6 +33,7 @@ using testsupport::ProcessResult;
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
+constexpr int kHistoryNotWritten = 3;
 
 inline std::string ConnectedLine(const std::string& model) {
   return "ok: Successfully connected to " + model + " type sensor";

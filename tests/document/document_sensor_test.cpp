@@ -356,8 +356,9 @@ TEST_F(UploadTest, AFailedTransferStillLocksTheFlash) {
   EXPECT_EQ(progress_, (std::vector<int>{0, 0}));
   EXPECT_EQ(upload.lastState(), 1);
   EXPECT_FALSE(transfer_.InProgress());
-  // Unlock (2), announce, lock (2).
-  EXPECT_EQ(FramesReceived() - before, 5u);
+  // Unlock (2), announce, lock (2) and the query that confirms it.
+  EXPECT_EQ(FramesReceived() - before, 6u);
+  EXPECT_TRUE(upload.flashRelocked());
   EXPECT_EQ(sensor_->Snapshot().upload.command, 88);
   ExpectLocked();
 }

@@ -584,9 +584,10 @@ TEST_F(SimDocumentTest, FailedTransferStillLocksTheFlash) {
   EXPECT_FALSE(pollAllowedDuring);
   EXPECT_TRUE(Doc().PollAllowed());
   EXPECT_EQ(statuses.back(), "Error occurred.Code 1");
+  // The lock is confirmed by the sensor's answer to the query after it.
   EXPECT_EQ(trace_.Commands(), (std::vector<int>{cmd::WriteFlashProtect1, cmd::WriteFlashProtect2,
                                                   cmd::UploadCalibration, cmd::WriteFlashProtect1,
-                                                  cmd::WriteFlashProtect2}));
+                                                  cmd::WriteFlashProtect2, cmd::GetModelName}));
   const sim::SensorState s = sensor_->Snapshot();
   EXPECT_EQ(s.flashProtect1, 0);
   EXPECT_EQ(s.flashProtect2, 0);

@@ -261,23 +261,46 @@ TEST_F(LinkDocumentTest, LostLinkIsNoticedOfferedAndReconnectedWithTheSameSettin
   EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kPortGone);
 }
 
+// Another sensor on the port is another serial number, or another model
+// with the same serial number: either is said, never taken for the same.
 TEST_F(LinkDocumentTest, AutomaticReconnectSaysWhenAnotherSensorAnswers) {
-  StartLinkedSensor("KRV04");
-  ASSERT_TRUE(ConnectLinked());
-  CKRV02Doc& doc = Doc();
-  doc.SetAutoReconnect(true);
-  UnplugAndNotice();
-  EXPECT_NE(doc.linkNotice().text.find("Tarkon reconnects when the port is back."), std::string::npos);
-  sensor_->Mutate([](sim::SensorState& s) { std::copy_n("K4999999", 8, s.serialNumber.begin()); });
-  ASSERT_TRUE(sensor_->Replug());
-  EXPECT_EQ(doc.PortAppeared(std::vector<std::string>{"/dev/pts/99", dir_.File("sensor")}),
-            PortBackAction::kReconnected);
-  EXPECT_TRUE(doc.connected());
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kOtherSensor);
-  const std::string other = "Reconnected on " + dir_.File("sensor") +
-                            ", but another sensor answers there: KRV04 SN K4999999 instead of KRV04 SN K4030961.";
-  EXPECT_EQ(doc.linkNotice().text, other);
-  EXPECT_EQ(listener_.TextsOfKind(kLogNotice).back(), other);
+  struct Case {
+    const char* name;
+    void (*swap)(sim::SensorState&);
+    const char* now;
+  };
+  const Case cases[] = {
+      {"another serial number",
+       [](sim::SensorState& s) { std::copy_n("K4999999", 8, s.serialNumber.begin()); }, "KRV04 SN K4999999"},
+      {"another model with the same serial number",
+       [](sim::SensorState& s) {
+         s.model = sim::kKrv02;
+         s.modelName.fill(0);
+         std::copy_n("0 M7-30-6", 9, s.modelName.begin());
+       },
+       "KRV02 SN K4030961"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartLinkedSensor("KRV04");
+    ASSERT_TRUE(ConnectLinked());
+    CKRV02Doc& doc = Doc();
+    doc.SetAutoReconnect(true);
+    UnplugAndNotice();
+    EXPECT_NE(doc.linkNotice().text.find("Tarkon reconnects when the port is back."), std::string::npos);
+    sensor_->Mutate(c.swap);
+    ASSERT_TRUE(sensor_->Replug());
+    EXPECT_EQ(doc.PortAppeared(std::vector<std::string>{"/dev/pts/99", dir_.File("sensor")}),
+              PortBackAction::kReconnected);
+    EXPECT_TRUE(doc.connected());
+    EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kOtherSensor);
+    const std::string other = "Reconnected on " + dir_.File("sensor") + ", but another sensor answers there: " +
+                              c.now + " instead of KRV04 SN K4030961.";
+    EXPECT_EQ(doc.linkNotice().text, other);
+    EXPECT_EQ(listener_.TextsOfKind(kLogNotice).back(), other);
+    DestroyDoc();
+    sensor_.reset();
+  }
 }
 
 TEST_F(LinkDocumentTest, SilentSensorShowsTheBarUntilItAnswersAndCanBeReconnected) {

@@ -30,14 +30,16 @@ class FirmwareUpdateTest : public testsupport::SimDocumentTest {
     ASSERT_TRUE(ConnectDoc());
     update_ = std::make_unique<fleet::FirmwareUpdate>(Doc());
     update_->SetBackupFolder(dir_.File("backups"));
-    callbacks_.askYesNo = [this](const std::string& q) {
-      questions_.push_back(q);
-      if (answers_.empty()) return true;
-      const bool answer = answers_.front();
-      answers_.erase(answers_.begin());
-      return answer;
-    };
+    callbacks_.askYesNo = [this](const std::string& q) { return Answer(q); };
+    callbacks_.goOnWithoutBackup = [this](const std::string& q) { return Answer(q); };
     callbacks_.progress = [this](const fleet::UpdateProgress& p) { progress_.push_back(p); };
+  }
+  bool Answer(const std::string& question) {
+    questions_.push_back(question);
+    if (answers_.empty()) return true;
+    const bool answer = answers_.front();
+    answers_.erase(answers_.begin());
+    return answer;
   }
   std::string Image(size_t size) {
     std::vector<char> bytes(size);

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -88,9 +89,12 @@ TEST_F(TransferDialogs, UploadLandsByteExactAndLocksTheFlashAgain) {
     dialog->uploadButton()->click();
     EXPECT_EQ(dialog->statusField()->text(), "Invalid type selection");
 
-    // An FPGA image of 3000 bytes is unusual: No sends nothing.
+    // An FPGA image of 3000 bytes is unusual: No sends nothing. While it is
+    // asked, the last press's status is gone.
     dialog->kindBox()->setCurrentIndex(0);
+    QString statusMeanwhile = QStringLiteral("not asked");
     auto box = OnNextModalOf<QMessageBox>([&](QMessageBox* b) {
+      statusMeanwhile = dialog->statusField()->text();
       question = b->text();
       EXPECT_EQ(b->icon(), QMessageBox::Question);
       EXPECT_EQ(static_cast<QAbstractButton*>(b->defaultButton()), b->button(QMessageBox::No));
@@ -98,6 +102,7 @@ TEST_F(TransferDialogs, UploadLandsByteExactAndLocksTheFlashAgain) {
     });
     dialog->uploadButton()->click();
     EXPECT_TRUE(*box);
+    EXPECT_EQ(statusMeanwhile, QString());
     EXPECT_EQ(trace_.Commands(), std::vector<int>{});
 
     // The question that starts it shows the file and defaults to No.
@@ -141,6 +146,46 @@ TEST_F(TransferDialogs, UploadLandsByteExactAndLocksTheFlashAgain) {
   EXPECT_EQ(LogLinesStartingWith("Upload completed: 24 of 24 blocks, 0 retries"), 1);
   frame.UpdateCommandUI();
   EXPECT_TRUE(frame.action(DocCommand::kDisconnect)->isEnabled());
+}
+
+// No backup, no upload: when the settings cannot be saved first, the
+// dialog asks whether to go on without them, No by default, and No sends
+// nothing to the sensor.
+TEST_F(TransferDialogs, AnUploadWhoseBackupFailsAsksAndNoSendsNothing) {
+  ConnectTraced("KRV04", true, true);
+  std::filesystem::create_directories(dir_.File("tarkon"));
+  std::ofstream(dir_.File("tarkon/backups")) << "in the way";
+  const std::string path = dir_.File("table.cal");
+  std::ofstream(path, std::ios::binary) << std::string(300, '\x21');
+  trace_.Clear();
+  QString backupQuestion;
+  bool noByDefault = false;
+  std::shared_ptr<bool> asked;
+  auto came = OnNextModalOf<CUploadDlg>([&](CUploadDlg* dialog) {
+    dialog->kindBox()->setCurrentIndex(2);
+    dialog->SetFilePath(QString::fromStdString(path));
+    auto start = OnNextModalOf<QMessageBox>([&](QMessageBox* b) {
+      asked = OnNextModalOf<QMessageBox>([&](QMessageBox* withoutBackup) {
+        backupQuestion = withoutBackup->text();
+        noByDefault = withoutBackup->defaultButton() == withoutBackup->button(QMessageBox::No);
+        withoutBackup->button(QMessageBox::No)->click();
+      });
+      b->button(QMessageBox::Yes)->click();
+    });
+    dialog->uploadButton()->click();
+    EXPECT_TRUE(*start);
+    EXPECT_TRUE(dialog->statusField()->text().startsWith("The settings were not saved"))
+        << dialog->statusField()->text().toStdString();
+    EXPECT_EQ(dialog->lastReport().outcome, fleet::UpdateOutcome::kNotStarted);
+    dialog->closeButton()->click();
+  });
+  frame_->action(DocCommand::kUpload)->trigger();
+  ASSERT_TRUE(*came);
+  ASSERT_TRUE(asked && *asked);
+  EXPECT_TRUE(backupQuestion.endsWith("Upload without a backup of the settings?")) << backupQuestion.toStdString();
+  EXPECT_TRUE(noByDefault);
+  EXPECT_EQ(trace_.CountCommand(cmd::WriteFlashProtect1), 0u);
+  EXPECT_EQ(sensor_->Snapshot().upload.command, 0);
 }
 
 TEST_F(TransferDialogs, ReadOf8192RangesMatchesTheSensorAndIsExported) {
