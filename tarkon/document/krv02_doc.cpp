@@ -216,6 +216,7 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
   pollSwitch_ = false;
   lost_ = LostLink{};
   notice_ = LinkNotice{};
+  ++connectionNumber_;
   connected_ = true;
   if (DocumentListener* listener = listener_.get()) listener->OnUpdateAllViews();
   poll_.StartThread();

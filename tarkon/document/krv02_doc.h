@@ -203,6 +203,9 @@ class CKRV02Doc : public LogSink {
 
   // Connection state.
   bool connected() const { return connected_; }
+  // Counts the connects that succeeded (reconnects too): a view tells by
+  // it that what it shows came over an earlier connection.
+  uint64_t connectionNumber() const { return connectionNumber_; }
   int modelIndex() const { return modelIndex_; }
   int portNumber() const { return portNumber_; }
   const std::string& device() const { return link_.device(); }
@@ -346,6 +349,7 @@ class CKRV02Doc : public LogSink {
   std::array<ModelSettings*, kModelCount> settingsOfModel_{};
 
   bool connected_ = false;
+  uint64_t connectionNumber_ = 0;
   int modelIndex_ = kModelKRV02;
   int portNumber_ = -1;
   ConnectTarget connection_;  // what the last connect opened, as the user gave it
