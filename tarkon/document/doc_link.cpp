@@ -57,6 +57,12 @@ void CKRV02Doc::CommandOutcome(bool ok) {
   if (!connected_) return;
   replies_.Count(ok);
   if (ok) {
+    // Answered at the rate and address in force now (after an address or
+    // baud-rate change, the new ones).
+    if (working_ && !lineEndsWithProgram_) {
+      working_->baudRate = baudRate();
+      working_->address = static_cast<uint8_t>(commands_.address());
+    }
     if (notice_.kind == LinkNoticeKind::kSilent) {
       SetNotice(LinkNotice{});
       LogLine(kLogNotice, SensorAnswersAgainLine(LinkPortName()));

@@ -217,6 +217,9 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
   lost_ = LostLink{};
   notice_ = LinkNotice{};
   ++connectionNumber_;
+  // The sensor answered here: a line that outlives the program is worth a
+  // one-click connect.
+  if (!lineEndsWithProgram_) working_ = RecentPort{portText, target.baudRate, target.address};
   connected_ = true;
   if (DocumentListener* listener = listener_.get()) listener->OnUpdateAllViews();
   poll_.StartThread();

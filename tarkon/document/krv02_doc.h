@@ -10,6 +10,7 @@
 #include <functional>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "tarkon/models/model_table.h"
 #include "tarkon/document/poll_worker.h"
 #include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/recent_ports.h"
 #include "tarkon/document/scan_buffer.h"
 #include "tarkon/document/serial_and_model.h"
 #include "tarkon/document/settings_file.h"
@@ -206,6 +208,12 @@ class CKRV02Doc : public LogSink {
   // Counts the connects that succeeded (reconnects too): a view tells by
   // it that what it shows came over an earlier connection.
   uint64_t connectionNumber() const { return connectionNumber_; }
+  // The connection as it last worked, for one-click connects: the port as
+  // the user named it, and the baud rate and address at which the sensor
+  // last answered (after "Address..." or "Boudrate...", the new ones once
+  // the sensor has answered there). Nothing before a sensor has answered,
+  // and never a line that ends with the program. Kept after a disconnect.
+  const std::optional<RecentPort>& workingConnection() const { return working_; }
   int modelIndex() const { return modelIndex_; }
   int portNumber() const { return portNumber_; }
   const std::string& device() const { return link_.device(); }
@@ -350,6 +358,7 @@ class CKRV02Doc : public LogSink {
 
   bool connected_ = false;
   uint64_t connectionNumber_ = 0;
+  std::optional<RecentPort> working_;
   int modelIndex_ = kModelKRV02;
   int portNumber_ = -1;
   ConnectTarget connection_;  // what the last connect opened, as the user gave it

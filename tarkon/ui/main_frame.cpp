@@ -317,8 +317,12 @@ bool CMainFrame::ConnectRecent(const RecentPort& port) {
   return ok;
 }
 
-void CMainFrame::RememberPort(const ConnectValues& values) {
-  recentPorts_ = RememberRecentPort(recentPorts_, RecentPortOfConnect(values));
+void CMainFrame::RememberWorkingConnection() {
+  // Only what worked: a connect that failed changes nothing here, and an
+  // address or baud-rate change counts once the sensor answers at it.
+  const std::optional<RecentPort>& working = doc_.workingConnection();
+  if (!working || (!recentPorts_.empty() && recentPorts_.front() == *working)) return;
+  recentPorts_ = RememberRecentPort(recentPorts_, *working);
   QStringList texts;
   for (const RecentPort& p : recentPorts_) texts << QString::fromStdString(RecentPortText(p));
   Profile().setValue(kRecentPortsKey, texts);
@@ -488,6 +492,7 @@ void CMainFrame::RefreshSetupPane() {
   }
   setup_->Refresh(&doc_);
   if (params_ != nullptr) params_->Refresh();
+  RememberWorkingConnection();
   UpdateCommandUI();
 }
 
@@ -568,7 +573,7 @@ bool CMainFrame::ConnectWith(ConnectValues values, const std::optional<VirtualSe
   collectingConnectErrors_ = true;
   const bool ok = doc_.Connect(values, firstCheckMode);
   collectingConnectErrors_ = false;
-  if (ok && !virtualSensor) RememberPort(values);
+  if (ok) RememberWorkingConnection();
   if (!ok) {
     virtualSensor_.Stop();
     UpdateCommandUI();

@@ -120,8 +120,9 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   void BuildStatusBar();
   void BuildPanes();
   void BuildStartPage();
-  // After a connect to a real port: first among the last ports used.
-  void RememberPort(const ConnectValues& values);
+  // The connection as it last worked (a real port's): first among the
+  // start page's entries.
+  void RememberWorkingConnection();
   void LoadPaneSizes();
   void SavePaneSizes();
   void ApplyPaneSizes();
