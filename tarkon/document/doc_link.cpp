@@ -134,3 +134,15 @@ bool CKRV02Doc::PortDisappeared(const std::vector<std::string>& names) {
   DeviceGone();
   return true;
 }
+
+bool CKRV02Doc::WatchIdleLine() {
+  if (!connected_ || LineBusy()) return false;
+  const uint64_t exchanges = replies_.good() + replies_.failed();
+  const bool idle = exchanges == exchangesAtWatch_;
+  exchangesAtWatch_ = exchanges;
+  // A command since the last look has seen the line itself (and a failed
+  // one has ended the link by now if the device was gone).
+  if (!idle || !link_.LineGone()) return false;
+  DeviceGone();
+  return true;
+}

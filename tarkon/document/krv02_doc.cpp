@@ -212,6 +212,7 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
   // A new link: its counts start at zero, and a lost one is forgotten.
   identity_ = IdentifyPort(target.device.empty() ? "COM" + std::to_string(target.port) : target.device, device);
   replies_.Reset();
+  exchangesAtWatch_ = 0;
   explainer_.Reset();
   pollSwitch_ = false;
   lost_ = LostLink{};

@@ -286,6 +286,15 @@ class CKRV02Doc : public LogSink {
   // connected port and its line is gone, the link ends as when a command
   // finds the device gone, also while nothing polls. True when it ended.
   bool PortDisappeared(const std::vector<std::string>& names);
+  // At each poll tick, after the panel's poll: when no command has gone
+  // out since the last such call (the panel's switch off, nothing
+  // pressed), asks the open port whether its line hung up (a pulled
+  // adapter's port, a closed line), without a byte on the line and without
+  // waiting; if so the link ends as when a command finds the device gone
+  // (kDeviceGoneLine, the bar with "Reconnect"). A line that carries
+  // commands is watched by them. Nothing while the line is busy, so it
+  // never runs beside an exchange. True when the link ended.
+  bool WatchIdleLine();
   // Whether a log line that quotes an internal text of the serial or
   // packet layer is followed by its plain explanation (kind notice).
   void SetExplainLines(bool on) { explainLines_ = on; }
@@ -379,4 +388,5 @@ class CKRV02Doc : public LogSink {
   bool explainLines_ = false;
   bool autoReconnect_ = false;
   bool pollSwitch_ = false;  // the last panel tick had its update switch on
+  uint64_t exchangesAtWatch_ = 0;  // replies counted at the last WatchIdleLine
 };

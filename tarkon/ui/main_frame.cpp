@@ -477,6 +477,9 @@ void CMainFrame::HandlePollTick() {
   if (doc_.PollAllowed()) {
     inPollTick_ = true;
     view_->Tick(doc_);
+    // A line nothing polls still shows a hang-up at once, not at the next
+    // command.
+    doc_.WatchIdleLine();
     inPollTick_ = false;
   }
   doc_.PollTickHandled();
