@@ -91,6 +91,7 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent, std::unique_ptr<PortWatc
   BuildPanes();
   tools_ = new CToolsMenu(*this, doc_);
   params_ = CParametersPane::Install(*this, doc_);
+  PlaceParametersPane();
   view_ = new CSensorParentView(doc_, this);
   link_ = new CLinkView(*this, doc_, MainWindowCaption());
   setCentralWidget(link_->Wrap(view_));
@@ -161,6 +162,7 @@ CMainFrame::~CMainFrame() {
     sender->disconnect(this);
   }
   toolBar_->disconnect(toolbarToggle_);
+  params_->dock()->toggleViewAction()->disconnect(this);
 }
 
 // --- building -------------------------------------------------------------
@@ -284,9 +286,9 @@ void CMainFrame::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   // The prompt of the highlighted item, else "Ready".
   connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
-    if (text.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
+    if (text.isEmpty()) bar->showMessage(IdleStatusText());
   });
-  bar->showMessage(QStringLiteral("Ready"));
+  bar->showMessage(IdleStatusText());
   // Key-state indicators; the toolkit reports no lock-key state, so they
   // stay greyed as when the key is off.
   for (const char* key : {"CAP", "NUM", "SCRL"}) {
@@ -372,6 +374,29 @@ void CMainFrame::BuildPanes() {
   connect(clearLog_, &QAction::triggered, log_, &CLogDialog::Clear);
   connect(setup_, &CSensorSettingsDialog::commandRequested, this, &CMainFrame::RunCommand);
   connect(setup_, &CSensorSettingsDialog::editMenuRequested, this, &CMainFrame::PopUpEditMenu);
+}
+
+void CMainFrame::PlaceParametersPane() {
+  QDockWidget* dock = params_->dock();
+  // A tab beside the command log: the table has the window's width, and
+  // the setup pane and the sensor view keep theirs.
+  tabifyDockWidget(logDock_, dock);
+  connect(dock->toggleViewAction(), &QAction::toggled, this, [this, dock](bool shown) {
+    if (dock->isFloating() || dockWidgetArea(dock) != Qt::BottomDockWidgetArea) return;
+    if (!shown) {
+      // Closed again: the command log gets back the height it had.
+      if (logHeightBeforeParameters_ > 0 && logDock_->isVisible())
+        resizeDocks({logDock_}, {logHeightBeforeParameters_}, Qt::Vertical);
+      logHeightBeforeParameters_ = 0;
+      return;
+    }
+    dock->raise();
+    // Room for a good part of the table; the sensor view keeps the rest.
+    const int wanted = height() * 2 / 5;
+    if (dock->height() >= wanted) return;
+    logHeightBeforeParameters_ = dock->height();
+    resizeDocks({dock}, {wanted}, Qt::Vertical);
+  });
 }
 
 // --- pane sizes -------------------------------------------------------------
