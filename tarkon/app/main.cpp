@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
     frame.tools()->traceAction()->setChecked(true);
   }
   if (const char* pane = std::getenv("TARKON_PARAMETERS_PANE"); pane != nullptr && std::string(pane) == "1") {
-    frame.parametersPane()->dock()->toggleViewAction()->setChecked(true);
+    frame.parametersPane()->dock()->show();
   }
 
   if (const char* model = std::getenv("TARKON_VIRTUAL_SENSOR"); model != nullptr && *model != '\0') {

@@ -390,12 +390,20 @@ void CMainFrame::PlaceParametersPane() {
       logHeightBeforeParameters_ = 0;
       return;
     }
-    dock->raise();
-    // Room for a good part of the table; the sensor view keeps the rest.
-    const int wanted = height() * 2 / 5;
-    if (dock->height() >= wanted) return;
-    logHeightBeforeParameters_ = dock->height();
-    resizeDocks({dock}, {wanted}, Qt::Vertical);
+    // In front once the show has run its course (raised inside it, the tab
+    // that was in front stays there).
+    QMetaObject::invokeMethod(
+        this,
+        [this, dock] {
+          if (dock->isHidden()) return;
+          dock->raise();
+          // Room for a good part of the table; the sensor view keeps the rest.
+          const int wanted = height() * 2 / 5;
+          if (dock->height() >= wanted) return;
+          logHeightBeforeParameters_ = dock->height();
+          resizeDocks({dock}, {wanted}, Qt::Vertical);
+        },
+        Qt::QueuedConnection);
   });
 }
 

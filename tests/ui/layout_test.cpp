@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tarkon/ui/pane_sizes.h"
 #include "tarkon/ui/parameters_pane.h"
 #include "tarkon/ui/sensor_panels.h"
 #include "tarkon/ui/sensor_view.h"
@@ -133,10 +134,27 @@ std::vector<std::string> CutTextsOnEveryPage(QWidget* window, const std::string&
 }
 
 TEST_F(UiTest, EveryTextWholeAtTheFirstSizeAnd1280x800WithTheParametersPaneOpenAndClosed) {
+  // The start page offers two connections that worked, one by a long
+  // device path.
+  QSettings(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(kProfileName), QStringLiteral("Tarkon"))
+      .setValue(QStringLiteral("Recent Ports/Ports"),
+                QStringList{QStringLiteral("57600,1,/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK3L2Q-if00-port0"),
+                            QStringLiteral("19200,7,COM2")});
   CMainFrame& frame = OpenFrame();
   const QSize first = frame.size();
   QDockWidget* parameters = frame.parametersPane()->dock();
+  // Opened and closed as the "View" menu does.
+  const auto showParameters = [parameters](bool open) {
+    if (parameters->toggleViewAction()->isChecked() != open) parameters->toggleViewAction()->trigger();
+  };
   std::vector<std::string> cut;
+  ASSERT_EQ(frame.view()->startPage()->recentButtons().size(), 2u);
+  for (const QSize size : {first, QSize(1280, 800)}) {
+    frame.resize(size);
+    Settle();
+    for (const std::string& c : CutTexts(&frame))
+      cut.push_back("not connected at " + std::to_string(size.width()) + "x" + std::to_string(size.height()) + ": " + c);
+  }
   for (const char* model : {"KRV02", "KRV04", "Qmt Long", "Qmt Short", "KRV04 Board Flipper"}) {
     ASSERT_TRUE(frame.ConnectVirtualSensor(model)) << model;
     CSensorDialog* panel = frame.view()->currentPanel();
@@ -154,7 +172,7 @@ TEST_F(UiTest, EveryTextWholeAtTheFirstSizeAnd1280x800WithTheParametersPaneOpenA
     for (const QSize size : {first, QSize(1280, 800)}) {
       frame.resize(size);
       for (const bool open : {false, true}) {
-        parameters->setVisible(open);
+        showParameters(open);
         Settle();
         // Open, it is in front, so its own texts are checked too.
         ASSERT_EQ(frame.parametersPane()->view()->isVisible(), open);
