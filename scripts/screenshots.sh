@@ -6,7 +6,8 @@
 # trace pane; the upload dialog before, during and after a transfer; the
 # start page with two last ports, and a KRV04 in a dark palette; the first
 # page of a commissioning report (tarkon-cli's PDF, made a PNG by pdftoppm);
-# "Parameters" pane connected, in file mode, and with a file beside a sensor;
+# "Parameters" pane connected, in file mode, and with a file beside a sensor,
+# and the window with the pane open in its place;
 # the bar of a lost link; Ostrel's three tabs, connected to a virtual board
 # flipper, and its firmware upload before, during and after the transfer.
 set -euo pipefail
@@ -27,6 +28,10 @@ for model in KRV02 KRV04 "Qmt Long" "Qmt Short" "KRV04 Board Flipper"; do
   XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR="$model" TARKON_SCREENSHOT="$stem.png" \
     TARKON_SETTINGS_SCREENSHOT="$stem-settings.png" TARKON_SCREENSHOT_DELAY_MS=12000 "$tarkon" 2>/dev/null
 done
+
+# The window at its first size with the "Parameters" pane open in its place.
+XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_PARAMETERS_PANE=1 \
+  TARKON_SCREENSHOT="$out/tarkon-krv04-parameters-open.png" TARKON_SCREENSHOT_DELAY_MS=3000 "$tarkon" 2>/dev/null
 
 # The "Protocol trace" pane of the Tools menu, with the frames of a connect.
 XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 TARKON_TRACE_PANE=1 \

@@ -37,8 +37,9 @@ std::string SimUsage() {
          "                         to the host every N ms (1..100), as a USB serial\n"
          "                         adapter does once per USB frame\n"
          "  --link PATH            also make PATH a symbolic link to the slave\n"
-         "  --serial TEXT          serial number (up to 16 characters; \\xNN is the\n"
-         "                         byte NN, so a hostile serial such as\n"
+         "  --serial TEXT          serial number (1 to 8 characters, as many as the\n"
+         "                         sensor's serial number reply carries; \\xNN is\n"
+         "                         the byte NN, so a hostile serial such as\n"
          "                         \"\\x1B[2J\" can be given)\n"
          "  --revision LETTER      firmware revision letter\n"
          "  --trace                trace every frame on standard error\n"
@@ -80,6 +81,24 @@ std::string DecodeByteEscapes(const std::string& text) {
   return out;
 }
 
+// The sensor's serial number reply is 16 bytes, of which only the first 8
+// are the serial number proper (what the address change sends and what the
+// programs name the sensor by): a longer serial would be shown cut, so it is
+// refused with the limit.
+constexpr size_t kSerialNumberLength = 8;
+
+bool TakeSerialNumber(const std::string& value, SensorConfig& c, std::string& error) {
+  const std::string serial = DecodeByteEscapes(value);
+  if (serial.empty() || serial.size() > kSerialNumberLength) {
+    error = "serial number must have 1 to " + std::to_string(kSerialNumberLength) +
+            " characters (the sensor's reply carries " + std::to_string(kSerialNumberLength) + "), not " +
+            std::to_string(serial.size());
+    return false;
+  }
+  c.serial = serial;
+  return true;
+}
+
 bool ApplySensorValue(const std::string& key, const std::string& value, SensorConfig& c, std::string& error) {
   long long n = 0;
   if (key == "model") {
@@ -108,12 +127,7 @@ bool ApplySensorValue(const std::string& key, const std::string& value, SensorCo
     }
     c.baudRate = static_cast<int32_t>(n);
   } else if (key == "serial") {
-    const std::string serial = DecodeByteEscapes(value);
-    if (serial.empty() || serial.size() > 16) {
-      error = "serial number must have 1 to 16 characters";
-      return false;
-    }
-    c.serial = serial;
+    return TakeSerialNumber(value, c, error);
   } else if (key == "revision") {
     if (value.size() != 1) {
       error = "revision must be one character: " + value;
@@ -286,12 +300,7 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
       o.line.linkPath = value;
     } else if (arg == "--serial") {
       if (!need()) return ParseResult::kError;
-      const std::string serial = DecodeByteEscapes(value);
-      if (serial.empty() || serial.size() > 16) {
-        error = "serial number must have 1 to 16 characters";
-        return ParseResult::kError;
-      }
-      o.sensor.serial = serial;
+      if (!TakeSerialNumber(value, o.sensor, error)) return ParseResult::kError;
     } else if (arg == "--revision") {
       if (!need()) return ParseResult::kError;
       if (value.size() != 1) {

@@ -268,6 +268,10 @@ void VirtualLine::ServeRequest() {
   if (request == Request::kUnplug) {
     if (master_ >= 0) {
       for (auto& node : Sensors()) node->LineLost(now);
+      // The link goes with the line, as a pulled adapter's by-id link
+      // does: left, it would point at a pseudo-terminal number that the
+      // next one opened on this machine takes over.
+      RemoveLink();
       ClosePty();
       tracer_.Note(now, {}, "line", "unplugged");
     }

@@ -64,9 +64,9 @@ class VirtualLine {
   std::string SlavePath() const;
   const std::string& LastError() const { return error_; }
 
-  // Unplug closes the master (clients see the line hang up); Replug opens a
-  // new pseudo-terminal and re-points the link to its slave. Both wait for
-  // the service thread to carry them out.
+  // Unplug closes the master (clients see the line hang up) and removes the
+  // link; Replug opens a new pseudo-terminal and points the link to its
+  // slave again. Both wait for the service thread to carry them out.
   bool Unplug();
   bool Replug();
   bool Plugged() const;

@@ -65,6 +65,11 @@ void RangeChart::CloseBucket() {
   bucketOpen_ = false;
 }
 
+void RangeChart::Break() {
+  CloseBucket();
+  gapBefore_ = true;
+}
+
 void RangeChart::Clear() {
   anyAdded_ = false;
   latestValue_.reset();

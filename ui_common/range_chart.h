@@ -1,8 +1,9 @@
 #pragma once
 // The live range chart of both programs: the ranges of the last minute,
-// newest at the right, with a gap wherever a poll read "Out of Range",
-// drawn with QPainter in the palette's colours (dark ones included). Its
-// accessible description says in words what it shows.
+// newest at the right, with a gap wherever a poll read "Out of Range" or
+// polling broke off (Break), drawn with QPainter in the palette's colours
+// (dark ones included). Its accessible description says in words what it
+// shows.
 //
 // Polling may run far faster than anyone reads a chart (hundreds of polls
 // a second on a fast line), so adding a range costs a few comparisons and
@@ -46,8 +47,13 @@ class RangeChart : public QWidget {
   void Add(std::optional<double> value);
   // The same at `seconds` of the chart's clock (tests and benchmarks).
   void AddAt(double seconds, std::optional<double> value);
-  // Forgets every range (for a change of unit: the old ones would mislead).
+  // Forgets every range (another sensor, or a change of unit: the old ones
+  // would mislead).
   void Clear();
+  // The next range starts a new line: polling stopped for a while or a poll
+  // failed, so nothing is known of the time between (unlike "Out of
+  // Range", the last range shown stays what it was).
+  void Break();
   // Takes the points added since the last draw, forgets those older than
   // the minute and repaints. The draw timer calls it after an addition.
   void Draw();

@@ -19,6 +19,8 @@
 //                                on a dark desktop (documentation pictures).
 //   TARKON_TRACE_PANE=1          show the "Protocol trace" pane from the
 //                                start (the connect's frames included).
+//   TARKON_PARAMETERS_PANE=1     open the "Parameters" pane in its place
+//                                from the start.
 //   TARKON_UPLOAD_SCREENSHOTS=STEM  with a virtual sensor: upload a
 //                                calibration table through the upload
 //                                dialog and save it before (the question),
@@ -212,6 +214,9 @@ int main(int argc, char** argv) {
   frame.show();
   if (const char* trace = std::getenv("TARKON_TRACE_PANE"); trace != nullptr && std::string(trace) == "1") {
     frame.tools()->traceAction()->setChecked(true);
+  }
+  if (const char* pane = std::getenv("TARKON_PARAMETERS_PANE"); pane != nullptr && std::string(pane) == "1") {
+    frame.parametersPane()->dock()->show();
   }
 
   if (const char* model = std::getenv("TARKON_VIRTUAL_SENSOR"); model != nullptr && *model != '\0') {

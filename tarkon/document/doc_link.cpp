@@ -67,6 +67,12 @@ void CKRV02Doc::CommandOutcome(bool ok) {
   if (!connected_) return;
   replies_.Count(ok);
   if (ok) {
+    // Answered at the rate and address in force now (after an address or
+    // baud-rate change, the new ones).
+    if (working_ && !lineEndsWithProgram_) {
+      working_->baudRate = baudRate();
+      working_->address = static_cast<uint8_t>(commands_.address());
+    }
     if (notice_.kind == LinkNoticeKind::kSilent) {
       SetNotice(LinkNotice{});
       LogLine(kLogNotice, SensorAnswersAgainLine(LinkPortName()));
@@ -137,6 +143,18 @@ bool CKRV02Doc::PortDisappeared(const std::vector<std::string>& names) {
   if (!connected_ || transfer_.InProgress()) return false;
   if (!PortIsBack(identity_, names, std::string(), nullptr)) return false;
   if (!link_.LineGone() && DevicePresent(link_.device())) return false;
+  DeviceGone();
+  return true;
+}
+
+bool CKRV02Doc::WatchIdleLine() {
+  if (!connected_ || LineBusy()) return false;
+  const uint64_t exchanges = replies_.good() + replies_.failed();
+  const bool idle = exchanges == exchangesAtWatch_;
+  exchangesAtWatch_ = exchanges;
+  // A command since the last look has seen the line itself (and a failed
+  // one has ended the link by now if the device was gone).
+  if (!idle || !link_.LineGone()) return false;
   DeviceGone();
   return true;
 }

@@ -221,10 +221,15 @@ bool CKRV02Doc::ConnectTo(const ConnectTarget& target, const std::string& portTe
   // A new link: its counts start at zero, and a lost one is forgotten.
   identity_ = IdentifyPort(target.device.empty() ? "COM" + std::to_string(target.port) : target.device, device);
   replies_.Reset();
+  exchangesAtWatch_ = 0;
   explainer_.Reset();
   pollSwitch_ = false;
   lost_ = LostLink{};
   notice_ = LinkNotice{};
+  ++connectionNumber_;
+  // The sensor answered here: a line that outlives the program is worth a
+  // one-click connect.
+  if (!lineEndsWithProgram_) working_ = RecentPort{portText, target.baudRate, target.address};
   connected_ = true;
   if (DocumentListener* listener = listener_.get()) listener->OnUpdateAllViews();
   poll_.StartThread();

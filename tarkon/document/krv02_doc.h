@@ -10,6 +10,7 @@
 #include <functional>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "tarkon/models/model_table.h"
 #include "tarkon/document/poll_worker.h"
 #include "tarkon/document/range_mode_table.h"
+#include "tarkon/document/recent_ports.h"
 #include "tarkon/document/scan_buffer.h"
 #include "tarkon/document/sensor_identity.h"
 #include "tarkon/document/serial_and_model.h"
@@ -221,6 +223,15 @@ class CKRV02Doc : public LogSink {
 
   // Connection state.
   bool connected() const { return connected_; }
+  // Counts the connects that succeeded (reconnects too): a view tells by
+  // it that what it shows came over an earlier connection.
+  uint64_t connectionNumber() const { return connectionNumber_; }
+  // The connection as it last worked, for one-click connects: the port as
+  // the user named it, and the baud rate and address at which the sensor
+  // last answered (after "Address..." or "Boudrate...", the new ones once
+  // the sensor has answered there). Nothing before a sensor has answered,
+  // and never a line that ends with the program. Kept after a disconnect.
+  const std::optional<RecentPort>& workingConnection() const { return working_; }
   int modelIndex() const { return modelIndex_; }
   int portNumber() const { return portNumber_; }
   const std::string& device() const { return link_.device(); }
@@ -297,6 +308,15 @@ class CKRV02Doc : public LogSink {
   // connected port and its line is gone, the link ends as when a command
   // finds the device gone, also while nothing polls. True when it ended.
   bool PortDisappeared(const std::vector<std::string>& names);
+  // At each poll tick, after the panel's poll: when no command has gone
+  // out since the last such call (the panel's switch off, nothing
+  // pressed), asks the open port whether its line hung up (a pulled
+  // adapter's port, a closed line), without a byte on the line and without
+  // waiting; if so the link ends as when a command finds the device gone
+  // (kDeviceGoneLine, the bar with "Reconnect"). A line that carries
+  // commands is watched by them. Nothing while the line is busy, so it
+  // never runs beside an exchange. True when the link ended.
+  bool WatchIdleLine();
   // Whether a log line that quotes an internal text of the serial or
   // packet layer is followed by its plain explanation (kind notice).
   void SetExplainLines(bool on) { explainLines_ = on; }
@@ -374,6 +394,8 @@ class CKRV02Doc : public LogSink {
   std::array<ModelSettings*, kModelCount> settingsOfModel_{};
 
   bool connected_ = false;
+  uint64_t connectionNumber_ = 0;
+  std::optional<RecentPort> working_;
   int modelIndex_ = kModelKRV02;
   int portNumber_ = -1;
   ConnectTarget connection_;  // what the last connect opened, as the user gave it
@@ -397,4 +419,5 @@ class CKRV02Doc : public LogSink {
   bool explainLines_ = false;
   bool autoReconnect_ = false;
   bool pollSwitch_ = false;  // the last panel tick had its update switch on
+  uint64_t exchangesAtWatch_ = 0;  // replies counted at the last WatchIdleLine
 };

@@ -1,6 +1,7 @@
 #include "tarkon/ui/link_view.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <algorithm>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/ui/pane_sizes.h"
+#include "tarkon/ui/ui_texts.h"
 
 namespace {
 
@@ -54,10 +56,13 @@ CLinkView::CLinkView(QMainWindow& window, CKRV02Doc& doc, QString idleCaption)
   status_->setObjectName(QStringLiteral("linkStatus"));
   status_->setFrameShape(QFrame::Panel);
   status_->setFrameShadow(QFrame::Sunken);
-  // Cut rather than widen the window; the tool tip and the accessible name
-  // hold the whole text.
+  // Cut rather than widen a narrow window; the tool tip and the accessible
+  // name hold the whole text.
   status_->setMinimumWidth(1);
-  window.statusBar()->insertPermanentWidget(0, status_);
+  statusBar_ = window.statusBar();
+  statusBar_->insertPermanentWidget(0, status_);
+  statusBar_->installEventFilter(this);
+  connect(statusBar_, &QStatusBar::messageChanged, this, &CLinkView::FitStatus);
 
   doc_.SetExplainLines(true);
   doc_.SetAutoReconnect(StoredAutoReconnect());
@@ -81,9 +86,27 @@ QWidget* CLinkView::Wrap(QWidget* mainArea) {
   return area;
 }
 
+bool CLinkView::eventFilter(QObject* watched, QEvent* event) {
+  // Not the window's statusBar(): this also runs while the window ends.
+  if (watched == statusBar_ && event->type() == QEvent::Resize) FitStatus();
+  return QObject::eventFilter(watched, event);
+}
+
+void CLinkView::FitStatus() {
+  QStatusBar* bar = statusBar_;
+  const QString message = bar->currentMessage();
+  // A prompt of a menu item or button is shown whole while it lasts.
+  status_->setVisible(message.isEmpty() || message == IdleStatusText());
+  // The gaps and margins around each pane.
+  const int gap = std::max(6, bar->style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing, nullptr, bar));
+  int beside = bar->fontMetrics().horizontalAdvance(IdleStatusText()) + 4 * gap;
+  for (QWidget* other : bar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other != status_ && other->isVisible()) beside += other->sizeHint().width() + gap;
+  }
+  status_->setMaximumWidth(std::max(1, bar->width() - beside));
+}
+
 void CLinkView::Refresh() {
-  // At most two thirds of the window: the menu prompts keep room beside it.
-  status_->setMaximumWidth(std::max(1, window_.width() * 2 / 3));
   const QString status = QString::fromStdString(doc_.LinkStatus());
   if (status_->text() != status) {
     status_->setText(status);

@@ -14,6 +14,7 @@ class CKRV02Doc;
 class QLabel;
 class QMainWindow;
 class QPushButton;
+class QStatusBar;
 
 // The bar: the notice's words and its two buttons, in the colours of the
 // desktop's tool-tip palette (dark palettes included).
@@ -42,6 +43,8 @@ class CLinkView : public QObject {
   // Re-reads the document: status text, title, bar.
   void Refresh();
 
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
   CLinkBar* bar() const { return bar_; }
   QLabel* statusLabel() const { return status_; }
 
@@ -51,11 +54,15 @@ class CLinkView : public QObject {
 
  private:
   void Reconnect();
+  // The status text has the bar's width less the idle message and the
+  // key indicators beside it; while a prompt shows, the prompt has it all.
+  void FitStatus();
 
   QMainWindow& window_;
   CKRV02Doc& doc_;
   QString idleCaption_;
   CLinkBar* bar_ = nullptr;
+  QStatusBar* statusBar_ = nullptr;
   QLabel* status_ = nullptr;
   // The counts of the last minute change without any event.
   QTimer refresh_;

@@ -91,6 +91,7 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent, std::unique_ptr<PortWatc
   BuildPanes();
   tools_ = new CToolsMenu(*this, doc_);
   params_ = CParametersPane::Install(*this, doc_);
+  PlaceParametersPane();
   view_ = new CSensorParentView(doc_, this);
   link_ = new CLinkView(*this, doc_, MainWindowCaption());
   setCentralWidget(link_->Wrap(view_));
@@ -161,6 +162,7 @@ CMainFrame::~CMainFrame() {
     sender->disconnect(this);
   }
   toolBar_->disconnect(toolbarToggle_);
+  params_->dock()->toggleViewAction()->disconnect(this);
 }
 
 // --- building -------------------------------------------------------------
@@ -284,9 +286,9 @@ void CMainFrame::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   // The prompt of the highlighted item, else "Ready".
   connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
-    if (text.isEmpty()) bar->showMessage(QStringLiteral("Ready"));
+    if (text.isEmpty()) bar->showMessage(IdleStatusText());
   });
-  bar->showMessage(QStringLiteral("Ready"));
+  bar->showMessage(IdleStatusText());
   // Key-state indicators; the toolkit reports no lock-key state, so they
   // stay greyed as when the key is off.
   for (const char* key : {"CAP", "NUM", "SCRL"}) {
@@ -317,8 +319,12 @@ bool CMainFrame::ConnectRecent(const RecentPort& port) {
   return ok;
 }
 
-void CMainFrame::RememberPort(const ConnectValues& values) {
-  recentPorts_ = RememberRecentPort(recentPorts_, RecentPortOfConnect(values));
+void CMainFrame::RememberWorkingConnection() {
+  // Only what worked: a connect that failed changes nothing here, and an
+  // address or baud-rate change counts once the sensor answers at it.
+  const std::optional<RecentPort>& working = doc_.workingConnection();
+  if (!working || (!recentPorts_.empty() && recentPorts_.front() == *working)) return;
+  recentPorts_ = RememberRecentPort(recentPorts_, *working);
   QStringList texts;
   for (const RecentPort& p : recentPorts_) texts << QString::fromStdString(RecentPortText(p));
   Profile().setValue(kRecentPortsKey, texts);
@@ -368,6 +374,37 @@ void CMainFrame::BuildPanes() {
   connect(clearLog_, &QAction::triggered, log_, &CLogDialog::Clear);
   connect(setup_, &CSensorSettingsDialog::commandRequested, this, &CMainFrame::RunCommand);
   connect(setup_, &CSensorSettingsDialog::editMenuRequested, this, &CMainFrame::PopUpEditMenu);
+}
+
+void CMainFrame::PlaceParametersPane() {
+  QDockWidget* dock = params_->dock();
+  // A tab beside the command log: the table has the window's width, and
+  // the setup pane and the sensor view keep theirs.
+  tabifyDockWidget(logDock_, dock);
+  connect(dock->toggleViewAction(), &QAction::toggled, this, [this, dock](bool shown) {
+    if (dock->isFloating() || dockWidgetArea(dock) != Qt::BottomDockWidgetArea) return;
+    if (!shown) {
+      // Closed again: the command log gets back the height it had.
+      if (logHeightBeforeParameters_ > 0 && logDock_->isVisible())
+        resizeDocks({logDock_}, {logHeightBeforeParameters_}, Qt::Vertical);
+      logHeightBeforeParameters_ = 0;
+      return;
+    }
+    // In front once the show has run its course (raised inside it, the tab
+    // that was in front stays there).
+    QMetaObject::invokeMethod(
+        this,
+        [this, dock] {
+          if (dock->isHidden()) return;
+          dock->raise();
+          // Room for a good part of the table; the sensor view keeps the rest.
+          const int wanted = height() * 2 / 5;
+          if (dock->height() >= wanted) return;
+          logHeightBeforeParameters_ = dock->height();
+          resizeDocks({dock}, {wanted}, Qt::Vertical);
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 // --- pane sizes -------------------------------------------------------------
@@ -473,6 +510,9 @@ void CMainFrame::HandlePollTick() {
   if (doc_.PollAllowed()) {
     inPollTick_ = true;
     view_->Tick(doc_);
+    // A line nothing polls still shows a hang-up at once, not at the next
+    // command.
+    doc_.WatchIdleLine();
     inPollTick_ = false;
   }
   doc_.PollTickHandled();
@@ -488,6 +528,7 @@ void CMainFrame::RefreshSetupPane() {
   }
   setup_->Refresh(&doc_);
   if (params_ != nullptr) params_->Refresh();
+  RememberWorkingConnection();
   UpdateCommandUI();
 }
 
@@ -571,7 +612,7 @@ bool CMainFrame::ConnectWith(ConnectValues values, const std::optional<VirtualSe
   collectingConnectErrors_ = true;
   const bool ok = doc_.Connect(values, firstCheckMode);
   collectingConnectErrors_ = false;
-  if (ok && !virtualSensor) RememberPort(values);
+  if (ok) RememberWorkingConnection();
   if (!ok) {
     virtualSensor_.Stop();
     UpdateCommandUI();

@@ -120,8 +120,12 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   void BuildStatusBar();
   void BuildPanes();
   void BuildStartPage();
-  // After a connect to a real port: first among the last ports used.
-  void RememberPort(const ConnectValues& values);
+  // The "Parameters" pane as a tab beside the command log, raised and given
+  // room when it is opened.
+  void PlaceParametersPane();
+  // The connection as it last worked (a real port's): first among the
+  // start page's entries.
+  void RememberWorkingConnection();
   void LoadPaneSizes();
   void SavePaneSizes();
   void ApplyPaneSizes();
@@ -166,6 +170,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   CParametersPane* params_ = nullptr;  // the "Parameters" pane and its file commands
   QDockWidget* setupDock_ = nullptr;
   QDockWidget* logDock_ = nullptr;
+  int logHeightBeforeParameters_ = 0;  // the bottom panes' height before "Parameters" opened
   // Pane sizes as read from the profile, updated from the panes at the end.
   PaneSizes setupSizes_;
   PaneSizes logSizes_;

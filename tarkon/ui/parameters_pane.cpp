@@ -99,7 +99,9 @@ CParametersPane* CParametersPane::Install(QMainWindow& window, CKRV02Doc& doc) {
   pane->dock_ = new QDockWidget(QStringLiteral("Parameters"), &window);
   pane->dock_->setObjectName(QStringLiteral("parametersPane"));
   pane->dock_->setWidget(pane);
-  window.addDockWidget(Qt::RightDockWidgetArea, pane->dock_);
+  // At the bottom, where it has the window's width: a row's name, values,
+  // unit, range and group stand whole side by side.
+  window.addDockWidget(Qt::BottomDockWidgetArea, pane->dock_);
   // Shown from the "&View" menu or by opening a settings file: the window's
   // first layout (and the panes' stored sizes) stay as they were.
   pane->dock_->hide();

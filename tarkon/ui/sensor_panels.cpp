@@ -70,6 +70,14 @@ void OpenScanBufferDialog(CKRV02Doc& doc, QWidget* parent) {
   dialog.exec();
 }
 
+// What the engine made of a tick for the chart.
+static void ShowChartTick(ui_common::RangeChart* chart, const ChartTick& tick) {
+  if (tick.clear) chart->Clear();
+  if (!tick.add) return;
+  if (tick.gap) chart->Break();
+  chart->Add(tick.range);
+}
+
 // The list beside the live chart, the chart's axis in the sensor's units.
 static QSplitter* ListBesideChart(QTreeWidget* list, ui_common::RangeChart* chart, CKRV02Doc& doc, QWidget* parent) {
   auto* splitter = new QSplitter(Qt::Horizontal, parent);
@@ -97,10 +105,9 @@ CKRV02DiagsDlg::CKRV02DiagsDlg(CKRV02Doc& doc, QWidget* parent) : QWidget(parent
 }
 
 void CKRV02DiagsDlg::Tick(CKRV02Doc& doc) {
-  if (PanelTick(doc, LivePanel::kKRV02, update_->isChecked(), rows_)) {
-    ++polls_;
-    chart_->Add(PolledRange(doc, LivePanel::kKRV02));
-  }
+  const bool polled = PanelTick(doc, LivePanel::kKRV02, update_->isChecked(), rows_);
+  if (polled) ++polls_;
+  ShowChartTick(chart_, FollowChart(doc, LivePanel::kKRV02, polled, chartContinuity_));
   ShowPanelRows(list_, rows_);
   if (QTreeWidgetItem* scanning = list_->topLevelItem(kScanningRow)) {
     const std::optional<bool> on = ScanningShown(rows_);
@@ -219,9 +226,8 @@ CListPanel::CListPanel(CKRV02Doc& doc, LivePanel kind, bool scanBufferButton, QW
 }
 
 void CListPanel::Tick(CKRV02Doc& doc) {
-  if (PanelTick(doc, kind_, update_->isChecked(), rows_)) {
-    ++polls_;
-    chart_->Add(PolledRange(doc, kind_));
-  }
+  const bool polled = PanelTick(doc, kind_, update_->isChecked(), rows_);
+  if (polled) ++polls_;
+  ShowChartTick(chart_, FollowChart(doc, kind_, polled, chartContinuity_));
   ShowPanelRows(list_, rows_);
 }

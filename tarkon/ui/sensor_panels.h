@@ -11,6 +11,7 @@
 //   KRV04 Board Flipper CKRV04BFDlg: "Update Diagnostics",
 //                       "Read Scan Buffer", the list
 
+#include "tarkon/document/live_chart.h"
 #include "tarkon/document/live_panels.h"
 #include "tarkon/ui/sensor_dialog.h"
 
@@ -45,6 +46,7 @@ class CKRV02DiagsDlg : public QWidget {
   QCheckBox* update_;
   QTreeWidget* list_;
   ui_common::RangeChart* chart_;
+  ChartContinuity chartContinuity_;
   PanelRows rows_;
   int polls_ = 0;
 };
@@ -132,6 +134,7 @@ class CListPanel : public CSensorDialog {
   QPushButton* read_ = nullptr;
   QTreeWidget* list_;
   ui_common::RangeChart* chart_;
+  ChartContinuity chartContinuity_;
   PanelRows rows_;
   int polls_ = 0;
 };

@@ -54,13 +54,15 @@ void StartPage::SetRecentPorts(const std::vector<RecentPort>& ports) {
     b->deleteLater();
   }
   recentButtons_.clear();
-  recentTitle_->setText(ports.empty() ? QStringLiteral("The ports you connect through will be listed here.")
-                                      : QStringLiteral("Last ports used:"));
+  // Each entry is a connection at which a sensor answered, never one that
+  // only was tried.
+  recentTitle_->setText(ports.empty() ? QStringLiteral("The connections that work will be listed here.")
+                                      : QStringLiteral("Last connections that worked:"));
   for (const RecentPort& port : ports) {
     const QString label = QString::fromStdString(RecentPortLabel(port));
     auto* button = new QPushButton(label, this);
     button->setAccessibleName(QStringLiteral("Connect to ") + label);
-    button->setToolTip(QStringLiteral("Connect through ") + label);
+    button->setToolTip(QStringLiteral("Connect through ") + label + QStringLiteral(", where the sensor last answered"));
     connect(button, &QPushButton::clicked, this, [this, port] { emit recentRequested(port); });
     recentLayout_->addWidget(button);
     recentButtons_.push_back(button);

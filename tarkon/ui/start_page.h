@@ -1,7 +1,8 @@
 #pragma once
 // The main area before a connection: "Not Connected", then how to connect:
 // a "Connect..." button (the menu's Connect) and one button for each of
-// the last ports used, which connects there at once through the same
+// the last connections that worked (port, baud rate and address at which
+// a sensor answered), which connects there at once through the same
 // connect operation.
 
 #include <QWidget>

@@ -9,3 +9,5 @@ inline QString ProgramCaption() { return QStringLiteral("Tarkon"); }
 // ends with a blank).
 inline QString MainWindowCaption() { return QStringLiteral("Tarkon - Single Point Setup "); }
 inline QString AboutText() { return QStringLiteral("Tarkon Version 1.1.0"); }
+// The status bar's message pane while no prompt is shown.
+inline QString IdleStatusText() { return QStringLiteral("Ready"); }

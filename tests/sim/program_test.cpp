@@ -67,8 +67,8 @@ TEST(SimProgramOptions, BurstsArePacedDeliveryOnly) {
 TEST(SimProgramOptions, SerialNumberTakesByteEscapes) {
   sim::SimOptions o;
   std::string error;
-  ASSERT_EQ(Parse({"--serial", "\\x1B[2J\\x07z\\x4"}, o, error), sim::ParseResult::kRun) << error;
-  EXPECT_EQ(o.sensor.serial, std::string("\x1b[2J\x07z\\x4"));
+  ASSERT_EQ(Parse({"--serial", "\\x1B[2J\\x07\\x4"}, o, error), sim::ParseResult::kRun) << error;
+  EXPECT_EQ(o.sensor.serial, std::string("\x1b[2J\x07\\x4"));
   sim::SensorConfig c;
   ASSERT_TRUE(sim::ParseSensorSpec("KRV04,serial=\\x1b]0;t\\x07", c, error)) << error;
   EXPECT_EQ(c.serial, std::string("\x1b]0;t\x07"));
@@ -79,6 +79,8 @@ TEST(SimProgramOptions, BadValuesAreRefusedWithAReason) {
       {"--model", "KRV99"}, {"--address", "0"},      {"--address", "256"},   {"--address", "1x"},
       {"--check-mode", "parity"}, {"--baud", "115200"}, {"--fault", "drop"}, {"--seed", "-1"},
       {"--throttle=yes"},   {"--bogus"},             {"--address"},          {"--revision", "CC"},
+      {"--serial", ""},     {"--serial", "\\x41BCDEFGHI"},
+      {"--sensor", "KRV04,serial=AB1234567"},
   };
   for (const auto& args : bad) {
     sim::SimOptions o;
@@ -86,6 +88,14 @@ TEST(SimProgramOptions, BadValuesAreRefusedWithAReason) {
     EXPECT_EQ(Parse(args, o, error), sim::ParseResult::kError) << args[0];
     EXPECT_FALSE(error.empty()) << args[0];
   }
+  // The sensor's reply carries 8 characters of serial number: a ninth would
+  // be shown cut, so it is refused with the limit, and 8 are taken whole.
+  sim::SimOptions o;
+  std::string error;
+  EXPECT_EQ(Parse({"--serial", "AB1234567"}, o, error), sim::ParseResult::kError);
+  EXPECT_EQ(error, "serial number must have 1 to 8 characters (the sensor's reply carries 8), not 9");
+  ASSERT_EQ(Parse({"--serial", "AB123456"}, o, error), sim::ParseResult::kRun) << error;
+  EXPECT_EQ(o.sensor.serial, "AB123456");
 }
 
 #ifdef SENSOR_SIM_PATH

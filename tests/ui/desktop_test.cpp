@@ -41,6 +41,17 @@ QString Visible(QString text) { return text.left(text.indexOf(QLatin1Char('\t'))
 
 class DesktopTest : public UiTest {
  protected:
+  // Clicks a button that connects; the text of the message box a refused
+  // connect shows (closed here, so the test goes on), else empty.
+  std::string ClickConnecting(QAbstractButton* button) {
+    std::string refusal;
+    auto refused = OnNextModalOf<QMessageBox>([&refusal](QMessageBox* box) {
+      refusal = box->text().toStdString();
+      box->accept();
+    });
+    button->click();
+    return refusal;
+  }
   // Drops `paths` on the window as a file manager does, and runs `handle`
   // on the window the drop opens.
   bool DropAndHandle(const std::vector<std::string>& paths, std::function<void(QWidget*)> handle) {
@@ -238,9 +249,66 @@ TEST_F(DesktopTest, StartPageConnectsAndOffersTheLastPorts) {
   StartPage* next = again.view()->startPage();
   ASSERT_EQ(next->recentButtons().size(), 1u);
   EXPECT_EQ(next->recentButtons()[0]->accessibleName(), "Connect to " + label);
-  next->recentButtons()[0]->click();
+  EXPECT_EQ(ClickConnecting(next->recentButtons()[0]), "");
   EXPECT_TRUE(doc_->connected());
   EXPECT_EQ(doc_->modelIndex(), kModelKRV04);
+}
+
+// The start page's one click is a connection that worked. The sensor is
+// moved to address 9 at 38400 bit/s while connected; a later connect at
+// its old address 1 / 57600 fails and is not offered: the button connects
+// at 9 / 38400, where the sensor last answered.
+TEST_F(DesktopTest, StartPageOffersTheConnectionThatWorkedNotTheLastTried) {
+  sim::VirtualSensor& sensor = StartSensor("KRV04");
+  CMainFrame& frame = OpenFrame();
+  StartPage* start = frame.view()->startPage();
+  const QString port = QString::fromStdString(sensor.SlavePath());
+  ASSERT_TRUE(ConnectTyped(sensor.SlavePath()));
+  auto address = OnNextModalOf<CAddressDialog>([](CAddressDialog* dialog) {
+    dialog->addressField()->setText("9");
+    Button(dialog, "OK")->click();
+  });
+  frame.RunCommand(DocCommand::kAddress);
+  ASSERT_TRUE(*address);
+  auto baud = OnNextModalOf<CBoudRateDialog>([](CBoudRateDialog* dialog) {
+    dialog->list()->setCurrentIndex(2);  // 38400
+    Button(dialog, "OK")->click();
+  });
+  frame.RunCommand(DocCommand::kBaudRate);
+  ASSERT_TRUE(*baud);
+  ASSERT_EQ(doc_->address(), 9);
+  ASSERT_EQ(doc_->baudRate(), 38400);
+  Pump(50);
+  frame.RunCommand(DocCommand::kDisconnect);
+  const QString worked = port + ", 38400 baud, address 9";
+  ASSERT_EQ(start->recentButtons().size(), 1u);
+  EXPECT_EQ(start->recentButtons()[0]->text().toStdString(), worked.toStdString());
+
+  auto dialog = OnNextModal([&port](QWidget* w) {
+    auto* connect = qobject_cast<CConnectDialog*>(w);
+    ASSERT_NE(connect, nullptr);
+    connect->portBox()->setCurrentText(port);
+    connect->addressField()->setText("1");
+    for (QComboBox* box : connect->findChildren<QComboBox*>())
+      if (box->count() == 4 && box->itemText(3) == "57600") box->setCurrentIndex(3);
+    Button(connect, "Ok")->click();
+  });
+  auto refused = OnNextModalOf<QMessageBox>([](QMessageBox* box) { box->accept(); });
+  frame.action(DocCommand::kConnect)->trigger();
+  ASSERT_TRUE(*dialog);
+  ASSERT_TRUE(PumpUntil([&] { return *refused; }, 10000));
+  ASSERT_FALSE(doc_->connected());
+  ASSERT_EQ(start->recentButtons().size(), 1u);
+  EXPECT_EQ(start->recentButtons()[0]->text().toStdString(), worked.toStdString()) << "the connect that failed is offered";
+  EXPECT_TRUE(start->recentButtons()[0]->toolTip().endsWith("where the sensor last answered"));
+  bool saysSo = false;
+  for (QLabel* label : start->findChildren<QLabel*>()) saysSo |= label->text() == "Last connections that worked:";
+  EXPECT_TRUE(saysSo);
+
+  EXPECT_EQ(ClickConnecting(start->recentButtons()[0]), "");
+  ASSERT_TRUE(doc_->connected());
+  EXPECT_EQ(doc_->address(), 9);
+  EXPECT_EQ(doc_->baudRate(), 38400);
 }
 
 // At the first size every name and value of the setup pane shows whole,

@@ -110,6 +110,30 @@ TEST_F(LinkViewTest, StatusBarTitleAndTheBarAfterAnUnplugThenReconnect) {
   EXPECT_TRUE(doc_->CanReconnect());
 }
 
+// With nothing polled ("Update Diagnostics" off, no command), a line whose
+// device hangs up shows the lost link at once, not at the next command:
+// the bar with "Reconnect", found without a command on the line.
+TEST_F(LinkViewTest, AnIdleLineThatHangsUpShowsTheBarAtOnce) {
+  CMainFrame& frame = OpenFrame();
+  ASSERT_TRUE(frame.ConnectVirtualSensor("KRV04"));
+  auto* panel = qobject_cast<CListPanel*>(frame.view()->currentPanel());
+  ASSERT_NE(panel, nullptr);
+  ASSERT_FALSE(panel->updateBox()->isChecked());
+  Pump(300);  // ticks pass on the idle line
+  LogModel& log = frame.log()->model();
+  const int before = log.rowCount();
+
+  ASSERT_TRUE(frame.virtualSensor().Unplug());
+  ASSERT_TRUE(PumpUntil([&] { return Bar()->isVisible(); }, 5000)) << "the hang-up went unnoticed";
+  EXPECT_FALSE(doc_->connected());
+  EXPECT_TRUE(Bar()->textLabel()->text().contains("went away")) << Bar()->textLabel()->text().toStdString();
+  EXPECT_TRUE(Bar()->reconnectButton()->isVisible());
+  EXPECT_EQ(panel->polls(), 0);
+  ASSERT_GT(log.rowCount(), before);
+  EXPECT_TRUE(log.textAt(before).startsWith("The port ")) << "no command found it: " << log.textAt(before).toStdString();
+  EXPECT_EQ(Status(), QStringLiteral("Not connected"));
+}
+
 TEST_F(LinkViewTest, TickedReconnectsAutomaticallyWhenTheLineComesBackUnderItsName) {
   CMainFrame& frame = ConnectLinked(true);
   EXPECT_TRUE(doc_->autoReconnect());

@@ -1,6 +1,7 @@
 // The main window against the virtual sensor, through its widgets.
 
 #include <QAction>
+#include <cstdio>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -32,6 +33,12 @@ bool UiTest::ConnectTyped(const std::string& portText) {
     ASSERT_NE(dialog, nullptr);
     dialog->portBox()->setCurrentText(QString::fromStdString(portText));
     Button(dialog, "Ok")->click();
+  });
+  // A refused connect shows why and returns (false) rather than waiting on
+  // its message box for ever.
+  auto refused = OnNextModalOf<QMessageBox>([](QMessageBox* box) {
+    std::fprintf(stderr, "connect refused: %s\n", box->text().toUtf8().constData());
+    box->accept();
   });
   frame_->action(DocCommand::kConnect)->trigger();
   EXPECT_TRUE(*came);

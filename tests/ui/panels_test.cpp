@@ -13,6 +13,7 @@
 
 #include "protocol/command_ids.h"
 #include "tarkon/ui/command_log.h"
+#include "tarkon/ui/connect_dialog.h"
 #include "tarkon/ui/scan_buffer_dialog.h"
 #include "tarkon/ui/sensor_panels.h"
 #include "tarkon/ui/sensor_view.h"
@@ -160,6 +161,79 @@ TEST_F(PanelsTest, FailedLaserPowerLeavesTheEarlierValuesAndSkipsPeak) {
   EXPECT_EQ(Commands({cmd::GetKRV02State, cmd::GetLaserPower}), (std::vector<int>{cmd::GetKRV02State, cmd::GetLaserPower}));
   // The next tick shows the new values.
   ASSERT_TRUE(PumpUntil([&] { return list->topLevelItem(0)->text(1) == "999"; }));
+}
+
+// A chart belongs to one sensor. Two KRV04s on one bus, at addresses 20
+// and 3: connected to the second after the first, the chart starts anew
+// (neither its line nor its spoken summary holds a range of the first);
+// the same sensor connected again goes on after a gap, never a line
+// across the time nothing was polled.
+TEST_F(PanelsTest, ChartStartsAnewForAnotherSensorAndBreaksWhereNothingWasPolled) {
+  sim::SensorConfig first;
+  first.model = "KRV04";
+  first.address = 20;
+  first.serial = "K4000020";
+  sim::SensorConfig second = first;
+  second.address = 3;
+  second.serial = "K4000003";
+  sensor_ = std::make_unique<sim::VirtualSensor>(first);
+  const std::shared_ptr<sim::SensorNode> other = sensor_->Line().Attach(second);
+  ASSERT_TRUE(sensor_->Start()) << sensor_->LastError();
+  const auto hold = [](uint16_t range) {
+    return [range](sim::SensorState& s) {
+      s.live.animate = false;
+      s.live.range = range;
+    };
+  };
+  sensor_->Mutate(hold(6472));
+  other->Mutate(hold(1538));
+
+  CMainFrame& frame = OpenFrame();
+  const auto connectAt = [&](const char* address) {
+    auto came = OnNextModal([&](QWidget* w) {
+      auto* dialog = qobject_cast<CConnectDialog*>(w);
+      ASSERT_NE(dialog, nullptr);
+      dialog->portBox()->setCurrentText(QString::fromStdString(sensor_->SlavePath()));
+      dialog->addressField()->setText(address);
+      Button(dialog, "Ok")->click();
+    });
+    frame.action(DocCommand::kConnect)->trigger();
+    ASSERT_TRUE(*came);
+    ASSERT_TRUE(doc_->connected());
+  };
+  CListPanel* panel = nullptr;
+  // Waits for `count` more polled ranges and draws them.
+  const auto poll = [&](int count) {
+    const int target = panel->polls() + count;
+    ASSERT_TRUE(PumpUntil([&] { return panel->polls() >= target; }, 5000));
+    panel->chart()->Draw();
+  };
+
+  ASSERT_NO_FATAL_FAILURE(connectAt("20"));
+  panel = qobject_cast<CListPanel*>(frame.view()->currentPanel());
+  ASSERT_NE(panel, nullptr);
+  ui_common::RangeChart* chart = panel->chart();
+  panel->updateBox()->setChecked(true);
+  ASSERT_NO_FATAL_FAILURE(poll(3));
+  EXPECT_DOUBLE_EQ(chart->drawnSpan().y(), 6.472);
+  frame.RunCommand(DocCommand::kDisconnect);
+
+  ASSERT_NO_FATAL_FAILURE(connectAt("3"));
+  ASSERT_EQ(frame.view()->currentPanel(), panel);
+  ASSERT_NO_FATAL_FAILURE(poll(3));
+  EXPECT_DOUBLE_EQ(chart->drawnSpan().x(), 1.538);
+  EXPECT_DOUBLE_EQ(chart->drawnSpan().y(), 1.538) << "a range of the sensor at address 20";
+  EXPECT_EQ(chart->drawnLines(), 1);
+  const QString said = chart->accessibleDescription();
+  EXPECT_TRUE(said.endsWith("lowest 1.538 inch, highest 1.538 inch in the last 60 seconds")) << said.toStdString();
+
+  // The same sensor again: its trace goes on, after a gap.
+  const int before = chart->drawnPoints();
+  frame.RunCommand(DocCommand::kDisconnect);
+  ASSERT_NO_FATAL_FAILURE(connectAt("3"));
+  ASSERT_NO_FATAL_FAILURE(poll(3));
+  EXPECT_GT(chart->drawnPoints(), before);
+  EXPECT_EQ(chart->drawnLines(), 2) << "a line drawn across the time nothing was polled";
 }
 
 TEST_F(PanelsTest, StartStopScanAndTheRangesTheScanPageOffers) {

@@ -46,6 +46,15 @@ TEST(RangeChart, AppendsWithoutDrawingThenDrawsOnceWithAGapForOutOfRange) {
   EXPECT_EQ(chart.drawnLines(), 1);
   EXPECT_EQ(chart.drawnSpan(), QPointF(6.0, 6.0));
 
+  // Polling broke off: the next range starts a new line, and the last
+  // range stays what it was (no "Out of Range" is claimed).
+  chart.Break();
+  EXPECT_EQ(chart.latest(), 6.0);
+  chart.AddAt(75.0, 7.0);
+  chart.Draw();
+  EXPECT_EQ(chart.drawnPoints(), 2);
+  EXPECT_EQ(chart.drawnLines(), 2) << "a line across the time nothing was polled";
+
   chart.Clear();
   EXPECT_EQ(chart.points(), 0u);
   EXPECT_EQ(chart.drawnPoints(), 0);
