@@ -21,7 +21,10 @@ struct SetResult {
   std::string message;  // why the fields were refused (nothing was sent); empty otherwise
   std::string value;    // changes by display name only: the setting's text as re-read
   std::vector<std::string> written;  // display names of the settings the button wrote
-  std::vector<std::string> typed;    // their field texts as sent (empty for a choice)
+  std::vector<std::string> typed;    // their field texts as sent
+  // After the re-read, for each written setting: the sensor holds exactly
+  // the value typed (false when it holds another, or the step rounded it).
+  std::vector<bool> asTyped;
 
   bool Refused() const { return !message.empty(); }
 };

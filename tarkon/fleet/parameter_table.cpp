@@ -1,12 +1,9 @@
 #include "tarkon/fleet/parameter_table.h"
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 
-#include "tarkon/document/doc_internals.h"
 #include "tarkon/document/krv02_doc.h"
-#include "tarkon/document/number_reading.h"
 #include "tarkon/document/numeric_text.h"
 #include "tarkon/fleet/settings_bench.h"
 #include "tarkon/fleet/settings_restore.h"
@@ -15,43 +12,6 @@ namespace fleet {
 namespace {
 
 bool TakesWord(SettingKind kind) { return kind == SettingKind::kOnOff || kind == SettingKind::kEnabled; }
-
-// The smallest step the sensor's value can take, in display units: what
-// the operation's conversion may cut off a typed value.
-double Resolution(const SettingLayout& layout, const ValueContext& context, const SensorCommands& commands) {
-  switch (layout.kind) {
-    case SettingKind::kThousandths: return 0.001;
-    case SettingKind::kCosine: return 0.0001;
-    case SettingKind::kRange:
-      return context.ranges != nullptr ? 1.0 / context.ranges->Lookup(context.model, context.modeByte).divisor : 1.0;
-    case SettingKind::kWane: return context.modeByte != 0 ? 0.01 : 0.001;
-    case SettingKind::kAveraging:
-      return commands.versionDivisor() > 0 ? commands.versionValue() / commands.versionDivisor() : 1.0;
-    default: return 1.0;  // whole numbers, and the range offset taken in whole units
-  }
-}
-
-// Whether the sensor's raw value is what the operation makes of `typed`.
-bool HoldsTyped(const SettingLayout& layout, const std::string& typed, const std::vector<uint8_t>& raw,
-                const ValueContext& context, const SensorCommands& commands) {
-  const int64_t now = RawValue(layout, raw);
-  if (layout.kind == SettingKind::kMode) {
-    int64_t mode = -1;
-    return IsWholeNumber(typed, &mode) && mode == now;
-  }
-  if (TakesWord(layout.kind)) {
-    const auto on = settings_editing::ReadSwitch(typed);
-    return on.has_value() && *on == (now == 1);
-  }
-  const double wanted = ReadRealNumber(typed);
-  const double held = ReadRealNumber(ExactText(layout, raw, context));
-  return std::fabs(wanted - held) < Resolution(layout, context, commands) * (1 + 1e-9);
-}
-
-ValueContext SensorContext(const CKRV02Doc& doc) {
-  const SensorCommands& commands = DocInternals::Commands(doc);
-  return {doc.modelIndex(), ModeByteOfModel(doc.modelIndex(), commands), commands.versionDivisor(), &doc.ranges()};
-}
 
 }  // namespace
 
@@ -239,18 +199,16 @@ WriteOutcome ParameterTable::WriteValues(const std::vector<std::pair<std::string
   }
   const bool reread = !sent.empty() && doc_.connected() && settings->Refresh();
   Reload();
-  const ValueContext context = SensorContext(doc_);
   for (size_t k = 0; k < sent.size(); ++k) {
     const auto& [name, text] = values[sent[k]];
     const size_t at = Find(name);
     if (at == std::string::npos) continue;
     TableRow& row = rows_[at];
     row.edit.clear();
-    const SettingLayout* layout = FindLayout(doc_.modelIndex(), name);
+    // The typed text read as its write read it, against what the sensor holds.
     bool holds = false;
-    if (reread && layout != nullptr) {
-      holds = expectedRaw != nullptr ? row.sensor.raw == (*expectedRaw)[sent[k]]
-                                     : HoldsTyped(*layout, text, row.sensor.raw, context, DocInternals::Commands(doc_));
+    if (reread && row.hasSensor) {
+      holds = expectedRaw != nullptr ? row.sensor.raw == (*expectedRaw)[sent[k]] : settings->HoldsTyped(name, text);
     }
     row.mark = holds ? RowMark::kVerified : RowMark::kNotVerified;
     row.message = holds ? "" : reread ? "the sensor reports " + row.sensor.value : "the sensor's settings could not be read back";

@@ -274,7 +274,7 @@ TEST_F(SettingsRefusals, KRV04AndBoardFlipperThresholdWording) {
   EXPECT_EQ(flipper.SetWaneVariables(f).message, edit::kNotReadMessage);
 }
 
-TEST_F(SettingsRefusals, QmtShortChecksNothing) {
+TEST_F(SettingsRefusals, QmtShortChecksOnlyWhatItsWordsHold) {
   QmtShortSettings s(commands, table, nullptr);
   KRV04Fields f;
   f.threshold = "256";
@@ -282,6 +282,13 @@ TEST_F(SettingsRefusals, QmtShortChecksNothing) {
   f.maxLaserPower = "999";
   f.minRange = "-5";
   f.maxRange = "1000";
+  // A byte holds 0 to 255: beyond it is refused, never sent as its low 8 bits.
+  EXPECT_EQ(s.SetThreshold(f).message, "Threshold must be between 0 and 255");
+  EXPECT_EQ(s.SetMinLaserPower(f).message, "Min. Laser Power must be between 0 and 255");
+  EXPECT_EQ(s.SetMaxLaserPower(f).message, "Max. Laser Power must be between 0 and 255");
+  f.threshold = "255";
+  f.minLaserPower = "0";
+  f.maxLaserPower = "255";
   for (SetResult r : {s.SetThreshold(f), s.SetMinLaserPower(f), s.SetMaxLaserPower(f)}) {
     EXPECT_TRUE(r.message.empty()) << r.message;
     EXPECT_TRUE(r.sent);

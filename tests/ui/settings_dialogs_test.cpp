@@ -113,8 +113,8 @@ const ButtonCase kButtonCases[] = {
     {"KRV04", {}, "Mode", 1, "Set Mode", [](const sim::Settings& s) { return s.rangeMode == 1; }},
     {"KRV04", {{"Max # dropouts", "9"}}, nullptr, -1, "Max # dropouts",
      [](const sim::Settings& s) { return s.holdScans == 9; }},
-    {"Qmt Short", {{"Threshold", "256"}}, nullptr, -1, "Set Threshold",
-     [](const sim::Settings& s) { return s.threshold == 0; }},
+    {"Qmt Short", {{"Threshold", "255"}}, nullptr, -1, "Set Threshold",
+     [](const sim::Settings& s) { return s.threshold == 255; }},
     {"Qmt Short", {{"Min. Range", "2"}}, nullptr, -1, "Min. Range",
      [](const sim::Settings& s) { return s.analog.minRange == 2000; }},
     {"KRV04 Board Flipper", {{"Min. laser power", "5"}}, nullptr, -1, "Set Min LP",
@@ -192,7 +192,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // The one field that takes any text: not a number is not 0.
                       RefusalCase{"KRV04", {{"Max # dropouts", "abc"}}, "Max # dropouts", kNumericNotANumberMessage},
                       RefusalCase{"KRV04", {{"Max # dropouts", "12abc"}}, "Max # dropouts",
-                                  kNumericNotANumberMessage}));
+                                  kNumericNotANumberMessage},
+                      // What a byte cannot hold is refused, never sent as its low 8 bits.
+                      RefusalCase{"Qmt Short", {{"Threshold", "256"}}, "Set Threshold",
+                                  "Threshold must be between 0 and 255"},
+                      // A count takes no fraction.
+                      RefusalCase{"KRV04", {{"Max # dropouts", "7.9"}}, "Max # dropouts",
+                                  "Max # dropouts must be a whole number from 0 to 65535"}));
 
 TEST_F(SettingsDialogs, SetModeWithoutAnEntryAndTheEnableBox) {
   CMainFrame& frame = ConnectTraced("KRV04", true);
