@@ -6,6 +6,7 @@
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/numeric_text.h"
 #include "tarkon/fleet/settings_bench.h"
+#include "tarkon/fleet/fleet_tools.h"
 #include "tarkon/fleet/settings_restore.h"
 
 namespace fleet {
@@ -315,6 +316,43 @@ std::string ParameterTable::SerialNumberWarning() const {
   if (fileSerial == sensorSerial) return std::string();
   return "The file holds the settings of sensor " + (fileSerial.empty() ? std::string("(no serial number)") : fileSerial) +
          ", but the connected sensor is " + (sensorSerial.empty() ? std::string("(no serial number)") : sensorSerial) + ".";
+}
+
+ParameterTable::ApplyPlan ParameterTable::PlanFileValues(const std::vector<std::string>& names) {
+  ApplyPlan plan;
+  if (!bench_) {
+    plan.error = "No settings file is open";
+    return plan;
+  }
+  if (!doc_.LineFree()) {
+    plan.error = doc_.connected() ? "The line is busy; nothing was written" : "Not connected to a sensor";
+    return plan;
+  }
+  RestoreOptions options;
+  options.only = names;
+  const RestoreReport comparison = CompareWithSensor(doc_, bench_->file(), options);
+  Reload();
+  if (!comparison.error.empty()) {
+    plan.error = comparison.error;
+    return plan;
+  }
+  // The settings only: the pane never writes the connection.
+  RestoreReport settings = comparison;
+  settings.connection.clear();
+  for (const RestoreItem& item : DifferenceRows(settings))
+    if (names.empty() || std::find(names.begin(), names.end(), item.name) != names.end())
+      plan.differences.push_back(item);
+  if (plan.differences.empty()) return plan;
+  std::string list;
+  for (const RestoreItem& item : plan.differences)
+    list += item.name + ": " + (item.sensorText.empty() ? "(none)" : item.sensorText) + " -> " + item.fileText +
+            (item.status == RestoreStatus::kNotShared ? " (" + item.message + ")" : "") + "\n";
+  const std::string warning = SerialNumberWarning();
+  plan.question = (warning.empty() ? std::string() : warning + "\n") + list + "\n" +
+                  std::to_string(plan.differences.size()) +
+                  (plan.differences.size() == 1 ? " setting differs" : " settings differ") +
+                  " from the file. Apply the file's values to the sensor?";
+  return plan;
 }
 
 WriteOutcome ParameterTable::ApplyFileValues(const std::vector<std::string>& names) {
