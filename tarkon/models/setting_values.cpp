@@ -1,7 +1,6 @@
 #include "tarkon/models/setting_values.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -75,15 +74,7 @@ std::string OutOfRange(const SettingField& row, const SettingContext& context) {
   }
 }
 
-// A product that lies this close to a whole number (relative to its size)
-// is that whole number: the parse of a decimal text and one multiplication
-// each add at most half a unit in the last place.
-bool SnapToWhole(double product, double* whole) {
-  const double nearest = std::round(product);
-  if (std::fabs(product - nearest) > 8 * DBL_EPSILON * std::max(1.0, std::fabs(product))) return false;
-  *whole = nearest;
-  return true;
-}
+bool SnapToWhole(double product, double* whole) { return edit::SnapsToWhole(product, whole); }
 
 Typed Refused(std::string why) {
   Typed typed;

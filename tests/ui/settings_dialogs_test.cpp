@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"Qmt Long", {{"Averaging period (ms)", "-1"}}, "Averaging Period",
                                   "Averaging period must be between 0 and 21474836.47"},
                       RefusalCase{"KRV02", {{"Min. laser power", "255"}}, "Set Min.",
-                                  settings_editing::kMinLaserPowerMessage},
+                                  "Min laser power must be between 0 and 254"},
                       RefusalCase{"KRV04", {{"Threshold", "-1"}}, "Set Threshold", "Threshold must be between 0 and 255"},
                       RefusalCase{"KRV04", {{"Max. Range", "9"}}, "Max. Range",
                                   "Range values must be between 0.000 inch and 8.000 inch"},

@@ -6,7 +6,7 @@ const std::vector<SettingField>& Rows() {
   // Its dialog words the threshold's message without the blank.
   static const std::vector<SettingField> rows = setting_fields::With(
       setting_fields::Without(setting_fields::KRV04Family(), {"Hold Last Valid Range", "Max samples to hold last range"}),
-      "Threshold", [](SettingField& row) { row.message = settings_editing::kThresholdMessageNoBlank; });
+      "Threshold", [](SettingField& row) { row.message = "Thresholdmust be between 0 and 255"; });
   return rows;
 }
 
