@@ -18,11 +18,10 @@ enum class SettingKind {
   kThousandths,  // volts and the range multiplier: x 0.001
   kCosine,       // x 0.0001
   kRange,        // raw range units: / divisor of the mode's row
-  kRangeOffset,  // raw range units, taken in whole display units by the dialog
+  kRangeOffset,  // raw range units: / divisor of the mode's row, shown "%2.3f"
   kAveraging,    // 32-bit count / the firmware's averaging scale
   kWane,         // raw range units: / wane scale (1000 inch, 100 mm modes)
 };
-
 
 // The queries whose replies hold settings, by the names a backup file uses.
 inline constexpr char kSensorSetup[] = "GetSensorSetup";
