@@ -63,9 +63,9 @@ SettingContext ModelSettings::EditContext(int chosenMode) const {
 }
 
 int ModelSettings::ChosenMode() const {
-  const auto mode = typed_.find("Mode");
-  if (mode == typed_.end() || mode->second.empty()) return -1;
   const SettingField* row = Row("Mode");
+  const auto mode = typed_.find("Mode");
+  if (row == nullptr || mode == typed_.end() || mode->second.empty()) return -1;
   const values::Typed typed = values::ReadTyped(*row, mode->second, ShownContext());
   return typed.ok ? static_cast<int>(typed.raw) : -1;
 }

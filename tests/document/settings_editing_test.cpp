@@ -345,6 +345,10 @@ TEST_F(SettingsRefusals, QmtShortChecksOnlyWhatItsWordsHold) {
   EXPECT_EQ(s.SetMaxRange(f).message, "Max. Range must be between 0.000 inch and 65.535 inch");
   f.minRange = "40";  // beyond the row's 30 inch, within the word
   EXPECT_TRUE(s.SetMinRange(f).sent);
+  // A mode chosen in fields of the family's record means nothing to a
+  // model without a mode list: its one mode stays.
+  f.mode = 1;
+  EXPECT_TRUE(s.SetMinRange(f).sent);
 }
 
 TEST_F(SettingsRefusals, ModeWithoutAChosenEntrySendsNothing) {
