@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <vector>
 
 namespace sim {
 namespace {
@@ -29,6 +30,16 @@ constexpr std::array<ModelRow, kModelStringCount> kRows = {{
 constexpr std::array<const char*, kModelCount> kDisplayNames = {
     "KRV02", "KRV04", "Qmt Long", "Qmt Short", "KRV04 Board Flipper"};
 
+struct Registered {
+  ModelRow row;
+  std::string displayName;
+};
+
+std::vector<Registered>& RegisteredRows() {
+  static std::vector<Registered> rows;
+  return rows;
+}
+
 std::string Normalized(std::string_view text) {
   std::string out;
   for (char c : text) {
@@ -40,7 +51,16 @@ std::string Normalized(std::string_view text) {
 
 }  // namespace
 
-const ModelRow& ModelRowAt(int row) { return kRows.at(static_cast<size_t>(row)); }
+const ModelRow& ModelRowAt(int row) {
+  if (row >= kModelStringCount) return RegisteredRows().at(static_cast<size_t>(row - kModelStringCount)).row;
+  return kRows.at(static_cast<size_t>(row));
+}
+
+int ModelStringCountWithRegistered() { return kModelStringCount + static_cast<int>(RegisteredRows().size()); }
+
+ModelRegistration::ModelRegistration(const ModelRow& row, const char* displayName) {
+  RegisteredRows().push_back({row, displayName});
+}
 
 const char* DisplayName(ModelIndex model) {
   if (model < 0 || model >= kModelCount) return "Unknown";
@@ -48,13 +68,13 @@ const char* DisplayName(ModelIndex model) {
 }
 
 std::optional<int> RowOfString(std::string_view modelString) {
-  for (int i = 0; i < kModelStringCount; ++i)
-    if (modelString == kRows[static_cast<size_t>(i)].modelString) return i;
+  for (int i = 0; i < ModelStringCountWithRegistered(); ++i)
+    if (modelString == ModelRowAt(i).modelString) return i;
   return std::nullopt;
 }
 
 std::optional<ModelIndex> ModelOfString(std::string_view modelString) {
-  if (auto row = RowOfString(modelString)) return kRows[static_cast<size_t>(*row)].model;
+  if (auto row = RowOfString(modelString)) return ModelRowAt(*row).model;
   return std::nullopt;
 }
 
@@ -66,7 +86,11 @@ std::optional<std::string> ResolveModelString(std::string_view nameOrString) {
   for (int m = 0; m < kModelCount; ++m)
     if (wanted == Normalized(kDisplayNames[static_cast<size_t>(m)])) model = static_cast<ModelIndex>(m);
   if (!model && wanted == "krv04bf") model = kBoardFlipper;
-  if (!model) return std::nullopt;
+  if (!model) {
+    for (const Registered& r : RegisteredRows())
+      if (wanted == Normalized(r.displayName)) return std::string(r.row.modelString);
+    return std::nullopt;
+  }
   for (const ModelRow& row : kRows)
     if (row.model == *model) return std::string(row.modelString);
   return std::nullopt;

@@ -39,8 +39,20 @@ struct ModelRow {
   uint8_t fpgaVersion;       // version x 10
 };
 
-// The fourteen known model strings in their fixed order.
+// The fourteen known model strings in their fixed order, then any a build
+// registered.
 const ModelRow& ModelRowAt(int row);
+// How many model strings are known (the fourteen and the registered ones).
+int ModelStringCountWithRegistered();
+
+// Registers one more model string (a static object, in a test build's
+// model folder): a sensor of a model the program does not know, which the
+// virtual sensor plays as the model its row names (its replies are that
+// model's) under its own model string, serial number and versions, and
+// which `displayName` also names.
+struct ModelRegistration {
+  ModelRegistration(const ModelRow& row, const char* displayName);
+};
 
 // Display name of a model: "KRV02", "KRV04", "Qmt Long", "Qmt Short",
 // "KRV04 Board Flipper".

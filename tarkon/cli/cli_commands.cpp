@@ -101,6 +101,12 @@ int RunSettings(CliSession& s, CliJson& json) {
   }
   const int status = Status(s, m && m->HasValues());
   if (status == kExitOk) EmitRows(s, rows, json);
+  // A value's unit is its setting's (as `params` gives it), whether or not
+  // its text prints one ("6.410" of a range in inch).
+  if (status == kExitOk && s.options().json) {
+    for (CliJson& row : json["rows"])
+      if (const std::string unit = m->ValueUnit(row["name"].get<std::string>()); !unit.empty()) row["unit"] = unit;
+  }
   return status;
 }
 
@@ -125,6 +131,7 @@ int RunSet(CliSession& s, CliJson& json) {
       json["number"] = NumberJson(*n);
       json["unit"] = n->unit;
     }
+    if (const std::string unit = m->ValueUnit(known); !unit.empty()) json["unit"] = unit;
   } else {
     std::cout << name << "  " << r.value << std::endl;
   }

@@ -15,6 +15,7 @@ CKRV02Doc::CKRV02Doc(const std::string& settingsPath)
     for (int earlier = 0; earlier < row.index; ++earlier)
       if (&ModelTable()[static_cast<size_t>(earlier)].parts() == &parts)
         record = settingsOfModel_[static_cast<size_t>(earlier)];
+    settingsOfModel_.resize(static_cast<size_t>(row.index) + 1, nullptr);
     if (record == nullptr) {
       settingsRecords_.push_back(parts.newSettings(
           commands_, ranges_, [this] { return modelIndex_; }, [this] { PostStateChanged(); }));
@@ -80,7 +81,7 @@ void CKRV02Doc::PostStateChanged() {
 }
 
 ModelSettings* CKRV02Doc::SettingsOfModel(int model) {
-  if (model < 0 || model >= kModelCount) return nullptr;
+  if (model < 0 || static_cast<size_t>(model) >= settingsOfModel_.size()) return nullptr;
   return settingsOfModel_[static_cast<size_t>(model)];
 }
 

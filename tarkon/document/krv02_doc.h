@@ -391,7 +391,7 @@ class CKRV02Doc : public LogSink {
   // The settings record of each model, as its folder makes it; models
   // that share their parts (KRV02 and Qmt Long) share one record.
   std::vector<std::unique_ptr<ModelSettings>> settingsRecords_;
-  std::array<ModelSettings*, kModelCount> settingsOfModel_{};
+  std::vector<ModelSettings*> settingsOfModel_;  // by model index
 
   bool connected_ = false;
   uint64_t connectionNumber_ = 0;

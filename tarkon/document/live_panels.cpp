@@ -7,8 +7,8 @@
 #include "tarkon/models/model_table.h"
 
 LivePanel LivePanelOfModel(int model) {
-  if (model < 0 || model >= kModelCount) return LivePanel::kKRV02;
-  return ModelTable()[static_cast<size_t>(model)].panel;
+  const ModelEntry* entry = ModelEntryOf(model);
+  return entry != nullptr ? entry->panel : LivePanel::kKRV02;
 }
 
 const LivePanelParts& PartsOfPanel(LivePanel panel) {

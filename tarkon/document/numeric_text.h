@@ -24,3 +24,12 @@ NumericCheck CheckNumericText(const std::string& text, float lower, float upper,
 std::string NumericCheckMessage(NumericCheck result);
 // A value as the field shows it: "%f" (six decimals, 1.500000).
 std::string FormatNumericValue(float value);
+
+// The one reading of a typed setting value: the same rule as the field's
+// check (exactly one number, blanks around it allowed, a sign, digits, a
+// decimal point, an exponent; no hexadecimal, no words), read as a double
+// so that a decimal text keeps every digit. A text that is no number, or
+// reads as "nan", gives kNumericNotANumber; one whose number no double
+// holds ("inf", "1e400", "1e-400") gives kNumericOutOfRange. Only
+// kNumericValid fills `value`.
+NumericCheck ReadTypedNumber(const std::string& text, double* value);

@@ -9,38 +9,10 @@
 #include <limits>
 
 #include "tarkon/document/display_forms.h"
-#include "tarkon/document/number_reading.h"
 #include "tarkon/models/krv02/krv02_replies.h"
 
 namespace settings_editing {
 namespace {
-
-// A product that lies this close to a whole number (relative to its size) is
-// taken as that whole number: the parse of a decimal text and one or two
-// multiplications each add at most half a unit in the last place.
-constexpr double kSnapTolerance = 8 * DBL_EPSILON;
-
-double SnapToWhole(double product) {
-  const double nearest = std::round(product);
-  if (std::fabs(product - nearest) <= kSnapTolerance * std::max(1.0, std::fabs(product))) {
-    return nearest;
-  }
-  return product;
-}
-
-// A cut or rounded product as a 32-bit integer: the command keeps its low
-// 16 bits. Values beyond the 32-bit range are held at its ends and a text
-// that reads as "nan" gives 0, so no input can make the conversion undefined.
-int32_t ClampToInt32(double whole) {
-  if (std::isnan(whole)) return 0;
-  if (whole <= static_cast<double>(std::numeric_limits<int32_t>::min())) {
-    return std::numeric_limits<int32_t>::min();
-  }
-  if (whole >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
-    return std::numeric_limits<int32_t>::max();
-  }
-  return static_cast<int32_t>(whole);
-}
 
 std::string Trimmed(const std::string& text) {
   size_t begin = 0;
@@ -54,13 +26,14 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-std::optional<int32_t> WholeWithin(const std::string& text, int32_t low, int32_t high) {
-  const int32_t value = ReadWholeNumber(text);
-  if (value < low || value > high) return std::nullopt;
-  return value;
+bool SnapsToWhole(double product, double* whole) {
+  // The parse of a decimal text and one or two multiplications each add at
+  // most half a unit in the last place (0.29 x 100 is 28.999999999999996).
+  const double nearest = std::round(product);
+  if (!(std::fabs(product - nearest) <= 8 * DBL_EPSILON * std::max(1.0, std::fabs(product)))) return false;
+  *whole = nearest;
+  return true;
 }
-
-int32_t LowByte(const std::string& text) { return ReadWholeNumber(text) & 0xFF; }
 
 bool WithinRow(double value, const RangeModeRow& row) {
   return row.low <= value && value <= row.high;
@@ -77,55 +50,6 @@ std::string RowRange(const RangeModeRow& row) {
 
 std::string WholeRange(int32_t low, int32_t high) { return std::to_string(low) + " to " + std::to_string(high); }
 
-int32_t ToWord(double real, double k) { return ClampToInt32(std::trunc(SnapToWhole(real * k))); }
-
-int32_t ToWordFloor(double real, double k) {
-  return ClampToInt32(std::floor(SnapToWhole(real * k)));
-}
-
-namespace {
-
-int32_t FitLow(const FieldFit& fit) { return fit.word == FieldWord::kSigned16 ? INT16_MIN : 0; }
-int32_t FitHigh(const FieldFit& fit) { return fit.word == FieldWord::kSigned16 ? INT16_MAX : UINT16_MAX; }
-std::string ShowWord(const FieldFit& fit, int32_t word) {
-  return fit.show ? fit.show(word / fit.scale) : std::to_string(word);
-}
-
-}  // namespace
-
-std::string UnfitMessage(int32_t converted, const FieldFit& fit) {
-  if (converted >= FitLow(fit) && converted <= FitHigh(fit)) return std::string();
-  return fit.name + " must be between " + ShowWord(fit, FitLow(fit)) + " and " + ShowWord(fit, FitHigh(fit));
-}
-
-std::string FitRange(const FieldFit& fit) {
-  return ShowWord(fit, FitLow(fit)) + " to " + ShowWord(fit, FitHigh(fit));
-}
-
-std::string ShowThousandths(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  return text;
-}
-
-std::string ShowHundredths(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f", value);
-  return text;
-}
-
-std::optional<int32_t> CosineWord(const std::string& text) {
-  const double cosine = ReadRealNumber(text);
-  if (!(cosine >= kCosineLow && cosine <= kCosineHigh)) return std::nullopt;
-  return ToWordFloor(cosine, 10000.0);
-}
-
-std::string CosineRange() {
-  char text[64];
-  std::snprintf(text, sizeof text, "%g to %3.4f", kCosineLow, kCosineHigh);
-  return text;
-}
-
 std::string AveragingRange(const std::string& format, double factor, int32_t step) {
   // Before the firmware's version is known the format is a plain text.
   if (factor <= 0 || step <= 0 || settings_display::FormatReal(format, 0.0) == settings_display::FormatReal(format, 1.0))
@@ -137,7 +61,9 @@ std::string AveragingRange(const std::string& format, double factor, int32_t ste
 
 std::optional<int32_t> AveragingCount(double periodMs, double factor, int32_t step) {
   if (step <= 0) return std::nullopt;
-  const double steps = std::floor(SnapToWhole(periodMs * factor / step));
+  double steps = periodMs * factor / step;
+  SnapsToWhole(steps, &steps);
+  steps = std::floor(steps);
   const double count = steps * step;
   // Also false for "nan" and for infinities.
   if (!(count >= 0.0 && count <= kAveragingCountMax)) return std::nullopt;

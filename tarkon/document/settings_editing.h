@@ -21,21 +21,16 @@ struct SetResult {
   std::string message;  // why the fields were refused (nothing was sent); empty otherwise
   std::string value;    // changes by display name only: the setting's text as re-read
   std::vector<std::string> written;  // display names of the settings the button wrote
-  std::vector<std::string> typed;    // their field texts as sent (empty for a choice)
+  std::vector<std::string> typed;    // their field texts as sent
+  // After the re-read, for each written setting: the sensor holds exactly
+  // the value typed (false when it holds another, or the step rounded it).
+  std::vector<bool> asTyped;
 
   bool Refused() const { return !message.empty(); }
 };
 
 namespace settings_editing {
 
-// Messages shown when a check refuses a field, word for word.
-inline constexpr char kCosineMessage[] = "Cosine must be between 0 and 1.0000";
-// The KRV02 and board-flipper dialogs carry this text without its blank.
-inline constexpr char kThresholdMessageNoBlank[] = "Thresholdmust be between 0 and 255";
-inline constexpr char kThresholdMessage[] = "Threshold must be between 0 and 255";
-inline constexpr char kAveragingMessage[] = "Averaging period must be between 0 and 21474836.47";
-inline constexpr char kMinLaserPowerMessage[] = "Min laser power must be between 0 and 254";
-inline constexpr char kMaxLaserPowerMessage[] = "Max laser power must be between 0 and 254";
 // Record writes send back bytes that the dialog does not show; without a
 // successful read of this connection those bytes are unknown, and sending
 // zeros in their place would overwrite the sensor's own values.
@@ -50,25 +45,14 @@ inline constexpr char kNotAsTyped[] = "not as typed";
 inline constexpr char kNotReported[] = "sent, not reported by the sensor";
 inline constexpr char kNotReadBack[] = "Sent, but the settings could not be read back";
 
-// Laser powers accepted by every dialog that checks them; one byte is sent.
-inline constexpr int32_t kLaserPowerLow = 0;
-inline constexpr int32_t kLaserPowerHigh = 254;
-inline constexpr int32_t kThresholdLow = 0;
-inline constexpr int32_t kThresholdHigh = 255;
 // Largest averaging count the sensor takes (the message prints it as
 // 21474836.47, which only the whole part can reach).
 inline constexpr int32_t kAveragingCountMax = 21474836;
 
-// Whole number of the text when it lies within low..high, else nothing.
-std::optional<int32_t> WholeWithin(const std::string& text, int32_t low, int32_t high);
-inline std::optional<int32_t> LaserPower(const std::string& text) {
-  return WholeWithin(text, kLaserPowerLow, kLaserPowerHigh);
-}
-inline std::optional<int32_t> Threshold(const std::string& text) {
-  return WholeWithin(text, kThresholdLow, kThresholdHigh);
-}
-// The unchecked byte of the Qmt Short dialog: the whole number's low 8 bits.
-int32_t LowByte(const std::string& text);
+// Whether `product` (a typed decimal times its scale) is a whole number up
+// to the rounding of its decimal text; `whole` then receives it. Nothing
+// else counts as whole: a value finer than its field's step is not.
+bool SnapsToWhole(double product, double* whole);
 
 // True when value lies within the row's low..high, bounds included. A text
 // that reads as "nan" is outside every range.
@@ -79,47 +63,6 @@ std::string RangeMessage(const RangeModeRow& row);
 std::string RowRange(const RangeModeRow& row);
 // "0 to 255".
 std::string WholeRange(int32_t low, int32_t high);
-
-// real x k cut toward zero, as the value of a 16-bit word. A product that
-// misses a whole number only by the binary representation of a typed decimal
-// (0.29 x 100 = 28.999999999999996) counts as that whole number, so a value
-// shown by the dialog goes back to the sensor unchanged.
-int32_t ToWord(double real, double k);
-// real x k rounded down (the cosine and the range multiplier).
-int32_t ToWordFloor(double real, double k);
-
-// The word a converted value is written into, signed or unsigned as the
-// command's field is (the KRV02 family's 16-bit settings are signed, the
-// KRV04 family's unsigned).
-enum class FieldWord { kSigned16, kUnsigned16 };
-// A field with no check of its own: its display name, its word, and how a
-// word becomes display units (word / scale, printed by `show`).
-struct FieldFit {
-  std::string name;
-  FieldWord word = FieldWord::kUnsigned16;
-  double scale = 1.0;
-  std::function<std::string(double)> show;  // empty: a whole number
-};
-// A whole-number field: shown as the word itself.
-inline FieldFit WholeFit(const char* name, FieldWord word) { return {name, word, 1.0, {}}; }
-// Empty when the converted value fits its word; otherwise the refusal that
-// names the range in display units, e.g. "Max. Volts must be between 0.000
-// and 65.535". A value that does not fit is refused rather than sent with
-// its upper bits cut off.
-std::string UnfitMessage(int32_t converted, const FieldFit& fit);
-// The values a field fits, in display units: "0.000 to 65.535".
-std::string FitRange(const FieldFit& fit);
-// Display forms for FieldFit::show.
-std::string ShowThousandths(double value);  // "%.3f" (volts, multiplier, inches)
-std::string ShowHundredths(double value);   // "%.2f" (millimetres)
-
-// The cosine field as the word of the offset record (x 10000 rounded down),
-// or nothing when it is outside kCosineLow..kCosineHigh.
-inline constexpr double kCosineLow = 0.0;
-inline constexpr double kCosineHigh = 1.0;
-std::optional<int32_t> CosineWord(const std::string& text);
-// "0 to 1.0000", as the cosine field shows its value.
-std::string CosineRange();
 
 // The periods the averaging check accepts, in milliseconds as the field
 // shows them (`format`, the firmware's averaging format), with the step:

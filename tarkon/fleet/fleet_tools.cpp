@@ -85,10 +85,13 @@ std::string RestoreQuestion(const RestoreReport& comparison, const SensorBackup&
 std::string RestoreOutcomeText(const RestoreReport& report) {
   if (!report.error.empty()) return "The restore failed: " + report.error;
   long changed = 0, matched = 0, refused = 0, failed = 0, left = 0;
+  // Each setting of the file once. A connection value counts only when it
+  // was not already as the file says: one that matched is no setting of
+  // the file that "already matched".
   for (const auto* list : {&report.settings, &report.connection}) {
     for (const RestoreItem& i : *list) {
       changed += i.status == RestoreStatus::kChanged;
-      matched += i.status == RestoreStatus::kMatched;
+      matched += i.status == RestoreStatus::kMatched && list == &report.settings;
       refused += i.status == RestoreStatus::kRefused;
       failed += i.status == RestoreStatus::kNotVerified;
       left += i.status == RestoreStatus::kDifferent || i.status == RestoreStatus::kNotShared;

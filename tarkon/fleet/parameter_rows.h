@@ -3,9 +3,9 @@
 // "Parameters" pane, `tarkon-cli params` and the settings files show it:
 // the name the setup pane gives it, its value in the sensor's unit, the
 // number the settings operation takes back, the unit, the range the
-// model's own check accepts (its words, and the bounds read from them) and
-// the dialog group that writes it. Everything comes from the model folder's
-// backup layout and settings record; nothing here repeats a limit.
+// model's own check accepts (its words and its bounds) and the dialog group
+// that writes it. Everything comes from the model's rows; nothing here
+// repeats a limit.
 
 #include <string>
 #include <vector>
@@ -51,9 +51,5 @@ std::vector<ParameterRow> FileRows(const SensorBackup& file, const ModelSettings
 
 // The mode a file's ranges are in (0 for a model with a single mode).
 int ModeByteOfFile(const SensorBackup& file);
-
-// Splits a check's words ("0.000 inch to 8.000 inch", "0 to 255",
-// "0.000 to 21474.836 ms, in steps of 1.500 ms") into its bounds.
-void RangeBounds(const std::string& range, std::string& min, std::string& max);
 
 }  // namespace fleet

@@ -1,57 +1,18 @@
 #include "tarkon/fleet/parameter_table.h"
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 
-#include "tarkon/document/doc_internals.h"
 #include "tarkon/document/krv02_doc.h"
-#include "tarkon/document/number_reading.h"
 #include "tarkon/document/numeric_text.h"
 #include "tarkon/fleet/settings_bench.h"
+#include "tarkon/fleet/fleet_tools.h"
 #include "tarkon/fleet/settings_restore.h"
 
 namespace fleet {
 namespace {
 
 bool TakesWord(SettingKind kind) { return kind == SettingKind::kOnOff || kind == SettingKind::kEnabled; }
-
-// The smallest step the sensor's value can take, in display units: what
-// the operation's conversion may cut off a typed value.
-double Resolution(const SettingLayout& layout, const ValueContext& context, const SensorCommands& commands) {
-  switch (layout.kind) {
-    case SettingKind::kThousandths: return 0.001;
-    case SettingKind::kCosine: return 0.0001;
-    case SettingKind::kRange:
-      return context.ranges != nullptr ? 1.0 / context.ranges->Lookup(context.model, context.modeByte).divisor : 1.0;
-    case SettingKind::kWane: return context.modeByte != 0 ? 0.01 : 0.001;
-    case SettingKind::kAveraging:
-      return commands.versionDivisor() > 0 ? commands.versionValue() / commands.versionDivisor() : 1.0;
-    default: return 1.0;  // whole numbers, and the range offset taken in whole units
-  }
-}
-
-// Whether the sensor's raw value is what the operation makes of `typed`.
-bool HoldsTyped(const SettingLayout& layout, const std::string& typed, const std::vector<uint8_t>& raw,
-                const ValueContext& context, const SensorCommands& commands) {
-  const int64_t now = RawValue(layout, raw);
-  if (layout.kind == SettingKind::kMode) {
-    int64_t mode = -1;
-    return IsWholeNumber(typed, &mode) && mode == now;
-  }
-  if (TakesWord(layout.kind)) {
-    const auto on = settings_editing::ReadSwitch(typed);
-    return on.has_value() && *on == (now == 1);
-  }
-  const double wanted = ReadRealNumber(typed);
-  const double held = ReadRealNumber(ExactText(layout, raw, context));
-  return std::fabs(wanted - held) < Resolution(layout, context, commands) * (1 + 1e-9);
-}
-
-ValueContext SensorContext(const CKRV02Doc& doc) {
-  const SensorCommands& commands = DocInternals::Commands(doc);
-  return {doc.modelIndex(), ModeByteOfModel(doc.modelIndex(), commands), commands.versionDivisor(), &doc.ranges()};
-}
 
 }  // namespace
 
@@ -239,18 +200,16 @@ WriteOutcome ParameterTable::WriteValues(const std::vector<std::pair<std::string
   }
   const bool reread = !sent.empty() && doc_.connected() && settings->Refresh();
   Reload();
-  const ValueContext context = SensorContext(doc_);
   for (size_t k = 0; k < sent.size(); ++k) {
     const auto& [name, text] = values[sent[k]];
     const size_t at = Find(name);
     if (at == std::string::npos) continue;
     TableRow& row = rows_[at];
     row.edit.clear();
-    const SettingLayout* layout = FindLayout(doc_.modelIndex(), name);
+    // The typed text read as its write read it, against what the sensor holds.
     bool holds = false;
-    if (reread && layout != nullptr) {
-      holds = expectedRaw != nullptr ? row.sensor.raw == (*expectedRaw)[sent[k]]
-                                     : HoldsTyped(*layout, text, row.sensor.raw, context, DocInternals::Commands(doc_));
+    if (reread && row.hasSensor) {
+      holds = expectedRaw != nullptr ? row.sensor.raw == (*expectedRaw)[sent[k]] : settings->HoldsTyped(name, text);
     }
     row.mark = holds ? RowMark::kVerified : RowMark::kNotVerified;
     row.message = holds ? "" : reread ? "the sensor reports " + row.sensor.value : "the sensor's settings could not be read back";
@@ -357,6 +316,43 @@ std::string ParameterTable::SerialNumberWarning() const {
   if (fileSerial == sensorSerial) return std::string();
   return "The file holds the settings of sensor " + (fileSerial.empty() ? std::string("(no serial number)") : fileSerial) +
          ", but the connected sensor is " + (sensorSerial.empty() ? std::string("(no serial number)") : sensorSerial) + ".";
+}
+
+ParameterTable::ApplyPlan ParameterTable::PlanFileValues(const std::vector<std::string>& names) {
+  ApplyPlan plan;
+  if (!bench_) {
+    plan.error = "No settings file is open";
+    return plan;
+  }
+  if (!doc_.LineFree()) {
+    plan.error = doc_.connected() ? "The line is busy; nothing was written" : "Not connected to a sensor";
+    return plan;
+  }
+  RestoreOptions options;
+  options.only = names;
+  const RestoreReport comparison = CompareWithSensor(doc_, bench_->file(), options);
+  Reload();
+  if (!comparison.error.empty()) {
+    plan.error = comparison.error;
+    return plan;
+  }
+  // The settings only: the pane never writes the connection.
+  RestoreReport settings = comparison;
+  settings.connection.clear();
+  for (const RestoreItem& item : DifferenceRows(settings))
+    if (names.empty() || std::find(names.begin(), names.end(), item.name) != names.end())
+      plan.differences.push_back(item);
+  if (plan.differences.empty()) return plan;
+  std::string list;
+  for (const RestoreItem& item : plan.differences)
+    list += item.name + ": " + (item.sensorText.empty() ? "(none)" : item.sensorText) + " -> " + item.fileText +
+            (item.status == RestoreStatus::kNotShared ? " (" + item.message + ")" : "") + "\n";
+  const std::string warning = SerialNumberWarning();
+  plan.question = (warning.empty() ? std::string() : warning + "\n") + list + "\n" +
+                  std::to_string(plan.differences.size()) +
+                  (plan.differences.size() == 1 ? " setting differs" : " settings differ") +
+                  " from the file. Apply the file's values to the sensor?";
+  return plan;
 }
 
 WriteOutcome ParameterTable::ApplyFileValues(const std::vector<std::string>& names) {

@@ -14,6 +14,7 @@
 
 #include "tarkon/fleet/parameter_rows.h"
 #include "tarkon/fleet/settings_backup.h"
+#include "tarkon/fleet/settings_restore.h"
 
 class CKRV02Doc;
 
@@ -111,6 +112,16 @@ class ParameterTable {
   // Said before applying a file of another sensor; empty when the file names
   // the connected sensor's serial number (or no file or sensor is there).
   std::string SerialNumberWarning() const;
+  // What applying the file's values of `names` (all when empty) would
+  // write: the restore's own comparison of the sensor (read again) with
+  // the file, and the question that shows it. `differences` is empty when
+  // the sensor already holds them; `error` says why nothing can be applied.
+  struct ApplyPlan {
+    std::vector<RestoreItem> differences;
+    std::string question;
+    std::string error;
+  };
+  ApplyPlan PlanFileValues(const std::vector<std::string>& names);
   // Writes the file's values of `names` (all that differ when empty) to the
   // sensor, verified.
   WriteOutcome ApplyFileValues(const std::vector<std::string>& names);

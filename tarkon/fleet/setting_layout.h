@@ -1,9 +1,9 @@
 #pragma once
 // Where each setting of a model sits in the replies its settings re-read
-// leaves in the command object (each model folder's backup layout, found
-// through the model table), and how its raw bytes turn back into the text
-// that the settings operations take, so that a value goes back to the
-// sensor bit for bit instead of through the display's rounding.
+// leaves in the command object (the model's rows, found through the model
+// table), and how its raw bytes turn back into the text that the settings
+// operations take, so that a value goes back to the sensor bit for bit
+// instead of through the display's rounding.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +12,8 @@
 
 #include "protocol/sensor_commands.h"
 #include "tarkon/document/range_mode_table.h"
-#include "tarkon/models/backup_layout.h"
+#include "tarkon/models/setting_fields.h"
+#include "tarkon/models/setting_values.h"
 
 namespace fleet {
 
@@ -20,8 +21,8 @@ namespace fleet {
 using model_backup::SettingKind;
 using model_backup::SettingLayout;
 
-// Every setting of a model (index 0..4) in the setup pane's order; empty
-// for an unknown model.
+// Every setting of a model that the sensor reports (the rows with a reply),
+// in the setup pane's order; empty for an unknown model.
 const std::vector<SettingLayout>& LayoutOfModel(int model);
 // The layout of `name` for `model`, or null.
 const SettingLayout* FindLayout(int model, const std::string& name);
@@ -39,6 +40,9 @@ struct ValueContext {
   const RangeModeTable* ranges = nullptr;
 };
 
+// The same as the models' conversion context (the averaging format and
+// step are the firmware's and play no part in a stored value).
+SettingContext ContextOf(const ValueContext& context);
 // The field text that the model's settings operation converts back into
 // exactly this raw value (where its conversion can reach it at all).
 std::string ExactText(const SettingLayout& layout, const std::vector<uint8_t>& raw,

@@ -1,8 +1,8 @@
 #pragma once
-// The shape of a model's backup layout: where each setting sits in the
-// replies its settings re-read leaves in the command object, so that a
-// backup keeps the raw bytes and a restore sends them back bit for bit.
-// Each model folder lists its settings in this shape; the fleet tools
+// The words of a model's backup layout: how a setting's raw value reads
+// (its kind) and the queries whose replies hold settings. A backup keeps
+// each setting's raw bytes where its row (setting_fields.h) says they sit,
+// so that a restore sends them back bit for bit; the fleet tools
 // (tarkon/fleet/setting_layout.h) read and convert them.
 
 #include <cstddef>
@@ -18,18 +18,9 @@ enum class SettingKind {
   kThousandths,  // volts and the range multiplier: x 0.001
   kCosine,       // x 0.0001
   kRange,        // raw range units: / divisor of the mode's row
-  kRangeOffset,  // raw range units, taken in whole display units by the dialog
+  kRangeOffset,  // raw range units: / divisor of the mode's row, shown "%2.3f"
   kAveraging,    // 32-bit count / the firmware's averaging scale
   kWane,         // raw range units: / wane scale (1000 inch, 100 mm modes)
-};
-
-struct SettingLayout {
-  const char* name;    // display name, as the setup pane lists it
-  const char* source;  // the query whose reply holds it
-  size_t offset;       // within that reply (16-bit fields in host order)
-  size_t size;         // 1, 2, or 4 (the averaging count: two words)
-  bool isSigned;       // 16-bit fields of the KRV02 family are signed
-  SettingKind kind;
 };
 
 // The queries whose replies hold settings, by the names a backup file uses.

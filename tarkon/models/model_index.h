@@ -1,6 +1,7 @@
 #pragma once
-// The five sensor models by index, and which of the settings dialogs and
-// view panels serve each. Qmt Long shares both with KRV02.
+// The program's five sensor models by index (a build may register more
+// after them, model_table.h), and the kinds of settings dialog and view
+// panel that serve a model. Qmt Long shares both with KRV02.
 
 enum ModelIndex : int {
   kModelKRV02 = 0,
@@ -9,6 +10,7 @@ enum ModelIndex : int {
   kModelQmtShort = 3,
   kModelKRV04BoardFlipper = 4,
 };
+// The program's own models; ModelCount() counts registered ones too.
 constexpr int kModelCount = 5;
 
 enum class SettingsDialogKind : int { kKRV02, kKRV04, kQmtShort, kKRV04BoardFlipper };

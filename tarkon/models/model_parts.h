@@ -9,7 +9,6 @@
 
 #include "protocol/sensor_commands.h"
 #include "tarkon/document/range_mode_table.h"
-#include "tarkon/models/backup_layout.h"
 #include "tarkon/models/live_panel_parts.h"
 #include "tarkon/models/model_settings.h"
 
@@ -18,8 +17,9 @@ struct ModelParts {
   std::unique_ptr<ModelSettings> (*newSettings)(SensorCommands& commands, const RangeModeTable& modes,
                                                 ModelSettings::ModelGetter model,
                                                 ModelSettings::StateChanged changed);
-  // Every setting as a backup keeps it, in the setup pane's order.
-  const std::vector<model_backup::SettingLayout>& (*backupLayout)();
+  // Every setting of the model, one row each, in the setup pane's order
+  // (setting_fields.h): its checks, words, replies, backup and writes.
+  const std::vector<SettingField>& (*settingRows)();
   const LivePanelParts& (*livePanel)();
   // The model's set of range-mode rows.
   RangeModeSet modes;

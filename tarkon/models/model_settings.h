@@ -1,12 +1,16 @@
 #pragma once
-// The settings of the connected sensor as its model stores them: the read
-// sequence, where each value sits in the replies, how it is shown, the list
-// for the setup pane and the mode list. One object per settings dialog; the
-// document owns four and hands the connected model's one to the dialog, the
-// setup pane and the command-line tool.
+// The settings of the connected sensor as its model's rows describe them
+// (setting_fields.h): the read sequence (the queries the rows name, in
+// their order), the list for the setup pane, the fields of the settings
+// dialog, and every button: the rows it writes are read from the fields,
+// checked, converted, sent by their command (a record with the bytes no
+// field shows as last read) and read back. One object per family record;
+// the document owns one for each and hands the connected model's one to
+// the dialog, the setup pane and the command-line tool.
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +22,12 @@
 #include "tarkon/document/settings_editing.h"
 #include "tarkon/models/model_index.h"
 #include "tarkon/models/setting_fields.h"
+#include "tarkon/models/setting_values.h"
 
+// The dialog's fields by setting name: a typed text in display units, or
+// the value a choice stands for ("3" for a mode, "On", "Enabled", an order
+// factor; empty when no entry is chosen).
+using FieldTexts = std::map<std::string, std::string>;
 
 class ModelSettings {
  public:
@@ -27,22 +36,25 @@ class ModelSettings {
   // Called after each successful re-read: the sensor state changed.
   using StateChanged = std::function<void()>;
 
-  ModelSettings(SensorCommands& commands, const RangeModeTable& modes, ModelGetter model,
-                StateChanged changed);
+  // `rows`: the model's settings in the setup pane's order (static
+  // storage); the sensor's address byte sits in the reply `addressSource`
+  // at `addressOffset`.
+  ModelSettings(SensorCommands& commands, const RangeModeTable& modes, ModelGetter model, StateChanged changed,
+                const std::vector<SettingField>& rows, const char* addressSource, size_t addressOffset);
   virtual ~ModelSettings() = default;
   ModelSettings(const ModelSettings&) = delete;
   ModelSettings& operator=(const ModelSettings&) = delete;
 
-  // Reads the model's settings, each command only after the previous one
+  // Reads the model's settings, each query only after the previous one
   // succeeded. When all succeed: the displayed values and fields are
   // rebuilt, the command object talks to the address the sensor reported,
   // and the state-changed callback runs. When one fails (it logs its own
   // line) nothing displayed changes and false is returned.
-  virtual bool Refresh() = 0;
+  bool Refresh();
 
   // Forgets everything read (at connect): no values, empty fields, an empty
   // summary, and record writes refused until the next successful Refresh.
-  virtual void Clear();
+  void Clear();
   bool HasValues() const { return hasValues_; }
 
   // The document's line-busy gate: while it says busy (another exchange is
@@ -53,18 +65,17 @@ class ModelSettings {
   bool LineBusy() const { return lineBusy_ && lineBusy_(); }
 
   // Display names and texts of the values last read, in the model's order
-  // (the board flipper's wane rows after one empty row). Empty before the
+  // (a row that asks for it set apart by one empty row). Empty before the
   // first successful Refresh after Clear.
   void Summary(std::vector<std::string>& names, std::vector<std::string>& values) const;
   // Text of one summary row by display name; empty when there is none.
   std::string DisplayedValue(const std::string& name) const;
 
   // Texts of the model's mode selection (empty when the model has none).
-  virtual std::vector<std::string> ModeTexts() const = 0;
+  std::vector<std::string> ModeTexts() const;
 
-  // Names that ChangeSetting takes: the summary's names of values that the
-  // dialog can write.
-  virtual std::vector<std::string> SettingNames() const = 0;
+  // Names that ChangeSetting takes: the settings the sensor reports.
+  std::vector<std::string> SettingNames() const;
 
   // The name of SettingNames that `typed` gives, exactly or failing that in
   // any letter case; empty when it gives none.
@@ -75,23 +86,40 @@ class ModelSettings {
   std::string SettingNameRefusal(const std::string& typed) const;
 
   // Changes one setting by its display name, with the value typed in
-  // display units ("Mode" takes a mode number, switches "On"/"Off" or
-  // "Enabled"/"Disabled"). A numeric setting's value must be exactly one
-  // number, as the dialog's numeric field would let it be typed (else the
-  // field's message). The dialog group's other fields keep the values
-  // last read; the group's button then runs with its check, conversion,
-  // commands and re-read. On success `value` holds the setting as re-read.
+  // display units (see setting_values.h for what a value may be). The
+  // dialog group's other fields keep the values last read; the group's
+  // button then runs with its check, conversion, commands and re-read. On
+  // success `value` holds the setting as re-read.
   SetResult ChangeSetting(const std::string& name, const std::string& value);
 
-  // The settings dialog's laser button with the other fields as last read:
+  // The settings dialog's laser switch with the other fields as last read:
   // the KRV02 family's "Set Laser" (then read back), the board flipper's
-  // "Laser On" / "Laser Off" (not reported back). A model whose dialog has
-  // no laser switch refuses, and nothing is sent.
-  virtual SetResult SwitchLaser(bool on);
+  // "Laser On" / "Laser Off" (not reported back). A model without a laser
+  // switch refuses, and nothing is sent.
+  SetResult SwitchLaser(bool on);
 
-  // --- The dialog's words ---------------------------------------------------
-  // The dialog's table of fields (setting_fields.h).
-  virtual const std::vector<SettingField>& Fields() const = 0;
+  // --- The dialog ---------------------------------------------------------------
+  // The model's rows.
+  const std::vector<SettingField>& Fields() const { return rows_; }
+  const SettingField* Row(const std::string& name) const { return setting_fields::Find(rows_, name); }
+  // The fields as the user left them (after the last button), and as the
+  // last re-read wrote them.
+  const FieldTexts& typedFields() const { return typed_; }
+  const FieldTexts& readFields() const { return read_; }
+  // The text of a setting's field in the fields the last button took.
+  std::string TypedText(const std::string& name) const;
+  // The entries of a setting chosen from a list: the text each shows and
+  // the value it stands for.
+  std::vector<std::pair<std::string, std::string>> Choices(const std::string& name) const;
+  // A button of the dialog by its caption, with the fields as the user
+  // left them: the rows it writes are checked, converted, sent and read
+  // back (see SetResult). A caption that writes nothing sends nothing.
+  SetResult Press(const std::string& button, const FieldTexts& fields);
+  // The captions of the buttons that write settings, in the rows' order.
+  std::vector<std::string> Buttons() const;
+  // Closing without sending: the fields go back to the values last read.
+  void DiscardTypedFields() { typed_ = read_; }
+
   // The caption of a setting's field, word for word; the name itself when
   // the dialog has none.
   std::string Caption(const std::string& name) const;
@@ -106,14 +134,22 @@ class ModelSettings {
   // when nothing was sent for another reason (no entry chosen).
   std::string ReadBackReport(const SetResult& result) const;
   // The unit beside a field with `chosenMode` chosen in the dialog's mode
-  // list ("inch", "mm", "V"); empty when the caption carries it or the
-  // value has none.
+  // list ("inch", "mm", "V", "ms"); empty for a count or a choice.
   std::string UnitText(const std::string& name, int chosenMode) const;
   // The values the field's check accepts with `chosenMode` chosen, e.g.
-  // "0 to 255" or "0.000 inch to 8.000 inch"; empty when it has no check.
-  virtual std::string RangeHint(const std::string& name, int chosenMode) const = 0;
-  // Closing without sending: the fields go back to the values last read.
-  virtual void DiscardTypedFields() = 0;
+  // "0 to 255" or "0.000 inch to 8.000 inch".
+  std::string RangeHint(const std::string& name, int chosenMode) const;
+  // The unit of a value as last read (in the sensor's range mode).
+  std::string ValueUnit(const std::string& name) const;
+  // Whether the sensor, as last read, holds exactly what `text` typed into
+  // the setting's field would send (the same reading as the write's).
+  bool HoldsTyped(const std::string& name, const std::string& text) const;
+
+  // The conversion context of the values as read (the sensor's range
+  // mode), and of typed values with `chosenMode` chosen in the dialog (a
+  // model without a mode list: its one mode).
+  SettingContext ShownContext() const;
+  SettingContext EditContext(int chosenMode) const;
 
   SensorCommands& commands() const { return commands_; }
   const RangeModeTable& modes() const { return modes_; }
@@ -131,42 +167,40 @@ class ModelSettings {
   void SetWriteObserver(WriteObserver observer) { observer_ = std::move(observer); }
 
  protected:
-  using SummaryRows = std::vector<std::pair<std::string, std::string>>;
-
   int ConnectedModel() const;
-  // After a successful read: keep the new rows, talk to the reported
-  // address, tell the document.
-  void Publish(SummaryRows rows, uint8_t address);
-  // Runs the re-read that follows a button and marks the outcome.
-  SetResult Sent(bool reread);
-  // The re-read after a button that wrote the settings `written` (display
-  // names), which the result then names for ReadBackReport.
-  SetResult ReReadAfterSending(std::vector<std::string> written = {});
-  // Refresh after a write, unless that write found the port gone: the
-  // connection is closed then, and a read would go to a closed port.
-  bool ReadBackAfterWrite();
-  // The text of a setting's field in the fields the last button took;
-  // empty for a setting chosen from a list or switched.
-  virtual std::string TypedText(const std::string& name) const = 0;
-  // The row that converts ranges with `chosenMode` chosen in the dialog.
-  virtual const RangeModeRow& RowOfChosenMode(int chosenMode) const = 0;
-  // The per-model part of ChangeSetting: fill the field of `name` in the
-  // fields last read and run its group's button. An unknown name gives a
-  // refusal naming it.
-  virtual SetResult ChangeByName(const std::string& name, const std::string& value) = 0;
-  // Settings typed as a word ("On"/"Off", "Enabled"/"Disabled"); every other
-  // one is a numeric field and takes exactly one number.
-  virtual bool TakesWord(const std::string& /*name*/) const { return false; }
   static SetResult Refusal(std::string message);
   static SetResult UnknownName(const std::string& name);
 
  private:
+  using SummaryRows = std::vector<std::pair<std::string, std::string>>;
+  struct Sent {
+    const SettingField* row;
+    int64_t raw;
+    bool exact;  // the raw value is exactly the typed one
+  };
+
+  bool HasModeRow() const { return Row("Mode") != nullptr; }
+  int ChosenMode() const;
+  // Sends the rows of one button with the fields in typed_.
+  SetResult Write(const std::vector<const SettingField*>& rows);
+  // The re-read after the writes, the outcome of each and its history line.
+  SetResult ReReadAfterSending(const std::vector<Sent>& sent);
+  // Refresh after a write, unless that write found the port gone: the
+  // connection is closed then, and a read would go to a closed port.
+  bool ReadBackAfterWrite();
+  void Publish(SummaryRows rows, uint8_t address);
+
   SensorCommands& commands_;
   const RangeModeTable& modes_;
   ModelGetter model_;
   StateChanged changed_;
+  const std::vector<SettingField>& rows_;
+  const char* addressSource_;
+  size_t addressOffset_;
   std::function<bool()> lineBusy_;
-  SummaryRows rows_;
+  SummaryRows summary_;
+  FieldTexts typed_;
+  FieldTexts read_;
   bool hasValues_ = false;
   WriteObserver observer_;
 };

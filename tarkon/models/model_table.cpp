@@ -5,8 +5,10 @@
 #include "tarkon/models/krv04bf/krv04bf_model.h"
 #include "tarkon/models/qmt_short/qmt_short_model.h"
 
-const std::array<ModelEntry, kModelCount>& ModelTable() {
-  static const std::array<ModelEntry, kModelCount> table = {{
+namespace {
+
+std::vector<ModelEntry>& Models() {
+  static std::vector<ModelEntry> table = {
       {kModelKRV02, "KRV02", SettingsDialogKind::kKRV02, ViewPanelKind::kKRV02, krv02::Parts},
       {kModelKRV04, "KRV04", SettingsDialogKind::kKRV04, ViewPanelKind::kKRV04, krv04::Parts},
       // Qmt Long is a KRV02 in all but its name.
@@ -14,28 +16,12 @@ const std::array<ModelEntry, kModelCount>& ModelTable() {
       {kModelQmtShort, "Qmt Short", SettingsDialogKind::kQmtShort, ViewPanelKind::kQmtShort, qmt_short::Parts},
       {kModelKRV04BoardFlipper, "KRV04 Board Flipper", SettingsDialogKind::kKRV04BoardFlipper,
        ViewPanelKind::kKRV04BoardFlipper, krv04bf::Parts},
-  }};
+  };
   return table;
 }
 
-const ModelParts* PartsOfModel(int model) {
-  if (model < 0 || model >= kModelCount) return nullptr;
-  return &ModelTable()[static_cast<size_t>(model)].parts();
-}
-
-std::optional<RangeModeSet> ModeSetOfModel(int model) {
-  const ModelParts* parts = PartsOfModel(model);
-  if (parts == nullptr) return std::nullopt;
-  return parts->modes;
-}
-
-int ModeByteOfModel(int model, const SensorCommands& commands) {
-  const ModelParts* parts = PartsOfModel(model);
-  return parts != nullptr ? parts->modeByte(commands) : 0;
-}
-
-const std::array<ModelStringEntry, kModelStringCount>& ModelStringTable() {
-  static const std::array<ModelStringEntry, kModelStringCount> table = {{
+std::vector<ModelStringEntry>& ModelStrings() {
+  static std::vector<ModelStringEntry> table = {
       {"0 QMT2000", kModelQmtShort},
       {"0 QMT12-20-6", kModelQmtShort},
       {"O QMT2000", kModelQmtShort},  // the capital letter O, not the digit zero
@@ -50,13 +36,50 @@ const std::array<ModelStringEntry, kModelStringCount>& ModelStringTable() {
       {"1 M15-150-7", kModelKRV02},
       {"0 M25-30-6", kModelKRV02},
       {"0 KRV-02", kModelKRV02},
-  }};
+  };
   return table;
 }
 
+}  // namespace
+
+const std::vector<ModelEntry>& ModelTable() { return Models(); }
+
+int ModelCount() { return static_cast<int>(Models().size()); }
+
+ModelRegistration::ModelRegistration(const ModelEntry& entry, std::vector<ModelStringEntry> strings) {
+  // Rows stay in index order: a registration out of turn is a build error
+  // caught by the model table's test, not a model silently renumbered.
+  if (entry.index != ModelCount()) return;
+  Models().push_back(entry);
+  for (ModelStringEntry& s : strings) ModelStrings().push_back(s);
+}
+
+const ModelEntry* ModelEntryOf(int model) {
+  if (model < 0 || model >= ModelCount()) return nullptr;
+  return &Models()[static_cast<size_t>(model)];
+}
+
+const ModelParts* PartsOfModel(int model) {
+  const ModelEntry* entry = ModelEntryOf(model);
+  return entry != nullptr ? &entry->parts() : nullptr;
+}
+
+std::optional<RangeModeSet> ModeSetOfModel(int model) {
+  const ModelParts* parts = PartsOfModel(model);
+  if (parts == nullptr) return std::nullopt;
+  return parts->modes;
+}
+
+int ModeByteOfModel(int model, const SensorCommands& commands) {
+  const ModelParts* parts = PartsOfModel(model);
+  return parts != nullptr ? parts->modeByte(commands) : 0;
+}
+
+const std::vector<ModelStringEntry>& ModelStringTable() { return ModelStrings(); }
+
 std::string ModelDisplayName(int model) {
-  if (model < 0 || model >= kModelCount) return std::string();
-  return ModelTable()[static_cast<size_t>(model)].displayName;
+  const ModelEntry* entry = ModelEntryOf(model);
+  return entry != nullptr ? entry->displayName : std::string();
 }
 
 int ModelIndexOfString(const std::string& modelString) {

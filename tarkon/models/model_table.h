@@ -8,14 +8,17 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tarkon/models/model_index.h"
 #include "tarkon/models/model_parts.h"
 
 // One row per model: its display name, the settings dialog and view panel
-// that serve it, and its parts (the model folder's reply layout, settings
-// record, panel rows and backup layout). Adding a model is its folder, its
-// index (model_index.h), and its row and model strings here.
+// that serve it, and its parts (the model folder's rows, settings record,
+// panel rows and reply layout). A model of the program is its folder and
+// its row and model strings here; a model that a build adds (a test
+// build's family member) registers its row and strings from its own
+// folder with a ModelRegistration.
 struct ModelEntry {
   int index;
   const char* displayName;
@@ -28,18 +31,32 @@ struct ModelStringEntry {
   const char* modelString;  // as the sensor reports it
   int32_t modelIndex;
 };
+// The program's own model strings.
 constexpr size_t kModelStringCount = 14;
 
-// The model table, rows 0..4 by model index.
-const std::array<ModelEntry, kModelCount>& ModelTable();
-// The parts of a model index; null for an index outside 0..4.
+// The model table, one row per model index: the program's five, then any
+// a build registered.
+const std::vector<ModelEntry>& ModelTable();
+// How many models the table holds.
+int ModelCount();
+// The row of a model index; null for an index the table does not hold.
+const ModelEntry* ModelEntryOf(int model);
+// The parts of a model index; null for an index the table does not hold.
 const ModelParts* PartsOfModel(int model);
+
+// Registers a model beyond the program's own (a static object in the
+// model's folder, linked only into the build that has the model): its row,
+// whose index must be the next free one, and its model strings.
+struct ModelRegistration {
+  ModelRegistration(const ModelEntry& entry, std::vector<ModelStringEntry> strings);
+};
 // The set of range-mode rows of a model; nothing for an unknown index.
 std::optional<RangeModeSet> ModeSetOfModel(int model);
-// The model strings in the order they are compared.
-const std::array<ModelStringEntry, kModelStringCount>& ModelStringTable();
+// The model strings in the order they are compared (the program's own,
+// then those of registered models).
+const std::vector<ModelStringEntry>& ModelStringTable();
 
-// Display name of a model index; empty for an index outside 0..4.
+// Display name of a model index; empty for an index the table does not hold.
 std::string ModelDisplayName(int model);
 // Model index of a model string (exact, whole-string match); -1 if none.
 int ModelIndexOfString(const std::string& modelString);

@@ -34,10 +34,12 @@ const QString kFileFilter = QStringLiteral("Settings files (*.json);;All files (
 
 }  // namespace
 
+bool CParametersView::Editing() const { return state() == QAbstractItemView::EditingState; }
+
 CParametersPane::CParametersPane(CKRV02Doc& doc, QWidget* parent)
     : QWidget(parent), doc_(doc), table_(std::make_unique<fleet::ParameterTable>(doc)) {
   model_ = new CParametersModel(*table_, this);
-  view_ = new QTableView(this);
+  view_ = new CParametersView(this);
   view_->setObjectName(QStringLiteral("parametersTable"));
   view_->setAccessibleName(QStringLiteral("Parameters"));
   view_->setModel(model_);
@@ -191,12 +193,24 @@ std::vector<std::string> CParametersPane::SelectedNames() const {
 }
 
 void CParametersPane::ApplyFileValues() {
-  const std::string warning = table_->SerialNumberWarning();
-  if (!warning.empty() && !AskYesNoDefaultNo(this, warning + " Apply the file's values to this sensor?")) {
+  // What will be written is shown first, as a restore shows it; No is the default.
+  const std::vector<std::string> names = SelectedNames();
+  const fleet::ParameterTable::ApplyPlan plan = table_->PlanFileValues(names);
+  model_->Reset();
+  UpdateControls();
+  if (!plan.error.empty()) {
+    SetSpokenText(status_, Q(plan.error));
+    return;
+  }
+  if (plan.differences.empty()) {
+    SetSpokenText(status_, QStringLiteral("The sensor already holds the file's values; nothing applied"));
+    return;
+  }
+  if (!AskYesNoDefaultNo(this, plan.question)) {
     SetSpokenText(status_, QStringLiteral("Nothing applied"));
     return;
   }
-  ShowOutcome(table_->ApplyFileValues(SelectedNames()));
+  ShowOutcome(table_->ApplyFileValues(names));
 }
 
 void CParametersPane::TakeSensorValues() {
@@ -257,8 +271,10 @@ void CParametersPane::AskSaveAs() {
 
 bool CParametersPane::eventFilter(QObject* watched, QEvent* event) {
   // Enter on a row writes the row's group. While a cell is being typed in,
-  // its editor has the keys, and Enter there ends the typing instead.
-  if (watched == view_ && event->type() == QEvent::KeyPress) {
+  // Enter ends the typing: the editor's delegate commits the text, as Tab
+  // does. The key reaches the view too (the editor passes it on), and a
+  // write now would rebuild the rows under the open editor and lose it.
+  if (watched == view_ && event->type() == QEvent::KeyPress && !view_->Editing()) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
       WriteGroupOfCurrentRow();

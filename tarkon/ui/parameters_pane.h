@@ -7,6 +7,7 @@
 // With a file and a sensor: "Apply file values" and "Take sensor values".
 // Everything it decides comes from fleet::ParameterTable.
 
+#include <QTableView>
 #include <QWidget>
 #include <memory>
 
@@ -19,7 +20,14 @@ class QDockWidget;
 class QLabel;
 class QMainWindow;
 class QPushButton;
-class QTableView;
+
+// The pane's table: says whether a cell is being typed in.
+class CParametersView : public QTableView {
+  Q_OBJECT
+ public:
+  using QTableView::QTableView;
+  bool Editing() const;
+};
 
 class CParametersPane : public QWidget {
   Q_OBJECT
@@ -35,7 +43,7 @@ class CParametersPane : public QWidget {
   void Refresh();
 
   fleet::ParameterTable& table() { return *table_; }
-  QTableView* view() const { return view_; }
+  CParametersView* view() const { return view_; }
   CParametersModel* model() const { return model_; }
   QLabel* statusLine() const { return status_; }
   QPushButton* writeButton() const { return write_; }
@@ -72,7 +80,7 @@ class CParametersPane : public QWidget {
   CKRV02Doc& doc_;
   std::unique_ptr<fleet::ParameterTable> table_;
   CParametersModel* model_;
-  QTableView* view_;
+  CParametersView* view_;
   QLabel* fileLine_;
   QLabel* status_;
   QPushButton* write_;

@@ -4,23 +4,41 @@
 #include "tarkon/models/model_table.h"
 #include "tarkon/ui/sensor_panels.h"
 
+namespace {
+
+// The panel of one kind, as the model table names it for a model.
+CSensorDialog* NewPanel(LivePanel kind, CKRV02Doc& doc, QWidget* parent) {
+  switch (kind) {
+    case LivePanel::kKRV02: return new CKRV02Dlg(doc, parent);
+    case LivePanel::kKRV04: return new CKRV04Dlg(doc, parent);
+    case LivePanel::kQmtShort: return new CQmtShortDlg(doc, parent);
+    case LivePanel::kKRV04BoardFlipper: return new CKRV04BFDlg(doc, parent);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 CSensorParentView::CSensorParentView(CKRV02Doc& doc, QWidget* parent)
     : QStackedWidget(parent), idle_(new StartPage(this)) {
   addWidget(idle_);
-  panels_[LivePanel::kKRV02] = new CKRV02Dlg(doc, this);
-  panels_[LivePanel::kKRV04] = new CKRV04Dlg(doc, this);
-  panels_[LivePanel::kQmtShort] = new CQmtShortDlg(doc, this);
-  panels_[LivePanel::kKRV04BoardFlipper] = new CKRV04BFDlg(doc, this);
-  for (const auto& [kind, panel] : panels_) addWidget(panel);
+  // One panel of each kind the model table names; models of a kind share it.
+  for (const ModelEntry& model : ModelTable()) {
+    if (panels_.count(model.panel) != 0) continue;
+    CSensorDialog* panel = NewPanel(model.panel, doc, this);
+    panels_[model.panel] = panel;
+    addWidget(panel);
+  }
   setCurrentWidget(idle_);
 }
 
 void CSensorParentView::ShowPanel(int model) {
-  if (model < 0 || model >= kModelCount) {
+  const ModelEntry* entry = ModelEntryOf(model);
+  if (entry == nullptr) {
     setCurrentWidget(idle_);
     return;
   }
-  setCurrentWidget(panels_.at(LivePanelOfModel(model)));
+  setCurrentWidget(panels_.at(entry->panel));
 }
 
 void CSensorParentView::Tick(CKRV02Doc& doc) {

@@ -9,13 +9,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
+#include <algorithm>
+#include <cmath>
 
 #include "tarkon/document/krv02_doc.h"
-#include "tarkon/models/krv02/krv02_settings.h"
-#include "tarkon/models/krv04/krv04_settings.h"
-#include "tarkon/models/qmt_short/qmt_short_settings.h"
-#include "tarkon/models/krv04bf/krv04bf_settings.h"
-#include "tarkon/document/number_reading.h"
+#include "tarkon/document/numeric_text.h"
+#include "tarkon/models/model_table.h"
 #include "tarkon/ui/ask_yes_no.h"
 #include "tarkon/ui/numeric_edit.h"
 #include "tarkon/ui/ui_texts.h"
@@ -24,41 +23,38 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-QComboBox* AddList(QGridLayout* grid, int row, const std::vector<std::string>& texts, const QString& spokenName) {
-  auto* box = new QComboBox(grid->parentWidget());
-  for (const std::string& t : texts) box->addItem(Q(t));
-  box->setCurrentIndex(-1);
-  box->setAccessibleName(spokenName);
-  grid->addWidget(box, row, 0, 1, 2);
-  return box;
-}
-
-// The threshold field's spin control: steps the field's whole number
-// within 0..255.
-void AddThresholdSpin(QGridLayout* grid, int row, QLineEdit* field) {
-  auto* spin = new QWidget(grid->parentWidget());
-  auto* layout = new QHBoxLayout(spin);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  for (int step : {1, -1}) {
-    auto* b = new QToolButton(spin);
-    b->setArrowType(step > 0 ? Qt::UpArrow : Qt::DownArrow);
-    b->setAccessibleName(step > 0 ? QStringLiteral("Threshold up") : QStringLiteral("Threshold down"));
-    b->setAutoRepeat(true);
-    QObject::connect(b, &QToolButton::clicked, field, [field, step] {
-      int value = ReadWholeNumber(field->text().toStdString()) + step;
-      value = std::max(settings_editing::kThresholdLow, std::min(settings_editing::kThresholdHigh, value));
-      field->setText(QString::number(value));
-    });
-    layout->addWidget(b);
-  }
-  grid->addWidget(spin, row, 2);
-}
-
 QGroupBox* Group(const QString& title, QWidget* parent, QGridLayout** grid) {
   auto* group = new QGroupBox(title, parent);
   *grid = new QGridLayout(group);
   return group;
+}
+
+// The spin control beside a whole-number field: steps its number within
+// the values the setting's check accepts.
+void AddSpin(QGridLayout* grid, int row, QLineEdit* field, const ModelSettings& settings, const char* name) {
+  const SettingField* setting = settings.Row(name);
+  if (setting == nullptr) return;
+  const std::optional<setting_values::Limits> limits = setting_values::NumericLimits(*setting, settings.EditContext(-1));
+  if (!limits) return;
+  auto* spin = new QWidget(grid->parentWidget());
+  auto* layout = new QHBoxLayout(spin);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  const QString spoken = Q(setting_fields::Spoken(setting->caption));
+  for (int step : {1, -1}) {
+    auto* b = new QToolButton(spin);
+    b->setArrowType(step > 0 ? Qt::UpArrow : Qt::DownArrow);
+    b->setAccessibleName(spoken + (step > 0 ? QStringLiteral(" up") : QStringLiteral(" down")));
+    b->setAutoRepeat(true);
+    QObject::connect(b, &QToolButton::clicked, field, [field, step, limits] {
+      double value = 0;
+      if (ReadTypedNumber(field->text().toStdString(), &value) != kNumericValid) value = limits->low;
+      value = std::clamp(std::trunc(value) + step, limits->low, limits->high);
+      field->setText(QString::number(static_cast<long long>(value)));
+    });
+    layout->addWidget(b);
+  }
+  grid->addWidget(spin, row, 2);
 }
 
 }  // namespace
@@ -72,7 +68,7 @@ CCustomSettingsDlg::CCustomSettingsDlg(ModelSettings& settings, QWidget* parent)
 
 void CCustomSettingsDlg::Refresh() {
   if (settings_.LineBusy()) return;  // dropped, not run later
-  if (Reread()) ShowFields();
+  if (settings_.Refresh()) ShowFields();
   UpdateHints();
 }
 
@@ -89,8 +85,8 @@ Edit* CCustomSettingsDlg::AddField(QGridLayout* grid, int row, const char* name,
   edit->setAccessibleName(showLabel ? QString(caption).remove(QLatin1Char(':')).trimmed() : caption);
   grid->addWidget(edit, row, 1);
   QLabel* unit = nullptr;
-  const SettingField* field = setting_fields::Find(settings_.Fields(), name);
-  if (field != nullptr && field->unit != FieldUnit::kNone) {
+  const SettingField* field = settings_.Row(name);
+  if (field != nullptr && field->unit != FieldUnit::kNone && !setting_fields::CaptionCarriesUnit(field->caption)) {
     unit = new QLabel(grid->parentWidget());
     grid->addWidget(unit, row, 2);
   }
@@ -98,6 +94,91 @@ Edit* CCustomSettingsDlg::AddField(QGridLayout* grid, int row, const char* name,
   awaitingButton_.push_back(edit);
   return edit;
 }
+
+QComboBox* CCustomSettingsDlg::AddList(QGridLayout* grid, const char* name, const QString& spokenName) {
+  auto* box = new QComboBox(grid->parentWidget());
+  ListBinding binding{box, name, {}};
+  for (const auto& [text, value] : settings_.Choices(name)) {
+    box->addItem(Q(text));
+    binding.values.push_back(value);
+  }
+  box->setCurrentIndex(-1);
+  box->setAccessibleName(spokenName);
+  lists_.push_back(std::move(binding));
+  return box;
+}
+
+QPushButton* CCustomSettingsDlg::AddButtonOf(QGridLayout* grid, int row, int column, const char* name) {
+  const SettingField* field = settings_.Row(name);
+  const std::string caption = field != nullptr && field->button != nullptr ? field->button : name;
+  return AddButton(grid, row, column, Q(caption), [this, caption] { return settings_.Press(caption, Take()); });
+}
+
+QCheckBox* CCustomSettingsDlg::AddSwitch(QGridLayout* grid, int row, const char* name, const QString& text) {
+  auto* box = new QCheckBox(text, grid->parentWidget());
+  box->setAccessibleName(text);
+  grid->addWidget(box, row, 0);
+  switches_.emplace_back(box, name);
+  const SettingField* field = settings_.Row(name);
+  const std::string caption = field != nullptr && field->button != nullptr ? field->button : name;
+  // Each click sends the state the box now has.
+  connect(box, &QCheckBox::clicked, this, [this, caption] {
+    if (settings_.LineBusy()) {
+      ShowFields();  // the box shows what the sensor holds again
+      return;
+    }
+    Show(settings_.Press(caption, Take()));
+  });
+  return box;
+}
+
+void CCustomSettingsDlg::FollowModeList(QComboBox* list) {
+  modeList_ = list;
+  // Units and accepted ranges follow the mode chosen.
+  connect(list, &QComboBox::currentIndexChanged, this, &CCustomSettingsDlg::UpdateHints);
+}
+
+FieldTexts CCustomSettingsDlg::Take() const {
+  FieldTexts texts;
+  for (const FieldHint& h : hints_) texts[h.name] = h.edit->text().toStdString();
+  for (const ListBinding& l : lists_) {
+    const int entry = l.box->currentIndex();
+    texts[l.name] = entry >= 0 && entry < static_cast<int>(l.values.size()) ? l.values[static_cast<size_t>(entry)] : "";
+  }
+  for (const auto& [box, name] : switches_)
+    texts[name] = box->isChecked() ? settings_editing::kEnabled : settings_editing::kDisabled;
+  return texts;
+}
+
+// A control is set only when it shows something else: setting a field
+// anew would move the cursor of a field being typed in, and setting a box
+// anew would announce a change that did not happen.
+void CCustomSettingsDlg::ShowFields() {
+  for (const FieldHint& h : hints_) {
+    const QString text = Q(settings_.TypedText(h.name));
+    if (h.edit->text() != text) h.edit->setText(text);
+  }
+  for (const ListBinding& l : lists_) {
+    const auto at = std::find(l.values.begin(), l.values.end(), settings_.TypedText(l.name));
+    const int entry = at != l.values.end() && !at->empty() ? static_cast<int>(at - l.values.begin()) : -1;
+    if (l.box->currentIndex() != entry) l.box->setCurrentIndex(entry);
+  }
+  for (const auto& [box, name] : switches_) {
+    const bool on = settings_.TypedText(name) == settings_editing::kEnabled;
+    if (box->isChecked() != on) box->setChecked(on);
+  }
+}
+
+bool CCustomSettingsDlg::TypedButNotSent() const {
+  const FieldTexts& read = settings_.readFields();
+  for (const FieldHint& h : hints_) {
+    const auto it = read.find(h.name);
+    if (h.edit->text().toStdString() != (it != read.end() ? it->second : std::string())) return true;
+  }
+  return false;
+}
+
+int CCustomSettingsDlg::ChosenMode() const { return modeList_ != nullptr ? modeList_->currentIndex() : -1; }
 
 QLabel* CCustomSettingsDlg::unitOf(const QLineEdit* field) const {
   for (const FieldHint& h : hints_)
@@ -180,222 +261,160 @@ void CCustomSettingsDlg::Finish(QGridLayout* groups) {
   buttons->addWidget(refresh_);
   buttons->addWidget(close_);
   groups->addLayout(buttons, groups->rowCount(), 0, 1, groups->columnCount());
+  ShowFields();
+  UpdateHints();
 }
 
 // --- KRV02 family -----------------------------------------------------------------
 
-CKRV02SettingsDlg::CKRV02SettingsDlg(KRV02Settings& settings, QWidget* parent)
-    : CCustomSettingsDlg(settings, parent), settings_(settings) {
+CKRV02SettingsDlg::CKRV02SettingsDlg(ModelSettings& s, QWidget* parent) : CCustomSettingsDlg(s, parent) {
   auto* groups = new QGridLayout(this);
-  KRV02Settings& s = settings_;
   QGridLayout* g = nullptr;
 
   QGroupBox* mode = Group(QStringLiteral("Scan Mode"), this, &g);
-  mode_ = AddList(g, 0, s.ModeTexts(), QStringLiteral("Scan Mode"));
-  bind_.Choice(mode_, &KRV02Fields::scanMode);
-  // Units and accepted ranges follow the mode chosen.
-  connect(mode_, &QComboBox::currentIndexChanged, this, &CKRV02SettingsDlg::UpdateHints);
-  AddButton(g, 0, 2, QStringLiteral("Set Mode"), [this] { return settings_.SetMode(Take()); });
+  QComboBox* modes = AddList(g, "Mode", QStringLiteral("Scan Mode"));
+  g->addWidget(modes, 0, 0, 1, 2);
+  FollowModeList(modes);
+  AddButtonOf(g, 0, 2, "Mode");
   groups->addWidget(mode, 0, 0, 1, 2);
 
   QGroupBox* powers = Group(QStringLiteral("Laser powers"), this, &g);
-  bind_.Text(AddField<NumericEdit>(g, 0, "Min. Laser Power", false), &KRV02Fields::minLaserPower);
-  AddButton(g, 0, 2, QStringLiteral("Set Min."), [this] { return settings_.SetMinLaserPower(Take()); });
-  bind_.Text(AddField<NumericEdit>(g, 1, "Max. Laser Power", false), &KRV02Fields::maxLaserPower);
-  AddButton(g, 1, 2, QStringLiteral("Set Max"), [this] { return settings_.SetMaxLaserPower(Take()); });
+  AddField<NumericEdit>(g, 0, "Min. Laser Power", false);
+  AddButtonOf(g, 0, 2, "Min. Laser Power");
+  AddField<NumericEdit>(g, 1, "Max. Laser Power", false);
+  AddButtonOf(g, 1, 2, "Max. Laser Power");
   groups->addWidget(powers, 1, 0);
 
   QGroupBox* offset = Group(QStringLiteral("Range offset"), this, &g);
-  bind_.Text(AddField<NumericEdit>(g, 0, "Range Offset", true), &KRV02Fields::rangeOffset);
-  bind_.Text(AddField<NumericEdit>(g, 1, "Multiplier", true), &KRV02Fields::rangeMultiplier);
-  bind_.Text(AddField<NumericEdit>(g, 2, "Cosine", true), &KRV02Fields::cosine);
-  AddButton(g, 3, 1, QStringLiteral("Set Range offset"), [this] { return settings_.SetRangeOffset(Take()); });
+  AddField<NumericEdit>(g, 0, "Range Offset", true);
+  AddField<NumericEdit>(g, 1, "Multiplier", true);
+  AddField<NumericEdit>(g, 2, "Cosine", true);
+  AddButtonOf(g, 3, 1, "Range Offset");
   groups->addWidget(offset, 2, 0);
 
   QGroupBox* analog = Group(QStringLiteral("Analog Factors"), this, &g);
-  bind_.Text(AddField<NumericEdit>(g, 0, "Min. Range", true), &KRV02Fields::minRange);
-  bind_.Text(AddField<NumericEdit>(g, 1, "Max. Range", true), &KRV02Fields::maxRange);
-  bind_.Text(AddField<NumericEdit>(g, 2, "Min. Volts", true), &KRV02Fields::voltsAtMinRange);
-  bind_.Text(AddField<NumericEdit>(g, 3, "Max. Volts", true), &KRV02Fields::voltsAtMaxRange);
-  bind_.Text(AddField<NumericEdit>(g, 4, "Offset", true), &KRV02Fields::offsetVolts);
-  bind_.Text(AddField<NumericEdit>(g, 5, "Out of Range", true), &KRV02Fields::voltsOutsideRange);
-  AddButton(g, 6, 1, QStringLiteral("Set Analog Factors"), [this] { return settings_.SetAnalogFactors(Take()); });
+  int line = 0;
+  for (const char* name : {"Min. Range", "Max. Range", "Min. Volts", "Max. Volts", "Offset", "Out of Range"})
+    AddField<NumericEdit>(g, line++, name, true);
+  AddButtonOf(g, line, 1, "Min. Range");
   groups->addWidget(analog, 1, 1, 2, 1);
 
   QGroupBox* threshold = Group(QString(), this, &g);
   NumericEdit* thresholdField = AddField<NumericEdit>(g, 0, "Threshold", false);
-  bind_.Text(thresholdField, &KRV02Fields::threshold);
-  AddThresholdSpin(g, 0, thresholdField);
-  AddButton(g, 0, 3, QStringLiteral("Set Threshold"), [this] { return settings_.SetThreshold(Take()); });
+  AddSpin(g, 0, thresholdField, s, "Threshold");
+  AddButtonOf(g, 0, 3, "Threshold");
   groups->addWidget(threshold, 3, 0);
 
   QGroupBox* laser = Group(QStringLiteral("Laser"), this, &g);
-  bind_.Choice(AddList(g, 0, KRV02Settings::LaserTexts(), QStringLiteral("Laser")), &KRV02Fields::laser);
-  AddButton(g, 0, 2, QStringLiteral("Set Laser"), [this] { return settings_.SetLaser(Take()); });
+  g->addWidget(AddList(g, "Laser", QStringLiteral("Laser")), 0, 0, 1, 2);
+  AddButtonOf(g, 0, 2, "Laser");
   groups->addWidget(laser, 3, 1);
 
   QGroupBox* averaging = Group(QString(), this, &g);
-  bind_.Text(AddField<NumericEdit>(g, 0, "Averaging Period(ms)", false), &KRV02Fields::averagingPeriod);
+  AddField<NumericEdit>(g, 0, "Averaging Period(ms)", false);
   g->addWidget(new QLabel(QStringLiteral("(ms)"), averaging), 0, 2);
-  AddButton(g, 0, 3, QStringLiteral("Averaging Period"), [this] { return settings_.SetAveragingPeriod(Take()); });
+  AddButtonOf(g, 0, 3, "Averaging Period(ms)");
   groups->addWidget(averaging, 4, 0);
 
   QGroupBox* scan = Group(QStringLiteral("Scan Buffer Variables"), this, &g);
-  bind_.Text(AddField<NumericEdit>(g, 0, "Dropout", true), &KRV02Fields::dropoutFactor);
-  bind_.Text(AddField<NumericEdit>(g, 1, "Smooth", true), &KRV02Fields::smoothFactor);
-  auto* orderLabel = new QLabel(QStringLiteral("Order factor:"), scan);
-  auto* order = new QComboBox(scan);
-  for (const std::string& t : KRV02Settings::OrderFactorTexts()) order->addItem(Q(t));
-  order->setAccessibleName(QStringLiteral("Order factor"));
+  AddField<NumericEdit>(g, 0, "Dropout", true);
+  AddField<NumericEdit>(g, 1, "Smooth", true);
+  auto* orderLabel = new QLabel(Q(s.Caption("Order")), scan);
+  QComboBox* order = AddList(g, "Order", Q(setting_fields::Spoken(s.Caption("Order"))));
   orderLabel->setBuddy(order);
   g->addWidget(orderLabel, 2, 0);
   g->addWidget(order, 2, 1);
-  bind_.Choice(order, &KRV02Fields::orderFactor);
-  AddButton(g, 3, 1, QStringLiteral("Set Scan Filter Variables"),
-            [this] { return settings_.SetScanFilterVariables(Take()); });
-  bind_.Text(AddField<NumericEdit>(g, 4, "Scan Interval", true), &KRV02Fields::scanInterval);
+  AddButtonOf(g, 3, 1, "Order");
+  AddField<NumericEdit>(g, 4, "Scan Interval", true);
   g->addWidget(new QLabel(QStringLiteral("(0.6 x)"), scan), 4, 2);
-  AddButton(g, 5, 1, QStringLiteral("Set Scan Int."), [this] { return settings_.SetScanInterval(Take()); });
+  AddButtonOf(g, 5, 1, "Scan Interval");
   groups->addWidget(scan, 4, 1, 2, 1);
 
   Finish(groups);
-  ShowFields();
-  UpdateHints();
 }
-
-KRV02Fields CKRV02SettingsDlg::Take() const { return bind_.Take(settings_.fields()); }
-bool CKRV02SettingsDlg::Reread() { return settings_.Refresh(); }
-void CKRV02SettingsDlg::ShowFields() { bind_.Show(settings_.fields()); }
-bool CKRV02SettingsDlg::TypedButNotSent() const { return bind_.TextsDiffer(settings_.readFields()); }
-int CKRV02SettingsDlg::ChosenMode() const { return mode_->currentIndex(); }
 
 // --- KRV04 family -----------------------------------------------------------------
 
-CKRV04FamilySettingsDlg::CKRV04FamilySettingsDlg(KRV04FamilySettings& settings, QWidget* parent)
-    : CCustomSettingsDlg(settings, parent), family_(settings) {}
-
-KRV04Fields CKRV04FamilySettingsDlg::Take() const { return bind_.Take(family_.fields()); }
-bool CKRV04FamilySettingsDlg::Reread() { return family_.Refresh(); }
-void CKRV04FamilySettingsDlg::ShowFields() { bind_.Show(family_.fields()); }
-bool CKRV04FamilySettingsDlg::TypedButNotSent() const { return bind_.TextsDiffer(family_.readFields()); }
-int CKRV04FamilySettingsDlg::ChosenMode() const { return mode_ != nullptr ? mode_->currentIndex() : -1; }
-
-int CKRV04FamilySettingsDlg::AddSharedGroups(QGridLayout* groups, int row) {
+CKRV04FamilySettingsDlg::CKRV04FamilySettingsDlg(ModelSettings& s, QWidget* parent)
+    : CCustomSettingsDlg(s, parent) {
+  auto* groups = new QGridLayout(this);
   QGridLayout* g = nullptr;
   QGroupBox* powers = Group(QStringLiteral("Laser powers"), this, &g);
-  bind_.Text(AddField<NumericEdit>(g, 0, "Min. Laser Power", false), &KRV04Fields::minLaserPower);
-  AddButton(g, 0, 2, QStringLiteral("Set Min LP"), [this] { return family_.SetMinLaserPower(Take()); });
-  bind_.Text(AddField<NumericEdit>(g, 1, "Max. Laser Power", false), &KRV04Fields::maxLaserPower);
-  AddButton(g, 1, 2, QStringLiteral("Set Max LP"), [this] { return family_.SetMaxLaserPower(Take()); });
-  groups->addWidget(powers, row, 0);
+  AddField<NumericEdit>(g, 0, "Min. Laser Power", false);
+  AddButtonOf(g, 0, 2, "Min. Laser Power");
+  AddField<NumericEdit>(g, 1, "Max. Laser Power", false);
+  AddButtonOf(g, 1, 2, "Max. Laser Power");
+  groups->addWidget(powers, 0, 0);
 
   QGroupBox* threshold = Group(QStringLiteral("Threshold"), this, &g);
   NumericEdit* thresholdField = AddField<NumericEdit>(g, 0, "Threshold", false);
-  bind_.Text(thresholdField, &KRV04Fields::threshold);
-  AddThresholdSpin(g, 0, thresholdField);
-  AddButton(g, 0, 3, QStringLiteral("Set Threshold"), [this] { return family_.SetThreshold(Take()); });
-  groups->addWidget(threshold, row + 1, 0);
+  AddSpin(g, 0, thresholdField, s, "Threshold");
+  AddButtonOf(g, 0, 3, "Threshold");
+  groups->addWidget(threshold, 1, 0);
 
-  // One button per value, each beside its field.
+  // One button per value, each beside its field and captioned as it.
   QGroupBox* analog = Group(QStringLiteral("Analog Factors"), this, &g);
-  const std::pair<const char*, std::string KRV04Fields::*> fields[] = {
-      {"Min. Range", &KRV04Fields::minRange},       {"Max. Range", &KRV04Fields::maxRange},
-      {"Min. Volts", &KRV04Fields::voltsAtMinRange}, {"Max. Volts", &KRV04Fields::voltsAtMaxRange},
-      {"Out of Range", &KRV04Fields::voltsOutsideRange}};
-  const std::function<SetResult(const KRV04Fields&)> presses[] = {
-      [this](const KRV04Fields& f) { return family_.SetMinRange(f); },
-      [this](const KRV04Fields& f) { return family_.SetMaxRange(f); },
-      [this](const KRV04Fields& f) { return family_.SetMinVolts(f); },
-      [this](const KRV04Fields& f) { return family_.SetMaxVolts(f); },
-      [this](const KRV04Fields& f) { return family_.SetVoltsOutside(f); }};
-  for (int i = 0; i < 5; ++i) {
-    // The field's caption is its button's.
-    bind_.Text(AddField<NumericEdit>(g, i, fields[i].first, false), fields[i].second);
-    AddButton(g, i, 0, Q(family_.Caption(fields[i].first)), [this, press = presses[i]] { return press(Take()); });
+  int line = 0;
+  for (const char* name : {"Min. Range", "Max. Range", "Min. Volts", "Max. Volts", "Out of Range"}) {
+    AddField<NumericEdit>(g, line, name, false);
+    AddButtonOf(g, line++, 0, name);
   }
-  groups->addWidget(analog, row, 1, 2, 1);
-  return row + 2;
-}
+  groups->addWidget(analog, 0, 1, 2, 1);
 
-QGroupBox* CKRV04FamilySettingsDlg::ModeGroup(const std::vector<std::string>& texts,
-                                              std::function<SetResult(const KRV04Fields&)> setMode) {
-  QGridLayout* g = nullptr;
-  QGroupBox* mode = Group(QStringLiteral("Mode"), this, &g);
-  mode_ = AddList(g, 0, texts, QStringLiteral("Mode"));
-  bind_.Choice(mode_, &KRV04Fields::mode);
-  connect(mode_, &QComboBox::currentIndexChanged, this, &CKRV04FamilySettingsDlg::UpdateHints);
-  AddButton(g, 1, 1, QStringLiteral("Set Mode"), [this, setMode = std::move(setMode)] { return setMode(Take()); });
-  return mode;
-}
-
-CKRV04SettingsDlg::CKRV04SettingsDlg(KRV04Settings& settings, QWidget* parent)
-    : CKRV04FamilySettingsDlg(settings, parent) {
-  auto* groups = new QGridLayout(this);
-  const int row = AddSharedGroups(groups, 0);
-  groups->addWidget(ModeGroup(settings.ModeTexts(), [&settings](const KRV04Fields& f) { return settings.SetMode(f); }),
-                    row, 0);
-  QGridLayout* g = nullptr;
-  QGroupBox* hold = Group(QStringLiteral("Hold last range value"), this, &g);
-  enable_ = new QCheckBox(QStringLiteral("Enable"), hold);
-  enable_->setAccessibleName(QStringLiteral("Enable"));
-  g->addWidget(enable_, 0, 0);
-  bind_.Check(enable_, &KRV04Fields::holdLastRange);
-  // Each click sends the state the box now has.
-  connect(enable_, &QCheckBox::clicked, this, [this, &settings] {
-    if (settings.LineBusy()) {
-      ShowFields();  // the box shows what the sensor holds again
-      return;
+  // The groups of the rows this member has besides.
+  const int row = 2;
+  if (s.Row("Mode") != nullptr) {
+    QGroupBox* mode = Group(QStringLiteral("Mode"), this, &g);
+    QComboBox* modes = AddList(g, "Mode", QStringLiteral("Mode"));
+    g->addWidget(modes, 0, 0, 1, 2);
+    FollowModeList(modes);
+    AddButtonOf(g, 1, 1, "Mode");
+    groups->addWidget(mode, row, 0);
+  }
+  if (s.Row("Hold Last Valid Range") != nullptr || s.Row("Max samples to hold last range") != nullptr) {
+    QGroupBox* hold = Group(QStringLiteral("Hold last range value"), this, &g);
+    if (s.Row("Hold Last Valid Range") != nullptr)
+      enable_ = AddSwitch(g, 0, "Hold Last Valid Range", QStringLiteral("Enable"));
+    if (s.Row("Max samples to hold last range") != nullptr) {
+      // The one field of the dialogs that takes any text; the check refuses
+      // what is not one number.
+      AddField<QLineEdit>(g, 1, "Max samples to hold last range", false);
+      AddButtonOf(g, 1, 0, "Max samples to hold last range");
     }
-    Show(settings.SetHoldLastRange(Take()));
-  });
-  bind_.Text(AddField<QLineEdit>(g, 1, "Max samples to hold last range", false), &KRV04Fields::maxDropouts);
-  AddButton(g, 1, 0, QStringLiteral("Max # dropouts"), [this, &settings] { return settings.SetMaxDropouts(Take()); });
-  groups->addWidget(hold, row, 1);
+    groups->addWidget(hold, row, 1);
+  }
+  if (s.Row("Min Wane Width") != nullptr) {
+    QGroupBox* wane = Group(QStringLiteral("Wane variables"), this, &g);
+    line = 0;
+    for (const char* name : {"Min Wane Width", "Min Wane Height", "Pulse duration", "Conveyer Speed", "Board timeout"})
+      if (s.Row(name) != nullptr) AddField<NumericEdit>(g, line++, name, true);
+    AddButtonOf(g, line, 1, "Min Wane Width");
+    groups->addWidget(wane, row, 1, 2, 1);
+  }
+  if (const SettingField* laserRow = s.Row("Laser"); laserRow != nullptr && laserRow->source == nullptr) {
+    // A switch the sensor does not report: two buttons, no list.
+    QGroupBox* laser = Group(QStringLiteral("Laser"), this, &g);
+    // The fields stay as typed: the switch takes them and reads nothing back.
+    for (const bool on : {true, false}) {
+      AddButton(g, 0, on ? 0 : 1, on ? QStringLiteral("Laser On") : QStringLiteral("Laser Off"), [this, on] {
+        settings().Press(std::string(), Take());
+        return settings().SwitchLaser(on);
+      });
+    }
+    groups->addWidget(laser, row + 1, 0);
+  }
   Finish(groups);
-  ShowFields();
-  UpdateHints();
-}
-
-CQMTSSettingsDlg::CQMTSSettingsDlg(QmtShortSettings& settings, QWidget* parent)
-    : CKRV04FamilySettingsDlg(settings, parent) {
-  auto* groups = new QGridLayout(this);
-  AddSharedGroups(groups, 0);
-  Finish(groups);
-  ShowFields();
-  UpdateHints();
-}
-
-CKRV04BFSettingsDlg::CKRV04BFSettingsDlg(KRV04BFSettings& settings, QWidget* parent)
-    : CKRV04FamilySettingsDlg(settings, parent) {
-  auto* groups = new QGridLayout(this);
-  const int row = AddSharedGroups(groups, 0);
-  groups->addWidget(ModeGroup(settings.ModeTexts(), [&settings](const KRV04Fields& f) { return settings.SetMode(f); }),
-                    row, 0);
-  QGridLayout* g = nullptr;
-  QGroupBox* wane = Group(QStringLiteral("Wane variables"), this, &g);
-  bind_.Text(AddField<NumericEdit>(g, 0, "Min Wane Width", true), &KRV04Fields::waneWidth);
-  bind_.Text(AddField<NumericEdit>(g, 1, "Min Wane Height", true), &KRV04Fields::waneHeight);
-  bind_.Text(AddField<NumericEdit>(g, 2, "Pulse duration", true), &KRV04Fields::pulseDuration);
-  bind_.Text(AddField<NumericEdit>(g, 3, "Conveyer Speed", true), &KRV04Fields::conveyerSpeed);
-  bind_.Text(AddField<NumericEdit>(g, 4, "Board timeout", true), &KRV04Fields::boardTimeout);
-  AddButton(g, 5, 1, QStringLiteral("Set Wane Variables"),
-            [this, &settings] { return settings.SetWaneVariables(Take()); });
-  groups->addWidget(wane, row, 1, 2, 1);
-  QGroupBox* laser = Group(QStringLiteral("Laser"), this, &g);
-  AddButton(g, 0, 0, QStringLiteral("Laser On"), [this, &settings] { return settings.LaserOn(Take()); });
-  AddButton(g, 0, 1, QStringLiteral("Laser Off"), [this, &settings] { return settings.LaserOff(Take()); });
-  groups->addWidget(laser, row + 1, 0);
-  Finish(groups);
-  ShowFields();
-  UpdateHints();
 }
 
 CCustomSettingsDlg* MakeSettingsDialog(CKRV02Doc& doc, QWidget* parent) {
   ModelSettings* settings = doc.currentSettings();
-  if (!doc.connected() || settings == nullptr) return nullptr;
-  if (auto* s = dynamic_cast<KRV02Settings*>(settings)) return new CKRV02SettingsDlg(*s, parent);
-  if (auto* s = dynamic_cast<KRV04BFSettings*>(settings)) return new CKRV04BFSettingsDlg(*s, parent);
-  if (auto* s = dynamic_cast<KRV04Settings*>(settings)) return new CKRV04SettingsDlg(*s, parent);
-  if (auto* s = dynamic_cast<QmtShortSettings*>(settings)) return new CQMTSSettingsDlg(*s, parent);
+  const ModelEntry* entry = ModelEntryOf(doc.modelIndex());
+  if (!doc.connected() || settings == nullptr || entry == nullptr) return nullptr;
+  switch (entry->settingsDialog) {
+    case SettingsDialogKind::kKRV02: return new CKRV02SettingsDlg(*settings, parent);
+    case SettingsDialogKind::kKRV04: return new CKRV04SettingsDlg(*settings, parent);
+    case SettingsDialogKind::kQmtShort: return new CQMTSSettingsDlg(*settings, parent);
+    case SettingsDialogKind::kKRV04BoardFlipper: return new CKRV04BFSettingsDlg(*settings, parent);
+  }
   return nullptr;
 }

@@ -1,18 +1,20 @@
 #pragma once
-// The four "Settings" dialogs, one per settings model of the document:
+// The "Settings" dialogs, one layout per kind of settings dialog that the
+// model table names (ModelEntry::settingsDialog):
 //
 //   CKRV02SettingsDlg    KRV02, Qmt Long
 //   CKRV04SettingsDlg    KRV04
 //   CQMTSSettingsDlg     Qmt Short
 //   CKRV04BFSettingsDlg  KRV04 Board Flipper
 //
-// A dialog shows the fields its settings object holds (the texts of the
-// last re-read, or what the user last typed) and binds each button to the
-// object's operation of the same name. The operation checks, converts,
-// sends and re-reads; the dialog only takes the fields from its controls
-// before it, shows a refusal's message in a question box, and shows the
-// fields again after it. The setup pane follows each successful re-read
-// through the document.
+// The groups are placed by hand; each field, list and Set button binds to
+// the row of its setting by name (the engine's rows give its caption,
+// unit, tool tip and button caption), and a KRV04 family dialog shows the
+// groups of the rows its model has. A button hands the fields, whole, to
+// the model's settings operation of that caption, which checks, converts,
+// sends and re-reads; the dialog shows a refusal's message in a question
+// box and the fields again after it. The setup pane follows each
+// successful re-read through the document.
 
 #include <QDialog>
 #include <functional>
@@ -20,16 +22,9 @@
 #include <utility>
 #include <vector>
 
-#include "tarkon/document/settings_editing.h"
-#include "ui_common/field_binding.h"
+#include "tarkon/models/model_settings.h"
 
 class CKRV02Doc;
-class ModelSettings;
-class KRV02Settings;
-class KRV04FamilySettings;
-class KRV04Settings;
-class KRV04BFSettings;
-class QmtShortSettings;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
@@ -37,8 +32,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-struct KRV02Fields;
-struct KRV04Fields;
 
 class CCustomSettingsDlg : public QDialog {
   Q_OBJECT
@@ -64,30 +57,31 @@ class CCustomSettingsDlg : public QDialog {
  protected:
   CCustomSettingsDlg(ModelSettings& settings, QWidget* parent);
 
-  virtual bool Reread() = 0;
-  virtual void ShowFields() = 0;
-  // True when a field's text differs from the value last read.
-  virtual bool TypedButNotSent() const = 0;
-  // The mode chosen in the dialog's mode list (-1 without one).
-  virtual int ChosenMode() const { return -1; }
-  // After a button: a refusal's message in a question box, in the dialog's
-  // words; then the fields as the settings object now holds them, and what
-  // the sensor reported back.
-  void Show(const SetResult& result);
-  // A labelled numeric field for the setting `name` (its caption from the
-  // engine's table): a unit beside it when its caption has none, a tool tip
+  // A labelled numeric field for the setting `name` (its caption from its
+  // row): a unit beside it when its caption does not carry one, a tool tip
   // with the values its check accepts, and Enter pressing the next button
   // added (the field's "Set" button).
   template <typename Edit>
   Edit* AddField(QGridLayout* grid, int row, const char* name, bool showLabel);
-  // A button that runs `press` and shows its result; Enter in the fields
-  // added since the last button presses it.
+  // The list of a setting chosen from its entries (the row's choices).
+  QComboBox* AddList(QGridLayout* grid, const char* name, const QString& spokenName);
+  // The button that writes `name` (its caption from the row); Enter in the
+  // fields added since the last button presses it.
+  QPushButton* AddButtonOf(QGridLayout* grid, int row, int column, const char* name);
+  // A button that runs `press` and shows its result.
   QPushButton* AddButton(QGridLayout* grid, int row, int column, const QString& text,
                          std::function<SetResult()> press);
+  // A check box that writes the setting `name` at each click (its row's button).
+  QCheckBox* AddSwitch(QGridLayout* grid, int row, const char* name, const QString& text);
   // Adds the status line, "Refresh" and "Close" under the groups, and shows the fields.
   void Finish(QGridLayout* groups);
   // Units and tool tips for the mode now chosen.
   void UpdateHints();
+  // The mode list's own choice, which units and checks follow.
+  void FollowModeList(QComboBox* list);
+  ModelSettings& settings() const { return settings_; }
+  // The fields as the controls show them.
+  FieldTexts Take() const;
 
  private:
   struct FieldHint {
@@ -95,9 +89,26 @@ class CCustomSettingsDlg : public QDialog {
     std::string name;
     QLabel* unit;
   };
+  struct ListBinding {
+    QComboBox* box;
+    std::string name;
+    std::vector<std::string> values;  // the value each entry stands for
+  };
+  // The fields as the settings object holds them.
+  void ShowFields();
+  bool TypedButNotSent() const;
+  int ChosenMode() const;
+  // After a button: a refusal's message in a question box, in the dialog's
+  // words; then the fields as the settings object now holds them, and what
+  // the sensor reported back.
+  void Show(const SetResult& result);
+
   ModelSettings& settings_;
   std::vector<FieldHint> hints_;
+  std::vector<ListBinding> lists_;
+  std::vector<std::pair<QCheckBox*, std::string>> switches_;
   std::vector<QLineEdit*> awaitingButton_;
+  QComboBox* modeList_ = nullptr;
   QLabel* status_ = nullptr;
   QPushButton* refresh_ = nullptr;
   QPushButton* close_ = nullptr;
@@ -106,63 +117,41 @@ class CCustomSettingsDlg : public QDialog {
 class CKRV02SettingsDlg : public CCustomSettingsDlg {
   Q_OBJECT
  public:
-  CKRV02SettingsDlg(KRV02Settings& settings, QWidget* parent = nullptr);
-
- protected:
-  bool Reread() override;
-  void ShowFields() override;
-  bool TypedButNotSent() const override;
-  int ChosenMode() const override;
-
- private:
-  KRV02Fields Take() const;
-  KRV02Settings& settings_;
-  ui_common::FieldBinding<KRV02Fields> bind_;
-  QComboBox* mode_ = nullptr;
+  explicit CKRV02SettingsDlg(ModelSettings& settings, QWidget* parent = nullptr);
 };
 
-// The laser power, threshold and analog groups the KRV04 family shares.
+// The laser power, threshold and analog groups every KRV04 family member
+// has, then the groups of the rows its model has besides: its mode, the
+// hold of the last valid range, the wane variables, the laser switch.
 class CKRV04FamilySettingsDlg : public CCustomSettingsDlg {
   Q_OBJECT
- protected:
-  CKRV04FamilySettingsDlg(KRV04FamilySettings& settings, QWidget* parent);
-  bool Reread() override;
-  void ShowFields() override;
-  bool TypedButNotSent() const override;
-  int ChosenMode() const override;
-  KRV04Fields Take() const;
-  // Adds the three shared groups to the grid, from `row`; returns the next row.
-  int AddSharedGroups(QGridLayout* groups, int row);
-  // The "Mode" group with its list and "Set Mode".
-  QGroupBox* ModeGroup(const std::vector<std::string>& texts, std::function<SetResult(const KRV04Fields&)> setMode);
-
-  KRV04FamilySettings& family_;
-  ui_common::FieldBinding<KRV04Fields> bind_;
-  QComboBox* mode_ = nullptr;
-};
-
-class CKRV04SettingsDlg : public CKRV04FamilySettingsDlg {
-  Q_OBJECT
  public:
-  CKRV04SettingsDlg(KRV04Settings& settings, QWidget* parent = nullptr);
+  explicit CKRV04FamilySettingsDlg(ModelSettings& settings, QWidget* parent = nullptr);
+  // The "Enable" box of "Hold last range value" (null when the model has none).
   QCheckBox* enableBox() const { return enable_; }
 
  private:
   QCheckBox* enable_ = nullptr;
 };
 
+class CKRV04SettingsDlg : public CKRV04FamilySettingsDlg {
+  Q_OBJECT
+ public:
+  using CKRV04FamilySettingsDlg::CKRV04FamilySettingsDlg;
+};
+
 class CQMTSSettingsDlg : public CKRV04FamilySettingsDlg {
   Q_OBJECT
  public:
-  CQMTSSettingsDlg(QmtShortSettings& settings, QWidget* parent = nullptr);
+  using CKRV04FamilySettingsDlg::CKRV04FamilySettingsDlg;
 };
 
 class CKRV04BFSettingsDlg : public CKRV04FamilySettingsDlg {
   Q_OBJECT
  public:
-  CKRV04BFSettingsDlg(KRV04BFSettings& settings, QWidget* parent = nullptr);
+  using CKRV04FamilySettingsDlg::CKRV04FamilySettingsDlg;
 };
 
-// The settings dialog of the connected model, or null when none is
-// connected.
+// The settings dialog the model table names for the connected model, or
+// null when none is connected.
 CCustomSettingsDlg* MakeSettingsDialog(CKRV02Doc& doc, QWidget* parent);

@@ -672,7 +672,10 @@ TEST_P(SettingsOnSensor, KRV04ButtonsValueByValue) {
   ASSERT_TRUE(settings.SetHoldLastRange(f).reread);
   EXPECT_EQ(Stored().holdLastRange, 0);
 
+  // A count is a whole number: a fraction is refused, never cut.
   f.maxDropouts = "7.9";
+  EXPECT_EQ(settings.SetMaxDropouts(f).message, "Max samples to hold last range must be a whole number from 0 to 65535");
+  f.maxDropouts = "7";
   ASSERT_TRUE(settings.SetMaxDropouts(f).reread);
   EXPECT_EQ(Stored().holdScans, 7);
   EXPECT_EQ(settings.DisplayedValue("Max samples to hold last range"), "7");
@@ -685,19 +688,28 @@ TEST_P(SettingsOnSensor, KRV04ButtonsValueByValue) {
   EXPECT_EQ(settings.DisplayedValue("Min. Range"), "150.50");
 }
 
-TEST_P(SettingsOnSensor, QmtShortSendsTheLow8BitsUnchecked) {
+// Qmt Short's dialog has no checks of its own, but a value its byte cannot
+// hold is refused with the byte's range instead of sent as its low 8 bits
+// (256 would reach the sensor as 0).
+TEST_P(SettingsOnSensor, QmtShortSendsWhatItsBytesHoldAndRefusesTheRest) {
   Connect("Qmt Short");
   QmtShortSettings settings(*commands_, table_, nullptr);
   ASSERT_TRUE(settings.Refresh());
+  const uint8_t threshold = Stored().threshold;
   KRV04Fields f = settings.fields();
   f.threshold = "256";
   SetResult r = settings.SetThreshold(f);
-  EXPECT_TRUE(r.sent && r.reread && !r.Refused());
-  EXPECT_EQ(Stored().threshold, 0);
+  EXPECT_EQ(r.message, "Threshold must be between 0 and 255");
+  EXPECT_FALSE(r.sent);
+  EXPECT_EQ(Stored().threshold, threshold);
   f.threshold = "-1";
+  EXPECT_TRUE(settings.SetThreshold(f).Refused());
+  f.threshold = "255";
   ASSERT_TRUE(settings.SetThreshold(f).sent);
   EXPECT_EQ(Stored().threshold, 255);
   f.minLaserPower = "300";
+  EXPECT_EQ(settings.SetMinLaserPower(f).message, "Min. Laser Power must be between 0 and 255");
+  f.minLaserPower = "44";
   ASSERT_TRUE(settings.SetMinLaserPower(f).sent);
   EXPECT_EQ(Stored().minLaserPower, 44);
   f.maxLaserPower = "255";
@@ -922,7 +934,7 @@ TEST_P(SettingsOnSensor, ChangeByNameOnTheKRV04Family) {
   Connect("Qmt Short");
   QmtShortSettings qmt(*commands_, table_, nullptr);
   ASSERT_TRUE(qmt.Refresh());
-  EXPECT_EQ(qmt.ChangeSetting("Threshold", "256").value, "0");
+  EXPECT_EQ(qmt.ChangeSetting("Threshold", "256").message, "Threshold must be between 0 and 255");
   EXPECT_TRUE(qmt.ChangeSetting("Mode", "0").Refused());
 }
 

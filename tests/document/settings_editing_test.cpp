@@ -15,34 +15,71 @@
 #include "tarkon/models/qmt_short/qmt_short_settings.h"
 #include "tarkon/models/krv04bf/krv04bf_settings.h"
 #include "tarkon/models/model_settings.h"
+#include "tarkon/models/setting_values.h"
+#include "tarkon/document/numeric_text.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/document/settings_editing.h"
 
 namespace edit = settings_editing;
 
-TEST(SettingsEditingChecks, LaserPowerAcceptsZeroTo254AsWholeNumbers) {
-  EXPECT_EQ(edit::LaserPower("0"), 0);
-  EXPECT_EQ(edit::LaserPower("254"), 254);
-  EXPECT_EQ(edit::LaserPower("  17abc"), 17);  // read like strtol: digits up to the first other
-  EXPECT_EQ(edit::LaserPower("99.9"), 99);
-  EXPECT_FALSE(edit::LaserPower("255"));
-  EXPECT_FALSE(edit::LaserPower("-1"));
-  EXPECT_FALSE(edit::LaserPower("4294967296"));  // no wrap into range
-  EXPECT_EQ(edit::LaserPower("abc"), 0);         // no number reads as 0
+// The rows' reading of a typed value (setting_values.h) with the context
+// of a model's dialog: the raw value it sends, or its refusal.
+class RowReading : public ::testing::Test {
+ protected:
+  setting_values::Typed Read(const std::vector<SettingField>& rows, const char* name, const std::string& text,
+                             int model = kModelKRV04, int mode = 0) {
+    SettingContext context;
+    context.row = &table.Lookup(model, mode);
+    context.modeCount = static_cast<int>(table.ModeTexts(model).size());
+    const SettingField* row = setting_fields::Find(rows, name);
+    EXPECT_NE(row, nullptr) << name;
+    return row != nullptr ? setting_values::ReadTyped(*row, text, context) : setting_values::Typed{};
+  }
+  int64_t Raw(const std::vector<SettingField>& rows, const char* name, const std::string& text, int model = kModelKRV04,
+              int mode = 0) {
+    const setting_values::Typed typed = Read(rows, name, text, model, mode);
+    EXPECT_TRUE(typed.ok) << name << " \"" << text << "\": " << typed.refusal;
+    return typed.raw;
+  }
+  bool Refused(const std::vector<SettingField>& rows, const char* name, const std::string& text,
+               int model = kModelKRV04, int mode = 0) {
+    return !Read(rows, name, text, model, mode).ok;
+  }
+  RangeModeTable table;
+};
+
+TEST_F(RowReading, LaserPowerAcceptsZeroTo254AsWholeNumbers) {
+  const auto& rows = krv04::Rows();
+  EXPECT_EQ(Raw(rows, "Min. Laser Power", "0"), 0);
+  EXPECT_EQ(Raw(rows, "Min. Laser Power", "254"), 254);
+  EXPECT_EQ(Raw(rows, "Min. Laser Power", " 1.7e1 "), 17);  // one number, however spelled
+  EXPECT_TRUE(Refused(rows, "Min. Laser Power", "  17abc"));  // not one number
+  EXPECT_EQ(Read(rows, "Min. Laser Power", "99.9").refusal, "Min. Laser Power must be a whole number from 0 to 254");
+  EXPECT_EQ(Read(rows, "Min. Laser Power", "255").refusal, "Min laser power must be between 0 and 254");
+  EXPECT_TRUE(Refused(rows, "Min. Laser Power", "-1"));
+  EXPECT_TRUE(Refused(rows, "Min. Laser Power", "4294967296"));  // no wrap into range
+  EXPECT_EQ(Read(rows, "Min. Laser Power", "abc").refusal, kNumericNotANumberMessage);  // never read as 0
 }
 
-TEST(SettingsEditingChecks, ThresholdAcceptsZeroTo255) {
-  EXPECT_EQ(edit::Threshold("255"), 255);
-  EXPECT_EQ(edit::Threshold("0"), 0);
-  EXPECT_FALSE(edit::Threshold("256"));
-  EXPECT_FALSE(edit::Threshold("-1"));
+TEST_F(RowReading, ThresholdAcceptsZeroTo255) {
+  const auto& rows = krv04::Rows();
+  EXPECT_EQ(Raw(rows, "Threshold", "255"), 255);
+  EXPECT_EQ(Raw(rows, "Threshold", "0"), 0);
+  EXPECT_EQ(Raw(rows, "Threshold", "1e2"), 100);
+  EXPECT_EQ(Read(rows, "Threshold", "256").refusal, "Threshold must be between 0 and 255");
+  EXPECT_TRUE(Refused(rows, "Threshold", "-1"));
+  EXPECT_TRUE(Refused(rows, "Threshold", "inf"));
 }
 
-TEST(SettingsEditingChecks, UncheckedByteKeepsTheLow8Bits) {
-  EXPECT_EQ(edit::LowByte("256"), 0);
-  EXPECT_EQ(edit::LowByte("-1"), 255);
-  EXPECT_EQ(edit::LowByte("300"), 44);
-  EXPECT_EQ(edit::LowByte("x"), 0);
+// Qmt Short checks nothing of its own: its bytes take 0 to 255, and what a
+// byte cannot hold is refused rather than sent as its low 8 bits.
+TEST_F(RowReading, UncheckedByteTakesWhatAByteHolds) {
+  const auto& rows = qmt_short::Rows();
+  EXPECT_EQ(Read(rows, "Threshold", "256", kModelQmtShort).refusal, "Threshold must be between 0 and 255");
+  EXPECT_TRUE(Refused(rows, "Threshold", "-1", kModelQmtShort));
+  EXPECT_TRUE(Refused(rows, "Threshold", "300", kModelQmtShort));
+  EXPECT_TRUE(Refused(rows, "Threshold", "x", kModelQmtShort));
+  EXPECT_EQ(Raw(rows, "Threshold", "255", kModelQmtShort), 255);
 }
 
 TEST(SettingsEditingChecks, RangeCheckIncludesBoundsAndRefusesNan) {
@@ -69,50 +106,59 @@ TEST(SettingsEditingChecks, RangeMessagePrintsBoundsWithTheUnitFormat) {
             "Range values must be between 0.00 mm and 200.00 mm");
 }
 
-TEST(SettingsEditingConversion, ScaledValuesAreCutTowardZero) {
-  EXPECT_EQ(edit::ToWord(1.2349, 100.0), 123);
-  EXPECT_EQ(edit::ToWord(-1.2349, 100.0), -123);
-  EXPECT_EQ(edit::ToWord(-0.0019, 1000.0), -1);
-  EXPECT_EQ(edit::ToWord(12.345, 1000.0), 12345);
-  EXPECT_EQ(edit::ToWord(3.2, 10000.0), 32000);
+// A scaled value is sent exactly: a value finer than its field's step is
+// refused, never cut toward zero.
+TEST_F(RowReading, ScaledValuesAreSentExactlyOrRefused) {
+  const auto& rows = setting_fields::KRV02Family();
+  EXPECT_EQ(Raw(rows, "Min. Volts", "12.345", kModelKRV02), 12345);
+  EXPECT_EQ(Raw(rows, "Min. Volts", "-0.002", kModelKRV02), -2);
+  EXPECT_EQ(Read(rows, "Min. Volts", "-0.0019", kModelKRV02).refusal,
+            "Min. Volts must be a multiple of 0.001 from -32.768 to 32.767");
+  EXPECT_EQ(Raw(rows, "Min. Range", "3.2", kModelKRV02, 8), 32000);  // 10000 per inch
+  EXPECT_TRUE(Refused(rows, "Min. Range", "1.2349", kModelKRV02, 4));   // 100 per inch
+  EXPECT_EQ(Raw(rows, "Min. Range", "1.23", kModelKRV02, 4), 123);
 }
 
-TEST(SettingsEditingConversion, ShownDecimalsGoBackWithoutLosingACount) {
+TEST_F(RowReading, ShownDecimalsGoBackWithoutLosingACount) {
   // 0.29 x 100 is 28.999999999999996 in binary arithmetic; the value a
   // dialog shows must come back as the same raw count.
   ASSERT_LT(0.29 * 100.0, 29.0);
-  EXPECT_EQ(edit::ToWord(0.29, 100.0), 29);
+  const auto& rows = setting_fields::KRV02Family();
+  EXPECT_EQ(Raw(rows, "Range Offset", "0.29", kModelKRV02, 4), 29);
   for (int raw = -3200; raw <= 3200; ++raw) {
-    const double shown = std::stod(std::to_string(raw / 100.0));
-    ASSERT_EQ(edit::ToWord(shown, 100.0), raw) << raw;
-    const double volts = std::stod(std::to_string(raw * 0.001));
-    ASSERT_EQ(edit::ToWord(volts, 1000.0), raw) << raw;
+    const std::string shown = std::to_string(raw / 100.0);
+    ASSERT_EQ(Read(rows, "Range Offset", shown, kModelKRV02, 4).raw, raw) << shown;
+    const std::string volts = std::to_string(raw * 0.001);
+    ASSERT_EQ(Read(rows, "Min. Volts", volts, kModelKRV02).raw, raw) << volts;
   }
 }
 
-TEST(SettingsEditingConversion, OutOfRangeProductsStayDefined) {
-  EXPECT_EQ(edit::ToWord(1e12, 1000.0), std::numeric_limits<int32_t>::max());
-  EXPECT_EQ(edit::ToWord(-1e12, 1000.0), std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(edit::ToWord(std::nan(""), 1000.0), 0);
-  EXPECT_EQ(edit::ToWordFloor(std::numeric_limits<double>::infinity(), 1000.0),
-            std::numeric_limits<int32_t>::max());
+TEST_F(RowReading, OutOfRangeValuesAreRefusedWithTheWordsRange) {
+  const auto& rows = setting_fields::KRV02Family();
+  EXPECT_EQ(Read(rows, "Min. Volts", "1e12", kModelKRV02).refusal, "Min. Volts must be between -32.768 and 32.767");
+  EXPECT_EQ(Read(rows, "Min. Volts", "-1e12", kModelKRV02).refusal, "Min. Volts must be between -32.768 and 32.767");
+  EXPECT_EQ(Read(rows, "Min. Volts", "nan", kModelKRV02).refusal, kNumericNotANumberMessage);
+  EXPECT_EQ(Read(rows, "Multiplier", "inf", kModelKRV02).refusal, "Multiplier must be between -32.768 and 32.767");
 }
 
-TEST(SettingsEditingConversion, MultiplierIsRoundedDown) {
-  EXPECT_EQ(edit::ToWordFloor(1.2345, 1000.0), 1234);
-  EXPECT_EQ(edit::ToWordFloor(-1.0005, 1000.0), -1001);
-  EXPECT_EQ(edit::ToWordFloor(1.001, 1000.0), 1001);
+TEST_F(RowReading, MultiplierTakesThousandths) {
+  const auto& rows = setting_fields::KRV02Family();
+  EXPECT_TRUE(Refused(rows, "Multiplier", "1.2345", kModelKRV02));
+  EXPECT_TRUE(Refused(rows, "Multiplier", "-1.0005", kModelKRV02));
+  EXPECT_EQ(Raw(rows, "Multiplier", "1.001", kModelKRV02), 1001);
+  EXPECT_EQ(Raw(rows, "Multiplier", "-1.001", kModelKRV02), -1001);
 }
 
-TEST(SettingsEditingConversion, CosineFromZeroToOneInclusive) {
-  EXPECT_EQ(edit::CosineWord("1"), 10000);
-  EXPECT_EQ(edit::CosineWord("0"), 0);
-  EXPECT_EQ(edit::CosineWord("0.99995"), 9999);
-  EXPECT_EQ(edit::CosineWord("0.8660"), 8660);
-  EXPECT_FALSE(edit::CosineWord("1.0001"));
-  EXPECT_FALSE(edit::CosineWord("-0.0001"));
-  EXPECT_FALSE(edit::CosineWord("nan"));
-  EXPECT_EQ(edit::CosineWord("x"), 0);  // no number reads as 0, which is in range
+TEST_F(RowReading, CosineFromZeroToOneInclusive) {
+  const auto& rows = setting_fields::KRV02Family();
+  EXPECT_EQ(Raw(rows, "Cosine", "1", kModelKRV02), 10000);
+  EXPECT_EQ(Raw(rows, "Cosine", "0", kModelKRV02), 0);
+  EXPECT_EQ(Raw(rows, "Cosine", "0.8660", kModelKRV02), 8660);
+  EXPECT_TRUE(Refused(rows, "Cosine", "0.99995", kModelKRV02));  // finer than 0.0001
+  EXPECT_EQ(Read(rows, "Cosine", "1.0001", kModelKRV02).refusal, "Cosine must be between 0 and 1.0000");
+  EXPECT_TRUE(Refused(rows, "Cosine", "-0.0001", kModelKRV02));
+  EXPECT_TRUE(Refused(rows, "Cosine", "nan", kModelKRV02));
+  EXPECT_TRUE(Refused(rows, "Cosine", "x", kModelKRV02));  // no number is no 0
 }
 
 TEST(SettingsEditingConversion, AveragingPeriodRoundsDownToTheFirmwareStep) {
@@ -274,7 +320,7 @@ TEST_F(SettingsRefusals, KRV04AndBoardFlipperThresholdWording) {
   EXPECT_EQ(flipper.SetWaneVariables(f).message, edit::kNotReadMessage);
 }
 
-TEST_F(SettingsRefusals, QmtShortChecksNothing) {
+TEST_F(SettingsRefusals, QmtShortChecksOnlyWhatItsWordsHold) {
   QmtShortSettings s(commands, table, nullptr);
   KRV04Fields f;
   f.threshold = "256";
@@ -282,6 +328,13 @@ TEST_F(SettingsRefusals, QmtShortChecksNothing) {
   f.maxLaserPower = "999";
   f.minRange = "-5";
   f.maxRange = "1000";
+  // A byte holds 0 to 255: beyond it is refused, never sent as its low 8 bits.
+  EXPECT_EQ(s.SetThreshold(f).message, "Threshold must be between 0 and 255");
+  EXPECT_EQ(s.SetMinLaserPower(f).message, "Min. Laser Power must be between 0 and 255");
+  EXPECT_EQ(s.SetMaxLaserPower(f).message, "Max. Laser Power must be between 0 and 255");
+  f.threshold = "255";
+  f.minLaserPower = "0";
+  f.maxLaserPower = "255";
   for (SetResult r : {s.SetThreshold(f), s.SetMinLaserPower(f), s.SetMaxLaserPower(f)}) {
     EXPECT_TRUE(r.message.empty()) << r.message;
     EXPECT_TRUE(r.sent);
@@ -291,6 +344,10 @@ TEST_F(SettingsRefusals, QmtShortChecksNothing) {
   EXPECT_EQ(s.SetMinRange(f).message, "Min. Range must be between 0.000 inch and 65.535 inch");
   EXPECT_EQ(s.SetMaxRange(f).message, "Max. Range must be between 0.000 inch and 65.535 inch");
   f.minRange = "40";  // beyond the row's 30 inch, within the word
+  EXPECT_TRUE(s.SetMinRange(f).sent);
+  // A mode chosen in fields of the family's record means nothing to a
+  // model without a mode list: its one mode stays.
+  f.mode = 1;
   EXPECT_TRUE(s.SetMinRange(f).sent);
 }
 

@@ -107,6 +107,32 @@ TEST_F(WriteHistoryTest, AddressBaudRateCheckModeDefaultsAndResetEachLeaveOneLin
   }
 }
 
+// The laser switch is a write like any other: the KRV02 family reads it
+// back (its old value and "verified"); the board flipper does not report
+// it, so its line has no old value and says "not verified".
+TEST_F(WriteHistoryTest, TheLaserSwitchLeavesALineWhetherOrNotTheSensorReportsIt) {
+  struct Case {
+    const char* model;
+    const char* oldValue;
+    const char* outcome;
+  };
+  for (const Case& c : {Case{"KRV02", "On", "verified"}, Case{"KRV04 Board Flipper", "", "not verified"}}) {
+    SCOPED_TRACE(c.model);
+    ConnectTo(c.model);
+    const SetResult r = Doc().currentSettings()->SwitchLaser(false);
+    EXPECT_TRUE(r.sent);
+    const std::vector<history::Entry> lines = Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].setting, "Laser");
+    EXPECT_EQ(lines[0].oldValue, c.oldValue);
+    EXPECT_EQ(lines[0].newValue, "Off");
+    EXPECT_EQ(lines[0].outcome, c.outcome);
+    DestroyDoc();
+    sensor_.reset();
+    std::remove(HistoryPath().c_str());
+  }
+}
+
 TEST_F(WriteHistoryTest, AWriteToASensorThatIsGoneIsRecordedAsFailedAndAnUnwritableHistoryIsSaidOnce) {
   ConnectTo("KRV02");
   // The history cannot be written (its place is a folder): the log says so once.

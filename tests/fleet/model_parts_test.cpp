@@ -46,7 +46,7 @@ TEST(ModelParts, RangeModeComesFromTheSetupByteTheModelNames) {
   EXPECT_EQ(ModeByteOfModel(kModelKRV04BoardFlipper, commands), 1);
   // Qmt Short has one mode, whatever its byte 27 says.
   EXPECT_EQ(ModeByteOfModel(kModelQmtShort, commands), 0);
-  EXPECT_EQ(ModeByteOfModel(kModelCount, commands), 0);
+  EXPECT_EQ(ModeByteOfModel(ModelCount(), commands), 0);  // past the table
   // The backup's "Mode" of each model with a mode selection is that byte.
   for (int model : {kModelKRV02, kModelKRV04, kModelKRV04BoardFlipper}) {
     const fleet::SettingLayout* mode = fleet::FindLayout(model, "Mode");

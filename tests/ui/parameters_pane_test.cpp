@@ -6,6 +6,8 @@
 #include <QDockWidget>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -113,9 +115,66 @@ TEST_F(ParametersPaneTest, FileModeWithoutASensorEditsSavesAndShowsBesideTheSens
   Pump(50);
   EXPECT_FALSE(pane->view()->isColumnHidden(CParametersModel::kSensor));
   EXPECT_TRUE(Cell(*pane, "Max. Volts", CParametersModel::kStatus).data().toString().contains("differs from the file"));
-  pane->applyButton()->click();
+  const uint16_t maxVolts = sensor_->Snapshot().settings.analog.maxVolts;
+  // "Apply file values" says what it will write and asks first, No the
+  // default: No writes nothing, Yes writes it.
+  for (const bool yes : {false, true}) {
+    QString question;
+    bool noIsDefault = false;
+    auto asked = OnNextModalOf<QMessageBox>([&](QMessageBox* box) {
+      question = box->text();
+      noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+      box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    trace_.Clear();
+    pane->applyButton()->click();
+    ASSERT_TRUE(PumpUntil([&] { return *asked; }));
+    EXPECT_TRUE(question.contains("Max. Volts: " + QString::number(maxVolts / 1000.0, 'f', 3) + " -> 3.250"))
+        << question.toStdString();
+    EXPECT_TRUE(question.endsWith("Apply the file's values to the sensor?")) << question.toStdString();
+    EXPECT_TRUE(noIsDefault);
+    if (!yes) {
+      EXPECT_EQ(sensor_->Snapshot().settings.analog.maxVolts, maxVolts);
+      EXPECT_EQ(pane->statusLine()->text(), "Nothing applied");
+    }
+  }
   EXPECT_EQ(sensor_->Snapshot().settings.analog.maxVolts, 3250);
   EXPECT_EQ(Cell(*pane, "Max. Volts", CParametersModel::kStatus).data().toString(), "verified");
+}
+
+// Typing into a cell and pressing Enter ends the typing and keeps the
+// value, as Tab does; the editor is neither lost nor left dangling.
+TEST_F(ParametersPaneTest, EnterInACellEditorCommitsTheTypedValue) {
+  CMainFrame& frame = ConnectTraced("KRV04");
+  fleet::SensorBackup backup;
+  std::string error;
+  ASSERT_TRUE(fleet::CaptureBackup(*doc_, backup, error)) << error;
+  const std::string path = dir_.File("krv04.json");
+  ASSERT_TRUE(fleet::WriteBackupFile(path, backup, error)) << error;
+  frame.RunCommand(DocCommand::kDisconnect);
+  Pump(20);
+  CParametersPane* pane = frame.parametersPane();
+  ASSERT_TRUE(pane->OpenFile(QString::fromStdString(path)));
+
+  static QStringList warnings;
+  warnings.clear();
+  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+    warnings << m;
+  });
+  const QModelIndex threshold = Cell(*pane, "Threshold", CParametersModel::kFile);
+  pane->view()->setCurrentIndex(threshold);
+  pane->view()->edit(threshold);
+  auto* editor = pane->view()->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->setText("70");
+  PressEnter(editor);
+  PumpUntil([&] { return pane->view()->viewport()->findChild<QLineEdit*>() == nullptr; });
+  Pump(20);
+  qInstallMessageHandler(previous);
+
+  EXPECT_EQ(Cell(*pane, "Threshold", CParametersModel::kFile).data().toString(), "70");
+  EXPECT_EQ(pane->table().file()->Find("Threshold")->value, "70");
+  for (const QString& w : warnings) EXPECT_FALSE(w.contains("commitData")) << w.toStdString();
 }
 
 }  // namespace

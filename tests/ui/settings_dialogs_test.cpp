@@ -113,8 +113,8 @@ const ButtonCase kButtonCases[] = {
     {"KRV04", {}, "Mode", 1, "Set Mode", [](const sim::Settings& s) { return s.rangeMode == 1; }},
     {"KRV04", {{"Max # dropouts", "9"}}, nullptr, -1, "Max # dropouts",
      [](const sim::Settings& s) { return s.holdScans == 9; }},
-    {"Qmt Short", {{"Threshold", "256"}}, nullptr, -1, "Set Threshold",
-     [](const sim::Settings& s) { return s.threshold == 0; }},
+    {"Qmt Short", {{"Threshold", "255"}}, nullptr, -1, "Set Threshold",
+     [](const sim::Settings& s) { return s.threshold == 255; }},
     {"Qmt Short", {{"Min. Range", "2"}}, nullptr, -1, "Min. Range",
      [](const sim::Settings& s) { return s.analog.minRange == 2000; }},
     {"KRV04 Board Flipper", {{"Min. laser power", "5"}}, nullptr, -1, "Set Min LP",
@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"Qmt Long", {{"Averaging period (ms)", "-1"}}, "Averaging Period",
                                   "Averaging period must be between 0 and 21474836.47"},
                       RefusalCase{"KRV02", {{"Min. laser power", "255"}}, "Set Min.",
-                                  settings_editing::kMinLaserPowerMessage},
+                                  "Min laser power must be between 0 and 254"},
                       RefusalCase{"KRV04", {{"Threshold", "-1"}}, "Set Threshold", "Threshold must be between 0 and 255"},
                       RefusalCase{"KRV04", {{"Max. Range", "9"}}, "Max. Range",
                                   "Range values must be between 0.000 inch and 8.000 inch"},
@@ -192,7 +192,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // The one field that takes any text: not a number is not 0.
                       RefusalCase{"KRV04", {{"Max # dropouts", "abc"}}, "Max # dropouts", kNumericNotANumberMessage},
                       RefusalCase{"KRV04", {{"Max # dropouts", "12abc"}}, "Max # dropouts",
-                                  kNumericNotANumberMessage}));
+                                  kNumericNotANumberMessage},
+                      // What a byte cannot hold is refused, never sent as its low 8 bits.
+                      RefusalCase{"Qmt Short", {{"Threshold", "256"}}, "Set Threshold",
+                                  "Threshold must be between 0 and 255"},
+                      // A count takes no fraction.
+                      RefusalCase{"KRV04", {{"Max # dropouts", "7.9"}}, "Max # dropouts",
+                                  "Max # dropouts must be a whole number from 0 to 65535"}));
 
 TEST_F(SettingsDialogs, SetModeWithoutAnEntryAndTheEnableBox) {
   CMainFrame& frame = ConnectTraced("KRV04", true);

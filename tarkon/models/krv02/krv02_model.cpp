@@ -1,7 +1,6 @@
 #include "tarkon/models/krv02/krv02_model.h"
 
 #include "tarkon/document/scan_buffer.h"
-#include "tarkon/models/krv02/krv02_backup_layout.h"
 #include "tarkon/models/krv02/krv02_panel.h"
 #include "tarkon/models/krv02/krv02_replies.h"
 #include "tarkon/models/krv02/krv02_settings.h"
@@ -26,7 +25,7 @@ int ScanRanges(const uint8_t* krv02State) {
 
 const ModelParts& Parts() {
   static const ModelParts parts = {
-      NewSettings, BackupLayout, LivePanel, RangeModeSet::kA, ModeByte,
+      NewSettings, setting_fields::KRV02Family, LivePanel, RangeModeSet::kA, ModeByte,
       /*krv02VersionCommand=*/true, /*krv02Extras=*/true, ScanRanges,
   };
   return parts;

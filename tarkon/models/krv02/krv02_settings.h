@@ -1,8 +1,8 @@
 #pragma once
-// Settings of the KRV02 family (KRV02 and Qmt Long): a 31-byte setup record
-// plus the laser power limits, the analog output record and the
-// configuration block with the averaging period. One object serves both
-// models; the range modes follow the connected model's index.
+// Settings of the KRV02 family (KRV02 and Qmt Long): the family's rows
+// (krv02_fields.cpp) with the dialog's fields as one record and a call per
+// button. One object serves both models; the range modes follow the
+// connected model's index.
 
 #include <string>
 #include <vector>
@@ -43,21 +43,13 @@ class KRV02Settings : public ModelSettings {
   KRV02Settings(SensorCommands& commands, const RangeModeTable& modes, ModelGetter model,
                 StateChanged changed);
 
-  bool Refresh() override;
-  void Clear() override;
-  std::vector<std::string> ModeTexts() const override;
-  std::vector<std::string> SettingNames() const override;
   // Entries of the "Laser" and "Order factor:" lists.
   static std::vector<std::string> LaserTexts();
   static std::vector<std::string> OrderFactorTexts();
 
   // The dialog's current fields, and the fields as the last re-read wrote them.
-  const KRV02Fields& fields() const { return fields_; }
-  const KRV02Fields& readFields() const { return read_; }
-
-  const std::vector<SettingField>& Fields() const override { return setting_fields::KRV02Family(); }
-  std::string RangeHint(const std::string& name, int chosenMode) const override;
-  void DiscardTypedFields() override { fields_ = read_; }
+  KRV02Fields fields() const { return FromTexts(typedFields()); }
+  KRV02Fields readFields() const { return FromTexts(ModelSettings::readFields()); }
 
   // The dialog's buttons. Each takes the fields as the user left them,
   // checks, sends and re-reads (see SetResult).
@@ -68,21 +60,10 @@ class KRV02Settings : public ModelSettings {
   SetResult SetAnalogFactors(const KRV02Fields& fields);    // "Set Analog Factors"
   SetResult SetThreshold(const KRV02Fields& fields);        // "Set Threshold"
   SetResult SetLaser(const KRV02Fields& fields);            // "Set Laser"
-  SetResult SwitchLaser(bool on) override;
   SetResult SetAveragingPeriod(const KRV02Fields& fields);  // "Averaging Period"
   SetResult SetScanFilterVariables(const KRV02Fields& fields);  // "Set Scan Filter Variables"
   SetResult SetScanInterval(const KRV02Fields& fields);     // "Set Scan Int."
 
- protected:
-  bool TakesWord(const std::string& name) const override;
-  SetResult ChangeByName(const std::string& name, const std::string& value) override;
-
-  const RangeModeRow& RowOfChosenMode(int chosenMode) const override;
-  std::string TypedText(const std::string& name) const override;
-
- private:
-  const RangeModeRow& ChosenModeRow(const KRV02Fields& fields) const;
-
-  KRV02Fields fields_;
-  KRV02Fields read_;  // the fields as the last successful re-read wrote them
+  static FieldTexts ToTexts(const KRV02Fields& fields);
+  static KRV02Fields FromTexts(const FieldTexts& texts);
 };

@@ -1,32 +1,17 @@
 #pragma once
-// Settings of the KRV04.
+// Settings of the KRV04: the family's setup record plus the hold of the
+// last valid range and the count of samples to hold it.
 
-#include <string>
 #include <vector>
 
 #include "tarkon/models/krv04_family/krv04_family_settings.h"
 
-// KRV04: adds the hold of the last valid range and the count of samples to
-// hold it.
+namespace krv04 {
+// The KRV04's rows, in the setup pane's order.
+const std::vector<SettingField>& Rows();
+}  // namespace krv04
+
 class KRV04Settings : public KRV04FamilySettings {
  public:
   KRV04Settings(SensorCommands& commands, const RangeModeTable& modes, StateChanged changed);
-
-  std::vector<std::string> ModeTexts() const override;
-
-  SetResult SetMode(const KRV04Fields& fields);         // "Set Mode"
-  // "Enable" check box: sends the state `fields.holdLastRange` now has.
-  SetResult SetHoldLastRange(const KRV04Fields& fields);
-  SetResult SetMaxDropouts(const KRV04Fields& fields);  // "Max # dropouts"
-
- protected:
-  bool ReadExtras() override;
-  void AddExtras(KRV04Fields& fields, SummaryRows& rows) const override;
-  std::vector<std::string> ExtraNames() const override;
-  bool TakesWord(const std::string& name) const override;
-  SetResult ChangeExtraByName(const std::string& name, const std::string& value,
-                              KRV04Fields& fields) override;
-  std::string ExtraRangeHint(const std::string& name) const override;
-  std::string TypedText(const std::string& name) const override;
 };
-

@@ -1,10 +1,10 @@
 #pragma once
-// Settings of the KRV04 family (KRV04, Qmt Short, KRV04 Board Flipper): a
-// 28-byte setup record that already holds the laser powers, the threshold
-// and the analog output, written value by value. Each model's folder adds
-// its own: KRV04 the hold of the last valid range (krv04/), the board
-// flipper its wane variables (krv04bf/), Qmt Short its fixed range mode
-// (qmt_short/). Every 16-bit field and byte of this family is unsigned.
+// Settings of a KRV04 family member (KRV04, Qmt Short, KRV04 Board
+// Flipper, or another member with its own rows): the 28-byte setup record
+// that already holds the laser powers, the threshold and the analog
+// output, written value by value, and the member's own rows
+// (krv04_family_fields.cpp). The dialog's fields as one record, and a call
+// per button.
 
 #include <string>
 #include <vector>
@@ -34,20 +34,15 @@ struct KRV04Fields {
   bool operator==(const KRV04Fields&) const = default;
 };
 
-// What the three models share: the setup read and the buttons of the laser
-// power, threshold and analog groups.
 class KRV04FamilySettings : public ModelSettings {
  public:
-  bool Refresh() override;
-  void Clear() override;
-  std::vector<std::string> SettingNames() const override;
+  // A member with index `model` and its rows (static storage), in the
+  // setup pane's order.
+  KRV04FamilySettings(SensorCommands& commands, const RangeModeTable& modes, int model,
+                      const std::vector<SettingField>& rows, StateChanged changed);
 
-  const KRV04Fields& fields() const { return fields_; }
-  const KRV04Fields& readFields() const { return read_; }
-
-  const std::vector<SettingField>& Fields() const override { return setting_fields::KRV04Family(); }
-  std::string RangeHint(const std::string& name, int chosenMode) const override;
-  void DiscardTypedFields() override { fields_ = read_; }
+  KRV04Fields fields() const { return FromTexts(typedFields()); }
+  KRV04Fields readFields() const { return FromTexts(ModelSettings::readFields()); }
 
   SetResult SetMinLaserPower(const KRV04Fields& fields);  // "Set Min LP"
   SetResult SetMaxLaserPower(const KRV04Fields& fields);  // "Set Max LP"
@@ -57,46 +52,20 @@ class KRV04FamilySettings : public ModelSettings {
   SetResult SetMinVolts(const KRV04Fields& fields);       // "Volts @ Minumum"
   SetResult SetMaxVolts(const KRV04Fields& fields);       // "Volts @ Maximum"
   SetResult SetVoltsOutside(const KRV04Fields& fields);   // "Volts outside"
+  SetResult SetMode(const KRV04Fields& fields);           // "Set Mode": nothing without an entry chosen
+  // KRV04's "Enable" check box: sends the state `fields.holdLastRange` now has.
+  SetResult SetHoldLastRange(const KRV04Fields& fields);
+  SetResult SetMaxDropouts(const KRV04Fields& fields);    // "Max # dropouts"
+  SetResult SetWaneVariables(const KRV04Fields& fields);  // "Set Wane Variables"
+  // The board flipper's "Laser On" / "Laser Off": sent without a re-read.
+  SetResult LaserOn(const KRV04Fields& fields);
+  SetResult LaserOff(const KRV04Fields& fields);
 
- protected:
-  KRV04FamilySettings(SensorCommands& commands, const RangeModeTable& modes, int model,
-                      StateChanged changed);
-
-  // The model's reads after the setup record; false when one fails.
-  virtual bool ReadExtras() { return true; }
-  // The model's fields and summary rows after the analog rows.
-  virtual void AddExtras(KRV04Fields& /*fields*/, SummaryRows& /*rows*/) const {}
-  virtual std::vector<std::string> ExtraNames() const { return {}; }
-  // Whether the dialog has a "Mode" list and checks what is typed.
-  virtual bool HasModeSelection() const { return true; }
-  virtual bool ChecksFields() const { return true; }
-  virtual const char* ThresholdMessage() const;
-  // Row that shows the sensor's ranges for its reported mode byte, and the
-  // row against which typed ranges are checked and scaled.
-  virtual const RangeModeRow& ShownRow(int modeByte) const;
-  virtual const RangeModeRow& EditRow(const KRV04Fields& fields) const;
-
-  // "Set Mode": sends the chosen entry; without one nothing happens.
-  SetResult SendChosenMode(const KRV04Fields& fields);
-  // Fills the field of a shared name into `fields` and runs its button;
-  // false when the name is not one of the shared ones.
-  bool ChangeSharedByName(const std::string& name, const std::string& value, KRV04Fields& fields,
-                          SetResult& result);
-  SetResult ChangeByName(const std::string& name, const std::string& value) override;
-  virtual SetResult ChangeExtraByName(const std::string& name, const std::string& value,
-                                      KRV04Fields& fields);
-
-  void TakeFields(const KRV04Fields& fields) { fields_ = fields; }
   int model() const { return model_; }
-  const RangeModeRow& RowOfChosenMode(int chosenMode) const override;
-  std::string TypedText(const std::string& name) const override;
-  // The model's own fields' hints; empty for a name it does not know.
-  virtual std::string ExtraRangeHint(const std::string& /*name*/) const { return std::string(); }
+
+  static FieldTexts ToTexts(const KRV04Fields& fields);
+  static KRV04Fields FromTexts(const FieldTexts& texts);
 
  private:
-  SetResult SendRange(const std::string& text, bool maximum);
-
   int model_;
-  KRV04Fields fields_;
-  KRV04Fields read_;  // the fields as the last successful re-read wrote them
 };

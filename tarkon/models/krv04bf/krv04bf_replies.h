@@ -14,12 +14,4 @@ inline constexpr size_t kWaneSpare = 6;  // bytes 6 to 9: sent back as last read
 inline constexpr size_t kWaneSpareLength = 4;
 inline constexpr size_t kWanePulse = 10;
 
-// Wane lengths are in the units of the sensor's range mode byte:
-// thousandths of an inch in mode 0, hundredths of a millimetre otherwise.
-inline constexpr double kWaneScaleInch = 1000.0;
-inline constexpr double kWaneScaleMillimetre = 100.0;
-inline constexpr double WaneScaleOfMode(unsigned modeByte) {
-  return modeByte != 0 ? kWaneScaleMillimetre : kWaneScaleInch;
-}
-
 }  // namespace krv04bf

@@ -5,17 +5,13 @@
 
 #include "tarkon/models/krv04_family/krv04_family_settings.h"
 
-// Qmt Short: no mode selection (its ranges always use the single row of
-// set C) and no checks: the bytes sent are the low 8 bits of what is typed.
+namespace qmt_short {
+// The Qmt Short's rows: no mode selection (its ranges always use the single
+// row of set C), and checks only of what its fields' words hold.
+const std::vector<SettingField>& Rows();
+}  // namespace qmt_short
+
 class QmtShortSettings : public KRV04FamilySettings {
  public:
   QmtShortSettings(SensorCommands& commands, const RangeModeTable& modes, StateChanged changed);
-
-  std::vector<std::string> ModeTexts() const override { return {}; }
-
- protected:
-  bool HasModeSelection() const override { return false; }
-  bool ChecksFields() const override { return false; }
-  const RangeModeRow& ShownRow(int modeByte) const override;
-  const RangeModeRow& EditRow(const KRV04Fields& fields) const override;
 };
