@@ -596,8 +596,8 @@ bool NetworkLineGone(SerialHandle handle) {
   p.events = POLLIN;
   if (PollSockets(&p, 1, 0) <= 0) return false;
   if ((p.revents & (POLLERR | POLLNVAL)) != 0) return true;
-  char byte = 0;
-  const int n = static_cast<int>(::recv(line->socket, &byte, 1, MSG_PEEK));
+  char peeked = 0;
+  const int n = static_cast<int>(::recv(line->socket, &peeked, 1, MSG_PEEK));
   if (n > 0) return false;
   return n == 0 || !WouldBlock(LastSocketError());
 }
