@@ -31,6 +31,7 @@ std::string Lower(std::string text) {
 
 std::string SetPort(CliOptions& o, const std::string& v) {
   o.port = v;
+  o.ports.push_back(v);
   return "";
 }
 std::string SetBaud(CliOptions& o, const std::string& v) {
@@ -215,7 +216,10 @@ const CliOptionSpec* FindOption(const std::string& name) {
 const std::vector<CliOptionSpec>& CliOptionTable() {
   static const std::string baudHelp = BaudRatesPhrase() + " (bus-scan: each one given)";
   static const std::vector<CliOptionSpec> table = {
-      {"--port", "PORT", "COMn (port map of tarkon.ini), a device path, rfc2217://HOST:PORT or tcp://HOST:PORT", nullptr, SetPort},
+      {"--port", "PORT",
+       "COMn (port map of tarkon.ini), a device path, rfc2217://HOST:PORT or tcp://HOST:PORT (bus-scan and "
+       "restore --bus: several, swept at once)",
+       nullptr, SetPort},
       {"--baud", "RATE", baudHelp.c_str(), nullptr, SetBaud},
       {"--address", "N", "sensor address, 1 to 255 (0: the global address)", nullptr, SetAddress},
       {"--check-mode", "MODE", "checksum or crc: the error checking tried first", nullptr, SetCheckMode},
@@ -320,6 +324,12 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
   if (out.help || out.version) return true;
   if (!haveCommand) {
     error = "no command given";
+    return false;
+  }
+  // Several lines at once (one a gateway) only for the commands that sweep
+  // buses; any other command works on one sensor.
+  if (out.ports.size() > 1 && out.command != "bus-scan" && !(out.command == "restore" && out.bus)) {
+    error = "--port is given " + std::to_string(out.ports.size()) + " times: only bus-scan and restore --bus take several ports";
     return false;
   }
   return true;

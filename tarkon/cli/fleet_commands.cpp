@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "tarkon/cli/bus_scan_ports.h"
 #include "tarkon/cli/progress_bar.h"
 #include "tarkon/cli/watch_reconnect.h"
 #include "tarkon/fleet/fleet_tools.h"
@@ -351,6 +352,11 @@ int RunBusScanCommand(const CliOptions& o, CliJson& out, std::string& failure) {
   } else {
     SettingsFile settings(o.settingsPath.value_or(SettingsFile::DefaultPath()));
     settings.Load();
+    if (o.ports.size() > 1) {
+      fleet::OwnedProtocolTrace trace;
+      if (!OpenTrace(o, trace, error)) return fail(error, kExitUsage);
+      return RunBusScanOnPorts(o, options, settings, trace.get(), out, failure);
+    }
     const std::string name = o.port.value_or("").empty() ? StoredPortName(settings) : *o.port;
     device = DeviceOfPortName(settings, name);
     if (device.empty()) return fail("bus-scan: no device for port " + name, kExitUsage);
