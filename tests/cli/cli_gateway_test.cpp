@@ -202,6 +202,27 @@ TEST_F(GatewayTest, ASecondClientIsRefusedAndASilentListenerIsNoSensor) {
   ::close(listener);
 }
 
+// tarkon.ini's port map may name a gateway for a COM port: the port number
+// is what the technician connected by, so only it is stored, never the URL
+// the map resolved it to.
+TEST_F(GatewayTest, APortMapEntryNamesAGatewayAndOnlyThePortNumberIsStored) {
+  const std::string map = "[Port Map]\nCOM7=" + gateway_.Rfc2217Url() + "\nCOM8=" + gateway_.TcpUrl() + "\n\n";
+  ASSERT_TRUE(testsupport::WriteWholeFile(Ini(), "[Serial Settings]\nPort=2\nBaudrate=57600\nAddress=1\n"
+                                                 "Read timeout=100\nWrite timeout=100\n\n" + map));
+  for (const std::string port : {"COM7", "com8"}) {
+    SCOPED_TRACE(port);
+    const ProcessResult r = Run({"--port", port, "--json", "info"});
+    ASSERT_EQ(r.exitCode, kOk) << r.err;
+    EXPECT_EQ(OneObject(r)["serial_number"].text, "K2073064");
+    const std::string ini = testsupport::ReadWholeFile(Ini());
+    EXPECT_EQ(StoredInteger("Port"), port == "COM7" ? 7 : 8);
+    EXPECT_EQ(ini.find("Device="), std::string::npos) << ini;
+    EXPECT_NE(ini.find(map), std::string::npos) << "the map is kept as written:\n" << ini;
+  }
+  const ProcessResult r = Run({"ports"});
+  EXPECT_NE(r.out.find("  COM7  " + gateway_.Rfc2217Url() + "\n"), std::string::npos) << r.out;
+}
+
 // Two buses, each behind its own gateway, swept at once: a result per
 // gateway, and one that cannot be reached fails alone.
 TEST_F(GatewayTest, BusScanAndRestoreSweepTwoGatewaysAtOnceWithAResultPerGateway) {
