@@ -8,6 +8,8 @@
 
 #include "protocol/protocol_trace.h"
 #include "sim/virtual_line.h"
+#include "support/sim_document.h"
+#include "tarkon/fleet/settings_backup.h"
 #include "tarkon/fleet/several_lines.h"
 
 namespace {
@@ -94,6 +96,53 @@ TEST(SeveralLines, ScansTheLinesAtOnceWithAResultPerLine) {
   options.from = 0;
   EXPECT_TRUE(fleet::ScanLines(lines, options, nullptr, {}, {}, error).empty());
   EXPECT_EQ(error, "the addresses run from 1 to 255");
+}
+
+// The fleet apply on two lines at once, a document each: every sensor of
+// the file's model on either line takes the file, the other model is left.
+class SeveralLinesApply : public testsupport::SimDocumentTest {};
+
+TEST_F(SeveralLinesApply, BringsTheSensorsOfEveryLineToTheFile) {
+  StartSensor(At(1, "K2000009")).Mutate([](sim::SensorState& s) { s.settings.threshold = 77; });
+  ASSERT_TRUE(ConnectDoc());
+  fleet::SensorBackup backup;
+  std::string error;
+  ASSERT_TRUE(fleet::CaptureBackup(Doc(), backup, error)) << error;
+  const ConnectValues base = Doc().BeginConnect();
+  Doc().Disconnect();
+
+  sim::VirtualLine first;
+  sim::VirtualLine second;
+  const auto a = first.Attach(At(2, "K2000002"));
+  const auto b = second.Attach(At(3, "K2000003"));
+  sim::SensorConfig other = At(4, "K4000004");
+  other.model = "KRV04";
+  second.Attach(other);
+  ASSERT_TRUE(first.Start()) << first.LastError();
+  ASSERT_TRUE(second.Start()) << second.LastError();
+  fleet::BusScanOptions options;
+  options.to = 4;
+  options.budgetMs = 50;
+  const std::vector<fleet::LineApply> results = fleet::ApplyToLines(
+      [this] {
+        auto doc = std::make_unique<CKRV02Doc>(SettingsPath());
+        doc->SetSaveOnClose(false);
+        return doc;
+      },
+      backup, {{first.SlavePath(), first.SlavePath()}, {second.SlavePath(), second.SlavePath()}}, base, options, {},
+      {});
+  ASSERT_EQ(results.size(), 2u);
+  for (const fleet::LineApply& line : results) {
+    SCOPED_TRACE(line.portText);
+    EXPECT_EQ(line.report.error, "");
+    ASSERT_EQ(line.report.rows.size(), 1u);
+    EXPECT_FALSE(line.report.rows[0].Failed()) << line.report.rows[0].error;
+    EXPECT_GE(line.report.rows[0].verified, 1);
+  }
+  EXPECT_EQ(results[0].portText, first.SlavePath());
+  EXPECT_EQ(results[1].report.otherModels, 1);
+  EXPECT_EQ(a->Snapshot().settings.threshold, 77);
+  EXPECT_EQ(b->Snapshot().settings.threshold, 77);
 }
 
 }  // namespace
