@@ -68,6 +68,15 @@ class OstrelGateway : public ::testing::Test {
 
 TEST_F(OstrelGateway, AUrlTypedInThePortBoxConnectsAndReadsTheSettings) {
   OpenWindow();
+  // A gateway that is not there: refused, and not kept as the next start's port.
+  const std::string nowhere = "tcp://127.0.0.1:" + std::to_string(testsupport::FreeLoopbackPort());
+  PortBox()->lineEdit()->selectAll();
+  QTest::keyClicks(PortBox()->lineEdit(), QString::fromStdString(nowhere));
+  ClickConnect();
+  EXPECT_FALSE(window_->operations().connected());
+  EXPECT_TRUE(Text("lblStatus").startsWith(QString::fromStdString("Error Opening ComPort! " + nowhere + ": the gateway")))
+      << Text("lblStatus").toStdString();
+  EXPECT_EQ(testsupport::ReadWholeFile(ini_).find(nowhere), std::string::npos);
   for (const std::string& url : {gateway_.Rfc2217Url(), gateway_.TcpUrl()}) {
     SCOPED_TRACE(url);
     QLineEdit* typed = PortBox()->lineEdit();
