@@ -22,6 +22,9 @@ class ProtocolTrace {
   using Sink = std::function<void(const std::string& line)>;
 
   explicit ProtocolTrace(Sink sink);
+  // Where the lines go (a trace of several lines at once hands each line's
+  // frames to one sink).
+  const Sink& sink() const { return sink_; }
 
   // A whole or partial frame of the packet protocol in `checkMode`.
   void Frame(Direction direction, const uint8_t* bytes, size_t count, int32_t checkMode);

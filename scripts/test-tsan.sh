@@ -6,7 +6,8 @@
 # the protocol trace log that a bus scan's thread writes into, and a firmware
 # upload whose transfer runs on a thread of its own while it is stopped,
 # the serial port monitor's thread (started, woken by events, stopped), and
-# the session thread that the exchanges wait on while the window's loop runs.
+# the session thread that the exchanges wait on while the window's loop runs,
+# and the fleet's scans and applies of several lines at once (a thread each).
 # Any data race or lock-order report fails the run.
 #   scripts/test-tsan.sh            build/tsan, as many jobs as cores
 #   LRS_JOBS=2 scripts/test-tsan.sh
@@ -28,4 +29,4 @@ if setarch "$(uname -m)" -R true 2>/dev/null; then runner=(setarch "$(uname -m)"
 
 cd "$dir"
 "${runner[@]}" ctest --output-on-failure -j "$jobs" --no-tests=error \
-  -R '^(WorkerThread|PollWorker|PollTickPath|TraceLog|PortMonitor|ExchangeSession)\.|PollTicks|CloseStopsPolling|StopFromTheWindowThread'
+  -R '^(WorkerThread|PollWorker|PollTickPath|TraceLog|PortMonitor|ExchangeSession|SeveralLines|SeveralLinesApply)\.|PollTicks|CloseStopsPolling|StopFromTheWindowThread'

@@ -6,7 +6,8 @@
 #   2. builds the core libraries, tarkon-cli.exe and the core test programs
 #      (GoogleTest built from /usr/src/googletest) in build/windows;
 #   3. runs every test program under Wine (scripts/windows-e2e.sh then runs
-#      tarkon-cli.exe against sensor-sim through a Wine COM port).
+#      tarkon-cli.exe against sensor-sim through a Wine COM port, and
+#      through ser2net on 127.0.0.1 over rfc2217:// and tcp://).
 #
 #   scripts/windows.sh [--build-only] [cmake options...]
 set -euo pipefail

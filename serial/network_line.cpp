@@ -97,9 +97,6 @@ void NoDelay(Socket s) {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kBusyRetryMs = 1500;
-constexpr uint32_t kBusyRetryPauseMs = 100;
-
 int MsUntil(Clock::time_point end) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
   return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
@@ -215,21 +212,8 @@ bool PumpUntil(Line& line, Clock::time_point end, Done done) {
   return true;
 }
 
-// What the gateway said before it closed, as a quotation: a refusal such
-// as "Port already in use" (printable characters only, at most 80).
-std::string Quoted(const std::deque<uint8_t>& bytes) {
-  std::string text;
-  for (uint8_t b : bytes) {
-    if (b >= 0x20 && b < 0x7F) {
-      text += static_cast<char>(b);
-    } else if (!text.empty() && text.back() != ' ') {
-      text += ' ';
-    }
-    if (text.size() >= 80) break;
-  }
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  return text.empty() ? text : ": \"" + text + "\"";
-}
+// What the gateway said before it closed.
+std::string Quoted(const std::deque<uint8_t>& bytes) { return GatewayWords({bytes.begin(), bytes.end()}); }
 
 void SetLineError(SerialError* err, int32_t code, const char* text, const std::string& detail) {
   SetSerialError(err, code, text);
@@ -377,10 +361,8 @@ SerialHandle NetworkOpen(const std::string& name, SerialError* err) {
     FailOpen(name, why, err);
     return kInvalidSerialHandle;
   }
-  // A gateway lets go of its serial port a moment after a client leaves
-  // and turns new clients away until then (ser2net: "Port already in
-  // use"): a refusal right at the open is tried again for a little while.
-  const Clock::time_point retryEnd = Clock::now() + std::chrono::milliseconds(kBusyRetryMs);
+  // A gateway still busy with the client before: tried again a little while.
+  const Clock::time_point retryEnd = Clock::now() + std::chrono::milliseconds(kGatewayBusyRetryMs);
   SerialError first;  // the gateway's own words, kept through the retries
   for (int attempt = 0;; ++attempt) {
     auto line = std::make_shared<Line>(parsed);
@@ -403,11 +385,11 @@ SerialHandle NetworkOpen(const std::string& name, SerialError* err) {
     }
     if (line->socket != kNoSocket) CloseSocket(line->socket);
     if (attempt == 0) first = *err;
-    if (!line->gone || Clock::now() + std::chrono::milliseconds(kBusyRetryPauseMs) >= retryEnd) {
+    if (!line->gone || Clock::now() + std::chrono::milliseconds(kGatewayBusyRetryPauseMs) >= retryEnd) {
       *err = first;
       return kInvalidSerialHandle;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryPauseMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kGatewayBusyRetryPauseMs));
   }
 }
 
@@ -452,14 +434,9 @@ bool NetworkSetSettings(SerialHandle handle, const SerialSettings& settings, Ser
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(kAnswerTimeoutMs);
   std::vector<uint8_t> request = line->session.RequestLineSettings(
       LineRequest{settings.baudRate, settings.dataBits, settings.parity, settings.stopBits});
-  // The modem lines go along, unacknowledged (SET-CONTROL 8/9 DTR, 11/12 RTS).
-  const uint8_t dtr = settings.dtrControl == 0 ? 9 : 8;
-  const uint8_t rts = settings.rtsControl == 0 ? 12 : 11;
-  for (uint8_t control : {dtr, rts}) {
-    const uint8_t sub[] = {telnet::kIac, telnet::kSb, telnet::kOptionComPort, Rfc2217Session::kSetControl, control,
-                           telnet::kIac, telnet::kSe};
-    request.insert(request.end(), std::begin(sub), std::end(sub));
-  }
+  // The modem lines go along, unacknowledged.
+  const std::vector<uint8_t> modem = line->session.SetModemLines(settings.dtrControl != 0, settings.rtsControl != 0);
+  request.insert(request.end(), modem.begin(), modem.end());
   SendAll(*line, request, end);
   PumpUntil(*line, end, [&] { return line->session.settings() != Rfc2217Session::Answer::kWaiting; });
   std::string detail;
@@ -596,8 +573,8 @@ bool NetworkLineGone(SerialHandle handle) {
   p.events = POLLIN;
   if (PollSockets(&p, 1, 0) <= 0) return false;
   if ((p.revents & (POLLERR | POLLNVAL)) != 0) return true;
-  char byte = 0;
-  const int n = static_cast<int>(::recv(line->socket, &byte, 1, MSG_PEEK));
+  char peeked = 0;
+  const int n = static_cast<int>(::recv(line->socket, &peeked, 1, MSG_PEEK));
   if (n > 0) return false;
   return n == 0 || !WouldBlock(LastSocketError());
 }

@@ -33,6 +33,17 @@ struct LineRequest {
   int32_t stopBits = 0;
 };
 
+// What a gateway said before it closed a connection, as a quotation for a
+// message: ": \"Port already in use\"" (printable characters only, at most
+// 80); empty when it said nothing readable.
+std::string GatewayWords(const std::vector<uint8_t>& bytes);
+
+// A gateway lets go of its serial port a moment after a client leaves and
+// turns new clients away until then (ser2net: "Port already in use"): a
+// refusal right at the open is tried again for this long, this far apart.
+constexpr uint32_t kGatewayBusyRetryMs = 1500;
+constexpr uint32_t kGatewayBusyRetryPauseMs = 100;
+
 class Rfc2217Session {
  public:
   // RFC 2217 com port control sub-commands (client to gateway; the
@@ -87,6 +98,11 @@ class Rfc2217Session {
   // What is still unanswered of the settings asked: "the baud rate, the
   // parity"; empty when all came.
   std::string Unanswered() const;
+
+  // SET-CONTROL for DTR and RTS, on or off. Not waited for: a gateway on
+  // a pseudo-terminal does not acknowledge the modem lines. Empty over raw
+  // TCP.
+  std::vector<uint8_t> SetModemLines(bool dtr, bool rts) const;
 
   // PURGE-DATA. Until the gateway acknowledges it (purgeAnswered()),
   // Receive drops the data it decodes: it was on its way before the purge.

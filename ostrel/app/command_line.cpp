@@ -14,7 +14,8 @@ OstrelCommandLine ParseOstrelCommandLine(const QStringList& arguments) {
   const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                    QStringLiteral("Show the version and exit."));
   const QCommandLineOption port(QStringLiteral("port"),
-                                QStringLiteral("Connect at start to PORT: COMn or a device path such as /dev/ttyUSB0."),
+                                QStringLiteral("Connect at start to PORT: COMn, a device path such as /dev/ttyUSB0, "
+                                               "or a serial device server's rfc2217://HOST:PORT or tcp://HOST:PORT."),
                                 QStringLiteral("PORT"));
   const QCommandLineOption baud(QStringLiteral("baud"),
                                 QStringLiteral("With --port: the host baud rate, 9600, 19200, 38400 or 57600."),

@@ -3,13 +3,19 @@
 #include <cerrno>
 
 #include "serial/line_hang_up.h"
+#include "serial/network_port_name.h"
 #include "serial/port_access.h"
 
 namespace ostrel {
 
-OstrelPort::OstrelPort(ReceiveRing& ring) : ring_(ring) {
+OstrelPort::OstrelPort(ReceiveRing& ring) : ring_(ring), gateway_(ring) {
   QObject::connect(&port_, &QSerialPort::readyRead, [this] { TakeReceivedBytes(); });
   QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) { ReadFailed(e); });
+  gateway_.SetLostHandler([this](const std::string& why) {
+    if (closing_ || !network_) return;
+    lostReason_ = why;
+    CloseAfterHangUp();
+  });
 }
 
 void OstrelPort::ReadFailed(QSerialPort::SerialPortError error) {
@@ -19,16 +25,19 @@ void OstrelPort::ReadFailed(QSerialPort::SerialPortError error) {
     // Only a line that has hung up counts; another read error passes.
     if (!LineHungUp(ToSerialHandle(port_.handle()))) return;
   }
-  // Closed once this notification is over, not inside it; unless the port
-  // was closed or opened anew meanwhile (another line by then).
+  CloseAfterHangUp();
+}
+
+void OstrelPort::CloseAfterHangUp() {
   closing_ = true;
   QMetaObject::invokeMethod(
       &port_,
       [this, session = session_] {
         if (session != session_) return;
         closing_ = false;
-        if (!port_.isOpen()) return;
+        if (!port_.isOpen() && !network_) return;
         port_.close();  // the modem lines went with the device
+        gateway_.Close();
         hungUp_ = true;
         if (onHangUp_) onHangUp_();
       },
@@ -44,6 +53,9 @@ bool OstrelPort::Open(const std::string& device, int32_t baudRate, std::string* 
   ++session_;
   device_ = device;
   baudRate_ = baudRate;
+  lostReason_.clear();
+  network_ = IsNetworkPortName(device);
+  if (network_) return gateway_.Open(device, baudRate, reason);
   port_.setPortName(QString::fromStdString(device));
   port_.setBaudRate(baudRate);
   port_.setDataBits(QSerialPort::Data8);
@@ -77,6 +89,7 @@ bool OstrelPort::Open(const std::string& device, int32_t baudRate, std::string* 
 void OstrelPort::Close() {
   ++session_;
   closing_ = false;
+  gateway_.Close();
   if (port_.isOpen()) {
     port_.setRequestToSend(false);
     port_.setDataTerminalReady(false);
@@ -86,12 +99,14 @@ void OstrelPort::Close() {
 }
 
 bool OstrelPort::Write(const uint8_t* bytes, size_t count) {
+  if (network_) return gateway_.Write(bytes, count);
   if (!port_.isOpen()) return false;
   const qint64 n = port_.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(count));
   return n == static_cast<qint64>(count);
 }
 
 bool OstrelPort::Broken() const {
+  if (network_) return !gateway_.IsOpen();
   return !port_.isOpen() || port_.error() == QSerialPort::ResourceError ||
          port_.error() == QSerialPort::WriteError;
 }

@@ -5,6 +5,7 @@
 
 #include "ostrel/operations/busy.h"
 #include "ostrel/operations/ostrel_commands.h"
+#include "serial/network_port_name.h"
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
 
@@ -70,8 +71,12 @@ bool Operations::Connect() {
   connected_ = false;
 
   if (fields_.hostBaud >= 0 && fields_.hostBaud < 4) hostBaudInUse_ = kBaudRates[fields_.hostBaud];
-  view_.StoreConnection(fields_.port + 1, hostBaudInUse_, fields_.device);
+  // A gateway's URL is kept only once the gateway took the connection: a
+  // mistyped one is no port to start with next time.
+  const bool gateway = IsNetworkPortName(fields_.device);
+  if (!gateway) view_.StoreConnection(fields_.port + 1, hostBaudInUse_, fields_.device);
   if (!OpenPort()) return true;
+  if (gateway) view_.StoreConnection(fields_.port + 1, hostBaudInUse_, fields_.device);
 
   const bool found = Probe();
   if (!found) {

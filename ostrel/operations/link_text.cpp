@@ -11,7 +11,9 @@ std::string Operations::LinkText() const {
   const std::string port = portName_.empty() ? link_.port().device() : portName_;
   if (link_.port().HungUp()) return "Line lost: " + port + " went away";
   if (!link_.port().IsOpen()) return "Not connected";
-  std::string text = port + ", " + std::to_string(link_.port().baudRate()) + " baud, address " +
+  const std::string baud = link_.port().SettingsAtGateway() ? std::string("the gateway's baud rate")
+                                                              : std::to_string(link_.port().baudRate()) + " baud";
+  std::string text = port + ", " + baud + ", address " +
                      (link_.address() == 0 ? std::string("0 (global)") : std::to_string(link_.address()));
   if (!connected_) return text + ", no sensor answered";
   text += link_.crc() ? ", CRC-16" : ", checksum";
@@ -25,6 +27,9 @@ std::string Operations::LinkText() const {
 
 std::string Operations::LineLostExplanation() const {
   const std::string port = portName_.empty() ? link_.port().device() : portName_;
+  if (!link_.port().lostReason().empty())
+    return "The connection to the sensor was lost: " + link_.port().lostReason() +
+           ". Press Reconnect once the gateway serves its line again.";
   return "The connection to the sensor was lost: the port " + port +
          " went away (the USB adapter was unplugged or lost power, or the far end closed the line). "
          "Plug it back in, then press Reconnect.";

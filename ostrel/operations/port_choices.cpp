@@ -1,5 +1,6 @@
 #include "ostrel/operations/port_choices.h"
 
+#include "serial/network_port_name.h"
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
 
@@ -17,6 +18,8 @@ std::vector<PortChoice> PortChoicesAfterCom4() {
 }
 
 bool KeptAsNextPort(const std::string& device) { return device != kVirtualSensorDevice; }
+
+bool ShownWithoutEntry(const std::string& device) { return IsNetworkPortName(device); }
 
 void InstallPortMap(const std::map<unsigned, std::string>& map) { PortResolver::SetPortMap(map); }
 

@@ -30,6 +30,11 @@ std::vector<PortChoice> PortChoicesAfterCom4();
 // this run (the next start must talk to the real port).
 bool KeptAsNextPort(const std::string& device);
 
+// Whether a stored port the list has no entry for is shown again at the
+// next start, typed into the port box: a serial device server's line
+// (rfc2217://HOST:PORT, tcp://HOST:PORT), stored once it was connected to.
+bool ShownWithoutEntry(const std::string& device);
+
 // Installs the settings file's port map: "COMn" opens the mapped device.
 void InstallPortMap(const std::map<unsigned, std::string>& map);
 

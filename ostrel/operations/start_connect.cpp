@@ -4,6 +4,7 @@
 #include <charconv>
 #include <iterator>
 
+#include "serial/network_port_name.h"
 #include "serial/port_resolver.h"
 
 namespace ostrel {
@@ -27,22 +28,29 @@ long PortNumber(const std::string& text) {
 
 }  // namespace
 
-std::string ApplyStartConnect(const StartConnectTexts& texts, WindowFields& fields) {
-  WindowFields out = fields;
-  const long number = PortNumber(texts.port);
+std::string ApplyPortText(const std::string& text, WindowFields& fields) {
+  const long number = PortNumber(text);
   if (number >= 1 && number <= static_cast<long>(std::size(kPortEntries))) {
-    out.port = static_cast<int>(number - 1);
-    out.device.clear();
+    fields.port = static_cast<int>(number - 1);
+    fields.device.clear();
   } else if (number > 0) {
     // Beyond the list's COM1..COM4: the port's device, as the port map has it.
-    out.port = -1;
-    out.device = PortResolver::ResolveName(texts.port);
-  } else if (!texts.port.empty() && texts.port[0] == '/') {
-    out.port = -1;
-    out.device = texts.port;
+    fields.port = -1;
+    fields.device = PortResolver::ResolveName(text);
+  } else if ((!text.empty() && text[0] == '/') || IsNetworkPortName(text)) {
+    // A gateway's name that is not well formed is refused by the open, in
+    // the parser's words.
+    fields.port = -1;
+    fields.device = text;
   } else {
-    return "--port takes COMn or a device path such as /dev/ttyUSB0, not \"" + texts.port + "\"";
+    return "takes COMn or a device path such as /dev/ttyUSB0, not \"" + text + "\"";
   }
+  return std::string();
+}
+
+std::string ApplyStartConnect(const StartConnectTexts& texts, WindowFields& fields) {
+  WindowFields out = fields;
+  if (std::string refusal = ApplyPortText(texts.port, out); !refusal.empty()) return "--port " + refusal;
   if (texts.baud) {
     long rate = 0;
     int entry = -1;

@@ -20,4 +20,10 @@ struct StartConnectTexts {
 // Empty and `fields` updated, or the refusal (and `fields` untouched).
 std::string ApplyStartConnect(const StartConnectTexts& texts, WindowFields& fields);
 
+// A port named by text, as --port and the port box's typed text name it:
+// "COMn" (COM1 to COM4 the list's entries, others through the port map),
+// a device path, or a serial device server's line (rfc2217://HOST:PORT,
+// tcp://HOST:PORT). Empty and `fields` updated, or what the text is not.
+std::string ApplyPortText(const std::string& text, WindowFields& fields);
+
 }  // namespace ostrel

@@ -220,7 +220,10 @@ QWidget* MainWindow::BuildConnectTab() {
   grid->addWidget(btnConnect, 5, 1);
   grid->setRowStretch(6, 1);
   grid->setColumnStretch(2, 1);
-  keys_->Watch(cboPort_);
+  // The port box also takes a typed port: a gateway's rfc2217://HOST:PORT
+  // or tcp://HOST:PORT, or a device path.
+  cboPort_->setEditable(true);
+  cboPort_->setInsertPolicy(QComboBox::NoInsert);
   keys_->Watch(cboHostBaud_);
   keys_->Watch(editConnAddr_, RuleOf(Field::kConnAddr).keys, RuleOf(Field::kConnAddr).maxLength);
   for (QComboBox* list : {cboPort_, cboHostBaud_}) list->installEventFilter(this);
@@ -588,6 +591,7 @@ void MainWindow::ApplyIni() {
   if (!values.device.empty() && KeptAsNextPort(values.device)) {
     for (const std::string& device : portDevices_)
       if (device == values.device) fields_.device = device;
+    if (ShownWithoutEntry(values.device)) fields_.device = values.device;
   }
   if (values.baud == 115200) {
     fields_.hostBaud = -1;
@@ -626,6 +630,15 @@ void MainWindow::Collect() {
   fields_.port = port < 4 ? port : -1;
   fields_.device.clear();
   if (port >= 4) fields_.device = portDevices_[static_cast<size_t>(port - 4)];
+  const QString shown = cboPort_->currentText().trimmed();
+  if (!shown.isEmpty() && (port < 0 || shown != cboPort_->itemText(port))) {
+    // Typed, not chosen: what the text names (a text that names no port is
+    // tried as a device, whose open then says why not).
+    if (!ApplyPortText(shown.toStdString(), fields_).empty()) {
+      fields_.port = -1;
+      fields_.device = shown.toStdString();
+    }
+  }
   fields_ = bind_.Take(fields_);
 }
 
@@ -664,11 +677,15 @@ void MainWindow::BindFields() {
 
 void MainWindow::ShowFields() {
   int port = fields_.port;
-  if (!fields_.device.empty()) {
-    for (size_t i = 0; i < portDevices_.size(); ++i)
-      if (portDevices_[i] == fields_.device) port = static_cast<int>(i) + 4;
+  bool listed = fields_.device.empty();
+  for (size_t i = 0; i < portDevices_.size() && !listed; ++i) {
+    if (portDevices_[i] == fields_.device) {
+      port = static_cast<int>(i) + 4;
+      listed = true;
+    }
   }
-  cboPort_->setCurrentIndex(port);
+  cboPort_->setCurrentIndex(listed ? port : -1);
+  if (!listed) cboPort_->setEditText(Q(fields_.device));  // typed, or given on the command line
   bind_.Show(fields_);
   ShowRangeUnit();
 }
@@ -931,7 +948,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   auto* list = qobject_cast<QComboBox*>(watched);
   if (event->type() != QEvent::FocusOut || list == nullptr || list->currentIndex() >= 0) return false;
   if (list == cboPort_) {
-    list->setCurrentIndex(fields_.port);
+    if (list->currentText().isEmpty()) list->setCurrentIndex(fields_.port);
   } else if (list == cboHostBaud_) {
     list->setCurrentIndex(EntryOfBaud(operations_->hostBaudInUse()));
   } else if (list == cboSensorBaud_) {

@@ -135,7 +135,8 @@ std::vector<CliCommand> BuildTable() {
        "file ends the run before anything is sent. With --bus: every sensor of the file's model\n"
        "on the bus (the bus scan, --from N --to M) gets the file's settings, never its address,\n"
        "baud rate or check mode; a table of sensor, serial number, settings changed, verified,\n"
-       "failed. Exit 1 if any sensor failed. Every write goes to the change history.",
+       "failed. Exit 1 if any sensor failed. Every write goes to the change history. With several\n"
+       "--port: every bus at once, the result port by port.",
        {File("json")}, true, CheckRestoreUsage, RunRestore},
       {"params", "", 0, 0, false, {}, {}, "every setting with its value, unit, range and group",
        "Lists the connected sensor's settings as the Parameters pane does: name (as the setup pane\n"
@@ -155,7 +156,10 @@ std::vector<CliCommand> BuildTable() {
        "Probes every address of the range with the model-name query in both check modes and\n"
        "lists each sensor that answers: address, check mode, baud rate, model, serial number.\n"
        "Opens --port (or the stored port) itself; connects to no sensor. --baud may be given\n"
-       "more than once: each rate is scanned (default: the stored one).",
+       "more than once: each rate is scanned (default: the stored one). With several --port:\n"
+       "every line at once (behind its own gateway, say), a table per port (with --json:\n"
+       "{\"ports\": [{\"port\", \"sensors\", \"complete\", \"error\"}...]}); a port that fails does not\n"
+       "stop the others, and the exit status is 1.",
        {}, true, CheckBusScanUsage, RunBusScan},
       {"reset", "", 0, 0, true, {}, {}, "reset the sensor", "Resets the sensor.", {}, false, nullptr,
        OnSensor<RunReset>},

@@ -28,10 +28,10 @@ bool ParseInt(const std::string& text, long lo, long hi, long& value) {
   return true;
 }
 
-
 std::string SetPort(CliOptions& o, const std::string& v) {
   if (const PortText port = ParsePortText(v); !port.ok()) return "--port: " + port.refusal;
   o.port = v;
+  o.ports.push_back(v);
   return "";
 }
 std::string SetBaud(CliOptions& o, const std::string& v) {
@@ -238,7 +238,8 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
   const fleet::BusScanOptions scan;
   const std::string address = std::to_string(kFirstSensorAddress) + " to " + std::to_string(kLastSensorAddress);
   static const std::vector<CliOptionSpec> table = {
-      {"--port", "PORT", "COMn (port map of tarkon.ini), a device path, rfc2217://HOST:PORT or tcp://HOST:PORT",
+      {"--port", "PORT", "COMn (port map of tarkon.ini), a device path, rfc2217://HOST:PORT or tcp://HOST:PORT (bus-scan and "
+       "restore --bus: several, swept at once)",
        SetPort, {Kind::kPort},
        "COMn is /dev/ttyS(n-1) unless the port map of the settings file names another device; a device\n"
        "path is such as /dev/ttyUSB0 or /dev/serial/by-id/... A text that names no port (COM1x, COM0)\n"
@@ -247,7 +248,9 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
        "(also socket://) passes raw bytes and the gateway keeps its own line settings, so baud and\n"
        "check-mode ask first. An IPv6 host goes in brackets. Every reply deadline on such a line\n"
        "gets an allowance timed at the connect. Neither carries authentication: over untrusted\n"
-       "networks use an ssh tunnel."},
+       "networks use an ssh tunnel. bus-scan and restore --bus take --port more than once: each bus\n"
+       "(behind its own gateway, say) is swept at the same time on a line of its own, and the result\n"
+       "is given port by port; any other command takes one port."},
       {"--baud", "RATE", BaudRatesPhrase() + " (a bus scan takes each one given)", SetBaud,
        {Kind::kWords, BaudRateTexts()}},
       {"--address", "N", "sensor address, " + address + " (" + std::to_string(kGlobalAddress) + ": the global address)",
@@ -365,6 +368,12 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& out, std::string& error)
   if (out.help || out.version) return true;
   if (!haveCommand) {
     error = "no command given";
+    return false;
+  }
+  // Several lines at once (one a gateway) only for the commands that sweep
+  // buses; any other command works on one sensor.
+  if (out.ports.size() > 1 && out.command != "bus-scan" && !(out.command == "restore" && out.bus)) {
+    error = "--port is given " + std::to_string(out.ports.size()) + " times: only bus-scan and restore --bus take several ports";
     return false;
   }
   return true;

@@ -14,6 +14,7 @@
 struct CliOptions {
   // Connection.
   std::optional<std::string> port;  // "COMn" or a device path
+  std::vector<std::string> ports;   // every --port given (bus-scan and restore --bus take several)
   std::optional<int> baud;
   std::optional<int> address;
   std::optional<unsigned> readTimeoutMs;

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "tarkon/cli/bus_scan_ports.h"
 #include "tarkon/cli/cli_run.h"
 #include "tarkon/cli/history_commands.h"
 #include "tarkon/cli/progress_bar.h"
@@ -253,6 +254,7 @@ int RunBusScan(CliRun& run) {
   } else {
     SettingsFile settings(o.settingsPath.value_or(SettingsFile::DefaultPath()));
     settings.Load();
+    if (o.ports.size() > 1) return RunBusScanOnPorts(run, options, settings);
     const std::string name = o.port.value_or("").empty() ? StoredPortName(settings) : *o.port;
     device = DeviceOfPortName(settings, name);
     if (device.empty()) return fail("bus-scan: no device for port " + name, kExitUsage);

@@ -16,6 +16,7 @@
 #include "tarkon/fleet/commissioning_report.h"
 #include "tarkon/fleet/fleet_apply.h"
 #include "tarkon/fleet/settings_backup.h"
+#include "tarkon/fleet/several_lines.h"
 #ifdef LRS_HAVE_REPORT_PDF
 #include "files/atomic_file_writer.h"
 #include "report_pdf/html_to_pdf.h"
@@ -197,6 +198,89 @@ int RunReport(CliSession& s, CliJson& out) {
   return s.failuresSinceConnect() == 0 ? kExitOk : kExitFailed;
 }
 
+namespace {
+
+CliJson ApplyRowsJson(const fleet::FleetApplyReport& report) {
+  CliJson list = CliJson::array();
+  for (const fleet::FleetApplyRow& row : report.rows)
+    list.push_back({{"address", row.sensor.address}, {"serial_number", row.sensor.serialNumber},
+                    {"changed", row.changed}, {"verified", row.verified}, {"failed", row.failed},
+                    {"ok", !row.Failed()}, {"error", row.error}});
+  return list;
+}
+
+// The table of one line's sensors and the line under it.
+void PrintApplyReport(const fleet::FleetApplyReport& report, const std::string& model) {
+  std::vector<std::vector<std::string>> rows = {fleet::FleetApplyColumnTitles()};
+  for (const fleet::FleetApplyRow& row : report.rows) {
+    std::vector<std::string> cells = fleet::FleetApplyCells(row);
+    for (std::string& cell : cells) cell = PrintableText(cell);
+    rows.push_back(cells);
+  }
+  PrintTable(rows);
+  // The file's model text is as untrusted as the rest of it.
+  std::cout << report.rows.size() << " " << PrintableText(model) << (report.rows.size() == 1 ? " sensor" : " sensors");
+  if (report.otherModels > 0) std::cout << ", " << report.otherModels << " of other models left alone";
+  std::cout << (report.stopped ? " (stopped)" : "") << std::endl;
+}
+
+// restore --bus over several ports at once (gateways): a document, a scan
+// and an apply per port, in parallel; the result port by port.
+int RunBusRestoreOnLines(const CliOptions& o, const fleet::SensorBackup& backup, const fleet::BusScanOptions& options,
+                         CKRV02Doc& doc, const ConnectValues& base, CliRun& run) {
+  std::vector<fleet::LineTarget> lines;
+  for (const std::string& port : o.ports) {
+    const std::string device = DeviceOfPortName(doc.settingsFile(), port);
+    if (device.empty()) return Failed("restore: no device for port " + port, kExitUsage, run);
+    lines.push_back({port, device});
+  }
+  doc.CloseDocument();
+  const std::string settingsPath = o.settingsPath.value_or(std::string());
+  ProgressBar bar("Scanning the buses");
+  const std::vector<fleet::LineApply> results = fleet::ApplyToLines(
+      [&] {
+        auto line = std::make_unique<CKRV02Doc>(settingsPath);
+        line->SetSaveOnClose(false);
+        line->changeHistory().SetProgram("tarkon-cli");
+        return line;
+      },
+      backup, lines, base, options,
+      [&](long done, long total) {
+        bar.Update(done, total);
+        return !g_interrupted.load();
+      },
+      [] { return !g_interrupted.load(); });
+  bar.Finish();
+  size_t sensors = 0;
+  std::string failed;  // the ports that did not take the file whole
+  CliJson ports = CliJson::array();
+  for (const fleet::LineApply& line : results) {
+    const fleet::FleetApplyReport& report = line.report;
+    sensors += report.rows.size();
+    std::string why;
+    if (!report.error.empty()) why = report.error;
+    else if (report.rows.empty()) why = "no " + PrintableText(backup.model) + " found on the bus";
+    else if (report.AnyFailed() || report.stopped) why = "not every sensor took the file's settings";
+    if (!why.empty()) failed += (failed.empty() ? "" : "; ") + line.portText + ": " + why;
+    if (o.json) {
+      ports.push_back({{"port", line.portText}, {"sensors", ApplyRowsJson(report)},
+                       {"other_models", report.otherModels}, {"complete", !report.stopped && report.error.empty()},
+                       {"error", why}});
+      continue;
+    }
+    std::cout << "Port " << PrintableText(line.portText) << "\n";
+    if (report.error.empty()) PrintApplyReport(report, backup.model);
+    else std::cout << "failed: " << PrintableText(report.error) << "\n";
+    if (&line != &results.back()) std::cout << "\n";
+  }
+  if (o.json) run.json() = CliJson{{"file", o.arguments[0]}, {"model", backup.model}, {"ports", std::move(ports)}};
+  std::cout.flush();
+  if (!failed.empty()) return Failed("restore: " + failed, kExitFailed, run);
+  return sensors > 0 ? kExitOk : Failed("restore: no " + PrintableText(backup.model) + " found", kExitFailed, run);
+}
+
+}  // namespace
+
 bool CheckBusRestoreUsage(const CliOptions& o, std::string& error) {
   if (o.connection || o.dryRun || o.force) {
     error = "restore: --bus applies the settings of the file's model and never the connection; it takes "
@@ -230,17 +314,19 @@ int RunBusRestore(CliRun& run) {
   std::string device;
   std::string portText;
   ConnectValues base = doc.BeginConnect();
+  if (o.readTimeoutMs) base.readTimeout = *o.readTimeoutMs;
+  if (o.writeTimeoutMs) base.writeTimeout = *o.writeTimeoutMs;
   if (o.simulate) {
     if (!sensor.Start(SimulatedSensor(o), base)) return Failed("restore: " + sensor.failure(), kExitFailed, run);
     device = sensor.device();
     portText = base.portText;
+  } else if (o.ports.size() > 1) {
+    return RunBusRestoreOnLines(o, backup, options, doc, base, run);
   } else {
     portText = o.port.value_or("").empty() ? StoredPortName(doc.settingsFile()) : *o.port;
     device = DeviceOfPortName(doc.settingsFile(), portText);
     if (device.empty()) return Failed("restore: no device for port " + portText, kExitUsage, run);
   }
-  if (o.readTimeoutMs) base.readTimeout = *o.readTimeoutMs;
-  if (o.writeTimeoutMs) base.writeTimeout = *o.writeTimeoutMs;
 
   ProgressBar bar("Scanning the bus");
   const fleet::FleetApplyReport report = fleet::ApplyToBus(
@@ -257,26 +343,10 @@ int RunBusRestore(CliRun& run) {
     std::fprintf(stderr, "warning: %s\n", PrintableText(doc.changeHistory().lastFailureNotice()).c_str());
   if (!report.error.empty()) return Failed("restore: " + report.error, kExitFailed, run);
   if (o.json) {
-    CliJson list = CliJson::array();
-    for (const fleet::FleetApplyRow& row : report.rows)
-      list.push_back({{"address", row.sensor.address}, {"serial_number", row.sensor.serialNumber},
-                      {"changed", row.changed}, {"verified", row.verified}, {"failed", row.failed},
-                      {"ok", !row.Failed()}, {"error", row.error}});
-    out = CliJson{{"file", o.arguments[0]}, {"model", backup.model}, {"sensors", std::move(list)},
+    out = CliJson{{"file", o.arguments[0]}, {"model", backup.model}, {"sensors", ApplyRowsJson(report)},
                   {"other_models", report.otherModels}, {"complete", !report.stopped}};
   } else {
-    std::vector<std::vector<std::string>> rows = {fleet::FleetApplyColumnTitles()};
-    for (const fleet::FleetApplyRow& row : report.rows) {
-      std::vector<std::string> cells = fleet::FleetApplyCells(row);
-      for (std::string& cell : cells) cell = PrintableText(cell);
-      rows.push_back(cells);
-    }
-    PrintTable(rows);
-    // The file's model text is as untrusted as the rest of it.
-    std::cout << report.rows.size() << " " << PrintableText(backup.model)
-              << (report.rows.size() == 1 ? " sensor" : " sensors");
-    if (report.otherModels > 0) std::cout << ", " << report.otherModels << " of other models left alone";
-    std::cout << (report.stopped ? " (stopped)" : "") << std::endl;
+    PrintApplyReport(report, backup.model);
   }
   if (report.rows.empty())
     return Failed("restore: no " + PrintableText(backup.model) + " found on the bus", kExitFailed, run);

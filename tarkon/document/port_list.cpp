@@ -1,5 +1,6 @@
 #include "tarkon/document/port_list.h"
 
+#include "serial/network_port_name.h"
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
 #include "tarkon/document/port_text.h"
@@ -36,12 +37,14 @@ std::string DeviceChoiceText(const ListedPort& port) {
 
 std::vector<PortChoice> ConnectPortChoices() { return ConnectPortChoices(ListPorts(nullptr).found); }
 
-std::vector<PortChoice> ConnectPortChoices(const std::vector<ListedPort>& found) {
+std::vector<PortChoice> ConnectPortChoices(const std::vector<ListedPort>& found, const std::vector<std::string>& recent) {
   std::vector<PortChoice> choices;
   for (unsigned n = 1; n <= 4; ++n) {
     const std::string name = PortResolver::PortName(n);
     choices.push_back({name, name, {}, {}});
   }
+  for (const std::string& port : recent)
+    if (IsNetworkPortName(port)) choices.push_back({port, port, {}, {}});
   const PortList ports = ListPorts(nullptr, found);
   for (const ListedPort& port : ports.found) choices.push_back({DeviceChoiceText(port), port.device, {}, port.byId});
   for (const std::string& model : ports.virtualModels)

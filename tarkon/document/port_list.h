@@ -49,8 +49,12 @@ struct PortChoice {
 // description and by-id name ("/dev/ttyUSB0 (FTDI FT232R ...; by-id
 // usb-FTDI_...-port0)"), then "Virtual sensor: MODEL" per model.
 std::vector<PortChoice> ConnectPortChoices();
-// The same list with the devices `found` (as a PortWatch last saw them).
-std::vector<PortChoice> ConnectPortChoices(const std::vector<ListedPort>& found);
+// The same list with the devices `found` (as a PortWatch last saw them),
+// and after "COM4" the serial device servers among `recent` (the ports
+// connected through last, newest first): a gateway's URL typed once is
+// offered again.
+std::vector<PortChoice> ConnectPortChoices(const std::vector<ListedPort>& found,
+                                           const std::vector<std::string>& recent = {});
 
 // The list text of a device: its path, then its adapter's description and
 // the name of its by-id link, where known.

@@ -162,10 +162,15 @@ void CConnectDialog::FollowPorts(PortWatch& watch) {
   watch_ = &watch;
   watchToken_ = watch.Subscribe([this](const PortListChange&) {
     QMetaObject::invokeMethod(
-        this, [this] { ReplacePorts(ConnectPortEntries(watch_->Found())); }, Qt::QueuedConnection);
+        this, [this] { ReplacePorts(ConnectPortEntries(watch_->Found(), recent_)); }, Qt::QueuedConnection);
   });
   // A change before the subscription is in this list; one after is posted.
-  ReplacePorts(ConnectPortEntries(watch.Found()));
+  ReplacePorts(ConnectPortEntries(watch.Found(), recent_));
+}
+
+void CConnectDialog::OfferRecentPorts(std::vector<std::string> recent) {
+  recent_ = std::move(recent);
+  ReplacePorts(ConnectPortEntries(watch_ != nullptr ? watch_->Found() : ListPorts(nullptr).found, recent_));
 }
 
 // A new list under the user's choice: an entry stays chosen while its port

@@ -30,6 +30,10 @@ class CConnectDialog : public QDialog {
   // the ports again and keeps the user's choice where it is still there.
   // `watch` must outlive the dialog.
   void FollowPorts(PortWatch& watch);
+  // The ports connected through last (newest first): the serial device
+  // servers among them are listed after "COM4", so a gateway's URL typed
+  // once is offered again.
+  void OfferRecentPorts(std::vector<std::string> recent);
 
   // After "Ok": the values for the document, and the model of the virtual
   // sensor chosen from the list (empty for a port or a typed path).
@@ -66,6 +70,7 @@ class CConnectDialog : public QDialog {
 
   ConnectDialogState state_;
   std::vector<PortEntry> ports_;
+  std::vector<std::string> recent_;
   ConnectValues values_;
   std::string virtualModel_;
   PortWatch* watch_ = nullptr;

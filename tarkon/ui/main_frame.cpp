@@ -574,6 +574,9 @@ void CMainFrame::RunCommand(DocCommand command) {
 void CMainFrame::Connect() {
   const ConnectValues filled = doc_.BeginConnect();
   CConnectDialog dialog(filled, ConnectPortEntries(), this);
+  std::vector<std::string> recent;
+  for (const RecentPort& port : recentPorts_) recent.push_back(port.portText);
+  dialog.OfferRecentPorts(std::move(recent));
   dialog.FollowPorts(*portWatch_);
   dialog.autoReconnectBox()->setChecked(doc_.autoReconnect());
   if (dialog.exec() != QDialog::Accepted) return;

@@ -14,6 +14,6 @@ std::vector<PortEntry> Entries(const std::vector<PortChoice>& choices) {
 
 std::vector<PortEntry> ConnectPortEntries() { return Entries(ConnectPortChoices()); }
 
-std::vector<PortEntry> ConnectPortEntries(const std::vector<ListedPort>& found) {
-  return Entries(ConnectPortChoices(found));
+std::vector<PortEntry> ConnectPortEntries(const std::vector<ListedPort>& found, const std::vector<std::string>& recent) {
+  return Entries(ConnectPortChoices(found, recent));
 }

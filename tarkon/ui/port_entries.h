@@ -18,5 +18,7 @@ struct PortEntry {
 };
 
 std::vector<PortEntry> ConnectPortEntries();
-// The same list with the devices a PortWatch last saw.
-std::vector<PortEntry> ConnectPortEntries(const std::vector<ListedPort>& found);
+// The same list with the devices a PortWatch last saw, and the serial
+// device servers among the ports connected through last.
+std::vector<PortEntry> ConnectPortEntries(const std::vector<ListedPort>& found,
+                                          const std::vector<std::string>& recent = {});

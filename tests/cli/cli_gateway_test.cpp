@@ -202,6 +202,115 @@ TEST_F(GatewayTest, ASecondClientIsRefusedAndASilentListenerIsNoSensor) {
   ::close(listener);
 }
 
+// tarkon.ini's port map may name a gateway for a COM port: the port number
+// is what the technician connected by, so only it is stored, never the URL
+// the map resolved it to.
+TEST_F(GatewayTest, APortMapEntryNamesAGatewayAndOnlyThePortNumberIsStored) {
+  const std::string map = "[Port Map]\nCOM7=" + gateway_.Rfc2217Url() + "\nCOM8=" + gateway_.TcpUrl() + "\n\n";
+  ASSERT_TRUE(testsupport::WriteWholeFile(Ini(), "[Serial Settings]\nPort=2\nBaudrate=57600\nAddress=1\n"
+                                                 "Read timeout=100\nWrite timeout=100\n\n" + map));
+  for (const std::string port : {"COM7", "com8"}) {
+    SCOPED_TRACE(port);
+    const ProcessResult r = Run({"--port", port, "--json", "info"});
+    ASSERT_EQ(r.exitCode, kOk) << r.err;
+    EXPECT_EQ(OneObject(r)["serial_number"].text, "K2073064");
+    const std::string ini = testsupport::ReadWholeFile(Ini());
+    EXPECT_EQ(StoredInteger("Port"), port == "COM7" ? 7 : 8);
+    EXPECT_EQ(ini.find("Device="), std::string::npos) << ini;
+    EXPECT_NE(ini.find(map), std::string::npos) << "the map is kept as written:\n" << ini;
+  }
+  const ProcessResult r = Run({"ports"});
+  EXPECT_NE(r.out.find("  COM7  " + gateway_.Rfc2217Url() + "\n"), std::string::npos) << r.out;
+}
+
+// Two buses, each behind its own gateway, swept at once: a result per
+// gateway, and one that cannot be reached fails alone.
+TEST_F(GatewayTest, BusScanAndRestoreSweepTwoGatewaysAtOnceWithAResultPerGateway) {
+  sim::LineConfig secondLine;
+  secondLine.throttle = true;
+  secondLine.linkPath = dir_.File("line2");
+  sim::SensorConfig second = Sensor("KRV02", 0, 5);
+  second.serial = "K2000005";
+  sim::VirtualSensor secondSensor(second, secondLine);
+  ASSERT_TRUE(secondSensor.Start()) << secondSensor.LastError();
+  Ser2netGateway secondGateway;
+  std::string why;
+  ASSERT_TRUE(secondGateway.Start(dir_.path(), secondLine.linkPath, &why)) << why;
+  const std::string first = gateway_.Rfc2217Url();
+  const std::string other = secondGateway.TcpUrl();
+  const std::string nowhere = "tcp://127.0.0.1:" + std::to_string(testsupport::FreeLoopbackPort());
+  const std::vector<std::string> sweep = {"--from", "1", "--to", "6", "--budget", "250"};
+  auto onPorts = [&](const std::vector<std::string>& ports, std::vector<std::string> args) {
+    std::vector<std::string> argv;
+    for (const std::string& p : ports) argv.insert(argv.end(), {"--port", p});
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.insert(argv.end(), sweep.begin(), sweep.end());
+    return Run(argv);
+  };
+
+  ProcessResult r = onPorts({first, other}, {"bus-scan"});
+  ASSERT_EQ(r.exitCode, kOk) << r.err;
+  EXPECT_EQ(r.out, "Port " + first +
+                       "\nAddress  Check mode  Baud rate  Model                 Serial number\n"
+                       "      1  Checksum        57600  KRV02                 K2073064\n1 sensor found\n\n"
+                       "Port " + other +
+                       "\nAddress  Check mode  Baud rate  Model                 Serial number\n"
+                       "      5  Checksum        57600  KRV02                 K2000005\n1 sensor found\n");
+
+  // A gateway that is not there fails on its own; the others are found.
+  r = onPorts({first, nowhere, other}, {"bus-scan", "--json"});
+  EXPECT_EQ(r.exitCode, kFailed);
+  EXPECT_NE(r.err.find("bus-scan: " + nowhere + ": cannot open " + nowhere), std::string::npos) << r.err;
+  const Json scan = OneObject(r);
+  ASSERT_EQ(scan["ports"].items.size(), 3u) << r.out;
+  EXPECT_FALSE(scan["complete"].boolean);
+  const struct {
+    std::string port;
+    int address;
+    std::string serial;
+  } expected[] = {{first, 1, "K2073064"}, {nowhere, 0, ""}, {other, 5, "K2000005"}};
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const Json& port = scan["ports"].items[i];
+    EXPECT_EQ(port["port"].text, expected[i].port);
+    EXPECT_EQ(port["complete"].boolean, expected[i].address != 0);
+    if (expected[i].address == 0) {
+      EXPECT_TRUE(port["sensors"].items.empty());
+      EXPECT_NE(port["error"].text.find("refused the connection"), std::string::npos) << port["error"].text;
+      continue;
+    }
+    ASSERT_EQ(port["sensors"].items.size(), 1u) << r.out;
+    EXPECT_EQ(port["sensors"].items[0]["address"].Int(), expected[i].address);
+    EXPECT_EQ(port["sensors"].items[0]["serial_number"].text, expected[i].serial);
+    EXPECT_EQ(port["error"].text, "");
+  }
+
+  // restore --bus: the file of a KRV02 with threshold 66 goes to the
+  // KRV02 behind each gateway.
+  ASSERT_EQ(RunOn(first, {"set", "Threshold", "66"}).exitCode, kOk);
+  const std::string file = dir_.File("krv02.json");
+  ASSERT_EQ(RunOn(first, {"backup", file}).exitCode, kOk);
+  ASSERT_EQ(RunOn(first, {"set", "Threshold", "40"}).exitCode, kOk);
+  r = onPorts({first, other}, {"--json", "restore", file, "--bus"});
+  ASSERT_EQ(r.exitCode, kOk) << r.err << r.out;
+  const Json restored = OneObject(r);
+  ASSERT_EQ(restored["ports"].items.size(), 2u) << r.out;
+  for (size_t i = 0; i < 2; ++i) {
+    const Json& port = restored["ports"].items[i];
+    EXPECT_EQ(port["port"].text, i == 0 ? first : other);
+    ASSERT_EQ(port["sensors"].items.size(), 1u) << r.out;
+    EXPECT_EQ(port["sensors"].items[0]["serial_number"].text, i == 0 ? "K2073064" : "K2000005");
+    EXPECT_GE(port["sensors"].items[0]["verified"].Int(), 1);
+    EXPECT_TRUE(port["sensors"].items[0]["ok"].boolean);
+  }
+  EXPECT_EQ(sensor_->Snapshot().settings.threshold, 66);
+  EXPECT_EQ(secondSensor.Snapshot().settings.threshold, 66);
+
+  // Any other command works on one sensor: several ports are refused.
+  r = Run({"--port", first, "--port", other, "info"});
+  EXPECT_EQ(r.exitCode, kUsage);
+  EXPECT_NE(r.err.find("only bus-scan and restore --bus take several ports"), std::string::npos) << r.err;
+}
+
 // python3-serial's own RFC 2217 server in front of the same kind of line.
 TEST_F(GatewayTest, AnIndependentServerPythonSerialsPortManager) {
   gateway_.Kill();  // the pseudo-terminal is the Python server's alone

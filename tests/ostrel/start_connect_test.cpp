@@ -27,6 +27,8 @@ TEST(OstrelStartConnect, TakesWhatTheConnectTabOffersAndRefusesTheRest) {
       {{"com3", none, none}, "", 2, "", 2, "9", false},
       {{"/dev/ttyUSB0", std::string("19200"), std::string("7")}, "", -1, "/dev/ttyUSB0", 1, "7", false},
       {{"COM4", std::string("9600"), std::string("0")}, "", 3, "", 0, "9", true},
+      {{"rfc2217://127.0.0.1:4001", none, none}, "", -1, "rfc2217://127.0.0.1:4001", 2, "9", false},
+      {{"TCP://[::1]:4002", none, none}, "", -1, "TCP://[::1]:4002", 2, "9", false},
       {{"ttyS0", none, none}, "--port takes COMn or a device path such as /dev/ttyUSB0, not \"ttyS0\"", 0, "", 0, "", false},
       {{"COM1", std::string("115200"), none}, "--baud takes 9600, 19200, 38400 or 57600, not \"115200\"", 0, "", 0, "", false},
       {{"COM1", none, std::string("256")}, "--address takes 1 to 255, or 0 for the global address, not \"256\"", 0, "", 0, "", false},

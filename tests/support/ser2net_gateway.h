@@ -74,6 +74,10 @@ class Ser2netGateway {
 
   ~Ser2netGateway() { Kill(); }
 
+  // ser2net connection options for both accepters, one a line
+  // ("chardelay: false"); set before Start.
+  void SetOptions(std::vector<std::string> options) { options_ = std::move(options); }
+
   // Serves `device` (the sensor's link) from files in `dir`. False with
   // `why` when ser2net did not come up.
   bool Start(const std::string& dir, const std::string& device, std::string* why) {
@@ -83,14 +87,19 @@ class Ser2netGateway {
     rawPort_ = FreeLoopbackPort();
     while (rawPort_ == telnetPort_) rawPort_ = FreeLoopbackPort();
     const std::string config = dir + "/ser2net-" + std::to_string(telnetPort_) + ".yaml";
+    std::string options;
+    if (!options_.empty()) {
+      options = "  options:\n";
+      for (const std::string& o : options_) options += "    " + o + "\n";
+    }
     std::ofstream out(config);
     out << "%YAML 1.1\n---\n"
         << "connection: &rfc2217\n"
         << "  accepter: telnet(rfc2217),tcp(nodelay),127.0.0.1," << telnetPort_ << "\n"
-        << "  connector: serialdev(nouucplock)," << device << ",57600n81,local\n"
+        << options << "  connector: serialdev(nouucplock)," << device << ",57600n81,local\n"
         << "connection: &raw\n"
         << "  accepter: tcp(nodelay),127.0.0.1," << rawPort_ << "\n"
-        << "  connector: serialdev(nouucplock)," << device << ",57600n81,local\n";
+        << options << "  connector: serialdev(nouucplock)," << device << ",57600n81,local\n";
     out.close();
     config_ = config;
     return Launch(why);
@@ -146,6 +155,7 @@ class Ser2netGateway {
   std::string dir_;
   std::string device_;
   std::string config_;
+  std::vector<std::string> options_;
   uint16_t telnetPort_ = 0;
   uint16_t rawPort_ = 0;
   pid_t pid_ = -1;
