@@ -142,6 +142,21 @@ void MarkGone(Line& line, const char* why) {
   if (!line.gone.exchange(true)) line.goneWhy = why;
 }
 
+// A gateway that refuses a client says why and closes; when our own send
+// then meets the reset, what it said may still wait unread. Takes it (the
+// socket does not block), so the refusal is shown in the gateway's words.
+void TakeWhatIsLeft(Line& line) {
+  uint8_t buffer[4096];
+  for (int i = 0; i < 16; ++i) {
+    const int n = static_cast<int>(::recv(line.socket, reinterpret_cast<char*>(buffer), sizeof buffer, 0));
+    if (n <= 0) return;
+    std::vector<uint8_t> data;
+    std::vector<uint8_t> unsent;  // the connection is gone: no answer goes back
+    line.session.Receive(buffer, static_cast<size_t>(n), data, unsent);
+    line.input.insert(line.input.end(), data.begin(), data.end());
+  }
+}
+
 // Sends all of `bytes` before `end`. False when the connection failed (the
 // line is then gone) or the time ran out.
 bool SendAll(Line& line, const std::vector<uint8_t>& bytes, Clock::time_point end) {
@@ -157,6 +172,7 @@ bool SendAll(Line& line, const std::vector<uint8_t>& bytes, Clock::time_point en
     const int error = LastSocketError();
     if (Interrupted(error)) continue;
     if (!WouldBlock(error)) {
+      TakeWhatIsLeft(line);
       MarkGone(line, "reset the connection");
       return false;
     }

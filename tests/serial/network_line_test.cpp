@@ -246,7 +246,23 @@ TEST(NetworkLine, OpenFailsWithTheGatewaysOwnWordsOrItsSilence) {
     SCOPED_TRACE(c.name);
     FakeGateway gateway(c.script);
     SerialError err;
-    EXPECT_EQ(Open(gateway.Url(c.scheme), err), kInvalidSerialHandle);
+    const SerialHandle handle = Open(gateway.Url(c.scheme), err);
+    if (handle != kInvalidSerialHandle && std::string(c.scheme) == "tcp") {
+      // Over raw TCP the open only looks briefly for a refusal; a gateway
+      // slower than that is found at the first read: its words come as the
+      // bytes they are, then the line is gone.
+      std::string said;
+      char buffer[64];
+      size_t done = 0;
+      SerialError readErr;
+      while (sc_Read(handle, buffer, sizeof buffer, &done, 10000, &readErr)) said.append(buffer, done);
+      said.append(buffer, done);
+      EXPECT_NE(said.find("Port in use"), std::string::npos) << said;
+      EXPECT_NE(std::string(readErr.text).find("closed the connection"), std::string::npos) << readErr.text;
+      sc_Close(handle, &readErr);
+      continue;
+    }
+    EXPECT_EQ(handle, kInvalidSerialHandle);
     EXPECT_EQ(err.code, kSerialCannotOpen);
     EXPECT_NE(std::string(err.text).find("sc_Open: could not open"), std::string::npos) << err.text;
     EXPECT_NE(std::string(err.text).find(c.text), std::string::npos) << err.text;
