@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tarkon/cli/history_commands.h"
+#include "tarkon/cli/unwritten_history.h"
 #include "tarkon/fleet/line_appender.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "history/change_history.h"
 #include "tarkon/cli/cli_run.h"
 #include "tarkon/cli/progress_bar.h"
+#include "tarkon/cli/unwritten_history.h"
 #include "tarkon/document/port_list.h"
 #include "tarkon/document/printable_text.h"
 #include "tarkon/document/settings_file.h"
@@ -69,14 +70,6 @@ std::string Technician(CliSession& s) {
 }
 
 }  // namespace
-
-int WithUnwrittenHistory(CKRV02Doc& doc, int status, CliJson& json) {
-  const ChangeRecorder& history = doc.changeHistory();
-  if (history.failedWrites() == 0) return status;
-  if (json.is_null()) json = CliJson::object();
-  if (json.is_object()) json["history_not_written"] = history.lastFailureNotice();
-  return status == kExitOk ? kExitHistoryNotWritten : status;
-}
 
 int RunHistory(CliRun& run) {
   const CliOptions& o = run.options();

@@ -21,8 +21,3 @@ int RunReport(CliSession& session, CliJson& json);
 bool CheckBusRestoreUsage(const CliOptions& options, std::string& error);
 int RunBusRestore(CliRun& run);
 
-// After a command on `doc`: when a line of the change history could not be
-// written, the result object gets "history_not_written" (the warning) and
-// a run that otherwise succeeded ends with kExitHistoryNotWritten. Returns
-// the exit status.
-int WithUnwrittenHistory(CKRV02Doc& doc, int status, CliJson& json);
