@@ -1,5 +1,6 @@
 #pragma once
-// Command identifiers of the sensor protocol.
+// Command identifiers of the sensor protocol, for both programs (Ostrel
+// sends GetRange, GetThreshold and ReadMemory, which Tarkon does not).
 
 #include <cstdint>
 
@@ -18,7 +19,8 @@ constexpr uint8_t GetRange = 12;
 constexpr uint8_t SetFilterFactors = 14;
 constexpr uint8_t ApplyScanFilter = 15;
 constexpr uint8_t SetSensorAddress = 18;
-constexpr uint8_t GetSensorSetup = 19;  // also GetKRV04Setup
+constexpr uint8_t GetSensorSetup = 19;
+constexpr uint8_t GetKRV04Setup = 19;  // the same id; the KRV04 family's layout
 constexpr uint8_t GetErrorState = 20;
 constexpr uint8_t GetKRV02State = 21;
 constexpr uint8_t SetAnalogOuputFactors = 26;

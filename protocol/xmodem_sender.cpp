@@ -1,9 +1,7 @@
 #include "protocol/xmodem_sender.h"
 
-#include <algorithm>
-#include <iterator>
-
 #include "protocol/frame.h"
+#include "protocol/xmodem_block.h"
 
 void XmodemSender::Reset() {
   state_ = kRunning;
@@ -81,16 +79,9 @@ void XmodemSender::WriteBytes(const uint8_t* bytes, size_t count) {
 }
 
 void XmodemSender::SendBlock() {
-  const auto number = static_cast<uint8_t>(blockCounter_ & 0xFF);
-  uint8_t packet[kPacketSize];
-  packet[0] = kSoh;
-  packet[1] = number;
-  packet[2] = static_cast<uint8_t>(~number);
-  std::copy(std::begin(block_), std::end(block_), packet + 3);
-  packet[3 + kBlockSize] = static_cast<uint8_t>(crc_ >> 8);
-  packet[4 + kBlockSize] = static_cast<uint8_t>(crc_ & 0xFF);
-  WriteBytes(packet, sizeof packet);
-  if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, packet, sizeof packet);
+  const xmodem::Block packet = xmodem::BuildBlock(static_cast<uint32_t>(blockCounter_), block_);
+  WriteBytes(packet.data(), packet.size());
+  if (trace_ != nullptr) trace_->Xmodem(ProtocolTrace::kSent, packet.data(), packet.size());
 }
 
 int32_t XmodemSender::Put(uint8_t byte, bool last) {

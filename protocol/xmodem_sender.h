@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "protocol/protocol_trace.h"
+#include "protocol/xmodem_block.h"
 #include "serial/serial_port.h"
 
 class XmodemSender {
@@ -35,14 +36,14 @@ class XmodemSender {
     kReadFailed = 3,
   };
 
-  static constexpr uint8_t kSoh = 0x01;
-  static constexpr uint8_t kEot = 0x04;
-  static constexpr uint8_t kAck = 0x06;
-  static constexpr uint8_t kNak = 0x15;
-  static constexpr uint8_t kCrcRequest = 0x43;  // 'C'
-  static constexpr uint8_t kCan = 0x18;
-  static constexpr int32_t kBlockSize = 128;
-  static constexpr size_t kPacketSize = 3 + kBlockSize + 2;
+  static constexpr uint8_t kSoh = xmodem::kSoh;
+  static constexpr uint8_t kEot = xmodem::kEot;
+  static constexpr uint8_t kAck = xmodem::kAck;
+  static constexpr uint8_t kNak = xmodem::kNak;
+  static constexpr uint8_t kCrcRequest = xmodem::kCrcRequest;
+  static constexpr uint8_t kCan = xmodem::kCan;
+  static constexpr int32_t kBlockSize = static_cast<int32_t>(xmodem::kDataSize);
+  static constexpr size_t kPacketSize = xmodem::kBlockSize;
   static constexpr int32_t kMaxTries = 20;
   static constexpr uint32_t kAnswerWaitMs = 2000;
   static constexpr uint32_t kByteBudgetMs = 1000;

@@ -7,6 +7,11 @@ packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev googletest 
           qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
           nlohmann-json3-dev libudev-dev fonts-dejavu-core xvfb xauth
           lintian python3 appstream desktop-file-utils librsvg2-bin poppler-utils)
+# --bench: also what only the benchmarks need (bench_ostrel --accessibility
+# runs under a session bus with the desktop's accessibility bus).
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(at-spi2-core dbus-daemon dbus-bin)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -20,6 +20,9 @@ void PutWord(std::vector<uint8_t>& data, uint16_t value, bool crc) {
 }
 
 OstrelLink::OstrelLink() : port_(ring_) {
+  clock_.start();
+  rest_.setSingleShot(true);
+  rest_.setTimerType(Qt::PreciseTimer);
   deadline_.setSingleShot(true);
   deadline_.setTimerType(Qt::PreciseTimer);
   port_.SetHangUpHandler([this] {
@@ -45,6 +48,23 @@ void OstrelLink::SendFrame(uint8_t command, uint8_t address, const std::vector<u
   }
   port_.Write(request.data(), request.size());
   WaitUntilSent(request.size());
+  lineFreeAt_ = clock_.nsecsElapsed() / 1000 + LineMicros(request.size());
+}
+
+qint64 OstrelLink::LineMicros(size_t bytes) const {
+  const qint64 baud = port_.baudRate() > 0 ? port_.baudRate() : 9600;
+  return static_cast<qint64>(bytes) * 10 * 1000000 / baud;
+}
+
+bool OstrelLink::RestForLine(qint64 micros) {
+  if (micros < 1000 || !port_.RestReads()) return false;
+  rest_.start(static_cast<int>((micros + 999) / 1000));
+  // Timers and the user's input still come; only the port waits.
+  while (rest_.isActive() && deadline_.isActive()) Pump(true);
+  rest_.stop();
+  port_.ResumeReads();
+  Pump(false);  // what came meanwhile, in one piece
+  return true;
 }
 
 void OstrelLink::WriteRaw(const uint8_t* bytes, size_t count) {
@@ -77,9 +97,20 @@ bool OstrelLink::ReadBytes(std::vector<uint8_t>& destination, size_t count) {
     if (port_.HungUp()) return false;  // nothing more will come
     // Sleep only while there is nothing to take. Bytes already received are
     // taken at once, with a look at the window's events every few of them
-    // so that it stays alive during long replies.
+    // so that it stays alive during long replies. While bytes are on their
+    // way, the wait for the rest rests the port's reads for their line
+    // time; a rest that brought nothing (a silent sensor) is not repeated
+    // until bytes come again, so a wait for no answer stays one sleep.
     if (ring_.Empty() || ++sincePump == kBytesPerPump) {
-      Pump(ring_.Empty());
+      const bool empty = ring_.Empty();
+      if (!empty) {
+        Pump(false);
+      } else if (mayRest_ && count > 1 && RestForLine(LineMicros(count))) {
+        mayRest_ = !ring_.Empty();
+      } else {
+        Pump(true);
+        mayRest_ = !ring_.Empty();
+      }
       sincePump = 0;
       if (!deadline_.isActive()) return false;
     }
@@ -91,18 +122,27 @@ bool OstrelLink::ReadBytes(std::vector<uint8_t>& destination, size_t count) {
   return true;
 }
 
-bool OstrelLink::ReceiveFrame(bool crc, int timeoutMs, Reply& reply) {
-  const bool ok = AssembleFrame(crc, timeoutMs, reply);
+bool OstrelLink::ReceiveFrame(bool crc, int timeoutMs, Reply& reply, size_t expectedData) {
+  const bool ok = AssembleFrame(crc, timeoutMs, reply, expectedData);
   // After a hang-up the reads that fail at once are no replies.
   if (!port_.HungUp()) ++(ok ? goodReplies_ : failedReplies_);
   return ok;
 }
 
-bool OstrelLink::AssembleFrame(bool crc, int timeoutMs, Reply& reply) {
+bool OstrelLink::AssembleFrame(bool crc, int timeoutMs, Reply& reply, size_t expectedData) {
   std::vector<uint8_t>& bytes = reply.bytes;
   bytes.clear();
   RestartDeadline(timeoutMs);
   receiveStatus_ = kNoResponse;
+  // The reply cannot be whole before the request and then the reply have
+  // crossed the line: until then the port's reads rest, and the reply is
+  // taken in one piece.
+  const size_t expected = frame::kHeaderSize + expectedData + (crc ? 2 : 1);
+  if (ring_.Unread() < expected) {
+    const qint64 untilWhole = lineFreeAt_ - clock_.nsecsElapsed() / 1000 + LineMicros(expected - ring_.Unread());
+    RestForLine(untilWhole);
+  }
+  mayRest_ = true;
   const auto fail = [this] {
     deadline_.stop();
     return false;

@@ -73,9 +73,13 @@ class OstrelLink {
   // Assembles one reply within `timeoutMs` (for the whole frame) and checks
   // it: with seed 0, and in CRC mode also with the last sent CRC as seed.
   // False with receiveStatus() set and whatever arrived in `reply`.
-  bool ReceiveFrame(bool crc, int timeoutMs, Reply& reply);
+  // `expectedData`: the data bytes the reply should carry, if known; the
+  // wait takes a reply of that size in one go (see ReadBytes).
+  bool ReceiveFrame(bool crc, int timeoutMs, Reply& reply, size_t expectedData = 0);
   // Appends `count` bytes from the ring; false when the deadline timer
-  // stopped first.
+  // stopped first. While bytes arrive, a wait for several more lets the
+  // window work through their line time with the port's reads resting,
+  // so that a line paced byte by byte wakes it once for all of them.
   bool ReadBytes(std::vector<uint8_t>& destination, size_t count);
   // Lets `ms` milliseconds pass while the window keeps working.
   void WaitMs(int ms);
@@ -114,13 +118,23 @@ class OstrelLink {
   static void Pump(bool wait);
 
  private:
-  bool AssembleFrame(bool crc, int timeoutMs, Reply& reply);
+  bool AssembleFrame(bool crc, int timeoutMs, Reply& reply, size_t expectedData);
   // Lets the window work until the port has taken `count` queued bytes.
   void WaitUntilSent(size_t count);
+  // How long `bytes` bytes take on the line (ten bits each), microseconds.
+  qint64 LineMicros(size_t bytes) const;
+  // Lets the window work for `micros` with the port's reads resting, then
+  // takes what came. False (nothing done) when that spares no wake-up: a
+  // wait under the timer's millisecond, or reads that cannot rest.
+  bool RestForLine(qint64 micros);
 
   ReceiveRing ring_;
   OstrelPort port_;
   QTimer deadline_;  // the one-shot deadline timer; firing only stops it
+  QTimer rest_;  // ends a rest of the port's reads
+  QElapsedTimer clock_;
+  qint64 lineFreeAt_ = 0;  // clock_ microseconds: the last request has crossed the line
+  bool mayRest_ = true;    // bytes are on their way: a wait may rest the reads
   uint8_t address_ = 1;
   bool crc_ = false;
   uint16_t lastSentCrc_ = 0;

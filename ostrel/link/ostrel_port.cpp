@@ -83,13 +83,30 @@ bool OstrelPort::Open(const std::string& device, int32_t baudRate, std::string* 
   }
   port_.setRequestToSend(false);
   port_.setDataTerminalReady(true);
+  resting_ = false;
+  readNotifier_ = nullptr;
+  for (QSocketNotifier* notifier : port_.findChildren<QSocketNotifier*>())
+    if (notifier->type() == QSocketNotifier::Read) readNotifier_ = notifier;
   return true;
+}
+
+bool OstrelPort::RestReads() {
+  if (readNotifier_.isNull() || !readNotifier_->isEnabled() || !port_.isOpen()) return false;
+  readNotifier_->setEnabled(false);
+  resting_ = true;
+  return true;
+}
+
+void OstrelPort::ResumeReads() {
+  if (resting_ && !readNotifier_.isNull() && port_.isOpen()) readNotifier_->setEnabled(true);
+  resting_ = false;
 }
 
 void OstrelPort::Close() {
   ++session_;
   closing_ = false;
   gateway_.Close();
+  resting_ = false;
   if (port_.isOpen()) {
     port_.setRequestToSend(false);
     port_.setDataTerminalReady(false);
@@ -102,6 +119,9 @@ bool OstrelPort::Write(const uint8_t* bytes, size_t count) {
   if (network_) return gateway_.Write(bytes, count);
   if (!port_.isOpen()) return false;
   const qint64 n = port_.write(reinterpret_cast<const char*>(bytes), static_cast<qint64>(count));
+  // Handed to the driver now, as far as it takes them, not on the event
+  // loop's next passes (three wake-ups of the window for a request).
+  port_.flush();
   return n == static_cast<qint64>(count);
 }
 

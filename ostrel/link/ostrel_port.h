@@ -8,7 +8,9 @@
 // server's line, reached through a socket (gateway_socket.h) that behaves
 // the same towards the link: the same ring, writes, hang-up.
 
+#include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -59,6 +61,15 @@ class OstrelPort {
   // connection"), after a hang-up of one; else empty.
   const std::string& lostReason() const { return lostReason_; }
 
+  // A line paced byte by byte wakes the window once per byte. While the
+  // bytes a reply still lacks cannot all have come (their line time), the
+  // port's read notification may rest: RestReads stops it (false when the
+  // port has none to stop, as on Windows, where bytes come in chunks
+  // anyway); ResumeReads starts it again, and the next look at the events
+  // takes what came meanwhile in one go.
+  bool RestReads();
+  void ResumeReads();
+
   QSerialPort& serial() { return port_; }
 
  private:
@@ -82,6 +93,10 @@ class OstrelPort {
   bool closing_ = false;  // a hang-up's close is queued
   uint64_t session_ = 0;  // counts opens and closes: a queued close is for one session
   std::function<void()> onHangUp_;
+  // QSerialPort's own notifier of received bytes (a child it makes at open
+  // on POSIX), and whether RestReads stopped it.
+  QPointer<QSocketNotifier> readNotifier_;
+  bool resting_ = false;
 };
 
 // Why `device` could not be opened, from what the system says about the

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ostrel/operations/busy.h"
-#include "ostrel/operations/ostrel_commands.h"
+#include "protocol/command_ids.h"
 #include "serial/network_port_name.h"
 #include "serial/port_discovery.h"
 #include "serial/port_resolver.h"
@@ -42,7 +42,7 @@ void Operations::Send(uint8_t command, const std::vector<uint8_t>& data) {
 }
 
 bool Operations::Receive(Reply& reply, size_t dataNeeded, int timeoutMs) {
-  if (!link_.ReceiveFrame(link_.crc(), timeoutMs, reply)) return false;
+  if (!link_.ReceiveFrame(link_.crc(), timeoutMs, reply, dataNeeded)) return false;
   if (reply.DataLength() < dataNeeded) {
     // A well-formed frame too short for the fields read from it (another
     // command's reply, say) is no answer to this request.
@@ -69,6 +69,9 @@ bool Operations::Connect() {
   }
   view_.SetStatus("Connecting...");  // also after a hang-up
   connected_ = false;
+  // Another sensor, perhaps: nothing read from the last one is known of it.
+  known_.clear();
+  addressRead_.clear();
 
   if (fields_.hostBaud >= 0 && fields_.hostBaud < 4) hostBaudInUse_ = kBaudRates[fields_.hostBaud];
   // A gateway's URL is kept only once the gateway took the connection: a
@@ -133,10 +136,10 @@ bool Operations::OpenPort() {
 bool Operations::Probe() {
   Reply reply;
   link_.SetCrc(false);
-  Send(command::GetRange);
+  Send(cmd::GetRange);
   if (link_.ReceiveFrame(false, OstrelLink::kReadTimeoutMs, reply)) return true;
   link_.SetCrc(true);
-  Send(command::GetRange);
+  Send(cmd::GetRange);
   return link_.ReceiveFrame(true, OstrelLink::kReadTimeoutMs, reply);
 }
 
@@ -154,7 +157,7 @@ void Operations::GetSensorData() {
 void Operations::ReadVersion() {
   Status("");
   Reply r;
-  Send(command::GetKRV04Version);
+  Send(cmd::GetKRV04Version);
   if (!Receive(r, 6)) {
     link_.ProcessErrorMsg(link_.receiveStatus());
     return;
@@ -163,52 +166,68 @@ void Operations::ReadVersion() {
   fields_.fpgaPanel = FormatFpga(r.Data(5));
 }
 
-void Operations::ReadSetup() {
+bool Operations::ReadSetup() {
   Status("");
   Reply r;
-  Send(command::GetKRV04Setup);
+  Send(cmd::GetKRV04Setup);
   if (!Receive(r, 28)) {
     link_.ProcessErrorMsg(link_.receiveStatus());
-    return;
+    return false;
   }
-  fields_.maxPwr = std::to_string(r.Data(8));
-  fields_.minPwr = std::to_string(r.Data(9));
-  fields_.threshold = std::to_string(r.Data(10));
-  fields_.address = std::to_string(r.Data(11));
+  sensor_.maxLaserPower = r.Data(8);
+  sensor_.minLaserPower = r.Data(9);
+  sensor_.threshold = r.Data(10);
+  addressRead_ = std::to_string(r.Data(11));
   unit_ = &UnitSetOfMode(r.Data(27));
+  sensor_.mode = unit_->modeEntry;
+  Know({"Max. Laser Pwr", "Min. Laser Pwr", "Threshold", "Mode"});
+  fields_.maxPwr = std::to_string(sensor_.maxLaserPower);
+  fields_.minPwr = std::to_string(sensor_.minLaserPower);
+  fields_.threshold = std::to_string(sensor_.threshold);
+  fields_.address = addressRead_;
   fields_.mode = unit_->modeEntry;
   rememberedMode_ = unit_->modeEntry;
   fields_.unitText = unit_->text;
+  return true;
 }
 
-void Operations::ReadWane() {
+bool Operations::ReadWane() {
   Status("");
   Reply r;
-  Send(command::ReadWaneParams);
-  if (!Receive(r, 12)) return;  // silent
+  Send(cmd::ReadWaneParams);
+  if (!Receive(r, 12)) return false;  // silent
   const bool crc = link_.crc();
-  fields_.minHt = FormatScaled(r.Word(0, crc), *unit_);
-  fields_.minLen = FormatScaled(r.Word(2, crc), *unit_);
-  fields_.speed = std::to_string(r.Word(4, crc));
-  for (size_t i = 0; i < reservedWane_.size(); ++i) reservedWane_[i] = r.Data(6 + i);
-  fields_.pulse = std::to_string(r.Word(10, crc));
+  sensor_.waneHeight = r.Word(0, crc);
+  sensor_.waneWidth = r.Word(2, crc);
+  sensor_.speed = r.Word(4, crc);
+  for (size_t i = 0; i < sensor_.reserved.size(); ++i) sensor_.reserved[i] = r.Data(6 + i);
+  sensor_.pulse = r.Word(10, crc);
+  Know({"Min. Wane Height", "Min. Wane Width", "Conveyor Speed", "Pulse Duration"});
+  fields_.minHt = FormatScaled(sensor_.waneHeight, *unit_);
+  fields_.minLen = FormatScaled(sensor_.waneWidth, *unit_);
+  fields_.speed = std::to_string(sensor_.speed);
+  fields_.pulse = std::to_string(sensor_.pulse);
+  return true;
 }
 
-void Operations::ReadBoardTimeout() {
+bool Operations::ReadBoardTimeout() {
   Status("");
   Reply r;
-  Send(command::GetBoardTimeout);
+  Send(cmd::GetBoardTimeout);
   if (!Receive(r, 2)) {
     link_.ProcessErrorMsg(link_.receiveStatus());
-    return;
+    return false;
   }
-  fields_.timeout = std::to_string(r.Word(0, link_.crc()));
+  sensor_.boardTimeout = r.Word(0, link_.crc());
+  Know({"Board Timeout"});
+  fields_.timeout = std::to_string(sensor_.boardTimeout);
+  return true;
 }
 
 void Operations::ReadSerial() {
   Status("");
   Reply r;
-  Send(command::GetSerialNum);
+  Send(cmd::GetSerialNum);
   if (!Receive(r, 8)) {
     link_.ProcessErrorMsg(link_.receiveStatus());
     return;
@@ -219,19 +238,20 @@ void Operations::ReadSerial() {
   lastSerialData_.resize(16, 0);
 }
 
-void Operations::ReadModelName() {
+bool Operations::ReadModelName() {
   Status("");
   Reply r;
-  Send(command::GetModelName);
+  Send(cmd::GetModelName);
   if (!Receive(r, 2)) {
     link_.ProcessErrorMsg(link_.receiveStatus());
-    return;
+    return false;
   }
   lastModelName_ = TextOf(r.DataPointer() + 2, r.DataLength() - 2, 16);
   lastModelData_.assign(r.DataPointer(), r.DataPointer() + std::min<size_t>(r.DataLength(), 16));
   lastModelData_.resize(16, 0);
   fields_.modelPanel = lastModelName_;
   fields_.model = ModelEntryOfName(lastModelName_);
+  return true;
 }
 
 }  // namespace ostrel

@@ -10,7 +10,7 @@
 #include "files/atomic_file_writer.h"
 #include "files/calendar_time.h"
 #include "ostrel/operations/busy.h"
-#include "ostrel/operations/ostrel_commands.h"
+#include "protocol/command_ids.h"
 
 namespace ostrel {
 namespace {
@@ -89,14 +89,14 @@ bool Operations::StartPolling() {
     SpotValues v;
     const bool crc = link_.crc();
     if (!fields_.showAll) {
-      Send(command::GetRange);
+      Send(cmd::GetRange);
       if (!Receive(r, 2)) {
         link_.ProcessErrorMsg(link_.receiveStatus());
         continue;
       }
       v.range = r.Word(0, crc);
     } else {
-      Send(command::GetSensorState);
+      Send(cmd::GetSensorState);
       if (!Receive(r, 14)) {
         link_.ProcessErrorMsg(link_.receiveStatus());
         continue;
@@ -140,7 +140,7 @@ bool Operations::ReadMemory() {
     std::vector<uint8_t> data;
     PutWord(data, static_cast<uint16_t>(address), link_.crc());
     data.push_back(static_cast<uint8_t>(count));
-    Send(command::ReadMemory, data);
+    Send(cmd::ReadMemory, data);
     Reply r;
     if (Receive(r, 0)) {  // a failure is silent
       std::vector<uint16_t> words;
@@ -176,7 +176,7 @@ bool Operations::ExportScanBuffer() {
   // Bytes the full ring has to drop from here on belong to the replies:
   // values are missing even if every frame that arrived passed its check.
   const uint64_t droppedBefore = link_.ring().Dropped();
-  Send(command::GetScanBufferPortion, request);
+  Send(cmd::GetScanBufferPortion, request);
   std::vector<uint16_t> table;
   bool cut = false;
   Reply r;

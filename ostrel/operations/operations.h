@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,21 @@ std::string ScanFileName(const std::string& model, const std::string& serial, co
 // the largest image, with a rate and a time left of the most digits they
 // take at any baud rate. The window keeps room for it.
 std::string WidestUploadProgressText();
+
+struct ByteSetting;  // one of the laser and threshold settings (settings.cpp)
+
+// One setting a button wrote, and what its read-back found.
+struct SettingWrite {
+  SettingWrite(std::string name_, std::string before_, std::string sent_ = std::string())
+      : name(std::move(name_)), before(std::move(before_)), sent(std::move(sent_)) {}
+  std::string name;    // as the window names it: "Threshold", "Min. Wane Width"
+  std::string before;  // what the sensor held before, shown; empty when never read
+  std::string sent;
+  std::string now;     // what the read-back found, shown
+  bool readBack = false;  // the sensor answered the read-back
+  bool asSent = false;    // ... with the value sent
+  std::string why;     // without a read-back: why not
+};
 
 class Operations {
  public:
@@ -113,11 +129,13 @@ class Operations {
   struct UploadReport;
 
   bool busy() const { return busy_; }
+  // Polling runs (StartPolling): the window shows its results at its pace.
+  bool polling() const { return polling_; }
   bool connected() const { return connected_; }
   const UnitSet& unitSet() const { return *unit_; }
   int rememberedMode() const { return rememberedMode_; }
   // Bytes 6 to 9 of the last wane read, sent back as they came.
-  const std::array<uint8_t, 4>& reservedWane() const { return reservedWane_; }
+  const std::array<uint8_t, 4>& reservedWane() const { return sensor_.reserved; }
   // The flash was locked again after the last failed upload.
   bool relockedAfterFailure() const { return relocked_; }
 
@@ -151,15 +169,16 @@ class Operations {
   void LineLost();
   bool Probe();
   void GetSensorData();
+  // Each read fills the fields and what the operations know the sensor
+  // holds (sensor_); true when the sensor answered.
   void ReadVersion();
-  void ReadSetup();
-  void ReadWane();
-  void ReadBoardTimeout();
+  bool ReadSetup();
+  bool ReadWane();
+  bool ReadBoardTimeout();
   void ReadSerial();
-  void ReadModelName();
-  // Laser powers and threshold: check, send, read back.
-  bool SetByteSetting(Field field, std::string& text, long most, const char* message, uint8_t setCommand,
-                      uint8_t getCommand, bool clearStatus);
+  bool ReadModelName();
+  // Laser powers and threshold (settings.cpp): check, send, read back.
+  bool SetByteSetting(const ByteSetting& setting);
 
   // Firmware upload.
   int XModemSendBlock(uint32_t block, const uint8_t* data, bool last, bool first);
@@ -171,6 +190,17 @@ class Operations {
   // One line of the change history (write_history.cpp).
   void RecordWrite(const std::string& setting, const std::string& oldValue, const std::string& newValue,
                    history::Outcome outcome);
+  // Each write into the change history (with the value before and whether
+  // it was verified) and the log; returns the status line's summary of
+  // what the sensor now holds.
+  std::string ReportWrites(const std::vector<SettingWrite>& writes);
+  // A change that ends in a new connect (baud rate, check mode, mode):
+  // the connect is its read-back, `now` what it found.
+  void ReconnectedWrite(SettingWrite write, const std::string& now, bool asSent);
+  // What the sensor held before a write, shown; empty when never read.
+  std::string Before(const std::string& name) const;
+  // The settings read so far are known by name (SettingValues' names).
+  void Know(std::initializer_list<const char*> names);
   // The upload's steps before, during and after the transfer.
   bool SaveBackupBeforeUpload(UploadReport& report);
   void Transfer(uint8_t command, const std::vector<uint8_t>& image, size_t size, UploadReport& report);
@@ -188,7 +218,11 @@ class Operations {
   int32_t hostBaudInUse_ = 57600;
   const UnitSet* unit_ = &kImperial;
   int rememberedMode_ = 0;
-  std::array<uint8_t, 4> reservedWane_{};
+  // What the sensor held at the last read of each setting, and which of
+  // them were read since the last Connect.
+  SensorSettings sensor_;
+  std::vector<std::string> known_;
+  std::string addressRead_;  // the setup's address, data[11]
   std::string lastModelName_;
   std::vector<uint8_t> lastModelData_;  // the 16 name bytes of the last model read
   std::vector<uint8_t> lastSerialData_;  // the 16 bytes of the last serial number read

@@ -119,6 +119,12 @@ std::vector<SettingValue> SettingValues(const SensorSettings& s) {
   return values;
 }
 
+std::string ShownValue(const SensorSettings& settings, const std::string& name) {
+  for (const SettingValue& v : SettingValues(settings))
+    if (v.name == name) return v.shown;
+  return std::string();
+}
+
 std::vector<SettingDifference> CompareSettings(const SensorSettings& saved, const SensorSettings& now) {
   const std::vector<SettingValue> a = SettingValues(saved);
   const std::vector<SettingValue> b = SettingValues(now);

@@ -43,6 +43,9 @@ struct SettingValue {
 // Every setting in the order a restore writes them (the mode first: the
 // wane sizes are in its units).
 std::vector<SettingValue> SettingValues(const SensorSettings& settings);
+// The shown text of the setting `name` (a name of SettingValues), with its
+// unit: "2.500 inch", "800 mm/s", "77". Empty for a name it does not have.
+std::string ShownValue(const SensorSettings& settings, const std::string& name);
 
 // A setting that differs between the backup and the sensor now.
 struct SettingDifference {

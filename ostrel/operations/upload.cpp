@@ -13,9 +13,9 @@
 
 #include "files/bounded_file_reader.h"
 #include "ostrel/operations/busy.h"
-#include "ostrel/operations/ostrel_commands.h"
 #include "ostrel/operations/upload_report.h"
-#include "ostrel/operations/xmodem_block.h"
+#include "protocol/command_ids.h"
+#include "protocol/xmodem_block.h"
 
 namespace ostrel {
 namespace {
@@ -28,6 +28,20 @@ constexpr uint8_t kUnlock1 = 0x3C;
 constexpr uint8_t kUnlock2 = 0xC3;
 constexpr uint8_t kLock = 0x00;
 
+// What XModemSendBlock returns. Ostrel's sender is its own (it takes whole
+// blocks, does not wait for the start request and gives up after more than
+// 16 failed answers); the block and the control bytes are the shared ones.
+enum XModemResult : int {
+  kBlockAcknowledged = 0,
+  kBlockFailed = 2,  // more than 16 failed answers to the block
+  kEndFailed = 3,    // more than 16 failed answers to EOT
+  kCancelled = 5,    // two CAN in a row
+};
+constexpr int kMaxFailedAnswers = 16;
+using xmodem::kAck;
+using xmodem::kCan;
+using xmodem::kEot;
+
 struct UploadKind {
   uint8_t command;
   int firstFilter;
@@ -35,9 +49,9 @@ struct UploadKind {
   const char* name;
 };
 constexpr UploadKind kKinds[] = {
-    {command::UploadCode, 0, "Dsp Firmware upload?", "DSP"},
-    {command::UploadFPGA, 0, "Fpga code upload?", "FPGA"},
-    {command::UploadCalibration, 1, "Calibration data upload?", "CAL File"},
+    {cmd::UploadCode, 0, "Dsp Firmware upload?", "DSP"},
+    {cmd::UploadFPGA, 0, "Fpga code upload?", "FPGA"},
+    {cmd::UploadCalibration, 1, "Calibration data upload?", "CAL File"},
 };
 constexpr const char* kFilters = "Bin File [*.bin]|*.bin|Cal File [*.cal]|*.cal|All [*.*]|*.*";
 
@@ -101,12 +115,12 @@ std::vector<std::string> UploadPlan(const files::FileContent& file, const std::s
   const auto* bytes = reinterpret_cast<const uint8_t*>(file.content.data());
   char text[160];
   std::snprintf(text, sizeof text, "File: %s, %zu bytes, CRC-16 0x%04X", name.c_str(), file.content.size(),
-                static_cast<unsigned>(XModemCrc(bytes, file.content.size())));
+                static_cast<unsigned>(xmodem::Crc(bytes, file.content.size())));
   lines.push_back(text);
   lines.push_back(std::string("Kind: ") + kind.name);
-  const size_t blocks = (file.content.size() + kXModemData - 1) / kXModemData;
+  const size_t blocks = (file.content.size() + xmodem::kDataSize - 1) / xmodem::kDataSize;
   std::snprintf(text, sizeof text, "Line time: %.1f s at %d baud",
-                static_cast<double>(blocks * kXModemBlock + 1) * 10.0 / baud, static_cast<int>(baud));
+                static_cast<double>(blocks * xmodem::kBlockSize + 1) * 10.0 / baud, static_cast<int>(baud));
   lines.push_back(text);
   return lines;
 }
@@ -125,7 +139,7 @@ uint8_t Operations::ReadAnswer(bool skipStartRequests) {
     if (!link_.ReadBytes(answer, 1)) return 0;  // nothing in time counts as a byte 0
     // The receiver's start requests that arrive around the first block are
     // no answer to it.
-    if (!(skipStartRequests && answer[0] == kStartRequest)) return answer[0];
+    if (!(skipStartRequests && answer[0] == xmodem::kCrcRequest)) return answer[0];
   }
 }
 
@@ -144,7 +158,7 @@ bool Operations::CancelWaiting() {
 
 int Operations::XModemSendBlock(uint32_t block, const uint8_t* data, bool last, bool first) {
   int errors = 0;
-  const auto packet = BuildXModemBlock(block, data);
+  const xmodem::Block packet = xmodem::BuildBlock(block, data);
   // Sends `bytes` until the answer is ACK; CAN CAN cancels, more than 16
   // failed answers give `failure`.
   const auto exchange = [&](const uint8_t* bytes, size_t count, int failure) {
@@ -173,9 +187,9 @@ int Operations::XModemSendBlock(uint32_t block, const uint8_t* data, bool last, 
 }
 
 void Operations::LockFlash() {
-  Send(command::WriteFlashProtect1, {kLock});
+  Send(cmd::WriteFlashProtect1, {kLock});
   link_.WaitMs(kProtectWaitMs);
-  Send(command::WriteFlashProtect2, {kLock});
+  Send(cmd::WriteFlashProtect2, {kLock});
   link_.WaitMs(kProtectWaitMs);
   relocked_ = true;
 }
@@ -221,7 +235,7 @@ bool Operations::Upload() {
   UploadReport report;
   report.fileName = FileNameOf(path);
   report.size = size;
-  report.crc = XModemCrc(image.data(), size);
+  report.crc = xmodem::Crc(image.data(), size);
   report.kind = kind.name;
   report.firmwareBefore = fields_.firmwarePanel;
   if (!SaveBackupBeforeUpload(report)) return true;
@@ -241,12 +255,12 @@ bool Operations::Upload() {
 }
 
 void Operations::Transfer(uint8_t command, const std::vector<uint8_t>& image, size_t size, UploadReport& report) {
-  report.blocksTotal = (size + kXModemData - 1) / kXModemData;
+  report.blocksTotal = (size + xmodem::kDataSize - 1) / xmodem::kDataSize;
   report.outcome = UploadReport::Outcome::kNothingSent;
   report.meaning = "nothing was sent: the sensor keeps its firmware; its flash is locked again";
-  Send(command::WriteFlashProtect1, {kUnlock1});
+  Send(cmd::WriteFlashProtect1, {kUnlock1});
   link_.WaitMs(kProtectWaitMs);
-  Send(command::WriteFlashProtect2, {kUnlock2});
+  Send(cmd::WriteFlashProtect2, {kUnlock2});
   link_.WaitMs(kProtectWaitMs);
 
   Status("");
@@ -283,13 +297,13 @@ void Operations::Transfer(uint8_t command, const std::vector<uint8_t>& image, si
   report.transferred = true;
   const auto start = std::chrono::steady_clock::now();
   for (size_t j = 1; j <= blocks && result == kBlockAcknowledged; ++j) {
-    result = XModemSendBlock(static_cast<uint32_t>(j), image.data() + (j - 1) * kXModemData, j == blocks, j == 1);
+    result = XModemSendBlock(static_cast<uint32_t>(j), image.data() + (j - 1) * xmodem::kDataSize, j == blocks, j == 1);
     if (result == kBlockAcknowledged) sentBlocks = j;
     const int percent = Percent(j, blocks);
     Status("Completed " + std::to_string(percent) + " %");
     view_.SetProgress(true, percent);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    view_.SetProgressText(ProgressText(std::min(sentBlocks * kXModemData, size), size, seconds));
+    view_.SetProgressText(ProgressText(std::min(sentBlocks * xmodem::kDataSize, size), size, seconds));
     // "Stop" is handled while the block's answer is awaited; the next block
     // does not go out.
     if (result == kBlockAcknowledged && j < blocks && stopUpload_) {

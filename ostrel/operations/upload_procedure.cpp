@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ostrel/operations/busy.h"
-#include "ostrel/operations/ostrel_commands.h"
+#include "protocol/command_ids.h"
 #include "ostrel/operations/upload_report.h"
 
 namespace ostrel {
@@ -80,20 +80,20 @@ bool Operations::ReadSensorSettings(SensorSettings& s, std::string& why) {
           ReceiveStatusText(link_.receiveStatus()) + ")";
     return false;
   };
-  Send(command::GetKRV04Setup);
+  Send(cmd::GetKRV04Setup);
   if (!Receive(r, 28)) return failed("setup");
   s.maxLaserPower = r.Data(8);
   s.minLaserPower = r.Data(9);
   s.threshold = r.Data(10);
   s.mode = UnitSetOfMode(r.Data(27)).modeEntry;
-  Send(command::ReadWaneParams);
+  Send(cmd::ReadWaneParams);
   if (!Receive(r, 12)) return failed("wane");
   s.waneHeight = r.Word(0, crc);
   s.waneWidth = r.Word(2, crc);
   s.speed = r.Word(4, crc);
   for (size_t i = 0; i < s.reserved.size(); ++i) s.reserved[i] = r.Data(6 + i);
   s.pulse = r.Word(10, crc);
-  Send(command::GetBoardTimeout);
+  Send(cmd::GetBoardTimeout);
   if (!Receive(r, 2)) return failed("board timeout");
   s.boardTimeout = r.Word(0, crc);
   return true;
@@ -202,12 +202,12 @@ Operations::RestoreResult Operations::RestoreWithinOperation(const SensorSetting
   const bool crc = link_.crc();
   // The mode first: the wane sizes are in its units.
   if (!known || now.mode != wanted.mode)
-    link_.SendSetting(command::SetKRV04Mode, {static_cast<uint8_t>(wanted.mode == 0 ? 0 : 1)});
+    link_.SendSetting(cmd::SetKRV04Mode, {static_cast<uint8_t>(wanted.mode == 0 ? 0 : 1)});
   if (!known || now.minLaserPower != wanted.minLaserPower)
-    link_.SendSetting(command::SetMinLP, {wanted.minLaserPower});
+    link_.SendSetting(cmd::SetMinLP, {wanted.minLaserPower});
   if (!known || now.maxLaserPower != wanted.maxLaserPower)
-    link_.SendSetting(command::SetMaxLP, {wanted.maxLaserPower});
-  if (!known || now.threshold != wanted.threshold) link_.SendSetting(command::SetThreshold, {wanted.threshold});
+    link_.SendSetting(cmd::SetMaxLP, {wanted.maxLaserPower});
+  if (!known || now.threshold != wanted.threshold) link_.SendSetting(cmd::SetThreshold, {wanted.threshold});
   if (!known || now.waneHeight != wanted.waneHeight || now.waneWidth != wanted.waneWidth ||
       now.speed != wanted.speed || now.reserved != wanted.reserved || now.pulse != wanted.pulse) {
     std::vector<uint8_t> data;
@@ -216,19 +216,36 @@ Operations::RestoreResult Operations::RestoreWithinOperation(const SensorSetting
     PutWord(data, wanted.speed, crc);
     data.insert(data.end(), wanted.reserved.begin(), wanted.reserved.end());  // as they came
     PutWord(data, wanted.pulse, crc);
-    link_.SendSetting(command::WriteWaneParams, data);
+    link_.SendSetting(cmd::WriteWaneParams, data);
   }
   if (!known || now.boardTimeout != wanted.boardTimeout) {
     std::vector<uint8_t> data;
     PutWord(data, wanted.boardTimeout, crc);
-    link_.SendSetting(command::SetBoardTimeout, data);
+    link_.SendSetting(cmd::SetBoardTimeout, data);
   }
   RestoreResult result;
   SensorSettings after;
-  if (ReadSensorSettings(after, result.error)) {
+  const bool readAfter = ReadSensorSettings(after, result.error);
+  if (readAfter) {
     result.left = CompareSettings(wanted, after);
     result.verified = result.left.empty();
   }
+  // Each setting the restore meant to change goes to the history with what
+  // the sensor held before and whether it holds it now.
+  const std::vector<SettingValue> before = SettingValues(now);
+  const std::vector<SettingValue> meant = SettingValues(wanted);
+  const std::vector<SettingValue> found = SettingValues(after);
+  std::vector<SettingWrite> writes;
+  for (size_t i = 0; i < meant.size(); ++i) {
+    if (known && before[i].raw == meant[i].raw) continue;  // not written
+    SettingWrite w{meant[i].name, known ? before[i].shown : std::string(), meant[i].shown};
+    w.readBack = readAfter;
+    w.asSent = readAfter && found[i].raw == meant[i].raw;
+    w.now = readAfter ? found[i].shown : std::string();
+    w.why = readAfter ? std::string() : result.error;
+    writes.push_back(std::move(w));
+  }
+  ReportWrites(writes);
   // The window shows what the sensor holds now (its unit too).
   ReadSetup();
   ReadWane();

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ostrel/operations/busy.h"
-#include "ostrel/operations/ostrel_commands.h"
+#include "protocol/command_ids.h"
 
 namespace ostrel {
 
@@ -47,25 +47,58 @@ bool Operations::SetWaneVariables() {
   }
   view_.FieldsChanged();
 
+  // What goes out, in the settings' own terms: each shown as the window
+  // shows it, and compared raw with what the sensor reads back.
+  SensorSettings sent = sensor_;
+  sent.waneWidth = static_cast<uint16_t>(width);
+  sent.waneHeight = static_cast<uint16_t>(height);
+  sent.speed = static_cast<uint16_t>(speed);
+  sent.pulse = static_cast<uint16_t>(pulse);
+  sent.boardTimeout = static_cast<uint16_t>(timeout);
+  struct Written {
+    const char* name;
+    uint16_t SensorSettings::*value;
+    bool timeout;  // the board timeout has a read-back of its own
+  };
+  static constexpr Written kWritten[] = {
+      {"Min. Wane Width", &SensorSettings::waneWidth, false},
+      {"Min. Wane Height", &SensorSettings::waneHeight, false},
+      {"Conveyor Speed", &SensorSettings::speed, false},
+      {"Pulse Duration", &SensorSettings::pulse, false},
+      {"Board Timeout", &SensorSettings::boardTimeout, true},
+  };
+  std::vector<SettingWrite> writes;
+  for (const Written& w : kWritten) writes.push_back({w.name, Before(w.name), ShownValue(sent, w.name)});
+
   const bool crc = link_.crc();
   std::vector<uint8_t> data;
-  PutWord(data, static_cast<uint16_t>(height), crc);
-  PutWord(data, static_cast<uint16_t>(width), crc);
-  PutWord(data, static_cast<uint16_t>(speed), crc);
-  data.insert(data.end(), reservedWane_.begin(), reservedWane_.end());  // as received
-  PutWord(data, static_cast<uint16_t>(pulse), crc);
-  link_.SendSetting(command::WriteWaneParams, data);
+  PutWord(data, sent.waneHeight, crc);
+  PutWord(data, sent.waneWidth, crc);
+  PutWord(data, sent.speed, crc);
+  data.insert(data.end(), sensor_.reserved.begin(), sensor_.reserved.end());  // as received
+  PutWord(data, sent.pulse, crc);
+  link_.SendSetting(cmd::WriteWaneParams, data);
+  const bool waneRead = ReadWane();
+  const int waneStatus = link_.receiveStatus();
 
-  ReadWane();
-  RecordWrite("Wane variables", "", fields_.minLen + ", " + fields_.minHt + ", " + fields_.pulse + ", " + fields_.speed,
-              history::Outcome::kNotVerified);
   Status("");
   std::vector<uint8_t> word;
-  PutWord(word, static_cast<uint16_t>(timeout), crc);
-  link_.SendSetting(command::SetBoardTimeout, word);
-  ReadBoardTimeout();  // clears the status line first
-  RecordWrite("Board Timeout", "", std::to_string(timeout),
-              fields_.timeout == std::to_string(timeout) ? history::Outcome::kVerified : history::Outcome::kNotVerified);
+  PutWord(word, sent.boardTimeout, crc);
+  link_.SendSetting(cmd::SetBoardTimeout, word);
+  const bool timeoutRead = ReadBoardTimeout();  // clears the status line first
+  const int timeoutStatus = link_.receiveStatus();
+
+  for (size_t i = 0; i < writes.size(); ++i) {
+    SettingWrite& w = writes[i];
+    w.readBack = kWritten[i].timeout ? timeoutRead : waneRead;
+    if (!w.readBack) {
+      w.why = "reading it back failed (" + ReceiveStatusText(kWritten[i].timeout ? timeoutStatus : waneStatus) + ")";
+      continue;
+    }
+    w.asSent = sensor_.*kWritten[i].value == sent.*kWritten[i].value;
+    w.now = ShownValue(sensor_, w.name);
+  }
+  Status(ReportWrites(writes));
   view_.FieldsChanged();
   return true;
 }

@@ -59,7 +59,8 @@ QLineEdit* IdentityBox(QWidget* parent, const QString& name) {
 // only the caption, so a screen reader reads "COM Errors: 3".
 void ShowValue(QLabel* label, const QString& caption, const QString& value) {
   if (label->text() != value) label->setText(value);
-  label->setAccessibleName(caption + ": " + value);
+  const QString name = caption + ": " + value;
+  if (label->accessibleName() != name) label->setAccessibleName(name);  // each change is announced
 }
 
 // Polling changes the Spot panels ten times a second. A label whose size
@@ -72,6 +73,12 @@ void FixPanelSize(QLabel* panel) {
   const int width = std::max(80, panel->fontMetrics().horizontalAdvance("65535") + frame);
   panel->setFixedSize(width, panel->sizeHint().height());
 }
+
+// A label whose text changes while polling runs (a Spot panel, the link
+// text) fills its own background: a new text then repaints the label
+// alone, not the page, the tab widgets and the window behind it as well
+// (five more paint events each time).
+void PaintOwnBackground(QLabel* label) { label->setAutoFillBackground(true); }
 
 QComboBox* List(QWidget* parent, const QString& name, std::initializer_list<const char*> entries) {
   auto* list = new QComboBox(parent);
@@ -184,6 +191,7 @@ QWidget* MainWindow::BuildIdentityStrip() {
   }
   auto* about = new QPushButton("About", strip);
   about->setObjectName("btnAbout");
+  idleOnly_.push_back(about);  // it switches factory mode, which enables Upload
   row->addWidget(about);
   connect(about, &QPushButton::clicked, this, [this] {
     factory_ = about_->Run();
@@ -229,6 +237,8 @@ QWidget* MainWindow::BuildConnectTab() {
   for (QComboBox* list : {cboPort_, cboHostBaud_}) list->installEventFilter(this);
   connect(cbxGlobal_, &QCheckBox::toggled, globalWarning_, &QLabel::setVisible);
   connect(btnConnect, &QPushButton::clicked, this, [this] { Run([this] { operations_->Connect(); }); });
+  for (QWidget* w : std::initializer_list<QWidget*>{cboPort_, cboHostBaud_, editConnAddr_, cbxGlobal_, btnConnect})
+    idleOnly_.push_back(w);
   return page;
 }
 
@@ -257,6 +267,7 @@ QWidget* MainWindow::BuildSettingsTab() {
   const auto button = [&](const char* text, auto handler) {
     auto* b = new QPushButton(text, page);
     connect(b, &QPushButton::clicked, this, [this, handler] { Run([this, handler] { (operations_.get()->*handler)(); }); });
+    idleOnly_.push_back(b);
     return b;
   };
   const auto edit = [&](Field field) {
@@ -377,6 +388,8 @@ QWidget* MainWindow::BuildSettingsTab() {
   right->addStretch(1);
 
   for (QWidget* field : fields) field->setFixedWidth(fieldWidth);
+  // What is typed or chosen here goes out only with a button's press.
+  idleOnly_.insert(idleOnly_.end(), fields.begin(), fields.end());
   // The first columns line up across the groups of a side.
   for (QGridLayout* grid : grids) grid->setColumnMinimumWidth(0, 130);
   return page;
@@ -397,6 +410,7 @@ QWidget* MainWindow::BuildViewTab() {
     auto* label = Caption(kSpotNames[i], panel);
     ShowValue(panel, kSpotNames[i], "00");
     FixPanelSize(panel);
+    PaintOwnBackground(panel);
     spotGrid->addWidget(label, i, 0);
     spotGrid->addWidget(panel, i, 1);
     spotPanels_.push_back(panel);
@@ -428,6 +442,7 @@ QWidget* MainWindow::BuildViewTab() {
   spotTimer_.setInterval(kSpotIntervalMs);
   connect(&spotTimer_, &QTimer::timeout, this, [this] { ShowLatestSpot(); });
   connect(start, &QPushButton::clicked, this, [this] { Run([this] { operations_->StartPolling(); }); });
+  idleOnly_.push_back(start);
   connect(stop, &QPushButton::clicked, this, [this] { operations_->RequestStop(); });
   connect(cbxSpot_, &QCheckBox::toggled, this, [this](bool on) {
     fields_.showAll = on;  // the next poll uses it
@@ -462,6 +477,7 @@ QWidget* MainWindow::BuildViewTab() {
   memoryGrid->addWidget(update, 3, 0, 1, 2);
   memoryGrid->addWidget(memo_, 0, 2, 5, 1);
   connect(update, &QPushButton::clicked, this, [this] { Run([this] { operations_->ReadMemory(); }); });
+  idleOnly_.push_back(update);
   connect(chkbxHex_, &QCheckBox::toggled, this, [this](bool on) { fields_.hex = on; });
   connect(chkbxRepeat_, &QCheckBox::clicked, this, [this](bool on) { operations_->SetRepeat(on); });
 
@@ -520,8 +536,13 @@ void MainWindow::BuildStatusBar() {
   // The link: port, baud rate, address, sensor, polling, replies. Default
   // colours, so it follows the desktop's palette.
   linkText_ = new QLabel(lines);
+  PaintOwnBackground(linkText_);
   linkText_->setObjectName("linkText");
-  linkText_->setFixedWidth(linkText_->fontMetrics().horizontalAdvance(QString(95, 'x')));
+  // Of fixed size: a new text (four times a second while polling) then
+  // asks no layout to be redone, which would repaint the whole status bar.
+  linkText_->setText("x");
+  linkText_->setFixedSize(linkText_->fontMetrics().horizontalAdvance(QString(95, 'x')), linkText_->sizeHint().height());
+  linkText_->clear();
   btnReconnect_ = new QPushButton("Reconnect", lines);
   btnReconnect_->setObjectName("btnReconnect");
   // Its place is kept while it is hidden: the line keeps its height.
@@ -530,6 +551,7 @@ void MainWindow::BuildStatusBar() {
   btnReconnect_->setSizePolicy(keepPlace);
   btnReconnect_->setVisible(false);
   connect(btnReconnect_, &QPushButton::clicked, this, [this] { Run([this] { operations_->Connect(); }); });
+  idleOnly_.push_back(btnReconnect_);
   second->addWidget(linkText_);
   second->addWidget(btnReconnect_);
   second->addStretch(1);
@@ -614,15 +636,29 @@ void MainWindow::StoreConnection(int portNumber, int baudRate, const std::string
 }
 
 template <typename Operation>
-void MainWindow::Run(Operation operation) {
+void MainWindow::Run(Operation operation, bool collect) {
   if (operations_->busy()) return;  // the running operation keeps the record
-  Collect();
+  if (collect) Collect();
   operations_->ActionStarting();
+  // Nothing pressed or typed meanwhile may look taken and then be lost:
+  // what cannot act while the line is busy is disabled until it is free.
+  // The focus goes back where it was (or into the field an input error
+  // names), not to whatever took it while its widget was disabled.
+  focusAfterRun_ = QApplication::focusWidget();
+  ShowBusy(true);
   operation();
+  ShowBusy(false);
+  if (!focusAfterRun_.isNull() && focusAfterRun_->isEnabled() && focusAfterRun_->isVisible())
+    focusAfterRun_->setFocus();
   ShowLink();
   ShowLatestSpot();  // the last poll's values, before the panels rest
   ShowFields();
   if (closeWanted_ && !operations_->busy()) close();
+}
+
+void MainWindow::ShowBusy(bool busy) {
+  for (QWidget* w : idleOnly_) w->setEnabled(!busy);
+  if (!busy) ApplyFactoryMode();
 }
 
 void MainWindow::Collect() {
@@ -701,11 +737,16 @@ void MainWindow::ApplyFactoryMode() {
 
 void MainWindow::ShowAllLook() {
   const bool all = cbxSpot_->isChecked();
-  const QString look = all ? "QLabel { background: palette(base); color: red; }"
-                           : "QLabel { background: palette(button); color: grey; }";
   for (size_t i = 1; i < spotPanels_.size(); ++i) {
-    spotPanels_[i]->setEnabled(all);
-    spotPanels_[i]->setStyleSheet(look);
+    QLabel* panel = spotPanels_[i];
+    panel->setEnabled(all);
+    // Colours through the palette, not a style sheet: a label drawn by a
+    // style sheet is not opaque, and each new value would repaint what
+    // lies behind it too.
+    QPalette look = palette();
+    look.setColor(QPalette::Window, look.color(all ? QPalette::Base : QPalette::Button));
+    look.setColor(QPalette::WindowText, all ? QColor(Qt::red) : QColor(Qt::gray));
+    panel->setPalette(look);
   }
   for (QLabel* label : spotLabels_) label->setEnabled(all);
 }
@@ -737,20 +778,40 @@ QLineEdit* MainWindow::EditOf(Field field) const {
 }
 
 void MainWindow::SetStatus(const std::string& text) {
-  const QString shown = Q(text);
-  if (lblStatus_->text() != shown) lblStatus_->setText(shown);  // cleared on every poll
+  statusLatest_ = Q(text);
+  // Polling clears the status line before every poll and a failed poll
+  // writes it again: shown as it comes, a sensor that fails each poll would
+  // repaint and announce the line hundreds of times a second.
+  if (operations_->polling()) {
+    ShowWithSpot(statusPending_);
+    return;
+  }
+  statusPending_ = false;
+  if (lblStatus_->text() != statusLatest_) lblStatus_->setText(statusLatest_);
 }
 
 void MainWindow::SetComErrors(unsigned long long count) {
+  comErrorsLatest_ = count;
+  if (operations_->polling()) {
+    ShowWithSpot(comErrorsPending_);
+    return;
+  }
+  comErrorsPending_ = false;
   ShowValue(pCommErrors_, "COM Errors", QString::number(count));
+}
+
+void MainWindow::ShowWithSpot(bool& pending) {
+  pending = true;
+  if (!spotTimer_.isActive()) spotTimer_.start();
 }
 
 void MainWindow::ShowInputError(const std::string& text, Field field) {
   ShowFields();
   QMessageBox::critical(this, "Error", Lines(text));
   if (QLineEdit* edit = EditOf(field)) {
-    edit->setFocus();
     edit->selectAll();
+    focusAfterRun_ = edit;  // disabled until the operation has ended
+    edit->setFocus();
   }
 }
 
@@ -896,11 +957,20 @@ void MainWindow::ShowSpot(const SpotValues& v) {
   }
   chart_->Add(RangeInUnits(v.range, unit));
   spotShown_ = v;
-  spotPending_ = true;
-  if (!spotTimer_.isActive()) spotTimer_.start();
+  ShowWithSpot(spotPending_);
 }
 
 void MainWindow::ShowLatestSpot() {
+  // The status line and the error count as they were last told, at the
+  // panels' pace while polling runs.
+  if (statusPending_) {
+    statusPending_ = false;
+    if (lblStatus_->text() != statusLatest_) lblStatus_->setText(statusLatest_);
+  }
+  if (comErrorsPending_) {
+    comErrorsPending_ = false;
+    ShowValue(pCommErrors_, "COM Errors", QString::number(comErrorsLatest_));
+  }
   if (!spotPending_) return;
   spotPending_ = false;
   const SpotValues& v = spotShown_;
@@ -937,9 +1007,7 @@ std::string MainWindow::ConnectAtStart(const StartConnectTexts& texts) {
   QTimer::singleShot(0, this, [this, wanted] {
     if (operations_->busy()) return;
     fields_ = wanted;
-    operations_->Connect();
-    ShowFields();
-    if (closeWanted_ && !operations_->busy()) close();
+    Run([this] { operations_->Connect(); }, false);
   });
   return std::string();
 }

@@ -6,6 +6,7 @@
 // report.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
@@ -41,7 +42,8 @@ class KeyFilter;
 
 class MainWindow : public QMainWindow, public OstrelView {
  public:
-  // The Spot page's panels show the latest poll at most this often.
+  // The Spot page's panels, and the status line and the COM error count
+  // while polling, show the latest poll at most this often.
   static constexpr int kSpotIntervalMs = 100;
 
   // `iniPath`: the settings file; `iniNote` a line for the status bar (the
@@ -107,10 +109,14 @@ class MainWindow : public QMainWindow, public OstrelView {
   // entries beyond COM4 are devices).
   void BindFields();
 
-  // Runs one operation: the controls' texts into the record, the operation,
-  // the record back into the controls.
+  // Runs one operation: the controls' texts into the record (unless the
+  // record was set already), the operation, the record back into the
+  // controls.
   template <typename Operation>
-  void Run(Operation operation);
+  void Run(Operation operation, bool collect = true);
+  // The controls that cannot act while an operation holds the line are
+  // disabled meanwhile; Stop, Show All, Repeat and the memory fields stay.
+  void ShowBusy(bool busy);
   void Collect();
   void ShowFields();
   void ApplyIni();
@@ -118,8 +124,11 @@ class MainWindow : public QMainWindow, public OstrelView {
   void ShowAllLook();
   // What one count of the Range panel is, in the sensor's unit.
   void ShowRangeUnit();
-  // The panels of the Spot page, from the latest poll not shown yet.
+  // The panels of the Spot page, from the latest poll not shown yet, and
+  // the status line and COM error count told while polling.
   void ShowLatestSpot();
+  // Marks `pending` and has ShowLatestSpot show it at its next turn.
+  void ShowWithSpot(bool& pending);
   void StopLoops();
   void FillPortList();
   QLineEdit* EditOf(Field field) const;
@@ -135,6 +144,8 @@ class MainWindow : public QMainWindow, public OstrelView {
   bool factory_ = false;
   bool closeWanted_ = false;
   std::vector<std::string> portDevices_;  // list entries after COM1..COM4
+  std::vector<QWidget*> idleOnly_;        // enabled only while no operation runs
+  QPointer<QWidget> focusAfterRun_;       // where the focus goes when an operation ends
 
   QTabWidget* tabs_ = nullptr;
   QTabWidget* viewPages_ = nullptr;
@@ -186,6 +197,10 @@ class MainWindow : public QMainWindow, public OstrelView {
   QTimer spotTimer_;                 // shows the latest poll
   SpotValues spotShown_;             // the latest poll
   bool spotPending_ = false;         // ... not shown yet
+  QString statusLatest_;             // the status line as last told
+  bool statusPending_ = false;       // ... while polling, not shown yet
+  unsigned long long comErrorsLatest_ = 0;
+  bool comErrorsPending_ = false;
   QLineEdit* editMemAddr_ = nullptr;
   QLineEdit* editWordCount_ = nullptr;
   QCheckBox* chkbxHex_ = nullptr;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -152,10 +155,17 @@ TEST_F(OstrelSimTest, TheBusyFlagTurnsASecondOperationAway) {
   EXPECT_EQ(trace_.CountCommand(2), 0u) << "nothing of the refused operation was sent";
   EXPECT_TRUE(ops_.connected());
   EXPECT_FALSE(ops_.busy());
+  // The laser commands await no reply: the sensor's thread takes them in
+  // its own time.
+  const auto laserBecomes = [this](bool on) {
+    for (int i = 0; i < 2500 && State().settings.laserOn != on; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return State().settings.laserOn == on;
+  };
   EXPECT_TRUE(ops_.LaserOff());
-  EXPECT_FALSE(State().settings.laserOn);
+  EXPECT_TRUE(laserBecomes(false));
   EXPECT_TRUE(ops_.LaserOn());
-  EXPECT_TRUE(State().settings.laserOn);
+  EXPECT_TRUE(laserBecomes(true));
 }
 
 TEST_F(OstrelSimTest, TheVirtualSensorEntryConnectsToOneSensorKeptForTheRun) {

@@ -83,7 +83,7 @@ TEST(OstrelReadBack, ADifferingReadBackShowsErrorAndKeepsTheSensorsValue) {
   ASSERT_EQ(peer.Frames().size(), 2u);
   EXPECT_EQ(peer.Frames()[0].command(), 84);
   EXPECT_EQ(peer.Frames()[0].data(0), 25);
-  EXPECT_EQ(view.LastStatus(), "Error!");
+  EXPECT_EQ(view.LastStatus(), "Error! Min. Laser Pwr: sent 25, the sensor holds 99");
   EXPECT_EQ(fields.minPwr, "99");
 }
 

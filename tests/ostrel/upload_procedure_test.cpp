@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "ostrel/operations/settings_backup.h"
-#include "ostrel/operations/xmodem_block.h"
 #include "ostrel_sim_fixture.h"
+#include "protocol/xmodem_block.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ TEST_F(OstrelUploadProcedure, TheSettingsAreSavedFirstLoggedAndRestoreExactly) {
   EXPECT_LT(started, ended);
   ASSERT_LT(ended, view_.log.size());
   char crc[8];
-  std::snprintf(crc, sizeof crc, "0x%04X", ostrel::XModemCrc(image_.data(), image_.size()));
+  std::snprintf(crc, sizeof crc, "0x%04X", xmodem::Crc(image_.data(), image_.size()));
   EXPECT_NE(view_.log[started].find(std::string(crc) + " (DSP)"), std::string::npos) << view_.log[started];
 
   ostrel::SensorBackup backup;

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <functional>
 
-#include "ostrel/operations/xmodem_block.h"
 #include "protocol/frame.h"
+#include "protocol/xmodem_block.h"
 #include "ostrel_sim_fixture.h"
 #include "scripted_peer.h"
 #include "support/temp_dir.h"
@@ -42,14 +42,14 @@ TEST(XModemBlock, NumberComplementAndStandardCrc) {
     uint8_t complement;
   };
   for (const Row row : {Row{1, 1, 254}, Row{255, 255, 0}, Row{256, 0, 255}, Row{512, 0, 255}}) {
-    const auto b = ostrel::BuildXModemBlock(row.block, data.data());
+    const auto b = xmodem::BuildBlock(row.block, data.data());
     EXPECT_EQ(b[0], 0x01);
     EXPECT_EQ(b[1], row.number);
     EXPECT_EQ(b[2], row.complement);
     EXPECT_TRUE(std::equal(data.begin(), data.end(), b.begin() + 3));
   }
   const uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-  EXPECT_EQ(ostrel::XModemCrc(digits, 9), 0x31C3);
+  EXPECT_EQ(xmodem::Crc(digits, 9), 0x31C3);
 }
 
 class OstrelUploadTest : public OstrelSimTest {

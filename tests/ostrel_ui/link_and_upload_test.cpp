@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -25,7 +27,9 @@
 
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/main_window.h"
+#include "protocol/command_ids.h"
 #include "sim/virtual_sensor.h"
+#include "support/sim_trace.h"
 #include "support/file_dialog_answer.h"
 #include "support/temp_dir.h"
 
@@ -35,7 +39,7 @@ class OstrelLinkAndUpload : public ::testing::Test {
  protected:
   void Start(sim::SensorConfig config = {}) {
     config.model = "KRV04 Board Flipper";
-    sensor_ = std::make_unique<sim::VirtualSensor>(config);
+    sensor_ = std::make_unique<sim::VirtualSensor>(config, trace_.Line());
     ASSERT_TRUE(sensor_->Start()) << sensor_->LastError();
     const std::string ini = dir_.File("Ostrel.ini");
     std::ofstream(ini, std::ios::binary) << "[CommPort]\r\nPort=1\r\n[Port Map]\r\nCOM1=" << sensor_->SlavePath()
@@ -76,6 +80,23 @@ class OstrelLinkAndUpload : public ::testing::Test {
     poll.start();
     action();
   }
+  // "Upload" with `image` chosen, Yes to its question, the result closed.
+  void Upload(const std::string& image) {
+    WhileModal(
+        [&](QWidget* modal) {
+          if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            testsupport::TypeFileName(files, QString::fromStdString(image));
+            static_cast<QDialog*>(files)->accept();  // public in QDialog
+          } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (box->objectName() == "uploadResult") {
+              box->accept();
+            } else {
+              box->button(QMessageBox::Yes)->click();  // the question that starts the upload
+            }
+          }
+        },
+        [&] { Click("btnUpload"); });
+  }
   void EnterFactoryMode() {
     QTimer::singleShot(50, [this] {
       ostrel::AboutBox* about = window_->aboutBox();
@@ -90,6 +111,7 @@ class OstrelLinkAndUpload : public ::testing::Test {
   }
 
   testsupport::TempDir dir_;
+  testsupport::SimTrace trace_;
   std::unique_ptr<sim::VirtualSensor> sensor_;
   std::unique_ptr<ostrel::MainWindow> window_;
 };
@@ -137,6 +159,7 @@ TEST_F(OstrelLinkAndUpload, TheScanExportChecksItsFieldsBeforeTheFileDialog) {
   Find<QLineEdit>("editStartNdx")->clear();
   WhileModal(answer, [&] { QTest::mouseClick(ButtonOf("Read Buffer"), Qt::LeftButton); });
   EXPECT_EQ(seen, QStringList{"error: Invalid Start Index Entered!\n(Valid values 0-9999)"});
+  EXPECT_EQ(window_->focusWidget(), Find<QLineEdit>("editStartNdx")) << "the focus goes into the field refused";
 
   seen.clear();
   Find<QLineEdit>("editStartNdx")->setText("1");
@@ -149,9 +172,9 @@ TEST_F(OstrelLinkAndUpload, TheScanExportChecksItsFieldsBeforeTheFileDialog) {
   EXPECT_EQ(Status(), " Done");
   EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(saved)));
 
-  // The next action starts with a clear status line.
+  // The next action's status replaces it.
   QTest::mouseClick(ButtonOf("Threshold"), Qt::LeftButton);
-  EXPECT_EQ(Status(), "");
+  EXPECT_EQ(Status(), "Verified: Threshold 50");
 }
 
 TEST_F(OstrelLinkAndUpload, AnUploadIsLoggedShowsItsResultAndRestoresWhatItReset) {
@@ -263,26 +286,63 @@ TEST_F(OstrelLinkAndUpload, TheProgressBarShowsItsWholeTextBesideTheLink) {
   QObject::connect(bar, &QProgressBar::valueChanged, window_.get(),
                    [&] { QTimer::singleShot(0, window_.get(), look); });
 
-  WhileModal(
-      [&](QWidget* modal) {
-        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-          testsupport::TypeFileName(files, QString::fromStdString(image));
-          static_cast<QDialog*>(files)->accept();  // public in QDialog
-        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-          if (box->objectName() == "uploadResult") {
-            box->accept();
-          } else {
-            box->button(QMessageBox::Yes)->click();  // the question that starts the upload
-          }
-        }
-      },
-      [&] { Click("btnUpload"); });
+  Upload(image);
 
   EXPECT_EQ(sensor_->Snapshot().upload.outcome, sim::UploadOutcome::kCompleted);
   EXPECT_GE(seen, 10) << "one look per block of the 64";
   EXPECT_TRUE(closeNoteSeen);
   EXPECT_EQ(problems, QStringList());
   EXPECT_FALSE(window_->isVisible()) << "closed once the upload had ended";
+}
+
+// While an upload holds the line, every control that would act on the
+// sensor (or on what the next press sends) is disabled, and only "Stop"
+// beside the upload works: a press of Threshold or Laser Off, or a value
+// typed meanwhile, is neither sent later nor left on screen as if it were.
+TEST_F(OstrelLinkAndUpload, DuringAnUploadWhatCannotActIsDisabled) {
+  Start();
+  EnterFactoryMode();
+  auto* tabs = Find<QTabWidget>("PageControl1");
+  tabs->setCurrentIndex(1);
+  const std::string image = dir_.File("code.bin");
+  std::ofstream(image, std::ios::binary) << std::string(32 * 128, 'x');
+  // What acts on the sensor, or holds what a press sends: the Connect and
+  // Settings tabs' buttons, fields and lists, About, Start and Read Memory.
+  QList<QWidget*> controls{Find("btnAbout"), Find("btnStart"), Find("btnReadMemory")};
+  for (int page : {0, 1}) {
+    for (QWidget* w : tabs->widget(page)->findChildren<QWidget*>()) {
+      const bool control = qobject_cast<QPushButton*>(w) != nullptr || qobject_cast<QLineEdit*>(w) != nullptr ||
+                           qobject_cast<QComboBox*>(w) != nullptr || qobject_cast<QCheckBox*>(w) != nullptr;
+      if (control && w->objectName() != "btnStopUpload" && w->isEnabled()) controls << w;
+    }
+  }
+  ASSERT_GT(controls.size(), 25);
+  const QString threshold = Find<QLineEdit>("editThreshold")->text();
+
+  QStringList enabledDuring;
+  bool stopEnabled = false;
+  bool looked = false;
+  auto* bar = Find<QProgressBar>("pBar");
+  QObject::connect(bar, &QProgressBar::valueChanged, window_.get(), [&] {
+    if (looked || bar->value() < 25) return;
+    looked = true;
+    for (QWidget* w : controls)
+      if (w->isEnabled()) enabledDuring << w->objectName() + " " + w->accessibleName();
+    stopEnabled = Find("btnStopUpload")->isEnabled();
+    QTest::mouseClick(ButtonOf("Threshold"), Qt::LeftButton);
+    QTest::mouseClick(ButtonOf("Laser Off"), Qt::LeftButton);
+    QTest::keyClicks(Find<QLineEdit>("editThreshold"), "7");
+  });
+  Upload(image);
+
+  ASSERT_TRUE(looked);
+  EXPECT_EQ(sensor_->Snapshot().upload.outcome, sim::UploadOutcome::kCompleted);
+  EXPECT_EQ(enabledDuring.join(", ").toStdString(), "");
+  EXPECT_TRUE(stopEnabled);
+  EXPECT_EQ(trace_.CountCommand(cmd::SetThreshold), 0u) << "the press during the upload is not sent later";
+  EXPECT_EQ(trace_.CountCommand(cmd::SetLaserOff), 0u);
+  EXPECT_EQ(Find<QLineEdit>("editThreshold")->text(), threshold) << "nothing typed that was not sent";
+  for (QWidget* w : controls) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // Pressing a button on what was read writes back exactly what was read:
 // every button of the Settings tab that writes a setting, pressed without
 // touching a field, through the real window (offscreen) against a virtual
-// board flipper whose settings need every decimal the fields can show.
+// board flipper whose settings need every decimal the fields can show; each
+// press is recorded as verified with the value before, and the status line
+// says what the sensor holds.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -17,16 +20,15 @@
 #include <fstream>
 #include <memory>
 
-#include "ostrel/operations/ostrel_commands.h"
+#include "history/change_history.h"
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/main_window.h"
+#include "protocol/command_ids.h"
 #include "sim/virtual_sensor.h"
 #include "support/sim_trace.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-namespace command = ostrel::command;
 
 struct ModeCase {
   const char* name;
@@ -64,6 +66,12 @@ std::string Stored(const sim::SensorState& s) {
 
 class OstrelRoundTrip : public ::testing::TestWithParam<ModeCase> {
  protected:
+  static std::vector<history::Entry> History() {
+    const history::ReadResult read = history::Read(history::DefaultPath());
+    EXPECT_TRUE(read.ok) << read.error;
+    return read.entries;
+  }
+
   // Closes any box that pops up (none should: nothing was typed) and
   // remembers its text.
   void WatchForBoxes() {
@@ -150,20 +158,36 @@ TEST_P(OstrelRoundTrip, EveryButtonWritesBackWhatWasRead) {
     uint8_t writes;  // the command that must have gone out
   };
   const Row rows[] = {
-      {"Min. Laser Pwr", command::SetMinLP},         {"Max. Laser Pwr", command::SetMaxLP},
-      {"Threshold", command::SetThreshold},          {"Address", command::SetSensorAddress},
-      {"Baud Rate", command::SetBaudRate},           {"Error Checking", command::SetSensorCheckMode},
-      {"Mode", command::SetKRV04Mode},               {"Set Wane Varibles", command::WriteWaneParams},
-      {"Set Wane Varibles", command::SetBoardTimeout}, {"Serial #", command::SetSerialNum},
-      {"Model", command::SetModelName},
+      {"Min. Laser Pwr", cmd::SetMinLP},         {"Max. Laser Pwr", cmd::SetMaxLP},
+      {"Threshold", cmd::SetThreshold},          {"Address", cmd::SetSensorAddress},
+      {"Baud Rate", cmd::SetBaudRate},           {"Error Checking", cmd::SetSensorCheckMode},
+      {"Mode", cmd::SetKRV04Mode},               {"Set Wane Varibles", cmd::WriteWaneParams},
+      {"Set Wane Varibles", cmd::SetBoardTimeout}, {"Serial #", cmd::SetSerialNum},
+      {"Model", cmd::SetModelName},
   };
+  auto* status = window_->findChild<QLabel*>("lblStatus");
+  ASSERT_NE(status, nullptr);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.button);
     trace_.Clear();
+    const size_t historyBefore = History().size();
     QTest::mouseClick(Button(row.button), Qt::LeftButton);
     EXPECT_EQ(trace_.CountCommand(row.writes), 1u) << "the button wrote its setting";
     EXPECT_EQ(Stored(sensor_->Snapshot()), before);
     EXPECT_TRUE(window_->operations().connected());
+    // Each write is in the change history with the value the sensor held
+    // before (the same: nothing was typed) and its read-back, and the
+    // status line says, whole, what the sensor holds now.
+    const std::vector<history::Entry> lines = History();
+    EXPECT_GT(lines.size(), historyBefore) << "the press is in the change history";
+    for (size_t i = historyBefore; i < lines.size(); ++i) {
+      EXPECT_EQ(lines[i].outcome, "verified") << lines[i].setting;
+      EXPECT_FALSE(lines[i].oldValue.empty()) << lines[i].setting;
+      EXPECT_EQ(lines[i].oldValue, lines[i].newValue) << lines[i].setting;
+    }
+    EXPECT_TRUE(status->text().startsWith("Verified: ")) << status->text().toStdString();
+    EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->contentsRect().width())
+        << status->text().toStdString();
   }
   EXPECT_EQ(boxes_, "") << "nothing typed, nothing refused";
 }

@@ -22,6 +22,7 @@
 
 #include "ostrel/ui/about_box.h"
 #include "ostrel/ui/main_window.h"
+#include "sim/virtual_sensor.h"
 #include "support/temp_dir.h"
 #include "ui_common/range_chart.h"
 
@@ -306,6 +307,9 @@ TEST_F(OstrelWindowTest, NewSpotValuesRepaintThePanelsNotTheWindow) {
   tabBar.paints = 0;
   PaintCounter panel;
   Find<QLabel>("pRange")->installEventFilter(&panel);
+  PaintCounter behind;  // what lies behind the panels
+  window_->installEventFilter(&behind);
+  Find<QTabWidget>("PageControl2")->installEventFilter(&behind);
   const QSize panelSize = Find<QLabel>("pRange")->size();
   // Values of every width a 16-bit field can have.
   for (const int value : {7, 65535, 12, 40000, 1}) {
@@ -319,7 +323,54 @@ TEST_F(OstrelWindowTest, NewSpotValuesRepaintThePanelsNotTheWindow) {
   }
   EXPECT_GE(panel.paints, 5) << "each new value is drawn";
   EXPECT_EQ(tabBar.paints, 0) << "a new value must not lay out and repaint the whole window";
+  EXPECT_EQ(behind.paints, 0) << "a panel paints its own background, not the window's behind it";
   EXPECT_EQ(Find<QLabel>("pRange")->size(), panelSize);
+}
+
+// A sensor whose every reply fails its check once connected: each poll
+// fails at once, clears the status line and writes it again, and counts a
+// COM error. The window shows the status line and the count at the Spot
+// panels' pace, not per poll: a failing sensor must not have it repainted
+// (and announced to a screen reader) hundreds of times a second.
+TEST_F(OstrelWindowTest, AFailingPollShowsItsStatusAtThePanelsPaceNotPerPoll) {
+  sim::SensorConfig config;
+  config.model = "KRV04 Board Flipper";
+  sim::FaultRule& corrupt = config.faults.rule(sim::FaultKind::kCorrupt);
+  for (uint64_t reply = 8; reply < 100000; ++reply) corrupt.atReplies.push_back(reply);  // after the connect's 7
+  sim::VirtualSensor sensor(config);
+  ASSERT_TRUE(sensor.Start()) << sensor.LastError();
+  Open("[CommPort]\r\nPort=1\r\n[Port Map]\r\nCOM1=" + sensor.SlavePath() + "\r\n");
+  QTest::mouseClick(Find<QPushButton>("btnConnect"), Qt::LeftButton);
+  ASSERT_TRUE(window_->operations().connected());
+  Find<QTabWidget>("PageControl1")->setCurrentIndex(2);
+  PaintCounter status;
+  PaintCounter errors;
+  Find<QLabel>("lblStatus")->installEventFilter(&status);
+  Find<QLabel>("pCommErrors")->installEventFilter(&errors);
+
+  constexpr unsigned long long kFailures = 60;
+  QElapsedTimer polled;
+  QTimer watch;
+  watch.setInterval(5);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (window_->operations().polling() && (window_->findChild<QLabel*>("pCommErrors")->text().toULongLong() >= kFailures ||
+                                             polled.elapsed() > 20000))
+      QTest::mouseClick(Find<QPushButton>("btnStop"), Qt::LeftButton);
+  });
+  watch.start();
+  polled.start();
+  QTest::mouseClick(Find<QPushButton>("btnStart"), Qt::LeftButton);  // returns when stopped
+  const qint64 elapsed = polled.elapsed();
+  watch.stop();
+
+  const unsigned long long failed = Text("pCommErrors").toULongLong();
+  ASSERT_GE(failed, kFailures) << "every poll failed and was counted";
+  EXPECT_EQ(Text("lblStatus"), "Error : Invalid CRC/Chksum") << "the last status, once polling stopped";
+  // Ten times a second, and once more at the end; each time the status bar
+  // may be laid out and repainted once for each of the two.
+  const int most = 2 * (static_cast<int>(elapsed / ostrel::MainWindow::kSpotIntervalMs) + 2);
+  EXPECT_LE(errors.paints, most) << failed << " failures in " << elapsed << " ms";
+  EXPECT_LE(status.paints, most) << failed << " failures in " << elapsed << " ms";
 }
 
 }  // namespace
