@@ -15,6 +15,7 @@
 #include "ostrel/operations/busy.h"
 #include "ostrel/operations/upload_report.h"
 #include "protocol/command_ids.h"
+#include "protocol/transfer_state_words.h"
 #include "protocol/xmodem_block.h"
 
 namespace ostrel {
@@ -37,6 +38,9 @@ enum XModemResult : int {
   kEndFailed = 3,    // more than 16 failed answers to EOT
   kCancelled = 5,    // two CAN in a row
 };
+// The shared transfer state of a transfer its sender stopped (see
+// protocol/transfer_state_words.h); Ostrel's stop is the same ending.
+constexpr int kStoppedBySender = 4;
 constexpr int kMaxFailedAnswers = 16;
 using xmodem::kAck;
 using xmodem::kCan;
@@ -246,6 +250,7 @@ bool Operations::Upload() {
   report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   view_.Log(UploadResultLine(report));
   if (!report.meaning.empty()) view_.Log("This means " + report.meaning + ".");
+  if (!report.toDo.empty()) view_.Log("What to do: " + report.toDo + ".");
 
   AfterUpload(report);
   Status(report.status);
@@ -340,6 +345,11 @@ void Operations::Transfer(uint8_t command, const std::vector<uint8_t>& image, si
                                 std::to_string(blocks) +
                                 " blocks; the flash is locked again, the sensor has no complete image"
                           : std::string("XModem Transfer Falied!");
+  // The same words as Tarkon's for the same ending: Ostrel's results 2, 3
+  // and 5 are the shared transfer states of those numbers.
+  const TransferStateWords words = TransferStateExplained(stopped ? kStoppedBySender : result);
+  if (!stopped) report.happened = words.happened;
+  report.toDo = words.toDo;
   Status(report.status);
 }
 

@@ -38,7 +38,8 @@ std::string UploadResultLine(const Operations::UploadReport& r) {
   switch (r.outcome) {
     case Operations::UploadReport::Outcome::kCompleted: return "Upload completed: " + counts;
     case Operations::UploadReport::Outcome::kStopped: return "Upload stopped by the user: " + counts;
-    case Operations::UploadReport::Outcome::kFailed: return "Upload failed (" + r.status + "): " + counts;
+    case Operations::UploadReport::Outcome::kFailed:
+      return "Upload failed (" + r.status + "): " + counts + (r.happened.empty() ? "" : ": " + r.happened);
     case Operations::UploadReport::Outcome::kNothingSent: break;
   }
   return "Upload failed before the first block (" + r.status + "): " + counts;
@@ -52,6 +53,7 @@ std::string FirmwareChangeText(const Operations::UploadReport& r) {
 std::vector<std::string> UploadResultLines(const Operations::UploadReport& r) {
   std::vector<std::string> lines{UploadResultLine(r)};
   if (!r.meaning.empty()) lines.push_back("This means " + r.meaning + ".");
+  if (!r.toDo.empty()) lines.push_back("What to do: " + r.toDo + ".");
   if (r.haveBackup) lines.push_back("Settings saved before the upload to " + r.backupPath);
   if (!r.backupNote.empty()) lines.push_back(r.backupNote);
   if (!r.transferred) return lines;

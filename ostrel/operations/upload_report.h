@@ -33,6 +33,8 @@ struct Operations::UploadReport {
   bool transferred = false;  // blocks went out: the sensor may have changed
   std::string status;        // the status line's text at the end
   std::string meaning;       // what the outcome means for the sensor
+  std::string happened;      // what ended the transfer on the line, when it failed
+  std::string toDo;          // what the technician does next, likewise
   size_t blocksSent = 0;
   size_t blocksTotal = 0;
   int retries = 0;

@@ -2,6 +2,7 @@
 // sensor's answers that only a scripted peer gives (erase replies, NAK,
 // CAN, silence).
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -308,18 +309,20 @@ TEST_F(ScriptedUpload, FailedAnswersAreRetriedUpToSixteenTimes) {
     size_t eots;
     size_t cans;    // sent by Ostrel after the failure
     const char* status;
+    const char* words;  // in the result kept on screen after the Part's text, "" when it succeeded
   };
   const Row rows[] = {
       {"one NAK, then ACK", [](const HostItem& i, size_t n) { return Bytes{i.kind == HostItem::kBlock && n == 1 ? uint8_t{0x15} : uint8_t{0x06}}; },
-       3, 1, 0, "Success!"},
+       3, 1, 0, "Success!", ""},
       {"NAK to every block", [](const HostItem&, size_t) { return Bytes{0x15}; }, 17, 0, 2,
-       "XModem Transfer Falied!"},
+       "XModem Transfer Falied!", "did not acknowledge a block"},
       {"NAK to every EOT", [](const HostItem& i, size_t) { return Bytes{i.kind == HostItem::kEot ? uint8_t{0x15} : uint8_t{0x06}}; },
-       2, 17, 2, "XModem Transfer Falied!"},
-      {"CAN CAN", [](const HostItem&, size_t) { return Bytes{0x18, 0x18}; }, 1, 0, 0, "XModem Transfer Falied!"},
-      {"CAN then ACK", [](const HostItem&, size_t) { return Bytes{0x18, 0x06}; }, 2, 1, 0, "Success!"},
+       2, 17, 2, "XModem Transfer Falied!", "refused the end of the transfer"},
+      {"CAN CAN", [](const HostItem&, size_t) { return Bytes{0x18, 0x18}; }, 1, 0, 0, "XModem Transfer Falied!",
+       "the sensor cancelled the transfer"},
+      {"CAN then ACK", [](const HostItem&, size_t) { return Bytes{0x18, 0x06}; }, 2, 1, 0, "Success!", ""},
       {"silence once, then ACK", [](const HostItem& i, size_t n) { return i.kind == HostItem::kBlock && n == 1 ? Bytes{} : Bytes{0x06}; },
-       3, 1, 0, "Success!"},
+       3, 1, 0, "Success!", ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -329,6 +332,15 @@ TEST_F(ScriptedUpload, FailedAnswersAreRetriedUpToSixteenTimes) {
     EXPECT_EQ(Count(HostItem::kCan), row.cans);
     EXPECT_EQ(view_.LastStatus(), row.status);
     EXPECT_EQ(LockedAfterwards(), std::string(row.status) != "Success!");
+    // What happened and what to do follow the failure, on screen.
+    ASSERT_FALSE(view_.results.empty());
+    const std::vector<std::string>& shown = view_.results.back();
+    const bool failed = *row.words != '\0';
+    EXPECT_EQ(shown[0].find(row.words) != std::string::npos && shown[0].rfind("Upload failed (XModem Transfer Falied!)", 0) == 0,
+              failed)
+        << shown[0];
+    EXPECT_EQ(std::count_if(shown.begin(), shown.end(), [](const std::string& l) { return l.rfind("What to do: ", 0) == 0; }),
+              failed ? 1 : 0);
     // Resent blocks are the same block.
     const auto blocks = peer_->Blocks();
     if (blocks.size() >= 2 && row.blocks >= 3) {
