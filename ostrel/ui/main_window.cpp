@@ -940,6 +940,15 @@ void MainWindow::SetProgressText(const std::string& text) {
 void MainWindow::SetConnected(bool connected) {
   tabs_->setTabEnabled(1, connected);
   tabs_->setTabEnabled(2, connected);
+  // A chart belongs to one connection of one sensor: a new connection (to
+  // this sensor or another on the bus) starts a new chart, and the time
+  // without a connection is a gap, never a line.
+  if (connected) {
+    chart_->Clear();
+    chartUnit_ = nullptr;
+  } else {
+    chart_->Break();
+  }
 }
 
 void MainWindow::ShowSpot(const SpotValues& v) {

@@ -126,6 +126,9 @@ TEST_F(OstrelWindowTest, PollingFollowsShowAllStopsAndEndsWhenTheWindowCloses) {
   EXPECT_NE(Text("pRange"), "00");
   EXPECT_NE(Text("pPeakPix"), "00");
   EXPECT_GT(Find<ui_common::RangeChart>("rangeChart")->points(), 0u) << "the chart draws the polled ranges";
+  window_->ConnectToVirtualSensor();
+  EXPECT_EQ(Find<ui_common::RangeChart>("rangeChart")->points(), 0u)
+      << "a new connection (perhaps to another sensor) starts a new chart";
 
   QTimer::singleShot(200, [&] { window_->close(); });
   QTest::mouseClick(Find<QPushButton>("btnStart"), Qt::LeftButton);
