@@ -210,7 +210,12 @@ std::string ShownText(const SettingField& row, int64_t raw, const SettingContext
     case K::kThousandths: return settings_display::Thousandths(static_cast<int32_t>(raw));
     case K::kCosine: return settings_display::Format("%3.4f", value * 0.0001);
     case K::kRange: return RangeModeTable::FormatBare(RowOf(context), value / RowOf(context).divisor);
-    case K::kRangeOffset: return settings_display::Format("%2.3f", value / RowOf(context).divisor);
+    // Three decimals, as the dialog has always shown it; the modes counted in
+    // ten-thousandths need the fourth, or the value shown (and written back)
+    // would not be the sensor's.
+    case K::kRangeOffset:
+      return settings_display::Format(RowOf(context).divisor > 1000 ? "%2.4f" : "%2.3f",
+                                      value / RowOf(context).divisor);
     case K::kAveraging: return settings_display::FormatReal(context.averagingFormat, value / context.averagingFactor);
     // Shown in the range mode's own format, written in the wane scale.
     case K::kWane: return RangeModeTable::FormatBare(RowOf(context), value / RowOf(context).divisor);

@@ -133,6 +133,30 @@ TEST_F(RowReading, ShownDecimalsGoBackWithoutLosingACount) {
   }
 }
 
+// Every length a KRV02 dialog shows, in every range mode, goes back as the
+// count the sensor holds: a press of its Set button writes what was read.
+TEST_F(RowReading, ShownLengthsGoBackAsTheSensorsCountInEveryMode) {
+  const auto& rows = setting_fields::KRV02Family();
+  const int modes = static_cast<int>(table.ModeTexts(kModelKRV02).size());
+  ASSERT_GE(modes, 10);
+  for (const char* name : {"Range Offset", "Min. Range", "Max. Range"}) {
+    const SettingField* row = setting_fields::Find(rows, name);
+    ASSERT_NE(row, nullptr) << name;
+    for (int mode = 0; mode < modes; ++mode) {
+      SettingContext context;
+      context.row = &table.Lookup(kModelKRV02, mode);
+      for (int64_t count : {1, 1234, 25999}) {
+        const int64_t raw = context.row->negativeAllowed ? -count : count;
+        const std::string shown = setting_values::ShownText(*row, raw, context);
+        const setting_values::Typed typed = Read(rows, name, shown, kModelKRV02, mode);
+        EXPECT_TRUE(typed.ok && typed.raw == raw)
+            << name << " mode " << mode << ": " << raw << " shown as \"" << shown << "\" reads back as " << typed.raw
+            << " " << typed.refusal;
+      }
+    }
+  }
+}
+
 TEST_F(RowReading, OutOfRangeValuesAreRefusedWithTheWordsRange) {
   const auto& rows = setting_fields::KRV02Family();
   EXPECT_EQ(Read(rows, "Min. Volts", "1e12", kModelKRV02).refusal, "Min. Volts must be between -32.768 and 32.767");
