@@ -104,7 +104,16 @@ ReconnectOutcome CKRV02Doc::Reconnect() {
     SetNotice(ReconnectFailedNotice(port, lastFailure_.text));
     return ReconnectOutcome::kFailed;
   }
-  const std::string now = identity().Name();
+  const SensorIdentity id = identity();
+  const std::string now = id.Name();
+  // A serial number that did not come this time cannot say it is the same
+  // sensor (what the reply held before is the lost one's): it may be
+  // another, and is said to be.
+  if (!id.serialKnown()) {
+    LogLine(kLogNotice, UnconfirmedSensorLine(port, link.sensor, now));
+    SetNotice(LinkNotice{LinkNoticeKind::kOtherSensor, UnconfirmedSensorLine(port, link.sensor, now), false});
+    return ReconnectOutcome::kOtherSensor;
+  }
   // A serial number is unique only within a model: another model with the
   // same number on the port is another sensor.
   if (serialNumberReplyText() != link.serial || modelString() != link.model) {

@@ -136,4 +136,9 @@ std::string OtherSensorLine(const std::string& port, const std::string& before, 
   return "Reconnected on " + port + ", but another sensor answers there: " + now + " instead of " + before + ".";
 }
 
+std::string UnconfirmedSensorLine(const std::string& port, const std::string& before, const std::string& now) {
+  return "Reconnected on " + port + ", but the sensor there could not be identified as the " + before + ": " + now +
+         ". Check which sensor this is before changing anything.";
+}
+
 std::string SensorAnswersAgainLine(const std::string& port) { return "The sensor on " + port + " answers again."; }

@@ -67,6 +67,9 @@ LinkNotice OtherSensorNotice(const std::string& port, const std::string& before,
 // Log lines of a reconnect.
 std::string ReconnectedLine(const std::string& port, const std::string& sensor);
 std::string OtherSensorLine(const std::string& port, const std::string& before, const std::string& now);
+// The sensor that answered gave no serial number this time, so it cannot be
+// taken for the one that was lost.
+std::string UnconfirmedSensorLine(const std::string& port, const std::string& before, const std::string& now);
 std::string SensorAnswersAgainLine(const std::string& port);
 
 // This many failed replies in a row, with no good one between, mean the

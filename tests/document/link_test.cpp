@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "protocol/command_ids.h"
 #include "support/sim_document.h"
 #include "tarkon/document/link_loss.h"
 #include "tarkon/document/link_status.h"
@@ -298,6 +299,45 @@ TEST_F(LinkDocumentTest, AutomaticReconnectSaysWhenAnotherSensorAnswers) {
                               c.now + " instead of KRV04 SN K4030961.";
     EXPECT_EQ(doc.linkNotice().text, other);
     EXPECT_EQ(listener_.TextsOfKind(kLogNotice).back(), other);
+    DestroyDoc();
+    sensor_.reset();
+  }
+}
+
+// A serial number lost on the way is no proof of the same sensor: what the
+// reply held before is the lost sensor's.
+TEST_F(LinkDocumentTest, ReconnectWithoutASerialNumberIsNotTakenForTheSameSensor) {
+  // Once without a fault, to learn which reply answers the reconnect's
+  // serial number query; then with that reply dropped.
+  uint64_t serialReply = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass == 0 ? "every reply" : "the serial number's reply dropped");
+    sim::LineConfig line = trace_.Line();
+    line.linkPath = dir_.File("sensor");
+    sim::SensorConfig config = testsupport::SensorOf("KRV04", 0);
+    if (pass == 1) config.faults.rule(sim::FaultKind::kDrop).atReplies = {serialReply};
+    trace_.Clear();
+    sensor_ = std::make_unique<sim::VirtualSensor>(config, line);
+    ASSERT_TRUE(sensor_->Start()) << sensor_->LastError();
+    ASSERT_TRUE(ConnectLinked());
+    UnplugAndNotice();
+    ASSERT_TRUE(sensor_->Replug());
+    const ReconnectOutcome outcome = Doc().Reconnect();
+    EXPECT_TRUE(Doc().connected());
+    if (pass == 0) {
+      ASSERT_EQ(outcome, ReconnectOutcome::kReconnected);
+      const std::vector<int> commands = trace_.Commands();
+      const auto last = std::find(commands.rbegin(), commands.rend(), int{cmd::GetSerialNum});
+      ASSERT_NE(last, commands.rend());
+      serialReply = static_cast<uint64_t>(commands.rend() - last);  // replies are numbered from 1
+    } else {
+      EXPECT_EQ(outcome, ReconnectOutcome::kOtherSensor);
+      EXPECT_EQ(Doc().linkNotice().kind, LinkNoticeKind::kOtherSensor);
+      EXPECT_EQ(Doc().linkNotice().text,
+                "Reconnected on " + dir_.File("sensor") +
+                    ", but the sensor there could not be identified as the KRV04 SN K4030961: KRV04 (serial number "
+                    "not read). Check which sensor this is before changing anything.");
+    }
     DestroyDoc();
     sensor_.reset();
   }
