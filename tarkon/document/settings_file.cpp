@@ -53,10 +53,15 @@ std::string NotSettingsText(const std::string& content) {
   }
   const size_t first = content.find_first_not_of(" \t\r\n\f");
   if (first == std::string::npos) return std::string();
-  // A JSON document opens with "{", or with "[" and a value.
+  // A JSON document opens with "{", or with "[" and a value, or is the
+  // empty array alone ("[]" with lines after it is a section of no name,
+  // as this class writes one).
   const size_t second = content.find_first_not_of(" \t\r\n\f", first + 1);
   const char next = second == std::string::npos ? ']' : content[second];
-  if (content[first] == '{' || (content[first] == '[' && std::strchr("{[\"]", next) != nullptr))
+  const bool emptyArray =
+      next == ']' && (second == std::string::npos ||
+                      content.find_first_not_of(" \t\r\n\f", second + 1) == std::string::npos);
+  if (content[first] == '{' || (content[first] == '[' && (std::strchr("{[\"", next) != nullptr || emptyArray)))
     return "it is a JSON file, not an INI file";
   size_t start = 0;
   while (start < content.size()) {

@@ -182,6 +182,23 @@ TEST_F(SettingsFileTest, SectionLineWithoutClosingBracketKeepsItsWholeName) {
   EXPECT_EQ(file.ReadSerialSettings().port, 4);
 }
 
+// What this class saves, it reads back: a section of no name is the line
+// "[]" followed by its entries, not the empty JSON array "[]" alone.
+TEST_F(SettingsFileTest, ASectionOfNoNameIsReadBackAndTheEmptyArrayAloneIsNot) {
+  SettingsFile file(path_);
+  ASSERT_TRUE(file.SetText("", "", ""));
+  ASSERT_TRUE(file.Save()) << file.lastError();
+  EXPECT_EQ(Read(), "[]\n=\n\n");
+  SettingsFile again(path_);
+  ASSERT_TRUE(again.Load()) << again.lastError();
+  std::string value = "x";
+  EXPECT_TRUE(again.GetText("", "", &value));
+  EXPECT_EQ(value, "");
+  Write(" [ ] \n");
+  EXPECT_FALSE(again.Load());
+  EXPECT_NE(again.lastError().find("it is a JSON file, not an INI file"), std::string::npos) << again.lastError();
+}
+
 TEST_F(SettingsFileTest, LinesWithoutEqualsSignAreKeptButAreNoEntries) {
   Write("; written by hand\n[Serial Settings]\nPort=12345678\nno equals here\nAddress=7\n\n");
   SettingsFile file(path_);
