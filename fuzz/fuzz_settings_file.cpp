@@ -4,6 +4,8 @@
 // also used as section, key and value of one change made after loading.
 //
 // Invariants:
+// - a file that is not an INI file is refused with its reason and left
+//   as it was, also by a save;
 // - capacity (24 sections of 24 entries) holds; names are unique; no key
 //   or value holds a line break (nor the name of a section with entries),
 //   no key an "=" or a leading "[";
@@ -182,7 +184,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // What the parser makes of the file.
   SettingsFile file(input);
-  FUZZ_CHECK(file.Load(), "load failed: %s", file.lastError().c_str());
+  if (!file.Load()) {
+    // Text that is not an INI file (binary bytes, a JSON document, no
+    // section line) is refused with its reason, and a save neither writes
+    // over it nor counts as done.
+    FUZZ_CHECK(file.lastError().find("is not read as a settings file") != std::string::npos, "load failed: %s",
+               file.lastError().c_str());
+    FUZZ_CHECK(!file.Save(), "a refused file was saved over");
+    FUZZ_CHECK(ReadFile(input) == content, "a refused file was changed");
+    return 0;
+  }
   const Contents read = Snapshot(file);
   CheckShape(read, content);
   const auto portMap = file.ReadPortMap();
