@@ -49,6 +49,10 @@ struct SensorConfig {
 
   // SetDefaults also puts the address back to 1.
   bool defaultsResetAddress = false;
+  // Another sensor put in its place: from its N-th reply on (0: never) it
+  // answers with this serial number.
+  uint64_t serialChangesAtReply = 0;
+  std::string changedSerial;
 };
 
 struct LineConfig {

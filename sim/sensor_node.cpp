@@ -143,6 +143,9 @@ void SensorNode::HandleFrame(const std::vector<uint8_t>& frameBytes, TimePoint n
 void SensorNode::Send(ReplyFrame reply, TimePoint now, std::vector<OutgoingItem>& out) {
   const uint64_t number = ++state_.activity.repliesSent;
   if (reply.ack) ++state_.activity.acksSent;
+  // The serial number of the next sensor counts from the reply after.
+  if (config_.serialChangesAtReply != 0 && number == config_.serialChangesAtReply)
+    state_.serialNumber = IdentityField(config_.changedSerial);
   if (state_.faults.silentAfterReply != 0 && number > state_.faults.silentAfterReply) {
     tracer_->Note(now, tag_, "tx-drop", "silent");
     return;

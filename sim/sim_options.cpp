@@ -55,8 +55,12 @@ std::string SimUsage() {
          "  --sensor DESCRIPTION   one more sensor on the line (instead of --model,\n"
          "                         --address, --check-mode, --baud, --serial and\n"
          "                         --revision): \"MODEL,address=N,check-mode=crc,\n"
-         "                         baud=RATE,serial=TEXT,revision=L\", e.g.\n"
+         "                         baud=RATE,serial=TEXT,revision=L,silent-after=N,\n"
+         "                         serial-after=N:TEXT\", e.g.\n"
          "                         --sensor \"KRV04,address=3\" --sensor \"KRV02,address=5\"\n"
+         "                         silent-after=N: no reply after the N-th;\n"
+         "                         serial-after=N:TEXT: another serial number from\n"
+         "                         reply N on (a sensor put in its place)\n"
          "  --help                 this text\n"
          "  --version              the program's version\n";
 }
@@ -134,8 +138,25 @@ bool ApplySensorValue(const std::string& key, const std::string& value, SensorCo
       return false;
     }
     c.revision = value[0];
+  } else if (key == "silent-after") {
+    if (!ParseNumber(value, 1, 1000000000, n)) {
+      error = "silent-after needs a number of replies: " + value;
+      return false;
+    }
+    c.faults.silentAfterReply = static_cast<uint64_t>(n);
+  } else if (key == "serial-after") {
+    const size_t colon = value.find(':');
+    if (colon == std::string::npos || !ParseNumber(value.substr(0, colon), 1, 1000000000, n)) {
+      error = "serial-after needs REPLY:SERIAL, e.g. 40:NEW00001: " + value;
+      return false;
+    }
+    SensorConfig changed;
+    if (!TakeSerialNumber(value.substr(colon + 1), changed, error)) return false;
+    c.serialChangesAtReply = static_cast<uint64_t>(n);
+    c.changedSerial = *changed.serial;
   } else {
-    error = "unknown sensor key '" + key + "' (model, address, check-mode, baud, serial, revision)";
+    error = "unknown sensor key '" + key +
+            "' (model, address, check-mode, baud, serial, revision, silent-after, serial-after)";
     return false;
   }
   return true;
@@ -349,8 +370,11 @@ ParseResult ParseSimOptions(int argc, const char* const* argv, SimOptions& o, st
     return ParseResult::kError;
   }
   // Faults, seed and the like given after a --sensor apply to every sensor.
+  // A sensor's own silent-after stays.
   for (SensorConfig& c : o.sensors) {
+    const uint64_t ownSilence = c.faults.silentAfterReply;
     c.faults = o.sensor.faults;
+    if (ownSilence != 0) c.faults.silentAfterReply = ownSilence;
     c.seed = o.sensor.seed;
   }
   return ParseResult::kRun;
