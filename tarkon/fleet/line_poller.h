@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -58,6 +59,7 @@ struct LineSensorReading {
   PolledSensor sensor;
   std::string model;  // display name ("" before the model is known)
   LineSensorState state = LineSensorState::kWaiting;
+  double secondsSinceGood = -1;  // at the snapshot; -1 before the first good reply
   std::string rangeText;  // as the sensor's panel shows it ("Out of Range" too)
   std::optional<double> range;  // in display units; nothing out of range
   std::string unit;             // of the sensor's range mode ("inch", "mm")
@@ -69,7 +71,8 @@ struct LineSensorReading {
   std::optional<std::chrono::system_clock::time_point> lastGood;
   std::string otherSerial;  // changed: the serial number that answered instead
   std::vector<RangePoint> history;  // the last minute, oldest first
-  // "answering", "silent since 12:03:04", "changed: now S/N 1234 answers"
+  // "answering", "silent (last answer 12 s ago)", "silent (never answered)",
+  // "changed: S/N 1234 answers now"
   std::string StateText() const;
 };
 
@@ -97,10 +100,10 @@ class LinePoller {
   LinePoller& operator=(const LinePoller&) = delete;
 
   // Polls the next sensor that is due. False when none was (every sensor
-  // silent and not yet due again, or changed): the caller waits a little.
+  // silent and not yet due again, or changed): the caller waits a little
+  // (TimeToNextDue()) before it steps again.
   bool Step();
-  // Steps until `keepGoing` says no; between two exchanges it is asked.
-  void Run(const std::function<bool()>& keepGoing);
+  std::chrono::milliseconds TimeToNextDue() const;
   // Whether the port itself failed (then nothing more is polled).
   bool portFailed() const { return portFailed_; }
   const std::string& portError() const { return portError_; }
@@ -116,20 +119,21 @@ class LinePoller {
   bool PollSensor(Sensor& s);
   bool RetrySilent(Sensor& s);
   bool LearnSensor(Sensor& s);
-  bool CheckSerial(Sensor& s, bool quick);
-  void Record(Sensor& s, bool ok);
-  void EndOfRoundCheck();
+  void TakeSerial(Sensor& s, const std::string& serial);
+  void Failed(Sensor& s);
+  void Answered(Sensor& s);
+  void CountRound(size_t index);
 
   PacketLink& link_;
   int baudRate_;
   LinePollerTiming timing_;
   std::vector<std::unique_ptr<Sensor>> sensors_;
   size_t next_ = 0;
+  std::optional<size_t> lastPolled_;
   mutable std::mutex mutex_;  // the readings, rounds and round time
   long rounds_ = 0;
   double lastRoundSeconds_ = 0;
   std::chrono::steady_clock::time_point roundStart_;
-  std::vector<bool> polledThisRound_;
   bool portFailed_ = false;
   std::string portError_;
 };
@@ -172,12 +176,15 @@ class LineWatch {
   long scanTotal() const { return scanTotal_; }
   std::vector<LineSensorReading> Snapshot() const;
   std::string RateText() const;
+  // Full polling rounds so far (a front end prints each new one).
+  long rounds() const;
   // Why the watch ended on its own (the port did not open, or failed);
   // empty while it runs or when it was stopped.
   std::string error() const;
 
  private:
   void Work(Setup setup, ProtocolTrace* trace);
+  void Fail(const std::string& why);
 
   std::thread thread_;
   std::atomic<bool> stop_{false};
@@ -186,9 +193,11 @@ class LineWatch {
   std::atomic<long> scanDone_{0};
   std::atomic<long> scanTotal_{0};
   Changed changed_;
-  mutable std::mutex mutex_;  // poller_, error_
-  LinePoller* poller_ = nullptr;
+  mutable std::mutex mutex_;  // poller_, link_, error_
+  std::unique_ptr<PacketLink> link_;
+  std::unique_ptr<LinePoller> poller_;  // kept after the end, for its last readings
   std::string error_;
+  std::condition_variable wake_;  // Stop() ends a wait for a silent sensor's turn
 };
 
 // The check of a polled address list ("3,5,7-9"): each address 1 to 255,

@@ -33,6 +33,11 @@ struct LivePanelParts {
   // With its update switch off the panel's tick does nothing at all (it
   // does not even build its empty rows).
   bool idleWhenSwitchedOff;
+  // The same poll in two halves, for a poller that reads many sensors: the
+  // state command alone (the range), and the rest of `poll` (null when the
+  // state command is all of it), read less often.
+  bool (*pollState)(SensorCommands& commands);
+  bool (*pollExtras)(SensorCommands& commands);
 };
 
 namespace live_panel_text {

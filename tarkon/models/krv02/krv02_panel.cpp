@@ -10,7 +10,9 @@ using live_panel_text::Unsigned;
 
 uint16_t W(const uint8_t* area, size_t offset) { return SensorCommands::Word(area, offset); }
 
-bool Poll(SensorCommands& c) { return c.GetKRV02State() && c.GetLaserPower() && c.GetPeak(); }
+bool PollState(SensorCommands& c) { return c.GetKRV02State() != 0; }
+bool PollExtras(SensorCommands& c) { return c.GetLaserPower() && c.GetPeak(); }
+bool Poll(SensorCommands& c) { return PollState(c) && PollExtras(c); }
 
 std::vector<std::string> Values(const SensorCommands& c, const RangeTextOf& rangeText) {
   const uint8_t* s = c.krv02State;
@@ -33,6 +35,8 @@ const LivePanelParts& LivePanel() {
       Values,
       RawRange,
       true,
+      PollState,
+      PollExtras,
   };
   return parts;
 }

@@ -33,7 +33,7 @@ std::vector<std::string> StateValues(const uint8_t* s, const RangeTextOf& rangeT
 int16_t StateRawRange(const uint8_t* s) { return static_cast<int16_t>(W(s, kStateRange)); }
 
 const LivePanelParts& LivePanel() {
-  static const LivePanelParts parts = {StateNames(), Poll, Values, RawRange, false};
+  static const LivePanelParts parts = {StateNames(), Poll, Values, RawRange, false, Poll, nullptr};
   return parts;
 }
 

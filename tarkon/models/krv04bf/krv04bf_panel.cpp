@@ -16,7 +16,7 @@ int16_t RawRange(const SensorCommands& c) { return krv04::StateRawRange(c.bfStat
 }  // namespace
 
 const LivePanelParts& LivePanel() {
-  static const LivePanelParts parts = {krv04::StateNames(), Poll, Values, RawRange, false};
+  static const LivePanelParts parts = {krv04::StateNames(), Poll, Values, RawRange, false, Poll, nullptr};
   return parts;
 }
 
