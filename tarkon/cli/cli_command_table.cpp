@@ -9,6 +9,7 @@
 #include "tarkon/cli/history_commands.h"
 #include "tarkon/cli/params_commands.h"
 #include "tarkon/cli/upload_command.h"
+#include "tarkon/cli/watch_bus_command.h"
 #include "tarkon/cli/watch_command.h"
 #include "tarkon/document/check_mode_text.h"
 #include "tarkon/document/connect_values.h"
@@ -81,15 +82,24 @@ std::vector<CliCommand> BuildTable() {
        {Nothing(), Nothing()}, false, nullptr, OnSensor<RunSet>},
       {"state", "", 0, 0, false, {}, {}, "one poll of the live diagnostics", "Polls the live diagnostics once.", {},
        false, nullptr, OnSensor<RunState>},
-      {"watch", "", 0, 0, false, {}, {"--count", "--interval", "--csv", "--duration", "--reconnect"},
+      {"watch", "", 0, 0, false, {},
+       {"--count", "--interval", "--csv", "--duration", "--reconnect", "--bus", "--addresses", "--from", "--to",
+        "--budget"},
        "live diagnostics every poll (" + poll + " ms) until Ctrl+C",
        "Polls the live diagnostics until Ctrl+C, each poll with its time (UTC, ISO 8601), or with\n"
        "--csv appends each poll to FILE and ends with polls, failures and range min/mean/max.\n"
        "Ends with exit status 1 when the port's device goes away (adapter unplugged) or a line of\n"
        "the CSV file or of the trace cannot be written (a full disk). With --reconnect a port\n"
        "that goes away does not end the run: it says so (\"-- link lost\"), tries the same device\n"
-       "name, baud rate, address and check mode once a second, says \"-- reconnected\" and polls on.",
-       {}, true, nullptr, RunWatch},
+       "name, baud rate, address and check mode once a second, says \"-- reconnected\" and polls on.\n"
+       "With --bus: every sensor of the line in turn (those a bus scan finds, --from N --to M, or\n"
+       "--addresses LIST in the --check-mode given), one line per sensor per round with its serial\n"
+       "number, state (answering, silent, changed), range, laser power and peak, good and failed\n"
+       "polls; --count counts rounds; --json gives an object per sensor per round, --csv a CSV line.\n"
+       "A silent sensor is asked again every few seconds without slowing the others; one that\n"
+       "answers with another serial number is marked changed and polled no more. Exit 1 when a\n"
+       "sensor was silent or changed at the end, a poll failed, or the port or a file failed.",
+       {}, true, CheckWatchUsage, RunWatch},
       {"errors", "", 0, 0, false, {}, {}, "error counters (" + ModelsWith(HasErrorCounters) + ")",
        "Reads the error counters (" + ModelsWith(HasErrorCounters) + ").", {}, false, nullptr,
        OnSensor<RunErrors>},

@@ -13,6 +13,7 @@
 #include "tarkon/document/virtual_sensor_port.h"
 #include "tarkon/document/watch_limits.h"
 #include "tarkon/fleet/bus_scan.h"
+#include "tarkon/fleet/line_poller.h"
 #include "tarkon/fleet/range_log.h"
 #include "tarkon/models/model_table.h"
 
@@ -167,6 +168,7 @@ std::string SetScanAddress(std::optional<int>& slot, const char* name, const std
 }
 std::string SetFrom(CliOptions& o, const std::string& v) { return SetScanAddress(o.from, "--from", v); }
 std::string SetTo(CliOptions& o, const std::string& v) { return SetScanAddress(o.to, "--to", v); }
+std::string SetAddresses(CliOptions& o, const std::string& v) { return fleet::ParseAddressList(v, o.addresses); }
 std::string SetBudget(CliOptions& o, const std::string& v) {
   uint32_t ms = 0;
   if (std::string refusal = fleet::CheckProbeBudgetText(v, &ms); !refusal.empty()) return refusal;
@@ -296,8 +298,11 @@ const std::vector<CliOptionSpec>& CliOptionTable() {
       {"--dry-run", nullptr, "show the differences, send nothing", SetDryRun},
       {"--force", nullptr, "a file of another model: the settings the two models share", SetForce},
       {"--connection", nullptr, "also address, check mode and baud rate, last, then reconnect", SetConnection},
-      {"--bus", nullptr, "every sensor of the file's model on the bus (the bus scan's --from, --to, --budget)",
+      {"--bus", nullptr,
+       "the whole bus (the bus scan's --from, --to, --budget): restore every sensor of the file's model, or watch "
+       "every sensor",
        SetBus},
+      {"--addresses", "LIST", "watch --bus: these addresses (3,5,7-9) instead of a bus scan", SetAddresses},
       {"--only", "NAMES", "only these settings (display names, comma-separated, any case)", SetOnly},
       {"--from", "N", "first address (" + std::to_string(scan.from) + " by default)", SetFrom},
       {"--to", "M", "last address (" + std::to_string(scan.to) + " by default)", SetTo},

@@ -47,7 +47,8 @@ struct CliOptions {
   std::optional<int> to;                  // bus-scan --to
   std::optional<unsigned> budgetMs;       // bus-scan --budget
   std::vector<int> bauds;                 // every --baud given, in order (bus-scan scans each)
-  bool bus = false;                       // restore --bus
+  bool bus = false;                       // restore --bus, watch --bus
+  std::vector<int> addresses;             // watch --bus --addresses
   std::optional<std::string> serial;      // history --serial
   std::optional<std::string> since;       // history --since
   std::optional<std::string> technician;  // report --technician

@@ -7,6 +7,7 @@
 
 #include "tarkon/cli/cli_commands.h"
 #include "tarkon/cli/cli_run.h"
+#include "tarkon/cli/watch_bus_command.h"
 #include "tarkon/cli/watch_reconnect.h"
 #include "tarkon/document/iso_time.h"
 #include "tarkon/document/live_panels.h"
@@ -28,6 +29,7 @@ void PrintPoll(const CliOptions& o, long number, const std::string& stamp, const
 }  // namespace
 
 int RunWatch(CliRun& run) {
+  if (run.options().bus) return RunWatchBus(run);
   CliSession* session = run.Connect();
   if (session == nullptr) return run.status();
   CliSession& s = *session;
