@@ -190,8 +190,9 @@ int RunWatchBus(CliRun& run) {
   if (!o.json) std::cout << watch.RateText() << std::endl;
   if (!stopped.empty()) return fail(stopped, kExitFailed);
   if (failedPolls > 0 || notAnswering > 0)
-    return run.Fail(kExitFailed, "watch --bus: " + std::to_string(notAnswering) + " of " +
+    return fail("watch --bus: " + std::to_string(notAnswering) + " of " +
                                      std::to_string(last.size()) + " sensors not answering at the end, " +
-                                     std::to_string(failedPolls) + " polls failed");
+                                     std::to_string(failedPolls) + " polls failed",
+                kExitFailed);
   return kExitOk;
 }
