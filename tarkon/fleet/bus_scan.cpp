@@ -15,10 +15,6 @@ namespace {
 
 constexpr double kProbeLineBytes = 28;  // CRC request (6) and model-name reply (22)
 constexpr uint32_t kTurnaroundMs = 10;
-// A receiver that took stray bytes for the start of a frame waits for the
-// rest until the line has been quiet for a while; before a sensor is
-// addressed in another check mode the line stays quiet that long.
-constexpr uint32_t kQuietLineMs = 100;
 constexpr int64_t kLongestProbeBudgetMs = 10000;
 
 bool Known(const std::vector<FoundSensor>& found, int address, int baudRate) {

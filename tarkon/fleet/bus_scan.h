@@ -50,6 +50,12 @@ std::string CheckProbeBudgetText(const std::string& text, uint32_t* ms);
 // takes it (BusProbe hands back replies from other addresses).
 uint32_t ProbeBudgetMs(int baudRate);
 
+// A receiver that took stray bytes for the start of a frame (a frame of
+// the other check mode) waits for the rest until the line has been quiet
+// for a while; before a sensor is addressed in another check mode than the
+// frame before, the line stays quiet this long.
+constexpr uint32_t kQuietLineMs = 100;
+
 // Number of probes a scan makes at most (progress total).
 long ProbeCount(const BusScanOptions& options);
 

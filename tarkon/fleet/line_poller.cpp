@@ -90,6 +90,10 @@ std::string LineSensorReading::StateText() const {
 
 LinePoller::LinePoller(PacketLink& link, int baudRate, std::vector<PolledSensor> sensors, LinePollerTiming timing)
     : link_(link), baudRate_(baudRate), timing_(timing) {
+  // Those of one check mode one after the other: a round of a mixed bus
+  // changes the mode (and waits for a quiet line) twice, not per sensor.
+  std::stable_sort(sensors.begin(), sensors.end(),
+                   [](const PolledSensor& a, const PolledSensor& b) { return a.checkMode < b.checkMode; });
   for (const PolledSensor& given : sensors) {
     auto s = std::make_unique<Sensor>();
     s->reading.sensor = given;
@@ -114,6 +118,10 @@ bool LinePoller::Step() {
     if (state == LineSensorState::kSilent && now < s.nextTry) continue;
     next_ = index + 1;
     CountRound(index);
+    // A sensor of the other check mode may have taken the last frame for
+    // the start of one of its own: the line stays quiet until it gave up.
+    if (lastMode_ && *lastMode_ != s.reading.sensor.checkMode) BusProbe(link_).Settle(kQuietLineMs);
+    lastMode_ = s.reading.sensor.checkMode;
     // After a failed poll the sensor is asked with a short wait: a sensor
     // that went away costs the others one full exchange budget, not two.
     if (s.failuresInRow > 0 || state == LineSensorState::kSilent) {

@@ -93,7 +93,8 @@ struct LinePollerTiming {
 class LinePoller {
  public:
   // `link` is open on the bus at the sensors' baud rate (`baudRate`, for
-  // the short wait of a silent sensor's retry).
+  // the short wait of a silent sensor's retry). The sensors are polled (and
+  // listed) those in checksum mode first, then those in CRC mode.
   LinePoller(PacketLink& link, int baudRate, std::vector<PolledSensor> sensors, LinePollerTiming timing = {});
   ~LinePoller();
   LinePoller(const LinePoller&) = delete;
@@ -130,6 +131,7 @@ class LinePoller {
   std::vector<std::unique_ptr<Sensor>> sensors_;
   size_t next_ = 0;
   std::optional<size_t> lastPolled_;
+  std::optional<int> lastMode_;  // check mode of the last frame sent
   mutable std::mutex mutex_;  // the readings, rounds and round time
   long rounds_ = 0;
   double lastRoundSeconds_ = 0;
