@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -185,6 +186,23 @@ TEST_F(LinePollerTest, NamedAddressesArePolledInTheirCheckModeAndAStrangerIsSile
   EXPECT_EQ(readings[1].StateText(), "silent (never answered)");
   EXPECT_EQ(readings[2].StateText(), "silent (never answered)");
   EXPECT_EQ(fleet::PollingRateText(readings, 0.3125, 4), "3 sensors (2 silent), each every 0.31 s");
+}
+
+TEST_F(LinePollerTest, SensorsOfBothCheckModesAllAnswerInTurn) {
+  // Given in mixed order: a frame of one mode must not cost the next
+  // sensor of the other mode its request.
+  Start({{7, 1, -1, ""}, {3, 0, -1, ""}, {9, 0, -1, ""}});
+  const std::vector<LineSensorReading> readings = WaitFor([](const std::vector<LineSensorReading>& r) {
+    return std::all_of(r.begin(), r.end(), [](const LineSensorReading& x) { return x.good >= 6; }) && r.size() == 3;
+  });
+  watch_.Stop();
+  ASSERT_EQ(readings.size(), 3u);
+  const int order[] = {3, 9, 7};  // those in checksum mode first
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(readings[i].sensor.address, order[i]);
+    EXPECT_EQ(readings[i].state, LineSensorState::kAnswering) << readings[i].StateText();
+    EXPECT_EQ(readings[i].failed, 0) << readings[i].sensor.address;
+  }
 }
 
 TEST(LineAddressList, TakesListsAndRangesAndRefusesTheRest) {
