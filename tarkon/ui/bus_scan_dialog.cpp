@@ -85,12 +85,15 @@ CBusScanDialog::CBusScanDialog(const std::string& portText, int baudRate, Protoc
 
   scan_ = new QPushButton(QStringLiteral("&Scan"), this);
   connect_ = new QPushButton(QStringLiteral("&Connect"), this);
+  lineView_ = new QPushButton(QStringLiteral("&Line view"), this);
+  lineView_->setToolTip(QStringLiteral("Watch every sensor found at once"));
   close_ = new QPushButton(QStringLiteral("Close"), this);
-  for (QPushButton* b : {scan_, connect_, close_}) b->setAutoDefault(false);
+  for (QPushButton* b : {scan_, connect_, lineView_, close_}) b->setAutoDefault(false);
   scan_->setDefault(true);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(scan_);
   buttons->addStretch();
+  buttons->addWidget(lineView_);
   buttons->addWidget(connect_);
   buttons->addWidget(close_);
 
@@ -104,6 +107,7 @@ CBusScanDialog::CBusScanDialog(const std::string& portText, int baudRate, Protoc
 
   connect(scan_, &QPushButton::clicked, this, &CBusScanDialog::StartOrStop);
   connect(connect_, &QPushButton::clicked, this, &CBusScanDialog::ConnectChosen);
+  connect(lineView_, &QPushButton::clicked, this, &CBusScanDialog::AskLineView);
   connect(close_, &QPushButton::clicked, this, &CBusScanDialog::reject);
   connect(table_, &QTableView::doubleClicked, this, &CBusScanDialog::ConnectChosen);
   connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CBusScanDialog::UpdateButtons);
@@ -239,6 +243,12 @@ void CBusScanDialog::ConnectChosen() {
   accept();
 }
 
+void CBusScanDialog::AskLineView() {
+  if (active_ || found_.empty()) return;
+  lineViewAsked_ = true;
+  accept();
+}
+
 void CBusScanDialog::reject() {
   if (active_) {
     scanner_.Stop();
@@ -253,6 +263,8 @@ void CBusScanDialog::UpdateButtons() {
   scan_->setAccessibleName(active_ ? QStringLiteral("Stop") : QStringLiteral("Scan"));
   connect_->setEnabled(!active_ && table_->selectionModel()->hasSelection());
   connect_->setAccessibleName(QStringLiteral("Connect"));
+  lineView_->setEnabled(!active_ && !found_.empty());
+  lineView_->setAccessibleName(QStringLiteral("Line view"));
   close_->setAccessibleName(QStringLiteral("Close"));
   for (QWidget* w : std::initializer_list<QWidget*>{port_, from_, to_}) w->setEnabled(!active_);
   for (const auto& [rate, box] : bauds_) box->setEnabled(!active_);

@@ -35,6 +35,9 @@ class CBusScanDialog : public QDialog {
   // After "Connect": the sensor chosen and the port text it was found on.
   const std::optional<fleet::FoundSensor>& chosen() const { return chosen_; }
   const std::string& chosenPortText() const { return scannedPort_; }
+  // After "Line view": the sensors found, all to be watched at once.
+  bool lineViewAsked() const { return lineViewAsked_; }
+  const std::vector<fleet::FoundSensor>& found() const { return found_; }
   // The port the field names now.
   std::string portText() const;
 
@@ -44,6 +47,7 @@ class CBusScanDialog : public QDialog {
   QCheckBox* baudBox(int rate) const;
   QPushButton* scanButton() const { return scan_; }
   QPushButton* connectButton() const { return connect_; }
+  QPushButton* lineViewButton() const { return lineView_; }
   QTableView* results() const { return table_; }
   QProgressBar* progress() const { return progress_; }
   QLabel* statusText() const { return status_; }
@@ -64,6 +68,7 @@ class CBusScanDialog : public QDialog {
   QString FoundText() const;
   void ScanEnded();
   void ConnectChosen();
+  void AskLineView();
   void UpdateButtons();
 
   ProtocolTrace* trace_;
@@ -75,6 +80,7 @@ class CBusScanDialog : public QDialog {
   std::string scannedDevice_;
   std::vector<fleet::FoundSensor> found_;
   std::optional<fleet::FoundSensor> chosen_;
+  bool lineViewAsked_ = false;
   std::string scannedPort_;
 
   QComboBox* port_;
@@ -83,6 +89,7 @@ class CBusScanDialog : public QDialog {
   std::vector<std::pair<int, QCheckBox*>> bauds_;
   QPushButton* scan_ = nullptr;
   QPushButton* connect_;
+  QPushButton* lineView_;
   QPushButton* close_;
   QProgressBar* progress_;
   QLabel* status_;

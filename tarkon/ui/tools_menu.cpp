@@ -8,9 +8,11 @@
 
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/fleet/fleet_tools.h"
+#include "tarkon/fleet/line_poller.h"
 #include "tarkon/ui/bus_scan_dialog.h"
 #include "tarkon/ui/change_history_dialog.h"
 #include "tarkon/ui/commissioning_report_dialog.h"
+#include "tarkon/ui/line_view_dialog.h"
 #include "tarkon/ui/settings_backup_dialogs.h"
 #include "tarkon/ui/trace_pane.h"
 
@@ -26,6 +28,8 @@ CToolsMenu::CToolsMenu(ToolsMenuHost& host, CKRV02Doc& doc)
   menu_->addSeparator();
   busScan_ = menu_->addAction(QStringLiteral("Find Sensors on the Bus..."));
   busScan_->setStatusTip(QStringLiteral("Ask every address of the line for a sensor, and connect to one"));
+  lineView_ = menu_->addAction(QStringLiteral("Line View..."));
+  lineView_->setStatusTip(QStringLiteral("Every sensor of the line live at once, a row each"));
   menu_->addSeparator();
   history_ = menu_->addAction(QStringLiteral("Change History..."));
   history_->setStatusTip(QStringLiteral("Every write to a sensor: who changed what, when, and whether it verified"));
@@ -50,6 +54,7 @@ CToolsMenu::CToolsMenu(ToolsMenuHost& host, CKRV02Doc& doc)
   connect(save_, &QAction::triggered, this, &CToolsMenu::SaveSettings);
   connect(restore_, &QAction::triggered, this, &CToolsMenu::RestoreSettings);
   connect(busScan_, &QAction::triggered, this, &CToolsMenu::FindSensors);
+  connect(lineView_, &QAction::triggered, this, &CToolsMenu::OpenLineView);
   connect(history_, &QAction::triggered, this, &CToolsMenu::ShowChangeHistory);
   connect(report_, &QAction::triggered, this, &CToolsMenu::WriteReport);
   connect(trace_, &QAction::toggled, traceDock_, [this](bool on) {
@@ -69,6 +74,8 @@ void CToolsMenu::UpdateAvailability() {
   save_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kSaveSettings));
   restore_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kRestoreSettings));
   busScan_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kBusScan));
+  // The line view opens the port itself, as the bus scan does.
+  lineView_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kBusScan));
   trace_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kProtocolTrace));
   history_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kChangeHistory));
   report_->setEnabled(fleet::IsToolAvailable(doc_, FleetTool::kCommissioningReport));
@@ -100,13 +107,41 @@ void CToolsMenu::RestoreSettings() {
   host_.UpdateCommandUI();
 }
 
+void CToolsMenu::OpenLineView() {
+  UpdateAvailability();
+  if (!fleet::IsToolAvailable(doc_, FleetTool::kBusScan)) return;
+  const ConnectValues stored = doc_.BeginConnect();
+  ShowLineView(stored, BaudRateOfChoice(stored.baudChoice), {});
+}
+
+void CToolsMenu::ShowLineView(const ConnectValues& base, int baudRate, std::vector<fleet::PolledSensor> sensors) {
+  if (lineViewDialog_ != nullptr) lineViewDialog_->close();
+  lineViewDialog_ = new CLineViewDialog(host_, base, baudRate, std::move(sensors),
+                                        tracePane_->active() ? &tracePane_->log().trace() : nullptr, &window_);
+  connect(lineViewDialog_, &QObject::destroyed, this, [this] { lineViewDialog_ = nullptr; });
+  lineViewDialog_->show();
+  lineViewDialog_->StartPolling();
+}
+
 void CToolsMenu::FindSensors() {
   UpdateAvailability();
   if (!fleet::IsToolAvailable(doc_, FleetTool::kBusScan)) return;
   const ConnectValues stored = doc_.BeginConnect();
   CBusScanDialog dialog(stored.portText, BaudRateOfChoice(stored.baudChoice),
                         tracePane_->active() ? &tracePane_->log().trace() : nullptr, &window_);
-  if (dialog.exec() != QDialog::Accepted || !dialog.chosen()) return;
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (dialog.lineViewAsked()) {
+    // One line view polls at one baud rate: that of the first sensor found.
+    const int baud = dialog.found().front().baudRate;
+    std::vector<fleet::FoundSensor> atRate;
+    for (const fleet::FoundSensor& f : dialog.found())
+      if (f.baudRate == baud) atRate.push_back(f);
+    ConnectValues base = stored;
+    base.portText = dialog.chosenPortText();
+    ShowLineView(base, baud, fleet::PolledSensorsOf(atRate));
+    return;
+  }
+  if (!dialog.chosen()) return;
   const fleet::FoundConnection found = fleet::ConnectionOfFound(*dialog.chosen(), dialog.chosenPortText(), stored);
   host_.ConnectFound(found.values, found.firstCheckMode);
 }

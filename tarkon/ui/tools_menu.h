@@ -1,11 +1,12 @@
 #pragma once
 // The "&Tools" menu of the main window, after the menus of the frame:
 // "Save Sensor Settings...", "Restore Sensor Settings...", "Find Sensors on
-// the Bus...", "Change History...", "Commissioning Report..." and the
+// the Bus...", "Line View...", "Change History...", "Commissioning Report..." and the
 // "Protocol trace" pane. Each action is available as
 // the engine's fleet::IsToolAvailable says.
 
 #include <QObject>
+#include <vector>
 
 #include "tarkon/ui/tools_menu_host.h"
 
@@ -15,6 +16,10 @@ class QAction;
 class QDockWidget;
 class QMainWindow;
 class QMenu;
+struct ConnectValues;
+namespace fleet {
+struct PolledSensor;
+}
 
 class CToolsMenu : public QObject {
   Q_OBJECT
@@ -25,6 +30,9 @@ class CToolsMenu : public QObject {
   QAction* saveAction() const { return save_; }
   QAction* restoreAction() const { return restore_; }
   QAction* busScanAction() const { return busScan_; }
+  QAction* lineViewAction() const { return lineView_; }
+  // The line view last opened (null when none is open).
+  class CLineViewDialog* lineView() const { return lineViewDialog_; }
   QAction* traceAction() const { return trace_; }
   QAction* historyAction() const { return history_; }
   QAction* reportAction() const { return report_; }
@@ -38,10 +46,13 @@ class CToolsMenu : public QObject {
   void SaveSettings();
   void RestoreSettings();
   void FindSensors();
+  void OpenLineView();
   void ShowChangeHistory();
   void WriteReport();
 
  private:
+  void ShowLineView(const ConnectValues& base, int baudRate, std::vector<fleet::PolledSensor> sensors);
+
   ToolsMenuHost& host_;
   QMainWindow& window_;
   CKRV02Doc& doc_;
@@ -49,6 +60,8 @@ class CToolsMenu : public QObject {
   QAction* save_;
   QAction* restore_;
   QAction* busScan_;
+  QAction* lineView_;
+  class CLineViewDialog* lineViewDialog_ = nullptr;
   QAction* trace_;
   QAction* history_;
   QAction* report_;

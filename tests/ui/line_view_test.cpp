@@ -1,0 +1,143 @@
+// The line view over a virtual bus of three sensors, one of which goes
+// silent: its rows and their texts, the rate line, sorting, Save CSV, Stop
+// and Start, and a double-click that connects the main window.
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include "sim/virtual_line.h"
+#include "support/process_runner.h"
+#include "support/sim_trace.h"
+#include "support/temp_dir.h"
+#include "tarkon/ui/line_view_dialog.h"
+#include "tarkon/ui/main_frame.h"
+#include "tarkon/ui/tools_menu.h"
+#include "ui/ui_test_support.h"
+
+namespace uitest {
+namespace {
+
+constexpr int kGenerousMs = 60000;
+
+sim::SensorConfig At(const char* model, uint8_t address, const char* serial, int32_t checkMode) {
+  sim::SensorConfig c;
+  c.model = model;
+  c.address = address;
+  c.serial = serial;
+  c.checkMode = checkMode;
+  return c;
+}
+
+std::string Text(QTableView* table, int row, int column) {
+  return table->model()->index(row, column).data().toString().toStdString();
+}
+
+int RowOf(QTableView* table, int address) {
+  for (int row = 0; row < table->model()->rowCount(); ++row)
+    if (Text(table, row, CLineViewDialog::kAddress) == std::to_string(address)) return row;
+  return -1;
+}
+
+class LineViewTest : public UiTest {};
+
+TEST_F(LineViewTest, RowsFollowTheSensorsAndADoubleClickConnects) {
+  testsupport::SimTrace trace;
+  sim::VirtualLine line(trace.Line());
+  line.Attach(At("KRV02", 3, "A0000003", 0));
+  sim::SensorConfig silent = At("KRV04", 5, "B0000005", 0);
+  silent.faults.silentAfterReply = 10;
+  line.Attach(silent);
+  line.Attach(At("Qmt Short", 7, "C0000007", 1));
+  ASSERT_TRUE(line.Start()) << line.LastError();
+  CMainFrame& frame = OpenFrame();
+  EXPECT_TRUE(frame.tools()->lineViewAction()->isEnabled()) << "the line is free";
+
+  ConnectValues base;
+  base.portText = line.SlavePath();
+  auto* view = new CLineViewDialog(frame, base, 57600, {{3, 0, -1, ""}, {5, 0, -1, ""}, {7, 1, -1, ""}}, nullptr,
+                                   &frame);
+  view->show();
+  view->StartPolling();
+  QTableView* table = view->table();
+  const bool settled = PumpUntil(
+      [&] {
+        const int silentRow = RowOf(table, 5);
+        const int row3 = RowOf(table, 3);
+        const int row7 = RowOf(table, 7);
+        return table->model()->rowCount() == 3 && silentRow >= 0 && row3 >= 0 && row7 >= 0 &&
+               Text(table, silentRow, CLineViewDialog::kState).rfind("silent", 0) == 0 &&
+               std::stol(Text(table, row3, CLineViewDialog::kGood)) >= 3 &&
+               std::stol(Text(table, row7, CLineViewDialog::kGood)) >= 3;
+      },
+      kGenerousMs);
+  ASSERT_TRUE(settled) << view->rateLabel()->text().toStdString();
+
+  const struct {
+    int address;
+    const char* model;
+    const char* serial;
+    const char* state;
+  } rows[] = {{3, "KRV02", "A0000003", "answering"},
+              {5, "KRV04", "B0000005", "silent (last answer "},
+              {7, "Qmt Short", "C0000007", "answering"}};
+  for (const auto& r : rows) {
+    const int row = RowOf(table, r.address);
+    EXPECT_EQ(Text(table, row, CLineViewDialog::kModel), r.model);
+    EXPECT_EQ(Text(table, row, CLineViewDialog::kSerial), r.serial);
+    EXPECT_EQ(Text(table, row, CLineViewDialog::kState).rfind(r.state, 0), 0u)
+        << Text(table, row, CLineViewDialog::kState);
+    EXPECT_NE(Text(table, row, CLineViewDialog::kRange).find("inch"), std::string::npos);
+    EXPECT_FALSE(Text(table, row, CLineViewDialog::kLaserPower).empty());
+    // Every cell has a text, the sparkline's too.
+    for (int c = 0; c < CLineViewDialog::kColumns; ++c)
+      EXPECT_FALSE(table->model()->index(row, c).data(Qt::AccessibleTextRole).toString().isEmpty())
+          << r.address << " column " << c;
+  }
+  EXPECT_NE(Text(table, RowOf(table, 3), CLineViewDialog::kLastMinute).find("min "), std::string::npos);
+  EXPECT_TRUE(view->rateLabel()->text().startsWith("3 sensors (1 silent), each every "))
+      << view->rateLabel()->text().toStdString();
+  EXPECT_EQ(view->rateLabel()->accessibleName(), view->rateLabel()->text());
+
+  // Sorted by a number column, not by its text.
+  table->sortByColumn(CLineViewDialog::kAddress, Qt::DescendingOrder);
+  EXPECT_EQ(Text(table, 0, CLineViewDialog::kAddress), "7");
+  EXPECT_EQ(Text(table, 2, CLineViewDialog::kAddress), "3");
+
+  // Save CSV: a header and a line per sensor.
+  const std::string csv = dir_.File("line.csv");
+  view->SetCsvPath(QString::fromStdString(csv));
+  view->saveButton()->click();
+  const std::vector<std::string> lines = testsupport::Lines(testsupport::ReadWholeFile(csv));
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("time,round,address,model,serial_number,state", 0), 0u);
+
+  // Stop: nothing more is sent, and the button offers Start.
+  view->stopButton()->click();
+  EXPECT_FALSE(view->polling());
+  EXPECT_EQ(view->stopButton()->text(), "Start");
+  const size_t frames = trace.Received().size();
+  Pump(150);
+  EXPECT_EQ(trace.Received().size(), frames);
+  view->stopButton()->click();
+  EXPECT_TRUE(view->polling());
+  EXPECT_TRUE(PumpUntil([&] { return trace.Received().size() > frames + 3; }, kGenerousMs));
+
+  // A double-click stops the polling and connects the main window there.
+  const int row7 = RowOf(table, 7);
+  const QRect cell = table->visualRect(table->model()->index(row7, CLineViewDialog::kModel));
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  ASSERT_TRUE(PumpUntil([&] { return doc_->connected(); }, kGenerousMs))
+      << "polling " << view->polling() << " visible " << view->isVisible() << " failure "
+      << doc_->lastConnectFailure().text;
+  EXPECT_EQ(doc_->address(), 7);
+  EXPECT_EQ(doc_->checkMode(), 1);
+  EXPECT_EQ(doc_->modelText(), "Qmt Short");
+  EXPECT_FALSE(frame.tools()->lineViewAction()->isEnabled()) << "the main window holds the line now";
+}
+
+}  // namespace
+}  // namespace uitest
