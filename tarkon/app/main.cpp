@@ -37,6 +37,10 @@
 //                                sensor's line, and once the window's bar
 //                                says the link is lost save the window as a
 //                                PNG image, print its path and end.
+//   TARKON_LINE_VIEW_SCREENSHOT=FILE  with --port: disconnect, open Tools >
+//                                Line View on that port (its bus scan first),
+//                                poll for a moment (TARKON_SCREENSHOT_DELAY_MS),
+//                                save the view as a PNG image and end.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -61,6 +65,7 @@
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/manufacturing_mode.h"
 #include "tarkon/ui/dark_palette.h"
+#include "tarkon/ui/line_view_dialog.h"
 #include "tarkon/ui/link_view.h"
 #include "tarkon/ui/main_frame.h"
 #include "tarkon/ui/pane_sizes.h"
@@ -250,7 +255,21 @@ int main(int argc, char** argv) {
   if (const char* delay = std::getenv("TARKON_SCREENSHOT_DELAY_MS"); delay != nullptr && std::atoi(delay) > 0) {
     delayMs = std::atoi(delay);
   }
-  if (const char* unplugged = std::getenv("TARKON_UNPLUG_SCREENSHOT"); unplugged != nullptr && *unplugged != '\0') {
+  if (const char* view = std::getenv("TARKON_LINE_VIEW_SCREENSHOT"); view != nullptr && *view != '\0') {
+    const QString path = QString::fromLocal8Bit(view);
+    QTimer::singleShot(kScreenshotDelayMs, &frame, [&frame, &doc, path, delayMs] {
+      // The line view needs the line the start-up connect took; the
+      // document lets it go once its poll in flight has ended.
+      if (doc.connected()) doc.Disconnect();
+      QTimer::singleShot(kScreenshotDelayMs, &frame, [&frame, path, delayMs] {
+        frame.tools()->OpenLineView();
+        QTimer::singleShot(delayMs, &frame, [&frame, path] {
+          CLineViewDialog* open = frame.tools()->lineView();
+          EndAfterPicture(frame, path, open != nullptr && open->grab().save(path, "PNG"));
+        });
+      });
+    });
+  } else if (const char* unplugged = std::getenv("TARKON_UNPLUG_SCREENSHOT"); unplugged != nullptr && *unplugged != '\0') {
     const QString path = QString::fromLocal8Bit(unplugged);
     QTimer::singleShot(delayMs, &frame, [&frame, path] { SaveUnpluggedScreenshot(frame, path, kLostLinkPatienceMs); });
   } else if (const char* shot = std::getenv("TARKON_SCREENSHOT"); shot != nullptr && *shot != '\0') {

@@ -42,10 +42,7 @@ class SparklineDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QStyleOptionViewItem background = option;
-    initStyleOption(&background, index);
-    background.text.clear();
-    QStyledItemDelegate::paint(painter, background, index);
+    QStyledItemDelegate::paint(painter, option, index);
     const QVariantList points = index.data(kHistoryRole).toList();
     if (points.size() < 2) return;
     double low = points.front().toPointF().y();
@@ -73,7 +70,14 @@ class SparklineDelegate : public QStyledItemDelegate {
     painter->restore();
   }
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    return QStyledItemDelegate::sizeHint(option, index).expandedTo(QSize(120, 22));
+    return QStyledItemDelegate::sizeHint(option, index).expandedTo(QSize(160, 22));
+  }
+
+ protected:
+  // The cell shows the line in place of its text.
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->text.clear();
   }
 };
 
@@ -129,7 +133,10 @@ CLineViewDialog::CLineViewDialog(ToolsMenuHost& host, ConnectValues base, int ba
   table_->setItemDelegateForColumn(kLastMinute, new SparklineDelegate(table_));
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_->horizontalHeader()->setSectionResizeMode(kLastMinute, QHeaderView::Stretch);
+  table_->horizontalHeader()->setSectionResizeMode(kLastMinute, QHeaderView::Fixed);
+  table_->horizontalHeader()->resizeSection(kLastMinute, 160);
+  // Texts stay whole: a narrow window scrolls instead of cutting them.
+  table_->setWordWrap(false);
   table_->setAccessibleName(QStringLiteral("Sensors of the line"));
   table_->setToolTip(QStringLiteral("Double-click a sensor to connect the main window to it"));
 
@@ -145,7 +152,7 @@ CLineViewDialog::CLineViewDialog(ToolsMenuHost& host, ConnectValues base, int ba
   layout->addWidget(rate_);
   layout->addWidget(table_, 1);
   layout->addLayout(buttons);
-  resize(900, 420);
+  resize(1140, 420);
 
   refresh_ = new QTimer(this);
   refresh_->setInterval(kRefreshMs);
