@@ -8,7 +8,7 @@
 # page of a commissioning report (tarkon-cli's PDF, made a PNG by pdftoppm);
 # "Parameters" pane connected, in file mode, and with a file beside a sensor,
 # and the window with the pane open in its place;
-# the bar of a lost link; Ostrel's three tabs, connected to a virtual board
+# the bar of a lost link; the line view of a bus of eight sensors; Ostrel's three tabs, connected to a virtual board
 # flipper, and its firmware upload before, during and after the transfer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,6 +52,23 @@ XDG_CONFIG_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_PALETTE=dark TARKON_
 # line pulled after the window has polled for a while.
 XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile" QT_QPA_PLATFORM=offscreen TARKON_VIRTUAL_SENSOR=KRV04 \
   TARKON_UNPLUG_SCREENSHOT="$out/tarkon-disconnected.png" TARKON_SCREENSHOT_DELAY_MS=6000 "$tarkon" 2>/dev/null
+
+# The line view of a bus of eight virtual sensors (sensor-sim on a link of
+# its own), one of which goes silent and one replaced by another sensor.
+line_dir=$(mktemp -d)
+"$root/build/run/sim/sensor-sim" --throttle --link "$line_dir/line" \
+  --sensor "KRV02,address=3,serial=K0200003" --sensor "KRV02,address=4,serial=K0200004" \
+  --sensor "Qmt Long,address=6,serial=QL000006" --sensor "KRV04,address=9,serial=K4000009,silent-after=150" \
+  --sensor "KRV04,address=10,serial=K4000010" --sensor "Qmt Short,address=12,serial=QS000012,serial-after=100:QS000099" \
+  --sensor "KRV04 Board Flipper,address=15,serial=BF000015" --sensor "KRV04 Board Flipper,address=16,serial=BF000016" \
+  >/dev/null 2>&1 &
+sim_pid=$!
+sleep 1
+XDG_CONFIG_HOME="$profile" XDG_DATA_HOME="$profile" QT_QPA_PLATFORM=offscreen \
+  TARKON_LINE_VIEW_SCREENSHOT="$out/tarkon-line-view.png" TARKON_SCREENSHOT_DELAY_MS=40000 \
+  "$tarkon" --port "$line_dir/line" 2>/dev/null
+kill "$sim_pid"
+rm -rf "$line_dir"
 
 # The upload dialog of manufacturing mode before (with its question), during
 # and after a transfer to a virtual sensor; its automatic backup goes to the
