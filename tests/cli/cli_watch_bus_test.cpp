@@ -9,6 +9,7 @@
 
 #include "cli/cli_test_support.h"
 #include "sim/virtual_line.h"
+#include "support/line_sensor.h"
 #include "support/file_size_limit.h"
 
 namespace clitest {
@@ -25,20 +26,12 @@ class CliWatchBusTest : public CliTest {
   void SetUp() override {
     CliTest::SetUp();
     line_ = std::make_unique<sim::VirtualLine>(trace_.Line());
-    line_->Attach(At("KRV02", 3, "A0000003", 0));
-    sim::SensorConfig silent = At("KRV04", 5, "B0000005", 0);
+    line_->Attach(testsupport::LineSensor("KRV02", 3, "A0000003", 0));
+    sim::SensorConfig silent = testsupport::LineSensor("KRV04", 5, "B0000005", 0);
     silent.faults.silentAfterReply = 6;
     line_->Attach(silent);
-    line_->Attach(At("Qmt Short", 7, "C0000007", 1));
+    line_->Attach(testsupport::LineSensor("Qmt Short", 7, "C0000007", 1));
     ASSERT_TRUE(line_->Start()) << line_->LastError();
-  }
-  static sim::SensorConfig At(const char* model, uint8_t address, const char* serial, int32_t checkMode) {
-    sim::SensorConfig c;
-    c.model = model;
-    c.address = address;
-    c.serial = serial;
-    c.checkMode = checkMode;
-    return c;
   }
   ProcessResult Watch(std::vector<std::string> args) {
     args.insert(args.begin(), {"--port", line_->SlavePath(), "watch", "--bus"});

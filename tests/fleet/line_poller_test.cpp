@@ -14,6 +14,7 @@
 
 #include "protocol/command_ids.h"
 #include "sim/virtual_line.h"
+#include "support/line_sensor.h"
 #include "support/sim_trace.h"
 #include "tarkon/fleet/line_poller.h"
 #include "tarkon/fleet/line_readings_text.h"
@@ -23,28 +24,21 @@ namespace {
 using fleet::LineSensorReading;
 using fleet::LineSensorState;
 
-sim::SensorConfig Sensor(const char* model, uint8_t address, const char* serial, int32_t checkMode = 0) {
-  sim::SensorConfig c;
-  c.model = model;
-  c.address = address;
-  c.serial = serial;
-  c.checkMode = checkMode;
-  return c;
-}
+using testsupport::LineSensor;
 
 class LinePollerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     line_ = std::make_unique<sim::VirtualLine>(trace_.Line());
-    line_->Attach(Sensor("KRV02", 3, "A0000003"));
-    sim::SensorConfig silent = Sensor("KRV04", 5, "B0000005");
+    line_->Attach(LineSensor("KRV02", 3, "A0000003"));
+    sim::SensorConfig silent = LineSensor("KRV04", 5, "B0000005");
     silent.faults.silentAfterReply = 12;
     line_->Attach(silent);
-    sim::SensorConfig swapped = Sensor("Qmt Short", 7, "C0000007", 1);
+    sim::SensorConfig swapped = LineSensor("Qmt Short", 7, "C0000007", 1);
     swapped.serialChangesAtReply = 15;
     swapped.changedSerial = "D0000007";
     line_->Attach(swapped);
-    line_->Attach(Sensor("KRV04 Board Flipper", 9, "E0000009"));
+    line_->Attach(LineSensor("KRV04 Board Flipper", 9, "E0000009"));
     ASSERT_TRUE(line_->Start()) << line_->LastError();
   }
 

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "sim/virtual_line.h"
+#include "support/line_sensor.h"
 #include "support/process_runner.h"
 #include "support/sim_trace.h"
 #include "support/temp_dir.h"
@@ -21,15 +22,6 @@ namespace uitest {
 namespace {
 
 constexpr int kGenerousMs = 60000;
-
-sim::SensorConfig At(const char* model, uint8_t address, const char* serial, int32_t checkMode) {
-  sim::SensorConfig c;
-  c.model = model;
-  c.address = address;
-  c.serial = serial;
-  c.checkMode = checkMode;
-  return c;
-}
 
 std::string Text(QTableView* table, int row, int column) {
   return table->model()->index(row, column).data().toString().toStdString();
@@ -46,11 +38,11 @@ class LineViewTest : public UiTest {};
 TEST_F(LineViewTest, RowsFollowTheSensorsAndADoubleClickConnects) {
   testsupport::SimTrace trace;
   sim::VirtualLine line(trace.Line());
-  line.Attach(At("KRV02", 3, "A0000003", 0));
-  sim::SensorConfig silent = At("KRV04", 5, "B0000005", 0);
+  line.Attach(testsupport::LineSensor("KRV02", 3, "A0000003", 0));
+  sim::SensorConfig silent = testsupport::LineSensor("KRV04", 5, "B0000005", 0);
   silent.faults.silentAfterReply = 10;
   line.Attach(silent);
-  line.Attach(At("Qmt Short", 7, "C0000007", 1));
+  line.Attach(testsupport::LineSensor("Qmt Short", 7, "C0000007", 1));
   ASSERT_TRUE(line.Start()) << line.LastError();
   CMainFrame& frame = OpenFrame();
   EXPECT_TRUE(frame.tools()->lineViewAction()->isEnabled()) << "the line is free";
