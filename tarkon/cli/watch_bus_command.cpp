@@ -113,9 +113,35 @@ int RunWatchBus(CliRun& run) {
   ProtocolTrace* trace = run.Trace();
   if (run.traceFailed()) return run.status();
 
+  // Each round is written on the watch's thread as it ends; this thread
+  // shows the scan's progress and ends the run.
   std::mutex mutex;
   std::condition_variable wake;
   bool changed = false;
+  long rounds = 0;
+  std::string stopped;
+  setup.roundDone = [&](long round, const std::vector<fleet::LineSensorReading>& readings) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!stopped.empty() || (o.count && rounds >= *o.count)) return;
+    const std::string time = fleet::IsoTimeNow();
+    for (const fleet::LineSensorReading& r : readings) {
+      if (o.csvPath) {
+        if (!csv.WriteLine(fleet::LineCsvLine(time, round, r))) {
+          stopped = "watch: " + csv.error() + " (polling stopped; the log ends at the line before)";
+          break;
+        }
+      } else if (o.json) {
+        PrintJson(ReadingJson(round, time, r));
+      } else {
+        std::cout << time << "  round " << round << "  " << fleet::LineTextLine(r) << "\n";
+      }
+    }
+    std::cout.flush();
+    if (stopped.empty() && !TraceWriteError().empty()) stopped = TraceWriteError();
+    ++rounds;
+    changed = true;
+    wake.notify_one();
+  };
   fleet::LineWatch watch;
   std::string error;
   if (!watch.Start(
@@ -136,49 +162,25 @@ int RunWatchBus(CliRun& run) {
   };
   ProgressBar bar("Finding the sensors");
   bool barShown = false;
-  long printed = 0;  // the last round printed
-  std::string stopped;
-  while (!g_interrupted && !over() && (!o.count || printed < *o.count) && watch.running()) {
+  while (!g_interrupted && !over() && watch.running()) {
     {
       std::unique_lock<std::mutex> lock(mutex);
       wake.wait_for(lock, std::chrono::milliseconds(100), [&] { return changed; });
       changed = false;
+      if (!stopped.empty() || (o.count && rounds >= *o.count)) break;
     }
     if (watch.scanning()) {
       const long total = watch.scanTotal();
       bar.UpdateText(total > 0 ? static_cast<int>(watch.scanDone() * 100 / total) : 0, "");
       barShown = true;
-      continue;
-    }
-    if (barShown) {
+    } else if (barShown) {
       bar.Finish();
       barShown = false;
-    }
-    const long round = watch.rounds();
-    if (round <= printed) continue;
-    printed = round;
-    const std::string time = fleet::IsoTimeNow();
-    for (const fleet::LineSensorReading& r : watch.Snapshot()) {
-      if (csv.error().empty() && o.csvPath && !csv.WriteLine(fleet::LineCsvLine(time, round, r))) {
-        stopped = "watch: " + csv.error() + " (polling stopped; the log ends at the line before)";
-        break;
-      }
-      if (o.csvPath) continue;
-      if (o.json) {
-        PrintJson(ReadingJson(round, time, r));
-      } else {
-        std::cout << time << "  round " << round << "  " << fleet::LineTextLine(r) << "\n";
-      }
-    }
-    std::cout.flush();
-    if (!stopped.empty()) break;
-    if (!TraceWriteError().empty()) {
-      stopped = TraceWriteError();
-      break;
     }
   }
   if (barShown) bar.Finish();
   watch.Stop();
+  std::lock_guard<std::mutex> lock(mutex);
   if (stopped.empty() && !watch.error().empty()) stopped = "watch: " + watch.error();
   const std::vector<fleet::LineSensorReading> last = watch.Snapshot();
   long failedPolls = 0;

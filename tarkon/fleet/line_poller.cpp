@@ -468,8 +468,13 @@ void LineWatch::Work(Setup setup, ProtocolTrace* trace) {
         poller_ = std::make_unique<LinePoller>(*link, setup.baudRate, std::move(sensors), setup.timing);
       }
       LinePoller& poller = *poller_;
+      long reported = 0;
       while (!stop_) {
         const bool polled = poller.Step();
+        if (setup.roundDone && poller.rounds() > reported) {
+          reported = poller.rounds();
+          setup.roundDone(reported, poller.Snapshot());
+        }
         if (poller.portFailed()) {
           Fail(poller.portError());
           break;

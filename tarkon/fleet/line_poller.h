@@ -155,6 +155,9 @@ class LineWatch {
     std::vector<PolledSensor> sensors;  // empty: a bus scan finds them
     BusScanOptions scan;                // its baud rates: only the first is used
     LinePollerTiming timing;
+    // Called on the watch's thread at the end of every round with the
+    // readings then (a terminal prints each round; none is skipped).
+    std::function<void(long round, const std::vector<LineSensorReading>& readings)> roundDone;
   };
   // Called on the watch's thread after each poll (a window only posts).
   using Changed = std::function<void()>;
