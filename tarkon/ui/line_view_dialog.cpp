@@ -32,6 +32,9 @@ constexpr int kHistoryRole = Qt::UserRole + 1;
 // The view reads the engine's readings this often: a table of many
 // sensors repaints a few times a second, never per poll.
 constexpr int kRefreshMs = 250;
+// The columns take the width of their texts again every few seconds.
+constexpr int kResizeEvery = 8;
+constexpr size_t kSparklinePoints = 120;
 
 const char* const kHeaders[] = {"Address", "Model", "Serial number", "Range", "Last 60 s", "Laser power",
                                 "Peak",    "Good",  "Failed",        "State"};
@@ -132,8 +135,10 @@ CLineViewDialog::CLineViewDialog(ToolsMenuHost& host, ConnectValues base, int ba
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setItemDelegateForColumn(kLastMinute, new SparklineDelegate(table_));
   table_->verticalHeader()->hide();
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_->horizontalHeader()->setSectionResizeMode(kLastMinute, QHeaderView::Fixed);
+  // Sized to the texts when rows come, not on every change of a value: a
+  // header that measures every cell at each refresh costs more than the
+  // polling itself.
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table_->horizontalHeader()->resizeSection(kLastMinute, 160);
   // Texts stay whole: a narrow window scrolls instead of cutting them.
   table_->setWordWrap(false);
@@ -209,6 +214,7 @@ void CLineViewDialog::Refresh() {
   std::map<int, int> rowOf;
   for (int row = 0; row < model_->rowCount(); ++row)
     rowOf[model_->item(row, kAddress)->data(kSortRole).toInt()] = row;
+  bool added = false;
   for (const fleet::LineSensorReading& r : readings) {
     auto at = rowOf.find(r.sensor.address);
     int row = at != rowOf.end() ? at->second : -1;
@@ -217,8 +223,13 @@ void CLineViewDialog::Refresh() {
       for (int c = 0; c < kColumns; ++c) cells.append(Cell(QString(), QVariant()));
       model_->appendRow(cells);
       row = model_->rowCount() - 1;
+      added = true;
     }
     ShowReading(row, r);
+  }
+  if (added || refreshes_++ % kResizeEvery == 0) {
+    for (int c = 0; c < kColumns; ++c)
+      if (c != kLastMinute) table_->resizeColumnToContents(c);
   }
   QString status;
   const bool running = watch_->running();
@@ -250,8 +261,10 @@ void CLineViewDialog::ShowReading(int row, const fleet::LineSensorReading& r) {
   QVariantList points;
   double low = 0;
   double high = 0;
+  // A cell 160 pixels wide: some 120 points draw the minute as well as all.
+  const size_t step = std::max<size_t>(1, r.history.size() / kSparklinePoints);
   for (size_t i = 0; i < r.history.size(); ++i) {
-    points.append(QPointF(r.history[i].secondsAgo, r.history[i].range));
+    if (i % step == 0 || i + 1 == r.history.size()) points.append(QPointF(r.history[i].secondsAgo, r.history[i].range));
     low = i == 0 ? r.history[i].range : std::min(low, r.history[i].range);
     high = i == 0 ? r.history[i].range : std::max(high, r.history[i].range);
   }

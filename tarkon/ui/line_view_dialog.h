@@ -74,4 +74,5 @@ class CLineViewDialog : public QDialog {
   QPushButton* save_;
   QTimer* refresh_;
   QString csvPath_;
+  long refreshes_ = 0;
 };
