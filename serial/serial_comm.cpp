@@ -12,10 +12,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "serial/counter.h"
 #include "serial/deadline_timer.h"
@@ -30,6 +32,11 @@
 // and errors raised by failed reads and writes that the next clear-error
 // call reports.
 namespace {
+
+// A read that has part of what it waits for sleeps through the line time
+// of the rest when that is at least this long (shorter waits are not worth
+// a sleep's own lateness).
+constexpr uint64_t kLineWaitFloorUs = 1000;
 
 struct HandleState {
   uint32_t readTimeoutMs = 100;
@@ -289,7 +296,12 @@ int PollMs(const DeadlineTimer& timer) {
 // One platform read: returns once `want` bytes are in or `limitMs` have
 // passed (success either way, with the count in `got`). Fails, with the
 // errno in `failure`, when the read fails or the line has hung up.
-bool PlatformRead(int fd, uint8_t* buffer, size_t want, uint32_t limitMs, size_t* got, int* failure) {
+// `usPerByte`: the line time of one character. Once part of what is wanted
+// came, the rest comes at the line's pace: one wait for the line time of
+// the bytes still missing, instead of a wake-up for each byte as it
+// trickles in (a poller of many sensors spent its CPU time there).
+bool PlatformRead(int fd, uint8_t* buffer, size_t want, uint32_t limitMs, size_t* got, int* failure,
+                  uint64_t usPerByte) {
   DeadlineTimer timer;
   timer.Start(uint64_t{limitMs} * 1000);
   bool pollSaidReadable = false;
@@ -299,6 +311,9 @@ bool PlatformRead(int fd, uint8_t* buffer, size_t want, uint32_t limitMs, size_t
       *got += static_cast<size_t>(n);
       pollSaidReadable = false;
       if (*got == want) return true;
+      const uint64_t missingUs = uint64_t{want - *got} * usPerByte;
+      if (missingUs >= kLineWaitFloorUs)
+        std::this_thread::sleep_for(std::chrono::microseconds(std::min(missingUs, timer.Remaining())));
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -552,7 +567,8 @@ bool sc_Read(SerialHandle handle, void* buffer, size_t count, size_t* done, uint
     size_t got = 0;
     int failure = 0;
     const bool ok = PlatformRead(handle, bytes + *done, count - *done,
-                                 CallLimit(state.readTimeoutMs, budgetMs, budget), &got, &failure);
+                                 CallLimit(state.readTimeoutMs, budgetMs, budget), &got, &failure,
+                                 uint64_t{state.bitsPerChar} * 1'000'000 / std::max<uint32_t>(state.bitsPerSecond, 1));
     *done += got;
     if (!ok) {
       ReportLineError(handle, "::sc_Read ReadFile failed", failure, err);
