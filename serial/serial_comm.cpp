@@ -36,7 +36,8 @@ namespace {
 // A read that has part of what it waits for sleeps through the line time
 // of the rest when that is at least this long (shorter waits are not worth
 // a sleep's own lateness).
-constexpr uint64_t kLineWaitFloorUs = 1000;
+constexpr uint64_t kLineWaitFloorUs = 1500;
+constexpr uint64_t kLineWaitEarlyUs = 700;
 
 struct HandleState {
   uint32_t readTimeoutMs = 100;
@@ -311,9 +312,12 @@ bool PlatformRead(int fd, uint8_t* buffer, size_t want, uint32_t limitMs, size_t
       *got += static_cast<size_t>(n);
       pollSaidReadable = false;
       if (*got == want) return true;
+      // Woken a little early, the last bytes are waited for as before: a
+      // late wake-up would delay the reply.
       const uint64_t missingUs = uint64_t{want - *got} * usPerByte;
       if (missingUs >= kLineWaitFloorUs)
-        std::this_thread::sleep_for(std::chrono::microseconds(std::min(missingUs, timer.Remaining())));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(std::min(missingUs - kLineWaitEarlyUs, timer.Remaining())));
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
