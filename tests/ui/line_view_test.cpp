@@ -1,7 +1,8 @@
 // The line view over a virtual bus of three sensors, one of which goes
 // silent: its rows and their texts, the rate line, sorting, Save CSV, Stop
 // and Start, and a double-click that connects the main window; opened from
-// Find Sensors' results, and closed while it polls.
+// Find Sensors' results, and closed while it polls; opened from Tools, where
+// it finds the sensors first.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -215,6 +216,48 @@ TEST_F(LineViewTest, FindSensorsOpensItOverTheFoundSensorsAndACloseFreesThePort)
   ASSERT_TRUE(ConnectTyped(line.SlavePath()));
   EXPECT_EQ(doc_->address(), 1);
   EXPECT_EQ(doc_->modelText(), "KRV02");
+}
+
+// Tools > "Line View..." takes the port the connect dialog would use and
+// finds the sensors first: the scan's progress shows, then their rows.
+TEST_F(LineViewTest, ToolsOpensItOnTheConnectPortAndFindsTheSensorsFirst) {
+  testsupport::SimTrace trace;
+  sim::VirtualLine line(trace.Line());
+  line.Attach(testsupport::LineSensor("KRV02", 1, "A0000001", 0));
+  line.Attach(testsupport::LineSensor("KRV04", 12, "B0000012", 1));
+  ASSERT_TRUE(line.Start()) << line.LastError();
+  CMainFrame& frame = OpenFrame();
+  // A connect stores the port; the line view needs the line to itself.
+  ASSERT_TRUE(ConnectTyped(line.SlavePath()));
+  EXPECT_FALSE(frame.tools()->lineViewAction()->isEnabled()) << "the main window holds the line";
+  frame.RunCommand(DocCommand::kDisconnect);
+  ASSERT_FALSE(doc_->connected());
+  frame.tools()->UpdateAvailability();
+  ASSERT_TRUE(frame.tools()->lineViewAction()->isEnabled());
+
+  frame.tools()->lineViewAction()->trigger();
+  CLineViewDialog* view = frame.tools()->lineView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->windowTitle().contains(QString::fromStdString(line.SlavePath())));
+  QString scanText;
+  QTableView* table = view->table();
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        if (view->rateLabel()->text().startsWith("Finding the sensors on ")) scanText = view->rateLabel()->text();
+        return RowOf(table, 1) >= 0 && RowOf(table, 12) >= 0 &&
+               Text(table, RowOf(table, 12), CLineViewDialog::kState) == "answering";
+      },
+      kGenerousMs))
+      << view->rateLabel()->text().toStdString();
+  EXPECT_TRUE(scanText.contains(QString::fromStdString(line.SlavePath()))) << scanText.toStdString();
+  EXPECT_TRUE(scanText.endsWith(" %")) << scanText.toStdString();
+  EXPECT_EQ(table->model()->rowCount(), 2);
+  EXPECT_EQ(Text(table, RowOf(table, 1), CLineViewDialog::kModel), "KRV02");
+  EXPECT_EQ(Text(table, RowOf(table, 12), CLineViewDialog::kSerial), "B0000012");
+  EXPECT_TRUE(PumpUntil([&] { return view->rateLabel()->text().startsWith("2 sensors"); }, kGenerousMs))
+      << view->rateLabel()->text().toStdString();
+  EXPECT_EQ(view->rateLabel()->accessibleName(), view->rateLabel()->text());
+  view->close();
 }
 
 }  // namespace
