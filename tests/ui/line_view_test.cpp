@@ -1,11 +1,17 @@
 // The line view over a virtual bus of three sensors, one of which goes
 // silent: its rows and their texts, the rate line, sorting, Save CSV, Stop
-// and Start, and a double-click that connects the main window.
+// and Start, and a double-click that connects the main window; opened from
+// Find Sensors' results, and closed while it polls; opened from Tools, where
+// it finds the sensors first.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
+#include <QPointer>
 #include <QTest>
 
 #include "sim/virtual_line.h"
@@ -13,6 +19,7 @@
 #include "support/process_runner.h"
 #include "support/sim_trace.h"
 #include "support/temp_dir.h"
+#include "tarkon/ui/bus_scan_dialog.h"
 #include "tarkon/ui/line_view_dialog.h"
 #include "tarkon/ui/main_frame.h"
 #include "tarkon/ui/tools_menu.h"
@@ -129,6 +136,128 @@ TEST_F(LineViewTest, RowsFollowTheSensorsAndADoubleClickConnects) {
   EXPECT_EQ(doc_->checkMode(), 1);
   EXPECT_EQ(doc_->modelText(), "Qmt Short");
   EXPECT_FALSE(frame.tools()->lineViewAction()->isEnabled()) << "the main window holds the line now";
+}
+
+// Find Sensors' "Line view" opens the view over the sensors found there;
+// closing it while it polls ends the polling and frees the port, so the
+// main window connects on the same line afterwards.
+TEST_F(LineViewTest, FindSensorsOpensItOverTheFoundSensorsAndACloseFreesThePort) {
+  testsupport::SimTrace trace;
+  sim::VirtualLine line(trace.Line());
+  line.Attach(testsupport::LineSensor("KRV02", 1, "A0000001", 0));
+  line.Attach(testsupport::LineSensor("KRV04", 4, "B0000004", 0));
+  line.Attach(testsupport::LineSensor("Qmt Short", 9, "C0000009", 1));
+  ASSERT_TRUE(line.Start()) << line.LastError();
+  CMainFrame& frame = OpenFrame();
+
+  int foundRows = 0;
+  auto came = OnNextModalOf<CBusScanDialog>([&](CBusScanDialog* dialog) {
+    EXPECT_FALSE(dialog->lineViewButton()->isEnabled()) << "nothing found yet";
+    dialog->portBox()->setEditText(QString::fromStdString(line.SlavePath()));
+    for (int rate : {9600, 19200, 38400}) dialog->baudBox(rate)->setChecked(false);
+    dialog->baudBox(57600)->setChecked(true);
+    dialog->fromBox()->setValue(1);
+    dialog->toBox()->setValue(10);
+    // A loaded test machine's virtual sensors may answer later than a
+    // real sensor's line time.
+    dialog->SetProbeBudgetMs(250);
+    dialog->scanButton()->click();
+    ASSERT_TRUE(PumpUntil([&] { return !dialog->scanning(); }, kGenerousMs));
+    foundRows = dialog->results()->model()->rowCount();
+    ASSERT_TRUE(dialog->lineViewButton()->isEnabled());
+    dialog->lineViewButton()->click();
+  });
+  frame.tools()->busScanAction()->trigger();
+  ASSERT_TRUE(*came);
+  ASSERT_EQ(foundRows, 3);
+
+  CLineViewDialog* view = frame.tools()->lineView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_TRUE(view->polling());
+  QTableView* table = view->table();
+  const struct {
+    int address;
+    const char* model;
+    const char* serial;
+  } rows[] = {{1, "KRV02", "A0000001"}, {4, "KRV04", "B0000004"}, {9, "Qmt Short", "C0000009"}};
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        for (const auto& r : rows) {
+          const int row = RowOf(table, r.address);
+          if (row < 0 || Text(table, row, CLineViewDialog::kGood) == "0" ||
+              Text(table, row, CLineViewDialog::kGood).empty())
+            return false;
+        }
+        return table->model()->rowCount() == 3;
+      },
+      kGenerousMs))
+      << view->rateLabel()->text().toStdString();
+  for (const auto& r : rows) {
+    const int row = RowOf(table, r.address);
+    EXPECT_EQ(Text(table, row, CLineViewDialog::kModel), r.model);
+    EXPECT_EQ(Text(table, row, CLineViewDialog::kSerial), r.serial);
+    EXPECT_EQ(Text(table, row, CLineViewDialog::kState), "answering");
+  }
+  EXPECT_TRUE(view->rateLabel()->text().startsWith("3 sensors")) << view->rateLabel()->text().toStdString();
+
+  // Closed while it polls: the polling has ended when the close returns.
+  QPointer<CLineViewDialog> closing(view);
+  ASSERT_NE(Button(view, "Close"), nullptr);
+  Button(view, "Close")->click();
+  EXPECT_TRUE(closing.isNull() || !closing->polling());
+  const size_t frames = trace.Received().size();
+  EXPECT_TRUE(PumpUntil([&] { return closing.isNull(); }, kGenerousMs)) << "the closed view goes";
+  EXPECT_EQ(frame.tools()->lineView(), nullptr);
+  Pump(150);
+  EXPECT_EQ(trace.Received().size(), frames) << "nothing sent after the close";
+
+  // The port is free again: the main window connects to the sensor at 1.
+  ASSERT_TRUE(ConnectTyped(line.SlavePath()));
+  EXPECT_EQ(doc_->address(), 1);
+  EXPECT_EQ(doc_->modelText(), "KRV02");
+}
+
+// Tools > "Line View..." takes the port the connect dialog would use and
+// finds the sensors first: the scan's progress shows, then their rows.
+TEST_F(LineViewTest, ToolsOpensItOnTheConnectPortAndFindsTheSensorsFirst) {
+  testsupport::SimTrace trace;
+  sim::VirtualLine line(trace.Line());
+  line.Attach(testsupport::LineSensor("KRV02", 1, "A0000001", 0));
+  line.Attach(testsupport::LineSensor("KRV04", 12, "B0000012", 1));
+  ASSERT_TRUE(line.Start()) << line.LastError();
+  CMainFrame& frame = OpenFrame();
+  // A connect stores the port; the line view needs the line to itself.
+  ASSERT_TRUE(ConnectTyped(line.SlavePath()));
+  EXPECT_FALSE(frame.tools()->lineViewAction()->isEnabled()) << "the main window holds the line";
+  frame.RunCommand(DocCommand::kDisconnect);
+  ASSERT_FALSE(doc_->connected());
+  frame.tools()->UpdateAvailability();
+  ASSERT_TRUE(frame.tools()->lineViewAction()->isEnabled());
+
+  frame.tools()->lineViewAction()->trigger();
+  CLineViewDialog* view = frame.tools()->lineView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->windowTitle().contains(QString::fromStdString(line.SlavePath())));
+  QString scanText;
+  QTableView* table = view->table();
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        if (view->rateLabel()->text().startsWith("Finding the sensors on ")) scanText = view->rateLabel()->text();
+        return RowOf(table, 1) >= 0 && RowOf(table, 12) >= 0 &&
+               Text(table, RowOf(table, 12), CLineViewDialog::kState) == "answering";
+      },
+      kGenerousMs))
+      << view->rateLabel()->text().toStdString();
+  EXPECT_TRUE(scanText.contains(QString::fromStdString(line.SlavePath()))) << scanText.toStdString();
+  EXPECT_TRUE(scanText.endsWith(" %")) << scanText.toStdString();
+  EXPECT_EQ(table->model()->rowCount(), 2);
+  EXPECT_EQ(Text(table, RowOf(table, 1), CLineViewDialog::kModel), "KRV02");
+  EXPECT_EQ(Text(table, RowOf(table, 12), CLineViewDialog::kSerial), "B0000012");
+  EXPECT_TRUE(PumpUntil([&] { return view->rateLabel()->text().startsWith("2 sensors"); }, kGenerousMs))
+      << view->rateLabel()->text().toStdString();
+  EXPECT_EQ(view->rateLabel()->accessibleName(), view->rateLabel()->text());
+  view->close();
 }
 
 }  // namespace
