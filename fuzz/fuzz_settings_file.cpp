@@ -257,8 +257,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           !HasLineBreak(lines[2]) && lines[1].find('=') == std::string::npos &&
                           (lines[1].empty() || lines[1][0] != '[');
     // Refused for its text, or for want of room.
-    if (writable) {
-      const Contents now = Snapshot(changed);
+    const Contents now = Snapshot(changed);
+    bool exists = false;
+    for (const auto& entry : now) exists = exists || entry.first == lines[0];
+    // A new section whose line would read as the start of a JSON document.
+    const bool jsonLike = !exists && !lines[0].empty() && std::string("[{\"").find(lines[0][0]) != std::string::npos;
+    if (writable && !jsonLike) {
       bool full = now.size() >= SettingsFile::kMaxSections;
       for (const auto& [section, entries] : now) {
         if (section == lines[0]) full = entries.size() >= SettingsFile::kMaxEntries;

@@ -194,6 +194,12 @@ void SettingsFile::Parse(const std::string& content) {
       current->items.push_back(Item{false, line, {}});
     }
   }
+  // A file of nothing but a section of no name that holds nothing is read
+  // as empty: written back it would be "[]" alone, which reads as a JSON
+  // document and would leave the file refused on the next start.
+  if (sections_.size() == 1 && sections_.front().name.empty() && sections_.front().items.empty() &&
+      preamble_.empty() && overflow_.empty())
+    sections_.clear();
 }
 
 std::string SettingsFile::Render() const {
@@ -276,6 +282,9 @@ bool SettingsFile::SetText(const std::string& section, const std::string& key,
     if (found->entries >= kMaxEntries) return false;
   } else {
     if (sections_.size() >= kMaxSections) return false;
+    // A new section's line "[[…]", "[{…]" or "[\"…]" at the top of the file
+    // would read as a JSON document, and the file would be refused.
+    if (!section.empty() && std::strchr("[{\"", section.front()) != nullptr) return false;
     sections_.push_back(Section{section, {}, 0});
     found = &sections_.back();
   }

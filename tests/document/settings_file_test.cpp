@@ -197,6 +197,15 @@ TEST_F(SettingsFileTest, ASectionOfNoNameIsReadBackAndTheEmptyArrayAloneIsNot) {
   Write(" [ ] \n");
   EXPECT_FALSE(again.Load());
   EXPECT_NE(again.lastError().find("it is a JSON file, not an INI file"), std::string::npos) << again.lastError();
+  // A section of no name that holds nothing is not written back as the
+  // "[]" that would be refused next time (the fuzz target found it).
+  for (const char* content : {"\r\n[]0k1", "[]."}) {
+    Write(content);
+    ASSERT_TRUE(again.Load()) << again.lastError();
+    ASSERT_TRUE(again.Save()) << again.lastError();
+    SettingsFile third(path_);
+    EXPECT_TRUE(third.Load()) << third.lastError() << " in \"" << Read() << "\"";
+  }
 }
 
 TEST_F(SettingsFileTest, LinesWithoutEqualsSignAreKeptButAreNoEntries) {
