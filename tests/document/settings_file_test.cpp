@@ -199,6 +199,8 @@ TEST_F(SettingsFileTest, ASectionOfNoNameIsReadBackAndTheEmptyArrayAloneIsNot) {
   EXPECT_NE(again.lastError().find("it is a JSON file, not an INI file"), std::string::npos) << again.lastError();
   // A section of no name that holds nothing is not written back as the
   // "[]" that would be refused next time (the fuzz target found it).
+  // A new section whose line would open like a JSON document is refused.
+  for (const char* name : {"[x]", "{x}", "\"x\""}) EXPECT_FALSE(again.SetText(name, "k", "v")) << name;
   for (const char* content : {"\r\n[]0k1", "[]."}) {
     Write(content);
     ASSERT_TRUE(again.Load()) << again.lastError();
