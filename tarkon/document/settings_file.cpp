@@ -46,6 +46,8 @@ std::string KeptLine(const std::string& line) {
 // (an empty file is one). A file that holds binary bytes, a JSON document
 // (a settings backup named by mistake) or no "[section]" line at all is
 // someone else's: it is neither read as settings nor written back.
+constexpr const char* kJsonReason = "it is a JSON file, not an INI file";
+
 std::string NotSettingsText(const std::string& content) {
   for (const char c : content) {
     const auto byte = static_cast<unsigned char>(c);
@@ -62,7 +64,7 @@ std::string NotSettingsText(const std::string& content) {
       next == ']' && (second == std::string::npos ||
                       content.find_first_not_of(" \t\r\n\f", second + 1) == std::string::npos);
   if (content[first] == '{' || (content[first] == '[' && (std::strchr("{[\"", next) != nullptr || emptyArray)))
-    return "it is a JSON file, not an INI file";
+    return kJsonReason;
   size_t start = 0;
   while (start < content.size()) {
     const size_t end = std::min(content.find('\n', start), content.size());
@@ -213,6 +215,10 @@ std::string SettingsFile::Render() const {
     out += "\n";
   }
   for (const std::string& line : overflow_) out += KeptLine(line);
+  // What is written must read back as settings: a file that would open
+  // like a JSON document ("[]" alone after blank lines, say) gets a comment
+  // line first.
+  if (NotSettingsText(out) == kJsonReason) out = ";\n" + out;
   return out;
 }
 

@@ -201,7 +201,7 @@ TEST_F(SettingsFileTest, ASectionOfNoNameIsReadBackAndTheEmptyArrayAloneIsNot) {
   // "[]" that would be refused next time (the fuzz target found it).
   // A new section whose line would open like a JSON document is refused.
   for (const char* name : {"[x]", "{x}", "\"x\""}) EXPECT_FALSE(again.SetText(name, "k", "v")) << name;
-  for (const char* content : {"\r\n[]0k1", "[]."}) {
+  for (const char* content : {"\r\n[]0k1", "[].", "\r\r\n[]0k1\r\n[]0k1"}) {
     Write(content);
     ASSERT_TRUE(again.Load()) << again.lastError();
     ASSERT_TRUE(again.Save()) << again.lastError();
