@@ -43,12 +43,12 @@
 //      bench/README.md) the events go through the platform's bridge onto
 //      the bus; offscreen they are made but go nowhere.
 //
-//      --fault SPEC: the sensor with `sensor-sim --fault SPEC` (say
+//      --fault FAULT: the sensor with `sensor-sim --fault FAULT` (say
 //      corrupt=0.5: every other poll fails at once); reported, not judged.
 //
 //   bench_ostrel [--skip-idle] [--skip-upload] [--skip-unplug] [--poll]
 //                [--poll-seconds N] [--unpaced] [--burst-ms N] [--baud RATE]
-//                [--accessibility] [--fault SPEC]
+//                [--accessibility] [--fault FAULT]
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
@@ -569,7 +569,7 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: bench_ostrel [--skip-idle] [--skip-upload] [--skip-unplug] [--poll] [--poll-seconds N] "
-                   "[--unpaced] [--burst-ms N] [--baud RATE] [--accessibility] [--fault SPEC]\n");
+                   "[--unpaced] [--burst-ms N] [--baud RATE] [--accessibility] [--fault FAULT]\n");
       return 2;
     }
   }
