@@ -8,7 +8,6 @@
 #include "protocol/command_ids.h"
 #include "protocol/packet_link.h"
 #include "protocol/sensor_commands.h"
-#include "tarkon/document/connect_values.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/range_mode_table.h"
 #include "tarkon/models/model_table.h"
@@ -390,20 +389,16 @@ std::string ParseAddressList(const std::string& text, std::vector<int>& addresse
 LineWatch::~LineWatch() { Stop(); }
 
 bool LineWatch::Start(const Setup& setup, ProtocolTrace* trace, Changed changed, std::string& error) {
-  if (running_ || thread_.joinable()) {
+  if (running_) {
     error = "the line view polls already";
     return false;
   }
-  if (!IsSensorBaudRate(setup.baudRate)) {
-    error = "a sensor runs at " + BaudRatesPhrase() + " bit/s, not " + std::to_string(setup.baudRate);
-    return false;
-  }
-  if (setup.sensors.empty()) {
-    BusScanOptions scan = setup.scan;
-    scan.baudRates = {setup.baudRate};
-    error = CheckScanOptions(scan);
-    if (!error.empty()) return false;
-  }
+  if (thread_.joinable()) thread_.join();  // a watch that ended on its own
+  // The baud rate (and a scan's addresses) by the bus scan's own rule.
+  BusScanOptions scan = setup.sensors.empty() ? setup.scan : BusScanOptions{};
+  scan.baudRates = {setup.baudRate};
+  error = CheckScanOptions(scan);
+  if (!error.empty()) return false;
   stop_ = false;
   running_ = true;
   changed_ = std::move(changed);
