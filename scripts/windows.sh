@@ -7,7 +7,11 @@
 #      (GoogleTest built from /usr/src/googletest) in build/windows;
 #   3. runs every test program under Wine (scripts/windows-e2e.sh then runs
 #      tarkon-cli.exe against sensor-sim through a Wine COM port, and
-#      through ser2net on 127.0.0.1 over rfc2217:// and tcp://).
+#      through ser2net on 127.0.0.1 over rfc2217:// and tcp://). The Linux
+#      tarkon-cli and sensor-sim that stage compares with and drives come
+#      from build/test; run alone on a fresh clone, this script builds them
+#      there first (with the project's packages), as the test command's
+#      first stage does.
 #
 #   scripts/windows.sh [--build-only] [cmake options...]
 set -euo pipefail
@@ -88,5 +92,11 @@ fi
 echo "Windows tests: $total passed in $programs programs"
 
 if [ -x "$root/scripts/windows-e2e.sh" ]; then
+  if [ ! -x "$root/build/test/sim/sensor-sim" ] || [ ! -x "$root/build/test/tarkon/cli/tarkon-cli" ]; then
+    echo "== Linux tarkon-cli and sensor-sim for the end-to-end comparison (build/test) =="
+    "$root/scripts/install-deps.sh"
+    LRS_TARGETS="tarkon-cli sensor-sim" \
+      "$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF
+  fi
   "$root/scripts/windows-e2e.sh" "$dir"
 fi
