@@ -34,11 +34,13 @@ namespace uitest {
 namespace {
 
 // Handles the next modal windows in turn, one handler each; the returned
-// count says how many came.
+// count says how many came. A window handled once is never handed on again:
+// a file dialog stays visible for a moment after its own overwrite question
+// closes, and must not be taken for the next window.
 std::shared_ptr<int> OnModals(std::vector<std::function<void(QWidget*)>> handlers) {
   struct Watch {
     int handled = 0;
-    QPointer<QWidget> last;
+    QList<QPointer<QWidget>> seen;
     QTimer timer;
   };
   auto watch = std::make_shared<Watch>();
@@ -46,9 +48,9 @@ std::shared_ptr<int> OnModals(std::vector<std::function<void(QWidget*)>> handler
   w->timer.setInterval(5);
   QObject::connect(&w->timer, &QTimer::timeout, [w, handlers] {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible() || modal == w->last) return;
+    if (modal == nullptr || !modal->isVisible() || w->seen.contains(modal)) return;
     if (w->handled >= static_cast<int>(handlers.size())) return;
-    w->last = modal;
+    w->seen.append(modal);
     const int index = w->handled++;
     if (w->handled == static_cast<int>(handlers.size())) w->timer.stop();
     handlers[static_cast<size_t>(index)](modal);
