@@ -54,6 +54,11 @@ void CKRV02Doc::SetNotice(LinkNotice notice) {
   if (DocumentListener* listener = listener_.get()) listener->OnLinkChanged();
 }
 
+void CKRV02Doc::SetTrace(ProtocolTrace* trace) {
+  link_.SetTrace(trace);
+  xmodem_.SetTrace(trace);
+}
+
 void CKRV02Doc::DismissLinkNotice() {
   if (notice_.kind != LinkNoticeKind::kNone) SetNotice(LinkNotice{});
 }

@@ -317,6 +317,8 @@ class CKRV02Doc : public LogSink {
   // commands is watched by them. Nothing while the line is busy, so it
   // never runs beside an exchange. True when the link ended.
   bool WatchIdleLine();
+  // Every frame and block of this connection goes to `trace` (null: none).
+  void SetTrace(ProtocolTrace* trace);
   // Whether a log line that quotes an internal text of the serial or
   // packet layer is followed by its plain explanation (kind notice).
   void SetExplainLines(bool on) { explainLines_ = on; }

@@ -58,6 +58,10 @@ std::string ScanBufferRefusal(int model) {
   return HasScanBuffer(model) ? std::string() : "only the KRV02 family and the board flipper offer their scan buffer";
 }
 
+int16_t LastRawRange(const CKRV02Doc& doc) {
+  return PartsOfPanel(LivePanelOfModel(doc.modelIndex())).rawRange(DocInternals::Commands(doc));
+}
+
 bool ReadErrorCounters(CKRV02Doc& doc, PanelRows& rows) {
   SensorCommands& c = DocInternals::Commands(doc);
   if (rows.empty()) rows = EmptyErrorRows();

@@ -36,6 +36,8 @@ PanelRows EmptyScanStatisticsRows();
 // rewritten; otherwise they keep what they showed (each failed command has
 // logged its line).
 bool PollDiagnostics(CKRV02Doc& doc, LivePanel panel, PanelRows& rows);
+// The raw range of the last poll, from the connected model's state reply.
+int16_t LastRawRange(const CKRV02Doc& doc);
 // Whether the KRV02 family's diagnostics say the sensor scans: nothing
 // while the "Scanning" row is empty (no poll yet) or the rows are another
 // panel's.

@@ -5,7 +5,7 @@
 #include "protocol/frame.h"
 #include "protocol/protocol_trace.h"
 #include "serial/port_resolver.h"
-#include "tarkon/document/doc_internals.h"
+#include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/printable_text.h"
 
 namespace fleet {
@@ -18,8 +18,7 @@ bool IsToolAvailable(const CKRV02Doc& doc, FleetTool tool) {
 }
 
 void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace) {
-  DocInternals::Link(doc).SetTrace(trace);
-  DocInternals::Xmodem(doc).SetTrace(trace);
+  doc.SetTrace(trace);
 }
 
 void ProtocolTraceDeleter::operator()(ProtocolTrace* trace) const { delete trace; }

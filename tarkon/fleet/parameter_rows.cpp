@@ -1,6 +1,6 @@
 #include "tarkon/fleet/parameter_rows.h"
 
-#include "tarkon/document/doc_internals.h"
+#include "tarkon/document/krv02_doc.h"
 #include "tarkon/models/model_settings.h"
 #include "tarkon/models/model_table.h"
 
@@ -24,10 +24,10 @@ ParameterRow DescribeSetting(const SettingLayout& layout, const std::vector<uint
   // Everything else is the row's own: its check's range in the sensor's
   // (or file's) mode, its bounds as numbers, its unit and its group.
   SettingContext context = ContextOf(source.context);
-  const SensorCommands& commands = settings.commands();
-  context.modeCount = static_cast<int>(settings.ModeTexts().size());
-  context.averagingFormat = commands.versionFormat();
-  context.averagingStep = commands.versionValue();
+  const SettingContext facts = settings.ShownContext();
+  context.modeCount = facts.modeCount;
+  context.averagingFormat = facts.averagingFormat;
+  context.averagingStep = facts.averagingStep;
   const SettingField* field = settings.Row(row.name);
   if (field == nullptr) field = &layout;
   row.range = setting_values::RangeText(*field, context);
@@ -44,21 +44,19 @@ ParameterRow DescribeSetting(const SettingLayout& layout, const std::vector<uint
 std::vector<ParameterRow> SensorRows(const CKRV02Doc& doc) {
   const ModelSettings* settings = doc.currentSettings();
   if (!doc.connected() || settings == nullptr || !settings->HasValues()) return {};
-  const SensorCommands& commands = DocInternals::Commands(doc);
   RowSource source;
   source.settings = settings;
-  source.context = {doc.modelIndex(), ModeByteOfModel(doc.modelIndex(), commands), commands.versionDivisor(),
-                    &doc.ranges()};
+  source.context = {doc.modelIndex(), doc.CurrentMode(), settings->ShownContext().averagingFactor, &doc.ranges()};
   std::vector<ParameterRow> rows;
   for (const SettingLayout& layout : LayoutOfModel(doc.modelIndex()))
-    rows.push_back(DescribeSetting(layout, RawBytes(commands, layout), settings->DisplayedValue(layout.name), source));
+    rows.push_back(DescribeSetting(layout, settings->ReadBytes(layout), settings->DisplayedValue(layout.name), source));
   return rows;
 }
 
 std::vector<ParameterRow> FileRows(const SensorBackup& file, const ModelSettings& settings, const RangeModeTable& ranges) {
   RowSource source;
   source.settings = &settings;
-  source.context = {file.modelIndex, ModeByteOfFile(file), settings.commands().versionDivisor(), &ranges};
+  source.context = {file.modelIndex, ModeByteOfFile(file), settings.ShownContext().averagingFactor, &ranges};
   std::vector<ParameterRow> rows;
   for (const SettingLayout& layout : LayoutOfModel(file.modelIndex)) {
     const BackupSetting* s = file.Find(layout.name);

@@ -6,16 +6,12 @@
 #include <ctime>
 
 #include "tarkon/document/iso_time.h"
-#include "tarkon/document/doc_internals.h"
+#include "tarkon/document/krv02_doc.h"
+#include "tarkon/document/live_panels.h"
 #include "tarkon/document/number_reading.h"
 
 namespace fleet {
 namespace {
-
-// The raw range of the last poll, from the model's state reply.
-int16_t RawRange(const CKRV02Doc& doc) {
-  return PartsOfPanel(LivePanelOfModel(doc.modelIndex())).rawRange(DocInternals::Commands(doc));
-}
 
 bool IsRangeRow(const PanelRow& row) { return row.name == "Range" || row.name.empty(); }
 
@@ -70,7 +66,7 @@ bool RangeLog::Poll() {
     ++summary_.failures;
     return false;
   }
-  const int16_t raw = RawRange(doc_);
+  const int16_t raw = LastRawRange(doc_);
   const std::string text = doc_.RangeText(raw);
   std::string line = IsoTimeNow() + "," + std::to_string(raw) + ",";
   // "Out of Range" (and a mode without a row) leaves the number empty.

@@ -29,10 +29,6 @@ const SettingLayout* FindLayout(int model, const std::string& name) {
   return nullptr;
 }
 
-std::vector<uint8_t> RawBytes(const SensorCommands& commands, const SettingLayout& layout) {
-  return setting_values::RawBytes(commands, layout);
-}
-
 int64_t RawValue(const SettingLayout& layout, const std::vector<uint8_t>& raw) {
   return setting_values::RawValue(layout, raw);
 }

@@ -27,8 +27,6 @@ const std::vector<SettingLayout>& LayoutOfModel(int model);
 // The layout of `name` for `model`, or null.
 const SettingLayout* FindLayout(int model, const std::string& name);
 
-// The setting's bytes from the reply areas of the last re-read.
-std::vector<uint8_t> RawBytes(const SensorCommands& commands, const SettingLayout& layout);
 // The raw value as an integer (sign by the layout).
 int64_t RawValue(const SettingLayout& layout, const std::vector<uint8_t>& raw);
 
@@ -36,7 +34,7 @@ int64_t RawValue(const SettingLayout& layout, const std::vector<uint8_t>& raw);
 struct ValueContext {
   int model = 0;
   int modeByte = 0;               // the range mode the ranges are in
-  double averagingScale = 1.0;    // SensorCommands::versionDivisor()
+  double averagingScale = 1.0;    // the firmware's averaging factor (SettingContext::averagingFactor)
   const RangeModeTable* ranges = nullptr;
 };
 

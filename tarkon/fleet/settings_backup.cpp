@@ -15,7 +15,7 @@
 
 #include "files/atomic_file_writer.h"
 #include "files/bounded_file_reader.h"
-#include "tarkon/document/doc_internals.h"
+#include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/iso_time.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/document/printable_text.h"
@@ -152,7 +152,7 @@ bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error) {
     s.value = settings->DisplayedValue(layout.name);
     s.source = layout.source;
     s.offset = layout.offset;
-    s.raw = RawBytes(DocInternals::Commands(doc), layout);
+    s.raw = settings->ReadBytes(layout);
     b.settings.push_back(std::move(s));
   }
   backup = std::move(b);

@@ -1,6 +1,6 @@
 #include "tarkon/fleet/settings_bench.h"
 
-#include "tarkon/document/doc_internals.h"
+#include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/fleet/setting_layout.h"
 #include "tarkon/fleet/settings_restore.h"
@@ -63,10 +63,10 @@ const ModelSettings& SettingsBench::settings() const { return *doc_->currentSett
 const RangeModeTable& SettingsBench::ranges() const { return doc_->ranges(); }
 
 void SettingsBench::TakeShownTexts() {
-  const SensorCommands& commands = DocInternals::Commands(*doc_);
+  const ModelSettings& settings = *doc_->currentSettings();
   for (BackupSetting& s : file_.settings) {
     const SettingLayout* layout = FindLayout(file_.modelIndex, s.name);
-    if (layout != nullptr && RawBytes(commands, *layout) == s.raw) s.value = doc_->currentSettings()->DisplayedValue(s.name);
+    if (layout != nullptr && settings.ReadBytes(*layout) == s.raw) s.value = settings.DisplayedValue(s.name);
   }
 }
 
@@ -92,7 +92,7 @@ SetResult SettingsBench::Edit(const std::string& name, const std::string& value)
     return result;
   }
   for (BackupSetting& s : file_.settings)
-    if (s.name == known) s.raw = RawBytes(DocInternals::Commands(*doc_), *layout);
+    if (s.name == known) s.raw = settings.ReadBytes(*layout);
   TakeShownTexts();
   return result;
 }

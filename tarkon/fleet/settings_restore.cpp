@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "tarkon/document/connect_values.h"
-#include "tarkon/document/doc_internals.h"
+#include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/number_reading.h"
 #include "tarkon/fleet/setting_layout.h"
 
@@ -19,13 +19,18 @@ int ModeByteOfBackup(const SensorBackup& b) {
   return mode != nullptr && s != nullptr ? static_cast<int>(RawValue(*mode, s->raw)) : 0;
 }
 
+// The firmware's averaging factor as the connected sensor's settings read it.
+double AveragingFactor(const CKRV02Doc& doc) {
+  const ModelSettings* settings = doc.currentSettings();
+  return settings != nullptr ? settings->ShownContext().averagingFactor : 1.0;
+}
+
 ValueContext FileContext(const CKRV02Doc& doc, const SensorBackup& b) {
-  return {b.modelIndex, ModeByteOfBackup(b), DocInternals::Commands(doc).versionDivisor(), &doc.ranges()};
+  return {b.modelIndex, ModeByteOfBackup(b), AveragingFactor(doc), &doc.ranges()};
 }
 
 ValueContext SensorContext(const CKRV02Doc& doc) {
-  const int mode = ModeByteOfModel(doc.modelIndex(), DocInternals::Commands(doc));
-  return {doc.modelIndex(), mode, DocInternals::Commands(doc).versionDivisor(), &doc.ranges()};
+  return {doc.modelIndex(), doc.CurrentMode(), AveragingFactor(doc), &doc.ranges()};
 }
 
 bool NumericKind(SettingKind kind) {
@@ -36,7 +41,8 @@ bool NumericKind(SettingKind kind) {
 // raw bytes. Of another model (--force): the same value in display units.
 bool Holds(const CKRV02Doc& doc, const SensorBackup& b, const SettingLayout& sensorLayout,
            const BackupSetting& fileSetting) {
-  const std::vector<uint8_t> now = RawBytes(DocInternals::Commands(doc), sensorLayout);
+  const ModelSettings* settings = doc.currentSettings();
+  const std::vector<uint8_t> now = settings != nullptr ? settings->ReadBytes(sensorLayout) : std::vector<uint8_t>();
   if (b.modelIndex == doc.modelIndex()) return now == fileSetting.raw;
   const SettingLayout* fileLayout = FindLayout(b.modelIndex, fileSetting.name);
   if (fileLayout == nullptr) return false;

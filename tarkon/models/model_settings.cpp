@@ -55,6 +55,10 @@ SettingContext ModelSettings::ShownContext() const {
   return context;
 }
 
+std::vector<uint8_t> ModelSettings::ReadBytes(const SettingField& row) const {
+  return values::RawBytes(commands_, row);
+}
+
 SettingContext ModelSettings::EditContext(int chosenMode) const {
   SettingContext context = ShownContext();
   // A model without a mode list checks and scales in its one mode.

@@ -151,7 +151,9 @@ class ModelSettings {
   SettingContext ShownContext() const;
   SettingContext EditContext(int chosenMode) const;
 
-  SensorCommands& commands() const { return commands_; }
+  // A setting's bytes as the last re-read left them (what a backup keeps
+  // and a restore compares); empty when the row names no reply.
+  std::vector<uint8_t> ReadBytes(const SettingField& row) const;
   const RangeModeTable& modes() const { return modes_; }
 
   // What became of one setting a button wrote (after its re-read), or of a

@@ -13,6 +13,7 @@
 #include "tarkon/document/doc_internals.h"
 #include "tarkon/fleet/firmware_update.h"
 #include "tarkon/fleet/setting_layout.h"
+#include "tarkon/models/setting_values.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ TEST_F(FirmwareUpdateTest, CompletesTo100PercentAndBacksUpFirst) {
   ASSERT_TRUE(fleet::ReadBackupFile(r.backupPath, saved, error)) << error;
   EXPECT_EQ(r.backupPath.rfind(dir_.File("backups/KRV02-"), 0), 0u) << r.backupPath;
   for (const fleet::SettingLayout& l : fleet::LayoutOfModel(Doc().modelIndex()))
-    EXPECT_EQ(saved.Find(l.name)->raw, fleet::RawBytes(DocInternals::Commands(Doc()), l)) << l.name;
+    EXPECT_EQ(saved.Find(l.name)->raw, setting_values::RawBytes(DocInternals::Commands(Doc()), l)) << l.name;
 
   const sim::SensorState s = sensor_->Snapshot();
   EXPECT_EQ(s.upload.outcome, sim::UploadOutcome::kCompleted);

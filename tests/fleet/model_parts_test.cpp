@@ -12,6 +12,7 @@
 
 #include "tarkon/document/live_panels.h"
 #include "tarkon/fleet/setting_layout.h"
+#include "tarkon/models/setting_values.h"
 #include "tarkon/models/model_table.h"
 
 namespace {
@@ -28,7 +29,7 @@ TEST(ModelParts, EveryModelsBackupKeepsTheSettingsItsRecordLists) {
     for (const fleet::SettingLayout& l : fleet::LayoutOfModel(row.index)) {
       layoutNames.push_back(l.name);
       // Read from inside its reply: a layout past the reply's end gives no bytes.
-      EXPECT_EQ(fleet::RawBytes(commands, l).size(), l.size) << row.displayName << ": " << l.name;
+      EXPECT_EQ(setting_values::RawBytes(commands, l).size(), l.size) << row.displayName << ": " << l.name;
     }
     EXPECT_EQ(layoutNames, record->SettingNames()) << row.displayName;
   }
@@ -51,7 +52,7 @@ TEST(ModelParts, RangeModeComesFromTheSetupByteTheModelNames) {
   for (int model : {kModelKRV02, kModelKRV04, kModelKRV04BoardFlipper}) {
     const fleet::SettingLayout* mode = fleet::FindLayout(model, "Mode");
     ASSERT_NE(mode, nullptr);
-    EXPECT_EQ(fleet::RawValue(*mode, fleet::RawBytes(commands, *mode)), ModeByteOfModel(model, commands));
+    EXPECT_EQ(fleet::RawValue(*mode, setting_values::RawBytes(commands, *mode)), ModeByteOfModel(model, commands));
   }
   EXPECT_EQ(fleet::FindLayout(kModelQmtShort, "Mode"), nullptr);
 }

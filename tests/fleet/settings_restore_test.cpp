@@ -6,6 +6,7 @@
 #include "tarkon/document/doc_internals.h"
 #include "support/sim_document.h"
 #include "tarkon/fleet/setting_layout.h"
+#include "tarkon/models/setting_values.h"
 #include "tarkon/fleet/settings_backup.h"
 #include "tarkon/fleet/settings_restore.h"
 
@@ -58,7 +59,7 @@ void ChangeEverything(sim::SensorState& s, int model) {
 std::vector<std::vector<uint8_t>> RawOfEverySetting(CKRV02Doc& doc) {
   std::vector<std::vector<uint8_t>> raw;
   for (const fleet::SettingLayout& l : fleet::LayoutOfModel(doc.modelIndex()))
-    raw.push_back(fleet::RawBytes(DocInternals::Commands(doc), l));
+    raw.push_back(setting_values::RawBytes(DocInternals::Commands(doc), l));
   return raw;
 }
 

@@ -132,7 +132,7 @@ TEST_F(TypedValues, EveryFieldOfEveryModelIsWrittenAsTypedOrRefused) {
       const bool whole = row.kind == K::kWhole;
       for (const Spelling& s : SpellingsOf(*base, whole, Step(row, context), row.readBack == ReadBack::kStep)) {
         SCOPED_TRACE(std::string(s.what) + ": \"" + s.text + "\"");
-        const std::vector<uint8_t> rawBefore = setting_values::RawBytes(settings.commands(), row);
+        const std::vector<uint8_t> rawBefore = settings.ReadBytes(row);
         trace_.Clear();
         const SetResult r = settings.ChangeSetting(name, s.text);
         if (s.taken) {
@@ -143,7 +143,7 @@ TEST_F(TypedValues, EveryFieldOfEveryModelIsWrittenAsTypedOrRefused) {
           EXPECT_TRUE(r.Refused());
           EXPECT_FALSE(r.sent);
           EXPECT_TRUE(trace_.Commands().empty()) << "a refused value sends nothing";
-          EXPECT_EQ(setting_values::RawBytes(settings.commands(), row), rawBefore);
+          EXPECT_EQ(settings.ReadBytes(row), rawBefore);
         }
       }
     }
