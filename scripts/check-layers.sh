@@ -4,6 +4,10 @@
 # in scripts/layers.txt. Every source folder is read except tests/, bench/
 # and fuzz/; each violation is printed as file:line and the rule it breaks.
 #
+# It also fails where a front end uses a name its table line hides (the
+# protocol layer's names reach a front end through the document's header,
+# an #include alone cannot tell).
+#
 #   scripts/check-layers.sh [--root DIR] [--table FILE]
 #
 # Exit status 0 when the tree keeps the table, 1 when it does not, 2 when
@@ -35,6 +39,7 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 allowed = {}
 acyclic = []
+hidden = []  # ([folders], [names]) of each "hidden:" line
 with open(table_path, encoding="utf-8") as table:
     for number, raw in enumerate(table, 1):
         line = raw.split("#", 1)[0].strip()
@@ -46,6 +51,11 @@ with open(table_path, encoding="utf-8") as table:
         key = key.strip()
         if key == "acyclic":
             acyclic += rest.split()
+        elif key == "hidden":
+            folders, bar, names = rest.partition("|")
+            if not bar:
+                sys.exit(f"{table_path}:{number}: expected 'hidden: <folders> | <names>'")
+            hidden.append((folders.split(), names.split()))
         else:
             allowed[key] = set(rest.split())
 
@@ -68,6 +78,19 @@ for top, dirs, names in os.walk(root):
     dirs.sort()
     files += [os.path.join(rel, n) for n in sorted(names) if n.endswith(SOURCES)]
 
+
+
+def name_pattern(name):
+    """A hidden name as code spells it: "frame::" a namespace, ".x()" a member call, else a word."""
+    if name.endswith("::"):
+        return re.compile(r"\b" + re.escape(name))
+    if name.startswith("."):
+        return re.compile(r"(\.|->)\s*" + re.escape(name[1:]))
+    return re.compile(r"\b" + re.escape(name) + r"\b")
+
+
+STRING = re.compile(r'"(?:[^"\\\n]|\\.)*"')
+hidden = [(folders, [(n, name_pattern(n)) for n in names]) for folders, names in hidden]
 failures = 0
 units = {}  # unit of an acyclic folder -> {included unit: where}
 for path in files:
@@ -75,8 +98,16 @@ for path in files:
     own = layer_of(folder)
     with open(os.path.join(root, path), encoding="utf-8", errors="replace") as source:
         lines = source.readlines()
+    hides = [pair for folders, names in hidden for pair in names
+             if any(folder == f or folder.startswith(f + "/") for f in folders)]
     for number, text in enumerate(lines, 1):
         match = INCLUDE.match(text)
+        if hides and not match:
+            code = STRING.sub('""', text).split("//", 1)[0]
+            for name, pattern in hides:
+                if pattern.search(code):
+                    print(f"{path}:{number}: {own} may not use {name} (the engine's face speaks for it)")
+                    failures += 1
         if not match:
             continue
         header = match.group(1)

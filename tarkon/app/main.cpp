@@ -62,6 +62,7 @@
 #include <vector>
 
 #include "tarkon/app/command_line.h"
+#include "tarkon/document/check_mode_text.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/manufacturing_mode.h"
 #include "tarkon/ui/dark_palette.h"
@@ -214,7 +215,7 @@ int main(int argc, char** argv) {
     // The dialog's values from the settings file, the command line's laid over.
     ConnectValues values = doc.BeginConnect();
     if (const std::string refusal = ApplyStartConnect(*line.connect, &values); !refusal.empty()) return Refuse(refusal);
-    QTimer::singleShot(0, &frame, [&frame, values] { frame.ConnectFound(values, frame::kChecksum); });
+    QTimer::singleShot(0, &frame, [&frame, values] { frame.ConnectFound(values, kCheckModeChecksum); });
   }
   frame.show();
   if (const char* trace = std::getenv("TARKON_TRACE_PANE"); trace != nullptr && std::string(trace) == "1") {

@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "protocol/frame.h"
+
+// The two methods by the engine's names: a front end speaks of them
+// through the engine, never through the frame layer's own names.
+inline constexpr int32_t kCheckModeChecksum = frame::kChecksum;
+inline constexpr int32_t kCheckModeCrc = frame::kCrc;
+
 // "checksum", "crc", in the order of their values.
 std::vector<std::string> CheckModeWords();
 // The value of a word, in any case; nothing for any other text.

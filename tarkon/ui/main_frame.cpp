@@ -555,7 +555,7 @@ void CMainFrame::RunCommand(DocCommand command) {
     case DocCommand::kAddress: ChangeAddress(); break;
     case DocCommand::kChecksum:
     case DocCommand::kCrc:
-      doc_.ChangeCheckMode(command == DocCommand::kCrc ? frame::kCrc : frame::kChecksum,
+      doc_.ChangeCheckMode(command == DocCommand::kCrc ? kCheckModeCrc : kCheckModeChecksum,
                            [this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
       break;
     case DocCommand::kBaudRate: ChangeBaudRate(); break;

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "tarkon/document/check_mode_text.h"
 #include "tarkon/document/krv02_doc.h"
 #include "tarkon/document/port_watch.h"
 #include "tarkon/document/recent_ports.h"
@@ -133,7 +134,7 @@ class CMainFrame : public QMainWindow, public DocumentListener, public ToolsMenu
   void Connect();
   // Connects with `values`, to a virtual sensor started for them when one is asked for.
   bool ConnectWith(ConnectValues values, const std::optional<VirtualSensorRequest>& virtualSensor,
-                   int32_t firstCheckMode = frame::kChecksum);
+                   int32_t firstCheckMode = kCheckModeChecksum);
   void ChangeAddress();
   void ChangeBaudRate();
   void SerialAndModelDialog();
