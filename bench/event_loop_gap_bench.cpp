@@ -45,9 +45,9 @@ GapRun Measure(const std::string& device, bool session, int seconds) {
   GapRun run;
   bench::TempDir dir;
   CKRV02Doc doc(dir.File("tarkon.ini"));
-  doc.SetSaveOnClose(false);
+  doc.options().SetSaveOnClose(false);
   CMainFrame frame(doc);
-  if (!session) doc.SetExchangeHost(nullptr);  // every wait on the window's thread
+  if (!session) doc.options().SetExchangeHost(nullptr);  // every wait on the window's thread
   frame.show();
   QApplication::processEvents();
 
@@ -95,7 +95,7 @@ GapRun Measure(const std::string& device, bool session, int seconds) {
 
   run.longestMs = gaps.empty() ? 0 : *std::max_element(gaps.begin(), gaps.end());
   run.p99Ms = bench::Percentile(gaps, 99);
-  run.moved = doc.session().moved();
+  run.moved = doc.link().session().moved();
   const LogModel& log = frame.log()->model();
   for (int row = logBefore; row < log.rowCount(); ++row)
     if (log.textAt(row).contains(QStringLiteral(" failed."))) ++run.failedLines;

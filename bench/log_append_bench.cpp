@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   bench::TempDir dir;
   CKRV02Doc doc(dir.File("tarkon.ini"));
-  doc.SetSaveOnClose(false);
+  doc.options().SetSaveOnClose(false);
   CMainFrame frame(doc);
   frame.show();
   QApplication::processEvents();

@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
   if (line.action == TarkonCommandLine::Action::kRefuse) return Refuse(line.text);
 
   CKRV02Doc doc;  // loads tarkon.ini
-  doc.SetManufacturingMode(manufacturing);
+  doc.options().SetManufacturingMode(manufacturing);
   CMainFrame frame(doc);
   if (line.connect) {
     // The dialog's values from the settings file, the command line's laid over.
@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &frame, [&frame, path] { frame.parametersPane()->OpenFile(path); });
   }
   if (const char* stem = std::getenv("TARKON_UPLOAD_SCREENSHOTS"); stem != nullptr && *stem != '\0') {
-    doc.SetManufacturingMode(true);
+    doc.options().SetManufacturingMode(true);
     const QString path = QString::fromLocal8Bit(stem);
     QTimer::singleShot(kScreenshotDelayMs, &frame, [&frame, &doc, path] {
       const bool saved = SaveUploadScreenshots(doc, frame, path);

@@ -49,7 +49,7 @@ int Refused(CliSession& s, const std::string& message) {
 
 int RunInfo(CliSession& s, CliJson& json) {
   CKRV02Doc& d = s.doc();
-  const SensorIdentity id = d.identity();
+  const SensorIdentity id = d.sensor().identity();
   const std::string port = s.portName();
   const std::string device = s.deviceName();
   // An identity read that did not complete is a failure that names what
@@ -64,11 +64,11 @@ int RunInfo(CliSession& s, CliJson& json) {
   if (s.options().json) {
     json = {{"port", port},
             {"device", device},
-            {"baud", d.baudRate()},
-            {"address", d.address()},
-            {"check_mode", CheckModeWord(d.checkMode())},
+            {"baud", d.sensor().baudRate()},
+            {"address", d.sensor().address()},
+            {"check_mode", CheckModeWord(d.sensor().checkMode())},
             {"model", id.model},
-            {"model_index", d.modelIndex()},
+            {"model_index", d.sensor().modelIndex()},
             {"model_string", id.modelString},
             {"serial_number", id.serialNumber},
             {"firmware", id.firmware},
@@ -85,15 +85,15 @@ int RunInfo(CliSession& s, CliJson& json) {
                  {"Model String:", id.modelString},
                  {"Firmware:", id.firmware.empty() ? notRead : id.firmware},
                  {"FPGA version", id.fpga.empty() ? notRead : id.fpga},
-                 {"Address", std::to_string(d.address())},
-                 {"Sensor baudrate", std::to_string(d.baudRate())},
-                 {"Error checking mode", CheckModeCaption(d.checkMode())}});
+                 {"Address", std::to_string(d.sensor().address())},
+                 {"Sensor baudrate", std::to_string(d.sensor().baudRate())},
+                 {"Error checking mode", CheckModeCaption(d.sensor().checkMode())}});
   return status();
 }
 
 int RunSettings(CliSession& s, CliJson& json) {
   ModelSettings* m = s.doc().currentSettings();
-  PanelRows rows = {{"Serial Number", s.doc().serialNumberText()}};
+  PanelRows rows = {{"Serial Number", s.doc().sensor().serialNumberText()}};
   if (m) {
     std::vector<std::string> names, values;
     m->Summary(names, values);
@@ -140,14 +140,14 @@ int RunSet(CliSession& s, CliJson& json) {
 
 int RunState(CliSession& s, CliJson& json) {
   PanelRows rows;
-  const bool ok = PollDiagnostics(s.doc(), LivePanelOfModel(s.doc().modelIndex()), rows);
+  const bool ok = PollDiagnostics(s.doc(), LivePanelOfModel(s.doc().sensor().modelIndex()), rows);
   const int status = Status(s, ok);
   if (status == kExitOk) EmitRows(s, rows, json);
   return status;
 }
 
 int RunErrors(CliSession& s, CliJson& json) {
-  if (const std::string why = ErrorCountersRefusal(s.doc().modelIndex()); !why.empty())
+  if (const std::string why = ErrorCountersRefusal(s.doc().sensor().modelIndex()); !why.empty())
     return Refused(s, "errors: " + why);
   PanelRows rows;
   const bool ok = ReadErrorCounters(s.doc(), rows);
@@ -160,13 +160,13 @@ int RunScan(CliSession& s, CliJson& json) {
   const std::string& what = s.options().arguments[0];
   CKRV02Doc& d = s.doc();
   if (what == "start" || what == "stop") {
-    const int status = Status(s, what == "start" ? d.StartScan() : d.StopScan());
+    const int status = Status(s, what == "start" ? d.operations().StartScan() : d.operations().StopScan());
     json = {{"scan", what}};
     return status;
   }
   // The scan count row shows the state as last polled: the window's ticks
   // keep it fresh, this run reads it once before the window's "Filter".
-  const bool ok = d.RefreshPolledState() && ApplyFilterAndReadStatistics(d);
+  const bool ok = d.polling().RefreshPolledState() && ApplyFilterAndReadStatistics(d);
   const int status = Status(s, ok);
   if (status == kExitOk) EmitRows(s, ScanStatisticsRows(s.doc()), json);
   return status;
@@ -191,12 +191,13 @@ int RunLaser(CliSession& s, CliJson& json) {
 int RunScanBuffer(CliSession& s, CliJson& json) {
   CKRV02Doc& d = s.doc();
   const CliOptions& o = s.options();
-  if (const std::string why = ScanBufferRefusal(d.modelIndex()); !why.empty()) return Refused(s, "scan-buffer: " + why);
+  if (const std::string why = ScanBufferRefusal(d.sensor().modelIndex()); !why.empty())
+    return Refused(s, "scan-buffer: " + why);
   // The KRV02 family offers what its last state reply counted.
-  if (!d.RefreshPolledState()) return Status(s, false);
-  const std::unique_ptr<ScanBufferReader> owned = d.NewScanBufferReader();
+  if (!d.polling().RefreshPolledState()) return Status(s, false);
+  const std::unique_ptr<ScanBufferReader> owned = d.operations().NewScanBufferReader();
   ScanBufferReader& reader = *owned;
-  reader.SetRangesAvailable(d.ScanRangesAvailable());
+  reader.SetRangesAvailable(d.sensor().ScanRangesAvailable());
   int toRead = reader.rangesAvailable();
   const std::string countText = o.arguments.empty() ? std::to_string(toRead) : o.arguments[0];
   const std::string prompt = reader.CheckFields(countText, 0, &toRead);
@@ -208,7 +209,7 @@ int RunScanBuffer(CliSession& s, CliJson& json) {
   callbacks.betweenPortions = [&] {
     if (g_interrupted) reader.RequestStop();
   };
-  const ScanReadOutcome outcome = d.ReadScanBuffer(reader, toRead, 0, callbacks);
+  const ScanReadOutcome outcome = d.operations().ReadScanBuffer(reader, toRead, 0, callbacks);
   bar.Finish();
   if (outcome != ScanReadOutcome::kCompleted) {
     if (outcome == ScanReadOutcome::kStopped) {
@@ -221,7 +222,7 @@ int RunScanBuffer(CliSession& s, CliJson& json) {
   const auto& raw = reader.buffer();
   if (o.appendPath) {
     std::string error;
-    if (!AppendScanExport(*o.appendPath, d.serialNumberText(), d.address(), rows, &error)) {
+    if (!AppendScanExport(*o.appendPath, d.sensor().serialNumberText(), d.sensor().address(), rows, &error)) {
       std::fprintf(stderr, "scan-buffer: %s\n", error.c_str());
       s.SetLastError("scan-buffer: " + error);
       return kExitFailed;
@@ -253,12 +254,12 @@ int RunAddress(CliSession& s, CliJson& json) {
   const std::string message = CheckAddressText(text, &address);
   if (!message.empty()) return Refused(s, message);
   CKRV02Doc& d = s.doc();
-  d.ChangeAddress(true, d.AddressDialogSerialText(), address);
-  const int status = Status(s, d.address() == address);
+  d.operations().SetAddress(d.sensor().serialNumberText(), address);
+  const int status = Status(s, d.sensor().address() == address);
   if (s.options().json) {
-    json = {{"address", d.address()}, {"serial_number", d.serialNumberText()}};
+    json = {{"address", d.sensor().address()}, {"serial_number", d.sensor().serialNumberText()}};
   } else {
-    std::cout << "Address  " << d.address() << std::endl;
+    std::cout << "Address  " << d.sensor().address() << std::endl;
   }
   return status;
 }
@@ -267,13 +268,13 @@ int RunBaud(CliSession& s, CliJson& json) {
   const int64_t rate = std::stoll(s.options().arguments[0]);  // one of the rates' words
   CKRV02Doc& d = s.doc();
   // Over raw TCP the gateway keeps its own rate: asked first (--yes).
-  if (!d.ChangeBaudRate(BaudDialogChoice(static_cast<int32_t>(rate)),
-                        [&](const std::string& q) { return s.options().yes || AskOnTerminal(q); }))
+  if (!d.operations().ChangeBaudRate(BaudDialogChoice(static_cast<int32_t>(rate)),
+                                     [&](const std::string& q) { return s.options().yes || AskOnTerminal(q); }))
     return Refused(s, "baud: not confirmed (use --yes once the gateway's port is changed too)");
   if (s.options().json) {
-    json = {{"baud", d.baudRate()}};
+    json = {{"baud", d.sensor().baudRate()}};
   } else {
-    std::cout << "Sensor baudrate  " << d.baudRate() << std::endl;
+    std::cout << "Sensor baudrate  " << d.sensor().baudRate() << std::endl;
   }
   return Status(s);
 }
@@ -281,10 +282,11 @@ int RunBaud(CliSession& s, CliJson& json) {
 int RunCheckMode(CliSession& s, CliJson& json) {
   const int32_t mode = CheckModeOfWord(s.options().arguments[0]).value_or(0);  // a word the usage check took
   // Over raw TCP a gateway that reads the frames must follow: asked first (--yes).
-  if (!s.doc().ChangeCheckMode(mode, [&](const std::string& q) { return s.options().yes || AskOnTerminal(q); }))
+  if (!s.doc().operations().ChangeCheckMode(mode,
+                                            [&](const std::string& q) { return s.options().yes || AskOnTerminal(q); }))
     return Refused(s, "check-mode: not confirmed (use --yes)");
   if (s.options().json) {
-    json = {{"check_mode", CheckModeWord(s.doc().checkMode())}};
+    json = {{"check_mode", CheckModeWord(s.doc().sensor().checkMode())}};
   } else {
     std::cout << "Error checking mode  " << CheckModeCaption(mode) << std::endl;
   }
@@ -294,7 +296,7 @@ int RunCheckMode(CliSession& s, CliJson& json) {
 int RunDefaults(CliSession& s, CliJson& json) {
   const bool yes = s.options().yes;
   bool asked = false;
-  const bool sent = s.doc().SetFactoryDefaults([&](const std::string& q) {
+  const bool sent = s.doc().operations().SetFactoryDefaults([&](const std::string& q) {
     asked = true;
     return yes || AskOnTerminal(q);
   });
@@ -305,11 +307,11 @@ int RunDefaults(CliSession& s, CliJson& json) {
 
 int RunReset(CliSession& s, CliJson& json) {
   json = {{"reset", "sent"}};
-  return Status(s, s.doc().ResetSensor());
+  return Status(s, s.doc().operations().ResetSensor());
 }
 
 int RunSerialNumber(CliSession& s, CliJson& json) {
-  SerialAndModel dialog = s.doc().SerialAndModelLogic();
+  SerialAndModel dialog = s.doc().operations().SerialAndModelLogic();
   dialog.SetSerialText(s.options().arguments[0]);
   const bool ok = dialog.SetSerialNumber();
   if (s.options().json) {
@@ -321,7 +323,7 @@ int RunSerialNumber(CliSession& s, CliJson& json) {
 }
 
 int RunModelName(CliSession& s, CliJson& json) {
-  SerialAndModel dialog = s.doc().SerialAndModelLogic();
+  SerialAndModel dialog = s.doc().operations().SerialAndModelLogic();
   if (const std::string why = dialog.SelectModelString(s.options().arguments[0]); !why.empty())
     return Refused(s, "model-name: " + why);
   const bool ok = dialog.SetModelName();

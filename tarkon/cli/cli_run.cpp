@@ -68,7 +68,7 @@ CliSession* CliRun::Connect() {
       return nullptr;
     }
     // The error object carries the failure and its cause.
-    const ConnectFailure& cause = session->doc().lastConnectFailure();
+    const ConnectFailure& cause = session->doc().sensor().lastConnectFailure();
     Fail(kExitFailed, cause.text.empty() ? session->lastError() : std::string(kCannotConnectLine) + " " + cause.text);
     return nullptr;
   }

@@ -31,7 +31,7 @@ VirtualSensorRequest SimulatedSensor(const CliOptions& options) {
 CliSession::CliSession(const CliOptions& options) : options_(options) {
   doc_ = std::make_unique<CKRV02Doc>(options_.settingsPath.value_or(std::string()));
   doc_->SetListener(this);
-  doc_->SetManufacturingMode(options_.manufacturing);
+  doc_->options().SetManufacturingMode(options_.manufacturing);
   doc_->changeHistory().SetProgram("tarkon-cli");
 }
 
@@ -61,12 +61,12 @@ void CliSession::OnHistoryNotWritten(const std::string& warning) {
 }
 
 std::string CliSession::portName() const {
-  if (!doc_->device().empty() && doc_->portNumber() < 0) return doc_->device();
-  if (options_.simulate) return doc_->device();
-  return "COM" + std::to_string(doc_->portNumber());
+  if (!doc_->sensor().device().empty() && doc_->sensor().portNumber() < 0) return doc_->sensor().device();
+  if (options_.simulate) return doc_->sensor().device();
+  return "COM" + std::to_string(doc_->sensor().portNumber());
 }
 
-std::string CliSession::deviceName() const { return doc_->device(); }
+std::string CliSession::deviceName() const { return doc_->sensor().device(); }
 
 bool CliSession::Open(std::string& usageError) {
   ConnectValues values = doc_->BeginConnect();

@@ -101,7 +101,8 @@ long Count(const std::vector<fleet::RestoreItem>& items, fleet::RestoreStatus st
 // "FILE holds the settings of a KRV02, the sensor is a KRV04"; the file's
 // model text is as untrusted as the rest of it.
 std::string OtherModelText(CliSession& s, const std::string& file, const fleet::SensorBackup& backup) {
-  return file + " holds the settings of a " + PrintableText(backup.model) + ", the sensor is a " + s.doc().modelText();
+  return file + " holds the settings of a " + PrintableText(backup.model) + ", the sensor is a " +
+         s.doc().sensor().modelText();
 }
 
 }  // namespace

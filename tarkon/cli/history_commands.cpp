@@ -233,7 +233,7 @@ int RunBusRestoreOnLines(const CliOptions& o, const fleet::SensorBackup& backup,
   const std::vector<fleet::LineApply> results = fleet::ApplyToLines(
       [&] {
         auto line = std::make_unique<CKRV02Doc>(settingsPath);
-        line->SetSaveOnClose(false);
+        line->options().SetSaveOnClose(false);
         line->changeHistory().SetProgram("tarkon-cli");
         return line;
       },
@@ -301,7 +301,7 @@ int RunBusRestore(CliRun& run) {
 
   CKRV02Doc doc(o.settingsPath.value_or(std::string()));
   // A sweep over a bus is no connection to remember.
-  doc.SetSaveOnClose(false);
+  doc.options().SetSaveOnClose(false);
   doc.changeHistory().SetProgram("tarkon-cli");
   VirtualSensorPort sensor;
   std::string device;

@@ -44,7 +44,9 @@ int RunParams(CliSession& s, CliJson& json) {
                       {"max", NumberOrText(r.max)},
                       {"group", r.group}});
     }
-    json = {{"model", s.doc().modelText()}, {"serial_number", s.doc().serialNumberText()}, {"parameters", list}};
+    json = {{"model", s.doc().sensor().modelText()},
+            {"serial_number", s.doc().sensor().serialNumberText()},
+            {"parameters", list}};
     return kExitOk;
   }
   size_t name = 4, value = 5, unit = 4, range = 5;

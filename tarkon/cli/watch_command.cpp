@@ -77,7 +77,7 @@ int RunWatch(CliRun& run) {
       ok = log->Poll();
     } else {
       const std::string stamp = IsoUtcTime(std::chrono::system_clock::now());
-      ok = PollDiagnostics(d, LivePanelOfModel(d.modelIndex()), rows);
+      ok = PollDiagnostics(d, LivePanelOfModel(d.sensor().modelIndex()), rows);
       if (ok) PrintPoll(o, polls, stamp, rows);
     }
     pacer.PollDone();

@@ -282,8 +282,6 @@ void CKRV02Doc::CloseDocument() {
   LogLine(kLogSuccess, kCloseLine);
 }
 
-std::string CKRV02Doc::AddressDialogSerialText() const { return AddressDialogSerial(commands_.serialNumber); }
-
 void CKRV02Doc::StoreSerialSettingsOfPort() {
   SerialSettings port;
   link_.GetSettings(port);
@@ -293,26 +291,20 @@ void CKRV02Doc::StoreSerialSettingsOfPort() {
   if (StoresConnection()) settings_.WriteSerialSettings(SerialValuesOfConnection(connection_, settings_.ReadSerialSettings()));
 }
 
-void CKRV02Doc::ChangeAddress(bool ok, const std::string& serialText, uint8_t newAddress) {
+void CKRV02Doc::SetAddress(const std::string& serialText, uint8_t newAddress) {
   const int32_t oldAddress = commands_.address();
-  bool sent = false;
-  if (ok) {
-    uint8_t payload[9];
-    BuildAddressPayload(serialText, newAddress, payload);
-    // Sent to the global address: only the sensor with this serial number
-    // takes the new address.
-    sent = commands_.SetSensorAddress(0, payload) != 0;
-    commands_.UseAddress(newAddress);
-    StoreSerialSettingsOfPort();
-  }
-  const bool reread = RereadSettings();
+  uint8_t payload[9];
+  BuildAddressPayload(serialText, newAddress, payload);
+  // Sent to the global address: only the sensor with this serial number
+  // takes the new address.
+  const bool sent = commands_.SetSensorAddress(0, payload) != 0;
+  commands_.UseAddress(newAddress);
+  StoreSerialSettingsOfPort();
   // The re-read talks to the address the sensor reports.
-  if (ok)
-    RecordWrite("Address", std::to_string(oldAddress), std::to_string(newAddress),
-                WriteOutcome(sent, reread, commands_.address() == newAddress));
+  const bool reread = RereadSettings();
+  RecordWrite("Address", std::to_string(oldAddress), std::to_string(newAddress),
+              WriteOutcome(sent, reread, commands_.address() == newAddress));
 }
-
-int CKRV02Doc::BaudDialogPreselection() const { return BaudDialogChoice(baudRate()); }
 
 bool CKRV02Doc::GatewayAllows(bool baud, int32_t rate, const std::function<bool(const std::string&)>& askYesNo) {
   NetworkLineFacts network;

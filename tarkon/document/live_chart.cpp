@@ -32,10 +32,10 @@ ChartTick ChartContinuity::Tick(const ChartSource& source, bool polled) {
 
 ChartTick FollowChart(const CKRV02Doc& doc, LivePanel panel, bool polled, ChartContinuity& continuity) {
   ChartSource source;
-  source.connection = doc.connectionNumber();
-  source.model = doc.modelText();
-  source.serial = doc.serialNumberReplyText();
-  source.unit = RangeModeTable::UnitOfFormat(doc.CurrentRow().unitFormat);
+  source.connection = doc.sensor().connectionNumber();
+  source.model = doc.sensor().modelText();
+  source.serial = doc.sensor().serialNumberReplyText();
+  source.unit = RangeModeTable::UnitOfFormat(doc.sensor().CurrentRow().unitFormat);
   ChartTick tick = continuity.Tick(source, polled);
   if (tick.add) tick.range = PolledRange(doc, panel);
   return tick;

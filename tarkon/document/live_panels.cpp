@@ -35,7 +35,7 @@ void WriteValues(PanelRows& rows, const std::vector<std::string>& values) {
 }
 
 RangeTextOf RangeTextOfDoc(const CKRV02Doc& doc) {
-  return [&doc](int16_t raw) { return doc.RangeText(raw); };
+  return [&doc](int16_t raw) { return doc.sensor().RangeText(raw); };
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ std::string ScanBufferRefusal(int model) {
 }
 
 int16_t LastRawRange(const CKRV02Doc& doc) {
-  return PartsOfPanel(LivePanelOfModel(doc.modelIndex())).rawRange(DocInternals::Commands(doc));
+  return PartsOfPanel(LivePanelOfModel(doc.sensor().modelIndex())).rawRange(DocInternals::Commands(doc));
 }
 
 bool ReadErrorCounters(CKRV02Doc& doc, PanelRows& rows) {
@@ -134,15 +134,16 @@ void FilterClick(CKRV02Doc& doc, PanelRows& rows) {
 bool StartStopScanClick(CKRV02Doc& doc, ScanPageState& state) {
   if (doc.LineBusy()) return false;  // dropped, not run later
   if (state.scanning) {
-    if (!doc.StopScan()) return false;
+    if (!doc.operations().StopScan()) return false;
     state = ScanPageState{false, "Not scanning", "Start Scan", true};
     return true;
   }
-  if (!doc.StartScan()) return false;
+  if (!doc.operations().StartScan()) return false;
   state = ScanPageState{true, "Scanning...", "Stop Scan", false};
   return true;
 }
 
 std::optional<double> PolledRange(const CKRV02Doc& doc, LivePanel panel) {
-  return RangeModeTable::RangeValue(doc.CurrentRow(), PartsOfPanel(panel).rawRange(DocInternals::Commands(doc)));
+  return RangeModeTable::RangeValue(doc.sensor().CurrentRow(),
+                                    PartsOfPanel(panel).rawRange(DocInternals::Commands(doc)));
 }

@@ -6,15 +6,15 @@ WatchPacer::WatchPacer(CKRV02Doc& doc, int64_t intervalMs)
     : doc_(doc), interval_(intervalMs), nextPoll_(std::chrono::steady_clock::now()) {}
 
 bool WatchPacer::WaitForPoll() {
-  if (!doc_.WaitPollTick(kWaitStepMs)) return false;
+  if (!doc_.polling().WaitPollTick(kWaitStepMs)) return false;
   const auto now = std::chrono::steady_clock::now();
-  if (doc_.PollAllowed() && now >= nextPoll_) {
+  if (doc_.polling().PollAllowed() && now >= nextPoll_) {
     nextPoll_ = now + interval_;
     return true;
   }
   // A tick taken is a tick handled, polled or not.
-  doc_.PollTickHandled();
+  doc_.polling().PollTickHandled();
   return false;
 }
 
-void WatchPacer::PollDone() { doc_.PollTickHandled(); }
+void WatchPacer::PollDone() { doc_.polling().PollTickHandled(); }

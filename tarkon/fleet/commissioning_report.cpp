@@ -120,7 +120,7 @@ bool GatherReport(CKRV02Doc& doc, const std::string& historyPath, CommissioningR
     error = "not connected to a sensor";
     return false;
   }
-  if (!doc.RereadSettings()) {
+  if (!doc.operations().RereadSettings()) {
     error = "the sensor's settings could not be read";
     return false;
   }
@@ -128,27 +128,27 @@ bool GatherReport(CKRV02Doc& doc, const std::string& historyPath, CommissioningR
   // then lists no change (an empty serial number matches nothing).
   if (!RequireCompleteIdentity(doc, error, IdentityNeed::kAnswered)) return false;
   report.date = Today();
-  report.serialNumber = doc.serialNumberText();
-  report.identity = {{"Model", doc.modelText()},
-                     {"Model string", doc.modelString()},
+  report.serialNumber = doc.sensor().serialNumberText();
+  report.identity = {{"Model", doc.sensor().modelText()},
+                     {"Model string", doc.sensor().modelString()},
                      {"Serial number", report.serialNumber},
-                     {"Firmware", doc.firmwareText()},
-                     {"FPGA version", doc.fpgaText()},
-                     {"Port", doc.device()},
-                     {"Baud rate", std::to_string(doc.baudRate())},
-                     {"Address", std::to_string(doc.address())},
-                     {"Error checking mode", doc.checkMode() == frame::kCrc ? "CRC" : "Checksum"}};
+                     {"Firmware", doc.sensor().firmwareText()},
+                     {"FPGA version", doc.sensor().fpgaText()},
+                     {"Port", doc.sensor().device()},
+                     {"Baud rate", std::to_string(doc.sensor().baudRate())},
+                     {"Address", std::to_string(doc.sensor().address())},
+                     {"Error checking mode", doc.sensor().checkMode() == frame::kCrc ? "CRC" : "Checksum"}};
   report.settings.clear();
   std::vector<std::string> names, values;
   settings->Summary(names, values);
   for (size_t i = 0; i < names.size() && i < values.size(); ++i) {
     if (names[i].empty()) continue;  // the pane's spacer row
-    report.settings.push_back({names[i], values[i], settings->UnitText(names[i], doc.CurrentMode())});
+    report.settings.push_back({names[i], values[i], settings->UnitText(names[i], doc.sensor().CurrentMode())});
   }
   // This sensor's own changes: the serial number exactly, and its model by
   // either name a program records it under.
   history::Filter filter;
-  filter.sensor = history::SensorKey{report.serialNumber, {doc.modelText(), doc.modelString()}};
+  filter.sensor = history::SensorKey{report.serialNumber, {doc.sensor().modelText(), doc.sensor().modelString()}};
   const history::Selection read = history::ReadSelected(historyPath, filter, kReportChanges, stop);
   if (read.stopped) {
     error = "stopped";

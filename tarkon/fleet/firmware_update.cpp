@@ -142,7 +142,7 @@ std::string RestoreOfferQuestion(const UpdateReport& report) {
 std::string AutomaticBackupFolder() { return files::UserDataFolder() + "/tarkon/backups"; }
 
 FirmwareUpdate::FirmwareUpdate(CKRV02Doc& doc)
-    : doc_(doc), upload_(doc.NewFirmwareUpload()), backupFolder_(AutomaticBackupFolder()) {}
+    : doc_(doc), upload_(doc.operations().NewFirmwareUpload()), backupFolder_(AutomaticBackupFolder()) {}
 
 FirmwareUpdate::~FirmwareUpdate() = default;
 
@@ -152,7 +152,8 @@ bool FirmwareUpdate::RequestClose() {
   return false;
 }
 
-void FirmwareUpdate::Log(int kind, const std::string& text) { doc_.LogLine(kind, text); }
+// Through the document's log, so the window and the command-line tool show the lines.
+void FirmwareUpdate::Log(int kind, const std::string& text) { static_cast<LogSink&>(doc_).LogLine(kind, text); }
 
 bool FirmwareUpdate::SaveBackup(UpdateReport& report, const UpdateCallbacks& callbacks) {
   if (callbacks.status) callbacks.status("Saving the sensor's settings...");
@@ -160,8 +161,8 @@ bool FirmwareUpdate::SaveBackup(UpdateReport& report, const UpdateCallbacks& cal
   std::error_code ec;
   std::filesystem::create_directories(backupFolder_, ec);
   const std::string path = backupFolder_ + "/" +
-                           ProposedBackupFileName(doc_.modelText(), doc_.serialNumberText() + "-before-upload-" +
-                                                                        FileTimestamp());
+                           ProposedBackupFileName(doc_.sensor().modelText(), doc_.sensor().serialNumberText() +
+                                                                                 "-before-upload-" + FileTimestamp());
   const bool captured = CaptureBackup(doc_, backup_, error);
   hasBackup_ = captured && WriteBackupFile(path, backup_, error);
   if (hasBackup_) {
@@ -221,14 +222,14 @@ UpdateReport FirmwareUpdate::Run(int kind, const std::string& path, const Update
     return report;
   }
   UpdatePlan plan;
-  plan.model = doc_.modelText();
-  plan.serialNumber = doc_.serialNumberText();
-  plan.firmware = doc_.firmwareText();
+  plan.model = doc_.sensor().modelText();
+  plan.serialNumber = doc_.sensor().serialNumberText();
+  plan.firmware = doc_.sensor().firmwareText();
   plan.fileName = FileNameOf(path);
   plan.size = image.size();
   plan.crc = frame::ShiftInCrcByte(frame::ShiftInCrcByte(frame::ShiftInCrc(image.data(), image.size()), 0), 0);
   plan.kind = kind;
-  plan.baudRate = doc_.baudRate();
+  plan.baudRate = doc_.sensor().baudRate();
   plan.lineSeconds = LineSeconds(image.size(), plan.baudRate);
   report.firmwareBefore = plan.firmware;
   if (callbacks.plan) callbacks.plan(plan);
@@ -342,8 +343,8 @@ void FirmwareUpdate::After(UpdateReport& r) {
   const bool transferred = r.upload == UploadOutcome::kCompleted || r.upload == UploadOutcome::kTransferFailed ||
                            r.upload == UploadOutcome::kNotRelocked;
   if (!transferred || !doc_.connected()) return;
-  r.identityRead = doc_.RereadIdentity();
-  r.firmwareAfter = doc_.firmwareText();
+  r.identityRead = doc_.operations().RereadIdentity();
+  r.firmwareAfter = doc_.sensor().firmwareText();
   Log(r.identityRead ? kLogSuccess : kLogError, "Sensor after the upload: " + FirmwareChangeText(r));
   if (!hasBackup_) return;
   RestoreOptions options;

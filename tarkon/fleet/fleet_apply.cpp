@@ -19,7 +19,7 @@ void ApplyToOne(CKRV02Doc& doc, const SensorBackup& backup, const std::string& p
                 FleetApplyRow& row) {
   const FoundConnection connection = ConnectionOfFound(row.sensor, portText, base);
   if (!doc.Connect(connection.values, connection.firstCheckMode)) {
-    row.error = "no connection: " + doc.lastConnectFailure().text;
+    row.error = "no connection: " + doc.sensor().lastConnectFailure().text;
     return;
   }
   row.connected = true;

@@ -17,9 +17,7 @@ bool IsToolAvailable(const CKRV02Doc& doc, FleetTool tool) {
   return doc.connected();
 }
 
-void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace) {
-  doc.SetTrace(trace);
-}
+void AttachProtocolTrace(CKRV02Doc& doc, ProtocolTrace* trace) { doc.options().SetTrace(trace); }
 
 void ProtocolTraceDeleter::operator()(ProtocolTrace* trace) const { delete trace; }
 

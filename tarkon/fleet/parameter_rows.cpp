@@ -46,9 +46,10 @@ std::vector<ParameterRow> SensorRows(const CKRV02Doc& doc) {
   if (!doc.connected() || settings == nullptr || !settings->HasValues()) return {};
   RowSource source;
   source.settings = settings;
-  source.context = {doc.modelIndex(), doc.CurrentMode(), settings->ShownContext().averagingFactor, &doc.ranges()};
+  source.context = {doc.sensor().modelIndex(), doc.sensor().CurrentMode(), settings->ShownContext().averagingFactor,
+                    &doc.sensor().ranges()};
   std::vector<ParameterRow> rows;
-  for (const SettingLayout& layout : LayoutOfModel(doc.modelIndex()))
+  for (const SettingLayout& layout : LayoutOfModel(doc.sensor().modelIndex()))
     rows.push_back(DescribeSetting(layout, settings->ReadBytes(layout), settings->DisplayedValue(layout.name), source));
   return rows;
 }

@@ -88,7 +88,7 @@ void ParameterTable::Reload() {
 }
 
 void ParameterTable::MarkFileRows() {
-  const bool sameModel = bench_ && doc_.connected() && bench_->file().modelIndex == doc_.modelIndex();
+  const bool sameModel = bench_ && doc_.connected() && bench_->file().modelIndex == doc_.sensor().modelIndex();
   for (TableRow& row : rows_) {
     row.differs = false;
     if (!row.hasSensor || !row.hasFile) continue;
@@ -101,7 +101,7 @@ void ParameterTable::MarkFileRows() {
 std::string ParameterTable::EditSensor(size_t index, const std::string& text) {
   if (index >= rows_.size() || !rows_[index].hasSensor) return "not connected to a sensor";
   TableRow& row = rows_[index];
-  const SettingLayout* layout = FindLayout(doc_.modelIndex(), row.name);
+  const SettingLayout* layout = FindLayout(doc_.sensor().modelIndex(), row.name);
   if (layout != nullptr && !TakesWord(layout->kind) &&
       CheckNumericText(text, kNumericLowest, kNumericHighest) == kNumericNotANumber) {
     row.mark = RowMark::kRefused;
@@ -312,7 +312,7 @@ bool ParameterTable::SaveFile(std::string& error) { return SaveFileAs(filePath_,
 std::string ParameterTable::SerialNumberWarning() const {
   if (!bench_ || !doc_.connected()) return std::string();
   const std::string fileSerial = bench_->file().serialNumber;
-  const std::string sensorSerial = doc_.serialNumberText();
+  const std::string sensorSerial = doc_.sensor().serialNumberText();
   if (fileSerial == sensorSerial) return std::string();
   return "The file holds the settings of sensor " + (fileSerial.empty() ? std::string("(no serial number)") : fileSerial) +
          ", but the connected sensor is " + (sensorSerial.empty() ? std::string("(no serial number)") : sensorSerial) + ".";
@@ -412,7 +412,7 @@ bool ParameterTable::TakeSensorValues(const std::vector<std::string>& names, std
     error = "no settings file is open";
     return false;
   }
-  if (!doc_.connected() || doc_.modelIndex() != bench_->file().modelIndex) {
+  if (!doc_.connected() || doc_.sensor().modelIndex() != bench_->file().modelIndex) {
     error = doc_.connected() ? "the sensor is another model than the file's" : "not connected to a sensor";
     return false;
   }

@@ -45,13 +45,13 @@ std::string CsvField(const std::string& text) {
 std::string RangeLog::Header() const {
   std::string header = "time,raw_range,range";
   if (!unit_.empty()) header += " (" + unit_ + ")";
-  for (const PanelRow& row : EmptyDiagnosticRows(LivePanelOfModel(doc_.modelIndex())))
+  for (const PanelRow& row : EmptyDiagnosticRows(LivePanelOfModel(doc_.sensor().modelIndex())))
     if (!IsRangeRow(row)) header += "," + CsvField(row.name);
   return header;
 }
 
 bool RangeLog::Open(const std::string& path, std::string& error) {
-  unit_ = UnitOfFormat(doc_.CurrentRow().unitFormat);
+  unit_ = UnitOfFormat(doc_.sensor().CurrentRow().unitFormat);
   if (!file_.Open(path, error)) return false;
   if (file_.startedEmpty() && !file_.WriteLine(Header())) {
     error = file_.error();
@@ -62,15 +62,15 @@ bool RangeLog::Open(const std::string& path, std::string& error) {
 
 bool RangeLog::Poll() {
   ++summary_.polls;
-  if (!PollDiagnostics(doc_, LivePanelOfModel(doc_.modelIndex()), rows_)) {
+  if (!PollDiagnostics(doc_, LivePanelOfModel(doc_.sensor().modelIndex()), rows_)) {
     ++summary_.failures;
     return false;
   }
   const int16_t raw = LastRawRange(doc_);
-  const std::string text = doc_.RangeText(raw);
+  const std::string text = doc_.sensor().RangeText(raw);
   std::string line = IsoTimeNow() + "," + std::to_string(raw) + ",";
   // "Out of Range" (and a mode without a row) leaves the number empty.
-  const RangeModeRow& row = doc_.CurrentRow();
+  const RangeModeRow& row = doc_.sensor().CurrentRow();
   if (text != "Out of Range" && row.divisor > 0) {
     const double units = raw / row.divisor;
     line += RangeModeTable::FormatBare(row, units);

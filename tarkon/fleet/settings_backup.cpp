@@ -117,8 +117,8 @@ bool RequireCompleteIdentity(CKRV02Doc& doc, std::string& error, IdentityNeed ne
   const auto enough = [need](const SensorIdentity& id) {
     return need == IdentityNeed::kAnswered ? id.answered : id.complete();
   };
-  if (!enough(doc.identity())) doc.RereadIdentity();
-  const SensorIdentity id = doc.identity();
+  if (!enough(doc.sensor().identity())) doc.operations().RereadIdentity();
+  const SensorIdentity id = doc.sensor().identity();
   if (enough(id)) return true;
   error = id.MissingText() + "; connect again when the line is sound";
   return false;
@@ -137,15 +137,15 @@ bool CaptureBackup(CKRV02Doc& doc, SensorBackup& backup, std::string& error) {
   if (!RequireCompleteIdentity(doc, error)) return false;
   SensorBackup b;
   b.time = UtcTimestamp();
-  b.modelIndex = doc.modelIndex();
-  b.model = doc.modelText();
-  b.modelString = doc.modelString();
-  b.serialNumber = doc.serialNumberText();
-  b.firmware = doc.firmwareText();
-  b.fpga = doc.fpgaText();
-  b.address = doc.address();
-  b.baudRate = doc.baudRate();
-  b.checkMode = doc.checkMode();
+  b.modelIndex = doc.sensor().modelIndex();
+  b.model = doc.sensor().modelText();
+  b.modelString = doc.sensor().modelString();
+  b.serialNumber = doc.sensor().serialNumberText();
+  b.firmware = doc.sensor().firmwareText();
+  b.fpga = doc.sensor().fpgaText();
+  b.address = doc.sensor().address();
+  b.baudRate = doc.sensor().baudRate();
+  b.checkMode = doc.sensor().checkMode();
   for (const SettingLayout& layout : LayoutOfModel(b.modelIndex)) {
     BackupSetting s;
     s.name = layout.name;

@@ -21,10 +21,10 @@ bool SettingsBench::Open(const SensorBackup& file, std::string& error) {
   // A document of its own that neither reads nor writes the user's
   // settings file: nothing of the bench is remembered as a connection.
   doc_ = std::make_unique<CKRV02Doc>("/dev/null");
-  doc_->SetSaveOnClose(false);
+  doc_->options().SetSaveOnClose(false);
   // Its writes go to a private virtual sensor, not to a sensor: none of them
   // belongs in the change history.
-  doc_->SetChangeRecording(false);
+  doc_->options().SetChangeRecording(false);
   ConnectValues values = doc_->BeginConnect();
   VirtualSensorRequest request;
   request.model = ModelDisplayName(file.modelIndex);
@@ -32,7 +32,7 @@ bool SettingsBench::Open(const SensorBackup& file, std::string& error) {
     error = port_.failure();
     return false;
   }
-  if (!doc_->Connect(values) || doc_->modelIndex() != file.modelIndex) {
+  if (!doc_->Connect(values) || doc_->sensor().modelIndex() != file.modelIndex) {
     error = "the private virtual sensor of the " + request.model + " did not answer";
     return false;
   }
@@ -60,7 +60,7 @@ bool SettingsBench::Load(std::string& error) {
 
 const ModelSettings& SettingsBench::settings() const { return *doc_->currentSettings(); }
 
-const RangeModeTable& SettingsBench::ranges() const { return doc_->ranges(); }
+const RangeModeTable& SettingsBench::ranges() const { return doc_->sensor().ranges(); }
 
 void SettingsBench::TakeShownTexts() {
   const ModelSettings& settings = *doc_->currentSettings();

@@ -26,11 +26,11 @@ double AveragingFactor(const CKRV02Doc& doc) {
 }
 
 ValueContext FileContext(const CKRV02Doc& doc, const SensorBackup& b) {
-  return {b.modelIndex, ModeByteOfBackup(b), AveragingFactor(doc), &doc.ranges()};
+  return {b.modelIndex, ModeByteOfBackup(b), AveragingFactor(doc), &doc.sensor().ranges()};
 }
 
 ValueContext SensorContext(const CKRV02Doc& doc) {
-  return {doc.modelIndex(), doc.CurrentMode(), AveragingFactor(doc), &doc.ranges()};
+  return {doc.sensor().modelIndex(), doc.sensor().CurrentMode(), AveragingFactor(doc), &doc.sensor().ranges()};
 }
 
 bool NumericKind(SettingKind kind) {
@@ -43,14 +43,14 @@ bool Holds(const CKRV02Doc& doc, const SensorBackup& b, const SettingLayout& sen
            const BackupSetting& fileSetting) {
   const ModelSettings* settings = doc.currentSettings();
   const std::vector<uint8_t> now = settings != nullptr ? settings->ReadBytes(sensorLayout) : std::vector<uint8_t>();
-  if (b.modelIndex == doc.modelIndex()) return now == fileSetting.raw;
+  if (b.modelIndex == doc.sensor().modelIndex()) return now == fileSetting.raw;
   const SettingLayout* fileLayout = FindLayout(b.modelIndex, fileSetting.name);
   if (fileLayout == nullptr) return false;
   const ValueContext fileContext = FileContext(doc, b);
   const ValueContext sensorContext = SensorContext(doc);
   if (IsRangeKind(sensorLayout.kind) &&
-      UnitOfFormat(doc.ranges().Lookup(fileContext.model, fileContext.modeByte).unitFormat) !=
-          UnitOfFormat(doc.ranges().Lookup(sensorContext.model, sensorContext.modeByte).unitFormat)) {
+      UnitOfFormat(doc.sensor().ranges().Lookup(fileContext.model, fileContext.modeByte).unitFormat) !=
+          UnitOfFormat(doc.sensor().ranges().Lookup(sensorContext.model, sensorContext.modeByte).unitFormat)) {
     return false;  // the same number in another unit is another length
   }
   const std::string fileText = ExactText(*fileLayout, fileSetting.raw, fileContext);
@@ -68,10 +68,10 @@ void CompareSettings(CKRV02Doc& doc, const SensorBackup& b, RestoreReport& repor
     RestoreItem item;
     item.name = s.name;
     item.fileText = s.value;
-    const SettingLayout* layout = FindLayout(doc.modelIndex(), s.name);
+    const SettingLayout* layout = FindLayout(doc.sensor().modelIndex(), s.name);
     if (layout == nullptr) {
       item.status = RestoreStatus::kNotShared;
-      item.message = "the " + doc.modelText() + " has no such setting";
+      item.message = "the " + doc.sensor().modelText() + " has no such setting";
     } else {
       item.sensorText = settings->DisplayedValue(s.name);
       item.status = Holds(doc, b, *layout, s) ? RestoreStatus::kMatched : RestoreStatus::kDifferent;
@@ -84,9 +84,11 @@ std::string CheckModeText(int mode) { return mode == 1 ? "CRC" : "Checksum"; }
 
 void CompareConnection(const CKRV02Doc& doc, const SensorBackup& b, RestoreReport& report) {
   report.connection = {
-      {"Address", std::to_string(doc.address()), std::to_string(b.address), "", RestoreStatus::kMatched, ""},
-      {"Check mode", CheckModeText(doc.checkMode()), CheckModeText(b.checkMode), "", RestoreStatus::kMatched, ""},
-      {"Baud rate", std::to_string(doc.baudRate()), std::to_string(b.baudRate), "", RestoreStatus::kMatched, ""},
+      {"Address", std::to_string(doc.sensor().address()), std::to_string(b.address), "", RestoreStatus::kMatched, ""},
+      {"Check mode", CheckModeText(doc.sensor().checkMode()), CheckModeText(b.checkMode), "", RestoreStatus::kMatched,
+       ""},
+      {"Baud rate", std::to_string(doc.sensor().baudRate()), std::to_string(b.baudRate), "", RestoreStatus::kMatched,
+       ""},
   };
   for (RestoreItem& item : report.connection)
     if (item.sensorText != item.fileText) item.status = RestoreStatus::kDifferent;
@@ -98,10 +100,10 @@ bool Begin(CKRV02Doc& doc, const SensorBackup& b, const RestoreOptions& options,
     report.error = "not connected to a sensor";
     return false;
   }
-  report.otherModel = b.modelIndex != doc.modelIndex();
+  report.otherModel = b.modelIndex != doc.sensor().modelIndex();
   if (report.otherModel && !options.force) {
     report.modelRefused = true;
-    report.error = "the file holds the settings of a " + b.model + ", the sensor is a " + doc.modelText() +
+    report.error = "the file holds the settings of a " + b.model + ", the sensor is a " + doc.sensor().modelText() +
                    " (use --force to apply the settings the two share)";
     return false;
   }
@@ -118,19 +120,19 @@ bool Begin(CKRV02Doc& doc, const SensorBackup& b, const RestoreOptions& options,
 // operation; then a fresh connect at the new values proves the sensor took
 // them.
 void RestoreConnection(CKRV02Doc& doc, const SensorBackup& b, RestoreReport& report) {
-  const std::string serial = doc.serialNumberText();
-  const std::string device = doc.device();
+  const std::string serial = doc.sensor().serialNumberText();
+  const std::string device = doc.sensor().device();
   bool changed = false;
-  if (doc.address() != b.address) {
-    doc.ChangeAddress(true, doc.AddressDialogSerialText(), static_cast<uint8_t>(b.address));
+  if (doc.sensor().address() != b.address) {
+    doc.operations().SetAddress(doc.sensor().serialNumberText(), static_cast<uint8_t>(b.address));
     changed = true;
   }
-  if (doc.checkMode() != b.checkMode) {
-    doc.ChangeCheckMode(b.checkMode);
+  if (doc.sensor().checkMode() != b.checkMode) {
+    doc.operations().ChangeCheckMode(b.checkMode);
     changed = true;
   }
-  if (doc.baudRate() != b.baudRate) {
-    doc.ChangeBaudRate(ConnectBaudChoice(b.baudRate));
+  if (doc.sensor().baudRate() != b.baudRate) {
+    doc.operations().ChangeBaudRate(ConnectBaudChoice(b.baudRate));
     changed = true;
   }
   if (changed) {
@@ -140,10 +142,10 @@ void RestoreConnection(CKRV02Doc& doc, const SensorBackup& b, RestoreReport& rep
     values.baudChoice = ConnectBaudChoice(b.baudRate);
     values.address = static_cast<uint8_t>(b.address);
     values.globalAddress = false;
-    report.reconnected = doc.Connect(values) && doc.serialNumberText() == serial;
+    report.reconnected = doc.Connect(values) && doc.sensor().serialNumberText() == serial;
   }
-  const std::string after[] = {std::to_string(doc.address()), CheckModeText(doc.checkMode()),
-                               std::to_string(doc.baudRate())};
+  const std::string after[] = {std::to_string(doc.sensor().address()), CheckModeText(doc.sensor().checkMode()),
+                               std::to_string(doc.sensor().baudRate())};
   for (size_t i = 0; i < report.connection.size(); ++i) {
     RestoreItem& item = report.connection[i];
     item.afterText = doc.connected() ? after[i] : "";
@@ -237,7 +239,7 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
   const auto noteVerified = [&] {
     for (size_t j = 0; j < b.settings.size(); ++j) {
       if (!applied[j] || verified[j]) continue;
-      const SettingLayout* layout = FindLayout(doc.modelIndex(), b.settings[j].name);
+      const SettingLayout* layout = FindLayout(doc.sensor().modelIndex(), b.settings[j].name);
       if (layout == nullptr || !Holds(doc, b, *layout, b.settings[j])) continue;
       verified[j] = true;
       report.settings[j].afterText = settings->DisplayedValue(b.settings[j].name);
@@ -254,7 +256,7 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
     }
     // A group's other fields go out as last read; one written earlier may
     // already have brought this one back.
-    const SettingLayout* sensorLayout = FindLayout(doc.modelIndex(), s.name);
+    const SettingLayout* sensorLayout = FindLayout(doc.sensor().modelIndex(), s.name);
     if (applied[i] || (sensorLayout != nullptr && Holds(doc, b, *sensorLayout, s))) {
       applied[i] = true;
       noteVerified();
@@ -265,8 +267,9 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
     // not restored, or the models' modes differ) it would mean something else.
     if (IsRangeKind(fileLayout->kind)) {
       const ValueContext now = SensorContext(doc);
-      const std::string fileUnit = UnitOfFormat(doc.ranges().Lookup(context.model, context.modeByte).unitFormat);
-      const std::string sensorUnit = UnitOfFormat(doc.ranges().Lookup(now.model, now.modeByte).unitFormat);
+      const std::string fileUnit =
+          UnitOfFormat(doc.sensor().ranges().Lookup(context.model, context.modeByte).unitFormat);
+      const std::string sensorUnit = UnitOfFormat(doc.sensor().ranges().Lookup(now.model, now.modeByte).unitFormat);
       if (fileUnit != sensorUnit) {
         item.status = RestoreStatus::kRefused;
         item.message = "the file's value is in " + (fileUnit.empty() ? std::string("no known unit") : fileUnit) +
@@ -295,7 +298,7 @@ RestoreReport RestoreSettings(CKRV02Doc& doc, const SensorBackup& b, const Resto
     if (!chosen[i]) continue;
     if (item.status == RestoreStatus::kNotShared || item.status == RestoreStatus::kRefused) continue;
     if (item.status == RestoreStatus::kNotVerified) continue;  // not sent
-    const SettingLayout* layout = FindLayout(doc.modelIndex(), item.name);
+    const SettingLayout* layout = FindLayout(doc.sensor().modelIndex(), item.name);
     if (!reread && verified[i]) {
       if (item.status == RestoreStatus::kDifferent) item.status = RestoreStatus::kChanged;
       continue;

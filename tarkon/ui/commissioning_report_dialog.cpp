@@ -62,8 +62,8 @@ void CCommissioningReportDialog::AskAndSave(bool pdf) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setDefaultSuffix(pdf ? QStringLiteral("pdf") : QStringLiteral("html"));
   dialog.selectFile(QStringLiteral("report-%1.%2")
-                        .arg(QString::fromStdString(doc_.serialNumberText()), pdf ? QStringLiteral("pdf")
-                                                                                    : QStringLiteral("html")));
+                        .arg(QString::fromStdString(doc_.sensor().serialNumberText()),
+                             pdf ? QStringLiteral("pdf") : QStringLiteral("html")));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   SaveTo(dialog.selectedFiles().first());
 }

@@ -64,8 +64,8 @@ CLinkView::CLinkView(QMainWindow& window, CKRV02Doc& doc, QString idleCaption)
   statusBar_->installEventFilter(this);
   connect(statusBar_, &QStatusBar::messageChanged, this, &CLinkView::FitStatus);
 
-  doc_.SetExplainLines(true);
-  doc_.SetAutoReconnect(StoredAutoReconnect());
+  doc_.options().SetExplainLines(true);
+  doc_.options().SetAutoReconnect(StoredAutoReconnect());
   refresh_.setInterval(kRefreshMs);
   connect(&refresh_, &QTimer::timeout, this, &CLinkView::Refresh);
   refresh_.start();
@@ -81,7 +81,7 @@ QWidget* CLinkView::Wrap(QWidget* mainArea) {
   layout->addWidget(bar_);
   layout->addWidget(mainArea, 1);
   connect(bar_->reconnectButton(), &QPushButton::clicked, this, &CLinkView::Reconnect);
-  connect(bar_->dismissButton(), &QPushButton::clicked, this, [this] { doc_.DismissLinkNotice(); });
+  connect(bar_->dismissButton(), &QPushButton::clicked, this, [this] { doc_.link().DismissLinkNotice(); });
   Refresh();
   return area;
 }
@@ -107,28 +107,28 @@ void CLinkView::FitStatus() {
 }
 
 void CLinkView::Refresh() {
-  const QString status = QString::fromStdString(doc_.LinkStatus());
+  const QString status = QString::fromStdString(doc_.link().LinkStatus());
   if (status_->text() != status) {
     status_->setText(status);
     status_->setToolTip(status);
     status_->setAccessibleName(QStringLiteral("Link: ") + status);
   }
-  const std::string title = doc_.WindowTitle();
+  const std::string title = doc_.link().WindowTitle();
   window_.setWindowTitle(title.empty() ? idleCaption_ : QString::fromStdString(title));
   if (bar_ == nullptr) return;
-  const LinkNotice& notice = doc_.linkNotice();
+  const LinkNotice& notice = doc_.link().linkNotice();
   const QString text = QString::fromStdString(notice.text);
   bar_->textLabel()->setText(text);
   bar_->textLabel()->setAccessibleName(text);
   bar_->setAccessibleDescription(text);
   bar_->reconnectButton()->setVisible(notice.offersReconnect);
-  bar_->reconnectButton()->setEnabled(doc_.CanReconnect());
+  bar_->reconnectButton()->setEnabled(doc_.link().CanReconnect());
   bar_->setVisible(notice.kind != LinkNoticeKind::kNone);
 }
 
 void CLinkView::Reconnect() {
   // The document tells the window what came of it (log, notice, views).
-  doc_.Reconnect();
+  doc_.link().Reconnect();
   Refresh();
 }
 

@@ -121,7 +121,7 @@ CMainFrame::CMainFrame(CKRV02Doc& doc, QWidget* parent, std::unique_ptr<PortWatc
   });
   connect(exchangeLoop, &CExchangeLoop::longWait, this, &CMainFrame::UpdateCommandUI);
   connect(exchangeLoop, &CExchangeLoop::waitEnded, this, &CMainFrame::UpdateCommandUI);
-  doc_.SetExchangeHost(exchangeLoop);
+  doc_.options().SetExchangeHost(exchangeLoop);
 
   doc_.SetListener(this);
   FollowPortsForTheLink();
@@ -144,8 +144,8 @@ void CMainFrame::OnPortsChanged(const PortListChange& change) {
     if (!port.byId.empty()) names.push_back(port.byId);
     return names;
   };
-  for (const ListedPort& gone : change.disappeared) doc_.PortDisappeared(namesOf(gone));
-  for (const ListedPort& back : change.appeared) doc_.PortAppeared(namesOf(back), back.usbSerial);
+  for (const ListedPort& gone : change.disappeared) doc_.link().PortDisappeared(namesOf(gone));
+  for (const ListedPort& back : change.appeared) doc_.link().PortAppeared(namesOf(back), back.usbSerial);
   link_->Refresh();
   UpdateCommandUI();
 }
@@ -153,8 +153,8 @@ void CMainFrame::OnPortsChanged(const PortListChange& change) {
 CMainFrame::~CMainFrame() {
   portWatch_->Unsubscribe(portWatchToken_);
   // The worker must not post to a frame that is going away.
-  doc_.StopPolling();
-  doc_.SetExchangeHost(nullptr);
+  doc_.polling().StopPolling();
+  doc_.options().SetExchangeHost(nullptr);
   doc_.SetListener(nullptr);
   SavePaneSizes();
   // The base class hides the panes and bars while it ends; their signals
@@ -323,7 +323,7 @@ bool CMainFrame::ConnectRecent(const RecentPort& port) {
 void CMainFrame::RememberWorkingConnection() {
   // Only what worked: a connect that failed changes nothing here, and an
   // address or baud-rate change counts once the sensor answers at it.
-  const std::optional<RecentPort>& working = doc_.workingConnection();
+  const std::optional<RecentPort>& working = doc_.sensor().workingConnection();
   if (!working || (!recentPorts_.empty() && recentPorts_.front() == *working)) return;
   recentPorts_ = RememberRecentPort(recentPorts_, *working);
   QStringList texts;
@@ -507,22 +507,22 @@ void CMainFrame::OnPollTickPending() {
 }
 
 void CMainFrame::HandlePollTick() {
-  if (!doc_.TakePollTick()) return;  // stopped meanwhile, or already taken
-  if (doc_.PollAllowed()) {
+  if (!doc_.polling().TakePollTick()) return;  // stopped meanwhile, or already taken
+  if (doc_.polling().PollAllowed()) {
     inPollTick_ = true;
     view_->Tick(doc_);
     // A line nothing polls still shows a hang-up at once, not at the next
     // command.
-    doc_.WatchIdleLine();
+    doc_.link().WatchIdleLine();
     inPollTick_ = false;
   }
-  doc_.PollTickHandled();
+  doc_.polling().PollTickHandled();
 }
 
 void CMainFrame::RefreshSetupPane() {
   // Posted by an operation whose exchange still waits: the pane follows
   // once that wait has ended (and the operation has gone on).
-  if (doc_.session().Pending()) {
+  if (doc_.link().session().Pending()) {
     // Posted again when the wait ends: it runs once the operation is over.
     if (auto* loop = findChild<CExchangeLoop*>()) loop->AfterWait([this] { OnSensorStateChanged(); });
     return;
@@ -555,17 +555,23 @@ void CMainFrame::RunCommand(DocCommand command) {
     case DocCommand::kAddress: ChangeAddress(); break;
     case DocCommand::kChecksum:
     case DocCommand::kCrc:
-      doc_.ChangeCheckMode(command == DocCommand::kCrc ? kCheckModeCrc : kCheckModeChecksum,
-                           [this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
+      doc_.operations().ChangeCheckMode(
+          command == DocCommand::kCrc ? kCheckModeCrc : kCheckModeChecksum,
+          [this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
       break;
     case DocCommand::kBaudRate: ChangeBaudRate(); break;
     case DocCommand::kSensorSettings: OpenSettingsDialog(); break;
-    case DocCommand::kRereadSettings: doc_.RereadSettings(); break;
+    case DocCommand::kRereadSettings:
+      doc_.operations().RereadSettings();
+      break;
     case DocCommand::kSerialAndModel: SerialAndModelDialog(); break;
     case DocCommand::kUpload: OpenUpload(); break;
-    case DocCommand::kResetSensor: doc_.ResetSensor(); break;
+    case DocCommand::kResetSensor:
+      doc_.operations().ResetSensor();
+      break;
     case DocCommand::kSetDefaults:
-      doc_.SetFactoryDefaults([this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
+      doc_.operations().SetFactoryDefaults(
+          [this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
       break;
   }
   UpdateCommandUI();
@@ -578,10 +584,10 @@ void CMainFrame::Connect() {
   for (const RecentPort& port : recentPorts_) recent.push_back(port.portText);
   dialog.OfferRecentPorts(std::move(recent));
   dialog.FollowPorts(*portWatch_);
-  dialog.autoReconnectBox()->setChecked(doc_.autoReconnect());
+  dialog.autoReconnectBox()->setChecked(doc_.options().autoReconnect());
   if (dialog.exec() != QDialog::Accepted) return;
-  doc_.SetAutoReconnect(dialog.autoReconnectBox()->isChecked());
-  CLinkView::StoreAutoReconnect(doc_.autoReconnect());
+  doc_.options().SetAutoReconnect(dialog.autoReconnectBox()->isChecked());
+  CLinkView::StoreAutoReconnect(doc_.options().autoReconnect());
   const ConnectValues chosen = dialog.values();
   if (dialog.virtualModel().empty()) ConnectWith(chosen, std::nullopt);
   else ConnectWith(chosen, VirtualSensorOfDialog(dialog.virtualModel(), chosen));
@@ -627,28 +633,33 @@ bool CMainFrame::ConnectWith(ConnectValues values, const std::optional<VirtualSe
 }
 
 void CMainFrame::ChangeAddress() {
-  CAddressDialog dialog(doc_.AddressDialogSerialText(), doc_.address(), this);
-  const bool ok = dialog.exec() == QDialog::Accepted;
-  doc_.ChangeAddress(ok, dialog.serialText(), dialog.address());
+  CAddressDialog dialog(doc_.sensor().serialNumberText(), doc_.sensor().address(), this);
+  if (dialog.exec() == QDialog::Accepted) {
+    doc_.operations().SetAddress(dialog.serialText(), dialog.address());
+  } else {
+    // Cancelled: the setup pane still shows the sensor as it is now.
+    doc_.operations().RereadSettings();
+  }
 }
 
 void CMainFrame::ChangeBaudRate() {
-  CBoudRateDialog dialog(doc_.BaudDialogPreselection(), this);
+  CBoudRateDialog dialog(BaudDialogChoice(doc_.sensor().baudRate()), this);
   if (dialog.exec() == QDialog::Accepted)
-    doc_.ChangeBaudRate(dialog.choice(), [this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
+    doc_.operations().ChangeBaudRate(dialog.choice(),
+                                     [this](const std::string& question) { return AskYesNoDefaultNo(this, question); });
 }
 
 void CMainFrame::SerialAndModelDialog() {
-  SerialAndModel logic = doc_.SerialAndModelLogic();
+  SerialAndModel logic = doc_.operations().SerialAndModelLogic();
   CSerialAndModelDlg dialog(logic, this);
   dialog.exec();
-  doc_.DialogClosed();
+  doc_.operations().SensorStateChanged();
 }
 
 void CMainFrame::OpenSettingsDialog() {
   std::unique_ptr<CCustomSettingsDlg> dialog(MakeSettingsDialog(doc_, this));
   if (dialog) dialog->exec();
-  doc_.DialogClosed();
+  doc_.operations().SensorStateChanged();
 }
 
 void CMainFrame::OpenUpload() {

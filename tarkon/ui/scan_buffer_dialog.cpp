@@ -134,7 +134,7 @@ QPushButton* Button(const QString& text, QWidget* parent) {
 }  // namespace
 
 CReadBufferDialog::CReadBufferDialog(CKRV02Doc& doc, int rangesAvailable, QWidget* parent)
-    : QDialog(parent), doc_(doc), reader_(doc.NewScanBufferReader()), row_(doc.CurrentRow()) {
+    : QDialog(parent), doc_(doc), reader_(doc.operations().NewScanBufferReader()), row_(doc.sensor().CurrentRow()) {
   setWindowTitle(QStringLiteral("Read sensor ranges buffer"));
   reader_->SetRangesAvailable(rangesAvailable);
 
@@ -217,7 +217,7 @@ void CReadBufferDialog::Start() {
   SetReading(true);
   model_->SetRows(nullptr);
   plot_->SetRanges(nullptr, nullptr);
-  row_ = doc_.CurrentRow();
+  row_ = doc_.sensor().CurrentRow();
   ScanReadCallbacks callbacks;
   callbacks.progress = [this](int position, int total) {
     progress_->setRange(0, total > 0 ? total : 1);
@@ -225,7 +225,7 @@ void CReadBufferDialog::Start() {
   };
   callbacks.betweenPortions = [] { QApplication::processEvents(); };
   // The document holds the line for the whole read.
-  doc_.ReadScanBuffer(*reader_, rangesToRead, start_->text().toInt(), callbacks);
+  doc_.operations().ReadScanBuffer(*reader_, rangesToRead, start_->text().toInt(), callbacks);
   // The list is filled with its repaint held off.
   list_->setUpdatesEnabled(false);
   model_->SetRows(&reader_->rows());
@@ -269,7 +269,8 @@ void CReadBufferDialog::Save() {
     path = dialog.selectedFiles().first();
   }
   std::string error;
-  if (!AppendScanExport(path.toStdString(), doc_.serialNumberText(), doc_.address(), reader_->rows(), &error)) {
+  if (!AppendScanExport(path.toStdString(), doc_.sensor().serialNumberText(), doc_.sensor().address(), reader_->rows(),
+                        &error)) {
     QMessageBox::warning(this, ProgramCaption(), QString::fromStdString(error));
   }
 }
@@ -283,9 +284,9 @@ void CReadBufferDialog::SaveCsv() {
   }
   // Only a complete read is plotted and saved, as only it is listed.
   ScanCsvSource source;
-  source.model = doc_.modelText();
-  source.modelString = doc_.modelString();
-  source.serialNumber = doc_.serialNumberText();
+  source.model = doc_.sensor().modelText();
+  source.modelString = doc_.sensor().modelString();
+  source.serialNumber = doc_.sensor().serialNumberText();
   source.readAt = reader_->listedAt();
   std::string error;
   if (!WriteScanCsv(path.toStdString(), reader_->listedRanges(), row_, source, &error)) {

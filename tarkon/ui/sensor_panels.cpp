@@ -66,7 +66,7 @@ void ShowPanelRows(QTreeWidget* list, const PanelRows& rows) {
 
 void OpenScanBufferDialog(CKRV02Doc& doc, QWidget* parent) {
   if (!doc.LineFree()) return;
-  CReadBufferDialog dialog(doc, doc.ScanRangesAvailable(), parent);
+  CReadBufferDialog dialog(doc, doc.sensor().ScanRangesAvailable(), parent);
   dialog.exec();
 }
 
@@ -87,7 +87,7 @@ static QSplitter* ListBesideChart(QTreeWidget* list, ui_common::RangeChart* char
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 1);
   chart->SetValueText([&doc](double value) {
-    return QString::fromStdString(RangeModeTable::FormatUnit(doc.CurrentRow(), value));
+    return QString::fromStdString(RangeModeTable::FormatUnit(doc.sensor().CurrentRow(), value));
   });
   return splitter;
 }

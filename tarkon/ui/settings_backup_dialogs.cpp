@@ -37,7 +37,8 @@ QString AskFile(QWidget* parent, const QString& title, QFileDialog::AcceptMode m
 }  // namespace
 
 void SaveSensorSettings(CKRV02Doc& doc, QWidget* parent) {
-  const QString proposed = QString::fromStdString(fleet::ProposedBackupFileName(doc.modelText(), doc.serialNumberText()));
+  const QString proposed =
+      QString::fromStdString(fleet::ProposedBackupFileName(doc.sensor().modelText(), doc.sensor().serialNumberText()));
   const QString path = AskFile(parent, QStringLiteral("Save Sensor Settings"), QFileDialog::AcceptSave, proposed);
   if (path.isEmpty()) return;
   std::string message;
@@ -78,14 +79,15 @@ void RestoreSensorSettingsFrom(CKRV02Doc& doc, fleet::SensorBackup backup, const
   }
   CRestoreSettingsDialog dialog(doc, std::move(backup), path, comparison, parent);
   dialog.exec();
-  doc.DialogClosed();
+  doc.operations().SensorStateChanged();
 }
 
 CRestoreSettingsDialog::CRestoreSettingsDialog(CKRV02Doc& doc, fleet::SensorBackup backup, const std::string& path,
                                                const fleet::RestoreReport& comparison, QWidget* parent)
     : QDialog(parent), doc_(doc), backup_(std::move(backup)), otherModel_(comparison.otherModel) {
   setWindowTitle(QStringLiteral("Restore Sensor Settings"));
-  question_ = new QLabel(QString::fromStdString(fleet::RestoreQuestion(comparison, backup_, doc_.modelText(), path)), this);
+  question_ = new QLabel(
+      QString::fromStdString(fleet::RestoreQuestion(comparison, backup_, doc_.sensor().modelText(), path)), this);
   question_->setWordWrap(true);
   model_ = new QStandardItemModel(0, 4, this);
   model_->setHorizontalHeaderLabels({QStringLiteral("Setting"), QStringLiteral("Sensor now"), QStringLiteral("File"),

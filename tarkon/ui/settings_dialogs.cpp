@@ -408,7 +408,7 @@ CKRV04FamilySettingsDlg::CKRV04FamilySettingsDlg(ModelSettings& s, QWidget* pare
 
 CCustomSettingsDlg* MakeSettingsDialog(CKRV02Doc& doc, QWidget* parent) {
   ModelSettings* settings = doc.currentSettings();
-  const ModelEntry* entry = ModelEntryOf(doc.modelIndex());
+  const ModelEntry* entry = ModelEntryOf(doc.sensor().modelIndex());
   if (!doc.connected() || settings == nullptr || entry == nullptr) return nullptr;
   switch (entry->settingsDialog) {
     case SettingsDialogKind::kKRV02: return new CKRV02SettingsDlg(*settings, parent);

@@ -59,15 +59,17 @@ void CSensorSettingsDialog::Refresh(const CKRV02Doc* doc) {
   std::vector<std::string> values;
   doc->currentSettings()->Summary(names, values);
 
-  const QString serial = QString::fromStdString(doc->serialNumberReplyText());
+  const QString serial = QString::fromStdString(doc->sensor().serialNumberReplyText());
   AddRow(sensorList_, QStringLiteral("Serial number"), serial, std::nullopt);
-  AddRow(sensorList_, QStringLiteral("Model String:"), QString::fromStdString(doc->modelString()), std::nullopt);
-  AddRow(sensorList_, QStringLiteral("Firmware:"), QString::fromStdString(doc->firmwareText()), std::nullopt);
-  AddRow(sensorList_, QStringLiteral("FPGA version"), QString::fromStdString(doc->fpgaText()), std::nullopt);
-  AddRow(sensorList_, QStringLiteral("Address"), QString::number(doc->address()), DocCommand::kAddress);
-  AddRow(sensorList_, QStringLiteral("Sensor baudrate"), QString::number(doc->baudRate()), DocCommand::kBaudRate);
+  AddRow(sensorList_, QStringLiteral("Model String:"), QString::fromStdString(doc->sensor().modelString()),
+         std::nullopt);
+  AddRow(sensorList_, QStringLiteral("Firmware:"), QString::fromStdString(doc->sensor().firmwareText()), std::nullopt);
+  AddRow(sensorList_, QStringLiteral("FPGA version"), QString::fromStdString(doc->sensor().fpgaText()), std::nullopt);
+  AddRow(sensorList_, QStringLiteral("Address"), QString::number(doc->sensor().address()), DocCommand::kAddress);
+  AddRow(sensorList_, QStringLiteral("Sensor baudrate"), QString::number(doc->sensor().baudRate()),
+         DocCommand::kBaudRate);
   AddRow(sensorList_, QStringLiteral("Error checking mode"),
-         doc->checkMode() == 0 ? QStringLiteral("Checksum") : QStringLiteral("CRC"), std::nullopt);
+         doc->sensor().checkMode() == 0 ? QStringLiteral("Checksum") : QStringLiteral("CRC"), std::nullopt);
 
   AddRow(settingsList_, QStringLiteral("Serial Number"), serial, std::nullopt);
   for (size_t i = 0; i < names.size() && i < values.size(); ++i) {

@@ -147,33 +147,33 @@ TEST(ExchangeSession, ARefusedPacketExchangeFailsAsLineBusyWithoutTouchingTheLin
 TEST(ExchangeSession, DocumentRefusesPressesWhileAReadWaitsAndRunsNoneLater) {
   testsupport::TempDir dir;
   CKRV02Doc doc(dir.File("tarkon.ini"));
-  doc.SetSaveOnClose(false);
+  doc.options().SetSaveOnClose(false);
   VirtualSensorPort sensor;
   ConnectValues values = doc.BeginConnect();
   VirtualSensorRequest request;
   request.model = "KRV02";
   ASSERT_TRUE(sensor.Start(request, values)) << sensor.failure();
   ASSERT_TRUE(doc.Connect(values));
-  doc.StopPolling();
+  doc.polling().StopPolling();
 
   FakeLoop loop;
-  doc.SetExchangeHost(&loop);
+  doc.options().SetExchangeHost(&loop);
   int busySeen = 0;
   int refused = 0;
   loop.onTurn = [&] {
-    if (doc.LineBusy() && !doc.LineFree() && !doc.PollAllowed() && !doc.IsAvailable(DocCommand::kDisconnect))
+    if (doc.LineBusy() && !doc.LineFree() && !doc.polling().PollAllowed() && !doc.IsAvailable(DocCommand::kDisconnect))
       ++busySeen;
-    if (!doc.StartScan()) ++refused;
+    if (!doc.operations().StartScan()) ++refused;
     if (!doc.currentSettings()->LineBusy()) --refused;
   };
-  const unsigned long before = doc.session().moved();
-  EXPECT_TRUE(doc.RereadSettings());
-  EXPECT_GT(doc.session().moved(), before);
+  const unsigned long before = doc.link().session().moved();
+  EXPECT_TRUE(doc.operations().RereadSettings());
+  EXPECT_GT(doc.link().session().moved(), before);
   EXPECT_GT(loop.turns, 0);
   EXPECT_EQ(busySeen, loop.turns);
   EXPECT_EQ(refused, loop.turns);
   EXPECT_TRUE(doc.LineFree());
-  doc.SetExchangeHost(nullptr);
+  doc.options().SetExchangeHost(nullptr);
   doc.Disconnect();
 }
 

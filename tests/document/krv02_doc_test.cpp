@@ -60,7 +60,7 @@ TEST_P(Identification, ModelStringDecidesModelPanelAndReads) {
   StartSensor(SensorOf(c.modelString));
   const bool connected = ConnectDoc();
   CKRV02Doc& doc = Doc();
-  EXPECT_EQ(doc.modelString(), c.modelString);
+  EXPECT_EQ(doc.sensor().modelString(), c.modelString);
   if (c.model < 0) {
     EXPECT_FALSE(connected);
     EXPECT_FALSE(doc.connected());
@@ -72,8 +72,8 @@ TEST_P(Identification, ModelStringDecidesModelPanelAndReads) {
   }
   ASSERT_TRUE(connected);
   EXPECT_TRUE(doc.connected());
-  EXPECT_EQ(doc.modelIndex(), c.model);
-  EXPECT_EQ(doc.modelText(), c.modelText);
+  EXPECT_EQ(doc.sensor().modelIndex(), c.model);
+  EXPECT_EQ(doc.sensor().modelText(), c.modelText);
   EXPECT_EQ(listener_.lines(), (LogLines{{kLogSuccess, SuccessLine(c.modelText)}}));
   EXPECT_EQ(listener_.panels(), std::vector<int>{c.model});
   // Versions by the model's own command, then the settings of its dialog,
@@ -109,8 +109,8 @@ TEST_F(SimDocumentTest, VersionTextsOfTheKRV02Family) {
     s.fpgaVersion = 27;
   });
   ASSERT_TRUE(ConnectDoc());
-  EXPECT_EQ(Doc().firmwareText(), "12.34B");
-  EXPECT_EQ(Doc().fpgaText(), " 2.7");
+  EXPECT_EQ(Doc().sensor().firmwareText(), "12.34B");
+  EXPECT_EQ(Doc().sensor().fpgaText(), " 2.7");
   EXPECT_EQ(trace_.CountCommand(cmd::GetVersion), 1u);
   EXPECT_EQ(trace_.CountCommand(cmd::GetKRV04Version), 0u);
 }
@@ -123,8 +123,8 @@ TEST_F(SimDocumentTest, VersionTextsOfTheKRV04FamilyInCrcMode) {
     s.fpgaVersion = 100;
   });
   ASSERT_TRUE(ConnectDoc());
-  EXPECT_EQ(Doc().firmwareText(), "3.05A");
-  EXPECT_EQ(Doc().fpgaText(), "10.0");
+  EXPECT_EQ(Doc().sensor().firmwareText(), "3.05A");
+  EXPECT_EQ(Doc().sensor().fpgaText(), "10.0");
   EXPECT_EQ(trace_.CountCommand(cmd::GetKRV04Version), 1u);
   EXPECT_EQ(trace_.CountCommand(cmd::GetVersion), 0u);
 }
@@ -134,8 +134,8 @@ TEST_F(SimDocumentTest, FailedVersionCommandKeepsTheTextsAndTheConnectGoesOn) {
   config.faults.rule(sim::FaultKind::kDrop).atReplies = {2};  // the GetVersion reply
   StartSensor(config);
   ASSERT_TRUE(ConnectDoc());
-  EXPECT_EQ(Doc().firmwareText(), "");
-  EXPECT_EQ(Doc().fpgaText(), "");
+  EXPECT_EQ(Doc().sensor().firmwareText(), "");
+  EXPECT_EQ(Doc().sensor().fpgaText(), "");
   const LogLines lines = listener_.lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].first, kLogError);
@@ -151,7 +151,7 @@ TEST_F(SimDocumentTest, CrcOnlySensorConnectsOnTheSecondAttemptAndStaysInCrcMode
   StartSensor(SensorOf("KRV02", frame::kCrc));
   ASSERT_TRUE(ConnectDoc());
   CKRV02Doc& doc = Doc();
-  EXPECT_EQ(doc.checkMode(), frame::kCrc);
+  EXPECT_EQ(doc.sensor().checkMode(), frame::kCrc);
   EXPECT_TRUE(doc.IsChecked(DocCommand::kCrc));
   EXPECT_FALSE(doc.IsChecked(DocCommand::kChecksum));
   // The first question went out in checksum mode and was not understood;
@@ -178,7 +178,7 @@ TEST_F(SimDocumentTest, CrcOnlySensorConnectsOnTheSecondAttemptAndStaysInCrcMode
 TEST_F(SimDocumentTest, ChecksumSensorNeverGetsACrcAttempt) {
   StartSensor(SensorOf("KRV04"));
   ASSERT_TRUE(ConnectDoc());
-  EXPECT_EQ(Doc().checkMode(), frame::kChecksum);
+  EXPECT_EQ(Doc().sensor().checkMode(), frame::kChecksum);
   EXPECT_TRUE(Doc().IsChecked(DocCommand::kChecksum));
   EXPECT_EQ(trace_.CountCommand(cmd::GetModelName), 1u);
   EXPECT_EQ(trace_.CountLabel("rx-bad"), 0u);
@@ -199,7 +199,7 @@ TEST_F(SimDocumentTest, PortThatCannotBeOpenedLogsTheFailureThenDisconnected) {
                       {kLogNotice, "Disconnected..."},
                       {kLogError, "No such device: " + missing +
                                       ". Check that the adapter is plugged in and the port is the right one."}}));
-  EXPECT_EQ(Doc().lastConnectFailure().cause, ConnectFailureCause::kNoSuchDevice);
+  EXPECT_EQ(Doc().sensor().lastConnectFailure().cause, ConnectFailureCause::kNoSuchDevice);
   EXPECT_EQ(listener_.panels(), std::vector<int>{-1});
   EXPECT_TRUE(Doc().IsAvailable(DocCommand::kConnect));
   EXPECT_EQ(listener_.pollNotices(), 0);
@@ -208,12 +208,12 @@ TEST_F(SimDocumentTest, PortThatCannotBeOpenedLogsTheFailureThenDisconnected) {
 TEST_F(SimDocumentTest, PortTextWithoutComNamesNoPort) {
   StartSensor();
   EXPECT_FALSE(ConnectDoc([](ConnectValues& v) { v.portText = "TTY3"; }));
-  EXPECT_EQ(Doc().portNumber(), -1);
+  EXPECT_EQ(Doc().sensor().portNumber(), -1);
   EXPECT_EQ(listener_.lines(),
             (LogLines{{kLogError, "Cannot connect to the sensor..."},
                       {kLogNotice, "Disconnected..."},
                       {kLogError, "\"TTY3\" names no serial port: give COMn or a device path such as /dev/ttyUSB0."}}));
-  EXPECT_EQ(Doc().lastConnectFailure().cause, ConnectFailureCause::kNoPort);
+  EXPECT_EQ(Doc().sensor().lastConnectFailure().cause, ConnectFailureCause::kNoPort);
   EXPECT_EQ(sensor_->Snapshot().activity.framesReceived, 0u);
 }
 
@@ -232,7 +232,7 @@ TEST_F(SimDocumentTest, SilentSensorFailsInBothModesQuietlyAndKeepsTheChosenSett
                       {kLogNotice, "Disconnected..."},
                       {kLogError, "No answer from a sensor at address 9 and 38400 bit/s, in checksum mode nor in CRC "
                                   "mode. Check the wiring, the address and the baud rate."}}));
-  EXPECT_EQ(Doc().lastConnectFailure().cause, ConnectFailureCause::kNoAnswer);
+  EXPECT_EQ(Doc().sensor().lastConnectFailure().cause, ConnectFailureCause::kNoAnswer);
   EXPECT_FALSE(Doc().connected());
   DestroyDoc();
   EXPECT_EQ(StoredInteger("Baudrate"), 38400);
@@ -259,9 +259,9 @@ TEST_F(SimDocumentTest, ManufacturingModeConnectsAnUnknownSensorAsKRV02) {
   ASSERT_TRUE(ConnectDoc());
   CKRV02Doc& doc = Doc();
   EXPECT_TRUE(doc.connected());
-  EXPECT_EQ(doc.modelIndex(), kModelKRV02);
-  EXPECT_EQ(doc.modelText(), "KRV02");
-  EXPECT_EQ(doc.modelString(), "9 PROTOTYPE");
+  EXPECT_EQ(doc.sensor().modelIndex(), kModelKRV02);
+  EXPECT_EQ(doc.sensor().modelText(), "KRV02");
+  EXPECT_EQ(doc.sensor().modelString(), "9 PROTOTYPE");
   EXPECT_EQ(listener_.lines(),
             (LogLines{{kLogError,
                        "Sensor responded with unknown model string.Since in manufacturing mode initializing as KRV02."},
@@ -307,7 +307,7 @@ TEST_F(SimDocumentTest, LowerCasePortTextOpensThePortThroughThePortMap) {
     ASSERT_TRUE(file.Save());
   }
   ASSERT_TRUE(ConnectDoc([](ConnectValues& v) { v.portText = "com3"; }));
-  EXPECT_EQ(Doc().portNumber(), 3);
+  EXPECT_EQ(Doc().sensor().portNumber(), 3);
   DestroyDoc();
   EXPECT_EQ(StoredInteger("Port"), 3);
 }
@@ -318,13 +318,13 @@ TEST_F(SimDocumentTest, LowerCasePortTextOpensThePortThroughThePortMap) {
 TEST_F(SimDocumentTest, BaudRateChangeAppliesAndStoresEvenWithoutConfirmation) {
   StartSensor(SensorOf("KRV02", frame::kCrc));
   ASSERT_TRUE(ConnectDoc());
-  EXPECT_EQ(Doc().BaudDialogPreselection(), 3);
+  EXPECT_EQ(BaudDialogChoice(Doc().sensor().baudRate()), 3);
   listener_.Clear();
   // From now on the sensor answers nothing.
   sensor_->Mutate([](sim::SensorState& s) { s.faults.rule(sim::FaultKind::kDrop).probability = 1.0; });
-  Doc().ChangeBaudRate(2);
-  EXPECT_EQ(Doc().baudRate(), 38400);
-  EXPECT_EQ(Doc().BaudDialogPreselection(), 2);
+  Doc().operations().ChangeBaudRate(2);
+  EXPECT_EQ(Doc().sensor().baudRate(), 38400);
+  EXPECT_EQ(BaudDialogChoice(Doc().sensor().baudRate()), 2);
   // The send alone decides the command's success; the re-read at the new
   // rate finds no answer.
   const LogLines lines = listener_.lines();
@@ -342,8 +342,8 @@ TEST_F(SimDocumentTest, BaudRateChangeTalksToTheSensorAtTheNewRate) {
   ASSERT_TRUE(ConnectDoc());
   listener_.Clear();
   trace_.Clear();
-  Doc().ChangeBaudRate(1);
-  EXPECT_EQ(Doc().baudRate(), 19200);
+  Doc().operations().ChangeBaudRate(1);
+  EXPECT_EQ(Doc().sensor().baudRate(), 19200);
   EXPECT_EQ(sensor_->Snapshot().baudRate, 19200);
   EXPECT_EQ(listener_.lines(), (LogLines{{kLogSuccess, "Set boudrate to 19200"}}));
   // The re-read after the switch went through at the new rate.
@@ -359,10 +359,10 @@ TEST_F(SimDocumentTest, AddressChangeGoesToTheGlobalAddressWithTheSerialNumber) 
   config.serial = "AB12";
   StartSensor(config);
   ASSERT_TRUE(ConnectDoc());
-  EXPECT_EQ(Doc().AddressDialogSerialText(), "AB12");
+  EXPECT_EQ(Doc().sensor().serialNumberText(), "AB12");
   trace_.Clear();
-  Doc().ChangeAddress(true, Doc().AddressDialogSerialText(), 9);
-  EXPECT_EQ(Doc().address(), 9);
+  Doc().operations().SetAddress(Doc().sensor().serialNumberText(), 9);
+  EXPECT_EQ(Doc().sensor().address(), 9);
   EXPECT_EQ(sensor_->Snapshot().address, 9);
 
   const std::vector<TracedFrame> received = trace_.Received();
@@ -386,10 +386,10 @@ TEST_F(SimDocumentTest, CancelledAddressDialogOnlyRereads) {
   StartSensor();
   ASSERT_TRUE(ConnectDoc());
   trace_.Clear();
-  Doc().ChangeAddress(false, "", 9);
+  Doc().operations().RereadSettings();  // what the window does when its address dialog is cancelled
   EXPECT_EQ(trace_.CountCommand(cmd::SetSensorAddress), 0u);
   EXPECT_EQ(trace_.CountCommand(cmd::GetSensorSetup), 1u);
-  EXPECT_EQ(Doc().address(), 1);
+  EXPECT_EQ(Doc().sensor().address(), 1);
 }
 
 TEST_F(SimDocumentTest, CheckModeChangeSwitchesBothSides) {
@@ -397,8 +397,8 @@ TEST_F(SimDocumentTest, CheckModeChangeSwitchesBothSides) {
   ASSERT_TRUE(ConnectDoc());
   trace_.Clear();
   listener_.Clear();
-  Doc().ChangeCheckMode(frame::kCrc);
-  EXPECT_EQ(Doc().checkMode(), frame::kCrc);
+  Doc().operations().ChangeCheckMode(frame::kCrc);
+  EXPECT_EQ(Doc().sensor().checkMode(), frame::kCrc);
   EXPECT_EQ(sensor_->Snapshot().checkMode, frame::kCrc);
   EXPECT_TRUE(Doc().IsChecked(DocCommand::kCrc));
   EXPECT_FALSE(Doc().IsChecked(DocCommand::kChecksum));
@@ -408,11 +408,11 @@ TEST_F(SimDocumentTest, CheckModeChangeSwitchesBothSides) {
   EXPECT_TRUE(IsChecksumFrame(received[0]));
   for (size_t i = 1; i < received.size(); ++i) EXPECT_TRUE(IsCrcFrame(received[i])) << i;
   EXPECT_TRUE(listener_.TextsOfKind(kLogError).empty());
-  EXPECT_TRUE(Doc().RereadSettings());
+  EXPECT_TRUE(Doc().operations().RereadSettings());
 
-  Doc().ChangeCheckMode(frame::kChecksum);
+  Doc().operations().ChangeCheckMode(frame::kChecksum);
   EXPECT_EQ(sensor_->Snapshot().checkMode, frame::kChecksum);
-  EXPECT_TRUE(Doc().RereadSettings());
+  EXPECT_TRUE(Doc().operations().RereadSettings());
   EXPECT_TRUE(listener_.TextsOfKind(kLogError).empty());
 }
 
@@ -422,7 +422,7 @@ TEST_F(SimDocumentTest, FactoryDefaultsAskFirstAndSendNothingOnNo) {
   sensor_->Mutate([](sim::SensorState& s) { s.settings.threshold = 99; });
   trace_.Clear();
   std::vector<std::string> questions;
-  EXPECT_FALSE(Doc().SetFactoryDefaults([&](const std::string& q) {
+  EXPECT_FALSE(Doc().operations().SetFactoryDefaults([&](const std::string& q) {
     questions.push_back(q);
     return false;
   }));
@@ -430,7 +430,7 @@ TEST_F(SimDocumentTest, FactoryDefaultsAskFirstAndSendNothingOnNo) {
   EXPECT_EQ(trace_.size(), 0u);
   EXPECT_EQ(sensor_->Snapshot().settings.threshold, 99);
 
-  EXPECT_TRUE(Doc().SetFactoryDefaults([&](const std::string& q) {
+  EXPECT_TRUE(Doc().operations().SetFactoryDefaults([&](const std::string& q) {
     questions.push_back(q);
     return true;
   }));
@@ -469,7 +469,7 @@ TEST_F(SimDocumentTest, AvailabilityFollowsConnectionAndManufacturingMode) {
   EXPECT_TRUE(doc.IsAvailable(DocCommand::kConnect));
   for (DocCommand c : connectedOnly) EXPECT_FALSE(doc.IsAvailable(c)) << static_cast<int>(c);
 
-  doc.SetManufacturingMode(true);
+  doc.options().SetManufacturingMode(true);
   for (DocCommand c : manufacturingOnly) EXPECT_FALSE(doc.IsAvailable(c)) << static_cast<int>(c);
   ASSERT_TRUE(ConnectDoc());
   for (DocCommand c : manufacturingOnly) EXPECT_TRUE(doc.IsAvailable(c)) << static_cast<int>(c);
@@ -489,20 +489,20 @@ TEST_F(SimDocumentTest, AvailabilityFollowsConnectionAndManufacturingMode) {
 TEST_F(SimDocumentTest, PollTicksRunWhileConnectedAndStopAtDisconnect) {
   StartSensor();
   CKRV02Doc& doc = Doc();
-  EXPECT_FALSE(doc.WaitPollTick(300));
+  EXPECT_FALSE(doc.polling().WaitPollTick(300));
   ASSERT_TRUE(ConnectDoc());
-  EXPECT_TRUE(doc.PollAllowed());
+  EXPECT_TRUE(doc.polling().PollAllowed());
   for (int i = 0; i < 2; ++i) {
-    ASSERT_TRUE(doc.WaitPollTick(1500)) << i;
-    doc.PollTickHandled();
+    ASSERT_TRUE(doc.polling().WaitPollTick(1500)) << i;
+    doc.polling().PollTickHandled();
   }
   // The notice goes out right after the tick is raised.
   EXPECT_TRUE(WaitUntil([&] { return listener_.pollNotices() >= 2; }));
   doc.Disconnect();
-  EXPECT_FALSE(doc.PollAllowed());
+  EXPECT_FALSE(doc.polling().PollAllowed());
   const uint64_t raised = DocInternals::Poll(doc).ticksRaised();
   const int notices = listener_.pollNotices();
-  EXPECT_FALSE(doc.WaitPollTick(600));
+  EXPECT_FALSE(doc.polling().WaitPollTick(600));
   EXPECT_EQ(DocInternals::Poll(doc).ticksRaised(), raised);
   EXPECT_EQ(listener_.pollNotices(), notices);
   EXPECT_EQ(listener_.lines().back(), std::make_pair(int{kLogNotice}, std::string("Disconnected...")));
@@ -524,7 +524,7 @@ TEST_F(SimDocumentTest, CloseStopsPollingAndSaysClose) {
   listener_.Clear();
   Doc().CloseDocument();
   EXPECT_EQ(listener_.lines(), (LogLines{{kLogSuccess, "Close"}}));
-  EXPECT_FALSE(Doc().WaitPollTick(600));
+  EXPECT_FALSE(Doc().polling().WaitPollTick(600));
 }
 
 // ---------------------------------------------------------------------------
@@ -534,22 +534,22 @@ TEST_F(SimDocumentTest, RangeTextsFollowTheSensorsCurrentMode) {
   StartSensor();
   ASSERT_TRUE(ConnectDoc());
   CKRV02Doc& doc = Doc();
-  EXPECT_EQ(doc.CurrentMode(), 0);
-  EXPECT_EQ(doc.RangeText(static_cast<int16_t>(0x8000)), "Out of Range");
-  EXPECT_EQ(doc.RangeText(12345), "12.345 inch");
-  EXPECT_EQ(doc.RangeText(-5), "Out of Range");
+  EXPECT_EQ(doc.sensor().CurrentMode(), 0);
+  EXPECT_EQ(doc.sensor().RangeText(static_cast<int16_t>(0x8000)), "Out of Range");
+  EXPECT_EQ(doc.sensor().RangeText(12345), "12.345 inch");
+  EXPECT_EQ(doc.sensor().RangeText(-5), "Out of Range");
   ASSERT_FALSE(doc.currentSettings()->ChangeSetting("Mode", "3").Refused());
-  EXPECT_EQ(doc.CurrentMode(), 3);
-  EXPECT_EQ(doc.RangeText(-12345), "-1234.5 mm");
-  EXPECT_EQ(doc.RangeText(static_cast<int16_t>(0x8000)), "Out of Range");
+  EXPECT_EQ(doc.sensor().CurrentMode(), 3);
+  EXPECT_EQ(doc.sensor().RangeText(-12345), "-1234.5 mm");
+  EXPECT_EQ(doc.sensor().RangeText(static_cast<int16_t>(0x8000)), "Out of Range");
 }
 
 TEST_F(SimDocumentTest, QmtShortRangesUseItsOneModeWhateverTheSetupSays) {
   StartSensor(SensorOf("Qmt Short"));
   sensor_->Mutate([](sim::SensorState& s) { s.settings.rangeMode = 1; });
   ASSERT_TRUE(ConnectDoc());
-  EXPECT_EQ(Doc().RangeText(4321), "4.321 inch");
-  EXPECT_EQ(Doc().RangeText(static_cast<int16_t>(0x8000)), "Out of Range");
+  EXPECT_EQ(Doc().sensor().RangeText(4321), "4.321 inch");
+  EXPECT_EQ(Doc().sensor().RangeText(static_cast<int16_t>(0x8000)), "Out of Range");
 }
 
 // ---------------------------------------------------------------------------
@@ -575,14 +575,14 @@ TEST_F(SimDocumentTest, FailedTransferStillLocksTheFlash) {
   callbacks.status = [&](const std::string& s) {
     statuses.push_back(s);
     // The final status comes while the transfer still holds the line.
-    pollAllowedDuring = Doc().PollAllowed();
+    pollAllowedDuring = Doc().polling().PollAllowed();
     // As long as a dialog takes to show it; the sensor's receiver is done.
     std::this_thread::sleep_for(100ms);
   };
   EXPECT_EQ(upload.Upload(kUploadCalibration, path, callbacks), UploadOutcome::kTransferFailed);
   DocInternals::Xmodem(Doc()).Attach(&DocInternals::Link(Doc()));
   EXPECT_FALSE(pollAllowedDuring);
-  EXPECT_TRUE(Doc().PollAllowed());
+  EXPECT_TRUE(Doc().polling().PollAllowed());
   EXPECT_EQ(statuses.back(), "Error occurred.Code 1");
   // The lock is confirmed by the sensor's answer to the query after it.
   EXPECT_EQ(trace_.Commands(), (std::vector<int>{cmd::WriteFlashProtect1, cmd::WriteFlashProtect2,
@@ -592,7 +592,7 @@ TEST_F(SimDocumentTest, FailedTransferStillLocksTheFlash) {
   EXPECT_EQ(s.flashProtect1, 0);
   EXPECT_EQ(s.flashProtect2, 0);
   EXPECT_FALSE(s.FlashUnlocked());
-  EXPECT_TRUE(Doc().RereadSettings());
+  EXPECT_TRUE(Doc().operations().RereadSettings());
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ class LinkDocumentTest : public SimDocumentTest {
   // Unplugs and lets a command find out.
   void UnplugAndNotice() {
     ASSERT_TRUE(sensor_->Unplug());
-    EXPECT_FALSE(Doc().RereadSettings());
+    EXPECT_FALSE(Doc().operations().RereadSettings());
     ASSERT_FALSE(Doc().connected());
   }
 };
@@ -206,60 +206,61 @@ TEST_F(LinkDocumentTest, LostLinkIsNoticedOfferedAndReconnectedWithTheSameSettin
   StartLinkedSensor("KRV02", 1);
   ASSERT_TRUE(ConnectLinked());
   CKRV02Doc& doc = Doc();
-  ASSERT_EQ(doc.checkMode(), 1);
-  ASSERT_TRUE(doc.RefreshPolledState());
-  LinkFacts facts = doc.linkFacts();
+  ASSERT_EQ(doc.sensor().checkMode(), 1);
+  ASSERT_TRUE(doc.polling().RefreshPolledState());
+  LinkFacts facts = doc.link().linkFacts();
   EXPECT_EQ(facts.portName, dir_.File("sensor"));
   EXPECT_GE(facts.good, 1u);
   EXPECT_EQ(facts.failed, 0u);
-  EXPECT_EQ(doc.WindowTitle(), "Tarkon \xE2\x80\x94 KRV02 SN K2073064 on " + dir_.File("sensor"));
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kNone);
-  EXPECT_FALSE(doc.CanReconnect());
+  EXPECT_EQ(doc.link().WindowTitle(), "Tarkon \xE2\x80\x94 KRV02 SN K2073064 on " + dir_.File("sensor"));
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_FALSE(doc.link().CanReconnect());
 
   UnplugAndNotice();
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kPortGone);
-  EXPECT_EQ(doc.linkNotice().text, "The connection to the KRV02 SN K2073064 was lost: the port " + dir_.File("sensor") +
-                                       " went away (adapter unplugged or line hung up). Polling stopped. Plug it back "
-                                       "in, then press Reconnect.");
-  EXPECT_TRUE(doc.linkNotice().offersReconnect);
-  EXPECT_EQ(doc.LinkStatus(), "Not connected");
-  EXPECT_TRUE(doc.CanReconnect());
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kPortGone);
+  EXPECT_EQ(doc.link().linkNotice().text,
+            "The connection to the KRV02 SN K2073064 was lost: the port " + dir_.File("sensor") +
+                " went away (adapter unplugged or line hung up). Polling stopped. Plug it back "
+                "in, then press Reconnect.");
+  EXPECT_TRUE(doc.link().linkNotice().offersReconnect);
+  EXPECT_EQ(doc.link().LinkStatus(), "Not connected");
+  EXPECT_TRUE(doc.link().CanReconnect());
   // Not back yet: nothing is tried.
   listener_.Clear();
-  EXPECT_EQ(doc.Reconnect(), ReconnectOutcome::kPortAbsent);
+  EXPECT_EQ(doc.link().Reconnect(), ReconnectOutcome::kPortAbsent);
   EXPECT_TRUE(listener_.lines().empty());
 
   ASSERT_TRUE(sensor_->Replug());
-  EXPECT_EQ(doc.PortAppeared("/dev/ttyUSB7"), PortBackAction::kNotOurs);
-  EXPECT_EQ(doc.PortAppeared(dir_.File("sensor")), PortBackAction::kOffered);
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kPortBack);
+  EXPECT_EQ(doc.link().PortAppeared("/dev/ttyUSB7"), PortBackAction::kNotOurs);
+  EXPECT_EQ(doc.link().PortAppeared(dir_.File("sensor")), PortBackAction::kOffered);
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kPortBack);
   EXPECT_FALSE(doc.connected());
 
   trace_.Clear();
-  EXPECT_EQ(doc.Reconnect(), ReconnectOutcome::kReconnected);
+  EXPECT_EQ(doc.link().Reconnect(), ReconnectOutcome::kReconnected);
   EXPECT_TRUE(doc.connected());
-  EXPECT_EQ(doc.checkMode(), 1);
+  EXPECT_EQ(doc.sensor().checkMode(), 1);
   // Asked in CRC first, as before: the sensor refused no frame.
   for (const auto& frame : trace_.Frames()) {
     if (frame.label == "rx") {
       EXPECT_EQ(frame.note, "");
     }
   }
-  EXPECT_EQ(doc.baudRate(), 57600);
-  EXPECT_EQ(doc.address(), 1);
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_EQ(doc.sensor().baudRate(), 57600);
+  EXPECT_EQ(doc.sensor().address(), 1);
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
   EXPECT_EQ(listener_.TextsOfKind(kLogSuccess).back(),
             "Reconnected to the KRV02 SN K2073064 on " + dir_.File("sensor") + ".");
-  EXPECT_EQ(doc.linkFacts().failed, 0u);  // counts start again
-  EXPECT_EQ(doc.PortAppeared(dir_.File("sensor")), PortBackAction::kNotOurs);  // connected
+  EXPECT_EQ(doc.link().linkFacts().failed, 0u);                                       // counts start again
+  EXPECT_EQ(doc.link().PortAppeared(dir_.File("sensor")), PortBackAction::kNotOurs);  // connected
 
   // A removal the port monitor reports ends the link while nothing polls.
-  EXPECT_FALSE(doc.PortDisappeared({dir_.File("sensor")}));  // still there
+  EXPECT_FALSE(doc.link().PortDisappeared({dir_.File("sensor")}));  // still there
   ASSERT_TRUE(sensor_->Unplug());
-  EXPECT_FALSE(doc.PortDisappeared({"/dev/ttyUSB7"}));
-  EXPECT_TRUE(doc.PortDisappeared({dir_.File("sensor")}));
+  EXPECT_FALSE(doc.link().PortDisappeared({"/dev/ttyUSB7"}));
+  EXPECT_TRUE(doc.link().PortDisappeared({dir_.File("sensor")}));
   EXPECT_FALSE(doc.connected());
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kPortGone);
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kPortGone);
 }
 
 // Another sensor on the port is another serial number, or another model
@@ -286,18 +287,18 @@ TEST_F(LinkDocumentTest, AutomaticReconnectSaysWhenAnotherSensorAnswers) {
     StartLinkedSensor("KRV04");
     ASSERT_TRUE(ConnectLinked());
     CKRV02Doc& doc = Doc();
-    doc.SetAutoReconnect(true);
+    doc.options().SetAutoReconnect(true);
     UnplugAndNotice();
-    EXPECT_NE(doc.linkNotice().text.find("Tarkon reconnects when the port is back."), std::string::npos);
+    EXPECT_NE(doc.link().linkNotice().text.find("Tarkon reconnects when the port is back."), std::string::npos);
     sensor_->Mutate(c.swap);
     ASSERT_TRUE(sensor_->Replug());
-    EXPECT_EQ(doc.PortAppeared(std::vector<std::string>{"/dev/pts/99", dir_.File("sensor")}),
+    EXPECT_EQ(doc.link().PortAppeared(std::vector<std::string>{"/dev/pts/99", dir_.File("sensor")}),
               PortBackAction::kReconnected);
     EXPECT_TRUE(doc.connected());
-    EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kOtherSensor);
+    EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kOtherSensor);
     const std::string other = "Reconnected on " + dir_.File("sensor") + ", but another sensor answers there: " +
                               c.now + " instead of KRV04 SN K4030961.";
-    EXPECT_EQ(doc.linkNotice().text, other);
+    EXPECT_EQ(doc.link().linkNotice().text, other);
     EXPECT_EQ(listener_.TextsOfKind(kLogNotice).back(), other);
     DestroyDoc();
     sensor_.reset();
@@ -322,7 +323,7 @@ TEST_F(LinkDocumentTest, ReconnectWithoutASerialNumberIsNotTakenForTheSameSensor
     ASSERT_TRUE(ConnectLinked());
     UnplugAndNotice();
     ASSERT_TRUE(sensor_->Replug());
-    const ReconnectOutcome outcome = Doc().Reconnect();
+    const ReconnectOutcome outcome = Doc().link().Reconnect();
     EXPECT_TRUE(Doc().connected());
     if (pass == 0) {
       ASSERT_EQ(outcome, ReconnectOutcome::kReconnected);
@@ -332,8 +333,8 @@ TEST_F(LinkDocumentTest, ReconnectWithoutASerialNumberIsNotTakenForTheSameSensor
       serialReply = static_cast<uint64_t>(commands.rend() - last);  // replies are numbered from 1
     } else {
       EXPECT_EQ(outcome, ReconnectOutcome::kOtherSensor);
-      EXPECT_EQ(Doc().linkNotice().kind, LinkNoticeKind::kOtherSensor);
-      EXPECT_EQ(Doc().linkNotice().text,
+      EXPECT_EQ(Doc().link().linkNotice().kind, LinkNoticeKind::kOtherSensor);
+      EXPECT_EQ(Doc().link().linkNotice().text,
                 "Reconnected on " + dir_.File("sensor") +
                     ", but the sensor there could not be identified as the KRV04 SN K4030961: KRV04 (serial number "
                     "not read). Check which sensor this is before changing anything.");
@@ -347,37 +348,39 @@ TEST_F(LinkDocumentTest, SilentSensorShowsTheBarUntilItAnswersAndCanBeReconnecte
   StartLinkedSensor("KRV02");
   ASSERT_TRUE(ConnectLinked());
   CKRV02Doc& doc = Doc();
-  for (uint32_t i = 1; i < kSilentAfterFailures; ++i) doc.CommandOutcome(false);
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kNone);
-  doc.CommandOutcome(false);
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kSilent);
-  EXPECT_EQ(doc.linkFacts().failedLastMinute, kSilentAfterFailures);
-  EXPECT_TRUE(doc.CanReconnect());
-  EXPECT_TRUE(doc.RefreshPolledState());  // it answers again
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kNone);
+  // The replies as the command layer counts them.
+  LogSink& replies = doc;
+  for (uint32_t i = 1; i < kSilentAfterFailures; ++i) replies.CommandOutcome(false);
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
+  replies.CommandOutcome(false);
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kSilent);
+  EXPECT_EQ(doc.link().linkFacts().failedLastMinute, kSilentAfterFailures);
+  EXPECT_TRUE(doc.link().CanReconnect());
+  EXPECT_TRUE(doc.polling().RefreshPolledState());  // it answers again
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
   EXPECT_EQ(listener_.TextsOfKind(kLogNotice).back(), "The sensor on " + dir_.File("sensor") + " answers again.");
 
-  for (uint32_t i = 0; i < kSilentAfterFailures; ++i) doc.CommandOutcome(false);
-  doc.DismissLinkNotice();
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kNone);
-  for (uint32_t i = 0; i < kSilentAfterFailures; ++i) doc.CommandOutcome(false);
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kNone);  // dismissed until it answers
-  doc.CommandOutcome(true);
-  for (uint32_t i = 0; i < kSilentAfterFailures; ++i) doc.CommandOutcome(false);
-  ASSERT_EQ(doc.linkNotice().kind, LinkNoticeKind::kSilent);
-  EXPECT_EQ(doc.Reconnect(), ReconnectOutcome::kReconnected);
+  for (uint32_t i = 0; i < kSilentAfterFailures; ++i) replies.CommandOutcome(false);
+  doc.link().DismissLinkNotice();
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
+  for (uint32_t i = 0; i < kSilentAfterFailures; ++i) replies.CommandOutcome(false);
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);  // dismissed until it answers
+  replies.CommandOutcome(true);
+  for (uint32_t i = 0; i < kSilentAfterFailures; ++i) replies.CommandOutcome(false);
+  ASSERT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kSilent);
+  EXPECT_EQ(doc.link().Reconnect(), ReconnectOutcome::kReconnected);
   EXPECT_TRUE(doc.connected());
-  EXPECT_EQ(doc.linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
 }
 
 TEST_F(LinkDocumentTest, ExplanationsFollowInternalTextsWhenAskedFor) {
   StartLinkedSensor("KRV02");
   ASSERT_TRUE(ConnectLinked());
   CKRV02Doc& doc = Doc();
-  doc.SetExplainLines(true);
+  doc.options().SetExplainLines(true);
   listener_.Clear();
   ASSERT_TRUE(sensor_->Unplug());
-  EXPECT_FALSE(doc.RefreshPolledState());
+  EXPECT_FALSE(doc.polling().RefreshPolledState());
   const testsupport::LogLines lines = listener_.lines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[0].first, kLogError);

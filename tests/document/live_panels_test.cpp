@@ -78,9 +78,9 @@ TEST_P(KRV02Diagnostics, TenRowsWithTheEmptyEighth) {
 TEST_P(KRV02Diagnostics, OutOfRangeAndScanningShowAsText) {
   Connect("Qmt Long", GetParam());
   Freeze(0x8000);
-  ASSERT_TRUE(Doc().StartScan());
+  ASSERT_TRUE(Doc().operations().StartScan());
   PanelRows rows;
-  ASSERT_TRUE(PollDiagnostics(Doc(), LivePanelOfModel(Doc().modelIndex()), rows));
+  ASSERT_TRUE(PollDiagnostics(Doc(), LivePanelOfModel(Doc().sensor().modelIndex()), rows));
   ASSERT_EQ(rows.size(), 10u);
   EXPECT_EQ(rows[5].value, "On");
   EXPECT_EQ(ScanningShown(rows), std::optional<bool>(true));
@@ -128,7 +128,7 @@ class KRV04FamilyDiagnostics : public LivePanelsTest, public ::testing::WithPara
 TEST_P(KRV04FamilyDiagnostics, EightUnsignedRowsFromTheStateCommand) {
   const KRV04FamilyCase& c = GetParam();
   Connect(c.model, c.checkMode);
-  EXPECT_EQ(LivePanelOfModel(Doc().modelIndex()), c.panel);
+  EXPECT_EQ(LivePanelOfModel(Doc().sensor().modelIndex()), c.panel);
   Freeze(8000);
   PanelRows rows;
   ASSERT_TRUE(PollDiagnostics(Doc(), c.panel, rows));
@@ -226,7 +226,7 @@ TEST_F(LivePanelsTest, FilterThenStatisticsOfTheFilteredBuffer) {
     s.scanning = false;
   });
   ASSERT_TRUE(ApplyFilterAndReadStatistics(Doc()));
-  ASSERT_TRUE(Doc().RefreshPolledState());
+  ASSERT_TRUE(Doc().polling().RefreshPolledState());
   // The single wild sample (9000) is gone once the filter has run.
   EXPECT_EQ(Pairs(ScanStatisticsRows(Doc())), (RowPairs{{"Scans count", "5"},
                                                         {" High scan number", "4"},

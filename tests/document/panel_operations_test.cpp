@@ -45,7 +45,7 @@ class PanelTicks : public PanelOperationsTest, public ::testing::WithParamInterf
 TEST_P(PanelTicks, SwitchAndEmptyListDecideWhatATickDoes) {
   const TickCase& c = GetParam();
   Connect(c.model);
-  const LivePanel panel = LivePanelOfModel(Doc().modelIndex());
+  const LivePanel panel = LivePanelOfModel(Doc().sensor().modelIndex());
   PanelRows rows;
   EXPECT_EQ(PanelTick(Doc(), panel, c.update, rows), c.update);
   EXPECT_EQ(rows.size(), c.rowsAfterTick);
@@ -120,10 +120,10 @@ TEST_F(PanelOperationsTest, ScanBufferReadHoldsTheLine) {
     for (size_t i = 0; i < 300; ++i) s.scanBuffer[i] = static_cast<uint16_t>(i);
     s.scanFill = 300;
   });
-  EXPECT_EQ(Doc().ScanRangesAvailable(), 8192);
-  auto reader = Doc().NewScanBufferReader();
-  auto other = Doc().NewScanBufferReader();
-  reader->SetRangesAvailable(Doc().ScanRangesAvailable());
+  EXPECT_EQ(Doc().sensor().ScanRangesAvailable(), 8192);
+  auto reader = Doc().operations().NewScanBufferReader();
+  auto other = Doc().operations().NewScanBufferReader();
+  reader->SetRangesAvailable(Doc().sensor().ScanRangesAvailable());
   other->SetRangesAvailable(8192);
   const int updatesBefore = listener_.viewUpdates();
   int portions = 0;
@@ -131,13 +131,13 @@ TEST_F(PanelOperationsTest, ScanBufferReadHoldsTheLine) {
   callbacks.betweenPortions = [&] {
     ++portions;
     EXPECT_TRUE(Doc().LineBusy());
-    EXPECT_FALSE(Doc().PollAllowed());
+    EXPECT_FALSE(Doc().polling().PollAllowed());
     for (DocCommand c : {DocCommand::kDisconnect, DocCommand::kSensorSettings, DocCommand::kRereadSettings}) {
       EXPECT_FALSE(Doc().IsAvailable(c));
     }
-    EXPECT_EQ(Doc().ReadScanBuffer(*other, 1, 0, {}), ScanReadOutcome::kRefused);
+    EXPECT_EQ(Doc().operations().ReadScanBuffer(*other, 1, 0, {}), ScanReadOutcome::kRefused);
   };
-  EXPECT_EQ(Doc().ReadScanBuffer(*reader, 300, 0, callbacks), ScanReadOutcome::kCompleted);
+  EXPECT_EQ(Doc().operations().ReadScanBuffer(*reader, 300, 0, callbacks), ScanReadOutcome::kCompleted);
   EXPECT_EQ(portions, 3);
   EXPECT_EQ(listener_.viewUpdates() - updatesBefore, 2);
   EXPECT_FALSE(Doc().LineBusy());
@@ -191,7 +191,7 @@ TEST_F(PanelOperationsTest, OperationsSendNothingWhileTheLineIsHeldOrDown) {
   ASSERT_TRUE(ConnectDoc());
   // The reset is a manufacturing operation: with the mode on, only the
   // line decides.
-  Doc().SetManufacturingMode(true);
+  Doc().options().SetManufacturingMode(true);
   DocInternals::Poll(Doc()).Stop();
   struct Operation {
     const char* name;
@@ -200,19 +200,21 @@ TEST_F(PanelOperationsTest, OperationsSendNothingWhileTheLineIsHeldOrDown) {
   PanelRows rows = EmptyErrorRows();
   ScanPageState state;
   const std::vector<Operation> operations = {
-      {"start scan", [&] { return Doc().StartScan(); }},
-      {"stop scan", [&] { return Doc().StopScan(); }},
-      {"laser on", [&] { return Doc().SetLaser(true); }},
-      {"laser off", [&] { return Doc().SetLaser(false); }},
-      {"reset", [&] { return Doc().ResetSensor(); }},
-      {"state read", [&] { return Doc().RefreshPolledState(); }},
-      {"serial number", [&] {
-         SerialAndModel logic = Doc().SerialAndModelLogic();
+      {"start scan", [&] { return Doc().operations().StartScan(); }},
+      {"stop scan", [&] { return Doc().operations().StopScan(); }},
+      {"laser on", [&] { return Doc().operations().SetLaser(true); }},
+      {"laser off", [&] { return Doc().operations().SetLaser(false); }},
+      {"reset", [&] { return Doc().operations().ResetSensor(); }},
+      {"state read", [&] { return Doc().polling().RefreshPolledState(); }},
+      {"serial number",
+       [&] {
+         SerialAndModel logic = Doc().operations().SerialAndModelLogic();
          logic.SetSerialText("X1");
          return logic.SetSerialNumber() || logic.Refresh();
        }},
-      {"model name", [&] {
-         SerialAndModel logic = Doc().SerialAndModelLogic();
+      {"model name",
+       [&] {
+         SerialAndModel logic = Doc().operations().SerialAndModelLogic();
          logic.Select(0);
          return logic.SetModelName();
        }},
@@ -221,7 +223,8 @@ TEST_F(PanelOperationsTest, OperationsSendNothingWhileTheLineIsHeldOrDown) {
       {"diagnostics", [&] { return PollDiagnostics(Doc(), LivePanel::kKRV02, rows); }},
       {"Get Errors", [&] { return GetErrorsClick(Doc(), rows); }},
       {"Start scan", [&] { return StartStopScanClick(Doc(), state); }},
-      {"Filter", [&] {
+      {"Filter",
+       [&] {
          PanelRows statistics = EmptyScanStatisticsRows();
          FilterClick(Doc(), statistics);
          return statistics[1].value != "";
@@ -245,11 +248,11 @@ TEST_F(PanelOperationsTest, OperationsRunWhenTheLineIsFree) {
   ASSERT_TRUE(ConnectDoc());
   DocInternals::Poll(Doc()).Stop();
   trace_.Clear();
-  EXPECT_FALSE(Doc().ResetSensor());  // not in manufacturing mode: nothing sent
-  EXPECT_TRUE(Doc().SetLaser(false));
-  EXPECT_TRUE(Doc().StartScan());
-  EXPECT_TRUE(Doc().StopScan());
-  EXPECT_TRUE(Doc().RefreshPolledState());
+  EXPECT_FALSE(Doc().operations().ResetSensor());  // not in manufacturing mode: nothing sent
+  EXPECT_TRUE(Doc().operations().SetLaser(false));
+  EXPECT_TRUE(Doc().operations().StartScan());
+  EXPECT_TRUE(Doc().operations().StopScan());
+  EXPECT_TRUE(Doc().polling().RefreshPolledState());
   EXPECT_EQ(trace_.Commands(),
             (std::vector<int>{cmd::SetLaserOff, cmd::StartScan, cmd::StopScan, cmd::GetKRV02State}));
 }

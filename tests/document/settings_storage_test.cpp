@@ -44,7 +44,7 @@ TEST_F(SimDocumentTest, AVirtualSensorsLineIsNeverStored) {
   const std::string stored = "[Serial Settings]\nPort=3\nBaudrate=19200\nAddress=4\nRead timeout=100\nWrite timeout=100\n\n";
   ASSERT_TRUE(WriteWholeFile(SettingsPath(), stored));
   StartSensor();
-  Doc().SetSaveOnClose(false);  // as both front ends do for a virtual sensor
+  Doc().options().SetSaveOnClose(false);  // as both front ends do for a virtual sensor
   ASSERT_TRUE(ConnectDoc([](ConnectValues& v) {
     v.address = 1;
     v.baudChoice = 3;

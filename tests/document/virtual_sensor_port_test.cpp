@@ -73,10 +73,10 @@ TEST_F(SimDocumentTest, VirtualSensorRulesThroughTheConnect) {
     ASSERT_TRUE(Doc().Connect(values, c.checkMode));
     // The settings read puts the sensor's own address in use: asked at the
     // global address, the sensor is still at 1.
-    EXPECT_EQ(Doc().address(), c.addressUsed == 0 ? 1 : c.addressUsed);
-    EXPECT_EQ(Doc().baudRate(), c.baudUsed);
-    EXPECT_EQ(Doc().checkMode(), c.checkMode);
-    EXPECT_EQ(Doc().modelText(), c.model);
+    EXPECT_EQ(Doc().sensor().address(), c.addressUsed == 0 ? 1 : c.addressUsed);
+    EXPECT_EQ(Doc().sensor().baudRate(), c.baudUsed);
+    EXPECT_EQ(Doc().sensor().checkMode(), c.checkMode);
+    EXPECT_EQ(Doc().sensor().modelText(), c.model);
     Doc().Disconnect();
   }
 }
@@ -91,17 +91,18 @@ TEST_F(SimDocumentTest, AnUnpluggedVirtualSensorIsALostLink) {
   request.model = "KRV04";
   ASSERT_TRUE(sensor.Start(request, values)) << sensor.failure();
   ASSERT_TRUE(Doc().Connect(values, 0));
-  ASSERT_TRUE(Doc().RereadSettings());
-  EXPECT_EQ(Doc().linkNotice().kind, LinkNoticeKind::kNone);
+  ASSERT_TRUE(Doc().operations().RereadSettings());
+  EXPECT_EQ(Doc().link().linkNotice().kind, LinkNoticeKind::kNone);
 
   EXPECT_TRUE(sensor.Unplug());
   EXPECT_TRUE(sensor.running()) << "the sensor runs on; only its line is gone";
-  EXPECT_FALSE(Doc().RereadSettings());
+  EXPECT_FALSE(Doc().operations().RereadSettings());
   EXPECT_FALSE(Doc().connected());
-  EXPECT_EQ(Doc().linkNotice().kind, LinkNoticeKind::kPortGone);
-  EXPECT_TRUE(Doc().linkNotice().offersReconnect);
-  EXPECT_NE(Doc().linkNotice().text.find(" was lost: the port " + sensor.device() + " went away"), std::string::npos)
-      << Doc().linkNotice().text;
+  EXPECT_EQ(Doc().link().linkNotice().kind, LinkNoticeKind::kPortGone);
+  EXPECT_TRUE(Doc().link().linkNotice().offersReconnect);
+  EXPECT_NE(Doc().link().linkNotice().text.find(" was lost: the port " + sensor.device() + " went away"),
+            std::string::npos)
+      << Doc().link().linkNotice().text;
 }
 
 TEST(VirtualSensorOfDialog, TheDialogNamesItsAddressAndRate) {

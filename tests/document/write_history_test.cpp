@@ -66,8 +66,8 @@ TEST_F(WriteHistoryTest, EveryModelRecordsEachWriteWithItsOldAndNewValue) {
     EXPECT_EQ(written.program, "Tarkon");
     EXPECT_EQ(written.user, history::CurrentUser());
     EXPECT_EQ(written.model, model);
-    EXPECT_EQ(written.serialNumber, Doc().serialNumberText());
-    EXPECT_EQ(written.port, Doc().device());
+    EXPECT_EQ(written.serialNumber, Doc().sensor().serialNumberText());
+    EXPECT_EQ(written.port, Doc().sensor().device());
     EXPECT_FALSE(written.serialNumber.empty());
 
     DestroyDoc();
@@ -78,13 +78,14 @@ TEST_F(WriteHistoryTest, EveryModelRecordsEachWriteWithItsOldAndNewValue) {
 
 TEST_F(WriteHistoryTest, AddressBaudRateCheckModeDefaultsAndResetEachLeaveOneLine) {
   ConnectTo("KRV04");
-  Doc().SetManufacturingMode(true);
-  ASSERT_TRUE(Doc().SetFactoryDefaults([](const std::string&) { return true; }));
-  EXPECT_FALSE(Doc().SetFactoryDefaults([](const std::string&) { return false; }));  // No: nothing sent, no line
-  Doc().ChangeAddress(true, Doc().AddressDialogSerialText(), 7);
-  Doc().ChangeCheckMode(frame::kCrc);
-  Doc().ChangeBaudRate(1);  // 19200
-  ASSERT_TRUE(Doc().ResetSensor());
+  Doc().options().SetManufacturingMode(true);
+  ASSERT_TRUE(Doc().operations().SetFactoryDefaults([](const std::string&) { return true; }));
+  EXPECT_FALSE(
+      Doc().operations().SetFactoryDefaults([](const std::string&) { return false; }));  // No: nothing sent, no line
+  Doc().operations().SetAddress(Doc().sensor().serialNumberText(), 7);
+  Doc().operations().ChangeCheckMode(frame::kCrc);
+  Doc().operations().ChangeBaudRate(1);  // 19200
+  ASSERT_TRUE(Doc().operations().ResetSensor());
 
   struct Expected {
     const char* setting;
@@ -159,19 +160,19 @@ TEST_F(WriteHistoryTest, APrivateSensorWithRecordingOffLeavesNoLineUntilItIsOnAg
   // in-process sensor: its writes reach no real sensor and stay out of the
   // history, whatever kind of write (a setting, a refused value, the address).
   ConnectTo("KRV04");
-  Doc().SetChangeRecording(false);
+  Doc().options().SetChangeRecording(false);
   ModelSettings* settings = Doc().currentSettings();
   ASSERT_NE(settings, nullptr);
   EXPECT_TRUE(settings->ChangeSetting("Threshold", "sixty").Refused());
   ASSERT_TRUE(settings->ChangeSetting("Threshold", "61").reread);
   EXPECT_EQ(settings->DisplayedValue("Threshold"), "61") << "the write itself still happens";
-  Doc().SetManufacturingMode(true);
-  Doc().ChangeAddress(true, Doc().AddressDialogSerialText(), 9);
+  Doc().options().SetManufacturingMode(true);
+  Doc().operations().SetAddress(Doc().sensor().serialNumberText(), 9);
   EXPECT_TRUE(Lines().empty());
   for (const auto& line : listener_.lines())
     EXPECT_EQ(line.second.find("Change history not written"), std::string::npos) << line.second;
 
-  Doc().SetChangeRecording(true);
+  Doc().options().SetChangeRecording(true);
   ASSERT_TRUE(settings->ChangeSetting("Threshold", "62").reread);
   const std::vector<history::Entry> lines = Lines();
   ASSERT_EQ(lines.size(), 1u);

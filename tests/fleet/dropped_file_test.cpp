@@ -90,14 +90,14 @@ TEST_F(DroppedFileTest, WhatCanBeOpenedDependsOnTheConnectionAndTheMode) {
   EXPECT_EQ(fleet::DroppedFileUnavailable(doc, backup).rfind("Connect to a sensor first", 0), 0u);
   EXPECT_EQ(fleet::DroppedFileUnavailable(doc, firmware),
             "Firmware images are uploaded in manufacturing mode only (start Tarkon with -QZX).");
-  doc.SetManufacturingMode(true);
+  doc.options().SetManufacturingMode(true);
   EXPECT_EQ(fleet::DroppedFileUnavailable(doc, firmware).rfind("Connect to a sensor first", 0), 0u);
 
   StartSensor(testsupport::SensorOf("KRV02"));
   ASSERT_TRUE(ConnectDoc());
   EXPECT_EQ(fleet::DroppedFileUnavailable(doc, backup), "");
   EXPECT_EQ(fleet::DroppedFileUnavailable(doc, firmware), "");
-  doc.SetManufacturingMode(false);
+  doc.options().SetManufacturingMode(false);
   EXPECT_NE(fleet::DroppedFileUnavailable(doc, firmware), "");
 }
 

@@ -37,8 +37,8 @@ TEST_F(EveryModel, ConnectsListsSetsBacksUpRestoresAndFillsTheParameterTable) {
 
     // Connect: identified by its model string.
     ASSERT_TRUE(ConnectDoc());
-    EXPECT_EQ(Doc().modelIndex(), model.index);
-    EXPECT_EQ(Doc().modelText(), model.displayName);
+    EXPECT_EQ(Doc().sensor().modelIndex(), model.index);
+    EXPECT_EQ(Doc().sensor().modelText(), model.displayName);
     ModelSettings& settings = *Doc().currentSettings();
 
     // The settings list: every setting its rows name, each with its value.

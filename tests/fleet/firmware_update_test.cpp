@@ -86,7 +86,7 @@ TEST_F(FirmwareUpdateTest, CompletesTo100PercentAndBacksUpFirst) {
   std::string error;
   ASSERT_TRUE(fleet::ReadBackupFile(r.backupPath, saved, error)) << error;
   EXPECT_EQ(r.backupPath.rfind(dir_.File("backups/KRV02-"), 0), 0u) << r.backupPath;
-  for (const fleet::SettingLayout& l : fleet::LayoutOfModel(Doc().modelIndex()))
+  for (const fleet::SettingLayout& l : fleet::LayoutOfModel(Doc().sensor().modelIndex()))
     EXPECT_EQ(saved.Find(l.name)->raw, setting_values::RawBytes(DocInternals::Commands(Doc()), l)) << l.name;
 
   const sim::SensorState s = sensor_->Snapshot();

@@ -38,7 +38,7 @@ class ParameterTableEveryModel : public testsupport::SimDocumentTest, public ::t
     sim_ = &StartSensor(SensorOf(GetParam().model));
     sim_->Mutate([](sim::SensorState& s) { s.settings.analog.maxRange = 7000; });  // inside every model's check
     ASSERT_TRUE(ConnectDoc());
-    ASSERT_EQ(Doc().modelIndex(), GetParam().index);
+    ASSERT_EQ(Doc().sensor().modelIndex(), GetParam().index);
   }
   std::vector<int> Writes() const {
     std::vector<int> writes;

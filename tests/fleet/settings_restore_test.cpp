@@ -58,7 +58,7 @@ void ChangeEverything(sim::SensorState& s, int model) {
 
 std::vector<std::vector<uint8_t>> RawOfEverySetting(CKRV02Doc& doc) {
   std::vector<std::vector<uint8_t>> raw;
-  for (const fleet::SettingLayout& l : fleet::LayoutOfModel(doc.modelIndex()))
+  for (const fleet::SettingLayout& l : fleet::LayoutOfModel(doc.sensor().modelIndex()))
     raw.push_back(setting_values::RawBytes(DocInternals::Commands(doc), l));
   return raw;
 }
@@ -76,7 +76,7 @@ TEST_P(RestoreEveryModel, BringsEveryValueBackByteExact) {
   sim::VirtualSensor& sensor = StartSensor(SensorOf(c.model, c.checkMode));
   sensor.Mutate(ValidStart);
   ASSERT_TRUE(ConnectDoc());
-  ASSERT_EQ(Doc().modelIndex(), c.index);
+  ASSERT_EQ(Doc().sensor().modelIndex(), c.index);
 
   fleet::SensorBackup backup;
   std::string error;
@@ -176,15 +176,15 @@ TEST_F(RestoreTest, CloneOntoASecondSensorOfTheSameModel) {
   sim::VirtualSensor& clone = StartSensor(second);
   clone.Mutate(ValidStart);
   ASSERT_TRUE(ConnectDoc());
-  ASSERT_EQ(Doc().serialNumberText(), "BF999999");
+  ASSERT_EQ(Doc().sensor().serialNumberText(), "BF999999");
 
   const fleet::RestoreReport report = fleet::RestoreSettings(Doc(), backup, {});
   EXPECT_TRUE(report.AllVerified());
   EXPECT_EQ(RawOfEverySetting(Doc()), RawOfBackup(backup));
   // The clone keeps its own serial number and check mode (no --connection).
   EXPECT_EQ(clone.Snapshot().settings.wane.height, 300);
-  EXPECT_EQ(Doc().serialNumberText(), "BF999999");
-  EXPECT_EQ(Doc().checkMode(), 1);
+  EXPECT_EQ(Doc().sensor().serialNumberText(), "BF999999");
+  EXPECT_EQ(Doc().sensor().checkMode(), 1);
 }
 
 TEST_F(RestoreTest, AnotherModelIsRefusedUnlessForcedAndThenOnlySharedSettingsApply) {
@@ -287,9 +287,9 @@ TEST_F(RestoreTest, ConnectionIsRestoredLastOnlyWhenAskedAndVerifiedByReconnecti
   EXPECT_EQ(sensor.Snapshot().address, 1);
   EXPECT_EQ(sensor.Snapshot().checkMode, 0);
   EXPECT_EQ(sensor.Snapshot().baudRate, 57600);
-  EXPECT_EQ(Doc().baudRate(), 57600);
+  EXPECT_EQ(Doc().sensor().baudRate(), 57600);
   EXPECT_TRUE(Doc().connected());
-  EXPECT_EQ(Doc().address(), 1);
+  EXPECT_EQ(Doc().sensor().address(), 1);
 }
 
 }  // namespace

@@ -126,7 +126,7 @@ TEST_F(SeveralLinesApply, BringsTheSensorsOfEveryLineToTheFile) {
   const std::vector<fleet::LineApply> results = fleet::ApplyToLines(
       [this] {
         auto doc = std::make_unique<CKRV02Doc>(SettingsPath());
-        doc->SetSaveOnClose(false);
+        doc->options().SetSaveOnClose(false);
         return doc;
       },
       backup, {{first.SlavePath(), first.SlavePath()}, {second.SlavePath(), second.SlavePath()}}, base, options, {},

@@ -76,7 +76,7 @@ class PollTickPath : public ::testing::Test {
       s.live.laserPower = 66;
     });
     doc_ = std::make_unique<CKRV02Doc>(dir_.File("tarkon.ini"));
-    doc_->SetSaveOnClose(false);
+    doc_->options().SetSaveOnClose(false);
     doc_->SetListener(&front_);
   }
   void TearDown() override {
@@ -98,11 +98,11 @@ class PollTickPath : public ::testing::Test {
   // live panel. Returns true when a tick was handled.
   bool ServeOneTick(milliseconds wait) {
     if (!front_.WaitNotice(wait)) return false;
-    if (!doc_->TakePollTick()) return false;
-    if (doc_->PollAllowed()) {
-      if (PollDiagnostics(*doc_, LivePanelOfModel(doc_->modelIndex()), rows_)) ++polls_;
+    if (!doc_->polling().TakePollTick()) return false;
+    if (doc_->polling().PollAllowed()) {
+      if (PollDiagnostics(*doc_, LivePanelOfModel(doc_->sensor().modelIndex()), rows_)) ++polls_;
     }
-    doc_->PollTickHandled();
+    doc_->polling().PollTickHandled();
     return true;
   }
 
@@ -129,7 +129,7 @@ TEST_F(PollTickPath, TicksDrivePollsWhileConnectedAndStopAtDisconnect) {
   EXPECT_LE(ticks, (took + 10) / 250 + 1) << took << " ms";
   EXPECT_EQ(polls_, ticks);
   ASSERT_EQ(rows_.size(), 10u);
-  EXPECT_EQ(rows_[9].value, doc_->RangeText(4321));
+  EXPECT_EQ(rows_[9].value, doc_->sensor().RangeText(4321));
   EXPECT_EQ(rows_[7].value, "555");
   EXPECT_EQ(rows_[6].value, "66");
 
@@ -141,23 +141,23 @@ TEST_F(PollTickPath, TicksDrivePollsWhileConnectedAndStopAtDisconnect) {
   const int after = front_.notices();
   std::this_thread::sleep_for(milliseconds(600));
   EXPECT_EQ(front_.notices(), after);
-  EXPECT_FALSE(doc_->TakePollTick());
+  EXPECT_FALSE(doc_->polling().TakePollTick());
 }
 
 TEST_F(PollTickPath, DisconnectFromInsideATickEndsTheWorkerCleanly) {
   ASSERT_TRUE(Connect()) << front_.lastError();
   ASSERT_TRUE(front_.WaitNotice(milliseconds(2000)));
-  ASSERT_TRUE(doc_->TakePollTick());
+  ASSERT_TRUE(doc_->polling().TakePollTick());
   // The poll finds the sensor gone and the front end disconnects before it
   // reports the tick handled.
   const auto stop = Clock::now();
   doc_->Disconnect();
   EXPECT_LT(MsSince(stop), 500);
-  doc_->PollTickHandled();
+  doc_->polling().PollTickHandled();
   EXPECT_FALSE(doc_->connected());
-  EXPECT_FALSE(doc_->PollAllowed());
+  EXPECT_FALSE(doc_->polling().PollAllowed());
   std::this_thread::sleep_for(milliseconds(400));
-  EXPECT_FALSE(doc_->TakePollTick());
+  EXPECT_FALSE(doc_->polling().TakePollTick());
 
   // A new connect starts a new worker whose ticks arrive again.
   ASSERT_TRUE(Connect()) << front_.lastError();
@@ -253,8 +253,8 @@ TEST_F(PollTickPath, ReplacingTheListenerWaitsForItsCallInFlight) {
   replacer.join();
   held.reset();  // its owner may free it at once
   // The tick it was told of is served; the next one goes to the new listener.
-  ASSERT_TRUE(doc_->TakePollTick());
-  doc_->PollTickHandled();
+  ASSERT_TRUE(doc_->polling().TakePollTick());
+  doc_->polling().PollTickHandled();
   EXPECT_TRUE(ServeOneTick(milliseconds(2000)));
 }
 

@@ -69,8 +69,8 @@ class UnpluggedLineTest : public ::testing::Test {
   // A document connected through the line's stable path.
   void ConnectDocument() {
     doc_ = std::make_unique<CKRV02Doc>(dir_.File("tarkon.ini"));
-    doc_->SetSaveOnClose(false);
-    doc_->SetManufacturingMode(true);
+    doc_->options().SetSaveOnClose(false);
+    doc_->options().SetManufacturingMode(true);
     doc_->SetListener(&log_);
     ASSERT_TRUE(Reconnect());
   }
@@ -104,7 +104,7 @@ class UnpluggedLineTest : public ::testing::Test {
     log_.Clear();
     ASSERT_TRUE(Reconnect());
     EXPECT_TRUE(doc_->connected());
-    EXPECT_EQ(doc_->modelText(), "KRV02");
+    EXPECT_EQ(doc_->sensor().modelText(), "KRV02");
     EXPECT_TRUE(log_.Has(kLogSuccess, "Successfully connected to KRV02 type sensor"));
     EXPECT_EQ(DocInternals::Commands(*doc_).GetMinLP(), 1);
     EXPECT_EQ(DocInternals::Commands(*doc_).minLP, sensor_->Snapshot().settings.minLaserPower);
@@ -152,8 +152,8 @@ TEST_F(UnpluggedLineTest, QueryWaitingForItsReplyFailsWithTheIoError) {
   EXPECT_TRUE(log_.Has(kLogNotice, "Disconnected..."));
   EXPECT_FALSE(doc_->connected());
   EXPECT_FALSE(DocInternals::Link(*doc_).IsOpen());
-  EXPECT_FALSE(doc_->PollAllowed());
-  EXPECT_FALSE(doc_->WaitPollTick(600));
+  EXPECT_FALSE(doc_->polling().PollAllowed());
+  EXPECT_FALSE(doc_->polling().WaitPollTick(600));
 
   // Further commands fail at once on the closed port, without another
   // "went away" line.

@@ -58,7 +58,7 @@ class SimDocumentTest : public ::testing::Test {
     if (!doc_) {
       doc_ = std::make_unique<CKRV02Doc>(SettingsPath());
       doc_->SetListener(&listener_);
-      doc_->SetManufacturingMode(manufacturing);
+      doc_->options().SetManufacturingMode(manufacturing);
     }
     return *doc_;
   }

@@ -122,7 +122,7 @@ TEST_F(DesktopTest, DroppedBackupFirmwareAndOtherFiles) {
   }));
   EXPECT_EQ(kind, kUploadCalibration);
   EXPECT_EQ(file.toStdString(), dir_.File("table.cal"));
-  doc_->SetManufacturingMode(false);
+  doc_->options().SetManufacturingMode(false);
   EXPECT_EQ(DropRefused({dir_.File("table.cal")}),
             "Firmware images are uploaded in manufacturing mode only (start Tarkon with -QZX).");
 
@@ -233,7 +233,7 @@ TEST_F(DesktopTest, StartPageConnectsAndOffersTheLastPorts) {
   start->connectButton()->click();
   ASSERT_TRUE(*came);
   ASSERT_TRUE(doc_->connected());
-  EXPECT_EQ(doc_->modelIndex(), kModelKRV02);
+  EXPECT_EQ(doc_->sensor().modelIndex(), kModelKRV02);
   frame.RunCommand(DocCommand::kDisconnect);
   EXPECT_TRUE(start->recentButtons().empty()) << "a virtual sensor's line lives only for its run";
 
@@ -251,7 +251,7 @@ TEST_F(DesktopTest, StartPageConnectsAndOffersTheLastPorts) {
   EXPECT_EQ(next->recentButtons()[0]->accessibleName(), "Connect to " + label);
   EXPECT_EQ(ClickConnecting(next->recentButtons()[0]), "");
   EXPECT_TRUE(doc_->connected());
-  EXPECT_EQ(doc_->modelIndex(), kModelKRV04);
+  EXPECT_EQ(doc_->sensor().modelIndex(), kModelKRV04);
 }
 
 // The start page's one click is a connection that worked. The sensor is
@@ -276,8 +276,8 @@ TEST_F(DesktopTest, StartPageOffersTheConnectionThatWorkedNotTheLastTried) {
   });
   frame.RunCommand(DocCommand::kBaudRate);
   ASSERT_TRUE(*baud);
-  ASSERT_EQ(doc_->address(), 9);
-  ASSERT_EQ(doc_->baudRate(), 38400);
+  ASSERT_EQ(doc_->sensor().address(), 9);
+  ASSERT_EQ(doc_->sensor().baudRate(), 38400);
   Pump(50);
   frame.RunCommand(DocCommand::kDisconnect);
   const QString worked = port + ", 38400 baud, address 9";
@@ -307,8 +307,8 @@ TEST_F(DesktopTest, StartPageOffersTheConnectionThatWorkedNotTheLastTried) {
 
   EXPECT_EQ(ClickConnecting(start->recentButtons()[0]), "");
   ASSERT_TRUE(doc_->connected());
-  EXPECT_EQ(doc_->address(), 9);
-  EXPECT_EQ(doc_->baudRate(), 38400);
+  EXPECT_EQ(doc_->sensor().address(), 9);
+  EXPECT_EQ(doc_->sensor().baudRate(), 38400);
 }
 
 // At the first size every name and value of the setup pane shows whole,

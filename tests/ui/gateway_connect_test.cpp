@@ -72,7 +72,7 @@ TEST_F(GatewayConnectTest, AUrlTypedInThePortBoxConnectsThroughTheGatewayAndIsOf
     frame.action(DocCommand::kConnect)->trigger();
     ASSERT_TRUE(*came);
     ASSERT_TRUE(doc_->connected());
-    EXPECT_EQ(doc_->modelText(), "KRV04");
+    EXPECT_EQ(doc_->sensor().modelText(), "KRV04");
     const QString status = frame.linkView()->statusLabel()->text();
     EXPECT_TRUE(status.startsWith(QString::fromStdString(g.url + " \u00B7 gateway 127.0.0.1:" + std::to_string(g.port) +
                                                          ", " + g.kind + ", round trip ")))

@@ -50,7 +50,7 @@ TEST_F(HistoryReportTest, TheHistoryListsTheWindowsWritesNewestFirstAndFilters) 
   EXPECT_EQ(table->item(0, 7)->text(), QStringLiteral("Tarkon"));
   dialog.serialFilter()->setText(QStringLiteral("nobody"));
   EXPECT_EQ(table->rowCount(), 0);
-  dialog.serialFilter()->setText(QString::fromStdString(doc_->serialNumberText()));
+  dialog.serialFilter()->setText(QString::fromStdString(doc_->sensor().serialNumberText()));
   EXPECT_EQ(table->rowCount(), 2);
   dialog.sinceFilter()->setText(QStringLiteral("2999-01-01"));
   EXPECT_EQ(table->rowCount(), 0);

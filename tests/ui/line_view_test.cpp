@@ -131,10 +131,10 @@ TEST_F(LineViewTest, RowsFollowTheSensorsAndADoubleClickConnects) {
   QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
   ASSERT_TRUE(PumpUntil([&] { return doc_->connected(); }, kGenerousMs))
       << "polling " << view->polling() << " visible " << view->isVisible() << " failure "
-      << doc_->lastConnectFailure().text;
-  EXPECT_EQ(doc_->address(), 7);
-  EXPECT_EQ(doc_->checkMode(), 1);
-  EXPECT_EQ(doc_->modelText(), "Qmt Short");
+      << doc_->sensor().lastConnectFailure().text;
+  EXPECT_EQ(doc_->sensor().address(), 7);
+  EXPECT_EQ(doc_->sensor().checkMode(), 1);
+  EXPECT_EQ(doc_->sensor().modelText(), "Qmt Short");
   EXPECT_FALSE(frame.tools()->lineViewAction()->isEnabled()) << "the main window holds the line now";
 }
 
@@ -214,8 +214,8 @@ TEST_F(LineViewTest, FindSensorsOpensItOverTheFoundSensorsAndACloseFreesThePort)
 
   // The port is free again: the main window connects to the sensor at 1.
   ASSERT_TRUE(ConnectTyped(line.SlavePath()));
-  EXPECT_EQ(doc_->address(), 1);
-  EXPECT_EQ(doc_->modelText(), "KRV02");
+  EXPECT_EQ(doc_->sensor().address(), 1);
+  EXPECT_EQ(doc_->sensor().modelText(), "KRV02");
 }
 
 // Tools > "Line View..." takes the port the connect dialog would use and

@@ -122,7 +122,7 @@ TEST_F(MainFrameTest, ConnectThroughTheDialogAndDisconnect) {
     const char* names[] = {"Serial number", "Model String:", "Firmware:", "FPGA version",
                            "Address",       "Sensor baudrate", "Error checking mode"};
     for (size_t i = 0; i < 7; ++i) EXPECT_EQ(rows[i].first, names[i]);
-    EXPECT_EQ(rows[1].second, doc_->modelString());
+    EXPECT_EQ(rows[1].second, doc_->sensor().modelString());
     EXPECT_EQ(rows[4].second, "1");
     EXPECT_EQ(rows[5].second, "57600");
     EXPECT_EQ(rows[6].second, "Checksum");
@@ -164,7 +164,7 @@ TEST_F(MainFrameTest, VirtualSensorEntryOfTheDialog) {
   frame.action(DocCommand::kConnect)->trigger();
   ASSERT_TRUE(*came);
   EXPECT_TRUE(doc_->connected());
-  EXPECT_EQ(doc_->modelIndex(), kModelQmtShort);
+  EXPECT_EQ(doc_->sensor().modelIndex(), kModelQmtShort);
 }
 
 // A failed connect: its lines with their icons and the message box with the
@@ -208,7 +208,7 @@ TEST_F(MainFrameTest, FailedConnectLeavesTwoLinesAndSaysWhy) {
   ASSERT_EQ(n - failure, 3);
   EXPECT_EQ(log.textAt(n - 2), "Disconnected...");
   EXPECT_EQ(log.kindAt(n - 2), kLogNotice);
-  const QString cause = QString::fromStdString(doc_->lastConnectFailure().text);
+  const QString cause = QString::fromStdString(doc_->sensor().lastConnectFailure().text);
   EXPECT_TRUE(cause.startsWith("No such device: /dev/no-such-tarkon-port.")) << cause.toStdString();
   EXPECT_EQ(log.textAt(n - 1), cause);
   EXPECT_EQ(log.kindAt(n - 1), kLogError);
@@ -247,7 +247,7 @@ TEST_F(MainFrameTest, Rs485CheckBoxReachesTheEngine) {
   ASSERT_TRUE(*came);
   ASSERT_TRUE(box && *box);
   EXPECT_FALSE(doc_->connected());
-  EXPECT_EQ(doc_->lastConnectFailure().cause, ConnectFailureCause::kRs485Unsupported);
+  EXPECT_EQ(doc_->sensor().lastConnectFailure().cause, ConnectFailureCause::kRs485Unsupported);
   EXPECT_TRUE(shown.contains(QStringLiteral("RS-485 direction control is not available on ") +
                             QString::fromStdString(sensor.SlavePath())))
       << shown.toStdString();
@@ -255,7 +255,7 @@ TEST_F(MainFrameTest, Rs485CheckBoxReachesTheEngine) {
   ExpectAvailability(frame, false, false);
 
   ASSERT_TRUE(ConnectTyped(sensor.SlavePath()));
-  EXPECT_FALSE(doc_->rs485());
+  EXPECT_FALSE(doc_->sensor().rs485());
 }
 
 // A sensor whose line goes away while the window polls: one line says so,

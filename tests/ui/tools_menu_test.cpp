@@ -231,9 +231,9 @@ TEST_F(ToolsMenuTest, BusScanFindsTheVirtualSensorCanBeStoppedAndConnects) {
   EXPECT_GE(progressSeen, 20);
   EXPECT_TRUE(stopped);
   ASSERT_TRUE(doc_->connected());
-  EXPECT_EQ(doc_->address(), 17);
-  EXPECT_EQ(doc_->checkMode(), 1);
-  EXPECT_EQ(doc_->modelText(), "KRV04");
+  EXPECT_EQ(doc_->sensor().address(), 17);
+  EXPECT_EQ(doc_->sensor().checkMode(), 1);
+  EXPECT_EQ(doc_->sensor().modelText(), "KRV04");
   EXPECT_FALSE(frame.tools()->busScanAction()->isEnabled());
 }
 

@@ -272,7 +272,8 @@ TEST_F(TransferDialogs, ReadOf8192RangesMatchesTheSensorAndIsExported) {
 
   // Two blocks, one after the other, lines numbered from 0.
   const std::string text = ReadFile(exported);
-  const std::string head = "\nSensor: " + doc_->serialNumberText() + " \t Address: 1\n\nScan buffer: Size: 8192\n";
+  const std::string head =
+      "\nSensor: " + doc_->sensor().serialNumberText() + " \t Address: 1\n\nScan buffer: Size: 8192\n";
   EXPECT_EQ(text.find(head), 0u);
   EXPECT_EQ(text.find(head, 1), text.size() / 2);
   EXPECT_NE(text.find("#0:\t\t0.000 inch\n#1:\t\t0.003 inch\n"), std::string::npos);
@@ -280,7 +281,8 @@ TEST_F(TransferDialogs, ReadOf8192RangesMatchesTheSensorAndIsExported) {
   // The CSV says what it holds and numbers its rows as the list does.
   const std::string table = ReadFile(csv);
   const std::string source = "# Scan buffer of a laser range sensor\n# Model: KRV04 Board Flipper (model string \"" +
-                             doc_->modelString() + "\")\n# Serial number: " + doc_->serialNumberText() +
+                             doc_->sensor().modelString() +
+                             "\")\n# Serial number: " + doc_->sensor().serialNumberText() +
                              "\n# Unit: inch\n# Read: 20";
   EXPECT_EQ(table.find(source), 0u) << table.substr(0, 300);
   EXPECT_NE(table.find("Z\n# Ranges: 8192\nIndex,Raw,Range\n1,0,0.000\n2,3,0.003\n"), std::string::npos);

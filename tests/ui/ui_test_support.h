@@ -129,7 +129,7 @@ class UiTest : public ::testing::Test {
 
   CMainFrame& OpenFrame(bool manufacturing = false) {
     doc_ = std::make_unique<CKRV02Doc>(dir_.File("tarkon.ini"));
-    doc_->SetManufacturingMode(manufacturing);
+    doc_->options().SetManufacturingMode(manufacturing);
     frame_ = std::make_unique<CMainFrame>(*doc_);
     frame_->show();
     Pump(20);
