@@ -23,30 +23,14 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/line_of_sensors.h"
 #include "tarkon/fleet/line_poller.h"
 
 namespace {
 
 constexpr double kTargetRatio = 1.15;
 constexpr double kTargetCpuPercent = 5.0;
-constexpr int kSensors = 24;
-
-struct Model {
-  const char* name;
-  uint8_t stateCommand;
-};
-// Eight of the KRV02 family's kind (laser power and peak read besides),
-// four of each other; on a mixed bus every other one in CRC mode.
-const Model kModels[] = {{"KRV02", 21},   {"KRV02", 21},   {"Qmt Long", 21},   {"KRV04", 41},
-                         {"Qmt Short", 41}, {"KRV04 Board Flipper", 41}};
-
-int CheckMode(int index, bool mixed) { return mixed ? index % 2 : 0; }
-
-std::string SensorOption(int index, int32_t baud, bool mixed) {
-  const Model& m = kModels[index % 6];
-  return std::string(m.name) + ",address=" + std::to_string(index + 1) + ",baud=" + std::to_string(baud) +
-         (CheckMode(index, mixed) == 1 ? ",check-mode=crc" : "");
-}
+constexpr int kSensors = bench::kLineSensors;
 
 // The bytes of each sensor's state request and reply, from the trace:
 // "12.345678 #tag rx 02 01 04 15 ..." (STX, address, length, command).
@@ -89,7 +73,7 @@ bool Run(int32_t baud, long rounds, bool mixed, bool& met) {
   }
   for (int i = 0; i < kSensors; ++i) {
     options.push_back("--sensor");
-    options.push_back(SensorOption(i, baud, mixed));
+    options.push_back(bench::LineSensorOption(i, baud, mixed));
   }
   bench::SensorSimProcess sim(options);
   std::string error;
@@ -100,7 +84,7 @@ bool Run(int32_t baud, long rounds, bool mixed, bool& met) {
   fleet::LineWatch::Setup setup;
   setup.device = sim.slavePath();
   setup.baudRate = baud;
-  for (int i = 0; i < kSensors; ++i) setup.sensors.push_back({i + 1, CheckMode(i, mixed), -1, ""});
+  for (int i = 0; i < kSensors; ++i) setup.sensors.push_back({i + 1, bench::LineCheckMode(i, mixed), -1, ""});
   fleet::LineWatch watch;
   if (!watch.Start(setup, nullptr, {}, error)) {
     std::fprintf(stderr, "line view @%d: %s\n", baud, error.c_str());

@@ -5,7 +5,7 @@
 # procedure makes on purpose).
 #
 #   scripts/bench.sh                    every benchmark
-#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log ostrel ostrelpoll busscan lineview gateway chart gap report
+#   scripts/bench.sh scan upload        some of them: query scan upload idle startup log ostrel ostrelpoll busscan lineview linewindow gateway chart gap report
 #
 # Exit status 0 when every benchmark ran and met its target.
 set -euo pipefail
@@ -20,7 +20,7 @@ build="$root/build/bench"
 
 wanted=("$@")
 if [ ${#wanted[@]} -eq 0 ]; then
-  wanted=(query scan upload idle startup log ostrel busscan lineview gateway chart gap report)
+  wanted=(query scan upload idle startup log ostrel busscan lineview linewindow gateway chart gap report)
 fi
 
 echo "== $(date -u '+%Y-%m-%d %H:%M:%S UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -37,11 +37,12 @@ for name in "${wanted[@]}"; do
     ostrelpoll) cmd=("$build/bench/bench_ostrel" --skip-idle --skip-upload --skip-unplug --poll) ;;
     busscan) cmd=("$build/bench/bench_bus_scan" --baud 57600 --baud 9600) ;;
     lineview) cmd=("$build/bench/bench_line_view" --baud 57600 --baud 9600) ;;
+    linewindow) cmd=("$build/bench/bench_line_view_window") ;;
     gateway) cmd=("$build/bench/bench_gateway") ;;
     chart)   cmd=("$build/bench/bench_range_chart") ;;
     gap)     cmd=("$build/bench/bench_event_loop_gap") ;;
     report)  cmd=("$build/bench/bench_report") ;;
-    *) echo "unknown benchmark '$name' (query scan upload idle startup log ostrel ostrelpoll busscan lineview gateway chart gap report)" >&2; exit 2 ;;
+    *) echo "unknown benchmark '$name' (query scan upload idle startup log ostrel ostrelpoll busscan lineview linewindow gateway chart gap report)" >&2; exit 2 ;;
   esac
   echo
   echo "\$ ${cmd[*]#"$root/"}"

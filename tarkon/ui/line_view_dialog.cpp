@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
@@ -34,6 +34,9 @@ constexpr int kHistoryRole = Qt::UserRole + 1;
 constexpr int kRefreshMs = 250;
 // The columns take the width of their texts again every few seconds.
 constexpr int kResizeEvery = 8;
+// The last minute's line moves once a second: every row's line shifts
+// with the clock, so each move repaints the whole column.
+constexpr int kMinuteEvery = 4;
 constexpr size_t kSparklinePoints = 120;
 
 const char* const kHeaders[] = {"Address", "Model", "Serial number", "Range", "Last 60 s", "Laser power",
@@ -46,30 +49,32 @@ class SparklineDelegate : public QStyledItemDelegate {
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QStyledItemDelegate::paint(painter, option, index);
-    const QVariantList points = index.data(kHistoryRole).toList();
+    const QPolygonF points = index.data(kHistoryRole).value<QPolygonF>();
     if (points.size() < 2) return;
-    double low = points.front().toPointF().y();
+    double low = points.front().y();
     double high = low;
-    for (const QVariant& p : points) {
-      low = std::min(low, p.toPointF().y());
-      high = std::max(high, p.toPointF().y());
+    for (const QPointF& p : points) {
+      low = std::min(low, p.y());
+      high = std::max(high, p.y());
     }
     const QRectF area = QRectF(option.rect).adjusted(3, 3, -3, -3);
     const double span = high > low ? high - low : 1;
-    QPainterPath path;
-    for (int i = 0; i < points.size(); ++i) {
-      const QPointF p = points[i].toPointF();  // x: seconds ago (60 .. 0)
-      const QPointF at(area.right() - area.width() * std::clamp(p.x(), 0.0, 60.0) / 60.0,
-                       area.bottom() - area.height() * (p.y() - low) / span);
-      if (i == 0) path.moveTo(at);
-      else path.lineTo(at);
+    QPolygonF line;
+    line.reserve(points.size());
+    for (const QPointF& p : points) {  // x: seconds ago (60 .. 0)
+      line.append(QPointF(area.right() - area.width() * std::clamp(p.x(), 0.0, 60.0) / 60.0,
+                          area.bottom() - area.height() * (p.y() - low) / span));
     }
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(QPen(option.state & QStyle::State_Selected ? option.palette.highlightedText().color()
-                                                               : option.palette.text().color(),
-                         1.2));
-    painter->drawPath(path);
+    // A cosmetic pen one pixel wide: drawn as it is, with no outline of
+    // the stroke to compute at each repaint.
+    QPen pen(option.state & QStyle::State_Selected ? option.palette.highlightedText().color()
+                                                   : option.palette.text().color(),
+             0);
+    pen.setCosmetic(true);
+    painter->setPen(pen);
+    painter->drawPolyline(line);
     painter->restore();
   }
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
@@ -215,6 +220,8 @@ void CLineViewDialog::Refresh() {
   for (int row = 0; row < model_->rowCount(); ++row)
     rowOf[model_->item(row, kAddress)->data(kSortRole).toInt()] = row;
   bool added = false;
+  const long tick = refreshes_++;
+  const bool minuteDue = tick % kMinuteEvery == 0 || !watch_->running();
   for (const fleet::LineSensorReading& r : readings) {
     auto at = rowOf.find(r.sensor.address);
     int row = at != rowOf.end() ? at->second : -1;
@@ -224,10 +231,12 @@ void CLineViewDialog::Refresh() {
       model_->appendRow(cells);
       row = model_->rowCount() - 1;
       added = true;
+      ShowReading(row, r, true);
+    } else {
+      ShowReading(row, r, minuteDue);
     }
-    ShowReading(row, r);
   }
-  if (added || refreshes_++ % kResizeEvery == 0) {
+  if (added || tick % kResizeEvery == 0) {
     for (int c = 0; c < kColumns; ++c)
       if (c != kLastMinute) table_->resizeColumnToContents(c);
   }
@@ -252,13 +261,31 @@ void CLineViewDialog::Refresh() {
   if (!running) refresh_->stop();
 }
 
-void CLineViewDialog::ShowReading(int row, const fleet::LineSensorReading& r) {
+void CLineViewDialog::ShowReading(int row, const fleet::LineSensorReading& r, bool withMinute) {
   auto cell = [&](Column c) { return model_->item(row, c); };
   SetCell(cell(kAddress), QString::number(r.sensor.address), r.sensor.address);
   SetCell(cell(kModel), Text(r.model), Text(r.model));
   SetCell(cell(kSerial), Text(r.sensor.serialNumber), Text(r.sensor.serialNumber));
   SetCell(cell(kRange), Text(r.rangeText).trimmed(), r.range ? QVariant(*r.range) : QVariant(-1e300));
-  QVariantList points;
+  if (withMinute) ShowMinute(model_->item(row, kLastMinute), r);
+  SetCell(cell(kLaserPower), Text(r.laserPower), Text(r.laserPower).toDouble());
+  SetCell(cell(kPeak), Text(r.peak), Text(r.peak).toDouble());
+  SetCell(cell(kGood), QString::number(r.good), static_cast<qlonglong>(r.good));
+  SetCell(cell(kFailed), QString::number(r.failed), static_cast<qlonglong>(r.failed));
+  SetCell(cell(kState), Text(r.StateText()), static_cast<int>(r.state));
+  // Silent and changed stand out by their word, and in bold besides.
+  const bool attention = r.state == fleet::LineSensorState::kSilent || r.state == fleet::LineSensorState::kChanged ||
+                         r.state == fleet::LineSensorState::kUnknownModel;
+  QFont font = cell(kState)->font();
+  if (font.bold() != attention) {
+    font.setBold(attention);
+    cell(kState)->setFont(font);
+    cell(kState)->setForeground(attention ? QBrush(QColor(176, 0, 32)) : QBrush());
+  }
+}
+
+void CLineViewDialog::ShowMinute(QStandardItem* item, const fleet::LineSensorReading& r) {
+  QPolygonF points;
   double low = 0;
   double high = 0;
   // A cell 160 pixels wide: some 120 points draw the minute as well as all.
@@ -274,23 +301,9 @@ void CLineViewDialog::ShowReading(int row, const fleet::LineSensorReading& r) {
                                                  .arg(high, 0, 'f', 3)
                                                  .arg(Text(r.unit))
                                                  .arg(static_cast<int>(r.history.front().secondsAgo + 0.5));
-  SetCell(cell(kLastMinute), minute, high - low);
-  cell(kLastMinute)->setData(points, kHistoryRole);
-  cell(kLastMinute)->setToolTip(minute);
-  SetCell(cell(kLaserPower), Text(r.laserPower), Text(r.laserPower).toDouble());
-  SetCell(cell(kPeak), Text(r.peak), Text(r.peak).toDouble());
-  SetCell(cell(kGood), QString::number(r.good), static_cast<qlonglong>(r.good));
-  SetCell(cell(kFailed), QString::number(r.failed), static_cast<qlonglong>(r.failed));
-  SetCell(cell(kState), Text(r.StateText()), static_cast<int>(r.state));
-  // Silent and changed stand out by their word, and in bold besides.
-  const bool attention = r.state == fleet::LineSensorState::kSilent || r.state == fleet::LineSensorState::kChanged ||
-                         r.state == fleet::LineSensorState::kUnknownModel;
-  QFont font = cell(kState)->font();
-  if (font.bold() != attention) {
-    font.setBold(attention);
-    cell(kState)->setFont(font);
-    cell(kState)->setForeground(attention ? QBrush(QColor(176, 0, 32)) : QBrush());
-  }
+  SetCell(item, minute, high - low);
+  item->setData(QVariant::fromValue(points), kHistoryRole);
+  if (item->toolTip() != minute) item->setToolTip(minute);
 }
 
 void CLineViewDialog::ConnectRow(const QModelIndex& index) {

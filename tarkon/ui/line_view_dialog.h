@@ -19,6 +19,7 @@ class ProtocolTrace;
 class QLabel;
 class QPushButton;
 class QSortFilterProxyModel;
+class QStandardItem;
 class QStandardItemModel;
 class QTableView;
 class QTimer;
@@ -57,7 +58,9 @@ class CLineViewDialog : public QDialog {
 
  private:
   void ConnectRow(const QModelIndex& index);
-  void ShowReading(int row, const fleet::LineSensorReading& reading);
+  // The row's cells; the last minute's line and text only `withMinute`.
+  void ShowReading(int row, const fleet::LineSensorReading& reading, bool withMinute);
+  void ShowMinute(QStandardItem* item, const fleet::LineSensorReading& reading);
 
   ToolsMenuHost& host_;
   ConnectValues base_;
