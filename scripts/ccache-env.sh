@@ -7,4 +7,7 @@ if [ "$_lrs_parent" != "/" ]; then
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$_lrs_parent}"
 fi
 export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+# The test programs' precompiled headers (tests/CMakeLists.txt): ccache
+# takes a header made moments before the compile that uses it.
+export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}"
 unset _lrs_parent

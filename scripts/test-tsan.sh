@@ -17,7 +17,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dir="$root/build/tsan"
 jobs=${LRS_JOBS:-$(nproc)}
 
-cmake -S "$root" -B "$dir" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) -DLRS_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF \
+cmake -S "$root" -B "$dir" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) -DLRS_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DLRS_BENCH=OFF \
   -DLRS_WERROR=ON >/dev/null
 cmake --build "$dir" -j "$jobs" --target thread_tests
 

@@ -96,7 +96,8 @@ if [ -x "$root/scripts/windows-e2e.sh" ]; then
     echo "== Linux tarkon-cli and sensor-sim for the end-to-end comparison (build/test) =="
     "$root/scripts/install-deps.sh"
     LRS_TARGETS="tarkon-cli sensor-sim" \
-      "$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLRS_BENCH=OFF
+      "$root/scripts/build.sh" "$root/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" -DLRS_BENCH=OFF
   fi
   "$root/scripts/windows-e2e.sh" "$dir"
 fi
