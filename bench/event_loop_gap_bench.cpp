@@ -95,7 +95,7 @@ GapRun Measure(const std::string& device, bool session, int seconds) {
 
   run.longestMs = gaps.empty() ? 0 : *std::max_element(gaps.begin(), gaps.end());
   run.p99Ms = bench::Percentile(gaps, 99);
-  run.moved = doc.link().session().moved();
+  run.moved = doc.connection().session().moved();
   const LogModel& log = frame.log()->model();
   for (int row = logBefore; row < log.rowCount(); ++row)
     if (log.textAt(row).contains(QStringLiteral(" failed."))) ++run.failedLines;

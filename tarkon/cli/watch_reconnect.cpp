@@ -28,10 +28,10 @@ void Say(const CliSession& s, const char* event, const std::string& text) {
 
 bool WaitForReconnect(CliSession& s, const std::function<bool()>& stop) {
   CKRV02Doc& d = s.doc();
-  if (!d.link().CanReconnect()) return false;
+  if (!d.connection().CanReconnect()) return false;
   // The notice's words without the window's button: a console user plugs
   // the port back in and the run goes on by itself.
-  const LinkNotice& notice = d.link().linkNotice();
+  const LinkNotice& notice = d.connection().linkNotice();
   Say(s, "link lost",
       (notice.fact.empty() ? notice.text : notice.fact) +
           " Plug it back in: this run reconnects by itself once the port is back (--reconnect); Ctrl+C ends it.");
@@ -42,11 +42,11 @@ bool WaitForReconnect(CliSession& s, const std::function<bool()>& stop) {
       continue;
     }
     next = std::chrono::steady_clock::now() + kRetryEvery;
-    const ReconnectOutcome outcome = d.link().Reconnect();
+    const ReconnectOutcome outcome = d.connection().Reconnect();
     if (outcome == ReconnectOutcome::kReconnected || outcome == ReconnectOutcome::kOtherSensor) {
-      const LinkFacts f = d.link().linkFacts();
+      const LinkFacts f = d.connection().linkFacts();
       Say(s, "reconnected", SensorName(f.model, f.serial) + " on " + f.portName);
-      if (outcome == ReconnectOutcome::kOtherSensor) Say(s, "other sensor", d.link().linkNotice().text);
+      if (outcome == ReconnectOutcome::kOtherSensor) Say(s, "other sensor", d.connection().linkNotice().text);
       return true;
     }
     if (outcome == ReconnectOutcome::kRefused) return false;

@@ -36,22 +36,22 @@ std::string SensorFacts::RangeText(int16_t raw) const { return doc_.RangeText(ra
 const RangeModeTable& SensorFacts::ranges() const { return doc_.ranges(); }
 int SensorFacts::ScanRangesAvailable() const { return doc_.ScanRangesAvailable(); }
 
-LinkFacts LinkFace::linkFacts() const { return doc_.linkFacts(); }
-std::string LinkFace::LinkStatus() const { return doc_.LinkStatus(); }
-std::string LinkFace::WindowTitle() const { return doc_.WindowTitle(); }
-const ExchangeSession& LinkFace::session() const { return doc_.session(); }
-const LinkNotice& LinkFace::linkNotice() const { return doc_.linkNotice(); }
-void LinkFace::DismissLinkNotice() { doc_.DismissLinkNotice(); }
-bool LinkFace::CanReconnect() const { return doc_.CanReconnect(); }
-ReconnectOutcome LinkFace::Reconnect() { return doc_.Reconnect(); }
-PortBackAction LinkFace::PortAppeared(const std::vector<std::string>& names, const std::string& usbSerial) {
+LinkFacts ConnectionFace::linkFacts() const { return doc_.linkFacts(); }
+std::string ConnectionFace::LinkStatus() const { return doc_.LinkStatus(); }
+std::string ConnectionFace::WindowTitle() const { return doc_.WindowTitle(); }
+const ExchangeSession& ConnectionFace::session() const { return doc_.session(); }
+const LinkNotice& ConnectionFace::linkNotice() const { return doc_.linkNotice(); }
+void ConnectionFace::DismissLinkNotice() { doc_.DismissLinkNotice(); }
+bool ConnectionFace::CanReconnect() const { return doc_.CanReconnect(); }
+ReconnectOutcome ConnectionFace::Reconnect() { return doc_.Reconnect(); }
+PortBackAction ConnectionFace::PortAppeared(const std::vector<std::string>& names, const std::string& usbSerial) {
   return doc_.PortAppeared(names, usbSerial);
 }
-PortBackAction LinkFace::PortAppeared(const std::string& name, const std::string& usbSerial) {
+PortBackAction ConnectionFace::PortAppeared(const std::string& name, const std::string& usbSerial) {
   return doc_.PortAppeared(std::vector<std::string>{name}, usbSerial);
 }
-bool LinkFace::PortDisappeared(const std::vector<std::string>& names) { return doc_.PortDisappeared(names); }
-bool LinkFace::WatchIdleLine() { return doc_.WatchIdleLine(); }
+bool ConnectionFace::PortDisappeared(const std::vector<std::string>& names) { return doc_.PortDisappeared(names); }
+bool ConnectionFace::WatchIdleLine() { return doc_.WatchIdleLine(); }
 
 bool PollingFace::TakePollTick() { return doc_.TakePollTick(); }
 bool PollingFace::WaitPollTick(uint32_t ms) { return doc_.WaitPollTick(ms); }

@@ -1,10 +1,10 @@
 #pragma once
 // The document's face, by capability. Each face is a small handle on the
 // document that holds no state of its own: `doc.sensor()` for what this
-// connection read of the sensor, `doc.link()` for the link and its loss,
-// `doc.polling()` for the poll ticks, `doc.operations()` for the sensor
-// operations of the menus, panels and command-line tool, `doc.options()`
-// for the switches a front end sets once. The document itself keeps only
+// connection read of the sensor, `doc.connection()` for its status, loss
+// and reconnect, `doc.polling()` for the poll ticks, `doc.operations()` for
+// the sensor operations of the menus, panels and command-line tool,
+// `doc.options()` for the switches a front end sets once. The document itself keeps only
 // connecting, availability and what every front end shares.
 
 #include <cstdint>
@@ -121,10 +121,11 @@ class SensorFacts {
   const CKRV02Doc& doc_;
 };
 
-// The link: what the status line and title say, its loss and reconnect.
-class LinkFace {
+// The connection: what the status line and title say, its loss and
+// reconnect.
+class ConnectionFace {
  public:
-  explicit LinkFace(CKRV02Doc& doc) : doc_(doc) {}
+  explicit ConnectionFace(CKRV02Doc& doc) : doc_(doc) {}
   // What the status line and the window title say about the connection.
   LinkFacts linkFacts() const;
   std::string LinkStatus() const;

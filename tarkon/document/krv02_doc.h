@@ -91,7 +91,7 @@ class CKRV02Doc : public LogSink {
   // The faces by capability (doc_faces.h).
   DocOptions options() { return DocOptions(*this); }
   SensorFacts sensor() const { return SensorFacts(*this); }
-  LinkFace link() { return LinkFace(*this); }
+  ConnectionFace connection() { return ConnectionFace(*this); }
   PollingFace polling() { return PollingFace(*this); }
   SensorOperations operations() { return SensorOperations(*this); }
 
@@ -151,7 +151,7 @@ class CKRV02Doc : public LogSink {
   friend struct DocInternals;  // tarkon/document/doc_internals.h: engine code only
   friend class DocOptions;
   friend class SensorFacts;
-  friend class LinkFace;
+  friend class ConnectionFace;
   friend class PollingFace;
   friend class SensorOperations;
 

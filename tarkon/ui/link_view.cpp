@@ -81,7 +81,7 @@ QWidget* CLinkView::Wrap(QWidget* mainArea) {
   layout->addWidget(bar_);
   layout->addWidget(mainArea, 1);
   connect(bar_->reconnectButton(), &QPushButton::clicked, this, &CLinkView::Reconnect);
-  connect(bar_->dismissButton(), &QPushButton::clicked, this, [this] { doc_.link().DismissLinkNotice(); });
+  connect(bar_->dismissButton(), &QPushButton::clicked, this, [this] { doc_.connection().DismissLinkNotice(); });
   Refresh();
   return area;
 }
@@ -107,28 +107,28 @@ void CLinkView::FitStatus() {
 }
 
 void CLinkView::Refresh() {
-  const QString status = QString::fromStdString(doc_.link().LinkStatus());
+  const QString status = QString::fromStdString(doc_.connection().LinkStatus());
   if (status_->text() != status) {
     status_->setText(status);
     status_->setToolTip(status);
     status_->setAccessibleName(QStringLiteral("Link: ") + status);
   }
-  const std::string title = doc_.link().WindowTitle();
+  const std::string title = doc_.connection().WindowTitle();
   window_.setWindowTitle(title.empty() ? idleCaption_ : QString::fromStdString(title));
   if (bar_ == nullptr) return;
-  const LinkNotice& notice = doc_.link().linkNotice();
+  const LinkNotice& notice = doc_.connection().linkNotice();
   const QString text = QString::fromStdString(notice.text);
   bar_->textLabel()->setText(text);
   bar_->textLabel()->setAccessibleName(text);
   bar_->setAccessibleDescription(text);
   bar_->reconnectButton()->setVisible(notice.offersReconnect);
-  bar_->reconnectButton()->setEnabled(doc_.link().CanReconnect());
+  bar_->reconnectButton()->setEnabled(doc_.connection().CanReconnect());
   bar_->setVisible(notice.kind != LinkNoticeKind::kNone);
 }
 
 void CLinkView::Reconnect() {
   // The document tells the window what came of it (log, notice, views).
-  doc_.link().Reconnect();
+  doc_.connection().Reconnect();
   Refresh();
 }
 

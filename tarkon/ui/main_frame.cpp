@@ -144,8 +144,8 @@ void CMainFrame::OnPortsChanged(const PortListChange& change) {
     if (!port.byId.empty()) names.push_back(port.byId);
     return names;
   };
-  for (const ListedPort& gone : change.disappeared) doc_.link().PortDisappeared(namesOf(gone));
-  for (const ListedPort& back : change.appeared) doc_.link().PortAppeared(namesOf(back), back.usbSerial);
+  for (const ListedPort& gone : change.disappeared) doc_.connection().PortDisappeared(namesOf(gone));
+  for (const ListedPort& back : change.appeared) doc_.connection().PortAppeared(namesOf(back), back.usbSerial);
   link_->Refresh();
   UpdateCommandUI();
 }
@@ -513,7 +513,7 @@ void CMainFrame::HandlePollTick() {
     view_->Tick(doc_);
     // A line nothing polls still shows a hang-up at once, not at the next
     // command.
-    doc_.link().WatchIdleLine();
+    doc_.connection().WatchIdleLine();
     inPollTick_ = false;
   }
   doc_.polling().PollTickHandled();
@@ -522,7 +522,7 @@ void CMainFrame::HandlePollTick() {
 void CMainFrame::RefreshSetupPane() {
   // Posted by an operation whose exchange still waits: the pane follows
   // once that wait has ended (and the operation has gone on).
-  if (doc_.link().session().Pending()) {
+  if (doc_.connection().session().Pending()) {
     // Posted again when the wait ends: it runs once the operation is over.
     if (auto* loop = findChild<CExchangeLoop*>()) loop->AfterWait([this] { OnSensorStateChanged(); });
     return;

@@ -166,9 +166,9 @@ TEST(ExchangeSession, DocumentRefusesPressesWhileAReadWaitsAndRunsNoneLater) {
     if (!doc.operations().StartScan()) ++refused;
     if (!doc.currentSettings()->LineBusy()) --refused;
   };
-  const unsigned long before = doc.link().session().moved();
+  const unsigned long before = doc.connection().session().moved();
   EXPECT_TRUE(doc.operations().RereadSettings());
-  EXPECT_GT(doc.link().session().moved(), before);
+  EXPECT_GT(doc.connection().session().moved(), before);
   EXPECT_GT(loop.turns, 0);
   EXPECT_EQ(busySeen, loop.turns);
   EXPECT_EQ(refused, loop.turns);

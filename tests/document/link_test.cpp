@@ -208,36 +208,36 @@ TEST_F(LinkDocumentTest, LostLinkIsNoticedOfferedAndReconnectedWithTheSameSettin
   CKRV02Doc& doc = Doc();
   ASSERT_EQ(doc.sensor().checkMode(), 1);
   ASSERT_TRUE(doc.polling().RefreshPolledState());
-  LinkFacts facts = doc.link().linkFacts();
+  LinkFacts facts = doc.connection().linkFacts();
   EXPECT_EQ(facts.portName, dir_.File("sensor"));
   EXPECT_GE(facts.good, 1u);
   EXPECT_EQ(facts.failed, 0u);
-  EXPECT_EQ(doc.link().WindowTitle(), "Tarkon \xE2\x80\x94 KRV02 SN K2073064 on " + dir_.File("sensor"));
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
-  EXPECT_FALSE(doc.link().CanReconnect());
+  EXPECT_EQ(doc.connection().WindowTitle(), "Tarkon \xE2\x80\x94 KRV02 SN K2073064 on " + dir_.File("sensor"));
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_FALSE(doc.connection().CanReconnect());
 
   UnplugAndNotice();
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kPortGone);
-  EXPECT_EQ(doc.link().linkNotice().text,
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kPortGone);
+  EXPECT_EQ(doc.connection().linkNotice().text,
             "The connection to the KRV02 SN K2073064 was lost: the port " + dir_.File("sensor") +
                 " went away (adapter unplugged or line hung up). Polling stopped. Plug it back "
                 "in, then press Reconnect.");
-  EXPECT_TRUE(doc.link().linkNotice().offersReconnect);
-  EXPECT_EQ(doc.link().LinkStatus(), "Not connected");
-  EXPECT_TRUE(doc.link().CanReconnect());
+  EXPECT_TRUE(doc.connection().linkNotice().offersReconnect);
+  EXPECT_EQ(doc.connection().LinkStatus(), "Not connected");
+  EXPECT_TRUE(doc.connection().CanReconnect());
   // Not back yet: nothing is tried.
   listener_.Clear();
-  EXPECT_EQ(doc.link().Reconnect(), ReconnectOutcome::kPortAbsent);
+  EXPECT_EQ(doc.connection().Reconnect(), ReconnectOutcome::kPortAbsent);
   EXPECT_TRUE(listener_.lines().empty());
 
   ASSERT_TRUE(sensor_->Replug());
-  EXPECT_EQ(doc.link().PortAppeared("/dev/ttyUSB7"), PortBackAction::kNotOurs);
-  EXPECT_EQ(doc.link().PortAppeared(dir_.File("sensor")), PortBackAction::kOffered);
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kPortBack);
+  EXPECT_EQ(doc.connection().PortAppeared("/dev/ttyUSB7"), PortBackAction::kNotOurs);
+  EXPECT_EQ(doc.connection().PortAppeared(dir_.File("sensor")), PortBackAction::kOffered);
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kPortBack);
   EXPECT_FALSE(doc.connected());
 
   trace_.Clear();
-  EXPECT_EQ(doc.link().Reconnect(), ReconnectOutcome::kReconnected);
+  EXPECT_EQ(doc.connection().Reconnect(), ReconnectOutcome::kReconnected);
   EXPECT_TRUE(doc.connected());
   EXPECT_EQ(doc.sensor().checkMode(), 1);
   // Asked in CRC first, as before: the sensor refused no frame.
@@ -248,19 +248,19 @@ TEST_F(LinkDocumentTest, LostLinkIsNoticedOfferedAndReconnectedWithTheSameSettin
   }
   EXPECT_EQ(doc.sensor().baudRate(), 57600);
   EXPECT_EQ(doc.sensor().address(), 1);
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kNone);
   EXPECT_EQ(listener_.TextsOfKind(kLogSuccess).back(),
             "Reconnected to the KRV02 SN K2073064 on " + dir_.File("sensor") + ".");
-  EXPECT_EQ(doc.link().linkFacts().failed, 0u);                                       // counts start again
-  EXPECT_EQ(doc.link().PortAppeared(dir_.File("sensor")), PortBackAction::kNotOurs);  // connected
+  EXPECT_EQ(doc.connection().linkFacts().failed, 0u);                                       // counts start again
+  EXPECT_EQ(doc.connection().PortAppeared(dir_.File("sensor")), PortBackAction::kNotOurs);  // connected
 
   // A removal the port monitor reports ends the link while nothing polls.
-  EXPECT_FALSE(doc.link().PortDisappeared({dir_.File("sensor")}));  // still there
+  EXPECT_FALSE(doc.connection().PortDisappeared({dir_.File("sensor")}));  // still there
   ASSERT_TRUE(sensor_->Unplug());
-  EXPECT_FALSE(doc.link().PortDisappeared({"/dev/ttyUSB7"}));
-  EXPECT_TRUE(doc.link().PortDisappeared({dir_.File("sensor")}));
+  EXPECT_FALSE(doc.connection().PortDisappeared({"/dev/ttyUSB7"}));
+  EXPECT_TRUE(doc.connection().PortDisappeared({dir_.File("sensor")}));
   EXPECT_FALSE(doc.connected());
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kPortGone);
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kPortGone);
 }
 
 // Another sensor on the port is another serial number, or another model
@@ -289,16 +289,16 @@ TEST_F(LinkDocumentTest, AutomaticReconnectSaysWhenAnotherSensorAnswers) {
     CKRV02Doc& doc = Doc();
     doc.options().SetAutoReconnect(true);
     UnplugAndNotice();
-    EXPECT_NE(doc.link().linkNotice().text.find("Tarkon reconnects when the port is back."), std::string::npos);
+    EXPECT_NE(doc.connection().linkNotice().text.find("Tarkon reconnects when the port is back."), std::string::npos);
     sensor_->Mutate(c.swap);
     ASSERT_TRUE(sensor_->Replug());
-    EXPECT_EQ(doc.link().PortAppeared(std::vector<std::string>{"/dev/pts/99", dir_.File("sensor")}),
+    EXPECT_EQ(doc.connection().PortAppeared(std::vector<std::string>{"/dev/pts/99", dir_.File("sensor")}),
               PortBackAction::kReconnected);
     EXPECT_TRUE(doc.connected());
-    EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kOtherSensor);
+    EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kOtherSensor);
     const std::string other = "Reconnected on " + dir_.File("sensor") + ", but another sensor answers there: " +
                               c.now + " instead of KRV04 SN K4030961.";
-    EXPECT_EQ(doc.link().linkNotice().text, other);
+    EXPECT_EQ(doc.connection().linkNotice().text, other);
     EXPECT_EQ(listener_.TextsOfKind(kLogNotice).back(), other);
     DestroyDoc();
     sensor_.reset();
@@ -323,7 +323,7 @@ TEST_F(LinkDocumentTest, ReconnectWithoutASerialNumberIsNotTakenForTheSameSensor
     ASSERT_TRUE(ConnectLinked());
     UnplugAndNotice();
     ASSERT_TRUE(sensor_->Replug());
-    const ReconnectOutcome outcome = Doc().link().Reconnect();
+    const ReconnectOutcome outcome = Doc().connection().Reconnect();
     EXPECT_TRUE(Doc().connected());
     if (pass == 0) {
       ASSERT_EQ(outcome, ReconnectOutcome::kReconnected);
@@ -333,8 +333,8 @@ TEST_F(LinkDocumentTest, ReconnectWithoutASerialNumberIsNotTakenForTheSameSensor
       serialReply = static_cast<uint64_t>(commands.rend() - last);  // replies are numbered from 1
     } else {
       EXPECT_EQ(outcome, ReconnectOutcome::kOtherSensor);
-      EXPECT_EQ(Doc().link().linkNotice().kind, LinkNoticeKind::kOtherSensor);
-      EXPECT_EQ(Doc().link().linkNotice().text,
+      EXPECT_EQ(Doc().connection().linkNotice().kind, LinkNoticeKind::kOtherSensor);
+      EXPECT_EQ(Doc().connection().linkNotice().text,
                 "Reconnected on " + dir_.File("sensor") +
                     ", but the sensor there could not be identified as the KRV04 SN K4030961: KRV04 (serial number "
                     "not read). Check which sensor this is before changing anything.");
@@ -351,26 +351,26 @@ TEST_F(LinkDocumentTest, SilentSensorShowsTheBarUntilItAnswersAndCanBeReconnecte
   // The replies as the command layer counts them.
   LogSink& replies = doc;
   for (uint32_t i = 1; i < kSilentAfterFailures; ++i) replies.CommandOutcome(false);
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kNone);
   replies.CommandOutcome(false);
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kSilent);
-  EXPECT_EQ(doc.link().linkFacts().failedLastMinute, kSilentAfterFailures);
-  EXPECT_TRUE(doc.link().CanReconnect());
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kSilent);
+  EXPECT_EQ(doc.connection().linkFacts().failedLastMinute, kSilentAfterFailures);
+  EXPECT_TRUE(doc.connection().CanReconnect());
   EXPECT_TRUE(doc.polling().RefreshPolledState());  // it answers again
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kNone);
   EXPECT_EQ(listener_.TextsOfKind(kLogNotice).back(), "The sensor on " + dir_.File("sensor") + " answers again.");
 
   for (uint32_t i = 0; i < kSilentAfterFailures; ++i) replies.CommandOutcome(false);
-  doc.link().DismissLinkNotice();
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
+  doc.connection().DismissLinkNotice();
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kNone);
   for (uint32_t i = 0; i < kSilentAfterFailures; ++i) replies.CommandOutcome(false);
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);  // dismissed until it answers
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kNone);  // dismissed until it answers
   replies.CommandOutcome(true);
   for (uint32_t i = 0; i < kSilentAfterFailures; ++i) replies.CommandOutcome(false);
-  ASSERT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kSilent);
-  EXPECT_EQ(doc.link().Reconnect(), ReconnectOutcome::kReconnected);
+  ASSERT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kSilent);
+  EXPECT_EQ(doc.connection().Reconnect(), ReconnectOutcome::kReconnected);
   EXPECT_TRUE(doc.connected());
-  EXPECT_EQ(doc.link().linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_EQ(doc.connection().linkNotice().kind, LinkNoticeKind::kNone);
 }
 
 TEST_F(LinkDocumentTest, ExplanationsFollowInternalTextsWhenAskedFor) {

@@ -92,17 +92,17 @@ TEST_F(SimDocumentTest, AnUnpluggedVirtualSensorIsALostLink) {
   ASSERT_TRUE(sensor.Start(request, values)) << sensor.failure();
   ASSERT_TRUE(Doc().Connect(values, 0));
   ASSERT_TRUE(Doc().operations().RereadSettings());
-  EXPECT_EQ(Doc().link().linkNotice().kind, LinkNoticeKind::kNone);
+  EXPECT_EQ(Doc().connection().linkNotice().kind, LinkNoticeKind::kNone);
 
   EXPECT_TRUE(sensor.Unplug());
   EXPECT_TRUE(sensor.running()) << "the sensor runs on; only its line is gone";
   EXPECT_FALSE(Doc().operations().RereadSettings());
   EXPECT_FALSE(Doc().connected());
-  EXPECT_EQ(Doc().link().linkNotice().kind, LinkNoticeKind::kPortGone);
-  EXPECT_TRUE(Doc().link().linkNotice().offersReconnect);
-  EXPECT_NE(Doc().link().linkNotice().text.find(" was lost: the port " + sensor.device() + " went away"),
+  EXPECT_EQ(Doc().connection().linkNotice().kind, LinkNoticeKind::kPortGone);
+  EXPECT_TRUE(Doc().connection().linkNotice().offersReconnect);
+  EXPECT_NE(Doc().connection().linkNotice().text.find(" was lost: the port " + sensor.device() + " went away"),
             std::string::npos)
-      << Doc().link().linkNotice().text;
+      << Doc().connection().linkNotice().text;
 }
 
 TEST(VirtualSensorOfDialog, TheDialogNamesItsAddressAndRate) {

@@ -107,7 +107,7 @@ TEST_F(LinkViewTest, StatusBarTitleAndTheBarAfterAnUnplugThenReconnect) {
   ASSERT_TRUE(Bar()->isVisible());
   Bar()->dismissButton()->click();
   EXPECT_FALSE(Bar()->isVisible());
-  EXPECT_TRUE(doc_->link().CanReconnect());
+  EXPECT_TRUE(doc_->connection().CanReconnect());
 }
 
 // With nothing polled ("Update Diagnostics" off, no command), a line whose
@@ -142,9 +142,9 @@ TEST_F(LinkViewTest, TickedReconnectsAutomaticallyWhenTheLineComesBackUnderItsNa
   EXPECT_TRUE(Bar()->textLabel()->text().contains("Tarkon reconnects when the port is back."));
   ASSERT_TRUE(sensor_->Replug()) << sensor_->LastError();
   // What the port monitor calls when a port appears.
-  EXPECT_EQ(doc_->link().PortAppeared(std::vector<std::string>{"/dev/ttyUSB9"}), PortBackAction::kNotOurs);
+  EXPECT_EQ(doc_->connection().PortAppeared(std::vector<std::string>{"/dev/ttyUSB9"}), PortBackAction::kNotOurs);
   EXPECT_FALSE(doc_->connected());
-  EXPECT_EQ(doc_->link().PortAppeared(Link()), PortBackAction::kReconnected);
+  EXPECT_EQ(doc_->connection().PortAppeared(Link()), PortBackAction::kReconnected);
   EXPECT_TRUE(doc_->connected());
   Pump(50);
   EXPECT_FALSE(Bar()->isVisible());
@@ -160,7 +160,7 @@ TEST_F(LinkViewTest, TickedReconnectsAutomaticallyWhenTheLineComesBackUnderItsNa
   EXPECT_FALSE(CLinkView::StoredAutoReconnect());
   UnplugAndWait();
   ASSERT_TRUE(sensor_->Replug());
-  EXPECT_EQ(doc_->link().PortAppeared(Link()), PortBackAction::kOffered);
+  EXPECT_EQ(doc_->connection().PortAppeared(Link()), PortBackAction::kOffered);
   Pump(20);
   EXPECT_TRUE(Bar()->textLabel()->text().contains("is back"));
   EXPECT_TRUE(Bar()->reconnectButton()->isEnabled());
