@@ -79,7 +79,6 @@ for top, dirs, names in os.walk(root):
     files += [os.path.join(rel, n) for n in sorted(names) if n.endswith(SOURCES)]
 
 
-
 def name_pattern(name):
     """A hidden name as code spells it: "frame::" a namespace, ".x()" a member call, else a word."""
     if name.endswith("::"):

@@ -44,7 +44,7 @@ SettingContext ModelSettings::ShownContext() const {
   // mode list has its one mode.
   const SettingField* modeRow = Row("Mode");
   const int modeByte =
-      modeRow != nullptr ? static_cast<int>(values::RawValue(*modeRow, values::RawBytes(commands_, *modeRow))) : 0;
+      modeRow != nullptr ? static_cast<int>(values::RawValue(*modeRow, ReadBytes(*modeRow))) : 0;
   SettingContext context;
   context.row = &modes_.Lookup(model, modeByte);
   context.modeByte = modeByte;
@@ -92,7 +92,7 @@ bool ModelSettings::Refresh() {
   FieldTexts fields;
   for (const SettingField& row : rows_) {
     if (row.source == nullptr) continue;
-    const int64_t raw = values::RawValue(row, values::RawBytes(commands_, row));
+    const int64_t raw = values::RawValue(row, ReadBytes(row));
     if (row.gapBefore) rows.emplace_back(std::string(), std::string());
     rows.emplace_back(row.name, values::ShownText(row, raw, context));
     fields[row.name] = values::FieldText(row, raw, context);
@@ -245,7 +245,7 @@ SetResult ModelSettings::Write(const std::vector<const SettingField*>& rows) {
     if (row->check == FieldCheck::kChoice && text.empty()) {
       // A list showing no entry (the sensor holds a value outside it): the
       // sensor's own value goes back unchanged.
-      converted[row] = {row, values::RawValue(*row, values::RawBytes(commands_, *row)), true};
+      converted[row] = {row, values::RawValue(*row, ReadBytes(*row)), true};
       return std::string();
     }
     const values::Typed typed = values::ReadTyped(*row, text, context);
@@ -323,7 +323,7 @@ SetResult ModelSettings::ReReadAfterSending(const std::vector<Sent>& sent) {
   for (size_t i = 0; i < sent.size(); ++i) {
     const SettingField& row = *sent[i].row;
     const bool holds = result.reread && row.source != nullptr &&
-                       values::RawValue(row, values::RawBytes(commands_, row)) == sent[i].raw;
+                       values::RawValue(row, ReadBytes(row)) == sent[i].raw;
     result.asTyped.push_back(holds && sent[i].exact);
     if (!observer_) continue;
     history::Outcome outcome = history::Outcome::kVerified;
@@ -411,7 +411,7 @@ bool ModelSettings::HoldsTyped(const std::string& name, const std::string& text)
   const values::Typed typed = values::ReadTyped(*row, text, ShownContext());
   // The averaging period is held rounded down to its step: that is what
   // its write sends, and what the sensor is asked to hold.
-  return typed.ok && values::RawValue(*row, values::RawBytes(commands_, *row)) == typed.raw;
+  return typed.ok && values::RawValue(*row, ReadBytes(*row)) == typed.raw;
 }
 
 SetResult ModelSettings::Refusal(std::string message) {
